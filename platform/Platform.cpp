@@ -1,7 +1,8 @@
 #include <platform/Platform.h>
 
+#include "Registration.h"
+
 #include <objc/NSObject.h>
-#include <Foundation/NSException.h>
 
 #include <mutex>
 
@@ -11,7 +12,10 @@ void initialize() {
     static std::once_flag once;
     std::call_once(once, [] {
         objc_registerRootClasses();
-        objc::ClassDef<NSException>("NSException", NSObject::cls());
+        registerFoundation();
+        registerCoreFoundation();
+        registerUIKit();
+        registerMediaPlayer();
     });
 }
 

@@ -1,0 +1,5 @@
+#include "../Registration.h"
+
+namespace platform {
+void registerCoreFoundation() {}
+}  // namespace platform

@@ -1,0 +1,10 @@
+// Registration of the platform's core classes, called in this order by
+// platform::initialize(). Each framework keeps its own list.
+#pragma once
+
+namespace platform {
+void registerFoundation();      // platform/Foundation
+void registerCoreFoundation();  // platform/CoreFoundation, dispatch, run loop
+void registerUIKit();           // platform/UIKit
+void registerMediaPlayer();     // platform/MediaPlayer
+}  // namespace platform
