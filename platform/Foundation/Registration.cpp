@@ -1,7 +1,26 @@
 #include "../Registration.h"
 
-#include <Foundation/NSException.h>
+#include "Internal.h"
 
 namespace platform {
-void registerFoundation() { objc::ClassDef<NSException>("NSException", NSObject::cls()); }
+
+// Superclasses before subclasses; NSException first, so that any failure of
+// the rest can raise.
+void registerFoundation() {
+    using namespace foundation;
+    registerExceptions();
+    registerObjectAdditions();
+    registerStrings();
+    registerNumbers();
+    registerArrays();
+    registerDictionaries();
+    registerData();
+    registerDates();
+    registerIndexPaths();
+    registerNotifications();
+    registerErrors();
+    registerFileManager();
+    registerAutoreleasePools();
+}
+
 }  // namespace platform

@@ -1,5 +1,11 @@
 #include "../Registration.h"
 
+#include "Private.h"
+
 namespace platform {
-void registerUIKit() {}
+void registerUIKit() {
+    uikit::registerViews();
+    uikit::registerViewControllers();
+    uikit::registerTableViews();
+}
 }  // namespace platform

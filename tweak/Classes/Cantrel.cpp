@@ -11,7 +11,10 @@
 #include <CoreFoundation/CFNotificationCenter.h>
 #include <Foundation/Foundation.h>
 #include <MediaPlayer/MediaPlayer.h>
-#include <MusicApp/MusicApp.h>
+#include <MusicApp/MPQueueFeeder.h>
+#include <MusicApp/MusicAlbumDetail.h>
+#include <MusicApp/MusicTabBarController.h>
+#include <MusicApp/MusicTableViewController.h>
 #include <UIKit/UIKit.h>
 
 #include <cstring>

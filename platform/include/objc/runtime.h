@@ -501,9 +501,11 @@ const char* type_encoding() {
 
 }  // namespace objc
 
-// Inside a C++ class that mirrors a runtime class.
-#define OBJC_CLASS(Name)                   \
-    static inline Class class_ = nullptr;  \
+// Inside a C++ class that mirrors a runtime class. The class pointer is one
+// variable for the whole process, whatever the visibility settings of the
+// code that includes the header.
+#define OBJC_CLASS(Name)                                                  \
+    __attribute__((visibility("default"))) static inline Class class_ = nullptr; \
     static Class cls() { return class_; }
 
 // Registers C++ type C as the runtime class `name`; methods follow:

@@ -1,0 +1,100 @@
+#include "Commands.h"
+
+#include "Cantrel.h"
+
+#include <objc/runtime.h>
+#include <platform/RunLoop.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <ostream>
+#include <sstream>
+
+#include <dlfcn.h>
+
+namespace host {
+namespace {
+
+// The preference table a library exports for the host.
+using PreferencesFn = const CantrelPreference* (*)(size_t*);
+
+bool parseSeconds(const std::string& text, double& seconds) {
+    char* end = nullptr;
+    seconds = std::strtod(text.c_str(), &end);
+    return end && *end == '\0' && !text.empty() && std::isfinite(seconds) && seconds >= 0 && seconds <= 86400;
+}
+
+bool prefs(Context& c, const std::vector<std::string>&) {
+    for (void* handle : c.libraries) {
+        auto fn = reinterpret_cast<PreferencesFn>(dlsym(handle, "Cantrel_preferences"));
+        if (fn == nullptr) continue;
+        size_t count = 0;
+        const CantrelPreference* table = fn(&count);
+        for (size_t i = 0; i < count; ++i)
+            *c.out << table[i].key << "=" << (table[i].flag->load() ? "YES" : "NO") << "\n";
+        return true;
+    }
+    *c.err << "prefs: no injected library has preferences\n";
+    return false;
+}
+
+bool installed(Context& c, const std::vector<std::string>&) {
+    for (const objc_installation& e : objc_copyInstallationLog())
+        *c.out << e.className << " " << e.selector << " " << e.kind << "\n";
+    return true;
+}
+
+bool run(Context& c, const std::vector<std::string>& args) {
+    double seconds = 0;
+    if (!parseSeconds(args[0], seconds)) {
+        *c.err << "run: bad number of seconds '" << args[0] << "'\n";
+        return false;
+    }
+    platform::RunLoop::main().runFor(seconds);
+    if (platform::RunLoop::main().quitRequested()) c.quit = true;
+    return true;
+}
+
+bool quit(Context& c, const std::vector<std::string>&) {
+    c.quit = true;
+    return true;
+}
+
+std::vector<std::string> words(const std::string& line) {
+    std::istringstream in(line);
+    std::vector<std::string> out;
+    for (std::string w; in >> w;) out.push_back(w);
+    return out;
+}
+
+}  // namespace
+
+const std::map<std::string, Command>& commands() {
+    static const std::map<std::string, Command> table = {
+        {"prefs", {"prefs", "print every preference flag as key=YES|NO, in load order", prefs}},
+        {"installed", {"installed", "print the installed methods: class selector R|A", installed}},
+        {"run", {"run SECONDS", "serve the main loop that long", run}},
+        {"quit", {"quit", "end the app", quit}},
+    };
+    return table;
+}
+
+bool runLine(Context& context, const std::string& line) {
+    std::vector<std::string> w = words(line);
+    if (w.empty() || w[0][0] == '#') return true;
+    auto it = commands().find(w[0]);
+    if (it == commands().end()) {
+        *context.err << "unknown command '" << w[0] << "' (try --help)\n";
+        return false;
+    }
+    const Command& cmd = it->second;
+    std::vector<std::string> args(w.begin() + 1, w.end());
+    size_t expected = words(cmd.usage).size() - 1;
+    if (args.size() != expected) {
+        *context.err << w[0] << ": expected " << expected << " argument(s), usage: " << cmd.usage << "\n";
+        return false;
+    }
+    return cmd.run(context, args);
+}
+
+}  // namespace host

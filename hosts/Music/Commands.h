@@ -1,0 +1,41 @@
+// The Music host's commands: one per line of a script or of standard input.
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace platform {
+class MusicApp;
+}
+
+namespace host {
+
+struct Context {
+    platform::MusicApp* app = nullptr;
+    std::vector<void*> libraries;  // dlopen handles of the injected libraries
+    std::ostream* out = nullptr;
+    std::ostream* err = nullptr;
+    bool quit = false;
+};
+
+// A command gets its arguments (the words after its name) and returns false
+// when it failed; it prints its own error.
+using Handler = std::function<bool(Context&, const std::vector<std::string>&)>;
+
+struct Command {
+    std::string usage;
+    std::string help;
+    Handler run;
+};
+
+// Every command by name.
+const std::map<std::string, Command>& commands();
+
+// Runs one line; false when it failed (unknown command, bad argument, or the
+// command's own failure). Blank lines and lines starting with '#' pass.
+bool runLine(Context& context, const std::string& line);
+
+}  // namespace host

@@ -1,0 +1,304 @@
+// The Darwin notify centre over Unix datagram sockets in
+// <root>/.platform/notify/, one per observing process. A datagram is a
+// notification name, nothing else.
+#include <CoreFoundation/CFNotificationCenter.h>
+
+#include <objc/runtime.h>
+#include <platform/DeviceRoot.h>
+#include <platform/Log.h>
+#include <platform/RunLoop.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <time.h>
+#include <unistd.h>
+
+struct CFNotificationCenterOpaque {
+    int unused;
+};
+
+namespace platform {
+namespace {
+
+constexpr const char* kNotifyFolder = "/.platform/notify";
+// How long a post keeps retrying a peer whose queue is full before it drops
+// the notification for that peer.
+constexpr double kFullQueuePatience = 1.0;
+
+CFNotificationCenterOpaque darwinCenter{0};
+
+// The address of `name` inside the folder `dirPath`, open as `dirFd`: the
+// plain path when it fits in sun_path, else the same file reached through
+// /proc/self/fd, which is short whatever the root.
+bool socketAddress(int dirFd, const std::string& dirPath, const char* name, sockaddr_un& addr, socklen_t& len) {
+    addr = sockaddr_un{};
+    addr.sun_family = AF_UNIX;
+    std::string path = dirPath + "/" + name;
+    if (path.size() >= sizeof addr.sun_path) path = "/proc/self/fd/" + std::to_string(dirFd) + "/" + name;
+    if (path.size() >= sizeof addr.sun_path) return false;
+    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+    len = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + path.size() + 1);
+    return true;
+}
+
+void pause(double seconds) {
+    timespec ts{0, static_cast<long>(seconds * 1e9)};
+    nanosleep(&ts, nullptr);
+}
+
+class DarwinNotifyCenter {
+public:
+    static DarwinNotifyCenter& shared() {
+        // Lives as long as the process: the receiver thread uses it to the end.
+        static DarwinNotifyCenter* centre = new DarwinNotifyCenter();
+        return *centre;
+    }
+
+    void add(const void* observer, CFNotificationCallback callback, const std::string& name,
+             CFNotificationSuspensionBehavior behavior) {
+        std::lock_guard<std::mutex> g(lock_);
+        startReceiverLocked();
+        for (Observer& o : observers_) {
+            if (o.observer == observer && o.name == name) {
+                o.callback = callback;
+                o.behavior = behavior;
+                return;
+            }
+        }
+        observers_.push_back(Observer{nextId_++, observer, callback, name, behavior});
+    }
+
+    // All of the observer's registrations when `name` is null.
+    void remove(const void* observer, const std::string* name) {
+        std::lock_guard<std::mutex> g(lock_);
+        std::erase_if(observers_,
+                      [&](const Observer& o) { return o.observer == observer && (!name || o.name == *name); });
+    }
+
+    void post(const std::string& name) {
+        std::string dir = devicePath(kNotifyFolder);
+        if (dir.empty()) return;
+        int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dirFd < 0) return;  // nobody has ever observed under this root
+        DIR* d = fdopendir(dirFd);
+        if (d == nullptr) {
+            close(dirFd);
+            return;
+        }
+        while (dirent* e = readdir(d)) {
+            if (e->d_name[0] == '.') continue;
+            if (e->d_type != DT_SOCK) {
+                struct stat st;
+                if (e->d_type != DT_UNKNOWN || fstatat(dirFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+                    !S_ISSOCK(st.st_mode))
+                    continue;
+            }
+            sendTo(dirFd, dir, e->d_name, name);
+        }
+        closedir(d);
+    }
+
+private:
+    struct Observer {
+        uint64_t id;
+        const void* observer;
+        CFNotificationCallback callback;
+        std::string name;
+        CFNotificationSuspensionBehavior behavior;
+    };
+
+    DarwinNotifyCenter() { sendFd_ = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0); }
+
+    void sendTo(int dirFd, const std::string& dir, const char* peer, const std::string& name) {
+        sockaddr_un addr;
+        socklen_t len;
+        if (sendFd_ < 0 || !socketAddress(dirFd, dir, peer, addr, len)) return;
+        double waited = 0, step = 0.0002;
+        for (;;) {
+            if (sendto(sendFd_, name.data(), name.size(), MSG_DONTWAIT | MSG_NOSIGNAL,
+                       reinterpret_cast<sockaddr*>(&addr), len) >= 0)
+                return;
+            int err = errno;
+            if (err == EINTR) continue;
+            if (err == ECONNREFUSED) {
+                // Its process is gone without removing it.
+                unlinkat(dirFd, peer, 0);
+                return;
+            }
+            if ((err == EAGAIN || err == EWOULDBLOCK || err == ENOBUFS) && waited < kFullQueuePatience) {
+                pause(step);
+                waited += step;
+                step = std::min(step * 2, 0.01);
+                continue;
+            }
+            if (err != ENOENT)
+                logLine("notify: cannot deliver \"" + name + "\" to " + peer + ": " + std::strerror(err));
+            return;
+        }
+    }
+
+    // Binds this process's socket and starts the thread that reads it, once.
+    void startReceiverLocked() {
+        if (receiverTried_) return;
+        receiverTried_ = true;
+        std::string dir = devicePath(kNotifyFolder);
+        if (dir.empty() || !makeDeviceDirectories(kNotifyFolder)) {
+            logLine("notify: cannot make the folder " + dir);
+            return;
+        }
+        int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        char name[64];
+        std::snprintf(name, sizeof name, "%d-%08x.sock", getpid(), static_cast<unsigned>(std::random_device{}()));
+        sockaddr_un addr;
+        socklen_t len;
+        if (dirFd < 0 || fd < 0 || !socketAddress(dirFd, dir, name, addr, len) ||
+            bind(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0) {
+            logLine("notify: cannot bind a socket in " + dir + ": " + std::strerror(errno));
+            if (fd >= 0) close(fd);
+            if (dirFd >= 0) close(dirFd);
+            return;
+        }
+        struct stat st;
+        fstatat(dirFd, name, &st, 0);
+        close(dirFd);
+        socketPath_ = dir + "/" + name;
+        socketInode_ = st.st_ino;
+        ownerPid_ = getpid();
+        std::atexit([] { shared().removeSocket(); });
+        std::thread([this, fd] { receive(fd); }).detach();
+    }
+
+    // At exit: takes this process's socket out of the folder, unless a
+    // forked child is the one exiting.
+    void removeSocket() {
+        struct stat st;
+        if (getpid() == ownerPid_ && stat(socketPath_.c_str(), &st) == 0 && st.st_ino == socketInode_)
+            unlink(socketPath_.c_str());
+    }
+
+    void receive(int fd) {
+        char buffer[kDarwinNotificationNameMax + 1];
+        for (;;) {
+            ssize_t n = recv(fd, buffer, sizeof buffer, MSG_TRUNC);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                logLine(std::string("notify: receiving stopped: ") + std::strerror(errno));
+                return;
+            }
+            if (n == 0 || static_cast<size_t>(n) > kDarwinNotificationNameMax) continue;
+            std::string name(buffer, static_cast<size_t>(n));
+            if (observed(name)) RunLoop::main().post([this, name] { deliver(name); });
+        }
+    }
+
+    bool observed(const std::string& name) {
+        std::lock_guard<std::mutex> g(lock_);
+        for (const Observer& o : observers_)
+            if (o.name == name) return true;
+        return false;
+    }
+
+    // On the main thread. An observer removed by an earlier callback of the
+    // same notification is not called.
+    void deliver(const std::string& name) {
+        std::vector<uint64_t> ids;
+        {
+            std::lock_guard<std::mutex> g(lock_);
+            for (const Observer& o : observers_)
+                if (o.name == name) ids.push_back(o.id);
+        }
+        if (ids.empty()) return;
+        id nameObject = objc_msgSend<id(const char*)>(objc_getClass("NSString"), "stringWithUTF8String:"_sel,
+                                                      name.c_str());
+        for (uint64_t wanted : ids) {
+            CFNotificationCallback callback = nullptr;
+            const void* observer = nullptr;
+            {
+                std::lock_guard<std::mutex> g(lock_);
+                for (const Observer& o : observers_) {
+                    if (o.id == wanted) {
+                        callback = o.callback;
+                        observer = o.observer;
+                    }
+                }
+            }
+            if (callback)
+                callback(&darwinCenter, const_cast<void*>(observer), reinterpret_cast<CFStringRef>(nameObject),
+                         nullptr, nullptr);
+        }
+    }
+
+    std::mutex lock_;
+    std::vector<Observer> observers_;
+    uint64_t nextId_ = 1;
+    int sendFd_ = -1;
+    bool receiverTried_ = false;
+    std::string socketPath_;
+    ino_t socketInode_ = 0;
+    pid_t ownerPid_ = 0;
+};
+
+bool isDarwinCenter(CFNotificationCenterRef center, const char* function) {
+    if (center == &darwinCenter) return true;
+    logLine(std::string(function) + ": not the Darwin notify centre");
+    return false;
+}
+
+}  // namespace
+}  // namespace platform
+
+using platform::DarwinNotifyCenter;
+
+CFNotificationCenterRef CFNotificationCenterGetDarwinNotifyCenter() { return &platform::darwinCenter; }
+
+void CFNotificationCenterAddObserver(CFNotificationCenterRef center, const void* observer,
+                                     CFNotificationCallback callback, CFStringRef name, const void*,
+                                     CFNotificationSuspensionBehavior suspensionBehavior) {
+    if (!platform::isDarwinCenter(center, "CFNotificationCenterAddObserver")) return;
+    if (name == nullptr || callback == nullptr) {
+        platform::logLine("CFNotificationCenterAddObserver: the Darwin notify centre needs a name and a callback");
+        return;
+    }
+    DarwinNotifyCenter::shared().add(observer, callback, platform::stringUTF8(name), suspensionBehavior);
+}
+
+void CFNotificationCenterRemoveObserver(CFNotificationCenterRef center, const void* observer, CFStringRef name,
+                                        const void*) {
+    if (!platform::isDarwinCenter(center, "CFNotificationCenterRemoveObserver")) return;
+    if (name == nullptr) {
+        DarwinNotifyCenter::shared().remove(observer, nullptr);
+        return;
+    }
+    std::string text = platform::stringUTF8(name);
+    DarwinNotifyCenter::shared().remove(observer, &text);
+}
+
+void CFNotificationCenterRemoveEveryObserver(CFNotificationCenterRef center, const void* observer) {
+    if (!platform::isDarwinCenter(center, "CFNotificationCenterRemoveEveryObserver")) return;
+    DarwinNotifyCenter::shared().remove(observer, nullptr);
+}
+
+void CFNotificationCenterPostNotification(CFNotificationCenterRef center, CFStringRef name, const void*,
+                                          CFDictionaryRef, Boolean) {
+    if (!platform::isDarwinCenter(center, "CFNotificationCenterPostNotification")) return;
+    std::string text = platform::stringUTF8(name);
+    if (text.empty() || text.size() > kDarwinNotificationNameMax) {
+        platform::logLine("CFNotificationCenterPostNotification: refused a name that is empty or too long");
+        return;
+    }
+    DarwinNotifyCenter::shared().post(text);
+}

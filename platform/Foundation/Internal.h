@@ -1,0 +1,44 @@
+// Shared pieces of the Foundation sources: per-class registration (called by
+// registerFoundation in superclass-first order) and small helpers.
+#pragma once
+
+#include <objc/NSObject.h>
+
+#include <string>
+#include <vector>
+
+struct NSString;
+
+namespace platform::foundation {
+
+void registerObjectAdditions();  // NSObject description, debugDescription
+void registerStrings();          // NSString, NSMutableString
+void registerNumbers();          // NSNumber
+void registerArrays();           // NSArray, NSMutableArray
+void registerDictionaries();     // NSDictionary, NSMutableDictionary
+void registerData();             // NSData, NSMutableData
+void registerDates();            // NSDate
+void registerIndexPaths();       // NSIndexPath
+void registerNotifications();    // NSNotification, NSNotificationCenter
+void registerErrors();           // NSError
+void registerFileManager();      // NSFileManager
+void registerExceptions();       // NSException's runtime methods
+void registerAutoreleasePools();  // NSAutoreleasePool
+
+// A fresh instance of `cls` (which must be T's runtime class or a subclass),
+// owned (+1).
+template <class T>
+T* allocate(Class cls) {
+    return static_cast<T*>(class_createInstance(cls));
+}
+
+// The object's description through the runtime; "(null)" for nil.
+std::string describe(id obj);
+
+// Reads a whole host file; false when it cannot be opened or read.
+bool readHostFile(const std::string& hostPath, std::string& out);
+
+// An autoreleased NSString.
+NSString* str(const std::string& utf8);
+
+}  // namespace platform::foundation

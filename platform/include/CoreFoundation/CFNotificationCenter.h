@@ -1,0 +1,51 @@
+// The Darwin notify centre: notifications that carry only a name and reach
+// every process of the same device root.
+//
+// Each process that observes binds one Unix datagram socket in
+// <root>/.platform/notify/; a post sends the name to every socket there (its
+// own process included) and removes sockets whose process is gone. A thread
+// of the receiving process hands each name to the main run loop, which calls
+// the matching observers' callbacks on the main thread in the order received,
+// with object and userInfo NULL. A post while nobody observes reaches nobody.
+//
+// The socket is made in the device root current when the first observer is
+// added and stays for the life of the process. Processes are never
+// suspended here, so the suspension behaviour is kept but has no effect.
+#pragma once
+
+#include <CoreFoundation/CFBase.h>
+
+struct CFNotificationCenterOpaque;
+using CFNotificationCenterRef = CFNotificationCenterOpaque*;
+
+using CFNotificationCallback = void (*)(CFNotificationCenterRef center, void* observer, CFStringRef name,
+                                        const void* object, CFDictionaryRef userInfo);
+
+enum CFNotificationSuspensionBehavior : CFIndex {
+    CFNotificationSuspensionBehaviorDrop = 1,
+    CFNotificationSuspensionBehaviorCoalesce = 2,
+    CFNotificationSuspensionBehaviorHold = 3,
+    CFNotificationSuspensionBehaviorDeliverImmediately = 4,
+};
+
+CFNotificationCenterRef CFNotificationCenterGetDarwinNotifyCenter();
+
+// Calls `callback` for every notification named `name` (required: a NULL
+// name is refused with a log line). Adding the same observer for the same
+// name again replaces its callback. `object` is ignored, as Darwin
+// notifications carry none.
+void CFNotificationCenterAddObserver(CFNotificationCenterRef center, const void* observer,
+                                     CFNotificationCallback callback, CFStringRef name, const void* object,
+                                     CFNotificationSuspensionBehavior suspensionBehavior);
+// Removes the observer's registration for `name`, or all of them when name
+// is NULL. A callback already on its way is not called after this.
+void CFNotificationCenterRemoveObserver(CFNotificationCenterRef center, const void* observer, CFStringRef name,
+                                        const void* object);
+void CFNotificationCenterRemoveEveryObserver(CFNotificationCenterRef center, const void* observer);
+// Sends `name` to every observing process. object and userInfo are not
+// carried; deliverImmediately changes nothing. Names longer than
+// kDarwinNotificationNameMax bytes are refused with a log line.
+void CFNotificationCenterPostNotification(CFNotificationCenterRef center, CFStringRef name, const void* object,
+                                          CFDictionaryRef userInfo, Boolean deliverImmediately);
+
+inline constexpr size_t kDarwinNotificationNameMax = 1024;

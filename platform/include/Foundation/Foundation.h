@@ -1,0 +1,17 @@
+// Everything of Foundation.
+#pragma once
+
+#include <Foundation/NSArray.h>
+#include <Foundation/NSAutoreleasePool.h>
+#include <Foundation/NSData.h>
+#include <Foundation/NSDate.h>
+#include <Foundation/NSDictionary.h>
+#include <Foundation/NSError.h>
+#include <Foundation/NSException.h>
+#include <Foundation/NSFileManager.h>
+#include <Foundation/NSIndexPath.h>
+#include <Foundation/NSNotification.h>
+#include <Foundation/NSNumber.h>
+#include <Foundation/NSObjCRuntime.h>
+#include <Foundation/NSPropertyList.h>
+#include <Foundation/NSString.h>

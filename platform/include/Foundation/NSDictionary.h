@@ -1,0 +1,57 @@
+// NSDictionary and NSMutableDictionary: objects by key. Keys are copied on
+// insertion and compared with -hash and -isEqual: sent through the runtime;
+// entries keep their insertion order, so output is deterministic.
+#pragma once
+
+#include <Foundation/NSObjCRuntime.h>
+
+#include <initializer_list>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+struct NSString;
+struct NSArray;
+
+struct NSDictionary : NSObject {
+    OBJC_CLASS(NSDictionary)
+
+    struct Entry {
+        Strong<objc_object> key;
+        Strong<objc_object> value;
+        NSUInteger hash;
+    };
+
+    // C++ API ---------------------------------------------------------------
+    // Autoreleased immutable dictionary of {key, value} pairs; nil raises.
+    static NSDictionary* make(std::initializer_list<std::pair<id, id>> entries);
+
+    NSUInteger count() const { return entries_.size(); }
+    id objectForKey(id key) const;  // nil when absent or for a nil key
+    bool isEqualToDictionary(const NSDictionary* other) const;
+    NSArray* allKeys() const;    // autoreleased, insertion order
+    NSArray* allValues() const;  // autoreleased, insertion order
+
+    // for (const auto& e : dict->entries()) … e.key, e.value
+    const std::vector<Entry>& entries() const { return entries_; }
+
+    // Mutation, for initialisers and NSMutableDictionary. setObject copies
+    // the key (+copy) and raises NSInvalidArgumentException for nil.
+    void setObject(id obj, id key);
+    void removeObjectForKey(id key);
+    void removeAllObjects();
+
+private:
+    // Index of the entry for key (hash given), or -1.
+    long find(id key, NSUInteger hash) const;
+    void reindex();
+
+    std::vector<Entry> entries_;
+    std::unordered_multimap<NSUInteger, size_t> index_;  // hash → entry
+};
+
+struct NSMutableDictionary : NSDictionary {
+    OBJC_CLASS(NSMutableDictionary)
+
+    static NSMutableDictionary* make();  // autoreleased, empty
+};

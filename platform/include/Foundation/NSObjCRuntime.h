@@ -1,0 +1,29 @@
+// Foundation's basic types and the runtime helpers that speak NSString.
+#pragma once
+
+#include <objc/NSObject.h>
+
+#include <climits>
+
+struct NSString;
+
+// -compare: answers one of these (as NSInteger in every prototype).
+using NSComparisonResult = NSInteger;
+inline constexpr NSComparisonResult NSOrderedAscending = -1;
+inline constexpr NSComparisonResult NSOrderedSame = 0;
+inline constexpr NSComparisonResult NSOrderedDescending = 1;
+
+inline constexpr NSInteger NSIntegerMax = LONG_MAX;
+inline constexpr NSInteger NSIntegerMin = LONG_MIN;
+inline constexpr NSUInteger NSUIntegerMax = ULONG_MAX;
+// "No such index" from indexOfObject: and friends.
+inline constexpr NSUInteger NSNotFound = static_cast<NSUInteger>(NSIntegerMax);
+
+// The class's name (autoreleased); nil for a nil class.
+NSString* NSStringFromClass(Class cls);
+// The registered class of that name; nil when absent or for nil.
+Class NSClassFromString(NSString* name);
+// The selector's name (autoreleased); nil for a null selector.
+NSString* NSStringFromSelector(SEL sel);
+// The selector of that name (registered if new); null for nil.
+SEL NSSelectorFromString(NSString* name);

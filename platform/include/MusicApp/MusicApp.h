@@ -1,0 +1,96 @@
+// The Music app: its classes, registered when the app asks for them, and the
+// object graph a host builds when it launches the app.
+//
+// Everything here works through message sends (alloc, init…, the view
+// controller callbacks), so replacements installed before launch() see the
+// objects being made and the callbacks being sent.
+#pragma once
+
+#include <objc/runtime.h>
+
+struct MPAVController;
+struct MPAudioDeviceController;
+struct MPHRootViewController;
+struct MusicNowPlayingViewController;
+struct MusicQueryQueueFeeder;
+struct MusicTabBarController;
+struct MusicTableViewController;
+struct RURadioQueueFeeder;
+struct UINavigationController;
+
+namespace platform {
+
+// Whether the app has the radio unless told otherwise: NO in a build
+// configured with CANTREL_RADIO=OFF.
+bool musicAppRadioByDefault();
+
+struct MusicAppOptions {
+    // Without the radio, RURadioQueueFeeder and RadioTrack do not exist.
+    bool radio = musicAppRadioByDefault();
+};
+
+// Registers the app's classes (see the MusicApp/ headers). Idempotent: a
+// later call registers only what is still missing, so asking for the radio
+// after a launch without it adds the two radio classes.
+void registerMusicApp(const MusicAppOptions& options = {});
+
+// The app's objects from launch() to shutdown().
+class MusicApp {
+public:
+    explicit MusicApp(MusicAppOptions options = {});
+    ~MusicApp();  // shutdown()
+    MusicApp(const MusicApp&) = delete;
+    MusicApp& operator=(const MusicApp&) = delete;
+
+    const MusicAppOptions& options() const { return options_; }
+
+    // Registers the app's classes and makes its objects: the tab bar
+    // controller (one tab: a navigation controller over the songs list), the
+    // root controller, the player, the audio device controller, the query
+    // queue feeder with a few items, the now-playing controller and, with the
+    // radio, a radio queue feeder. Does nothing when already launched.
+    void launch();
+    // Releases the objects, newest first. Launching again afterwards makes a
+    // fresh set.
+    void shutdown();
+    bool launched() const { return launched_; }
+
+    MusicTabBarController* tabBarController() const { return tabBarController_; }
+    MPHRootViewController* rootViewController() const { return rootViewController_; }
+    MusicTableViewController* songsViewController() const { return songsViewController_; }
+    UINavigationController* songsNavigationController() const { return songsNavigationController_; }
+    MPAVController* avController() const { return avController_; }
+    MPAudioDeviceController* audioDeviceController() const { return audioDeviceController_; }
+    MusicQueryQueueFeeder* queueFeeder() const { return queueFeeder_; }
+    MusicNowPlayingViewController* nowPlayingViewController() const { return nowPlayingViewController_; }
+    RURadioQueueFeeder* radioQueueFeeder() const { return radioQueueFeeder_; }  // nil without the radio
+
+    // What a user does; each is a no-op before launch().
+
+    // Opens the now-playing screen on the first item of the queue:
+    // setItem:, viewWillAppear:, a layout pass of its view (which sends
+    // viewWillLayoutSubviews / viewDidLayoutSubviews), viewDidAppear:.
+    void showNowPlaying();
+    // The player moves on: _itemWillChange: to the MPAVController.
+    void changeItem(id notification = nil);
+    // The radio setting changed: the tab bar controller's three handlers.
+    void postRadioEnabledChange(id notification = nil);
+    // The store offers of the radio's first track (copyRawItemAtIndex: 0,
+    // then _offers), autoreleased; nil without the radio.
+    id requestOffers();
+
+private:
+    MusicAppOptions options_;
+    bool launched_ = false;
+    Strong<MusicTabBarController> tabBarController_;
+    Strong<MusicTableViewController> songsViewController_;
+    Strong<UINavigationController> songsNavigationController_;
+    Strong<MPHRootViewController> rootViewController_;
+    Strong<MPAVController> avController_;
+    Strong<MPAudioDeviceController> audioDeviceController_;
+    Strong<MusicQueryQueueFeeder> queueFeeder_;
+    Strong<MusicNowPlayingViewController> nowPlayingViewController_;
+    Strong<RURadioQueueFeeder> radioQueueFeeder_;
+};
+
+}  // namespace platform

@@ -1,0 +1,16 @@
+// The UIKit classes of the platform.
+#pragma once
+
+#include <CoreGraphics/CGGeometry.h>
+#include <UIKit/UIButton.h>
+#include <UIKit/UIControl.h>
+#include <UIKit/UIMoreListController.h>
+#include <UIKit/UINavigationController.h>
+#include <UIKit/UIResponder.h>
+#include <UIKit/UIScrollView.h>
+#include <UIKit/UITabBarController.h>
+#include <UIKit/UITableView.h>
+#include <UIKit/UITableViewCell.h>
+#include <UIKit/UIView.h>
+#include <UIKit/UIViewController.h>
+#include <UIKit/_UITableViewCellActionButton.h>

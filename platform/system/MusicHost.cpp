@@ -1,0 +1,93 @@
+// The Music host's registration: an exclusive flock on
+// <root>/.platform/Music.lock holding the host's pid.
+#include <platform/System.h>
+
+#include "SystemInternal.h"
+
+#include <platform/DeviceRoot.h>
+#include <platform/RunLoop.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace platform {
+namespace {
+
+std::atomic<int> liveRegistrations{0};
+std::atomic<RunLoop*> quitTarget{nullptr};
+
+// Only asks the main run loop to quit: an atomic store and a write(2).
+extern "C" void onTerminate(int) {
+    if (RunLoop* loop = quitTarget.load()) loop->requestQuit();
+}
+
+}  // namespace
+
+std::string musicLockPath() { return devicePath("/.platform/Music.lock"); }
+
+bool detail::hasMusicHostRegistration() { return liveRegistrations.load() > 0; }
+
+pid_t detail::readLockPid(int fd) {
+    char buf[32] = {};
+    ssize_t n = pread(fd, buf, sizeof buf - 1, 0);
+    if (n <= 0) return 0;
+    char* end = nullptr;
+    long pid = std::strtol(buf, &end, 10);
+    return (end != buf && pid > 0) ? static_cast<pid_t>(pid) : 0;
+}
+
+MusicHostRegistration::MusicHostRegistration() : path_(musicLockPath()) {
+    if (path_.empty() || !makeDeviceDirectories("/.platform")) {
+        error_ = "cannot make the folder of the Music lock under " + deviceRoot();
+        return;
+    }
+    int fd = open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        error_ = "cannot open " + path_ + ": " + std::strerror(errno);
+        return;
+    }
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        int err = errno;
+        pid_t holder = detail::readLockPid(fd);
+        close(fd);
+        if (err == EWOULDBLOCK)
+            error_ = "another Music host" + (holder > 0 ? " (pid " + std::to_string(holder) + ")" : std::string()) +
+                     " runs on this device root; it holds " + path_;
+        else
+            error_ = "cannot lock " + path_ + ": " + std::strerror(err);
+        return;
+    }
+    std::string pid = std::to_string(getpid()) + "\n";
+    if (ftruncate(fd, 0) != 0 || pwrite(fd, pid.data(), pid.size(), 0) != static_cast<ssize_t>(pid.size())) {
+        error_ = "cannot write " + path_ + ": " + std::strerror(errno);
+        close(fd);
+        return;
+    }
+    quitTarget.store(&RunLoop::main());
+    struct sigaction sa {};
+    sa.sa_handler = onTerminate;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &sa, &previousTerm_);
+    liveRegistrations.fetch_add(1);
+    fd_ = fd;
+}
+
+MusicHostRegistration::~MusicHostRegistration() {
+    if (fd_ < 0) return;
+    sigaction(SIGTERM, &previousTerm_, nullptr);
+    liveRegistrations.fetch_sub(1);
+    // An empty file tells a reader that the pid it would find is gone.
+    if (ftruncate(fd_, 0) != 0) {
+    }
+    close(fd_);  // releases the lock
+}
+
+}  // namespace platform

@@ -1,0 +1,164 @@
+// Test support: temporary device roots and child processes.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace testsupport {
+
+// A folder under the system's temporary directory, removed afterwards.
+class TempDir {
+public:
+    explicit TempDir(const std::string& tag = "root") {
+        std::string base = std::filesystem::temp_directory_path().string() + "/cantrel-" + tag + "-XXXXXX";
+        std::vector<char> buf(base.begin(), base.end());
+        buf.push_back('\0');
+        if (mkdtemp(buf.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+        path_ = buf.data();
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+inline std::string binPath(const std::string& program) { return std::string(CANTREL_BIN_DIR) + "/" + program; }
+
+// A child process with its standard output on a pipe, and optionally its
+// standard input (writeLine). Killed (by its pid) and reaped when the object
+// goes, if still running.
+class Child {
+public:
+    explicit Child(const std::vector<std::string>& argv, bool pipeInput = false) {
+        int out[2];
+        if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+        int in[2] = {-1, -1};
+        if (pipeInput && pipe2(in, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        if (pipeInput) posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
+        std::vector<char*> args;
+        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        int rc = posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(out[1]);
+        out_ = out[0];
+        if (pipeInput) {
+            close(in[0]);
+            in_ = in[1];
+        }
+        if (rc != 0) {
+            pid_ = -1;
+            throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(rc));
+        }
+    }
+    ~Child() {
+        if (pid_ > 0 && !status_) {
+            kill(pid_, SIGKILL);
+            int st;
+            waitpid(pid_, &st, 0);
+        }
+        if (out_ >= 0) close(out_);
+        closeInput();
+    }
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    pid_t pid() const { return pid_; }
+
+    // Writes one line to the child's standard input; false once it is closed.
+    bool writeLine(const std::string& line) {
+        if (in_ < 0) return false;
+        std::string data = line + "\n";
+        return write(in_, data.data(), data.size()) == static_cast<ssize_t>(data.size());
+    }
+    void closeInput() {
+        if (in_ >= 0) close(in_);
+        in_ = -1;
+    }
+
+    // The next line of output (without its newline); nullopt on end of
+    // output or after `timeout` seconds.
+    std::optional<std::string> readLine(double timeout = 20.0) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeout);
+        for (;;) {
+            size_t nl = buffer_.find('\n');
+            if (nl != std::string::npos) {
+                std::string line = buffer_.substr(0, nl);
+                buffer_.erase(0, nl + 1);
+                return line;
+            }
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) return std::nullopt;
+            pollfd p{out_, POLLIN, 0};
+            if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
+            char chunk[256];
+            ssize_t n = read(out_, chunk, sizeof chunk);
+            if (n <= 0) return std::nullopt;
+            buffer_.append(chunk, static_cast<size_t>(n));
+        }
+    }
+
+    // The wait status once the child has ended, polling up to `timeout`
+    // seconds; nullopt while it still runs.
+    std::optional<int> waitExit(double timeout = 20.0) {
+        if (status_) return status_;
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeout);
+        for (;;) {
+            int st;
+            pid_t r = waitpid(pid_, &st, WNOHANG);
+            if (r == pid_) {
+                status_ = st;
+                return status_;
+            }
+            if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+
+    bool running() { return !waitExit(0).has_value(); }
+
+private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+    int in_ = -1;
+    std::string buffer_;
+    std::optional<int> status_;
+};
+
+// Runs a program to its end; its wait status.
+inline int runProgram(const std::vector<std::string>& argv) {
+    Child child(argv);
+    auto status = child.waitExit(60.0);
+    return status ? *status : -1;
+}
+
+}  // namespace testsupport

@@ -1,0 +1,206 @@
+// The Music host end to end: the library injected into it, its commands, a
+// settings change posted from another process, and its end by the system
+// stand-in.
+#include <gtest/gtest.h>
+
+#include "ProcessSupport.h"
+
+#include <Foundation/Foundation.h>
+#include <platform/DeviceRoot.h>
+#include <platform/System.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+using testsupport::binPath;
+using testsupport::Child;
+using testsupport::TempDir;
+
+namespace {
+
+const char kPrefsPath[] = "/var/mobile/Library/Preferences/com.brevank.Cantrel.plist";
+const size_t kFlagCount = 12;
+
+class Host : public ::testing::Test {
+protected:
+    void SetUp() override {
+        signal(SIGPIPE, SIG_IGN);
+        platform::setDeviceRoot(root.path());
+        ASSERT_TRUE(platform::makeDeviceDirectories("/var/mobile/Library/Preferences"));
+    }
+
+    void writePrefs(std::initializer_list<std::pair<const char*, bool>> entries) {
+        AutoreleasePool pool;
+        id dict = objc_msgSend<id()>(NSMutableDictionary::cls(), "dictionary"_sel);
+        for (auto& [key, value] : entries) {
+            id k = objc_msgSend<id(const char*)>(NSString::cls(), "stringWithUTF8String:"_sel, key);
+            id v = objc_msgSend<id(BOOL)>(NSNumber::cls(), "numberWithBool:"_sel, value);
+            objc_msgSend<void(id, id)>(dict, "setObject:forKey:"_sel, v, k);
+        }
+        ASSERT_TRUE(platform::writePropertyList(dict, kPrefsPath, true));
+    }
+
+    // Runs the host on a script; its output lines (stderr merged) and exit code.
+    std::vector<std::string> runScript(const std::string& script, std::vector<std::string> extra, int& exitCode) {
+        std::string scriptPath = root.path() + "/../" + std::filesystem::path(root.path()).filename().string() +
+                                 ".script";
+        std::ofstream(scriptPath) << script;
+        std::string cmd = binPath("Music") + " --root '" + root.path() + "' --script '" + scriptPath + "'";
+        for (const auto& e : extra) cmd += " " + e;
+        Child child({"/bin/sh", "-c", cmd + " 2>&1"});
+        std::vector<std::string> lines;
+        while (auto line = child.readLine()) lines.push_back(*line);
+        auto status = child.waitExit();
+        std::filesystem::remove(scriptPath);
+        exitCode = status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
+        return lines;
+    }
+
+    static std::vector<std::string> slice(const std::vector<std::string>& v, size_t from, size_t count) {
+        if (from + count > v.size()) return {};
+        return {v.begin() + from, v.begin() + from + count};
+    }
+
+    TempDir root{"host"};
+};
+
+const std::vector<std::string> kDefaults = {
+    "is_enabled=YES",
+    "enforce_ID3Tag_on_export=YES",
+    "enforce_ID3Tag_on_artwork=YES",
+    "disable_cover_flow=YES",
+    "hide_store_button=YES",
+    "ask_before_delete=YES",
+    "hide_buy_button_for_radio_track=NO",
+    "hide_export_button=NO",
+    "hide_edit_button=NO",
+    "hide_queue_buttons=NO",
+    "hide_delete_button=NO",
+    "has_ArtworkOverwriteProblems=NO",
+};
+
+TEST_F(Host, InjectedLibraryLoadsPreferencesAndInstalls) {
+    for (bool radio : {true, false}) {
+        SCOPED_TRACE(radio ? "with radio" : "without radio");
+        int code = -1;
+        auto lines = runScript("prefs\ninstalled\nquit\nprefs\n", radio ? std::vector<std::string>{}
+                                                                      : std::vector<std::string>{"--no-radio"},
+                               code);
+        EXPECT_EQ(code, 0);
+        ASSERT_GE(lines.size(), kFlagCount + 1);
+        EXPECT_EQ(slice(lines, 0, kFlagCount), kDefaults);
+        EXPECT_EQ(lines[kFlagCount], "MPAudioDeviceController init R");
+        EXPECT_EQ(lines.back(), "MusicSongListTableViewCell initWithStyle:reuseIdentifier: R");
+        // Nothing runs after quit.
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), "is_enabled=YES"), 1);
+    }
+}
+
+TEST_F(Host, DisabledLibraryInstallsNothing) {
+    writePrefs({{"is_enabled", false}, {"hide_export_button", true}});
+    int code = -1;
+    auto lines = runScript("installed\nprefs\n", {}, code);
+    EXPECT_EQ(code, 0);
+    ASSERT_EQ(lines.size(), kFlagCount);  // `installed` printed nothing
+    EXPECT_EQ(lines[0], "is_enabled=NO");
+    EXPECT_EQ(lines[7], "hide_export_button=YES");
+}
+
+TEST_F(Host, BadCommandsAreReportedAndTheHostGoesOn) {
+    int code = -1;
+    auto lines = runScript("frobnicate now\nrun abc\nrun\nrun -1\n# a comment\n\nprefs\n", {}, code);
+    EXPECT_EQ(code, 1);
+    auto contains = [&](const std::string& text) {
+        for (const auto& l : lines)
+            if (l.find(text) != std::string::npos) return true;
+        return false;
+    };
+    EXPECT_TRUE(contains("unknown command 'frobnicate'"));
+    EXPECT_TRUE(contains("run: bad number of seconds 'abc'"));
+    EXPECT_TRUE(contains("run: expected 1 argument"));
+    EXPECT_TRUE(contains("run: bad number of seconds '-1'"));
+    EXPECT_TRUE(contains("is_enabled=YES"));  // went on after the errors
+}
+
+TEST_F(Host, WithoutInjectionThereAreNoPreferences) {
+    int code = -1;
+    auto lines = runScript("installed\nprefs\n", {"--no-inject"}, code);
+    EXPECT_EQ(code, 1);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("prefs: no injected library"), std::string::npos);
+}
+
+TEST_F(Host, BadOptionsExitWithUsageError) {
+    EXPECT_EQ(WEXITSTATUS(testsupport::runProgram({binPath("Music")})), 2);  // no root
+    EXPECT_EQ(WEXITSTATUS(testsupport::runProgram({binPath("Music"), "--root", root.path(), "--bogus"})), 2);
+    EXPECT_EQ(WEXITSTATUS(testsupport::runProgram(
+                  {binPath("Music"), "--root", root.path(), "--script", root.path() + "/missing"})),
+              2);
+    EXPECT_EQ(WEXITSTATUS(testsupport::runProgram(
+                  {binPath("Music"), "--root", root.path(), "--inject", root.path() + "/nolib.so"})),
+              2);
+    EXPECT_EQ(WEXITSTATUS(testsupport::runProgram({binPath("Music"), "--help"})), 0);
+}
+
+// Reads one `prefs` answer from a running host.
+std::vector<std::string> readPrefs(Child& host) {
+    std::vector<std::string> out;
+    while (out.size() < kFlagCount) {
+        auto line = host.readLine();
+        if (!line) break;
+        out.push_back(*line);
+    }
+    return out;
+}
+
+TEST_F(Host, ChangePostedByAnotherProcessReachesTheRunningHost) {
+    writePrefs({{"hide_edit_button", true}});
+    Child host({binPath("Music"), "--root", root.path()}, true);
+    ASSERT_TRUE(host.writeLine("prefs"));
+    auto before = readPrefs(host);
+    ASSERT_EQ(before.size(), kFlagCount);
+    EXPECT_EQ(before[8], "hide_edit_button=YES");
+
+    writePrefs({{"hide_edit_button", false}, {"ask_before_delete", false}});
+    ASSERT_EQ(testsupport::runProgram(
+                  {binPath("notifyutil"), "--root", root.path(), "-p", "com.brevank.Cantrel.settingschanged"}),
+              0);
+    std::vector<std::string> after;
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        ASSERT_TRUE(host.writeLine("run 0.1"));
+        ASSERT_TRUE(host.writeLine("prefs"));
+        after = readPrefs(host);
+        if (after.size() == kFlagCount && after[8] == "hide_edit_button=NO") break;
+    }
+    ASSERT_EQ(after.size(), kFlagCount);
+    EXPECT_EQ(after[8], "hide_edit_button=NO");
+    EXPECT_EQ(after[5], "ask_before_delete=NO");
+    host.writeLine("quit");
+    auto status = host.waitExit();
+    ASSERT_TRUE(status);
+    EXPECT_EQ(WEXITSTATUS(*status), 0);
+}
+
+TEST_F(Host, KillallEndsTheHostOfThisRootOnly) {
+    TempDir otherRoot{"other"};
+    Child host({binPath("Music"), "--root", root.path()}, true);
+    Child other({binPath("Music"), "--root", otherRoot.path()}, true);
+    for (Child* c : {&host, &other}) {
+        ASSERT_TRUE(c->writeLine("prefs"));
+        ASSERT_EQ(readPrefs(*c).size(), kFlagCount);  // up and running
+        ASSERT_TRUE(c->writeLine("run 60"));
+    }
+    // A second host of the same root is refused.
+    EXPECT_EQ(WEXITSTATUS(testsupport::runProgram({binPath("Music"), "--root", root.path(), "--no-inject"})), 2);
+
+    platform::setDeviceRoot(root.path());
+    EXPECT_EQ(platform::system("killall -9 Music"), 0);
+    auto status = host.waitExit(10);
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(WIFEXITED(*status));  // asked to stop, not killed
+    EXPECT_TRUE(other.running());
+    other.closeInput();
+}
+
+}  // namespace
