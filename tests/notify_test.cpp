@@ -49,7 +49,10 @@ CFStringRef str(const std::string& text) {
 
 CFNotificationCenterRef centre() { return CFNotificationCenterGetDarwinNotifyCenter(); }
 
+std::vector<const void*> observers;  // removed after each test
+
 void observe(const void* observer, const std::string& name, CFNotificationCallback callback = record) {
+    observers.push_back(observer);
     CFNotificationCenterAddObserver(centre(), observer, callback, str(name), nullptr,
                                     CFNotificationSuspensionBehaviorDeliverImmediately);
 }
@@ -93,6 +96,10 @@ struct Notify : ::testing::Test {
     void SetUp() override {
         deliveries.clear();
         platform::setDeviceRoot(root.path());
+    }
+    void TearDown() override {
+        for (const void* o : observers) CFNotificationCenterRemoveEveryObserver(centre(), o);
+        observers.clear();
     }
 };
 

@@ -126,12 +126,12 @@ TEST_F(PlistTest, XmlIsTheDefaultAndReadable) {
     ASSERT_TRUE(writeDictionary(everyKind(), prefsFile("com.x.plist")));
     std::string xml = readHost(root_ + "/var/mobile/Library/Preferences/com.x.plist");
     EXPECT_EQ(xml.rfind("<?xml", 0), 0u);
-    for (const char* piece : {"<key>on</key>\n\t<true/>", "<key>off</key>\n\t<false/>",
+    for (const char* fragment : {"<key>on</key>\n\t<true/>", "<key>off</key>\n\t<false/>",
                               "<integer>18446744073709551615</integer>", "<integer>9223372036854775808</integer>",
                               "<integer>-1</integer>", "<integer>-9223372036854775808</integer>",
                               "Now Playing \xE2\x9C\x95 \xE2\x80\xA6", "<key>\xE2\x9C\x95 key</key>",
                               "<date>2020-05-17T12:34:56Z</date>"}) {
-        EXPECT_NE(xml.find(piece), std::string::npos) << piece;
+        EXPECT_NE(xml.find(fragment), std::string::npos) << fragment;
     }
     // The /User alias names the same file.
     id back = readDictionary("/User/Library/Preferences/com.x.plist");

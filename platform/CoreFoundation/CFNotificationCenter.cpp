@@ -150,13 +150,15 @@ private:
         }
     }
 
-    // Binds this process's socket and starts the thread that reads it, once.
+    // Makes sure this process has a socket in the current root's folder,
+    // with a thread reading it. When the device root has changed since, the
+    // socket moves: the new one is bound and the old one retired.
     void startReceiverLocked() {
-        if (receiverTried_) return;
-        receiverTried_ = true;
         std::string dir = devicePath(kNotifyFolder);
-        if (dir.empty() || !makeDeviceDirectories(kNotifyFolder)) {
+        if (dir.empty() || (dir == boundDir_ && receiverFd_ >= 0) || dir == failedDir_) return;
+        if (!makeDeviceDirectories(kNotifyFolder)) {
             logLine("notify: cannot make the folder " + dir);
+            failedDir_ = dir;
             return;
         }
         int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -165,26 +167,38 @@ private:
         std::snprintf(name, sizeof name, "%d-%08x.sock", getpid(), static_cast<unsigned>(std::random_device{}()));
         sockaddr_un addr;
         socklen_t len;
+        struct stat st;
         if (dirFd < 0 || fd < 0 || !socketAddress(dirFd, dir, name, addr, len) ||
-            bind(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0) {
+            bind(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0 || fstatat(dirFd, name, &st, 0) != 0) {
             logLine("notify: cannot bind a socket in " + dir + ": " + std::strerror(errno));
             if (fd >= 0) close(fd);
             if (dirFd >= 0) close(dirFd);
+            failedDir_ = dir;
             return;
         }
-        struct stat st;
-        fstatat(dirFd, name, &st, 0);
         close(dirFd);
+        if (receiverFd_ >= 0) {
+            removeSocketLocked();
+            shutdown(receiverFd_, SHUT_RDWR);  // its thread sees it is retired and ends
+        } else {
+            std::atexit([] {
+                DarwinNotifyCenter& centre = shared();
+                std::lock_guard<std::mutex> g(centre.lock_);
+                centre.removeSocketLocked();
+            });
+        }
+        receiverFd_ = fd;
+        boundDir_ = dir;
+        failedDir_.clear();
         socketPath_ = dir + "/" + name;
         socketInode_ = st.st_ino;
         ownerPid_ = getpid();
-        std::atexit([] { shared().removeSocket(); });
         std::thread([this, fd] { receive(fd); }).detach();
     }
 
-    // At exit: takes this process's socket out of the folder, unless a
-    // forked child is the one exiting.
-    void removeSocket() {
+    // Takes this process's socket out of the folder (not when a forked child
+    // is the one exiting).
+    void removeSocketLocked() {
         struct stat st;
         if (getpid() == ownerPid_ && stat(socketPath_.c_str(), &st) == 0 && st.st_ino == socketInode_)
             unlink(socketPath_.c_str());
@@ -194,9 +208,17 @@ private:
         char buffer[kDarwinNotificationNameMax + 1];
         for (;;) {
             ssize_t n = recv(fd, buffer, sizeof buffer, MSG_TRUNC);
+            int err = errno;
+            if (n < 0 && err == EINTR) continue;
+            {
+                std::lock_guard<std::mutex> g(lock_);
+                if (fd != receiverFd_) {
+                    close(fd);
+                    return;
+                }
+            }
             if (n < 0) {
-                if (errno == EINTR) continue;
-                logLine(std::string("notify: receiving stopped: ") + std::strerror(errno));
+                logLine(std::string("notify: receiving stopped: ") + std::strerror(err));
                 return;
             }
             if (n == 0 || static_cast<size_t>(n) > kDarwinNotificationNameMax) continue;
@@ -246,7 +268,9 @@ private:
     std::vector<Observer> observers_;
     uint64_t nextId_ = 1;
     int sendFd_ = -1;
-    bool receiverTried_ = false;
+    int receiverFd_ = -1;
+    std::string boundDir_;   // folder of the socket
+    std::string failedDir_;  // a folder where binding failed: not tried again
     std::string socketPath_;
     ino_t socketInode_ = 0;
     pid_t ownerPid_ = 0;

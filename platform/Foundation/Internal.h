@@ -1,4 +1,4 @@
-// Shared pieces of the Foundation sources: per-class registration (called by
+// Shared declarations of the Foundation sources: per-class registration (called by
 // registerFoundation in superclass-first order) and small helpers.
 #pragma once
 

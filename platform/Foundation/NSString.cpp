@@ -7,10 +7,8 @@
 #include "Internal.h"
 #include "Unicode.h"
 
-#include <cctype>
 #include <charconv>
 #include <climits>
-#include <cmath>
 #include <cstdlib>
 
 namespace uc = platform::unicode;
@@ -334,9 +332,9 @@ NSString* stringByDeletingPathExtension(NSString* self, SEL) {
     return make(path::deletingExtension(self->str()));
 }
 NSArray* pathComponents(NSString* self, SEL) {
-    std::vector<id> parts;
-    for (auto& part : path::components(self->str())) parts.push_back(make(part));
-    return NSArray::make(parts);
+    std::vector<id> items;
+    for (auto& component : path::components(self->str())) items.push_back(make(component));
+    return NSArray::make(items);
 }
 
 // The platform answers NO for an empty prefix or suffix.
@@ -362,22 +360,22 @@ NSArray* componentsSeparatedByString(NSString* self, SEL, NSString* separator) {
     if (separator == nullptr) raiseNil("-[NSString componentsSeparatedByString:]");
     const std::string& s = self->str();
     const std::string& sep = separator->str();
-    std::vector<id> parts;
+    std::vector<id> items;
     if (sep.empty()) {
-        parts.push_back(make(s));
+        items.push_back(make(s));
     } else {
         size_t i = 0;
         for (;;) {
             size_t j = s.find(sep, i);
             if (j == std::string::npos) {
-                parts.push_back(make(s.substr(i)));
+                items.push_back(make(s.substr(i)));
                 break;
             }
-            parts.push_back(make(s.substr(i, j - i)));
+            items.push_back(make(s.substr(i, j - i)));
             i = j + sep.size();
         }
     }
-    return NSArray::make(parts);
+    return NSArray::make(items);
 }
 
 NSString* stringByReplacing(NSString* self, SEL, NSString* target, NSString* replacement) {

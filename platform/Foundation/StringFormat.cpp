@@ -19,7 +19,7 @@ constexpr int kMaxWidth = 1 << 20;  // larger widths or precisions are refused
 
 enum class Length { Default, Char, Short, Wide };
 
-struct Spec {
+struct Directive {
     bool left = false, plus = false, space = false, alt = false, zero = false;
     int width = -1;
     int precision = -1;
@@ -82,7 +82,7 @@ private:
     // Parses and writes the conversion starting after '%'; returns the index
     // after it.
     size_t conversion(size_t i) {
-        Spec sp;
+        Directive sp;
         for (; i < format_.size(); ++i) {
             char c = format_[i];
             if (c == '-') sp.left = true;
@@ -144,7 +144,7 @@ private:
         return i + 1;
     }
 
-    std::string flags(const Spec& sp) const {
+    std::string flags(const Directive& sp) const {
         std::string f = "%";
         if (sp.left) f += '-';
         if (sp.plus) f += '+';
@@ -157,21 +157,21 @@ private:
     }
 
     template <class T>
-    void print(const std::string& spec, T value) {
+    void print(const std::string& pattern, T value) {
         char buf[128];
-        int n = std::snprintf(buf, sizeof buf, spec.c_str(), value);
-        if (n < 0) fail("cannot format " + spec);
+        int n = std::snprintf(buf, sizeof buf, pattern.c_str(), value);
+        if (n < 0) fail("cannot format " + pattern);
         if (static_cast<size_t>(n) < sizeof buf) {
             out_.append(buf, static_cast<size_t>(n));
         } else {
             std::string big(static_cast<size_t>(n) + 1, '\0');
-            std::snprintf(big.data(), big.size(), spec.c_str(), value);
+            std::snprintf(big.data(), big.size(), pattern.c_str(), value);
             out_.append(big.data(), static_cast<size_t>(n));
         }
     }
 
     // The argument as an integer; a double is truncated toward zero.
-    __int128 integerOf(const Spec& sp, const Arg& a) {
+    __int128 integerOf(const Directive& sp, const Arg& a) {
         switch (a.kind) {
             case Arg::Kind::Signed: return a.i;
             case Arg::Kind::Unsigned: return a.u;
@@ -185,17 +185,17 @@ private:
         }
     }
 
-    void integer(const Spec& sp, const Arg& a) {
+    void integer(const Directive& sp, const Arg& a) {
         __int128 v = integerOf(sp, a);
-        std::string spec = flags(sp);
+        std::string pattern = flags(sp);
         bool isSigned = sp.conversion == 'd' || sp.conversion == 'i';
         if (isSigned) {
             if (sp.length == Length::Char) v = static_cast<signed char>(v);
             if (sp.length == Length::Short) v = static_cast<short>(v);
             if (v > LLONG_MAX) {
-                print(spec + "llu", static_cast<unsigned long long>(v));
+                print(pattern + "llu", static_cast<unsigned long long>(v));
             } else {
-                print(spec + "lld", static_cast<long long>(v));
+                print(pattern + "lld", static_cast<long long>(v));
             }
             return;
         }
@@ -206,17 +206,17 @@ private:
             case Length::Default: u = v < 0 ? static_cast<unsigned>(v) : static_cast<unsigned long long>(v); break;
             case Length::Wide: u = static_cast<unsigned long long>(v); break;
         }
-        print(spec + "ll" + sp.conversion, u);
+        print(pattern + "ll" + sp.conversion, u);
     }
 
-    void character(const Spec& sp, const Arg& a) {
+    void character(const Directive& sp, const Arg& a) {
         __int128 v = integerOf(sp, a);
         std::string s;
         if (v != 0) unicode::append(s, v < 0 || v > 0x10FFFF ? unicode::kReplacement : static_cast<char32_t>(v));
         pad(sp, s);
     }
 
-    void floating(const Spec& sp, const Arg& a) {
+    void floating(const Directive& sp, const Arg& a) {
         double d;
         switch (a.kind) {
             case Arg::Kind::Double: d = a.d; break;
@@ -228,7 +228,7 @@ private:
         print(flags(sp) + sp.conversion, d);
     }
 
-    void text(const Spec& sp, const Arg& a) {
+    void text(const Directive& sp, const Arg& a) {
         if (a.kind == Arg::Kind::Object) fail("an object for %s (use %@)");
         if (a.kind != Arg::Kind::Text) fail("a number or pointer for %s");
         std::string_view s;
@@ -242,10 +242,10 @@ private:
         pad(sp, s);
     }
 
-    void object(const Spec& sp, const Arg& a) {
+    void object(const Directive& sp, const Arg& a) {
         if (a.kind != Arg::Kind::Object) fail("a value that is not an object for %@");
         std::string d = foundation::describe(a.object);
-        Spec chars = sp;
+        Directive chars = sp;
         if (sp.precision >= 0) {
             // The precision of %@ counts characters, not bytes.
             size_t i = 0;
@@ -255,7 +255,7 @@ private:
         pad(chars, d);
     }
 
-    void pointer(const Spec& sp, const Arg& a) {
+    void pointer(const Directive& sp, const Arg& a) {
         unsigned long long v;
         switch (a.kind) {
             case Arg::Kind::Pointer: v = reinterpret_cast<uintptr_t>(a.p); break;
@@ -267,7 +267,7 @@ private:
         }
         char buf[32];
         std::snprintf(buf, sizeof buf, "0x%llx", v);
-        Spec plain = sp;
+        Directive plain = sp;
         plain.precision = -1;
         pad(plain, buf);
     }
@@ -275,7 +275,7 @@ private:
     // Writes text cut to the precision (in bytes, never splitting a
     // character) and
     // padded to the width (in characters).
-    void pad(const Spec& sp, std::string_view s) {
+    void pad(const Directive& sp, std::string_view s) {
         if (sp.precision >= 0) s = s.substr(0, unicode::prefixBoundary(s, static_cast<size_t>(sp.precision)));
         size_t chars = unicode::codePointCount(s);
         size_t fill = sp.width > 0 && static_cast<size_t>(sp.width) > chars ? sp.width - chars : 0;

@@ -8,9 +8,10 @@
 // the matching observers' callbacks on the main thread in the order received,
 // with object and userInfo NULL. A post while nobody observes reaches nobody.
 //
-// The socket is made in the device root current when the first observer is
-// added and stays for the life of the process. Processes are never
-// suspended here, so the suspension behaviour is kept but has no effect.
+// The socket is made when an observer is added, in the device root current
+// then; it moves when an observer is added after the root changed, and goes
+// when the process exits. Processes are never suspended here, so the
+// suspension behaviour is kept but has no effect.
 #pragma once
 
 #include <CoreFoundation/CFBase.h>

@@ -1,5 +1,8 @@
 // NSException: a runtime object, thrown as a C++ exception by pointer
 // (autoreleased), so `catch (NSException* e)` and `catch (...)` both work.
+// Runtime methods: +exceptionWithName:reason:userInfo:,
+// -initWithName:reason:userInfo:, name, reason, userInfo, description (the
+// reason) and raise.
 #pragma once
 
 #include <objc/NSObject.h>

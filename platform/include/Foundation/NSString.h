@@ -61,19 +61,11 @@ inline std::string to_string(const NSString* s) { return s ? s->str() : std::str
 // freed (retain and release do nothing to it), like a compiled constant.
 
 namespace platform {
-template <size_t N>
-struct StringLiteral {
-    char chars[N];
-    constexpr StringLiteral(const char (&s)[N]) {
-        for (size_t i = 0; i < N; ++i) chars[i] = s[i];
-    }
-};
-
 // An immortal immutable string (ill-formed UTF-8 becomes U+FFFD).
 NSString* makeImmortalString(const char* utf8, size_t length);
 }  // namespace platform
 
-template <platform::StringLiteral S>
+template <objc::Literal S>
 NSString* operator""_ns() {
     static NSString* const s = platform::makeImmortalString(S.chars, sizeof(S.chars) - 1);
     return s;

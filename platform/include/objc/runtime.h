@@ -106,17 +106,18 @@ const char* sel_getName(SEL sel);
 inline bool sel_isEqual(SEL a, SEL b) { return a == b; }
 
 namespace objc {
+// A string literal as a template argument (for per-spelling constants).
 template <size_t N>
-struct SelName {
+struct Literal {
     char chars[N];
-    constexpr SelName(const char (&s)[N]) {
+    constexpr Literal(const char (&s)[N]) {
         for (size_t i = 0; i < N; ++i) chars[i] = s[i];
     }
 };
 }  // namespace objc
 
 // "tableView:cellForRowAtIndexPath:"_sel is interned once per spelling.
-template <objc::SelName S>
+template <objc::Literal S>
 SEL operator""_sel() {
     static SEL const sel = sel_registerName(S.chars);
     return sel;
