@@ -144,7 +144,7 @@ public:
         }
     }
 
-    bool running() { return !waitExit(0).has_value(); }
+    bool running() { return !waitExit(0); }
 
 private:
     pid_t pid_ = -1;

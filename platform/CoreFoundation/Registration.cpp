@@ -1,4 +1,4 @@
-// CoreFoundation's part of the root class: delayed performs on the main run
+// CoreFoundation's methods on the root class: delayed performs on the main run
 // loop.
 #include "../Registration.h"
 

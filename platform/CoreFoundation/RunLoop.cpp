@@ -43,7 +43,7 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 double Clock::now() { return clockVirtual.load(std::memory_order_acquire) ? virtualTime.load() : realNow(); }
 
 void Clock::setVirtual(bool on) {
-    if (on) virtualTime.store(realNow());
+    if (on && !isVirtual()) virtualTime.store(realNow());
     clockVirtual.store(on, std::memory_order_release);
     clockMoved();
 }

@@ -59,7 +59,7 @@ void setDeviceRoot(const std::string& path) {
     *rootPath = out;
 }
 
-const std::string& deviceRoot() {
+std::string deviceRoot() {
     std::lock_guard<std::mutex> g(rootLock);
     if (rootPath == nullptr) rootPath = new std::string(initialRoot());
     return *rootPath;

@@ -20,6 +20,7 @@
 namespace platform {
 namespace {
 
+constexpr int kLockAttempts = 40;  // 5 ms apart
 std::atomic<int> liveRegistrations{0};
 std::atomic<RunLoop*> quitTarget{nullptr};
 
@@ -53,8 +54,16 @@ MusicHostRegistration::MusicHostRegistration() : path_(musicLockPath()) {
         error_ = "cannot open " + path_ + ": " + std::strerror(errno);
         return;
     }
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        int err = errno;
+    // killall probes the lock by taking it for a moment; a short retry
+    // keeps such a probe from failing a host that starts right then.
+    int err = 0;
+    for (int attempt = 0; flock(fd, LOCK_EX | LOCK_NB) != 0; ++attempt) {
+        err = errno;
+        if (err != EWOULDBLOCK || attempt == kLockAttempts) break;
+        usleep(5000);
+        err = 0;
+    }
+    if (err != 0) {
         pid_t holder = detail::readLockPid(fd);
         close(fd);
         if (err == EWOULDBLOCK)

@@ -17,7 +17,7 @@ namespace platform {
 // Sets the root (made absolute and normalised). Until it is set, the root is
 // $CANTREL_DEVICE_ROOT, else the working directory at first use.
 void setDeviceRoot(const std::string& path);
-const std::string& deviceRoot();
+std::string deviceRoot();
 
 // The host path of a device path, or "" when it would leave the root.
 std::string devicePath(const std::string& path);

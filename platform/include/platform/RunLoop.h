@@ -29,8 +29,9 @@ public:
     // Seconds; real time is CLOCK_MONOTONIC.
     static double now();
 
-    // On: virtual time starts at the current reading and stands still until
-    // advanced. Off: back to real time (pending timers keep their times).
+    // On: virtual time starts at the current real reading (switching on
+    // again keeps it) and stands still until advanced. Off: back to real
+    // time (pending timers keep their times).
     static void setVirtual(bool on);
     static bool isVirtual();
 
