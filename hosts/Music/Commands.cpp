@@ -69,13 +69,20 @@ std::vector<std::string> words(const std::string& line) {
 
 }  // namespace
 
-const std::map<std::string, Command>& commands() {
-    static const std::map<std::string, Command> table = {
-        {"prefs", {"prefs", "print every preference flag as key=YES|NO, in load order", prefs}},
-        {"installed", {"installed", "print the installed methods: class selector R|A", installed}},
-        {"run", {"run SECONDS", "serve the main loop that long", run}},
-        {"quit", {"quit", "end the app", quit}},
-    };
+void addCoreCommands(CommandTable& table) {
+    table["prefs"] = {"prefs", "print every preference flag as key=YES|NO, in load order", prefs};
+    table["installed"] = {"installed", "print the installed methods: class selector R|A", installed};
+    table["run"] = {"run SECONDS", "serve the main loop that long", run};
+    table["quit"] = {"quit", "end the app", quit};
+}
+
+const CommandTable& commands() {
+    static const CommandTable table = [] {
+        CommandTable t;
+        addCoreCommands(t);
+        addListCommands(t);
+        return t;
+    }();
     return table;
 }
 

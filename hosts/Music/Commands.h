@@ -31,8 +31,14 @@ struct Command {
     Handler run;
 };
 
+using CommandTable = std::map<std::string, Command>;
+
 // Every command by name.
-const std::map<std::string, Command>& commands();
+const CommandTable& commands();
+
+// Each group of commands adds its own (one file each).
+void addCoreCommands(CommandTable& table);  // prefs, installed, run, quit
+void addListCommands(CommandTable& table);  // list screens and item records
 
 // Runs one line; false when it failed (unknown command, bad argument, or the
 // command's own failure). Blank lines and lines starting with '#' pass.
