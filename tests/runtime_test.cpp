@@ -530,6 +530,37 @@ TEST_F(Runtime, IvarsByNameThroughSuperclasses) {
     EXPECT_EQ(count, 0u);
 }
 
+struct Holder : NSObject {
+    OBJC_CLASS(Holder)
+    Strong<Base> owned;
+    Base* plain = nullptr;
+    long number = 0;
+};
+
+TEST_F(Runtime, PropertiesOwnWhatTheyAreSetToOrNot) {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        objc::ClassDef<Holder>("Holder", NSObject::cls())
+            .property<&Holder::owned>("owned")
+            .property<&Holder::plain>("plain")
+            .property<&Holder::number>("number", true);
+    });
+    Strong<Holder> h = Strong<Holder>::adopt(make<Holder>());
+    Strong<Base> a = Strong<Base>::adopt(make<Base>());
+    Strong<Base> b = Strong<Base>::adopt(make<Base>());
+    objc_msgSend<void(id)>(h, "setOwned:"_sel, a.get());
+    objc_msgSend<void(id)>(h, "setPlain:"_sel, b.get());
+    EXPECT_EQ(objc_retainCount(a), 2u);
+    EXPECT_EQ(objc_retainCount(b), 1u);
+    EXPECT_EQ(objc_msgSend<id()>(h, "owned"_sel), a.get());
+    EXPECT_EQ(objc_msgSend<id()>(h, "plain"_sel), b.get());
+    objc_msgSend<void(id)>(h, "setOwned:"_sel, b.get());  // the old value is let go
+    EXPECT_EQ(objc_retainCount(a), 1u);
+    EXPECT_FALSE(objc_msgSend<BOOL(SEL)>(h, "respondsToSelector:"_sel, "setNumber:"_sel));  // read-only
+    h = nil;
+    EXPECT_EQ(objc_retainCount(b), 1u);
+}
+
 // --- runtime-only classes and threads ----------------------------------------
 
 TEST_F(Runtime, RuntimeOnlySubclassesUseTheirSuperclassType) {

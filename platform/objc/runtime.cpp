@@ -377,6 +377,12 @@ void MSHookMessageEx(Class cls, SEL sel, IMP replacement, IMP* result) {
     flushAllCaches();
 }
 
+std::string objc::setter_name(const char* getter) {
+    std::string name = getter ? getter : "";
+    if (!name.empty() && name[0] >= 'a' && name[0] <= 'z') name[0] = static_cast<char>(name[0] - 'a' + 'A');
+    return "set" + name + ":";
+}
+
 // ---------------------------------------------------------------------------
 // Instance variables.
 

@@ -479,6 +479,37 @@ IMP make_imp() {
     }
 }
 
+// Accessors of a data member as a property: a Strong<T> or Weak<T> member
+// reads as T* and keeps (or weakly holds) what is set; a plain pointer or a
+// value is read and stored as it is.
+template <class T>
+struct PropertyValue {
+    using type = T;
+    static T get(const T& v) { return v; }
+};
+template <class T>
+struct PropertyValue<Strong<T>> {
+    using type = T*;
+    static T* get(const Strong<T>& v) { return v.get(); }
+};
+template <class T>
+struct PropertyValue<Weak<T>> {
+    using type = T*;
+    static T* get(const Weak<T>& v) { return v.get(); }
+};
+
+template <auto M>
+struct PropertyThunk;
+template <class C, class T, T C::*M>
+struct PropertyThunk<M> {
+    using Value = typename PropertyValue<T>::type;
+    static Value get(C* self, SEL) { return PropertyValue<T>::get(self->*M); }
+    static void set(C* self, SEL, Value v) { self->*M = v; }
+};
+
+// "title" -> "setTitle:"
+std::string setter_name(const char* getter);
+
 // Registration primitives (not logged as installations).
 Class define_class(const char* name, Class superclass, id (*factory)(), const std::type_info* cppType);
 void define_method(Class cls, SEL sel, IMP imp, const char* types);
@@ -534,6 +565,16 @@ public:
     template <auto M>
     ClassDef& classMethod(const char* sel, const char* types = "") {
         define_method(cls_->isa, sel_registerName(sel), make_imp<M>(), types);
+        return *this;
+    }
+    // A property over a data member: the getter, and the setter named after
+    // it ("title" -> "setTitle:") unless readonly.
+    template <auto M>
+    ClassDef& property(const char* getter, bool readonly = false) {
+        define_method(cls_, sel_registerName(getter), imp_implementationWithFunction(&PropertyThunk<M>::get), "");
+        if (!readonly)
+            define_method(cls_, sel_registerName(setter_name(getter).c_str()),
+                          imp_implementationWithFunction(&PropertyThunk<M>::set), "");
         return *this;
     }
     template <class T>

@@ -1,0 +1,46 @@
+// The device's media library database: one SQLite file under the device
+// root, read by the MediaPlayer classes (MPMediaQuery and friends) and read
+// and written by the Music app's extensions with their own SQL.
+//
+// Persistent ids are 64-bit numbers stored as signed INTEGER (an id with the
+// top bit set is a negative number in the file; the classes hand it out as
+// unsigned long long). Artwork files live under the artwork folder
+// (artworkFolderDevicePath()) at artwork.relative_path, reached from an item
+// through item_artwork.best_artwork_token (or sync_artwork_token when set).
+// Audio files live under "var/mobile/Media/" + item.location.
+//
+// Sort orders: sort_map gives every name (titles, albums, album artists,
+// genres, composers, playlist names) its name_order (ascending in sort
+// order, with gaps) and name_section (0..25 for A..Z, 26 for anything else);
+// the *_order and *_order_section columns of item and container copy the
+// values of their name, and the queries sort by them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// "var/mobile/Media/iTunes_Control/iTunes/MediaLibrary.sqlitedb", relative to
+// the device root.
+const char* mediaLibraryDevicePath();
+// "/var/mobile/Media/iTunes_Control/iTunes/Artwork/Originals".
+const char* artworkFolderDevicePath();
+// "/var/mobile/Media/", the folder that item.location is relative to.
+const char* mediaFolderDevicePath();
+
+// The CREATE statements of every table and index, one script.
+const char* mediaLibrarySchemaSQL();
+
+// Creates an empty library with the schema at a host path (its folder must
+// exist). An existing file is replaced. False with *error set on failure.
+bool createMediaLibrary(const std::string& hostPath, std::string* error);
+
+// Sort order of names as the library keeps it: leading "The " ignored, ASCII
+// letters folded to lower case, names that start with a letter before all
+// others, empty names last. Returns a byte string comparable with <.
+std::string mediaLibrarySortKey(const std::string& name);
+// 0..25 for a name whose sort key starts with a..z, 26 otherwise.
+int mediaLibrarySortSection(const std::string& name);
+
+}  // namespace platform
