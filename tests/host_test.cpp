@@ -3,13 +3,16 @@
 // stand-in.
 #include <gtest/gtest.h>
 
+#include "MediaLibraryFixture.h"
 #include "ProcessSupport.h"
 
 #include <Foundation/Foundation.h>
 #include <platform/DeviceRoot.h>
 #include <platform/System.h>
 
+#include <algorithm>
 #include <fstream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -201,6 +204,94 @@ TEST_F(Host, KillallEndsTheHostOfThisRootOnly) {
     EXPECT_TRUE(WIFEXITED(*status));  // asked to stop, not killed
     EXPECT_TRUE(other.running());
     other.closeInput();
+}
+
+// ---------------------------------------------------------------------------
+// The list screens: open and rows (MediaLibraryFixture.h for the library).
+
+bool hasLineContaining(const std::vector<std::string>& lines, const std::string& text) {
+    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; });
+}
+
+TEST_F(Host, OpenShowsEachScreenAndRowsPrintsItsRows) {
+    ASSERT_TRUE(fixture::writeLibrary());
+    int code = -1;
+    auto lines = runScript(
+        "open songs\nrows 0 3\n"
+        "open album 203\nrows\n"
+        "open playlist 501\nrows 1 5\n"
+        "open artists\nrows 4 1\nrows 3 2\n"
+        "open playlists\nrows\n"
+        "open genres\nrows 1 1\n"
+        "open composers\nrows 9 3\nrows 0 0\n"
+        "open compilations\nrows\n"
+        "open albums\nrows 1 1\n",
+        {}, code);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "0 0 Africa", "1 0 Come Together", "2 0 Dancing Queen",  // one song per letter
+                         "0 0 Lullaby", "0 1 Lovesong",                           // the album's track order
+                         "0 1 Come Together", "0 2 Lullaby",                       // the playlist's order
+                         "4 0 4 Non Blondes",                                      // "#" comes last
+                         "3 0 Various Artists", "4 0 4 Non Blondes",
+                         "0 0 Chill", "0 1 Road Trip",  // not the hidden one
+                         "1 0 Pop",
+                         "0 0 Now Hits",
+                         "0 1 Arrival",
+                     }));
+}
+
+TEST_F(Host, OpenAndRowsRejectBadArgumentsAndKeepTheScreen) {
+    ASSERT_TRUE(fixture::writeLibrary());
+    int code = -1;
+    auto lines = runScript(
+        "rows\n"  // the songs tab's root list is empty
+        "open genres\n"
+        "open\nopen radio\nopen album\nopen album 999\nopen album x\nopen songs 5\nopen album 1 2\n"
+        "rows 1\nrows a b\nrows -1 2\nrows 0 1 2\n"
+        "rows\n",
+        {"--no-inject"}, code);
+    EXPECT_EQ(code, 1);
+    EXPECT_TRUE(hasLineContaining(lines, "open: expected 1 or 2 argument(s), usage: open SCREEN [ID]"));
+    EXPECT_TRUE(hasLineContaining(lines, "open: unknown screen 'radio' (screens: songs, artists, albums, album ID,"));
+    EXPECT_TRUE(hasLineContaining(lines, "open: the album screen needs an id"));
+    EXPECT_TRUE(hasLineContaining(lines, "open: no album with id 999"));
+    EXPECT_TRUE(hasLineContaining(lines, "open: bad id 'x'"));
+    EXPECT_TRUE(hasLineContaining(lines, "open: the songs screen takes no id"));
+    EXPECT_TRUE(hasLineContaining(lines, "rows: expected 0 or 2 argument(s), usage: rows [FIRST COUNT]"));
+    EXPECT_TRUE(hasLineContaining(lines, "rows: FIRST and COUNT must be whole numbers"));
+    // The genres list is still the current screen.
+    std::vector<std::string> rows;
+    std::copy_if(lines.begin(), lines.end(), std::back_inserter(rows),
+                 [](const std::string& l) { return std::isdigit(static_cast<unsigned char>(l[0])); });
+    EXPECT_EQ(rows, (std::vector<std::string>{"0 0 Alternative", "1 0 Pop", "2 0 Rock"}));
+}
+
+TEST_F(Host, RowsCapsALongListAndWalksItInWindows) {
+    int made = testsupport::runProgram({binPath("mklibrary"), "--root", root.path(), "--songs", "230", "--seed", "7"});
+    ASSERT_TRUE(WIFEXITED(made) && WEXITSTATUS(made) == 0);
+    int code = -1;
+    auto all = runScript("open songs\nrows\n", {}, code);
+    EXPECT_EQ(code, 0);
+    ASSERT_EQ(all.size(), 201u);
+    EXPECT_EQ(all.back(), "# 30 more rows (rows FIRST COUNT)");
+    // Every line is "section row[ title]", in table order.
+    const std::regex row("^([0-9]+) ([0-9]+)( .*)?$");
+    long lastSection = 0, lastRow = -1;
+    for (size_t i = 0; i + 1 < all.size(); ++i) {
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(all[i], m, row)) << all[i];
+        long section = std::stol(m[1]), r = std::stol(m[2]);
+        EXPECT_TRUE(section > lastSection ? r == 0 : section == lastSection && r == lastRow + 1) << all[i];
+        lastSection = section;
+        lastRow = r;
+    }
+    // The same rows, a window at a time.
+    auto windows = runScript("open songs\nrows 0 150\nrows 150 50\nrows 228 10\nrows 230 5\n", {}, code);
+    EXPECT_EQ(code, 0);
+    ASSERT_EQ(windows.size(), 202u);
+    EXPECT_EQ(std::vector<std::string>(windows.begin(), windows.begin() + 200),
+              std::vector<std::string>(all.begin(), all.begin() + 200));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "Cantrel.h"
+#include "Classes.h"
 #include "ItemEntry.h"
 #include "TestSupport.h"
 
@@ -89,7 +90,7 @@ NSIndexPath* path(NSInteger row, NSInteger section) {
 class Record : public ::testing::Test {
 protected:
     void SetUp() override {
-        registerItemEntry();
+        Cantrel_registerClasses();
         registerFakes();
         table = Strong<UITableView>::adopt(static_cast<UITableView*>(objc_msgSend<id()>(
             objc_msgSend<id()>(UITableView::cls(), "alloc"_sel), "init"_sel)));

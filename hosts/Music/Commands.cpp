@@ -5,6 +5,7 @@
 #include <objc/runtime.h>
 #include <platform/RunLoop.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <ostream>
@@ -67,6 +68,30 @@ std::vector<std::string> words(const std::string& line) {
     return out;
 }
 
+// The argument counts a usage line allows. Words after the command's name
+// are required; a group in brackets ("[FIRST COUNT]") is optional as a
+// whole, and later groups need the earlier ones: "rows [FIRST COUNT]" takes
+// 0 or 2 arguments, "open SCREEN [ID]" 1 or 2.
+std::vector<size_t> argumentCounts(const std::string& usage) {
+    std::vector<std::string> w = words(usage);
+    size_t required = 0;
+    std::vector<size_t> groups;
+    bool inGroup = false;
+    for (size_t i = 1; i < w.size(); ++i) {
+        const std::string& word = w[i];
+        if (!inGroup && word.front() == '[') {
+            inGroup = true;
+            groups.push_back(0);
+        }
+        if (inGroup) ++groups.back();
+        else ++required;
+        if (inGroup && word.back() == ']') inGroup = false;
+    }
+    std::vector<size_t> counts{required};
+    for (size_t g : groups) counts.push_back(counts.back() + g);
+    return counts;
+}
+
 }  // namespace
 
 void addCoreCommands(CommandTable& table) {
@@ -96,9 +121,12 @@ bool runLine(Context& context, const std::string& line) {
     }
     const Command& cmd = it->second;
     std::vector<std::string> args(w.begin() + 1, w.end());
-    size_t expected = words(cmd.usage).size() - 1;
-    if (args.size() != expected) {
-        *context.err << w[0] << ": expected " << expected << " argument(s), usage: " << cmd.usage << "\n";
+    std::vector<size_t> allowed = argumentCounts(cmd.usage);
+    if (std::find(allowed.begin(), allowed.end(), args.size()) == allowed.end()) {
+        *context.err << w[0] << ": expected ";
+        for (size_t i = 0; i < allowed.size(); ++i)
+            *context.err << (i == 0 ? "" : i + 1 == allowed.size() ? " or " : ", ") << allowed[i];
+        *context.err << " argument(s), usage: " << cmd.usage << "\n";
         return false;
     }
     return cmd.run(context, args);

@@ -1,8 +1,148 @@
-// Commands on the list screens and item records.
+// Commands on the list screens: open one, print its rows.
 #include "Commands.h"
 
-namespace host {
+#include <MusicApp/MusicApp.h>
+#include <UIKit/UIKit.h>
 
-void addListCommands(CommandTable&) {}
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace host {
+namespace {
+
+// Rows printed by `rows` without a window.
+constexpr long kDefaultRowCap = 200;
+
+// A persistent id: unsigned decimal, or the signed spelling of the same bits.
+bool parseID(const std::string& text, unsigned long long& out) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    if (text[0] == '-') {
+        long long v = std::strtoll(text.c_str(), &end, 10);
+        out = static_cast<unsigned long long>(v);
+    } else {
+        if (text[0] == '+') return false;
+        out = std::strtoull(text.c_str(), &end, 10);
+    }
+    return errno == 0 && end != nullptr && *end == '\0';
+}
+
+bool parseCount(const std::string& text, long& out) {
+    char* end = nullptr;
+    errno = 0;
+    long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || errno != 0 || end == nullptr || *end != '\0' || v < 0) return false;
+    out = v;
+    return true;
+}
+
+std::string screenList() {
+    std::string out;
+    for (const std::string& name : platform::MusicApp::screenNames()) {
+        if (!out.empty()) out += ", ";
+        out += name;
+        if (platform::MusicApp::screenTakesID(name)) out += " ID";
+    }
+    return out;
+}
+
+bool open(Context& c, const std::vector<std::string>& args) {
+    std::optional<unsigned long long> pid;
+    if (args.size() > 1) {
+        unsigned long long v = 0;
+        if (!parseID(args[1], v)) {
+            *c.err << "open: bad id '" << args[1] << "'\n";
+            return false;
+        }
+        pid = v;
+    }
+    std::string error;
+    if (c.app == nullptr) {
+        *c.err << "open: the app is not running\n";
+        return false;
+    }
+    if (!c.app->openScreen(args[0], pid, &error)) {
+        *c.err << "open: " << error << " (screens: " << screenList() << ")\n";
+        return false;
+    }
+    return true;
+}
+
+// A table row in table order.
+struct Row {
+    NSInteger section;
+    NSInteger row;
+};
+
+// Shows rows [first, first + count) of the current screen: the table is
+// scrolled so that the first of them is at the top and sized to hold them,
+// then its visible cells are printed.
+bool rows(Context& c, const std::vector<std::string>& args) {
+    long first = 0;
+    long wanted = kDefaultRowCap;
+    if (!args.empty() && (!parseCount(args[0], first) || !parseCount(args[1], wanted))) {
+        *c.err << "rows: FIRST and COUNT must be whole numbers\n";
+        return false;
+    }
+    id screen = c.app ? objc::as_id(c.app->currentScreen()) : nil;
+    if (screen == nullptr) {
+        *c.err << "rows: no list screen is open\n";
+        return false;
+    }
+    AutoreleasePool pool;
+    id table = objc_msgSend<id()>(screen, "tableView"_sel);
+    std::vector<Row> all;
+    for (NSInteger s = 0, n = objc_msgSend<NSInteger()>(table, "numberOfSections"_sel); s < n; ++s)
+        for (NSInteger r = 0, m = objc_msgSend<NSInteger(NSInteger)>(table, "numberOfRowsInSection:"_sel, s); r < m; ++r)
+            all.push_back({s, r});
+    long total = static_cast<long>(all.size());
+    if (first >= total || wanted == 0) return true;
+    long last = std::min(total, first + wanted) - 1;
+
+    auto pathOf = [](const Row& r) {
+        return objc_msgSend<id(NSInteger, NSInteger)>(objc_getClass("NSIndexPath"), "indexPathForRow:inSection:"_sel,
+                                                      r.row, r.section);
+    };
+    CGRect top = objc_msgSend<CGRect(id)>(table, "rectForRowAtIndexPath:"_sel, pathOf(all[first]));
+    CGRect bottom = objc_msgSend<CGRect(id)>(table, "rectForRowAtIndexPath:"_sel, pathOf(all[last]));
+    CGRect frame = objc_msgSend<CGRect()>(table, "frame"_sel);
+    frame.size.height = CGRectGetMaxY(bottom) - CGRectGetMinY(top);
+    objc_msgSend<void(CGRect)>(table, "setFrame:"_sel, frame);
+    objc_msgSend<void(id, NSInteger, BOOL)>(table, "scrollToRowAtIndexPath:atScrollPosition:animated:"_sel,
+                                            pathOf(all[first]), UITableViewScrollPositionTop, NO);
+    objc_msgSend<void()>(table, "layoutIfNeeded"_sel);
+
+    id cells = objc_msgSend<id()>(table, "visibleCells"_sel);
+    for (NSUInteger i = 0, n = objc_msgSend<NSUInteger()>(cells, "count"_sel); i < n; ++i) {
+        id cell = objc_msgSend<id(NSUInteger)>(cells, "objectAtIndex:"_sel, i);
+        id path = objc_msgSend<id(id)>(table, "indexPathForCell:"_sel, cell);
+        id title = objc_msgSend<id()>(cell, "title"_sel);
+        *c.out << objc_msgSend<NSInteger()>(path, "section"_sel) << " " << objc_msgSend<NSInteger()>(path, "row"_sel);
+        const char* text = title != nullptr ? objc_msgSend<const char*()>(title, "UTF8String"_sel) : nullptr;
+        if (text != nullptr && *text != '\0') *c.out << " " << text;
+        *c.out << "\n";
+    }
+    if (args.empty() && total > wanted) *c.out << "# " << (total - wanted) << " more rows (rows FIRST COUNT)\n";
+    return true;
+}
+
+}  // namespace
+
+void addListCommands(CommandTable& table) {
+    table["open"] = {"open SCREEN [ID]",
+                     "make a list screen current: songs, artists, albums, album ID, composers, genres, playlists, "
+                     "playlist ID, compilations",
+                     open};
+    table["rows"] = {"rows [FIRST COUNT]",
+                     "show the current screen's rows FIRST to FIRST+COUNT-1 (table order; default the first 200) and "
+                     "print each as: section row title",
+                     rows};
+}
 
 }  // namespace host

@@ -1,7 +1,10 @@
 // The MediaPlayer classes: MPAVController, MPMediaQueryShuffledItems,
 // MPAudioDeviceController, MPUNowPlayingPlaybackControlsView and
-// MPMediaLibraryArtworkDataSource.
+// MPMediaLibraryArtworkDataSource; the media library's classes register from
+// their own files (LibraryStore.h).
 #include "../Registration.h"
+
+#include "LibraryStore.h"
 
 #include "../UIKit/ObjectSupport.h"
 
@@ -86,6 +89,9 @@ id cacheRepresentationForCatalog(MPMediaLibraryArtworkDataSource*, SEL, id repre
 
 namespace platform {
 void registerMediaPlayer() {
+    medialibrary::registerItemClasses();
+    medialibrary::registerCollectionClasses();
+    medialibrary::registerQueryClasses();
     objc::ClassDef<MPAVController>("MPAVController", NSObject::cls())
         .method<avController::itemWillChange>("_itemWillChange:")
         .OBJC_IVAR(MPAVController, _itemChangeCount);

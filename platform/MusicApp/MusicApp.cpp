@@ -3,14 +3,20 @@
 
 #include "../UIKit/ObjectSupport.h"
 
+#include <Foundation/NSString.h>
 #include <MediaPlayer/MediaPlayer.h>
 #include <MusicApp/MPHRootViewController.h>
 #include <MusicApp/MPQueueFeeder.h>
+#include <MusicApp/MusicAlbumDetail.h>
+#include <MusicApp/MusicLibraryDataSource.h>
+#include <MusicApp/MusicLibraryScreens.h>
 #include <MusicApp/MusicNowPlayingViewController.h>
 #include <MusicApp/MusicTabBarController.h>
 #include <MusicApp/MusicTableViewController.h>
 #include <MusicApp/RURadioQueueFeeder.h>
 #include <UIKit/UIKit.h>
+
+#include <algorithm>
 
 using namespace platform::support;
 
@@ -18,13 +24,81 @@ namespace platform {
 
 namespace {
 
-constexpr CGRect kScreenBounds = CGRectMake(0, 0, 320, 480);
-// Stand-ins for the library's items until the media library exists.
-constexpr int kQueueItems = 3;
+// The queue at launch: this many of the library's songs, or as many
+// placeholders when the library has none.
+constexpr NSUInteger kQueueItems = 3;
 
 template <class T>
 Strong<T> make(Class cls) {
     return adoptObject<T>(newObject(cls), "MusicApp::launch");
+}
+
+CGRect screenBounds() {
+    return objc_msgSend<CGRect()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "bounds"_sel);
+}
+
+// Shows a controller as the app does when it comes on screen.
+void present(id controller) {
+    id view = objc_msgSend<id()>(controller, "view"_sel);
+    objc_msgSend<void(BOOL)>(controller, "viewWillAppear:"_sel, YES);
+    objc_msgSend<void(CGRect)>(view, "setFrame:"_sel, screenBounds());
+    objc_msgSend<void()>(view, "setNeedsLayout"_sel);
+    objc_msgSend<void()>(view, "layoutIfNeeded"_sel);
+    objc_msgSend<void(BOOL)>(controller, "viewDidAppear:"_sel, YES);
+}
+
+id queryResults(SEL query, SEL results) {
+    return objc_msgSend<id()>(objc_msgSend<id()>(MPMediaQuery::cls(), query), results);
+}
+
+// The collection of the query whose persistent id is `pid`, or nil.
+id collectionWithID(SEL query, unsigned long long pid) {
+    id collections = queryResults(query, "collections"_sel);
+    for (NSUInteger i = 0, n = arrayCount(collections); i < n; ++i) {
+        id c = arrayObjectAt(collections, i);
+        if (objc_msgSend<unsigned long long()>(c, "persistentID"_sel) == pid) return c;
+    }
+    return nil;
+}
+
+// The tracks of the item's album, in album order; empty when it has none.
+id albumTracksOf(id item) {
+    if (item == nullptr || !objc_msgSend<BOOL(SEL)>(item, "respondsToSelector:"_sel, "albumPersistentID"_sel))
+        return mutableArray();
+    id album = collectionWithID("albumsQuery"_sel, objc_msgSend<unsigned long long()>(item, "albumPersistentID"_sel));
+    id items = objc_msgSend<id()>(album, "items"_sel);
+    return items != nullptr ? items : mutableArray();
+}
+
+struct ScreenKind {
+    const char* name;
+    const char* className;
+    bool takesID;
+    const char* query;  // for the id's collection
+    const char* what;   // in messages
+};
+
+const ScreenKind kScreens[] = {
+    {"songs", "MusicSongsViewController", false, nullptr, nullptr},
+    {"artists", "MusicArtistsViewController", false, nullptr, nullptr},
+    {"albums", "MusicAlbumsViewController", false, nullptr, nullptr},
+    {"album", "MusicAlbumsDetailViewController", true, "albumsQuery", "album"},
+    {"composers", "MusicComposersViewController", false, nullptr, nullptr},
+    {"genres", "MusicGenresViewController", false, nullptr, nullptr},
+    {"playlists", "MusicPlaylistsListViewController", false, nullptr, nullptr},
+    {"playlist", "MusicPlaylistSongsViewController", true, "playlistsQuery", "playlist"},
+    {"compilations", "MusicCompilationsViewController", false, nullptr, nullptr},
+};
+
+const ScreenKind* screenKind(const std::string& name) {
+    for (const ScreenKind& k : kScreens)
+        if (name == k.name) return &k;
+    return nullptr;
+}
+
+bool fail(std::string* error, const std::string& message) {
+    if (error != nullptr) *error = message;
+    return false;
 }
 
 }  // namespace
@@ -60,10 +134,14 @@ void MusicApp::launch() {
 
     queueFeeder_ = make<MusicQueryQueueFeeder>(MusicQueryQueueFeeder::cls());
     id items = mutableArray();
-    for (int i = 0; i < kQueueItems; ++i) {
-        id item = newObject(NSObject::cls());
-        arrayAdd(items, item);
-        objc_release(item);
+    id songs = queryResults("songsQuery"_sel, "items"_sel);
+    for (NSUInteger i = 0, n = std::min(arrayCount(songs), kQueueItems); i < n; ++i) arrayAdd(items, arrayObjectAt(songs, i));
+    if (arrayCount(items) == 0) {
+        for (NSUInteger i = 0; i < kQueueItems; ++i) {
+            id item = newObject(NSObject::cls());
+            arrayAdd(items, item);
+            objc_release(item);
+        }
     }
     objc_msgSend<void(id)>(queueFeeder_.get(), "setQueryItems:"_sel, items);
 
@@ -78,6 +156,7 @@ void MusicApp::launch() {
 void MusicApp::shutdown() {
     AutoreleasePool pool;
     radioQueueFeeder_.reset();
+    flipsideViewController_.reset();
     nowPlayingViewController_.reset();
     queueFeeder_.reset();
     audioDeviceController_.reset();
@@ -95,12 +174,81 @@ void MusicApp::showNowPlaying() {
     id controller = nowPlayingViewController_.get();
     id item = objc_msgSend<id(NSUInteger)>(queueFeeder_.get(), "playbackInfoAtIndex:"_sel, 0);
     objc_msgSend<void(id)>(controller, "setItem:"_sel, item);
-    id view = objc_msgSend<id()>(controller, "view"_sel);
-    objc_msgSend<void(BOOL)>(controller, "viewWillAppear:"_sel, YES);
-    objc_msgSend<void(CGRect)>(view, "setFrame:"_sel, kScreenBounds);
-    objc_msgSend<void()>(view, "setNeedsLayout"_sel);
-    objc_msgSend<void()>(view, "layoutIfNeeded"_sel);
-    objc_msgSend<void(BOOL)>(controller, "viewDidAppear:"_sel, YES);
+    present(controller);
+}
+
+void MusicApp::showFlipside() {
+    if (!launched_) return;
+    AutoreleasePool pool;
+    if (!flipsideViewController_)
+        flipsideViewController_ = make<MusicFlipsideAlbumDetailViewController>(MusicFlipsideAlbumDetailViewController::cls());
+    id item = objc_msgSend<id(NSUInteger)>(queueFeeder_.get(), "playbackInfoAtIndex:"_sel, 0);
+    id tracks = albumTracksOf(item);
+    id titles = mutableArray();
+    for (NSUInteger i = 0, n = arrayCount(tracks); i < n; ++i) {
+        id title = objc_msgSend<id(id)>(arrayObjectAt(tracks, i), "valueForProperty:"_sel, NSString::make("title"));
+        arrayAdd(titles, title != nullptr ? title : NSString::make(""));
+    }
+    id alloced = objc_msgSend<id()>(MusicLibraryDataSource::cls(), "alloc"_sel);
+    auto source = adoptObject<MusicLibraryDataSource>(
+        objc_msgSend<id(id, id, BOOL)>(alloced, "initWithEntities:titles:grouped:"_sel, tracks, titles, NO),
+        "MusicApp::showFlipside");
+    id controller = flipsideViewController_.get();
+    objc_msgSend<void(id)>(controller, "setDataSource:"_sel, source.get());
+    objc_msgSend<void()>(controller, "reloadData"_sel);
+    present(controller);
+}
+
+const std::vector<std::string>& MusicApp::screenNames() {
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> out;
+        for (const ScreenKind& k : kScreens) out.emplace_back(k.name);
+        return out;
+    }();
+    return names;
+}
+
+bool MusicApp::screenTakesID(const std::string& name) {
+    const ScreenKind* kind = screenKind(name);
+    return kind != nullptr && kind->takesID;
+}
+
+bool MusicApp::openScreen(const std::string& name, std::optional<unsigned long long> persistentID,
+                          std::string* error) {
+    if (!launched_) return fail(error, "the app is not running");
+    const ScreenKind* kind = screenKind(name);
+    if (kind == nullptr) return fail(error, "unknown screen '" + name + "'");
+    if (kind->takesID && !persistentID) return fail(error, "the " + name + " screen needs an id");
+    if (!kind->takesID && persistentID) return fail(error, "the " + name + " screen takes no id");
+    AutoreleasePool pool;
+    id collection = nil;
+    if (kind->takesID) {
+        collection = collectionWithID(sel_registerName(kind->query), *persistentID);
+        if (collection == nullptr)
+            return fail(error, std::string("no ") + kind->what + " with id " + std::to_string(*persistentID));
+    }
+    Class cls = objc_getClass(kind->className);
+    auto screen = adoptObject<MusicTableViewController>(newObject(cls), "MusicApp::openScreen");
+    if (collection != nullptr) objc_msgSend<void(id)>(screen.get(), "setCollection:"_sel, collection);
+    Strong<UIViewController> shown(screen.get());
+    if (objc_isKindOfClass(screen.get(), MusicAlbumsDetailViewController::cls())) {
+        shown = adoptObject<UIViewController>(newObject(MusicAlbumsDetailContainerViewController::cls()),
+                                              "MusicApp::openScreen");
+        objc_msgSend<void(id)>(shown.get(), "setDetailViewController:"_sel, screen.get());
+    }
+    id nav = songsNavigationController_.get();
+    objc_msgSend<id(BOOL)>(nav, "popToRootViewControllerAnimated:"_sel, NO);
+    objc_msgSend<void(id, BOOL)>(nav, "pushViewController:animated:"_sel, shown.get(), YES);
+    present(shown.get());
+    return true;
+}
+
+MusicTableViewController* MusicApp::currentScreen() const {
+    if (!launched_) return nullptr;
+    id top = objc_msgSend<id()>(songsNavigationController_.get(), "topViewController"_sel);
+    if (objc_isKindOfClass(top, MusicAlbumsDetailContainerViewController::cls()))
+        top = objc_msgSend<id()>(top, "detailViewController"_sel);
+    return objectAs<MusicTableViewController>(top);
 }
 
 void MusicApp::changeItem(id notification) {

@@ -1,4 +1,5 @@
-// The Music app's controllers, views and cells.
+// The Music app's root, tabs, now-playing and album detail controllers and
+// views (the list screens are in ListScreens.cpp).
 #include "../UIKit/ObjectSupport.h"
 #include "Private.h"
 
@@ -15,18 +16,18 @@ using namespace platform::support;
 
 MPHRootViewController::~MPHRootViewController() { clearStrong(_tabBarController); }
 
+MusicFlipsideAlbumDetailViewController::~MusicFlipsideAlbumDetailViewController() {
+    if (auto* table = objectAs<UITableView>(_view)) {
+        if (table->_delegate == this) table->_delegate = nil;
+        if (table->_dataSource == _dataSource) table->_dataSource = nil;
+    }
+    clearStrong(_dataSource);
+}
+
 MusicNowPlayingViewController::~MusicNowPlayingViewController() {
     clearStrong(_item);
     clearStrong(_albumText);
     clearStrong(_playbackControlsView);
-}
-
-MusicTableViewController::~MusicTableViewController() {
-    // The table view may outlive its controller; it must not keep pointing here.
-    if (auto* table = objectAs<UITableView>(_view)) {
-        if (table->_delegate == this) table->_delegate = nil;
-        if (table->_dataSource == this) table->_dataSource = nil;
-    }
 }
 
 namespace {
@@ -124,9 +125,19 @@ void setHeaderTableView(MusicAlbumsDetailTableHeaderView* self, SEL, id table) {
     self->_tableView = requireObject<UITableView>(table, "-[MusicAlbumsDetailTableHeaderView setTableView:]");
 }
 
+// A screen-sized table headed by the album's header view; the controller is
+// its delegate, the data source its data source.
 void flipsideLoadView(MusicFlipsideAlbumDetailViewController* self, SEL) {
     id table = newTableView(UITableViewStylePlain);
+    CGRect screen = objc_msgSend<CGRect()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "bounds"_sel);
+    objc_msgSend<void(CGRect)>(table, "setFrame:"_sel, screen);
+    objc_msgSend<void(id)>(table, "setDelegate:"_sel, self);
     objc_msgSend<void(id)>(table, "setDataSource:"_sel, self->_dataSource);
+    id alloced = objc_msgSend<id()>(MusicFlipsideAlbumDetailHeaderView::cls(), "alloc"_sel);
+    id header = objc_msgSend<id(CGRect)>(alloced, "initWithFrame:"_sel,
+                                         CGRectMake(0, 0, CGRectGetWidth(screen), kMusicFlipsideHeaderHeight));
+    objc_msgSend<void(id)>(table, "setTableHeaderView:"_sel, header);
+    objc_release(header);
     objc_msgSend<void(id)>(self, "setView:"_sel, table);
     objc_release(table);
 }
@@ -138,7 +149,7 @@ id flipsideTableView(MusicFlipsideAlbumDetailViewController* self, SEL) {
 id flipsideDataSource(MusicFlipsideAlbumDetailViewController* self, SEL) { return self->_dataSource; }
 
 void flipsideSetDataSource(MusicFlipsideAlbumDetailViewController* self, SEL, id dataSource) {
-    self->_dataSource = dataSource;
+    storeStrong(self->_dataSource, dataSource);
     if (objc_msgSend<BOOL()>(self, "isViewLoaded"_sel))
         objc_msgSend<void(id)>(objc_msgSend<id()>(self, "tableView"_sel), "setDataSource:"_sel, dataSource);
 }
@@ -152,53 +163,6 @@ void flipsideHeaderLayoutSubviews(MusicFlipsideAlbumDetailHeaderView* self, SEL)
 }
 
 }  // namespace albumDetail
-
-namespace list {
-
-void loadView(MusicTableViewController* self, SEL) {
-    id table = newTableView(UITableViewStylePlain);
-    objc_msgSend<void(id)>(table, "setDelegate:"_sel, self);
-    objc_msgSend<void(id)>(table, "setDataSource:"_sel, self);
-    objc_msgSend<void(id)>(self, "setView:"_sel, table);
-    objc_release(table);
-}
-
-void viewDidLoad(MusicTableViewController* self, SEL) {
-    objc_msgSendSuper<void()>(self, MusicTableViewController::cls(), "viewDidLoad"_sel);
-    objc_msgSend<void(BOOL)>(self, "_music_updateForContentChangeForInitialViewLoad:"_sel, YES);
-    objc_msgSend<void()>(objc_msgSend<id()>(self, "tableView"_sel), "reloadData"_sel);
-}
-
-id tableView(MusicTableViewController* self, SEL) {
-    return objectAs<UITableView>(objc_msgSend<id()>(self, "view"_sel));
-}
-
-NSInteger numberOfSections(MusicTableViewController*, SEL, id) { return 1; }
-NSInteger numberOfRows(MusicTableViewController*, SEL, id, NSInteger) { return 0; }
-
-id cellForRow(MusicTableViewController*, SEL, id, id) {
-    id identifier =
-        objc_msgSend<id(const char*)>(objc_getClass("NSString"), "stringWithUTF8String:"_sel, kMusicSongListCellIdentifier);
-    id alloced = objc_msgSend<id()>(MusicSongListTableViewCell::cls(), "alloc"_sel);
-    id cell = objc_msgSend<id(NSInteger, id)>(alloced, "initWithStyle:reuseIdentifier:"_sel,
-                                              UITableViewCellStyleDefault, identifier);
-    return objc_autorelease(cell);
-}
-
-void commitEditingStyle(MusicTableViewController* self, SEL, id, NSInteger style, id) {
-    if (style == UITableViewCellEditingStyleDelete) ++self->_deleteCommits;
-}
-
-id viewForHeader(MusicTableViewController*, SEL, id, NSInteger) { return nil; }
-
-void willDisplayHeaderView(MusicTableViewController*, SEL, id, id, NSInteger) {}
-
-id songCellInit(MusicSongListTableViewCell* self, SEL, NSInteger style, id reuseIdentifier) {
-    return objc_msgSendSuper<id(NSInteger, id)>(self, MusicSongListTableViewCell::cls(),
-                                                "initWithStyle:reuseIdentifier:"_sel, style, reuseIdentifier);
-}
-
-}  // namespace list
 
 }  // namespace
 
@@ -244,18 +208,4 @@ void platform::musicapp::registerViewControllers() {
         .OBJC_IVAR(MusicFlipsideAlbumDetailViewController, _dataSource);
     objc::ClassDef<MusicFlipsideAlbumDetailHeaderView>("MusicFlipsideAlbumDetailHeaderView", UIView::cls())
         .method<albumDetail::flipsideHeaderLayoutSubviews>("layoutSubviews");
-    objc::ClassDef<MusicTableViewController>("MusicTableViewController", UIViewController::cls())
-        .method<list::loadView>("loadView")
-        .method<list::viewDidLoad>("viewDidLoad")
-        .method<list::tableView>("tableView")
-        .method<list::numberOfSections>("numberOfSectionsInTableView:")
-        .method<list::numberOfRows>("tableView:numberOfRowsInSection:")
-        .method<list::cellForRow>("tableView:cellForRowAtIndexPath:")
-        .method<list::commitEditingStyle>("tableView:commitEditingStyle:forRowAtIndexPath:")
-        .method<list::viewForHeader>("tableView:viewForHeaderInSection:")
-        .method<list::willDisplayHeaderView>("tableView:willDisplayHeaderView:forSection:")
-        .OBJC_IVAR(MusicTableViewController, _deleteCommits);
-    objc::ClassDef<MusicTableViewCell>("MusicTableViewCell", UITableViewCell::cls());
-    objc::ClassDef<MusicSongListTableViewCell>("MusicSongListTableViewCell", MusicTableViewCell::cls())
-        .method<list::songCellInit>("initWithStyle:reuseIdentifier:");
 }

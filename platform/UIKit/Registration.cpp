@@ -1,5 +1,6 @@
 #include "../Registration.h"
 
+#include "ImageViewsAndGestures.h"
 #include "Private.h"
 
 namespace platform {
@@ -7,5 +8,9 @@ void registerUIKit() {
     uikit::registerViews();
     uikit::registerViewControllers();
     uikit::registerTableViews();
+    uikit::registerColors();
+    uikit::registerImages();
+    uikit::registerScreens();
+    uikit::registerImageViewsAndGestures();
 }
 }  // namespace platform

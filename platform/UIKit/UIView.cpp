@@ -11,6 +11,7 @@ using namespace platform::support;
 UIView::~UIView() {
     // Subviews that someone else still retains outlive their superview.
     for (Strong<UIView>& v : _subviews) v->_superview = nullptr;
+    clearStrong(_backgroundColor);
 }
 
 namespace {
@@ -103,6 +104,12 @@ void layoutIfNeeded(UIView* self, SEL) {
 
 void layoutSubviews(UIView*, SEL) {}
 
+id backgroundColor(UIView* self, SEL) { return self->_backgroundColor; }
+
+void setBackgroundColor(UIView* self, SEL, id color) {
+    storeStrong(self->_backgroundColor, requireObject<UIColor>(color, "-[UIView setBackgroundColor:]"));
+}
+
 }  // namespace view
 
 namespace scrollView {
@@ -134,10 +141,13 @@ void platform::uikit::registerViews() {
         .method<view::setNeedsLayout>("setNeedsLayout")
         .method<view::layoutIfNeeded>("layoutIfNeeded")
         .method<view::layoutSubviews>("layoutSubviews")
+        .method<view::backgroundColor>("backgroundColor")
+        .method<view::setBackgroundColor>("setBackgroundColor:")
         .OBJC_IVAR(UIView, _frame)
         .OBJC_IVAR(UIView, _tag)
         .OBJC_IVAR(UIView, _superview)
-        .OBJC_IVAR(UIView, _viewDelegate);
+        .OBJC_IVAR(UIView, _viewDelegate)
+        .OBJC_IVAR(UIView, _backgroundColor);
     objc::ClassDef<UIScrollView>("UIScrollView", UIView::cls())
         .method<scrollView::contentSize>("contentSize")
         .method<scrollView::setContentSize>("setContentSize:")

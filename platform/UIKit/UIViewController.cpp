@@ -160,6 +160,16 @@ id popViewControllerAnimated(UINavigationController* self, SEL, BOOL) {
     return top;
 }
 
+id popToRootViewControllerAnimated(UINavigationController* self, SEL, BOOL) {
+    id popped = mutableArray();
+    while (self->_childViewControllers.size() > 1) {
+        UIViewController* top = self->_childViewControllers.back().get();
+        arrayAdd(popped, top);
+        objc_msgSend<void()>(top, "removeFromParentViewController"_sel);
+    }
+    return popped;
+}
+
 id topViewController(UINavigationController* self, SEL) {
     return self->_childViewControllers.empty() ? nullptr : self->_childViewControllers.back().get();
 }
@@ -255,6 +265,7 @@ void platform::uikit::registerViewControllers() {
         .method<navigation::viewControllers>("viewControllers")
         .method<navigation::pushViewController>("pushViewController:animated:")
         .method<navigation::popViewControllerAnimated>("popViewControllerAnimated:")
+        .method<navigation::popToRootViewControllerAnimated>("popToRootViewControllerAnimated:")
         .method<navigation::topViewController>("topViewController");
     objc::ClassDef<UITabBarController>("UITabBarController", UIViewController::cls())
         .method<tabBar::viewControllers>("viewControllers")

@@ -6,9 +6,14 @@
 //   tableView / setTableView:    id() / void(id)   the table it heads; not retained
 //
 // MusicFlipsideAlbumDetailViewController : UIViewController
-//   loadView                     void()   a plain UITableView, its data source the controller's
+//   loadView                     void()   a UITableView of the main screen's bounds: its delegate
+//                                         the controller, its data source the controller's, its
+//                                         header view a MusicFlipsideAlbumDetailHeaderView
+//                                         (kMusicFlipsideHeaderHeight high)
 //   tableView                    id()     the view
-//   dataSource / setDataSource:  id() / void(id)   not retained; passed on to the table view
+//   dataSource / setDataSource:  id() / void(id)   retained; passed on to the table view. The
+//                                         app's is a MusicLibraryDataSource of the playing
+//                                         album's tracks (its `entities`)
 //   reloadData                   void()   -> the table view's reloadData
 //
 // MusicFlipsideAlbumDetailHeaderView : UIView
@@ -27,9 +32,13 @@ struct MusicAlbumsDetailTableHeaderView : UIView {
 struct MusicFlipsideAlbumDetailViewController : UIViewController {
     OBJC_CLASS(MusicFlipsideAlbumDetailViewController)
 
-    id _dataSource = nil;
+    id _dataSource = nil;  // owned
+
+    ~MusicFlipsideAlbumDetailViewController() override;
 };
 
 struct MusicFlipsideAlbumDetailHeaderView : UIView {
     OBJC_CLASS(MusicFlipsideAlbumDetailHeaderView)
 };
+
+inline constexpr double kMusicFlipsideHeaderHeight = 140;

@@ -8,9 +8,14 @@
 
 #include <objc/runtime.h>
 
+#include <optional>
+#include <string>
+#include <vector>
+
 struct MPAVController;
 struct MPAudioDeviceController;
 struct MPHRootViewController;
+struct MusicFlipsideAlbumDetailViewController;
 struct MusicNowPlayingViewController;
 struct MusicQueryQueueFeeder;
 struct MusicTabBarController;
@@ -47,8 +52,10 @@ public:
     // Registers the app's classes and makes its objects: the tab bar
     // controller (one tab: a navigation controller over the songs list), the
     // root controller, the player, the audio device controller, the query
-    // queue feeder with a few items, the now-playing controller and, with the
-    // radio, a radio queue feeder. Does nothing when already launched.
+    // queue feeder with a few items (the library's first songs, or
+    // placeholders when the library has none), the now-playing controller
+    // and, with the radio, a radio queue feeder. Does nothing when already
+    // launched.
     void launch();
     // Releases the objects, newest first. Launching again afterwards makes a
     // fresh set.
@@ -63,6 +70,8 @@ public:
     MPAudioDeviceController* audioDeviceController() const { return audioDeviceController_; }
     MusicQueryQueueFeeder* queueFeeder() const { return queueFeeder_; }
     MusicNowPlayingViewController* nowPlayingViewController() const { return nowPlayingViewController_; }
+    // Made by the first showFlipside().
+    MusicFlipsideAlbumDetailViewController* flipsideViewController() const { return flipsideViewController_; }
     RURadioQueueFeeder* radioQueueFeeder() const { return radioQueueFeeder_; }  // nil without the radio
 
     // What a user does; each is a no-op before launch().
@@ -79,6 +88,31 @@ public:
     // then _offers), autoreleased; nil without the radio.
     id requestOffers();
 
+    // The list screens openScreen knows, in menu order: "songs", "artists",
+    // "albums", "album" (an album's tracks; takes the album's persistent
+    // id), "composers", "genres", "playlists", "playlist" (a playlist's
+    // songs; takes the playlist's persistent id), "compilations".
+    static const std::vector<std::string>& screenNames();
+    static bool screenTakesID(const std::string& name);
+    // Makes that screen the current one: the navigation controller goes back
+    // to its root and the new screen (made with alloc/init; an album's tracks
+    // inside a MusicAlbumsDetailContainerViewController) is pushed, sized to
+    // the main screen and shown (viewWillAppear:, a layout pass, viewDidAppear:).
+    // False, with *error set and nothing changed, before launch, for an
+    // unknown name, an id missing or not wanted, or an id the library does
+    // not have.
+    bool openScreen(const std::string& name, std::optional<unsigned long long> persistentID = std::nullopt,
+                    std::string* error = nullptr);
+    // The list screen on top of the navigation stack (the songs root until a
+    // screen is opened; inside a container, the container's list); nil before
+    // launch.
+    MusicTableViewController* currentScreen() const;
+    // Flips the now-playing screen to its album: the flipside controller gets
+    // a MusicLibraryDataSource over the tracks of the album of the queue's
+    // first item (none when it has no album in the library), reloadData, and
+    // is shown like a screen (its header view lays out).
+    void showFlipside();
+
 private:
     MusicAppOptions options_;
     bool launched_ = false;
@@ -90,6 +124,7 @@ private:
     Strong<MPAudioDeviceController> audioDeviceController_;
     Strong<MusicQueryQueueFeeder> queueFeeder_;
     Strong<MusicNowPlayingViewController> nowPlayingViewController_;
+    Strong<MusicFlipsideAlbumDetailViewController> flipsideViewController_;
     Strong<RURadioQueueFeeder> radioQueueFeeder_;
 };
 

@@ -3,10 +3,15 @@
 
 #include <CoreGraphics/CGGeometry.h>
 #include <UIKit/UIButton.h>
+#include <UIKit/UIColor.h>
 #include <UIKit/UIControl.h>
+#include <UIKit/UIGestureRecognizer.h>
+#include <UIKit/UIImage.h>
+#include <UIKit/UIImageView.h>
 #include <UIKit/UIMoreListController.h>
 #include <UIKit/UINavigationController.h>
 #include <UIKit/UIResponder.h>
+#include <UIKit/UIScreen.h>
 #include <UIKit/UIScrollView.h>
 #include <UIKit/UITabBarController.h>
 #include <UIKit/UITableView.h>

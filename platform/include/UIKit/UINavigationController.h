@@ -6,6 +6,7 @@
 //   pushViewController:animated:      void(id, BOOL)
 //   popViewControllerAnimated:        id(BOOL)      the popped controller (autoreleased);
 //                                                   nil when only the root is left
+//   popToRootViewControllerAnimated:  id(BOOL)      NSArray of the popped controllers, top first
 //   topViewController                 id()
 #pragma once
 

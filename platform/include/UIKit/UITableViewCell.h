@@ -7,6 +7,8 @@
 //   reuseIdentifier                  id()
 //   style                            NSInteger()
 //   layoutSubviews                   void()       the content view takes the bounds
+//   title / setTitle:                id() / void(id)   the row's text (NSString), retained
+//   prepareForReuse                  void()       sent when a table hands the cell out again
 #pragma once
 
 #include <UIKit/UIView.h>
@@ -28,6 +30,7 @@ struct UITableViewCell : UIView {
     UITableViewCellStyle _style = UITableViewCellStyleDefault;
     id _reuseIdentifier = nil;        // owned
     UIView* _contentView = nullptr;   // owned (and a subview)
+    id _title = nil;                  // owned
 
     ~UITableViewCell() override;
 };

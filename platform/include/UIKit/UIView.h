@@ -16,6 +16,8 @@
 //                                             view's controller, layoutSubviews,
 //                                             viewDidLayoutSubviews; then every subview
 //   layoutSubviews            void()          nothing here; subclasses place their subviews
+//   backgroundColor / setBackgroundColor:   id() / void(id)   a UIColor, retained; nil (the
+//                                           default) is no background
 //
 // A view owns its subviews; the superview and the controller pointers are not
 // retained and are cleared when the link goes.
@@ -26,6 +28,7 @@
 
 #include <vector>
 
+struct UIColor;
 struct UIViewController;
 
 struct UIView : UIResponder {
@@ -37,6 +40,7 @@ struct UIView : UIResponder {
     // The controller whose view this is (set by the controller).
     UIViewController* _viewDelegate = nullptr;
     BOOL _needsLayout = YES;
+    UIColor* _backgroundColor = nullptr;  // owned
     // Back to front.
     std::vector<Strong<UIView>> _subviews;
 

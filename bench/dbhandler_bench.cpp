@@ -1,0 +1,205 @@
+// DBHandler's reads on a generated library of 50,000 songs, as designed
+// (the file opened and closed around every statement), and the same
+// operations on one connection kept open; the ratio of the two closes the
+// report.
+//
+// The kept-open runs swap DBHandler's openDatabase and closeDatabase for
+// ones that lend a shared connection, so both runs execute the very same
+// statement and result-building code.
+#include <Foundation/Foundation.h>
+#include <MediaLibraryGenerator.h>
+#include <MediaPlayer/MediaLibrary.h>
+#include <benchmark/benchmark.h>
+#include <platform/DeviceRoot.h>
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "Cantrel.h"
+#include "Classes.h"
+#include "DBHandler.h"
+
+namespace {
+
+constexpr size_t kSongs = 50000;
+
+// The generated device root, made once per process.
+struct Library {
+    std::string root;
+    unsigned long long itemPid = 0;  // an item with an artwork file
+    Strong<NSString> token;
+    std::string error;
+
+    Library() {
+        root = (std::filesystem::temp_directory_path() / "cantrel-bench-XXXXXX").string();
+        if (mkdtemp(root.data()) == nullptr) {
+            error = "mkdtemp failed";
+            return;
+        }
+        platform::setDeviceRoot(root);
+        if (!platform::generateMediaLibrary(root, {kSongs, 1}, &error)) return;
+        Cantrel_registerClasses();
+        LOGGER_ON = NO;
+
+        sqlite3* db = nullptr;
+        sqlite3_open_v2(platform::devicePath(platform::mediaLibraryDevicePath()).c_str(), &db, SQLITE_OPEN_READONLY,
+                        nullptr);
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(db,
+                           "SELECT a.item_pid, a.best_artwork_token FROM item_artwork a JOIN artwork w "
+                           "ON w.artwork_token = a.best_artwork_token WHERE a.item_pid < 0 LIMIT 1 OFFSET 1000",
+                           -1, &st, nullptr);
+        if (sqlite3_step(st) == SQLITE_ROW) {
+            itemPid = static_cast<unsigned long long>(sqlite3_column_int64(st, 0));
+            token =
+                Strong<NSString>::adopt(NSString::create(reinterpret_cast<const char*>(sqlite3_column_text(st, 1))));
+        } else {
+            error = "no item with artwork";
+        }
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+    }
+    ~Library() {
+        std::error_code ec;
+        std::filesystem::remove_all(root, ec);
+    }
+};
+
+Library& library() {
+    static Library lib;
+    return lib;
+}
+
+// While it lives, every DBHandler borrows one open connection instead of
+// opening and closing the file.
+class KeptOpenConnection {
+public:
+    KeptOpenConnection() {
+        sqlite3_open_v2(platform::devicePath(platform::mediaLibraryDevicePath()).c_str(), &shared_,
+                        SQLITE_OPEN_READWRITE, nullptr);
+        sqlite3_busy_timeout(shared_, 2000);
+        open_ = class_getInstanceMethod(DBHandler::cls(), "openDatabase"_sel);
+        close_ = class_getInstanceMethod(DBHandler::cls(), "closeDatabase"_sel);
+        savedOpen_ = method_setImplementation(open_, imp_implementationWithFunction(&borrow));
+        savedClose_ = method_setImplementation(close_, imp_implementationWithFunction(&giveBack));
+    }
+    ~KeptOpenConnection() {
+        method_setImplementation(open_, savedOpen_);
+        method_setImplementation(close_, savedClose_);
+        sqlite3_close(shared_);
+        shared_ = nullptr;
+    }
+    KeptOpenConnection(const KeptOpenConnection&) = delete;
+    KeptOpenConnection& operator=(const KeptOpenConnection&) = delete;
+
+private:
+    static BOOL borrow(DBHandler* self, SEL) {
+        self->db = shared_;
+        return YES;
+    }
+    static void giveBack(DBHandler* self, SEL) { self->db = nullptr; }
+
+    static inline sqlite3* shared_ = nullptr;
+    Method open_;
+    Method close_;
+    IMP savedOpen_;
+    IMP savedClose_;
+};
+
+id handler() { return objc_msgSend<id()>(DBHandler::cls(), "sharedInstance"_sel); }
+
+struct Read {
+    const char* name;
+    std::function<id()> run;
+};
+
+const std::vector<Read>& reads() {
+    static const std::vector<Read> all = {
+        {"getGenres", [] { return objc_msgSend<id()>(handler(), "getGenres"_sel); }},
+        {"getArtists", [] { return objc_msgSend<id()>(handler(), "getArtists"_sel); }},
+        {"getArtworkTokenByItem_pid",
+         [] {
+             return objc_msgSend<id(unsigned long long)>(handler(), "getArtworkTokenByItem_pid:"_sel,
+                                                         library().itemPid);
+         }},
+        {"getArtworkPathForToken",
+         [] { return objc_msgSend<id(NSString*)>(handler(), "getArtworkPathForToken:"_sel, library().token.get()); }},
+    };
+    return all;
+}
+
+// A token or path that is not empty, or lists that are not.
+bool foundSomething(id result) {
+    if (objc_isKindOfClass(result, NSString::cls())) return static_cast<NSString*>(result)->length() > 0;
+    if (!objc_isKindOfClass(result, NSDictionary::cls())) return false;
+    auto* lists = static_cast<NSDictionary*>(result);
+    return lists->count() > 0 && static_cast<NSArray*>(lists->entries().front().value.get())->count() > 0;
+}
+
+void runRead(benchmark::State& state, const Read& read, bool keptOpen) {
+    if (!library().error.empty()) {
+        state.SkipWithError(library().error.c_str());
+        return;
+    }
+    std::unique_ptr<KeptOpenConnection> kept;
+    if (keptOpen) kept = std::make_unique<KeptOpenConnection>();
+    {
+        AutoreleasePool pool;
+        if (!foundSomething(read.run())) {
+            state.SkipWithError("the read found nothing");
+            return;
+        }
+    }
+    for (auto _ : state) {
+        AutoreleasePool pool;
+        benchmark::DoNotOptimize(read.run());
+    }
+}
+
+// Prints the console report and keeps each run's time per iteration.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs)
+            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
+                times[run.benchmark_name()] = run.GetAdjustedRealTime();
+    }
+    std::map<std::string, double> times;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    for (const Read& read : reads()) {
+        benchmark::RegisterBenchmark((std::string(read.name) + "/opened_per_call").c_str(), [&read](
+                                                                                                benchmark::State& s) {
+            runRead(s, read, false);
+        })->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark((std::string(read.name) + "/kept_open").c_str(), [&read](benchmark::State& s) {
+            runRead(s, read, true);
+        })->Unit(benchmark::kMicrosecond);
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    std::printf("\nOpened per call / kept open (%zu songs):\n", kSongs);
+    for (const Read& read : reads()) {
+        std::string name = read.name;
+        auto perCall = reporter.times.find(name + "/opened_per_call");
+        auto kept = reporter.times.find(name + "/kept_open");
+        if (perCall == reporter.times.end() || kept == reporter.times.end() || kept->second <= 0) continue;
+        std::printf("  %-28s %8.1f us / %8.1f us = %5.1fx\n", read.name, perCall->second, kept->second,
+                    perCall->second / kept->second);
+    }
+    return 0;
+}

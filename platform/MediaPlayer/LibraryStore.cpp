@@ -1,0 +1,367 @@
+// Database access of the MediaPlayer classes.
+#include "LibraryStore.h"
+
+#include <MediaPlayer/MediaLibrary.h>
+#include <platform/DeviceRoot.h>
+#include <platform/Log.h>
+
+#include <sys/stat.h>
+
+#include <map>
+#include <memory>
+#include <mutex>
+
+namespace platform::medialibrary {
+
+const char* itemColumns() {
+    return "i.item_pid, i.album_pid, i.album_artist_pid, i.genre_id, i.composer_pid, i.title, i.artist, i.location, "
+           "ia.sync_artwork_token, ia.best_artwork_token, i.media_type, i.track_number, i.track_count, "
+           "i.disc_number, i.disc_count, i.year, i.total_time_ms, i.is_compilation, s.user_rating, "
+           "s.play_count_user, s.skip_count_user, s.date_played, i.title_order, i.album_order, "
+           "i.album_artist_order, i.genre_order, i.composer_order";
+}
+
+const char* itemJoins() {
+    return " LEFT JOIN item_stats s ON s.item_pid = i.item_pid LEFT JOIN item_artwork ia ON ia.item_pid = i.item_pid";
+}
+
+Text columnText(sqlite3_stmt* st, int column) {
+    const unsigned char* p = sqlite3_column_text(st, column);
+    if (p == nullptr) return std::nullopt;
+    return std::string(reinterpret_cast<const char*>(p), static_cast<size_t>(sqlite3_column_bytes(st, column)));
+}
+
+namespace {
+
+// The small tables an item row refers to, by id.
+struct NameTables {
+    std::unordered_map<int64_t, Text> albums, albumArtists, genres, composers;
+    std::unordered_map<std::string, Text> artworkPaths;  // token -> relative_path
+};
+
+// Reads an item row; the artwork tokens go to *sync and *best.
+ItemRow readItemRow(sqlite3_stmt* st, int first, const NameTables& names) {
+    ItemRow r;
+    int c = first;
+    r.pid = sqlite3_column_int64(st, c++);
+    r.albumPid = sqlite3_column_int64(st, c++);
+    r.albumArtistPid = sqlite3_column_int64(st, c++);
+    r.genreId = sqlite3_column_int64(st, c++);
+    r.composerPid = sqlite3_column_int64(st, c++);
+    r.title = columnText(st, c++);
+    r.artist = columnText(st, c++);
+    r.location = columnText(st, c++);
+    // The token the library wrote last (sync) wins over the best one.
+    for (int k = 0; k < 2 && !r.artworkPath; ++k, ++c) {
+        const unsigned char* token = sqlite3_column_text(st, c);
+        if (token == nullptr || *token == '\0') continue;
+        auto it = names.artworkPaths.find(reinterpret_cast<const char*>(token));
+        if (it != names.artworkPaths.end()) r.artworkPath = it->second;
+    }
+    c = first + 10;
+    for (int64_t* v : {&r.mediaType, &r.trackNumber, &r.trackCount, &r.discNumber, &r.discCount, &r.year,
+                       &r.totalTimeMs, &r.isCompilation, &r.userRating, &r.playCount, &r.skipCount, &r.datePlayed,
+                       &r.titleOrder, &r.albumOrder, &r.albumArtistOrder, &r.genreOrder, &r.composerOrder})
+        *v = sqlite3_column_int64(st, c++);
+    auto name = [](const std::unordered_map<int64_t, Text>& table, int64_t key) -> Text {
+        auto it = table.find(key);
+        return it == table.end() ? std::nullopt : it->second;
+    };
+    r.albumTitle = name(names.albums, r.albumPid);
+    r.albumArtist = name(names.albumArtists, r.albumArtistPid);
+    r.genre = name(names.genres, r.genreId);
+    r.composer = name(names.composers, r.composerPid);
+    return r;
+}
+
+}  // namespace
+
+std::string libraryHostPath() { return platform::devicePath(mediaLibraryDevicePath()); }
+
+namespace {
+
+void bindAll(sqlite3_stmt* st, const std::vector<Binding>& bindings) {
+    int index = 1;
+    for (const Binding& b : bindings) {
+        if (b.isText) sqlite3_bind_text(st, index, b.s.data(), static_cast<int>(b.s.size()), SQLITE_TRANSIENT);
+        else sqlite3_bind_int64(st, index, b.i);
+        ++index;
+    }
+}
+
+// The identity of a database file: a replaced or changed file gets a new
+// connection.
+struct FileStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    int64_t mtimeNs = 0;
+    int64_t size = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+bool stampOf(const std::string& path, FileStamp* stamp) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    stamp->device = st.st_dev;
+    stamp->inode = st.st_ino;
+    stamp->mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    stamp->size = st.st_size;
+    return true;
+}
+
+class ReadConnection {
+public:
+    ReadConnection() = default;
+    ReadConnection(const ReadConnection&) = delete;
+    ReadConnection& operator=(const ReadConnection&) = delete;
+    ~ReadConnection() { close(); }
+
+    bool open(const std::string& path, const FileStamp& stamp) {
+        close();
+        int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+        if (rc != SQLITE_OK) {
+            platform::logLine("MediaPlayer: cannot open the media library " + path + ": " +
+                              (db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc)));
+            close();
+            return false;
+        }
+        sqlite3_busy_timeout(db_, 2000);
+        // Queries read most of the file: map it and keep what was read.
+        sqlite3_exec(db_, "PRAGMA mmap_size = 268435456; PRAGMA cache_size = -32768", nullptr, nullptr, nullptr);
+        stamp_ = stamp;
+        return true;
+    }
+
+    void close() {
+        names_.reset();
+        for (auto& [sql, st] : statements_) sqlite3_finalize(st);
+        statements_.clear();
+        if (db_) sqlite3_close(db_);
+        db_ = nullptr;
+    }
+
+    bool isOpen() const { return db_ != nullptr; }
+
+    // The name tables, read on first use after each open.
+    const NameTables* names() {
+        if (names_) return names_.get();
+        auto tables = std::make_unique<NameTables>();
+        struct Source {
+            const char* sql;
+            std::unordered_map<int64_t, Text>* into;
+        };
+        for (const Source& source : {Source{"SELECT album_pid, album FROM album", &tables->albums},
+                                     Source{"SELECT album_artist_pid, album_artist FROM album_artist", &tables->albumArtists},
+                                     Source{"SELECT genre_id, genre FROM genre", &tables->genres},
+                                     Source{"SELECT composer_pid, composer FROM composer", &tables->composers}}) {
+            bool ok = each(source.sql, [&](sqlite3_stmt* st) {
+                source.into->emplace(sqlite3_column_int64(st, 0), columnText(st, 1));
+            });
+            if (!ok) return nullptr;
+        }
+        bool ok = each("SELECT artwork_token, relative_path FROM artwork", [&](sqlite3_stmt* st) {
+            if (Text token = columnText(st, 0)) tables->artworkPaths.emplace(*token, columnText(st, 1));
+        });
+        if (!ok) return nullptr;
+        names_ = std::move(tables);
+        return names_.get();
+    }
+    const FileStamp& stamp() const { return stamp_; }
+
+    sqlite3_stmt* statement(const std::string& sql) {
+        auto it = statements_.find(sql);
+        if (it != statements_.end()) return it->second;
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr) != SQLITE_OK) {
+            platform::logLine(std::string("MediaPlayer: cannot prepare a media library query: ") + sqlite3_errmsg(db_));
+            sqlite3_finalize(st);
+            return nullptr;
+        }
+        statements_.emplace(sql, st);
+        return st;
+    }
+
+    // Runs a statement without parameters over every row.
+    bool each(const char* sql, const std::function<void(sqlite3_stmt*)>& row) {
+        sqlite3_stmt* st = statement(sql);
+        if (st == nullptr) return false;
+        int rc;
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) row(st);
+        sqlite3_reset(st);
+        return rc == SQLITE_DONE;
+    }
+
+private:
+    sqlite3* db_ = nullptr;
+    FileStamp stamp_;
+    std::unique_ptr<NameTables> names_;
+    std::unordered_map<std::string, sqlite3_stmt*> statements_;
+};
+
+std::mutex& readLock() {
+    static std::mutex* m = new std::mutex;
+    return *m;
+}
+
+std::map<std::string, ReadConnection>& readConnections() {
+    static auto* connections = new std::map<std::string, ReadConnection>;
+    return *connections;
+}
+
+}  // namespace
+
+namespace {
+
+// The read connection of the current library, opened or reopened as the
+// file requires; nullptr when there is no readable library. Call with
+// readLock() held.
+ReadConnection* currentConnection() {
+    std::string path = libraryHostPath();
+    auto& connections = readConnections();
+    FileStamp stamp;
+    if (!stampOf(path, &stamp)) {
+        connections.erase(path);
+        return nullptr;
+    }
+    ReadConnection& connection = connections[path];
+    if (!connection.isOpen() || !(connection.stamp() == stamp)) {
+        if (!connection.open(path, stamp)) {
+            connections.erase(path);
+            return nullptr;
+        }
+    }
+    return &connection;
+}
+
+bool run(ReadConnection& connection, const std::string& sql, const std::vector<Binding>& bindings,
+         const std::function<void(sqlite3_stmt*)>& row) {
+    sqlite3_stmt* st = connection.statement(sql);
+    if (st == nullptr) return false;
+    bindAll(st, bindings);
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) row(st);
+    bool ok = rc == SQLITE_DONE;
+    if (!ok) platform::logLine(std::string("MediaPlayer: media library query failed: ") + sqlite3_errstr(rc));
+    sqlite3_reset(st);
+    sqlite3_clear_bindings(st);
+    return ok;
+}
+
+}  // namespace
+
+bool readRows(const std::string& sql, const std::vector<Binding>& bindings,
+              const std::function<void(sqlite3_stmt*)>& row) {
+    std::lock_guard<std::mutex> guard(readLock());
+    ReadConnection* connection = currentConnection();
+    return connection != nullptr && run(*connection, sql, bindings, row);
+}
+
+bool readItems(const std::string& sql, const std::vector<Binding>& bindings, int first,
+               const std::function<void(sqlite3_stmt*, ItemRow&&)>& row) {
+    std::lock_guard<std::mutex> guard(readLock());
+    ReadConnection* connection = currentConnection();
+    const NameTables* names = connection ? connection->names() : nullptr;
+    if (names == nullptr) return false;
+    return run(*connection, sql, bindings, [&](sqlite3_stmt* st) { row(st, readItemRow(st, first, *names)); });
+}
+
+bool execute(sqlite3* db, const char* sql, const std::vector<Binding>& bindings, int* changes) {
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) {
+        platform::logLine(std::string("MediaPlayer: cannot prepare a media library update: ") + sqlite3_errmsg(db));
+        return false;
+    }
+    bindAll(st, bindings);
+    int rc = sqlite3_step(st);
+    sqlite3_finalize(st);
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+        platform::logLine(std::string("MediaPlayer: media library update failed: ") + sqlite3_errmsg(db));
+        return false;
+    }
+    if (changes) *changes = sqlite3_changes(db);
+    return true;
+}
+
+bool writeLibrary(const std::function<bool(sqlite3*)>& work) {
+    std::string path = libraryHostPath();
+    FileStamp stamp;
+    if (!stampOf(path, &stamp)) return false;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        platform::logLine("MediaPlayer: cannot open the media library for writing: " +
+                          std::string(db ? sqlite3_errmsg(db) : "out of memory"));
+        sqlite3_close(db);
+        return false;
+    }
+    sqlite3_busy_timeout(db, 2000);
+    bool ok = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+    if (ok) {
+        ok = work(db);
+        ok = ok && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+        if (!ok) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    } else {
+        platform::logLine(std::string("MediaPlayer: the media library is busy: ") + sqlite3_errmsg(db));
+    }
+    sqlite3_close(db);
+    return ok;
+}
+
+bool sortOrderForName(sqlite3* db, const std::string& name, int64_t* order, int* section) {
+    sqlite3_stmt* st = nullptr;
+    auto queryOrder = [&](const char* sql, const std::string& value, int64_t* out) -> int {
+        if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) return -1;
+        sqlite3_bind_text(st, 1, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
+        int rc = sqlite3_step(st);
+        int found = 0;
+        if (rc == SQLITE_ROW) {
+            *out = sqlite3_column_int64(st, 0);
+            if (section && sqlite3_column_count(st) > 1) *section = sqlite3_column_int(st, 1);
+            found = 1;
+        } else if (rc != SQLITE_DONE) {
+            found = -1;
+        }
+        sqlite3_finalize(st);
+        st = nullptr;
+        return found;
+    };
+    int found = queryOrder("SELECT name_order, name_section FROM sort_map WHERE name = ?", name, order);
+    if (found < 0) return false;
+    if (found == 1) return true;
+
+    std::string key = mediaLibrarySortKey(name);
+    int64_t before = 0, after = 0;
+    int hasBefore = queryOrder(
+        "SELECT name_order FROM sort_map WHERE sort_key <= ? ORDER BY sort_key DESC, name_order DESC LIMIT 1", key,
+        &before);
+    int hasAfter = queryOrder(
+        "SELECT name_order FROM sort_map WHERE sort_key > ? ORDER BY sort_key ASC, name_order ASC LIMIT 1", key,
+        &after);
+    if (hasBefore < 0 || hasAfter < 0) return false;
+    constexpr int64_t kGap = 1024;
+    if (hasBefore && hasAfter) *order = before + (after - before) / 2;
+    else if (hasBefore) *order = before + kGap;
+    else if (hasAfter) *order = after - kGap;
+    else *order = kGap;
+    *section = mediaLibrarySortSection(name);
+    return execute(db, "INSERT INTO sort_map (name, name_order, name_section, sort_key) VALUES (?, ?, ?, ?)",
+                   {Binding::text(name), Binding::integer(*order), Binding::integer(*section), Binding::text(key)});
+}
+
+NSString* ValueCache::string(const std::string& text) {
+    auto it = strings_.find(text);
+    if (it != strings_.end()) return it->second.get();
+    Strong<NSString> s = Strong<NSString>::adopt(NSString::create(text));
+    NSString* raw = s.get();
+    strings_.emplace(text, std::move(s));
+    return raw;
+}
+
+NSNumber* ValueCache::number(long long value) {
+    auto it = numbers_.find(value);
+    if (it != numbers_.end()) return it->second.get();
+    NSNumber* n = NSNumber::withLongLong(value);
+    numbers_.emplace(value, Strong<NSNumber>(n));
+    return n;
+}
+
+}  // namespace platform::medialibrary

@@ -1,0 +1,262 @@
+// UIImage: PNG through cairo, JPEG through libjpeg(-turbo), both into an
+// ARGB32 cairo surface.
+#include "ObjectSupport.h"
+#include "Private.h"
+
+#include <Foundation/NSData.h>
+#include <Foundation/NSString.h>
+#include <UIKit/UIImage.h>
+#include <platform/DeviceRoot.h>
+
+#include <cairo.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include <jpeglib.h>
+#include <jerror.h>
+
+using namespace platform::support;
+
+UIImage::~UIImage() {
+    if (_surface != nullptr) cairo_surface_destroy(_surface);
+}
+
+namespace {
+
+bool hasPrefix(const uint8_t* bytes, size_t length, const char* magic, size_t magicLength) {
+    return length >= magicLength && std::memcmp(bytes, magic, magicLength) == 0;
+}
+
+// The surface as ARGB32: other formats (RGB24, A8 from a grey PNG…) are
+// painted into a new one. Takes over `surface`.
+cairo_surface_t* asARGB32(cairo_surface_t* surface) {
+    if (cairo_image_surface_get_format(surface) == CAIRO_FORMAT_ARGB32) return surface;
+    int w = cairo_image_surface_get_width(surface);
+    int h = cairo_image_surface_get_height(surface);
+    cairo_surface_t* out = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+    cairo_t* cr = cairo_create(out);
+    cairo_set_source_surface(cr, surface, 0, 0);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+    return out;
+}
+
+// --- PNG -------------------------------------------------------------------
+
+struct ByteReader {
+    const uint8_t* bytes;
+    size_t length;
+    size_t offset = 0;
+};
+
+cairo_status_t readBytes(void* closure, unsigned char* data, unsigned int length) {
+    auto* r = static_cast<ByteReader*>(closure);
+    if (r->length - r->offset < length) return CAIRO_STATUS_READ_ERROR;
+    std::memcpy(data, r->bytes + r->offset, length);
+    r->offset += length;
+    return CAIRO_STATUS_SUCCESS;
+}
+
+cairo_surface_t* decodePNG(const uint8_t* bytes, size_t length) {
+    ByteReader reader{bytes, length};
+    cairo_surface_t* surface = cairo_image_surface_create_from_png_stream(readBytes, &reader);
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(surface);
+        return nullptr;
+    }
+    return asARGB32(surface);
+}
+
+// --- JPEG ------------------------------------------------------------------
+
+struct JpegErrors {
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
+    bool truncated = false;
+};
+
+[[noreturn]] void jpegFailed(j_common_ptr info) { std::longjmp(reinterpret_cast<JpegErrors*>(info->err)->jump, 1); }
+
+// Warnings are not printed; a file that ends early counts as corrupt.
+void jpegMessage(j_common_ptr info, int level) {
+    auto* errors = reinterpret_cast<JpegErrors*>(info->err);
+    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) errors->truncated = true;
+}
+
+// Only plain data lives across setjmp: the surface pointer is volatile, and
+// nothing with a destructor is created between setjmp and the last longjmp.
+cairo_surface_t* decodeJPEG(const uint8_t* bytes, size_t length) {
+    jpeg_decompress_struct info;
+    JpegErrors errors;
+    info.err = jpeg_std_error(&errors.manager);
+    errors.manager.error_exit = jpegFailed;
+    errors.manager.emit_message = jpegMessage;
+    cairo_surface_t* volatile surface = nullptr;
+    if (setjmp(errors.jump) != 0) {
+        jpeg_destroy_decompress(&info);
+        if (surface != nullptr) cairo_surface_destroy(surface);
+        return nullptr;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, bytes, static_cast<unsigned long>(length));
+    jpeg_read_header(&info, TRUE);
+    // Cairo's ARGB32 is a native-endian 32-bit word: B, G, R, A in memory on
+    // a little-endian machine. Opaque pixels need no premultiplying.
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    info.out_color_space = JCS_EXT_BGRA;
+#else
+    info.out_color_space = JCS_EXT_ARGB;
+#endif
+    jpeg_start_decompress(&info);
+    surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(info.output_width),
+                                         static_cast<int>(info.output_height));
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) std::longjmp(errors.jump, 1);
+    cairo_surface_flush(surface);
+    unsigned char* data = cairo_image_surface_get_data(surface);
+    int stride = cairo_image_surface_get_stride(surface);
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW row = data + static_cast<size_t>(info.output_scanline) * static_cast<size_t>(stride);
+        jpeg_read_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    cairo_surface_t* done = surface;
+    if (errors.truncated) {
+        cairo_surface_destroy(done);
+        return nullptr;
+    }
+    cairo_surface_mark_dirty(done);
+    return done;
+}
+
+// --- Files -----------------------------------------------------------------
+
+bool readFile(const std::string& hostPath, std::vector<uint8_t>& out) {
+    std::error_code ec;
+    if (hostPath.empty() || !std::filesystem::is_regular_file(hostPath, ec)) return false;
+    std::ifstream in(hostPath, std::ios::binary);
+    if (!in) return false;
+    try {
+        out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } catch (const std::exception&) {
+        return false;
+    }
+    return !in.bad();
+}
+
+// 2 for "name@2x.png", 3 for "name@3x.jpg", else 1.
+double scaleOfFileName(const std::string& path) {
+    std::string name = path.substr(path.find_last_of('/') + 1);
+    size_t dot = name.find_last_of('.');
+    std::string stem = dot == std::string::npos ? name : name.substr(0, dot);
+    if (stem.size() >= 3 && stem.compare(stem.size() - 3, 3, "@2x") == 0) return 2;
+    if (stem.size() >= 3 && stem.compare(stem.size() - 3, 3, "@3x") == 0) return 3;
+    return 1;
+}
+
+namespace image {
+
+// Takes over `surface`; releases self and answers nil without one.
+id adopt(UIImage* self, cairo_surface_t* surface, double scale) {
+    if (surface == nullptr) {
+        objc_release(self);
+        return nil;
+    }
+    if (self->_surface != nullptr) cairo_surface_destroy(self->_surface);
+    self->_surface = surface;
+    self->_scale = scale;
+    return self;
+}
+
+id initWithContentsOfFile(UIImage* self, SEL, id path) {
+    self = objectAs<UIImage>(objc_msgSendSuper<id()>(self, UIImage::cls(), "init"_sel));
+    if (self == nullptr) return nil;
+    auto* name = objectAs<NSString>(path);
+    std::vector<uint8_t> bytes;
+    if (name == nullptr || !readFile(platform::devicePath(name->str()), bytes)) return adopt(self, nullptr, 1);
+    return adopt(self, platform::decodeImage(bytes.data(), bytes.size()), scaleOfFileName(name->str()));
+}
+
+id initWithData(UIImage* self, SEL, id data) {
+    self = objectAs<UIImage>(objc_msgSendSuper<id()>(self, UIImage::cls(), "init"_sel));
+    if (self == nullptr) return nil;
+    auto* bytes = objectAs<NSData>(data);
+    if (bytes == nullptr) return adopt(self, nullptr, 1);
+    return adopt(self, platform::decodeImage(bytes->bytes(), bytes->length()), 1);
+}
+
+id imageWithContentsOfFile(objc_class* cls, SEL, id path) {
+    id alloced = objc_msgSend<id()>(cls, "alloc"_sel);
+    return objc_autorelease(objc_msgSend<id(id)>(alloced, "initWithContentsOfFile:"_sel, path));
+}
+
+id imageWithData(objc_class* cls, SEL, id data) {
+    id alloced = objc_msgSend<id()>(cls, "alloc"_sel);
+    return objc_autorelease(objc_msgSend<id(id)>(alloced, "initWithData:"_sel, data));
+}
+
+CGSize size(UIImage* self, SEL) {
+    if (self->_surface == nullptr) return CGSizeZero;
+    return CGSizeMake(self->pixelWidth() / self->_scale, self->pixelHeight() / self->_scale);
+}
+
+double scale(UIImage* self, SEL) { return self->_scale; }
+
+NSString* description(UIImage* self, SEL) {
+    CGSize s = size(self, nullptr);
+    return NSStringWithFormat("<UIImage: %p> size {%g, %g} scale %g", self, s.width, s.height, self->_scale);
+}
+
+}  // namespace image
+
+}  // namespace
+
+_cairo_surface* platform::decodeImage(const void* data, size_t length) {
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    if (bytes == nullptr) return nullptr;
+    if (hasPrefix(bytes, length, "\x89PNG\r\n\x1a\n", 8)) return decodePNG(bytes, length);
+    if (hasPrefix(bytes, length, "\xff\xd8\xff", 3)) return decodeJPEG(bytes, length);
+    return nullptr;
+}
+
+UIImage* UIImage::withSurface(_cairo_surface* surface, double scale) {
+    if (surface == nullptr) return nullptr;
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(surface);
+        return nullptr;
+    }
+    auto* img = objectAs<UIImage>(newObject(cls()));
+    return autorelease(static_cast<UIImage*>(image::adopt(img, asARGB32(surface), scale > 0 ? scale : 1)));
+}
+
+int UIImage::pixelWidth() const { return _surface ? cairo_image_surface_get_width(_surface) : 0; }
+int UIImage::pixelHeight() const { return _surface ? cairo_image_surface_get_height(_surface) : 0; }
+
+uint32_t UIImage::pixel(int x, int y) const {
+    if (_surface == nullptr || x < 0 || y < 0 || x >= pixelWidth() || y >= pixelHeight()) return 0;
+    cairo_surface_flush(_surface);
+    const unsigned char* data = cairo_image_surface_get_data(_surface);
+    uint32_t value;
+    std::memcpy(&value, data + static_cast<size_t>(y) * cairo_image_surface_get_stride(_surface) + 4 * x, 4);
+    return value;
+}
+
+void platform::uikit::registerImages() {
+    objc::ClassDef<UIImage>("UIImage", NSObject::cls())
+        .method<image::initWithContentsOfFile>("initWithContentsOfFile:")
+        .method<image::initWithData>("initWithData:")
+        .classMethod<image::imageWithContentsOfFile>("imageWithContentsOfFile:")
+        .classMethod<image::imageWithData>("imageWithData:")
+        .method<image::size>("size")
+        .method<image::scale>("scale")
+        .method<image::description>("description")
+        .OBJC_IVAR(UIImage, _scale);
+}

@@ -1,0 +1,30 @@
+// UIColor: an RGBA colour, components 0..1 (values outside are clamped).
+//
+//   +colorWithRed:green:blue:alpha:   id(double, double, double, double)
+//   +colorWithWhite:alpha:            id(double, double)
+//   +whiteColor +blackColor +clearColor +redColor +greenColor +blueColor
+//   +grayColor +lightGrayColor +darkGrayColor +yellowColor   id()
+//   initWithRed:green:blue:alpha:     id(double, double, double, double)
+//   getRed:green:blue:alpha:          BOOL(double*, double*, double*, double*)   YES; a NULL
+//                                     pointer is skipped
+//   colorWithAlphaComponent:          id(double)
+//   isEqual: / hash                   equal components
+//   description                       "UIDeviceRGBColorSpace 1 0 0 1"
+//
+// UIView's backgroundColor / setBackgroundColor: hold one (retained; nil is
+// no background).
+#pragma once
+
+#include <objc/NSObject.h>
+
+struct UIColor : NSObject {
+    OBJC_CLASS(UIColor)
+
+    double _red = 0;
+    double _green = 0;
+    double _blue = 0;
+    double _alpha = 0;
+
+    // An autoreleased colour, for C++ callers.
+    static UIColor* make(double red, double green, double blue, double alpha);
+};

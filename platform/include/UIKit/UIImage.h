@@ -1,0 +1,47 @@
+// UIImage: a decoded picture. PNG and JPEG files are decoded for real; the
+// pixels live in a cairo image surface (ARGB32, premultiplied) that the
+// image keeps.
+//
+//   +imageWithContentsOfFile:   id(id)   a device path (resolved under the device root);
+//                                        nil for a missing, unreadable or undecodable file.
+//                                        A name ending in "@2x" or "@3x" (before the
+//                                        extension) gives that scale
+//   +imageWithData:             id(id)   NSData holding PNG or JPEG bytes; nil otherwise
+//   initWithContentsOfFile: / initWithData:   id(id)   the same, owned by the caller
+//   size                        CGSize()   in points: pixels divided by the scale
+//   scale                       double()
+#pragma once
+
+#include <CoreGraphics/CGGeometry.h>
+#include <objc/NSObject.h>
+
+#include <cstdint>
+#include <string>
+
+struct _cairo_surface;
+
+struct UIImage : NSObject {
+    OBJC_CLASS(UIImage)
+
+    _cairo_surface* _surface = nullptr;  // owned reference
+    double _scale = 1;
+
+    ~UIImage() override;
+
+    // C++ API ---------------------------------------------------------------
+    // An autoreleased image taking over one reference to an ARGB32 image
+    // surface; nil (and the surface released) for a surface in error.
+    static UIImage* withSurface(_cairo_surface* surface, double scale = 1);
+
+    _cairo_surface* surface() const { return _surface; }
+    int pixelWidth() const;
+    int pixelHeight() const;
+    // The pixel at (x, y) as 0xAARRGGBB (premultiplied); 0 outside.
+    uint32_t pixel(int x, int y) const;
+};
+
+namespace platform {
+// Decodes PNG or JPEG bytes into a new ARGB32 surface (owned by the caller),
+// or nullptr when they are neither or cannot be decoded.
+_cairo_surface* decodeImage(const void* bytes, size_t length);
+}  // namespace platform

@@ -1,0 +1,27 @@
+// The one place where the library's classes register, in dependency order:
+// a class registers after the classes it is built on.
+#include "Classes.h"
+
+#include "ActionButtonImageView.h"
+#include "DBHandler.h"
+#include "DelegateClass.h"
+#include "ItemEntry.h"
+#include "Libs/FMDB/FMDatabase.h"
+#include "NSObject+BKAssociatedObjects.h"
+#include "UILongPressGestureRecognizerWithBlock.h"
+#include "UIView+Subviews.h"
+
+void Cantrel_registerClasses() {
+    static bool registered = false;
+    if (registered) return;
+    registered = true;
+
+    registerItemEntry();
+    registerFMDatabase();
+    registerDBHandler();
+    registerUIViewSubviews();
+    registerNSObjectBKAssociatedObjects();
+    registerDelegateClass();
+    registerActionButtonImageView();
+    registerUILongPressGestureRecognizerWithBlock();
+}
