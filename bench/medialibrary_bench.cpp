@@ -26,9 +26,10 @@ const std::string& libraryRoot() {
             std::abort();
         }
         platform::setDeviceRoot(tmpl);
+        static std::string* removeAtExit = new std::string(tmpl);  // outlives the statics
         std::atexit([] {
             std::error_code ec;
-            std::filesystem::remove_all(libraryRoot(), ec);
+            std::filesystem::remove_all(*removeAtExit, ec);
         });
         return tmpl;
     }();

@@ -1,20 +1,20 @@
 // A small media library with known contents, written into the current
 // device root, for the tests of the list screens and the host's commands.
 //
-//   album artist (pid)      album (pid)                         songs (pid: title, track)
-//   Abba (101)              Arrival (201)                       1001 Dancing Queen 1, 1002 Money, Money, Money 2
-//   Beatles (102)           Abbey Road (202)                    1003 Come Together 1, 1004 Something 2,
-//                                                               1005 Octopus's Garden 3
-//   The Cure (103)          Disintegration (203)                1006 Lullaby 1, 1007 Lovesong 2
-//   4 Non Blondes (104)     Bigger, Better, Faster, More! (204) 1008 What's Up 1
-//   Various Artists (105)   Now Hits (205, a compilation)       1009 Zombie 1, 1010 Africa 2
+//   album artist (pid)       album (pid)                       songs (pid: title, track)
+//   Amber Lane (101)         Arrival (201)                     1001 Dancing Lights 1, 1002 Money, Money, Maybe 2
+//   Blue Harbor (102)        Aerial Maps (202)                 1003 Coming Home 1, 1004 Something Blue 2,
+//                                                              1005 Otter's Garden 3
+//   The Copper Moths (103)   Driftwood (203)                   1006 Lullaby 1, 1007 Lovesong 2
+//   4 Quiet Rooms (104)      Bigger, Brighter, Louder! (204)   1008 What's Left 1
+//   Various Artists (105)    Now Hits (205, a compilation)     1009 Zero Hour 1, 1010 Atlas 2
 //
-// Genres: Pop 1 (Abba's, Africa), Rock 2 (Beatles', What's Up), Alternative 3
-// (The Cure's, Zombie). Composers: Andersson 401 (Abba's), Lennon 402 (Come
-// Together), Harrison 403 (Something); the others have none. Playlists:
-// Road Trip 501 (Africa, Come Together, Lullaby), Chill 502 (Something) and
-// the hidden Secret 503 (Zombie). Abba's two songs have artwork: a 6 x 4
-// PNG, red.
+// Genres: Pop 1 (Amber Lane's songs, Atlas), Rock 2 (Blue Harbor's, What's
+// Left), Alternative 3 (The Copper Moths', Zero Hour). Composers: Ashford
+// 401 (Amber Lane's), Lindqvist 402 (Coming Home), Halloran 403 (Something
+// Blue); the others have none. Playlists: Road Trip 501 (Atlas, Coming
+// Home, Lullaby), Chill 502 (Something Blue) and the hidden Secret 503 (Zero
+// Hour). Amber Lane's two songs have artwork: a 6 x 4 PNG, red.
 #pragma once
 
 #include <MediaPlayer/MediaLibrary.h>
@@ -43,16 +43,16 @@ struct Song {
 
 inline const std::vector<Song>& songs() {
     static const std::vector<Song> list = {
-        {1001, "Dancing Queen", 201, 1, 1, 401, "Abba"},
-        {1002, "Money, Money, Money", 201, 2, 1, 401, "Abba"},
-        {1003, "Come Together", 202, 1, 2, 402, "Beatles"},
-        {1004, "Something", 202, 2, 2, 403, "Beatles"},
-        {1005, "Octopus's Garden", 202, 3, 2, 0, "Beatles"},
-        {1006, "Lullaby", 203, 1, 3, 0, "The Cure"},
-        {1007, "Lovesong", 203, 2, 3, 0, "The Cure"},
-        {1008, "What's Up", 204, 1, 2, 0, "4 Non Blondes"},
-        {1009, "Zombie", 205, 1, 3, 0, "The Cranberries"},
-        {1010, "Africa", 205, 2, 1, 0, "Toto"},
+        {1001, "Dancing Lights", 201, 1, 1, 401, "Amber Lane"},
+        {1002, "Money, Money, Maybe", 201, 2, 1, 401, "Amber Lane"},
+        {1003, "Coming Home", 202, 1, 2, 402, "Blue Harbor"},
+        {1004, "Something Blue", 202, 2, 2, 403, "Blue Harbor"},
+        {1005, "Otter's Garden", 202, 3, 2, 0, "Blue Harbor"},
+        {1006, "Lullaby", 203, 1, 3, 0, "The Copper Moths"},
+        {1007, "Lovesong", 203, 2, 3, 0, "The Copper Moths"},
+        {1008, "What's Left", 204, 1, 2, 0, "4 Quiet Rooms"},
+        {1009, "Zero Hour", 205, 1, 3, 0, "The Linen Owls"},
+        {1010, "Atlas", 205, 2, 1, 0, "Tollund"},
     };
     return list;
 }
@@ -66,8 +66,8 @@ struct Album {
 
 inline const std::vector<Album>& albums() {
     static const std::vector<Album> list = {
-        {201, "Arrival", 101, false},        {202, "Abbey Road", 102, false},
-        {203, "Disintegration", 103, false}, {204, "Bigger, Better, Faster, More!", 104, false},
+        {201, "Arrival", 101, false},   {202, "Aerial Maps", 102, false},
+        {203, "Driftwood", 103, false}, {204, "Bigger, Brighter, Louder!", 104, false},
         {205, "Now Hits", 105, true},
     };
     return list;
@@ -75,7 +75,7 @@ inline const std::vector<Album>& albums() {
 
 inline const std::map<int64_t, const char*>& albumArtists() {
     static const std::map<int64_t, const char*> m = {
-        {101, "Abba"}, {102, "Beatles"}, {103, "The Cure"}, {104, "4 Non Blondes"}, {105, "Various Artists"}};
+        {101, "Amber Lane"}, {102, "Blue Harbor"}, {103, "The Copper Moths"}, {104, "4 Quiet Rooms"}, {105, "Various Artists"}};
     return m;
 }
 
@@ -85,7 +85,7 @@ inline const std::map<int64_t, const char*>& genres() {
 }
 
 inline const std::map<int64_t, const char*>& composers() {
-    static const std::map<int64_t, const char*> m = {{401, "Andersson"}, {402, "Lennon"}, {403, "Harrison"}};
+    static const std::map<int64_t, const char*> m = {{401, "Ashford"}, {402, "Lindqvist"}, {403, "Halloran"}};
     return m;
 }
 

@@ -5,6 +5,7 @@
 #include "Cantrel.h"
 #include "Classes.h"
 #include "ItemEntry.h"
+#include "MediaLibraryFixture.h"
 #include "TestSupport.h"
 
 #include <Foundation/Foundation.h>
@@ -232,6 +233,29 @@ TEST_F(Record, RecordOwnsWhatOutlivesTheCall) {
     ASSERT_NE(entry->mediaItem.get(), nullptr);
     entry = nil;
     EXPECT_EQ(class_getLiveInstanceCount(FakeItem::cls()), before);
+}
+
+TEST_F(Record, ArtworkComesFromTheItemElseFromItsTokenAndFile) {
+    ASSERT_TRUE(fixture::writeLibrary());
+    auto item = make<FakeItem>();
+    auto picture = make<FakeItem>();
+    item->picture = picture.get();
+    item->pid = 1006;
+    EXPECT_EQ(artworkForMediaItem(item), picture.get());  // the database is not needed
+
+    // No picture from the item: its token leads to the file in the artwork
+    // folder (Amber Lane's songs have the 6 x 4 picture).
+    item->picture = nil;
+    item->pid = 1001;
+    id image = artworkForMediaItem(item);
+    ASSERT_NE(image, nil);
+    CGSize size = objc_msgSend<CGSize()>(image, "size"_sel);
+    EXPECT_EQ(size.width, 6);
+    EXPECT_EQ(size.height, 4);
+
+    item->pid = 1006;  // no token
+    EXPECT_EQ(artworkForMediaItem(item), nil);
+    EXPECT_EQ(artworkForMediaItem(nil), nil);
 }
 
 }  // namespace

@@ -420,7 +420,7 @@ TEST_F(Device, IdiomsIncludingADeviceThatDoesNotKnowThem) {
     EXPECT_FALSE(class_respondsToSelector(object_getClass(old), "userInterfaceIdiom"_sel));
     EXPECT_THROW(objc_msgSend<NSInteger()>(old, "userInterfaceIdiom"_sel), NSException*);
     EXPECT_EQ(UI_USER_INTERFACE_IDIOM(), UIUserInterfaceIdiomPhone);
-    EXPECT_EQ(text(objc_msgSend<id()>(old, "systemName"_sel)), "iPhone OS");
+    EXPECT_EQ(text(objc_msgSend<id()>(old, "systemName"_sel)), "iOS");
     // UIDevice itself still has the method.
     EXPECT_TRUE(class_respondsToSelector(UIDevice::cls(), "userInterfaceIdiom"_sel));
 
@@ -432,9 +432,9 @@ TEST_F(Device, IdiomsIncludingADeviceThatDoesNotKnowThem) {
 // ---------------------------------------------------------------------------
 // Tables: geometry and visible cells.
 
-using Tables = UIKitTest;
+using TableViews = UIKitTest;
 
-TEST_F(Tables, RowRectanglesFollowTheHeights) {
+TEST_F(TableViews, RowRectanglesFollowTheHeights) {
     rowsConfig.rows = {3, 2};
     id table = makeTable(CGRectMake(0, 0, 320, 480));
     EXPECT_EQ(objc_msgSend<double()>(table, "rowHeight"_sel), 44);
@@ -475,7 +475,7 @@ TEST_F(Tables, RowRectanglesFollowTheHeights) {
     EXPECT_EQ(content.height, 50 + 20 + 30 + 30 + 10 + 20 + 30 + 30);
 }
 
-TEST_F(Tables, CellsExistForTheVisibleWindowOnly) {
+TEST_F(TableViews, CellsExistForTheVisibleWindowOnly) {
     rowsConfig.rows = {10};
     id table = makeTable(CGRectMake(0, 0, 320, 100));
     id delegate = make(cls("ListTestHeightsDelegate"));
@@ -533,7 +533,7 @@ TEST_F(Tables, CellsExistForTheVisibleWindowOnly) {
     EXPECT_EQ(visibleRows(table).size(), 5u);
 }
 
-TEST_F(Tables, ReloadDataRefetchesAndHeightsChangeTheWindow) {
+TEST_F(TableViews, ReloadDataRefetchesAndHeightsChangeTheWindow) {
     rowsConfig.rows = {2, 3};
     id table = makeTable(CGRectMake(0, 0, 320, 100));
     EXPECT_EQ(visibleRows(table), (std::vector<std::string>{"0.0", "0.1", "1.0"}));
@@ -558,7 +558,7 @@ TEST_F(Tables, ReloadDataRefetchesAndHeightsChangeTheWindow) {
     EXPECT_THROW(objc_msgSend<id()>(table, "visibleCells"_sel), NSException*);
 }
 
-TEST_F(Tables, AFreshTableLoadsItsDataAtItsFirstLayout) {
+TEST_F(TableViews, AFreshTableLoadsItsDataAtItsFirstLayout) {
     rowsConfig.rows = {4};
     source_ = make(cls("ListTestRowsSource"));
     id table = objc_autorelease(objc_msgSend<id(CGRect, NSInteger)>(alloc(UITableView::cls()),
@@ -575,7 +575,7 @@ TEST_F(Tables, AFreshTableLoadsItsDataAtItsFirstLayout) {
     EXPECT_FALSE(objc_msgSend<BOOL()>(table, "isEditing"_sel));
 }
 
-TEST_F(Tables, ReusedCellsArePreparedAndMatchTheirIdentifier) {
+TEST_F(TableViews, ReusedCellsArePreparedAndMatchTheirIdentifier) {
     rowsConfig.rows = {3};
     id table = makeTable(CGRectMake(0, 0, 320, 480));
     EXPECT_EQ(count(objc_msgSend<id()>(table, "visibleCells"_sel)), 3u);
@@ -661,23 +661,23 @@ TEST_F(Screens, EveryScreenShowsItsEntitiesInLibraryOrder) {
     const Expect expected[] = {
         {"MusicSongsViewController",
          {1010, 1003, 1001, 1007, 1006, 1002, 1005, 1004, 1008, 1009},
-         {"Africa", "Come Together", "Dancing Queen", "Lovesong", "Lullaby", "Money, Money, Money", "Octopus's Garden",
-          "Something", "What's Up", "Zombie"},
+         {"Atlas", "Coming Home", "Dancing Lights", "Lovesong", "Lullaby", "Money, Money, Maybe", "Otter's Garden",
+          "Something Blue", "What's Left", "Zero Hour"},
          {"A", "C", "D", "L", "M", "O", "S", "W", "Z"},
          "MPConcreteMediaItem"},
         {"MusicArtistsViewController",
          {101, 102, 103, 105, 104},
-         {"Abba", "Beatles", "The Cure", "Various Artists", "4 Non Blondes"},
+         {"Amber Lane", "Blue Harbor", "The Copper Moths", "Various Artists", "4 Quiet Rooms"},
          {"A", "B", "C", "V", "#"},
          "MPConcreteMediaItemCollection"},
         {"MusicAlbumsViewController",
          {202, 201, 204, 203, 205},
-         {"Abbey Road", "Arrival", "Bigger, Better, Faster, More!", "Disintegration", "Now Hits"},
+         {"Aerial Maps", "Arrival", "Bigger, Brighter, Louder!", "Driftwood", "Now Hits"},
          {"A", "B", "D", "N"},
          "MPConcreteMediaItemCollection"},
         {"MusicComposersViewController",
          {401, 403, 402},
-         {"Andersson", "Harrison", "Lennon"},
+         {"Ashford", "Halloran", "Lindqvist"},
          {"A", "H", "L"},
          "MPConcreteMediaItemCollection"},
         {"MusicGenresViewController",
@@ -727,17 +727,17 @@ TEST_F(Screens, SongScreensUseSongCellsAndCollectionScreensShowArtwork) {
 
     id albums = screen("MusicAlbumsViewController");
     table = objc_msgSend<id()>(albums, "tableView"_sel);
-    id abbeyRoad = cellAt(table, 0, 0);
+    id aerialMaps = cellAt(table, 0, 0);
     id arrival = cellAt(table, 1, 0);
     ASSERT_NE(arrival, nullptr);
     EXPECT_EQ(object_getClass(arrival), cls("MusicMediaTableViewCell"));
     EXPECT_EQ(titleOf(arrival), "Arrival");
-    // Arrival's representative item has artwork; Abbey Road's has none.
+    // Arrival's representative item has artwork; Aerial Maps' has none.
     id image = objc_msgSend<id()>(arrival, "artworkImage"_sel);
     ASSERT_TRUE(isKind(image, "UIImage"));
     EXPECT_TRUE(CGSizeEqualToSize(sizeOf(image), CGSizeMake(fixture::kArtworkWidth, fixture::kArtworkHeight)));
     EXPECT_EQ(static_cast<UIImage*>(image)->pixel(0, 0), 0xffff0000u);
-    EXPECT_EQ(objc_msgSend<id()>(abbeyRoad, "artworkImage"_sel), nullptr);
+    EXPECT_EQ(objc_msgSend<id()>(aerialMaps, "artworkImage"_sel), nullptr);
 
     // The cell's content view has the picture too.
     id content = MSHookIvar<id>(arrival, "_mediaCellContentView");
@@ -762,15 +762,15 @@ TEST_F(Screens, SongScreensUseSongCellsAndCollectionScreensShowArtwork) {
 }
 
 TEST_F(Screens, DetailScreensShowTheirCollectionsSongs) {
-    // Abbey Road's tracks, in track order, found through the albums screen.
+    // Aerial Maps' tracks, in track order, found through the albums screen.
     id albums = screen("MusicAlbumsViewController");
-    id abbeyRoad = entity(albums, 0, 0);
-    ASSERT_EQ(pidOf(abbeyRoad), 202u);
+    id aerialMaps = entity(albums, 0, 0);
+    ASSERT_EQ(pidOf(aerialMaps), 202u);
     id detail = make(cls("MusicAlbumsDetailViewController"));
-    objc_msgSend<void(id)>(detail, "setCollection:"_sel, abbeyRoad);
-    EXPECT_EQ(objc_msgSend<id()>(detail, "collection"_sel), abbeyRoad);
+    objc_msgSend<void(id)>(detail, "setCollection:"_sel, aerialMaps);
+    EXPECT_EQ(objc_msgSend<id()>(detail, "collection"_sel), aerialMaps);
     EXPECT_EQ(pids(detail), (std::vector<unsigned long long>{1003, 1004, 1005}));
-    EXPECT_EQ(rowTitles(detail), (std::vector<std::string>{"Come Together", "Something", "Octopus's Garden"}));
+    EXPECT_EQ(rowTitles(detail), (std::vector<std::string>{"Coming Home", "Something Blue", "Otter's Garden"}));
     EXPECT_EQ(sectionTitles(detail), (std::vector<std::string>{"(nil)"}));
     EXPECT_EQ(object_getClass(entity(detail, 2, 0)), cls("MPConcreteMediaItem"));
     // The album's header heads the table and knows it.
@@ -785,7 +785,7 @@ TEST_F(Screens, DetailScreensShowTheirCollectionsSongs) {
     id songs = make(cls("MusicPlaylistSongsViewController"));
     objc_msgSend<void(id)>(songs, "setCollection:"_sel, roadTrip);
     EXPECT_EQ(pids(songs), (std::vector<unsigned long long>{1010, 1003, 1006}));  // the playlist's order
-    EXPECT_EQ(rowTitles(songs), (std::vector<std::string>{"Africa", "Come Together", "Lullaby"}));
+    EXPECT_EQ(rowTitles(songs), (std::vector<std::string>{"Atlas", "Coming Home", "Lullaby"}));
 
     // Without a collection there is nothing to show.
     id empty = screen("MusicPlaylistSongsViewController");
@@ -843,8 +843,8 @@ TEST_F(Screens, SectionOffsetAndActionRowsAnswerAsConfigured) {
     EXPECT_EQ(objc_msgSend<NSInteger(id)>(artists, "numberOfActionRowsInTableView:"_sel, artistTable), 3);
     EXPECT_EQ(objc_msgSend<NSInteger(NSInteger)>(artistTable, "numberOfRowsInSection:"_sel, 0), 4);
     EXPECT_EQ(objc_msgSend<NSInteger(NSInteger)>(artistTable, "numberOfRowsInSection:"_sel, 1), 1);
-    EXPECT_EQ(rowTitles(artists), (std::vector<std::string>{"Shuffle", "Play All", "Genius", "Abba", "Beatles",
-                                                             "The Cure", "Various Artists", "4 Non Blondes"}));
+    EXPECT_EQ(rowTitles(artists), (std::vector<std::string>{"Shuffle", "Play All", "Genius", "Amber Lane", "Blue Harbor",
+                                                             "The Copper Moths", "Various Artists", "4 Quiet Rooms"}));
     id action = cellAt(artistTable, 0, 0);
     EXPECT_EQ(object_getClass(action), cls("MusicMediaTableViewCell"));
     EXPECT_EQ(text(objc_msgSend<id()>(action, "reuseIdentifier"_sel)), kMusicActionCellIdentifier);
@@ -872,14 +872,14 @@ TEST_F(Screens, SectionOffsetAndActionRowsAnswerAsConfigured) {
     dsPath = objc_msgSend<id(id)>(artists, "dataSourceIndexPathForIndexPath:"_sel, path(4, 1));
     EXPECT_EQ(sectionOf(dsPath), 0);
     EXPECT_EQ(rowOf(dsPath), 4);
-    EXPECT_EQ(titleOf(cellAt(artistTable, 4, 1)), "4 Non Blondes");
+    EXPECT_EQ(titleOf(cellAt(artistTable, 4, 1)), "4 Quiet Rooms");
     EXPECT_EQ(pidOf(entity(artists, 4, 0)), 104u);
 
     // Back to none: the plain grouped list.
     objc_msgSend<void(BOOL)>(artists, "setAllowsActions:"_sel, NO);
     objc_msgSend<void(NSInteger)>(artists, "setNumberOfActionRows:"_sel, 0);
     EXPECT_EQ(objc_msgSend<NSInteger()>(artistTable, "numberOfSections"_sel), 5);
-    EXPECT_EQ(rowTitles(artists).front(), "Abba");
+    EXPECT_EQ(rowTitles(artists).front(), "Amber Lane");
 }
 
 TEST_F(Screens, VisibleCellsComeFromTheReplaceableDataSourceMethod) {
@@ -910,7 +910,7 @@ TEST_F(Screens, VisibleCellsComeFromTheReplaceableDataSourceMethod) {
     EXPECT_EQ(cellAt(table, 0, 2), nullptr);
     objc_msgSend<void(id, NSInteger, BOOL)>(table, "scrollToRowAtIndexPath:atScrollPosition:animated:"_sel,
                                             path(0, 8), UITableViewScrollPositionTop, NO);
-    EXPECT_EQ(titleOf(cellAt(table, 0, 8)), "Zombie");
+    EXPECT_EQ(titleOf(cellAt(table, 0, 8)), "Zero Hour");
     EXPECT_EQ(cellAt(table, 0, 1), nullptr);
 }
 
@@ -992,7 +992,7 @@ TEST_F(Screens, TheQueueAndTheFlipsideComeFromTheLibrary) {
     id feeder = app.queueFeeder();
     ASSERT_EQ(objc_msgSend<NSUInteger()>(feeder, "itemCount"_sel), 3u);
     id playing = objc_msgSend<id(NSUInteger)>(feeder, "playbackInfoAtIndex:"_sel, 0);
-    EXPECT_EQ(pidOf(playing), 1010u);  // Africa, on Now Hits
+    EXPECT_EQ(pidOf(playing), 1010u);  // Atlas, on Now Hits
 
     EXPECT_EQ(app.flipsideViewController(), nullptr);
     app.showFlipside();
@@ -1013,7 +1013,7 @@ TEST_F(Screens, TheQueueAndTheFlipsideComeFromTheLibrary) {
     // Shown: its header view is in the table and the rows have cells.
     id header = objc_msgSend<id()>(table, "tableHeaderView"_sel);
     EXPECT_TRUE(isKind(header, "MusicFlipsideAlbumDetailHeaderView"));
-    EXPECT_EQ(titleOf(cellAt(table, 1, 0)), "Africa");
+    EXPECT_EQ(titleOf(cellAt(table, 1, 0)), "Atlas");
     EXPECT_EQ(objc_msgSend<NSInteger(NSInteger)>(table, "numberOfRowsInSection:"_sel, 0), 2);
 
     // Again: a new data source, still one controller.

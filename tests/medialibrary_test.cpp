@@ -3,6 +3,7 @@
 // (queries, collections, items, artwork, writes, a missing database).
 #include <gtest/gtest.h>
 
+#include "ProcessSupport.h"
 #include "TestSupport.h"
 
 #include <Foundation/Foundation.h>
@@ -87,9 +88,15 @@ protected:
     AutoreleasePool pool;
 };
 
-NSArray* send(id obj, SEL sel) { return static_cast<NSArray*>(objc_msgSend<id()>(obj, sel)); }
-NSArray* songs() { return send(send(MPMediaQuery::cls(), "songsQuery"_sel), "items"_sel); }
-NSArray* collectionsOf(SEL query) { return send(send(MPMediaQuery::cls(), query), "collections"_sel); }
+id send(id obj, SEL sel) { return objc_msgSend<id()>(obj, sel); }
+// An answer that must be an NSArray.
+NSArray* list(id obj, SEL sel) {
+    id answer = send(obj, sel);
+    EXPECT_TRUE(objc_isKindOfClass(answer, NSArray::cls())) << sel_getName(sel);
+    return objc_isKindOfClass(answer, NSArray::cls()) ? static_cast<NSArray*>(answer) : NSArray::make({});
+}
+NSArray* songs() { return list(send(MPMediaQuery::cls(), "songsQuery"_sel), "items"_sel); }
+NSArray* collectionsOf(SEL query) { return list(send(MPMediaQuery::cls(), query), "collections"_sel); }
 unsigned long long pidOf(id entity) { return objc_msgSend<unsigned long long()>(entity, "persistentID"_sel); }
 std::string text(id obj, SEL sel) {
     id v = objc_msgSend<id()>(obj, sel);
@@ -107,7 +114,7 @@ NSArray* itemsWhere(NSString* property, id value, NSInteger comparison = MPMedia
                                                        property, comparison);
     id query = objc_msgSend<id(id)>(objc_msgSend<id()>(MPMediaQuery::cls(), "alloc"_sel),
                                     "initWithFilterPredicates:"_sel, NSArray::make({predicate}));
-    NSArray* items = send(query, "items"_sel);
+    NSArray* items = list(query, "items"_sel);
     objc_release(query);
     return items;
 }
@@ -294,6 +301,28 @@ TEST(Generator, CountsFollowTheOptions) {
     EXPECT_FALSE(error.empty());
 }
 
+TEST(Generator, ProgramMakesARootAndRefusesBadArguments) {
+    test::TempRoot root;
+    auto exitCode = [](std::vector<std::string> args) {
+        args.insert(args.begin(), testsupport::binPath("mklibrary"));
+        int status = testsupport::runProgram(args);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    std::string made = root.path() + "/made", direct = root.path() + "/direct";
+    ASSERT_EQ(exitCode({"--root", made, "--songs", "25", "--seed", "4"}), 0);
+    std::string error;
+    ASSERT_TRUE(platform::generateMediaLibrary(direct, {25, 4}, &error)) << error;
+    EXPECT_EQ(snapshot(made), snapshot(direct));
+    EXPECT_EQ(Sql(libraryPath(made)).get("SELECT count(*) FROM item"), "25");
+    EXPECT_EQ(exitCode({"--help"}), 0);
+    EXPECT_EQ(exitCode({}), 2);
+    EXPECT_EQ(exitCode({"--root"}), 2);
+    EXPECT_EQ(exitCode({"--root", made, "--songs", "-3"}), 2);
+    EXPECT_EQ(exitCode({"--root", made, "--seed", "x"}), 2);
+    EXPECT_EQ(exitCode({"--root", made, "--what"}), 2);
+    EXPECT_EQ(exitCode({"--root", "/proc/no/such/root"}), 1);
+}
+
 TEST_F(Library, GeneratedLibraryHoldsTheAwkwardCases) {
     auto has = [&](const std::string& table, const std::string& column, const std::string& value) {
         sqlite3_stmt* st = nullptr;
@@ -430,7 +459,7 @@ void expectGroups(const Sql& db, SEL query, const char* column, const char* orde
     ASSERT_EQ(pids(collections), expected) << sel_getName(query);
     for (id c : *collections) {
         EXPECT_TRUE(objc_isKindOfClass(c, MPConcreteMediaItemCollection::cls()));
-        NSArray* items = send(c, "items"_sel);
+        NSArray* items = list(c, "items"_sel);
         EXPECT_EQ(objc_msgSend<NSUInteger()>(c, "count"_sel), items->count());
         EXPECT_EQ(db.get(std::string("SELECT count(*) FROM item WHERE ") + column + " = " + dec(pidOf(c))),
                   std::to_string(items->count()));
@@ -450,7 +479,7 @@ TEST_F(Library, GroupedQueriesGiveCollectionsWithTheirItems) {
 TEST_F(Library, AlbumItemsGoByDiscAndTrackAndCollectionsAnswerProperties) {
     for (id album : *collectionsOf("albumsQuery"_sel)) {
         std::pair<NSUInteger, NSUInteger> last{0, 0};
-        for (id item : *send(album, "items"_sel)) {
+        for (id item : *list(album, "items"_sel)) {
             std::pair<NSUInteger, NSUInteger> at{objc_msgSend<NSUInteger()>(item, "discNumber"_sel),
                                                  objc_msgSend<NSUInteger()>(item, "albumTrackNumber"_sel)};
             EXPECT_LT(last, at);
@@ -479,7 +508,7 @@ TEST_F(Library, PlaylistsQueryLeavesOutHiddenOnesAndKeepsEachOrder) {
         std::string name = sql->get("SELECT name FROM container WHERE container_pid = " + dec(pidOf(p)));
         EXPECT_EQ(text(p, "name"_sel), name);
         sawNullName |= name == "<NULL>";
-        EXPECT_EQ(pids(send(p, "items"_sel)),
+        EXPECT_EQ(pids(list(p, "items"_sel)),
                   asUnsigned(sql->ids("SELECT item_pid FROM container_items WHERE container_pid = " + dec(pidOf(p)) +
                                       " ORDER BY position")));
         if (objc_msgSend<NSUInteger()>(p, "count"_sel) == 0) {
@@ -534,10 +563,10 @@ TEST_F(Library, PredicatesFilterByIdsTextsAndPlaylists) {
                                           "no such title"_ns, MPMediaItemPropertyTitle);
     objc_msgSend<void(id)>(query, "addFilterPredicate:"_sel, byAlbum);
     objc_msgSend<void(id)>(query, "addFilterPredicate:"_sel, byTitle);
-    EXPECT_EQ(send(query, "items"_sel)->count(), 0u);
+    EXPECT_EQ(list(query, "items"_sel)->count(), 0u);
     objc_msgSend<void(id)>(query, "removeFilterPredicate:"_sel, byTitle);
-    EXPECT_GT(send(query, "items"_sel)->count(), 0u);
-    EXPECT_EQ(send(query, "filterPredicates"_sel)->count(), 1u);
+    EXPECT_GT(list(query, "items"_sel)->count(), 0u);
+    EXPECT_EQ(list(query, "filterPredicates"_sel)->count(), 1u);
 }
 
 // ---------------------------------------------------------------------------
@@ -557,7 +586,7 @@ TEST_F(Library, AnItemIsOneObjectPerPersistentIdWhileItLives) {
         // The album's items include the same object.
         bool found = false;
         for (id album : *collectionsOf("albumsQuery"_sel))
-            for (id item : *send(album, "items"_sel)) found |= item == first;
+            for (id item : *list(album, "items"_sel)) found |= item == first;
         EXPECT_TRUE(found);
     }
     // Once nothing holds the items, they are gone and come back fresh.
@@ -757,7 +786,7 @@ TEST_F(Library, NewPlaylistsTakeItemsAndShowInThePlaylistsQuery) {
                                }));
     EXPECT_EQ(called, 1);
     EXPECT_EQ(error, nullptr);
-    EXPECT_EQ(send(playlist, "items"_sel)->count(), 1u);
+    EXPECT_EQ(list(playlist, "items"_sel)->count(), 1u);
     std::string pid = dec(pidOf(playlist));
     EXPECT_EQ(sql->get("SELECT item_pid || '|' || position FROM container_items WHERE container_pid = " + pid),
               dec(pidOf(song)) + "|0");

@@ -1,10 +1,13 @@
-// Commands on the list screens: open one, print its rows.
+// Commands on the list screens: open one, print its rows, fill an item
+// record for a row.
 #include "Commands.h"
 
 #include <MusicApp/MusicApp.h>
 #include <UIKit/UIKit.h>
 
 #include <algorithm>
+
+#include <dlfcn.h>
 #include <cerrno>
 #include <cstdlib>
 #include <optional>
@@ -132,9 +135,68 @@ bool rows(Context& c, const std::vector<std::string>& args) {
     return true;
 }
 
+using ItemEntryForRowFn = id (*)(id controller, id tableView, NSInteger section, NSInteger row);
+
+std::string text(id string) {
+    const char* t = string != nullptr ? objc_msgSend<const char*()>(string, "UTF8String"_sel) : nullptr;
+    return t ? t : "";
+}
+
+std::string indexPathText(id path) {
+    if (path == nullptr) return "nil";
+    return std::to_string(objc_msgSend<NSInteger()>(path, "section"_sel)) + "," +
+           std::to_string(objc_msgSend<NSInteger()>(path, "row"_sel));
+}
+
+// Fills an item record for a row of the current screen, as a swipe on that
+// row does, and prints its fields.
+bool entry(Context& c, const std::vector<std::string>& args) {
+    long section = 0, row = 0;
+    if (!parseCount(args[0], section) || !parseCount(args[1], row)) {
+        *c.err << "entry: SECTION and ROW must be whole numbers\n";
+        return false;
+    }
+    ItemEntryForRowFn fill = nullptr;
+    for (void* handle : c.libraries)
+        if (!fill) fill = reinterpret_cast<ItemEntryForRowFn>(dlsym(handle, "Cantrel_itemEntryForRow"));
+    if (fill == nullptr) {
+        *c.err << "entry: no injected library makes item records\n";
+        return false;
+    }
+    id screen = c.app ? objc::as_id(c.app->currentScreen()) : nil;
+    if (screen == nullptr) {
+        *c.err << "entry: no list screen is open\n";
+        return false;
+    }
+    AutoreleasePool pool;
+    id table = objc_msgSend<id()>(screen, "tableView"_sel);
+    if (section >= objc_msgSend<NSInteger()>(table, "numberOfSections"_sel) ||
+        row >= objc_msgSend<NSInteger(NSInteger)>(table, "numberOfRowsInSection:"_sel, section)) {
+        *c.err << "entry: no row " << section << " " << row << " on this screen\n";
+        return false;
+    }
+    id record = fill(screen, table, section, row);
+    id item = objc_msgSend<id()>(record, "mediaItem"_sel);
+    id collection = objc_msgSend<id()>(record, "mediaItemCollection"_sel);
+    id artwork = objc_msgSend<id()>(record, "artwork"_sel);
+    *c.out << "viewIndex=" << objc_msgSend<long()>(record, "viewIndex"_sel) << "\n"
+           << "currentIndexPath=" << indexPathText(objc_msgSend<id()>(record, "currentIndexPath"_sel)) << "\n"
+           << "origionalIndexPath=" << indexPathText(objc_msgSend<id()>(record, "origionalIndexPath"_sel)) << "\n"
+           << "mediaItem.persistentID=" << objc_msgSend<unsigned long long()>(item, "persistentID"_sel) << "\n"
+           << "mediaItem.title=" << text(objc_msgSend<id()>(item, "title"_sel)) << "\n"
+           << "mediaItemCollection.persistentID="
+           << objc_msgSend<unsigned long long()>(collection, "persistentID"_sel) << "\n"
+           << "mediaItemCollection.count=" << objc_msgSend<NSUInteger()>(collection, "count"_sel) << "\n"
+           << "artwork=" << (artwork != nullptr ? "YES" : "NO") << "\n";
+    return true;
+}
+
 }  // namespace
 
 void addListCommands(CommandTable& table) {
+    table["entry"] = {"entry SECTION ROW",
+                      "fill an item record for a row of the current screen, as a swipe does, and print its fields",
+                      entry};
     table["open"] = {"open SCREEN [ID]",
                      "make a list screen current: songs, artists, albums, album ID, composers, genres, playlists, "
                      "playlist ID, compilations",

@@ -4,7 +4,6 @@
 #include "ObjectSupport.h"
 
 #include <Foundation/NSArray.h>
-#include <Foundation/NSString.h>
 #include <UIKit/UIGestureRecognizer.h>
 
 #include <algorithm>

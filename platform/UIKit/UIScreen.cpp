@@ -64,7 +64,7 @@ NSInteger userInterfaceIdiom(UIDevice* self, SEL) { return self->_userInterfaceI
 NSString* model(UIDevice* self, SEL) {
     return NSString::make(self->_userInterfaceIdiom == UIUserInterfaceIdiomPad ? "iPad" : "iPhone");
 }
-NSString* systemName(UIDevice*, SEL) { return NSString::make("iPhone OS"); }
+NSString* systemName(UIDevice*, SEL) { return NSString::make("iOS"); }
 NSString* systemVersion(UIDevice*, SEL) { return NSString::make("8.1"); }
 NSString* name(UIDevice*, SEL) { return NSString::make("Cantrel Device"); }
 

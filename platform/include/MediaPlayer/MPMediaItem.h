@@ -15,18 +15,24 @@
 //                                    "albumTitle", "albumArtist", "genre",
 //                                    "composer")
 //   rating                     NSUInteger()  0..5 stars ("rating")
-//   playCount                  NSUInteger()  ("playCount")
-//   albumTrackNumber           NSUInteger()  ("albumTrackNumber")
-//   discNumber                 NSUInteger()  ("discNumber")
+//   playCount, skipCount       NSUInteger()  ("playCount", "skipCount")
+//   albumTrackNumber, albumTrackCount, discNumber, discCount, mediaType
+//                              NSUInteger()  (the same keys)
 //   playbackDuration           double()      seconds ("playbackDuration")
+//   assetURL, lastPlayedDate   id()          ("assetURL", "lastPlayedDate")
 //   artwork                    id()  MPMediaItemArtwork, nil when the item
-//                                    has none ("artwork")
+//                                    has none ("artwork"): the artwork of
+//                                    item_artwork.sync_artwork_token when it
+//                                    is set, else of best_artwork_token
 //   setRating:                 void(NSUInteger)  setValue:forProperty: of
 //                                    "rating"; above 5 counts as 5
+//   isEqual:, hash             BOOL(id), NSUInteger()  by persistentID
 // MPConcreteMediaItem (MPMediaItem): an item of the library. One object per
 // persistent id while it lives: a query that finds an item that is still
 // alive hands out the same object (with its properties refreshed from the
-// database), so what is attached to it (associated objects) stays.
+// database), so what is attached to it (associated objects) stays. Queries
+// refresh items in place: use an item's properties on the thread that runs
+// the queries (the main thread).
 //   valueForProperty:      id(id)       from the properties cache
 //   setValue:forProperty:  BOOL(id, id) writes "title", "artist", "rating",
 //                          "playCount" or "skipCount" to the database and

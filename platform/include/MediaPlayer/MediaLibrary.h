@@ -9,6 +9,15 @@
 // through item_artwork.best_artwork_token (or sync_artwork_token when set).
 // Audio files live under "var/mobile/Media/" + item.location.
 //
+// Tables (mediaLibrarySchemaSQL() has every column): container (playlists,
+// is_hidden 1 hides one), container_items (a playlist's items by position),
+// genre, album_artist, album, composer, item, item_stats (ratings 0..100,
+// counts, is_alarm), item_playback (sample_rate, bit_rate), artwork (token
+// to relative_path), item_artwork (an item's best and sync tokens),
+// sort_map. Tests insert rows into genre, album_artist, composer,
+// container_items and sort_map by position: keep those tables' columns and
+// their order as they are.
+//
 // Sort orders: sort_map gives every name (titles, albums, album artists,
 // genres, composers, playlist names) its name_order (ascending in sort
 // order, with gaps) and name_section (0..25 for A..Z, 26 for anything else);
