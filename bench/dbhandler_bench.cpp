@@ -24,50 +24,20 @@
 #include "Cantrel.h"
 #include "Classes.h"
 #include "DBHandler.h"
+#include "GeneratedLibrary.h"
 
 namespace {
 
 constexpr size_t kSongs = 50000;
 
 // The generated device root, made once per process.
-struct Library {
-    std::string root;
-    unsigned long long itemPid = 0;  // an item with an artwork file
+struct Library : bench::GeneratedLibrary {
     Strong<NSString> token;
-    std::string error;
 
-    Library() {
-        root = (std::filesystem::temp_directory_path() / "cantrel-bench-XXXXXX").string();
-        if (mkdtemp(root.data()) == nullptr) {
-            error = "mkdtemp failed";
-            return;
-        }
-        platform::setDeviceRoot(root);
-        if (!platform::generateMediaLibrary(root, {kSongs, 1}, &error)) return;
+    Library() : GeneratedLibrary(kSongs) {
         Cantrel_registerClasses();
         LOGGER_ON = NO;
-
-        sqlite3* db = nullptr;
-        sqlite3_open_v2(platform::devicePath(platform::mediaLibraryDevicePath()).c_str(), &db, SQLITE_OPEN_READONLY,
-                        nullptr);
-        sqlite3_stmt* st = nullptr;
-        sqlite3_prepare_v2(db,
-                           "SELECT a.item_pid, a.best_artwork_token FROM item_artwork a JOIN artwork w "
-                           "ON w.artwork_token = a.best_artwork_token WHERE a.item_pid < 0 LIMIT 1 OFFSET 1000",
-                           -1, &st, nullptr);
-        if (sqlite3_step(st) == SQLITE_ROW) {
-            itemPid = static_cast<unsigned long long>(sqlite3_column_int64(st, 0));
-            token =
-                Strong<NSString>::adopt(NSString::create(reinterpret_cast<const char*>(sqlite3_column_text(st, 1))));
-        } else {
-            error = "no item with artwork";
-        }
-        sqlite3_finalize(st);
-        sqlite3_close(db);
-    }
-    ~Library() {
-        std::error_code ec;
-        std::filesystem::remove_all(root, ec);
+        if (error.empty()) token = Strong<NSString>::adopt(NSString::create(itemArtworkToken));
     }
 };
 

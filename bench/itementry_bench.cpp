@@ -5,6 +5,7 @@
 
 #include "Cantrel.h"
 #include "Classes.h"
+#include "GeneratedLibrary.h"
 #include "ItemEntry.h"
 
 #include <Foundation/Foundation.h>
@@ -33,20 +34,11 @@ struct BareItem : NSObject {
 id bareArtwork(BareItem*, SEL) { return nil; }
 unsigned long long barePid(BareItem* self, SEL) { return self->pid; }
 
-struct Fixture {
-    std::string root;
-    std::string error;
+struct Fixture : bench::GeneratedLibrary {
     std::unique_ptr<platform::MusicApp> app;
-    unsigned long long pidWithArtwork = 0;
 
-    Fixture() {
-        root = (std::filesystem::temp_directory_path() / "cantrel-bench-XXXXXX").string();
-        if (mkdtemp(root.data()) == nullptr) {
-            error = "mkdtemp failed";
-            return;
-        }
-        platform::setDeviceRoot(root);
-        if (!platform::generateMediaLibrary(root, {kSongs, 1}, &error)) return;
+    Fixture() : GeneratedLibrary(kSongs) {
+        if (!error.empty()) return;
         Cantrel_registerClasses();
         objc::ClassDef<BareItem>("BareItem", NSObject::cls())
             .method<bareArtwork>("artwork")
@@ -54,25 +46,10 @@ struct Fixture {
         platform::registerMusicApp();
         app = std::make_unique<platform::MusicApp>();
         app->launch();
-        if (!app->openScreen("songs", std::nullopt, &error)) return;
-
-        sqlite3* db = nullptr;
-        sqlite3_open_v2(platform::devicePath(platform::mediaLibraryDevicePath()).c_str(), &db, SQLITE_OPEN_READONLY,
-                        nullptr);
-        sqlite3_stmt* st = nullptr;
-        sqlite3_prepare_v2(db,
-                           "SELECT a.item_pid FROM item_artwork a JOIN artwork w ON w.artwork_token = "
-                           "a.best_artwork_token LIMIT 1 OFFSET 777",
-                           -1, &st, nullptr);
-        if (sqlite3_step(st) == SQLITE_ROW) pidWithArtwork = static_cast<unsigned long long>(sqlite3_column_int64(st, 0));
-        sqlite3_finalize(st);
-        sqlite3_close(db);
-        if (pidWithArtwork == 0) error = "no item with artwork";
+        app->openScreen("songs", std::nullopt, &error);
     }
     ~Fixture() {
         if (app) app->shutdown();
-        std::error_code ec;
-        std::filesystem::remove_all(root, ec);
     }
 };
 
@@ -111,7 +88,7 @@ void BM_ArtworkRuleThroughTheDatabase(benchmark::State& state) {
         return;
     }
     auto* item = static_cast<BareItem*>(class_createInstance(BareItem::cls()));
-    item->pid = f.pidWithArtwork;
+    item->pid = f.itemPid;
     for (auto _ : state) {
         AutoreleasePool pool;
         id image = artworkForMediaItem(item);

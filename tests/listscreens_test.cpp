@@ -229,32 +229,12 @@ bool writePNG(const std::string& hostPath, int w, int h, double r, double g, dou
 // The bytes of a baseline JPEG of w x h: the left half one colour, the right
 // half another.
 std::string jpegBytes(int w, int h, const unsigned char left[3], const unsigned char right[3]) {
-    jpeg_compress_struct info;
-    jpeg_error_mgr errors;
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = static_cast<JDIMENSION>(w);
-    info.image_height = static_cast<JDIMENSION>(h);
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 100, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    std::vector<unsigned char> row(static_cast<size_t>(w) * 3);
-    for (int x = 0; x < w; ++x)
-        for (int c = 0; c < 3; ++c) row[static_cast<size_t>(x * 3 + c)] = x < w / 2 ? left[c] : right[c];
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW p = row.data();
-        jpeg_write_scanlines(&info, &p, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    std::string out(reinterpret_cast<char*>(buffer), size);
-    free(buffer);
-    return out;
+    std::vector<unsigned char> rgb(static_cast<size_t>(w) * h * 3);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            for (int c = 0; c < 3; ++c) rgb[(static_cast<size_t>(y) * w + x) * 3 + c] = x < w / 2 ? left[c] : right[c];
+    std::vector<unsigned char> bytes = platform::generator::encodeJPEG(rgb, w, h, 100);
+    return std::string(bytes.begin(), bytes.end());
 }
 
 void writeFile(const std::string& hostPath, const std::string& bytes) {

@@ -77,6 +77,13 @@ bool open(Context& c, const std::vector<std::string>& args) {
     return true;
 }
 
+// The current list screen, or nil after an error naming the command.
+id currentScreen(Context& c, const char* command) {
+    id screen = c.app ? objc::as_id(c.app->currentScreen()) : nil;
+    if (screen == nullptr) *c.err << command << ": no list screen is open\n";
+    return screen;
+}
+
 // A table row in table order.
 struct Row {
     NSInteger section;
@@ -93,11 +100,8 @@ bool rows(Context& c, const std::vector<std::string>& args) {
         *c.err << "rows: FIRST and COUNT must be whole numbers\n";
         return false;
     }
-    id screen = c.app ? objc::as_id(c.app->currentScreen()) : nil;
-    if (screen == nullptr) {
-        *c.err << "rows: no list screen is open\n";
-        return false;
-    }
+    id screen = currentScreen(c, "rows");
+    if (screen == nullptr) return false;
     AutoreleasePool pool;
     id table = objc_msgSend<id()>(screen, "tableView"_sel);
     std::vector<Row> all;
@@ -163,11 +167,8 @@ bool entry(Context& c, const std::vector<std::string>& args) {
         *c.err << "entry: no injected library makes item records\n";
         return false;
     }
-    id screen = c.app ? objc::as_id(c.app->currentScreen()) : nil;
-    if (screen == nullptr) {
-        *c.err << "entry: no list screen is open\n";
-        return false;
-    }
+    id screen = currentScreen(c, "entry");
+    if (screen == nullptr) return false;
     AutoreleasePool pool;
     id table = objc_msgSend<id()>(screen, "tableView"_sel);
     if (section >= objc_msgSend<NSInteger()>(table, "numberOfSections"_sel) ||

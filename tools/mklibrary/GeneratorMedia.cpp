@@ -34,6 +34,11 @@ std::vector<unsigned char> artworkJPEG(int variant, int size) {
                 p[k] = disc ? c[6 + k] : static_cast<unsigned char>(c[k] * (1 - t) + c[3 + k] * t);
         }
     }
+    return encodeJPEG(pixels, size, size, 85);
+}
+
+std::vector<unsigned char> encodeJPEG(const std::vector<unsigned char>& rgb, int width, int height, int quality) {
+    if (width <= 0 || height <= 0 || rgb.size() < static_cast<size_t>(width) * height * 3) return {};
     jpeg_compress_struct cinfo{};
     jpeg_error_mgr jerr{};
     cinfo.err = jpeg_std_error(&jerr);
@@ -41,15 +46,15 @@ std::vector<unsigned char> artworkJPEG(int variant, int size) {
     unsigned char* out = nullptr;
     unsigned long outSize = 0;
     jpeg_mem_dest(&cinfo, &out, &outSize);
-    cinfo.image_width = static_cast<JDIMENSION>(size);
-    cinfo.image_height = static_cast<JDIMENSION>(size);
+    cinfo.image_width = static_cast<JDIMENSION>(width);
+    cinfo.image_height = static_cast<JDIMENSION>(height);
     cinfo.input_components = 3;
     cinfo.in_color_space = JCS_RGB;
     jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 85, TRUE);
+    jpeg_set_quality(&cinfo, quality, TRUE);
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = &pixels[static_cast<size_t>(cinfo.next_scanline) * size * 3];
+        auto row = const_cast<JSAMPROW>(&rgb[static_cast<size_t>(cinfo.next_scanline) * width * 3]);
         jpeg_write_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_compress(&cinfo);

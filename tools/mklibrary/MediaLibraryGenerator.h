@@ -45,6 +45,8 @@ namespace generator {
 
 // A small JPEG picture (size×size, quality 85) in one of several looks.
 std::vector<unsigned char> artworkJPEG(int variant, int size);
+// A baseline JPEG of packed RGB rows; empty for a buffer too small.
+std::vector<unsigned char> encodeJPEG(const std::vector<unsigned char>& rgb, int width, int height, int quality);
 // Half a second of a sine tone as MPEG-1 Layer III (44.1 kHz mono,
 // 128 kbit/s); empty on failure.
 std::vector<unsigned char> toneMP3(double frequency);
