@@ -117,6 +117,57 @@ protected:
     Strong<ItemEntry> entry;
 };
 
+TEST(ViewIndex, EachScreenOfTheApp) {
+    platform::registerMusicApp();
+    AutoreleasePool pool;
+    const std::pair<const char*, long> screens[] = {
+        {"MusicFlipsideAlbumDetailViewController", 10}, {"MusicNowPlayingPlaybackControlsView", 12},
+        {"MusicSongsViewController", 0},                {"MusicAlbumsDetailViewController", 3},
+        {"MusicPlaylistSongsViewController", 9},        {"MusicCompilationsViewController", -1},
+        {"MusicAlbumsViewController", 2},               {"MusicComposersViewController", 6},
+        {"MusicArtistsViewController", 1},              {"MusicGenresViewController", 7},
+        {"MusicPlaylistsListViewController", 8},        {"MusicTableViewController", -1},
+        {"UIViewController", -1},
+    };
+    for (auto [name, expected] : screens) {
+        SCOPED_TRACE(name);
+        Class cls = objc_getClass(name);
+        ASSERT_NE(cls, nil);
+        id controller = objc_msgSend<id()>(objc_msgSend<id()>(cls, "alloc"_sel), "init"_sel);
+        EXPECT_EQ(getViewIndex(controller), expected);
+        // A subclass of a screen is that screen.
+        std::string subName = std::string("My") + name;
+        Class sub = objc_allocateClassPair(cls, subName.c_str(), 0);
+        objc_registerClassPair(sub);
+        id subController = objc_msgSend<id()>(objc_msgSend<id()>(sub, "alloc"_sel), "init"_sel);
+        EXPECT_EQ(getViewIndex(subController), expected);
+        objc_release(subController);
+        objc_release(controller);
+        EXPECT_EQ(to_string(getViewIndexNameByMusicViewIndex(expected)),
+                  expected == -1 ? "MusicCompilationsViewController - NONE!" : name);
+    }
+    EXPECT_EQ(getViewIndex(nil), -1);
+    EXPECT_EQ(to_string(getViewIndexNameByMusicViewIndex(5)), "");
+}
+
+// The screens are looked up by name; an app whose songs list is also an
+// album detail (by inheritance) gives the songs list, tested first.
+TEST(ViewIndex, FirstMatchInTestOrderWins) {
+    Class songs = objc_allocateClassPair(NSObject::cls(), "MusicSongsViewController", 0);
+    objc_registerClassPair(songs);
+    Class detail = objc_allocateClassPair(songs, "MusicAlbumsDetailViewController", 0);
+    objc_registerClassPair(detail);
+    Class albums = objc_allocateClassPair(NSObject::cls(), "MusicAlbumsViewController", 0);
+    objc_registerClassPair(albums);
+    Class compilations = objc_allocateClassPair(albums, "MusicCompilationsViewController", 0);
+    objc_registerClassPair(compilations);
+    AutoreleasePool pool;
+    auto make = [](Class c) { return autorelease(objc_msgSend<id()>(objc_msgSend<id()>(c, "alloc"_sel), "init"_sel)); };
+    EXPECT_EQ(getViewIndex(make(detail)), 0);
+    EXPECT_EQ(getViewIndex(make(compilations)), -1);  // before albums in the test order
+    EXPECT_EQ(getViewIndex(make(albums)), 2);
+}
+
 TEST_F(Record, FreshRecordIsEmpty) {
     EXPECT_EQ(objc_msgSend<id()>(entry, "mediaItem"_sel), nil);
     EXPECT_EQ(objc_msgSend<long()>(entry, "viewIndex"_sel), 0);
