@@ -106,6 +106,9 @@ const CommandTable& commands() {
         CommandTable t;
         addCoreCommands(t);
         addListCommands(t);
+        addScreenCommands(t);
+        addIconCommands(t);
+        addSwipeCommands(t);
         return t;
     }();
     return table;

@@ -38,7 +38,10 @@ const CommandTable& commands();
 
 // Each group of commands adds its own (one file each).
 void addCoreCommands(CommandTable& table);  // prefs, installed, run, quit
-void addListCommands(CommandTable& table);  // list screens and item records
+void addListCommands(CommandTable& table);    // list screens and item records
+void addScreenCommands(CommandTable& table);  // pictures of the screen
+void addIconCommands(CommandTable& table);    // pictures of the icons
+void addSwipeCommands(CommandTable& table);   // swipe buttons of list rows
 
 // Runs one line; false when it failed (unknown command, bad argument, or the
 // command's own failure). Blank lines and lines starting with '#' pass.
