@@ -57,6 +57,8 @@ TEST_F(Hooks, TableIsInstalledInOrder) {
         "MusicTableViewController tableView:viewForHeaderInSection: R",
         "MusicTableViewController tableView:willDisplayHeaderView:forSection: R",
         "MusicSongListTableViewCell initWithStyle:reuseIdentifier: R",
+        "_UITableViewCellActionButton layoutSubviews R",
+        "UITableView _swipeActionButtonsForRowAtIndexPath: R",
     };
     EXPECT_EQ(installedLines(), expected);
 }

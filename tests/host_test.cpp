@@ -3,6 +3,8 @@
 // stand-in.
 #include <gtest/gtest.h>
 
+#include <cairo.h>
+
 #include "MediaLibraryFixture.h"
 #include "ProcessSupport.h"
 
@@ -94,7 +96,7 @@ TEST_F(Host, InjectedLibraryLoadsPreferencesAndInstalls) {
         ASSERT_GE(lines.size(), kFlagCount + 1);
         EXPECT_EQ(slice(lines, 0, kFlagCount), kDefaults);
         EXPECT_EQ(lines[kFlagCount], "MPAudioDeviceController init R");
-        EXPECT_EQ(lines.back(), "MusicSongListTableViewCell initWithStyle:reuseIdentifier: R");
+        EXPECT_EQ(lines.back(), "UITableView _swipeActionButtonsForRowAtIndexPath: R");
         // Nothing runs after quit.
         EXPECT_EQ(std::count(lines.begin(), lines.end(), "is_enabled=YES"), 1);
     }
@@ -320,6 +322,45 @@ TEST_F(Host, RowsCapsALongListAndWalksItInWindows) {
     ASSERT_EQ(windows.size(), 202u);
     EXPECT_EQ(std::vector<std::string>(windows.begin(), windows.begin() + 200),
               std::vector<std::string>(all.begin(), all.begin() + 200));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Host, SnapshotWritesTheScreenWhereTheHostStartedAndFlagsAreChecked) {
+    // Started in a folder of its own, the host writes a relative path there.
+    TempDir start{"host-start"};
+    std::string script = start.path() + "/script";
+    std::ofstream(script) << "snapshot shot.png\nsnapshot /nonexistent-dir/x.png\n";
+    auto run = [&](const std::string& flags) {
+        Child child({"/bin/sh", "-c",
+                     "cd '" + start.path() + "' && " + binPath("Music") + " --root '" + root.path() +
+                         "' --no-inject --script script " + flags + " 2>&1"});
+        std::vector<std::string> lines;
+        while (auto line = child.readLine()) lines.push_back(*line);
+        auto status = child.waitExit();
+        return std::make_pair(status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1, lines);
+    };
+    auto [code, lines] = run("--screen 200x300@1.5 --idiom ipad");
+    EXPECT_EQ(code, 1);  // the second snapshot cannot be written
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "snapshot: 200x300 points at scale 1.5 -> shot.png");
+    EXPECT_NE(lines[1].find("cannot write"), std::string::npos);
+    cairo_surface_t* png = cairo_image_surface_create_from_png((start.path() + "/shot.png").c_str());
+    ASSERT_EQ(cairo_surface_status(png), CAIRO_STATUS_SUCCESS);
+    EXPECT_EQ(cairo_image_surface_get_width(png), 300);
+    EXPECT_EQ(cairo_image_surface_get_height(png), 450);
+    cairo_surface_destroy(png);
+    EXPECT_FALSE(std::filesystem::exists(root.path() + "/shot.png"));
+
+    for (const char* bad : {"--idiom tv", "--idiom", "--screen 200", "--screen 0x300", "--screen 200x300@x",
+                            "--screen -1x5"}) {
+        auto [badCode, badLines] = run(bad);
+        EXPECT_EQ(badCode, 2) << bad;
+        ASSERT_FALSE(badLines.empty()) << bad;
+        EXPECT_NE(badLines[0].find(std::string(bad).substr(0, 7)), std::string::npos) << bad << ": " << badLines[0];
+    }
 }
 
 }  // namespace

@@ -634,19 +634,20 @@ id swipeButtonsWithDelete(objc_object* self, SEL cmd, id path) {
     return objc_autorelease(buttons);
 }
 
-TEST_F(ClassGraph, SwipeButtonsStartEmptyAndCanBeAddedTo) {
+TEST_F(ClassGraph, SwipeButtonsStartWithTheSystemsDeleteAndCanBeAddedTo) {
     id table = objc_autorelease(objc_msgSend<id(CGRect, NSInteger)>(alloc(cls("UITableView")), "initWithFrame:style:"_sel,
                                                                     CGRectMake(0, 0, 320, 480), UITableViewStylePlain));
     id path = objc_msgSend<id(NSInteger, NSInteger)>(cls("NSIndexPath"), "indexPathForRow:inSection:"_sel, 0, 0);
     id buttons = objc_msgSend<id(id)>(table, "_swipeActionButtonsForRowAtIndexPath:"_sel, path);
     ASSERT_TRUE(isKind(buttons, "NSArray"));
-    EXPECT_EQ(count(buttons), 0u);
+    ASSERT_EQ(count(buttons), 1u);
+    EXPECT_TRUE(isKind(at(buttons, 0), "_UITableViewCellActionButton"));
 
     MSHookMessageEx(cls("UITableView"), "_swipeActionButtonsForRowAtIndexPath:"_sel, &swipeButtonsWithDelete,
                     &origSwipeButtons);
     buttons = objc_msgSend<id(id)>(table, "_swipeActionButtonsForRowAtIndexPath:"_sel, path);
-    ASSERT_EQ(count(buttons), 1u);
-    EXPECT_TRUE(isKind(at(buttons, 0), "_UITableViewCellActionButton"));
+    ASSERT_EQ(count(buttons), 2u);
+    EXPECT_TRUE(isKind(at(buttons, 1), "_UITableViewCellActionButton"));
 }
 
 // ---------------------------------------------------------------------------

@@ -1,6 +1,8 @@
 // The Music host's commands: one per line of a script or of standard input.
 #pragma once
 
+#include <objc/runtime.h>
+
 #include <functional>
 #include <iosfwd>
 #include <map>
@@ -10,6 +12,7 @@
 namespace platform {
 class MusicApp;
 }
+struct _UITableViewCellActionButton;
 
 namespace host {
 
@@ -19,6 +22,11 @@ struct Context {
     std::ostream* out = nullptr;
     std::ostream* err = nullptr;
     bool quit = false;
+    // Where the host was started: host paths named on command lines are
+    // relative to it (the host itself runs in the device root).
+    std::string startDirectory;
+    // The buttons of the last `swipe`, kept for `tap`.
+    std::vector<Strong<_UITableViewCellActionButton>> swipeButtons;
 };
 
 // A command gets its arguments (the words after its name) and returns false

@@ -1,8 +1,126 @@
-// Commands on the swipe buttons of list rows.
+// Commands on the swipe buttons of list rows: swipe a row of the current
+// screen and list its buttons, tap one of them.
 #include "Commands.h"
 
-namespace host {
+#include <Foundation/Foundation.h>
+#include <MusicApp/MusicApp.h>
+#include <UIKit/UIKit.h>
 
-void addSwipeCommands(CommandTable&) {}
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ostream>
+#include <string>
+
+namespace host {
+namespace {
+
+bool parseNumber(const std::string& text, long& out) {
+    char* end = nullptr;
+    errno = 0;
+    long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || errno != 0 || end == nullptr || *end != '\0') return false;
+    out = v;
+    return true;
+}
+
+// The code points of UTF-8 text as "U+2715,U+0020"; "-" for no text.
+std::string codePoints(const std::string& utf8) {
+    if (utf8.empty()) return "-";
+    std::string out;
+    for (size_t i = 0; i < utf8.size();) {
+        auto c = static_cast<unsigned char>(utf8[i]);
+        int length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        unsigned long cp = length == 1 ? c : c & (0xFF >> (length + 1));
+        for (int k = 1; k < length && i + k < utf8.size(); ++k)
+            cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        i += length;
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "U+%04lX", cp);
+        if (!out.empty()) out += ",";
+        out += buf;
+    }
+    return out;
+}
+
+std::string colourText(id colour) {
+    if (colour == nullptr) return "none";
+    double r = 0, g = 0, b = 0, a = 0;
+    objc_msgSend<BOOL(double*, double*, double*, double*)>(colour, "getRed:green:blue:alpha:"_sel, &r, &g, &b, &a);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.3f,%.3f,%.3f,%.3f", r, g, b, a);
+    return buf;
+}
+
+std::string imageText(id image) {
+    auto* picture = static_cast<UIImage*>(image);
+    if (picture == nullptr) return "none";
+    const std::string& path = picture->_fileName;
+    if (path.empty()) return "unnamed";
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool swipe(Context& c, const std::vector<std::string>& args) {
+    long section = 0, row = 0;
+    if (!parseNumber(args[0], section) || !parseNumber(args[1], row) || section < 0 || row < 0) {
+        *c.err << "swipe: SECTION and ROW must be whole numbers\n";
+        return false;
+    }
+    id screen = c.app ? objc::as_id(c.app->currentScreen()) : nil;
+    if (screen == nullptr) {
+        *c.err << "swipe: no list screen is open\n";
+        return false;
+    }
+    AutoreleasePool pool;
+    auto* table = static_cast<UITableView*>(objc_msgSend<id()>(screen, "tableView"_sel));
+    if (section >= objc_msgSend<NSInteger()>(table, "numberOfSections"_sel) ||
+        row >= objc_msgSend<NSInteger(NSInteger)>(table, "numberOfRowsInSection:"_sel, section)) {
+        *c.err << "swipe: no row " << section << " " << row << " on this screen\n";
+        return false;
+    }
+    auto* path = objc_msgSend<NSIndexPath*(NSInteger, NSInteger)>(NSIndexPath::cls(), "indexPathForRow:inSection:"_sel,
+                                                                  row, section);
+    c.swipeButtons = platform::swipeRow(table, path);
+    for (const Strong<_UITableViewCellActionButton>& button : c.swipeButtons) {
+        id title = objc_msgSend<id(NSUInteger)>(button.get(), "titleForState:"_sel, UIControlStateNormal);
+        *c.out << objc_msgSend<NSInteger()>(button.get(), "tag"_sel) << " "
+               << codePoints(to_string(static_cast<NSString*>(title))) << " "
+               << colourText(objc_msgSend<id()>(button.get(), "backgroundColor"_sel)) << " "
+               << imageText(objc_msgSend<id(NSUInteger)>(button.get(), "backgroundImageForState:"_sel,
+                                                         UIControlStateNormal))
+               << "\n";
+    }
+    if (c.swipeButtons.empty()) *c.out << "# no buttons\n";
+    return true;
+}
+
+bool tap(Context& c, const std::vector<std::string>& args) {
+    long tag = 0;
+    if (!parseNumber(args[0], tag)) {
+        *c.err << "tap: TAG must be a whole number\n";
+        return false;
+    }
+    if (c.swipeButtons.empty()) {
+        *c.err << "tap: no swiped row (swipe SECTION ROW first)\n";
+        return false;
+    }
+    for (const Strong<_UITableViewCellActionButton>& button : c.swipeButtons) {
+        if (objc_msgSend<NSInteger()>(button.get(), "tag"_sel) != tag) continue;
+        platform::tapSwipeButton(button.get());
+        return true;
+    }
+    *c.err << "tap: the last swipe has no button tagged " << tag << "\n";
+    return false;
+}
+
+}  // namespace
+
+void addSwipeCommands(CommandTable& table) {
+    table["swipe"] = {"swipe SECTION ROW",
+                      "swipe a row of the current screen and print its buttons: tag title-code-points r,g,b,a image",
+                      swipe};
+    table["tap"] = {"tap TAG", "tap the button of that tag of the last swipe", tap};
+}
 
 }  // namespace host

@@ -5,11 +5,14 @@
 #include "Commands.h"
 
 #include <MusicApp/MusicApp.h>
+#include <UIKit/UIScreen.h>
 #include <platform/DeviceRoot.h>
 #include <platform/Platform.h>
 #include <platform/RunLoop.h>
 #include <platform/System.h>
 
+#include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -26,10 +29,14 @@ namespace {
 
 const char kUsage[] =
     "usage: Music --root DIR [--script FILE] [--inject LIB]... [--no-inject] [--no-radio]\n"
+    "             [--idiom phone|ipad|none] [--screen WIDTHxHEIGHT[@SCALE]]\n"
     "\n"
     "Runs the Music app on the device root DIR (every device path resolves under\n"
     "it) with the injected libraries loaded; by default the Cantrel library built\n"
-    "beside this program. Commands come from FILE or standard input, one a line:\n";
+    "beside this program. --idiom sets the device's user interface idiom (none: a\n"
+    "device that predates idioms), --screen the main screen in points (and its\n"
+    "scale; 320x480@2 by default). Commands come from FILE or standard input, one a\n"
+    "line:\n";
 
 struct Options {
     std::string root;
@@ -37,7 +44,41 @@ struct Options {
     std::vector<std::string> inject;
     bool noInject = false;
     bool radio = true;
+    bool setIdiom = false;
+    std::optional<NSInteger> idiom;
+    std::optional<CGSize> screen;
+    double screenScale = 0;  // 0: keep the main screen's
 };
+
+// "phone", "ipad" or "none".
+bool parseIdiom(const std::string& word, std::optional<NSInteger>& idiom) {
+    if (word == "phone") idiom = UIUserInterfaceIdiomPhone;
+    else if (word == "ipad") idiom = UIUserInterfaceIdiomPad;
+    else if (word == "none") idiom = std::nullopt;
+    else return false;
+    return true;
+}
+
+// A positive finite number making up the whole of `word`.
+bool parsePositive(const std::string& word, double& value) {
+    if (word.empty() || word.find_first_not_of("0123456789.") != std::string::npos) return false;
+    char* end = nullptr;
+    value = std::strtod(word.c_str(), &end);
+    return end == word.c_str() + word.size() && std::isfinite(value) && value > 0 && value <= 100000;
+}
+
+// "WIDTHxHEIGHT" or "WIDTHxHEIGHT@SCALE", in points.
+bool parseScreen(const std::string& word, CGSize& size, double& scale) {
+    std::string dims = word;
+    scale = 0;
+    if (size_t at = word.find('@'); at != std::string::npos) {
+        dims = word.substr(0, at);
+        if (!parsePositive(word.substr(at + 1), scale) || scale > 10) return false;
+    }
+    size_t x = dims.find('x');
+    if (x == std::string::npos) return false;
+    return parsePositive(dims.substr(0, x), size.width) && parsePositive(dims.substr(x + 1), size.height);
+}
 
 void printHelp(std::ostream& out) {
     out << kUsage;
@@ -81,6 +122,24 @@ bool parse(int argc, char** argv, Options& o) {
             o.noInject = true;
         } else if (a == "--no-radio") {
             o.radio = false;
+        } else if (a == "--idiom") {
+            std::string s;
+            if (!value(s)) return false;
+            if (!parseIdiom(s, o.idiom)) {
+                std::cerr << "Music: --idiom takes phone, ipad or none, not '" << s << "'\n";
+                return false;
+            }
+            o.setIdiom = true;
+        } else if (a == "--screen") {
+            std::string s;
+            if (!value(s)) return false;
+            CGSize size;
+            if (!parseScreen(s, size, o.screenScale)) {
+                std::cerr << "Music: --screen takes WIDTHxHEIGHT or WIDTHxHEIGHT@SCALE in points (e.g. 320x568@2), not '"
+                          << s << "'\n";
+                return false;
+            }
+            o.screen = size;
         } else {
             std::cerr << "Music: unknown option '" << a << "' (try --help)\n";
             return false;
@@ -110,6 +169,7 @@ int main(int argc, char** argv) {
     }
 
     std::error_code ec;
+    std::string startDirectory = fs::current_path(ec).string();
     fs::create_directories(options.root, ec);
     if (ec || !fs::is_directory(options.root)) {
         std::cerr << "Music: cannot use device root '" << options.root << "'\n";
@@ -128,6 +188,14 @@ int main(int argc, char** argv) {
     }
 
     platform::initialize();
+    // The device as the app and the injected libraries will find it.
+    if (options.setIdiom) platform::setDeviceIdiom(options.idiom);
+    if (options.screen) {
+        double scale = options.screenScale > 0
+                           ? options.screenScale
+                           : objc_msgSend<double()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "scale"_sel);
+        platform::setMainScreen(*options.screen, scale);
+    }
     platform::MusicAppOptions appOptions;
     appOptions.radio = options.radio;
     platform::registerMusicApp(appOptions);
@@ -135,6 +203,7 @@ int main(int argc, char** argv) {
     host::Context context;
     context.out = &std::cout;
     context.err = &std::cerr;
+    context.startDirectory = startDirectory;
     std::vector<std::string> libraries = options.inject;
     if (libraries.empty() && !options.noInject) libraries.push_back(defaultLibrary());
     for (const std::string& path : libraries) {

@@ -2,11 +2,24 @@
 // by platform::registerUIKit() superclasses first.
 #pragma once
 
+struct objc_object;
+
 namespace platform::uikit {
 void registerViews();            // UIResponder, UIView, UIScrollView, UIControl, UIButton
+void registerButtons();          // UIButton's titles and background images (UIButton.cpp)
 void registerViewControllers();  // UIViewController and its UIKit subclasses
 void registerTableViews();       // UITableView, UITableViewCell, _UITableViewCellActionButton
+void registerRowActions();       // UITableViewRowAction, the swipe buttons of the rows (RowActions.cpp)
 void registerColors();           // UIColor
 void registerImages();           // UIImage
 void registerScreens();          // UIScreen, UIDevice, _UIOldDevice
+void registerBezierPaths();      // UIBezierPath
+void registerFonts();            // UIFont, NSParagraphStyle, NSString's drawing methods
+void registerViewDrawing();      // CALayer; UIView's layer, alpha, drawing and animation
+void registerLabels();           // UILabel
+void registerVisualEffects();    // UIBlurEffect, UIVisualEffectView
+
+// Inside an animations block: keeps `view` alive until the animation's
+// completion has run. Nothing outside one.
+void noteAnimatedChange(objc_object* view);
 }  // namespace platform::uikit

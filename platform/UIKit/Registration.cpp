@@ -6,11 +6,19 @@
 namespace platform {
 void registerUIKit() {
     uikit::registerViews();
+    uikit::registerButtons();
     uikit::registerViewControllers();
     uikit::registerTableViews();
+    uikit::registerRowActions();
     uikit::registerColors();
     uikit::registerImages();
     uikit::registerScreens();
+    // Before the image views: UIView's own drawing methods come first.
+    uikit::registerBezierPaths();
+    uikit::registerFonts();
+    uikit::registerViewDrawing();
+    uikit::registerLabels();
+    uikit::registerVisualEffects();
     uikit::registerImageViewsAndGestures();
 }
 }  // namespace platform

@@ -4,6 +4,7 @@
 
 #include <Foundation/NSString.h>
 #include <UIKit/UIColor.h>
+#include <UIKit/UIGraphics.h>
 
 #include <algorithm>
 #include <cmath>
@@ -76,6 +77,19 @@ NSString* description(UIColor* self, SEL) {
                               self->_alpha);
 }
 
+CGColor cgColor(UIColor* self, SEL) { return self->cgColor(); }
+
+void setFill(UIColor* self, SEL) { CGContextSetFillColorWithColor(UIGraphicsGetCurrentContext(), self->cgColor()); }
+
+void setStroke(UIColor* self, SEL) {
+    CGContextSetStrokeColorWithColor(UIGraphicsGetCurrentContext(), self->cgColor());
+}
+
+void set(UIColor* self, SEL) {
+    objc_msgSend<void()>(self, "setFill"_sel);
+    objc_msgSend<void()>(self, "setStroke"_sel);
+}
+
 }  // namespace color
 
 }  // namespace
@@ -105,6 +119,10 @@ void platform::uikit::registerColors() {
         .method<color::isEqual>("isEqual:")
         .method<color::hash>("hash")
         .method<color::description>("description")
+        .method<color::cgColor>("CGColor")
+        .method<color::setFill>("setFill")
+        .method<color::setStroke>("setStroke")
+        .method<color::set>("set")
         .OBJC_IVAR(UIColor, _red)
         .OBJC_IVAR(UIColor, _green)
         .OBJC_IVAR(UIColor, _blue)

@@ -185,7 +185,9 @@ id initWithContentsOfFile(UIImage* self, SEL, id path) {
     auto* name = objectAs<NSString>(path);
     std::vector<uint8_t> bytes;
     if (name == nullptr || !readFile(platform::devicePath(name->str()), bytes)) return adopt(self, nullptr, 1);
-    return adopt(self, platform::decodeImage(bytes.data(), bytes.size()), scaleOfFileName(name->str()));
+    id image = adopt(self, platform::decodeImage(bytes.data(), bytes.size()), scaleOfFileName(name->str()));
+    if (image != nullptr) static_cast<UIImage*>(image)->_fileName = name->str();
+    return image;
 }
 
 id initWithData(UIImage* self, SEL, id data) {
@@ -212,6 +214,24 @@ CGSize size(UIImage* self, SEL) {
 }
 
 double scale(UIImage* self, SEL) { return self->_scale; }
+
+CGImage* cgImage(UIImage* self, SEL) { return self->cgImage(); }
+
+// The folder of the app's bundle, as a device path.
+constexpr const char kBundleFolder[] = "/Applications/Music.app/";
+
+id imageNamed(objc_class* cls, SEL, id name) {
+    auto* str = objectAs<NSString>(name);
+    if (str == nullptr || str->str().empty()) return nil;
+    std::string base = str->str()[0] == '/' ? str->str() : kBundleFolder + str->str();
+    for (const char* suffix : {"", "@2x.png", ".png", "@3x.png", ".jpg"}) {
+        std::string path = base + suffix;
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(platform::devicePath(path), ec)) continue;
+        if (id image = objc_msgSend<id(id)>(cls, "imageWithContentsOfFile:"_sel, NSString::make(path))) return image;
+    }
+    return nil;
+}
 
 NSString* description(UIImage* self, SEL) {
     CGSize s = size(self, nullptr);
@@ -240,6 +260,12 @@ UIImage* UIImage::withSurface(_cairo_surface* surface, double scale) {
     return autorelease(static_cast<UIImage*>(image::adopt(img, asARGB32(surface), scale > 0 ? scale : 1)));
 }
 
+CGImageRef UIImage::cgImage() {
+    if (_surface == nullptr) return nullptr;
+    _cgImage.surface = _surface;
+    return &_cgImage;
+}
+
 int UIImage::pixelWidth() const { return _surface ? cairo_image_surface_get_width(_surface) : 0; }
 int UIImage::pixelHeight() const { return _surface ? cairo_image_surface_get_height(_surface) : 0; }
 
@@ -260,6 +286,8 @@ void platform::uikit::registerImages() {
         .classMethod<image::imageWithData>("imageWithData:")
         .method<image::size>("size")
         .method<image::scale>("scale")
+        .method<image::cgImage>("CGImage")
+        .classMethod<image::imageNamed>("imageNamed:")
         .method<image::description>("description")
         .OBJC_IVAR(UIImage, _scale);
 }

@@ -356,9 +356,6 @@ id dequeueReusableCell(UITableView* self, SEL, id identifier) {
     return nil;
 }
 
-// The system's own swipe buttons of a row: none yet.
-id swipeActionButtonsForRowAtIndexPath(UITableView*, SEL, id) { return mutableArray(); }
-
 }  // namespace table
 
 namespace cell {
@@ -443,7 +440,6 @@ void platform::uikit::registerTableViews() {
         .method<table::visibleCells>("visibleCells")
         .method<table::indexPathsForVisibleRows>("indexPathsForVisibleRows")
         .method<table::dequeueReusableCell>("dequeueReusableCellWithIdentifier:")
-        .method<table::swipeActionButtonsForRowAtIndexPath>("_swipeActionButtonsForRowAtIndexPath:")
         .OBJC_IVAR(UITableView, _style)
         .OBJC_IVAR(UITableView, _delegate)
         .OBJC_IVAR(UITableView, _dataSource)

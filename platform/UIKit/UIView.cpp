@@ -12,6 +12,7 @@ UIView::~UIView() {
     // Subviews that someone else still retains outlive their superview.
     for (Strong<UIView>& v : _subviews) v->_superview = nullptr;
     clearStrong(_backgroundColor);
+    clearStrong(_layer);
 }
 
 namespace {
@@ -30,6 +31,7 @@ id initWithFrame(UIView* self, SEL, CGRect frame) {
 CGRect frame(UIView* self, SEL) { return self->_frame; }
 
 void setFrame(UIView* self, SEL, CGRect frame) {
+    platform::uikit::noteAnimatedChange(self);
     bool resized = !CGSizeEqualToSize(self->_frame.size, frame.size);
     self->_frame = frame;
     if (resized) objc_msgSend<void()>(self, "setNeedsLayout"_sel);
@@ -107,6 +109,7 @@ void layoutSubviews(UIView*, SEL) {}
 id backgroundColor(UIView* self, SEL) { return self->_backgroundColor; }
 
 void setBackgroundColor(UIView* self, SEL, id color) {
+    platform::uikit::noteAnimatedChange(self);
     storeStrong(self->_backgroundColor, requireObject<UIColor>(color, "-[UIView setBackgroundColor:]"));
 }
 

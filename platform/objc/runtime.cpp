@@ -275,6 +275,18 @@ void objc_registerClassPair(Class cls) {
     r.classes.emplace(cls->data->name, cls);
 }
 
+void objc_setClassHidden(Class cls, BOOL hidden) {
+    if (cls == nullptr || cls->data->isMeta || !cls->data->registered) return;
+    Runtime& r = rt();
+    std::lock_guard<std::mutex> g(r.lock);
+    if (hidden) {
+        auto it = r.classes.find(cls->data->name);
+        if (it != r.classes.end() && it->second == cls) r.classes.erase(it);
+    } else {
+        r.classes.emplace(cls->data->name, cls);
+    }
+}
+
 id class_createInstance(Class cls, size_t) {
     if (cls == nullptr) return nullptr;
     if (cls->data->factory == nullptr)

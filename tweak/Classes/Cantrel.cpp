@@ -7,6 +7,7 @@
 // underscore, and the replacement calls it with its own receiver, selector
 // and arguments.
 #include "Cantrel.h"
+#include "SwipeButtons.h"
 
 #include <CoreFoundation/CFNotificationCenter.h>
 #include <Foundation/Foundation.h>
@@ -293,6 +294,10 @@ const std::vector<InstallEntry>& installationTable() {
         replaced("MusicSongListTableViewCell", "initWithStyle:reuseIdentifier:",
                  initWithStyle_reuseIdentifier$MusicSongListTableViewCell,
                  &_initWithStyle_reuseIdentifier$MusicSongListTableViewCell),
+        replaced("_UITableViewCellActionButton", "layoutSubviews", layoutSubviews$_UITableViewCellActionButton,
+                 &_layoutSubviews$_UITableViewCellActionButton),
+        replaced("UITableView", "_swipeActionButtonsForRowAtIndexPath:", _swipeActionButtonsForRowAtIndexPath$UITableView,
+                 &__swipeActionButtonsForRowAtIndexPath$UITableView),
     };
     return table;
 }

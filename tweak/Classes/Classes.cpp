@@ -3,9 +3,12 @@
 #include "Classes.h"
 
 #include "ActionButtonImageView.h"
+#include "Cantrel_Tools.h"
 #include "DBHandler.h"
 #include "DelegateClass.h"
+#include "IconView.h"
 #include "ItemEntry.h"
+#include "MessageView.h"
 #include "Libs/FMDB/FMDatabase.h"
 #include "NSObject+BKAssociatedObjects.h"
 #include "UILongPressGestureRecognizerWithBlock.h"
@@ -24,4 +27,7 @@ void Cantrel_registerClasses() {
     registerDelegateClass();
     registerActionButtonImageView();
     registerUILongPressGestureRecognizerWithBlock();
+    registerIconView();
+    registerCantrelTools();
+    registerMessageView();
 }

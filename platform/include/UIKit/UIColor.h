@@ -10,11 +10,15 @@
 //   colorWithAlphaComponent:          id(double)
 //   isEqual: / hash                   equal components
 //   description                       "UIDeviceRGBColorSpace 1 0 0 1"
+//   CGColor                           CGColor()   the components as a value
+//   setFill / setStroke / set         void()      the fill, the stroke or both colours of
+//                                     the current context (UIGraphics.h); nothing without one
 //
 // UIView's backgroundColor / setBackgroundColor: hold one (retained; nil is
 // no background).
 #pragma once
 
+#include <CoreGraphics/CGContext.h>
 #include <objc/NSObject.h>
 
 struct UIColor : NSObject {
@@ -27,4 +31,5 @@ struct UIColor : NSObject {
 
     // An autoreleased colour, for C++ callers.
     static UIColor* make(double red, double green, double blue, double alpha);
+    CGColor cgColor() const { return CGColor{_red, _green, _blue, _alpha}; }
 };

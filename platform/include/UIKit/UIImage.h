@@ -10,8 +10,19 @@
 //   initWithContentsOfFile: / initWithData:   id(id)   the same, owned by the caller
 //   size                        CGSize()   in points: pixels divided by the scale
 //   scale                       double()
+//
+// An image read from a file remembers the path it was given (_fileName), for
+// the hosts' listings.
+//   +imageNamed:                id(id)   a file of the app's bundle folder, the device
+//                                        path /Applications/Music.app/NAME: the name as
+//                                        given, then with "@2x.png", ".png", "@3x.png",
+//                                        ".jpg" added; a name starting with "/" is a full
+//                                        device path. nil when none is there
+//   CGImage                     CGImage*()   the pixels (CoreGraphics/CGContext.h); they
+//                                        belong to the image
 #pragma once
 
+#include <CoreGraphics/CGContext.h>
 #include <CoreGraphics/CGGeometry.h>
 #include <objc/NSObject.h>
 
@@ -25,6 +36,9 @@ struct UIImage : NSObject {
 
     _cairo_surface* _surface = nullptr;  // owned reference
     double _scale = 1;
+    // The device path it was read from; empty for an image made otherwise.
+    std::string _fileName;
+    CGImage _cgImage;  // a view of _surface
 
     ~UIImage() override;
 
@@ -34,6 +48,9 @@ struct UIImage : NSObject {
     static UIImage* withSurface(_cairo_surface* surface, double scale = 1);
 
     _cairo_surface* surface() const { return _surface; }
+    // The image's pixels as a CGImageRef (NULL without any), valid while the
+    // image lives.
+    CGImageRef cgImage();
     int pixelWidth() const;
     int pixelHeight() const;
     // The pixel at (x, y) as 0xAARRGGBB (premultiplied); 0 outside.

@@ -19,6 +19,35 @@
 //   backgroundColor / setBackgroundColor:   id() / void(id)   a UIColor, retained; nil (the
 //                                           default) is no background
 //
+// Drawing, layer and animation (UIViewDrawing.cpp; the render pass in
+// UIKit/Rendering.h draws views):
+//   layer                     id()            its CALayer, made on first use
+//   alpha / setAlpha:         double() / void(double)   the layer's opacity, 0..1
+//   isHidden / hidden / setHidden:   BOOL() / void(BOOL)   a hidden view and its subviews
+//                                             are not drawn
+//   clipsToBounds / setClipsToBounds:   BOOL() / void(BOOL)   the layer's masksToBounds
+//   center / setCenter:       CGPoint() / void(CGPoint)   the frame's middle; setting it
+//                                             moves the frame
+//   bringSubviewToFront:      void(id)        to the end of the subviews
+//   sendSubviewToBack:        void(id)        to the start
+//   setNeedsDisplay           void()          marks the view for drawing (the render pass
+//                                             draws every view anyway)
+//   drawRect:                 void(CGRect)    draws nothing; subclasses draw into
+//                                             UIGraphicsGetCurrentContext()
+//   initWithCoder:            id(id)          -> initWithFrame: CGRectZero (the coders
+//                                             carry no view state)
+//   +animateWithDuration:animations:completion:   void(double, id, id)   runs the
+//                                             animations block (void()) at once, so the
+//                                             final values hold; the completion block
+//                                             (void(BOOL)) runs with YES on the main run
+//                                             loop once the duration has passed. The blocks
+//                                             and every view changed in the animations
+//                                             block are kept alive until then
+//   +animateWithDuration:animations:   void(double, id)
+//   +animateWithDuration:delay:options:animations:completion:
+//                             void(double, double, NSUInteger, id, id)   the same, the
+//                                             completion after delay + duration
+//
 // A view owns its subviews; the superview and the controller pointers are not
 // retained and are cleared when the link goes.
 #pragma once
@@ -28,6 +57,7 @@
 
 #include <vector>
 
+struct CALayer;
 struct UIColor;
 struct UIViewController;
 
@@ -43,6 +73,11 @@ struct UIView : UIResponder {
     UIColor* _backgroundColor = nullptr;  // owned
     // Back to front.
     std::vector<Strong<UIView>> _subviews;
+    BOOL _hidden = NO;
+    CALayer* _layer = nullptr;  // owned, made on first use
 
     ~UIView() override;
+
+    // The view's layer, made when first asked for.
+    CALayer* layerObject();
 };

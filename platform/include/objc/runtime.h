@@ -164,6 +164,11 @@ std::vector<Class> objc_copyClassList();
 Class objc_allocateClassPair(Class superclass, const char* name, size_t extraBytes);
 void objc_registerClassPair(Class cls);
 
+// Takes a registered class out of name lookup (objc_getClass and
+// NSClassFromString answer nil) or puts it back; the class itself and its
+// objects stay valid. For stand-ins of classes a platform may lack.
+void objc_setClassHidden(Class cls, BOOL hidden);
+
 id class_createInstance(Class cls, size_t extraBytes = 0);
 
 // Number of live instances whose class is exactly `cls`.

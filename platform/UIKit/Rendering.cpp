@@ -1,0 +1,200 @@
+// The render pass.
+#include "ObjectSupport.h"
+#include "Private.h"
+
+#include <UIKit/CALayer.h>
+#include <UIKit/Rendering.h>
+#include <UIKit/UIColor.h>
+#include <UIKit/UIGraphics.h>
+#include <UIKit/UIImage.h>
+#include <UIKit/UIImageView.h>
+#include <UIKit/UIVisualEffectView.h>
+
+#include <cairo.h>
+
+#include <algorithm>
+#include <cmath>
+
+using namespace platform::support;
+
+namespace {
+
+double screenScale() {
+    double s = objc_msgSend<double()>(objc_msgSend<id()>(objc_getClass("UIScreen"), "mainScreen"_sel), "scale"_sel);
+    return s > 0 ? s : 1;
+}
+
+void roundedRect(cairo_t* cr, CGRect r, double radius) {
+    cairo_new_path(cr);
+    radius = std::clamp(radius, 0.0, std::min(r.size.width, r.size.height) / 2);
+    if (radius <= 0) {
+        cairo_rectangle(cr, r.origin.x, r.origin.y, r.size.width, r.size.height);
+        return;
+    }
+    double x0 = r.origin.x, y0 = r.origin.y, x1 = x0 + r.size.width, y1 = y0 + r.size.height;
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, x1 - radius, y0 + radius, radius, -M_PI / 2, 0);
+    cairo_arc(cr, x1 - radius, y1 - radius, radius, 0, M_PI / 2);
+    cairo_arc(cr, x0 + radius, y1 - radius, radius, M_PI / 2, M_PI);
+    cairo_arc(cr, x0 + radius, y0 + radius, radius, M_PI, 3 * M_PI / 2);
+    cairo_close_path(cr);
+}
+
+void fillShape(cairo_t* cr, CGRect bounds, double radius, CGColor color) {
+    roundedRect(cr, bounds, radius);
+    cairo_set_source_rgba(cr, color.red, color.green, color.blue, color.alpha);
+    cairo_fill(cr);
+}
+
+void drawImage(cairo_t* cr, UIImage* image, CGRect bounds) {
+    if (image == nullptr || image->surface() == nullptr || image->pixelWidth() == 0 || image->pixelHeight() == 0)
+        return;
+    cairo_save(cr);
+    cairo_rectangle(cr, bounds.origin.x, bounds.origin.y, bounds.size.width, bounds.size.height);
+    cairo_clip(cr);
+    cairo_translate(cr, bounds.origin.x, bounds.origin.y);
+    cairo_scale(cr, bounds.size.width / image->pixelWidth(), bounds.size.height / image->pixelHeight());
+    cairo_set_source_surface(cr, image->surface(), 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+    cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);  // no fading at the edges
+    cairo_paint(cr);
+    cairo_restore(cr);
+}
+
+// drawRect: with a UIKit context over the same cairo context.
+void sendDrawRect(cairo_t* cr, double scale, UIView* view, CGRect bounds) {
+    cairo_save(cr);
+    cairo_rectangle(cr, bounds.origin.x, bounds.origin.y, bounds.size.width, bounds.size.height);
+    cairo_clip(cr);
+    CGContext context(cairo_reference(cr), scale);
+    UIGraphicsPushContext(&context);
+    try {
+        objc_msgSend<void(CGRect)>(view, "drawRect:"_sel, bounds);
+    } catch (...) {
+        UIGraphicsPopContext();
+        cairo_restore(cr);
+        throw;
+    }
+    UIGraphicsPopContext();
+    cairo_restore(cr);
+}
+
+void drawView(cairo_t* cr, double scale, UIView* view, bool atOrigin) {
+    if (view == nullptr || objc_msgSend<BOOL()>(view, "isHidden"_sel)) return;
+    double alpha = objc_msgSend<double()>(view, "alpha"_sel);
+    if (!(alpha > 0)) return;
+    Strong<UIView> keep(view);
+    CGRect frame = CGRectStandardize(objc_msgSend<CGRect()>(view, "frame"_sel));
+    CGRect bounds = objc_msgSend<CGRect()>(view, "bounds"_sel);
+    id layer = objc_msgSend<id()>(view, "layer"_sel);
+    double radius = objc_msgSend<double()>(layer, "cornerRadius"_sel);
+    bool masks = objc_msgSend<BOOL()>(layer, "masksToBounds"_sel);
+    double borderWidth = objc_msgSend<double()>(layer, "borderWidth"_sel);
+    CGColor borderColor = objc_msgSend<CGColor()>(layer, "borderColor"_sel);
+
+    cairo_save(cr);
+    if (!atOrigin) cairo_translate(cr, frame.origin.x, frame.origin.y);
+    bool group = alpha < 1;
+    if (group) cairo_push_group(cr);
+
+    if (auto* color = objectAs<UIColor>(objc_msgSend<id()>(view, "backgroundColor"_sel)))
+        fillShape(cr, bounds, radius, color->cgColor());
+    if (auto tint = platform::visualEffectTint(view)) fillShape(cr, bounds, radius, *tint);
+    if (masks) {
+        roundedRect(cr, bounds, radius);
+        cairo_clip(cr);
+    }
+    if (objectAs<UIImageView>(view)) drawImage(cr, objectAs<UIImage>(objc_msgSend<id()>(view, "image"_sel)), bounds);
+    sendDrawRect(cr, scale, view, bounds);
+    std::vector<Strong<UIView>> subviews = objectsOf<UIView>(objc_msgSend<id()>(view, "subviews"_sel), "render pass");
+    for (const Strong<UIView>& sub : subviews) drawView(cr, scale, sub.get(), false);
+    if (borderWidth > 0 && borderColor.alpha > 0) {
+        double inset = std::min(borderWidth, std::min(bounds.size.width, bounds.size.height) / 2) / 2;
+        CGRect r{{bounds.origin.x + inset, bounds.origin.y + inset},
+                 {bounds.size.width - 2 * inset, bounds.size.height - 2 * inset}};
+        roundedRect(cr, r, std::max(0.0, radius - inset));
+        cairo_set_line_width(cr, 2 * inset);
+        cairo_set_source_rgba(cr, borderColor.red, borderColor.green, borderColor.blue, borderColor.alpha);
+        cairo_stroke(cr);
+    }
+
+    if (group) {
+        cairo_pop_group_to_source(cr);
+        cairo_paint_with_alpha(cr, alpha);
+    }
+    cairo_restore(cr);
+}
+
+cairo_surface_t* newSurface(CGSize size, double scale, cairo_t** cr) {
+    auto pixels = [&](double points) {
+        double v = std::ceil(points * scale - 1e-9);
+        return std::isfinite(v) && v > 0 ? static_cast<int>(std::min(v, 16384.0)) : 0;
+    };
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixels(size.width), pixels(size.height));
+    *cr = cairo_create(surface);
+    cairo_scale(*cr, scale, scale);
+    return surface;
+}
+
+bool writeSurface(cairo_surface_t* surface, const std::string& hostPath) {
+    if (surface == nullptr) return false;
+    cairo_status_t status = cairo_surface_write_to_png(surface, hostPath.c_str());
+    cairo_surface_destroy(surface);
+    return status == CAIRO_STATUS_SUCCESS;
+}
+
+}  // namespace
+
+_cairo_surface* platform::renderView(UIView* view, double scale) {
+    if (view == nullptr) return nullptr;
+    if (!(scale > 0)) scale = screenScale();
+    Strong<UIView> keep(view);
+    AutoreleasePool pool;
+    objc_msgSend<void()>(view, "layoutIfNeeded"_sel);
+    CGRect bounds = objc_msgSend<CGRect()>(view, "bounds"_sel);
+    cairo_t* cr = nullptr;
+    cairo_surface_t* surface = newSurface(bounds.size, scale, &cr);
+    try {
+        drawView(cr, scale, view, true);
+    } catch (...) {
+        cairo_destroy(cr);
+        cairo_surface_destroy(surface);
+        throw;
+    }
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    return surface;
+}
+
+_cairo_surface* platform::renderScreen(const std::vector<UIView*>& views, double scale) {
+    if (!(scale > 0)) scale = screenScale();
+    AutoreleasePool pool;
+    CGRect screen = objc_msgSend<CGRect()>(objc_msgSend<id()>(objc_getClass("UIScreen"), "mainScreen"_sel), "bounds"_sel);
+    cairo_t* cr = nullptr;
+    cairo_surface_t* surface = newSurface(screen.size, scale, &cr);
+    // The window's white under everything.
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_paint(cr);
+    try {
+        for (UIView* view : views) {
+            if (view == nullptr) continue;
+            objc_msgSend<void()>(view, "layoutIfNeeded"_sel);
+            drawView(cr, scale, view, false);
+        }
+    } catch (...) {
+        cairo_destroy(cr);
+        cairo_surface_destroy(surface);
+        throw;
+    }
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    return surface;
+}
+
+bool platform::writePNG(UIView* view, const std::string& hostPath, double scale) {
+    return writeSurface(renderView(view, scale), hostPath);
+}
+
+bool platform::writeScreenPNG(const std::string& hostPath, const std::vector<UIView*>& views, double scale) {
+    return writeSurface(renderScreen(views, scale), hostPath);
+}

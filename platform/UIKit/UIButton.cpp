@@ -1,0 +1,57 @@
+// UIButton's titles and background images per control state.
+#include "ObjectSupport.h"
+#include "Private.h"
+
+#include <Foundation/NSString.h>
+#include <UIKit/UIKit.h>
+
+using namespace platform::support;
+
+namespace {
+
+// The state's entry, else the normal state's, else nil.
+template <class T>
+T* forState(const std::map<UIControlState, Strong<T>>& values, UIControlState state) {
+    auto it = values.find(state);
+    if (it == values.end()) it = values.find(UIControlStateNormal);
+    return it == values.end() ? nullptr : it->second.get();
+}
+
+void setTitleForState(UIButton* self, SEL, id title, NSUInteger state) {
+    NSString* text = requireObject<NSString>(title, "-[UIButton setTitle:forState:]");
+    if (text == nullptr) {
+        self->_titles.erase(state);
+    } else {
+        self->_titles[state] = adoptObject<NSString>(objc_msgSend<id()>(text, "copy"_sel), "-[UIButton setTitle:forState:]");
+    }
+    objc_msgSend<void()>(self, "setNeedsLayout"_sel);
+}
+
+id titleForState(UIButton* self, SEL, NSUInteger state) { return forState(self->_titles, state); }
+
+void setBackgroundImageForState(UIButton* self, SEL, id image, NSUInteger state) {
+    UIImage* picture = requireObject<UIImage>(image, "-[UIButton setBackgroundImage:forState:]");
+    if (picture == nullptr) {
+        self->_backgroundImages.erase(state);
+    } else {
+        self->_backgroundImages[state] = picture;
+    }
+    objc_msgSend<void()>(self, "setNeedsLayout"_sel);
+}
+
+id backgroundImageForState(UIButton* self, SEL, NSUInteger state) { return forState(self->_backgroundImages, state); }
+
+id currentTitle(UIButton* self, SEL) { return forState(self->_titles, UIControlStateNormal); }
+id currentBackgroundImage(UIButton* self, SEL) { return forState(self->_backgroundImages, UIControlStateNormal); }
+
+}  // namespace
+
+void platform::uikit::registerButtons() {
+    Class cls = UIButton::cls();
+    objc::define_method(cls, "setTitle:forState:"_sel, objc::make_imp<setTitleForState>(), "v@:@Q");
+    objc::define_method(cls, "titleForState:"_sel, objc::make_imp<titleForState>(), "@@:Q");
+    objc::define_method(cls, "setBackgroundImage:forState:"_sel, objc::make_imp<setBackgroundImageForState>(), "v@:@Q");
+    objc::define_method(cls, "backgroundImageForState:"_sel, objc::make_imp<backgroundImageForState>(), "@@:Q");
+    objc::define_method(cls, "currentTitle"_sel, objc::make_imp<currentTitle>(), "@@:");
+    objc::define_method(cls, "currentBackgroundImage"_sel, objc::make_imp<currentBackgroundImage>(), "@@:");
+}
