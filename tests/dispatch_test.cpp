@@ -253,6 +253,7 @@ id fireReturning(objc_object* self, SEL, id object) {
     return self;
 }
 void fireWithInt(objc_object*, SEL, int) { performed.emplace_back(nullptr, Clock::now()); }
+void fireWithoutArgument(objc_object* self, SEL) { performed.emplace_back(self, Clock::now()); }
 
 struct Perform : ::testing::Test {
     Class targetClass = makeClass("PerformTarget");
@@ -263,6 +264,7 @@ struct Perform : ::testing::Test {
         class_addMethod(targetClass, "fire:"_sel, &fireVoid, "v@:@");
         class_addMethod(targetClass, "fireReturning:"_sel, &fireReturning, "@@:@");
         class_addMethod(targetClass, "fireWithInt:"_sel, &fireWithInt, "v@:i");
+        class_addMethod(targetClass, "fireWithoutArgument"_sel, &fireWithoutArgument, "v@:");
     }
     void later(id target, SEL sel, id object, double delay) {
         objc_msgSend<void(SEL, id, double)>(target, "performSelector:withObject:afterDelay:"_sel, sel, object, delay);
@@ -313,6 +315,19 @@ TEST_F(Perform, CancelReleasesAndNeverFires) {
     ASSERT_EQ(performed.size(), 1u);
     EXPECT_EQ(performed[0].first, nullptr);  // other's
     release(other);
+}
+
+TEST_F(Perform, AMethodWithoutArgumentIsPerformedWithoutTheObject) {
+    id target = newInstance(targetClass);
+    id arg = newInstance(argClass);
+    later(target, "fireWithoutArgument"_sel, arg, 0.5);
+    release(target);
+    release(arg);
+    RunLoop::main().runFor(1);
+    ASSERT_EQ(performed.size(), 1u);
+    EXPECT_EQ(performed[0].first, target);
+    EXPECT_EQ(class_getLiveInstanceCount(targetClass), 0);
+    EXPECT_EQ(class_getLiveInstanceCount(argClass), 0);
 }
 
 TEST_F(Perform, AMethodOfAnotherPrototypeRaisesAndStillReleases) {

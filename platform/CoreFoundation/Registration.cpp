@@ -52,8 +52,16 @@ void fire(const std::shared_ptr<RunLoop::TimerId>& timerOf) {
         const PerformRequest& r;
         ~Release() { releaseRequest(r); }
     } release{r};
-    // performSelector:withObject: answers methods of type void(id) and id(id).
-    objc_msgSend<id(SEL, id)>(r.target, "performSelector:withObject:"_sel, r.selector, r.object);
+    // A method that takes no argument is performed without the object, as the
+    // platform ignores the extra argument; otherwise it gets the object
+    // (methods of type void(id) and id(id)).
+    IMP imp = class_getMethodImplementation(object_getClass(r.target), r.selector);
+    if (imp && (objc::same_signature(imp.sig, objc::signature<void>()) ||
+                objc::same_signature(imp.sig, objc::signature<id>()))) {
+        objc_msgSend<id(SEL)>(r.target, "performSelector:"_sel, r.selector);
+    } else {
+        objc_msgSend<id(SEL, id)>(r.target, "performSelector:withObject:"_sel, r.selector, r.object);
+    }
 }
 
 void performAfterDelay(objc_object* self, SEL, SEL selector, id object, double delay) {

@@ -6,7 +6,6 @@
 #include <Foundation/NSString.h>
 #include <UIKit/UIColor.h>
 #include <UIKit/UIScreen.h>
-#include <platform/RunLoop.h>
 
 #include <mutex>
 
@@ -93,15 +92,10 @@ void setupView(MessageView* self, SEL, id message, NSInteger iconTag, double int
     objc_msgSend<void(id)>(self, "addSubview:"_sel, icon);
     objc_release(icon);
 
-    // The pending dismissal keeps the badge alive until it has run. (The
-    // platform's performSelector:withObject:afterDelay: only reaches methods
-    // that take the object, and dismissAfterDelay takes none.)
-    if (interval > 0) {
-        Strong<MessageView> badge(self);
-        platform::RunLoop::main().addTimer(platform::Clock::now() + interval, [badge] {
-            objc_msgSend<void()>(badge.get(), "dismissAfterDelay"_sel);
-        });
-    }
+    // The pending perform keeps the badge alive until it has run.
+    if (interval > 0)
+        objc_msgSend<void(SEL, id, double)>(self, "performSelector:withObject:afterDelay:"_sel,
+                                            "dismissAfterDelay"_sel, nil, interval);
 }
 
 void setTextOfLine(MessageView* self, NSInteger tag, id text) {
