@@ -24,6 +24,12 @@ MusicTableViewController::~MusicTableViewController() {
     if (auto* table = objectAs<UITableView>(_view)) {
         if (table->_delegate == this) table->_delegate = nil;
         if (table->_dataSource == this) table->_dataSource = nil;
+        // A row left swiped closes with its screen: its buttons' actions may
+        // hold the table, which holds the buttons while they are shown.
+        if (table->_editing) {
+            AutoreleasePool pool;
+            objc_msgSend<void(BOOL)>(table, "setEditing:"_sel, NO);
+        }
     }
     clearStrong(_dataSource);
     clearStrong(_collection);
@@ -207,9 +213,19 @@ void reloadContent(MusicMediaCellContentView* self, SEL) {
     self->_needsContentReload = NO;
 }
 
+// The artwork, a square of the row's height at the left.
+void drawRect(MusicMediaCellContentView* self, SEL, CGRect) {
+    CGRect bounds = objc_msgSend<CGRect()>(self, "bounds"_sel);
+    objc_msgSend<void(CGRect)>(objc_msgSend<id()>(self, "artworkImage"_sel), "drawInRect:"_sel,
+                               CGRectMake(0, 0, bounds.size.height, bounds.size.height));
+}
+
 }  // namespace contentView
 
 namespace mediaCell {
+
+// The text's inset from the artwork.
+constexpr CGFloat kTextInset = 15;
 
 id initWithStyle(MusicMediaTableViewCell* self, SEL, NSInteger style, id reuseIdentifier) {
     self = objectAs<MusicMediaTableViewCell>(objc_msgSendSuper<id(NSInteger, id)>(
@@ -229,18 +245,27 @@ id artworkImage(MusicMediaTableViewCell* self, SEL) { return self->_artworkImage
 void setArtworkImageAnimated(MusicMediaTableViewCell* self, SEL, id image, BOOL animated) {
     storeStrong(self->_artworkImage, requireObject<UIImage>(image, "-[MusicMediaTableViewCell setArtworkImage:]"));
     objc_msgSend<void(id, BOOL)>(self->_mediaCellContentView, "setArtworkImage:animated:"_sel, image, animated);
+    objc_msgSend<void()>(self, "setNeedsLayout"_sel);  // the text makes room for it, or takes it back
 }
 
 void setArtworkImage(MusicMediaTableViewCell* self, SEL, id image) {
     objc_msgSend<void(id, BOOL)>(self, "setArtworkImage:animated:"_sel, image, NO);
 }
 
-// The media content view fills the content view.
+// The media content view fills the content view; with artwork, which the
+// content view draws at the left, the text starts after it.
 void layoutSubviews(MusicMediaTableViewCell* self, SEL) {
     objc_msgSendSuper<void()>(self, MusicMediaTableViewCell::cls(), "layoutSubviews"_sel);
     id content = objc_msgSend<id()>(self, "contentView"_sel);
-    objc_msgSend<void(CGRect)>(self->_mediaCellContentView, "setFrame:"_sel,
-                               objc_msgSend<CGRect()>(content, "bounds"_sel));
+    CGRect bounds = objc_msgSend<CGRect()>(content, "bounds"_sel);
+    objc_msgSend<void(CGRect)>(self->_mediaCellContentView, "setFrame:"_sel, bounds);
+    if (objc_msgSend<id()>(self, "artworkImage"_sel) == nullptr) return;
+    id label = objc_msgSend<id()>(self, "textLabel"_sel);
+    CGRect text = objc_msgSend<CGRect()>(label, "frame"_sel);
+    CGFloat left = bounds.size.height + kTextInset;
+    CGFloat right = text.origin.x + text.size.width;
+    objc_msgSend<void(CGRect)>(label, "setFrame:"_sel,
+                               CGRectMake(left, text.origin.y, std::max<CGFloat>(0, right - left), text.size.height));
 }
 
 void prepareForReuse(MusicMediaTableViewCell* self, SEL) {
@@ -711,6 +736,7 @@ void platform::musicapp::registerListScreens() {
         .method<contentView::setArtworkImageAnimated>("setArtworkImage:animated:")
         .method<contentView::setNeedsContentReload>("setNeedsContentReload")
         .method<contentView::reloadContent>("reloadContent")
+        .method<contentView::drawRect>("drawRect:")
         .OBJC_IVAR(MusicMediaCellContentView, _artworkImage)
         .OBJC_IVAR(MusicMediaCellContentView, _needsContentReload)
         .OBJC_IVAR(MusicMediaCellContentView, _contentReloads);

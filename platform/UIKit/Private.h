@@ -19,6 +19,10 @@ void registerViewDrawing();      // CALayer; UIView's layer, alpha, drawing and 
 void registerLabels();           // UILabel
 void registerVisualEffects();    // UIBlurEffect, UIVisualEffectView
 
+// Takes the swipe buttons (_UITableViewCellActionButton) among the view's
+// own subviews out of it (removeFromSuperview): a swiped cell closing.
+void removeSwipeButtons(objc_object* view);
+
 // Inside an animations block: keeps `view` alive until the animation's
 // completion has run. Nothing outside one.
 void noteAnimatedChange(objc_object* view);

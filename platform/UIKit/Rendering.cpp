@@ -8,6 +8,7 @@
 #include <UIKit/UIGraphics.h>
 #include <UIKit/UIImage.h>
 #include <UIKit/UIImageView.h>
+#include <UIKit/UIScrollView.h>
 #include <UIKit/UIVisualEffectView.h>
 
 #include <cairo.h>
@@ -107,7 +108,14 @@ void drawView(cairo_t* cr, double scale, UIView* view, bool atOrigin) {
     if (objectAs<UIImageView>(view)) drawImage(cr, objectAs<UIImage>(objc_msgSend<id()>(view, "image"_sel)), bounds);
     sendDrawRect(cr, scale, view, bounds);
     std::vector<Strong<UIView>> subviews = objectsOf<UIView>(objc_msgSend<id()>(view, "subviews"_sel), "render pass");
-    for (const Strong<UIView>& sub : subviews) drawView(cr, scale, sub.get(), false);
+    // A scroll view shows its content from contentOffset.
+    CGPoint offset = objectAs<UIScrollView>(view) ? objc_msgSend<CGPoint()>(view, "contentOffset"_sel) : CGPointZero;
+    if (!subviews.empty()) {
+        cairo_save(cr);
+        cairo_translate(cr, -offset.x, -offset.y);
+        for (const Strong<UIView>& sub : subviews) drawView(cr, scale, sub.get(), false);
+        cairo_restore(cr);
+    }
     if (borderWidth > 0 && borderColor.alpha > 0) {
         double inset = std::min(borderWidth, std::min(bounds.size.width, bounds.size.height) / 2) / 2;
         CGRect r{{bounds.origin.x + inset, bounds.origin.y + inset},

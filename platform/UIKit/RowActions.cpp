@@ -92,6 +92,16 @@ id swipeActionButtonsForRowAtIndexPath(UITableView* self, SEL, id) {
 
 }  // namespace
 
+void platform::uikit::removeSwipeButtons(objc_object* view) {
+    if (view == nullptr) return;
+    AutoreleasePool pool;
+    std::vector<Strong<UIView>> subviews =
+        objectsOf<UIView>(objc_msgSend<id()>(view, "subviews"_sel), "platform::uikit::removeSwipeButtons");
+    for (const Strong<UIView>& sub : subviews)
+        if (objectAs<_UITableViewCellActionButton>(objc::as_id(sub.get())))
+            objc_msgSend<void()>(sub.get(), "removeFromSuperview"_sel);
+}
+
 void platform::setSystemSwipeButtonsEnabled(bool enabled) { systemButtonsEnabled = enabled; }
 
 std::vector<Strong<_UITableViewCellActionButton>> platform::swipeRow(UITableView* tableView, NSIndexPath* indexPath) {
@@ -102,16 +112,29 @@ std::vector<Strong<_UITableViewCellActionButton>> platform::swipeRow(UITableView
         buttons = objectsOf<_UITableViewCellActionButton>(list, "platform::swipeRow");
     }
     if (tableView == nullptr) return buttons;
+    AutoreleasePool pool;
+    // Another row's open buttons close first.
+    id cells = objc_msgSend<id()>(tableView, "visibleCells"_sel);
+    for (NSUInteger i = 0, n = arrayCount(cells); i < n; ++i)
+        platform::uikit::removeSwipeButtons(arrayObjectAt(cells, i));
     objc_msgSend<void(BOOL)>(tableView, "setEditing:"_sel, YES);
     CGRect row = objc_msgSend<CGRect(id)>(tableView, "rectForRowAtIndexPath:"_sel, indexPath);
     CGFloat right = CGRectGetWidth(objc_msgSend<CGRect()>(tableView, "bounds"_sel));
+    // The buttons go onto the row's cell when it has one, in its coordinates.
+    id cell = objc_msgSend<id(id)>(tableView, "cellForRowAtIndexPath:"_sel, indexPath);
+    CGRect cellFrame = objc_msgSend<CGRect()>(cell, "frame"_sel);
     CGFloat x = right;
     for (const Strong<_UITableViewCellActionButton>& button : buttons) {
         x -= kButtonWidth;
         button->_indexPath = indexPath;
-        objc_msgSend<void(CGRect)>(button.get(), "setFrame:"_sel,
-                                   CGRectMake(x, row.origin.y, kButtonWidth, CGRectGetHeight(row)));
+        CGRect frame = CGRectMake(x, row.origin.y, kButtonWidth, CGRectGetHeight(row));
+        if (cell != nullptr) {
+            frame.origin.x -= cellFrame.origin.x;
+            frame.origin.y -= cellFrame.origin.y;
+        }
+        objc_msgSend<void(CGRect)>(button.get(), "setFrame:"_sel, frame);
         objc_msgSend<void()>(button.get(), "layoutSubviews"_sel);
+        if (cell != nullptr) objc_msgSend<void(id)>(cell, "addSubview:"_sel, button.get());
     }
     return buttons;
 }

@@ -2,6 +2,7 @@
 #include "ObjectSupport.h"
 #include "Private.h"
 
+#include <Foundation/NSDictionary.h>
 #include <Foundation/NSString.h>
 #include <UIKit/UIKit.h>
 
@@ -44,6 +45,27 @@ id backgroundImageForState(UIButton* self, SEL, NSUInteger state) { return forSt
 id currentTitle(UIButton* self, SEL) { return forState(self->_titles, UIControlStateNormal); }
 id currentBackgroundImage(UIButton* self, SEL) { return forState(self->_backgroundImages, UIControlStateNormal); }
 
+// The title's size in points.
+constexpr double kTitleFontSize = 15;
+
+// The normal state's background image scaled to the bounds, then its title
+// in white, centred.
+void drawRect(UIButton* self, SEL, CGRect) {
+    CGRect bounds = objc_msgSend<CGRect()>(self, "bounds"_sel);
+    id picture = objc_msgSend<id(NSUInteger)>(self, "backgroundImageForState:"_sel, UIControlStateNormal);
+    objc_msgSend<void(CGRect)>(picture, "drawInRect:"_sel, bounds);
+    id title = objc_msgSend<id(NSUInteger)>(self, "titleForState:"_sel, UIControlStateNormal);
+    if (title == nullptr) return;
+    id font = objc_msgSend<id(double)>(UIFont::cls(), "systemFontOfSize:"_sel, kTitleFontSize);
+    id white = objc_msgSend<id(double, double, double, double)>(UIColor::cls(), "colorWithRed:green:blue:alpha:"_sel,
+                                                                1.0, 1.0, 1.0, 1.0);
+    NSDictionary* attributes = NSDictionary::make({{NSFontAttributeName, font}, {NSForegroundColorAttributeName, white}});
+    CGSize size = objc_msgSend<CGSize(id)>(title, "sizeWithAttributes:"_sel, attributes);
+    CGPoint at = CGPointMake(bounds.origin.x + (bounds.size.width - size.width) / 2,
+                             bounds.origin.y + (bounds.size.height - size.height) / 2);
+    objc_msgSend<void(CGPoint, id)>(title, "drawAtPoint:withAttributes:"_sel, at, attributes);
+}
+
 }  // namespace
 
 void platform::uikit::registerButtons() {
@@ -54,4 +76,5 @@ void platform::uikit::registerButtons() {
     objc::define_method(cls, "backgroundImageForState:"_sel, objc::make_imp<backgroundImageForState>(), "@@:Q");
     objc::define_method(cls, "currentTitle"_sel, objc::make_imp<currentTitle>(), "@@:");
     objc::define_method(cls, "currentBackgroundImage"_sel, objc::make_imp<currentBackgroundImage>(), "@@:");
+    objc::define_method(cls, "drawRect:"_sel, objc::make_imp<drawRect>(), "v@:{CGRect={CGPoint=dd}{CGSize=dd}}");
 }

@@ -5,6 +5,7 @@
 
 #include <Foundation/NSData.h>
 #include <Foundation/NSString.h>
+#include <UIKit/UIGraphics.h>
 #include <UIKit/UIImage.h>
 #include <platform/DeviceRoot.h>
 
@@ -217,6 +218,19 @@ double scale(UIImage* self, SEL) { return self->_scale; }
 
 CGImage* cgImage(UIImage* self, SEL) { return self->cgImage(); }
 
+// Upright, scaled into the rect of the current context.
+void drawInRect(UIImage* self, SEL, CGRect rect) {
+    CGContextRef c = UIGraphicsGetCurrentContext();
+    CGImageRef pixels = objc_msgSend<CGImage*()>(self, "CGImage"_sel);
+    if (c == nullptr || pixels == nullptr) return;
+    rect = CGRectStandardize(rect);
+    CGContextSaveGState(c);
+    CGContextTranslateCTM(c, 0, rect.origin.y + rect.size.height);
+    CGContextScaleCTM(c, 1, -1);
+    CGContextDrawImage(c, CGRectMake(rect.origin.x, 0, rect.size.width, rect.size.height), pixels);
+    CGContextRestoreGState(c);
+}
+
 // The folder of the app's bundle, as a device path.
 constexpr const char kBundleFolder[] = "/Applications/Music.app/";
 
@@ -287,6 +301,7 @@ void platform::uikit::registerImages() {
         .method<image::size>("size")
         .method<image::scale>("scale")
         .method<image::cgImage>("CGImage")
+        .method<image::drawInRect>("drawInRect:")
         .classMethod<image::imageNamed>("imageNamed:")
         .method<image::description>("description")
         .OBJC_IVAR(UIImage, _scale);

@@ -3,6 +3,8 @@
 #include "Private.h"
 
 #include <Foundation/NSIndexPath.h>
+#include <Foundation/NSString.h>
+#include <UIKit/UIGraphics.h>
 #include <UIKit/UIKit.h>
 
 #include <algorithm>
@@ -19,6 +21,7 @@ UITableViewCell::~UITableViewCell() {
     clearStrong(_reuseIdentifier);
     clearStrong(_contentView);
     clearStrong(_title);
+    clearStrong(_textLabel);
 }
 
 namespace {
@@ -107,6 +110,7 @@ CGRect rectOfRow(UITableView* self, NSInteger section, NSInteger row) {
 }
 
 void recycle(UITableView* self, Strong<UITableViewCell> cell) {
+    platform::uikit::removeSwipeButtons(objc::as_id(cell.get()));
     objc_msgSend<void()>(cell.get(), "removeFromSuperview"_sel);
     if (cell->_reuseIdentifier != nullptr) self->_reusableCells.push_back(std::move(cell));
 }
@@ -141,7 +145,13 @@ void setDelegate(UITableView* self, SEL, id delegate) {
 id dataSource(UITableView* self, SEL) { return self->_dataSource; }
 void setDataSource(UITableView* self, SEL, id dataSource) { self->_dataSource = dataSource; }
 BOOL isEditing(UITableView* self, SEL) { return self->_editing; }
-void setEditing(UITableView* self, SEL, BOOL editing) { self->_editing = editing; }
+// Leaving editing closes a swiped row: its buttons go.
+void setEditing(UITableView* self, SEL, BOOL editing) {
+    self->_editing = editing;
+    if (editing) return;
+    std::vector<UITableView::VisibleCell> cells = self->_visibleCells;
+    for (const auto& v : cells) platform::uikit::removeSwipeButtons(objc::as_id(v.cell.get()));
+}
 void setEditingAnimated(UITableView* self, SEL, BOOL editing, BOOL) {
     objc_msgSend<void(BOOL)>(self, "setEditing:"_sel, editing);
 }
@@ -362,6 +372,8 @@ namespace cell {
 
 // The size of a plain row.
 constexpr CGRect kDefaultFrame = CGRectMake(0, 0, 320, UITableViewDefaultRowHeight);
+// The text's inset from the row's sides, and the separator's from the left.
+constexpr CGFloat kTextInset = 15;
 
 id initWithFrame(UITableViewCell* self, SEL, CGRect frame) {
     self = objectAs<UITableViewCell>(objc_msgSend<id(NSInteger, id)>(self, "initWithStyle:reuseIdentifier:"_sel,
@@ -382,6 +394,10 @@ id initWithStyleReuseIdentifier(UITableViewCell* self, SEL, NSInteger style, id 
     storeStrong(self->_contentView, requireObject<UIView>(content, "-[UITableViewCell initWithStyle:reuseIdentifier:]"));
     objc_release(content);
     objc_msgSend<void(id)>(self, "addSubview:"_sel, self->_contentView);
+    id label = objc_msgSend<id(CGRect)>(objc_msgSend<id()>(UILabel::cls(), "alloc"_sel), "initWithFrame:"_sel, CGRectZero);
+    storeStrong(self->_textLabel, requireObject<UILabel>(label, "-[UITableViewCell initWithStyle:reuseIdentifier:]"));
+    objc_release(label);
+    objc_msgSend<void(id)>(self->_contentView, "addSubview:"_sel, self->_textLabel);
     return self;
 }
 
@@ -389,12 +405,33 @@ id contentView(UITableViewCell* self, SEL) { return self->_contentView; }
 id reuseIdentifier(UITableViewCell* self, SEL) { return self->_reuseIdentifier; }
 NSInteger style(UITableViewCell* self, SEL) { return self->_style; }
 id title(UITableViewCell* self, SEL) { return self->_title; }
-void setTitle(UITableViewCell* self, SEL, id title) { storeStrong(self->_title, title); }
+id textLabel(UITableViewCell* self, SEL) { return self->_textLabel; }
+void setTitle(UITableViewCell* self, SEL, id title) {
+    storeStrong(self->_title, title);
+    id text = objectAs<NSString>(title);
+    objc_msgSend<void(id)>(objc_msgSend<id()>(self, "textLabel"_sel), "setText:"_sel, text);
+}
 void prepareForReuse(UITableViewCell*, SEL) {}
 
 void layoutSubviews(UITableViewCell* self, SEL) {
     objc_msgSendSuper<void()>(self, UITableViewCell::cls(), "layoutSubviews"_sel);
     objc_msgSend<void(CGRect)>(self->_contentView, "setFrame:"_sel, objc_msgSend<CGRect()>(self, "bounds"_sel));
+    CGRect content = objc_msgSend<CGRect()>(self->_contentView, "bounds"_sel);
+    objc_msgSend<void(CGRect)>(objc_msgSend<id()>(self, "textLabel"_sel), "setFrame:"_sel,
+                               CGRectMake(kTextInset, 0, std::max<CGFloat>(0, content.size.width - 2 * kTextInset),
+                                          content.size.height));
+}
+
+void drawRect(UITableViewCell* self, SEL, CGRect) {
+    CGContextRef c = UIGraphicsGetCurrentContext();
+    if (c == nullptr) return;
+    CGRect bounds = objc_msgSend<CGRect()>(self, "bounds"_sel);
+    CGFloat line = 1 / (c->scale > 0 ? c->scale : 1);
+    CGContextSaveGState(c);
+    CGContextSetFillColorWithColor(c, CGColor{0.78, 0.78, 0.8, 1});
+    CGContextFillRect(c, CGRectMake(kTextInset, bounds.size.height - line,
+                                    std::max<CGFloat>(0, bounds.size.width - kTextInset), line));
+    CGContextRestoreGState(c);
 }
 
 }  // namespace cell
@@ -454,12 +491,15 @@ void platform::uikit::registerTableViews() {
         .method<cell::style>("style")
         .method<cell::title>("title")
         .method<cell::setTitle>("setTitle:")
+        .method<cell::textLabel>("textLabel")
+        .method<cell::drawRect>("drawRect:")
         .method<cell::prepareForReuse>("prepareForReuse")
         .method<cell::layoutSubviews>("layoutSubviews")
         .OBJC_IVAR(UITableViewCell, _style)
         .OBJC_IVAR(UITableViewCell, _reuseIdentifier)
         .OBJC_IVAR(UITableViewCell, _contentView)
-        .OBJC_IVAR(UITableViewCell, _title);
+        .OBJC_IVAR(UITableViewCell, _title)
+        .OBJC_IVAR(UITableViewCell, _textLabel);
     objc::ClassDef<_UITableViewCellActionButton>("_UITableViewCellActionButton", UIButton::cls())
         .method<actionButton::layoutSubviews>("layoutSubviews");
 }

@@ -5,6 +5,9 @@
 //   viewDidLoad                                     void()   -> _music_updateForContentChangeForInitialViewLoad: YES,
 //                                                            then the table's reloadData
 //   tableView                                       id()     the view
+// When the controller goes, its table stops pointing at it and a row left
+// swiped closes (setEditing: NO), so that buttons whose actions hold the
+// table let it go.
 //
 // Its entities (what the rows show) come from a data source
 // (MusicLibraryDataSource.h) that the controller makes on first use from
@@ -65,6 +68,8 @@
 //   setArtworkImage:animated:                       void(id, BOOL)   keeps it and hands it to the
 //                                                            content view (setArtworkImage:animated:)
 //   ivar _mediaCellContentView                      a MusicMediaCellContentView filling contentView
+//   layoutSubviews                                  void()   with artwork the text label starts
+//                                                            15 points after the artwork's square
 // MusicSongListTableViewCell : MusicMediaTableViewCell
 //   initWithStyle:reuseIdentifier:                  id(NSInteger, id)
 //
@@ -75,6 +80,8 @@
 //   setNeedsContentReload                           void()   marks the content stale
 //   reloadContent                                   void()   redraws: counted in _contentReloads,
 //                                                            clears the mark
+//   drawRect:                                       void(CGRect)   the artwork (drawInRect:) in a
+//                                                            square of the row's height at the left
 #pragma once
 
 #include <UIKit/UITableViewCell.h>

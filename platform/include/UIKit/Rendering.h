@@ -11,10 +11,10 @@
 //   3. a UIImageView's image, scaled to the bounds;
 //   4. drawRect: sent through the runtime with the bounds, while a context
 //      clipped to the bounds is UIKit's current one (UIGraphics.h);
-//   5. its subviews, in order;
+//   5. its subviews, in order (a UIScrollView's moved by -contentOffset);
 //   6. the layer's border, inside the rounded shape.
 // The values are read through the runtime (frame, bounds, isHidden, alpha,
-// backgroundColor, layer, cornerRadius, masksToBounds, borderWidth,
+// backgroundColor, contentOffset, layer, cornerRadius, masksToBounds, borderWidth,
 // borderColor, image, subviews), so replaced methods take effect.
 #pragma once
 

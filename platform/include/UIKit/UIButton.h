@@ -8,6 +8,10 @@
 //   backgroundImageForState:       id(NSUInteger)   the same fallback as titles
 //   currentTitle                   id()   the normal state's title
 //   currentBackgroundImage         id()   the normal state's background image
+//   drawRect:                      void(CGRect)   the normal state's background image scaled
+//                                  to the bounds (drawInRect:), then its title centred in
+//                                  white, system font of 15 points (the backgroundColor
+//                                  under both is the render pass's)
 #pragma once
 
 #include <UIKit/UIControl.h>

@@ -20,6 +20,8 @@
 //                                        device path. nil when none is there
 //   CGImage                     CGImage*()   the pixels (CoreGraphics/CGContext.h); they
 //                                        belong to the image
+//   drawInRect:                 void(CGRect)   the picture upright, scaled to the rect, into
+//                                        the current context (UIGraphics.h); nothing without one
 #pragma once
 
 #include <CoreGraphics/CGContext.h>

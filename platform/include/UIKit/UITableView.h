@@ -6,7 +6,8 @@
 //   style                                    NSInteger()
 //   delegate / setDelegate:                  id() / void(id)     not retained
 //   dataSource / setDataSource:              id() / void(id)     not retained
-//   isEditing / setEditing:                  BOOL() / void(BOOL)
+//   isEditing / setEditing:                  BOOL() / void(BOOL)   setEditing: NO takes the
+//                                            swipe buttons off the visible cells
 //   setEditing:animated:                     void(BOOL, BOOL)   -> setEditing:
 //   reloadData                               void()   asks the data source for
 //                                            numberOfSectionsInTableView: (NSInteger(id), else 1)

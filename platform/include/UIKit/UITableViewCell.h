@@ -6,12 +6,22 @@
 //   contentView                      id()
 //   reuseIdentifier                  id()
 //   style                            NSInteger()
-//   layoutSubviews                   void()       the content view takes the bounds
-//   title / setTitle:                id() / void(id)   the row's text (NSString), retained
+//   layoutSubviews                   void()       the content view takes the bounds; the text
+//                                                 label its bounds less 15 points on each side
+//   textLabel                        id()         the UILabel of the row's text, a subview of
+//                                                 the content view made at init (system font
+//                                                 of 17 points, black, centred vertically)
+//   title / setTitle:                id() / void(id)   the row's text (NSString), retained; the
+//                                                 text label shows it (setText:, nil for a
+//                                                 title that is not a string)
 //   prepareForReuse                  void()       sent when a table hands the cell out again
+//   drawRect:                        void(CGRect) the separator: a light grey line one pixel
+//                                                 high along the bottom, from 15 points in
 #pragma once
 
 #include <UIKit/UIView.h>
+
+struct UILabel;
 
 using UITableViewCellStyle = NSInteger;
 inline constexpr UITableViewCellStyle UITableViewCellStyleDefault = 0;
@@ -31,6 +41,7 @@ struct UITableViewCell : UIView {
     id _reuseIdentifier = nil;        // owned
     UIView* _contentView = nullptr;   // owned (and a subview)
     id _title = nil;                  // owned
+    UILabel* _textLabel = nullptr;    // owned (and a subview of the content view)
 
     ~UITableViewCell() override;
 };

@@ -39,10 +39,15 @@ namespace platform {
 void setSystemSwipeButtonsEnabled(bool enabled);
 
 // What the user's swipe on a row does: sends the table view
-// _swipeActionButtonsForRowAtIndexPath: through the runtime, puts the table
-// into editing (setEditing: YES), and lays each button out for the row
-// (frame: the row's height, 74 points wide, placed right to left from the
-// table's right edge; then a layoutSubviews send). The buttons in the order
+// _swipeActionButtonsForRowAtIndexPath: through the runtime, closes any row
+// swiped before (its buttons leave its cell), puts the table into editing
+// (setEditing: YES), and lays each button out for the row (frame: the row's
+// height, 74 points wide, placed right to left from the table's right edge;
+// then a layoutSubviews send). When the row has a visible cell the buttons
+// become its subviews, on top of its content, their frames in the cell's
+// coordinates; otherwise the frames are in the table's. The buttons leave
+// the cell when the table leaves editing (setEditing: NO), another row is
+// swiped, or the cell goes back to the reuse pool. The buttons in the order
 // the method gave them; anything in the array that is not an action button
 // raises NSInvalidArgumentException.
 std::vector<Strong<_UITableViewCellActionButton>> swipeRow(UITableView* tableView, NSIndexPath* indexPath);
