@@ -262,6 +262,60 @@ TEST(DrawingText, TextDrawsInsideItsRectInItsColourOnly) {
     EXPECT_NEAR(two.height, 2 * one.height, 1.01);
 }
 
+TEST(DrawingText, CharactersTheMainFaceLacksAreDrawnWithAFallbackFace) {
+    AutoreleasePool pool;
+    NSDictionary* attrs =
+        NSDictionary::make({{NSFontAttributeName, UIFont::system(40)}, {NSForegroundColorAttributeName, red()}});
+    // U+2715 MULTIPLICATION X: a cross, not the empty box of a missing glyph.
+    NSString* cross = NSString::make("\xE2\x9C\x95");
+    CGSize size = objc_msgSend<CGSize(id)>(cross, "sizeWithAttributes:"_sel, attrs);
+    EXPECT_GT(size.width, 10);
+    auto img = drawImage(60, 60, [&] {
+        objc_msgSend<void(CGRect, id)>(cross, "drawInRect:withAttributes:"_sel, CGRectMake(0, 0, 60, 60), attrs);
+    });
+    // The bounds of the ink, all of it red.
+    int left = 60, right = -1, top = 60, bottom = -1, otherColour = 0;
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 60; ++x) {
+            uint32_t p = img->pixel(x, y);
+            if (alphaOf(p) == 0) continue;
+            left = std::min(left, x), right = std::max(right, x);
+            top = std::min(top, y), bottom = std::max(bottom, y);
+            if (greenOf(p) != 0 || blueOf(p) != 0 || redOf(p) != alphaOf(p)) otherColour++;
+        }
+    ASSERT_GT(right - left, 10);
+    ASSERT_GT(bottom - top, 10);
+    EXPECT_EQ(otherColour, 0);
+    auto inked = [&](double fx, double fy) {
+        int x = static_cast<int>(std::lround(left + fx * (right - left)));
+        int y = static_cast<int>(std::lround(top + fy * (bottom - top)));
+        return alphaOf(img->pixel(x, y)) > 128;
+    };
+    EXPECT_TRUE(inked(0.5, 0.5));                        // the centre
+    EXPECT_TRUE(inked(0.25, 0.25));                      // both diagonals
+    EXPECT_TRUE(inked(0.75, 0.25));
+    EXPECT_FALSE(inked(0.5, 0.05));                      // not a box: the middles of its edges are empty
+    EXPECT_FALSE(inked(0.05, 0.5));
+
+    // Plain ASCII measures as Liberation Sans alone does.
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
+    cairo_t* cr = cairo_create(surface);
+    cairo_select_font_face(cr, "Liberation Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr, 40);
+    cairo_font_options_t* options = cairo_font_options_create();
+    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+    cairo_set_font_options(cr, options);
+    cairo_text_extents_t e;
+    cairo_text_extents(cr, "Hello, World", &e);
+    cairo_font_options_destroy(options);
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+    EXPECT_DOUBLE_EQ(platform::text::width(platform::text::Face{false, 40}, "Hello, World"), e.x_advance);
+    CGSize hello = objc_msgSend<CGSize(id)>("Hello, World"_ns, "sizeWithAttributes:"_sel, attrs);
+    EXPECT_EQ(hello.width, std::ceil(e.x_advance));
+}
+
 TEST(DrawingText, LabelsShrinkToFitWhenAsked) {
     AutoreleasePool pool;
     auto label = makeView(CGRectMake(0, 0, 100, 50), nil, UILabel::cls());

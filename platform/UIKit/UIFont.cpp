@@ -1,4 +1,5 @@
 // UIFont, paragraph styles and string drawing over cairo's fonts.
+// Characters Liberation Sans lacks are drawn (and measured) with DejaVu Sans.
 #include "ObjectSupport.h"
 #include "Private.h"
 
@@ -11,7 +12,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <map>
+#include <mutex>
+#include <unordered_map>
 
 using namespace platform::support;
 
@@ -19,19 +23,87 @@ namespace platform::text {
 
 namespace {
 
-const char kFamily[] = "Liberation Sans";
+// The faces text is drawn with, in order of preference: each character is
+// drawn with the first that has a glyph for it (the first when none has).
+const char* const kFamilies[] = {"Liberation Sans", "DejaVu Sans"};
+constexpr size_t kFaceCount = std::size(kFamilies);
 
-// Metrics are not hinted, so that text measures the same at every scale.
-void selectFace(cairo_t* cr, Face face) {
-    cairo_select_font_face(cr, kFamily, CAIRO_FONT_SLANT_NORMAL,
-                           face.bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cr, face.size);
-    cairo_font_options_t* options = cairo_font_options_create();
-    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
-    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
-    cairo_set_font_options(cr, options);
-    cairo_font_options_destroy(options);
-}
+// The faces, made once; and, per character, which of them draws it.
+class Faces {
+public:
+    static Faces& shared() {
+        static Faces faces;
+        return faces;
+    }
+
+    // Metrics are not hinted, so that text measures the same at every scale.
+    void select(cairo_t* cr, Face face, size_t index) const {
+        cairo_set_font_face(cr, faces_[index][face.bold]);
+        cairo_set_font_size(cr, face.size);
+        cairo_set_font_options(cr, options_);
+    }
+
+    // The index of the face that draws `ch`.
+    size_t faceFor(char32_t ch, const char* utf8, size_t length, bool bold) {
+        if (ch < 0x80) return 0;
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto [it, added] = chosen_[bold].try_emplace(ch, 0);
+        if (!added) return it->second;
+        for (size_t i = 0; i < kFaceCount; ++i) {
+            if (hasGlyph(probes_[i][bold], utf8, length)) {
+                it->second = static_cast<uint8_t>(i);
+                break;
+            }
+        }
+        return it->second;
+    }
+
+private:
+    Faces() {
+        options_ = cairo_font_options_create();
+        cairo_font_options_set_hint_metrics(options_, CAIRO_HINT_METRICS_OFF);
+        cairo_font_options_set_hint_style(options_, CAIRO_HINT_STYLE_NONE);
+        cairo_matrix_t unit;
+        cairo_matrix_init_identity(&unit);
+        for (size_t i = 0; i < kFaceCount; ++i)
+            for (int bold = 0; bold < 2; ++bold) {
+                faces_[i][bold] = cairo_toy_font_face_create(
+                    kFamilies[i], CAIRO_FONT_SLANT_NORMAL, bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+                probes_[i][bold] = cairo_scaled_font_create(faces_[i][bold], &unit, &unit, options_);
+            }
+    }
+    ~Faces() {
+        for (size_t i = 0; i < kFaceCount; ++i)
+            for (int bold = 0; bold < 2; ++bold) {
+                cairo_scaled_font_destroy(probes_[i][bold]);
+                cairo_font_face_destroy(faces_[i][bold]);
+            }
+        cairo_font_options_destroy(options_);
+    }
+    Faces(const Faces&) = delete;
+    Faces& operator=(const Faces&) = delete;
+
+    // Glyph 0 is the one a face draws for characters it lacks.
+    static bool hasGlyph(cairo_scaled_font_t* font, const char* utf8, size_t length) {
+        cairo_glyph_t buffer[2];
+        cairo_glyph_t* glyphs = buffer;
+        int count = static_cast<int>(std::size(buffer));
+        if (cairo_scaled_font_text_to_glyphs(font, 0, 0, utf8, static_cast<int>(length), &glyphs, &count, nullptr,
+                                             nullptr, nullptr) != CAIRO_STATUS_SUCCESS)
+            return false;
+        bool found = count == 1 && glyphs[0].index != 0;
+        if (glyphs != buffer) cairo_glyph_free(glyphs);
+        return found;
+    }
+
+    cairo_font_options_t* options_ = nullptr;
+    cairo_font_face_t* faces_[kFaceCount][2] = {};
+    cairo_scaled_font_t* probes_[kFaceCount][2] = {};
+    std::mutex mutex_;
+    std::unordered_map<char32_t, uint8_t> chosen_[2];
+};
+
+void selectFace(cairo_t* cr, Face face, size_t index = 0) { Faces::shared().select(cr, face, index); }
 
 // A context for measuring, one per thread.
 cairo_t* measuringContext() {
@@ -53,6 +125,37 @@ size_t utf8Length(unsigned char lead) {
     if ((lead >> 4) == 0xe) return 3;
     if ((lead >> 3) == 0x1e) return 4;
     return 1;
+}
+
+// A stretch of text drawn with one face.
+struct Run {
+    size_t face;
+    std::string text;
+};
+
+// The runs of `text`: characters the first face lacks go to the one that has
+// them.
+std::vector<Run> runsOf(Face face, const std::string& text) {
+    std::vector<Run> runs;
+    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        runs.push_back(Run{0, text});
+        return runs;
+    }
+    Faces& faces = Faces::shared();
+    for (size_t i = 0; i < text.size();) {
+        auto lead = static_cast<unsigned char>(text[i]);
+        size_t n = std::min(utf8Length(lead), text.size() - i);
+        size_t index = 0;  // ASCII, and bytes that start no character
+        if (n > 1) {
+            char32_t ch = lead & (0x7F >> n);
+            for (size_t k = 1; k < n; ++k) ch = (ch << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+            index = faces.faceFor(ch, text.data() + i, n, face.bold);
+        }
+        if (runs.empty() || runs.back().face != index) runs.push_back(Run{index, {}});
+        runs.back().text.append(text, i, n);
+        i += n;
+    }
+    return runs;
 }
 
 // Breaks a word wider than `maxWidth` into pieces that fit (at least one
@@ -119,10 +222,14 @@ Metrics metrics(Face face) {
 double width(Face face, const std::string& text) {
     if (text.empty()) return 0;
     cairo_t* cr = measuringContext();
-    selectFace(cr, face);
-    cairo_text_extents_t e;
-    cairo_text_extents(cr, text.c_str(), &e);
-    return e.x_advance;
+    double advance = 0;
+    for (const Run& run : runsOf(face, text)) {
+        selectFace(cr, face, run.face);
+        cairo_text_extents_t e;
+        cairo_text_extents(cr, run.text.c_str(), &e);
+        advance += e.x_advance;
+    }
+    return advance;
 }
 
 std::vector<std::string> wrap(Face face, const std::string& text, double maxWidth, long maxLines) {
@@ -169,7 +276,10 @@ void drawLines(CGContextRef context, Face face, const std::vector<std::string>& 
         if (alignment == NSTextAlignmentCenter) x += (rect.size.width - w) / 2;
         else if (alignment == NSTextAlignmentRight) x += rect.size.width - w;
         cairo_move_to(cr, x, y + m.ascent);
-        cairo_show_text(cr, line.c_str());
+        for (const Run& run : runsOf(face, line)) {
+            selectFace(cr, face, run.face);
+            cairo_show_text(cr, run.text.c_str());  // moves the point on by its advance
+        }
         y += m.lineHeight;
     }
     cairo_restore(cr);
