@@ -4,11 +4,13 @@
 
 #include <MediaLibraryGenerator.h>
 #include <MediaPlayer/MediaLibrary.h>
+#include <MusicApp/MusicApp.h>
 #include <platform/DeviceRoot.h>
 #include <sqlite3.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 namespace bench {
@@ -52,5 +54,15 @@ struct GeneratedLibrary {
     GeneratedLibrary(const GeneratedLibrary&) = delete;
     GeneratedLibrary& operator=(const GeneratedLibrary&) = delete;
 };
+
+// The Music app launched on the current device root with its songs screen
+// open; nil with *error set when the screen cannot open.
+inline std::unique_ptr<platform::MusicApp> launchOnSongsScreen(std::string* error) {
+    platform::registerMusicApp();
+    auto app = std::make_unique<platform::MusicApp>();
+    app->launch();
+    if (!app->openScreen("songs", std::nullopt, error)) return nullptr;
+    return app;
+}
 
 }  // namespace bench

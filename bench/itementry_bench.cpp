@@ -43,10 +43,7 @@ struct Fixture : bench::GeneratedLibrary {
         objc::ClassDef<BareItem>("BareItem", NSObject::cls())
             .method<bareArtwork>("artwork")
             .method<barePid>("persistentID");
-        platform::registerMusicApp();
-        app = std::make_unique<platform::MusicApp>();
-        app->launch();
-        app->openScreen("songs", std::nullopt, &error);
+        app = bench::launchOnSongsScreen(&error);
     }
     ~Fixture() {
         if (app) app->shutdown();

@@ -36,9 +36,7 @@ struct Fixture : bench::GeneratedLibrary {
         platform::registerMusicApp();
         Cantrel_registerClasses();
         CantrelInitialize();
-        app = std::make_unique<platform::MusicApp>();
-        app->launch();
-        app->openScreen("songs", std::nullopt, &error);
+        app = bench::launchOnSongsScreen(&error);
     }
     ~Fixture() {
         if (app) app->shutdown();
