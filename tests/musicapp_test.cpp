@@ -656,7 +656,7 @@ TEST_F(ClassGraph, SwipeButtonsStartWithTheSystemsDeleteAndCanBeAddedTo) {
 using Launch = MusicAppTest;
 
 TEST_F(Launch, BuildsTheObjectGraph) {
-    platform::MusicApp app;
+    platform::MusicApp app({.radio = true});
     EXPECT_FALSE(app.launched());
     app.launch();
     ASSERT_TRUE(app.launched());
@@ -733,7 +733,7 @@ void expectNoLiveInstances() {
 TEST_F(Launch, ShutdownLeavesNoLiveInstances) {
     {
         AutoreleasePool inner;
-        platform::MusicApp app;
+        platform::MusicApp app({.radio = true});
         app.launch();
         app.showNowPlaying();
         app.changeItem();
@@ -752,7 +752,7 @@ TEST_F(Launch, ShutdownLeavesNoLiveInstances) {
     // Again, and this time the destructor shuts down.
     {
         AutoreleasePool inner;
-        platform::MusicApp app;
+        platform::MusicApp app({.radio = true});
         app.launch();
         app.showNowPlaying();
         app.shutdown();
