@@ -190,13 +190,13 @@ Filter filterOf(MPMediaQuery* query) {
 // ---------------------------------------------------------------------------
 // Loading.
 
-struct GroupSpec {
+struct GroupRule {
     const char* keyColumn;  // nullptr: every item on its own
     int64_t ItemRow::*key;
     bool (*before)(const ItemRow&, const ItemRow&);
 };
 
-GroupSpec groupSpec(NSInteger grouping) {
+GroupRule groupRule(NSInteger grouping) {
     using R = const ItemRow&;
     switch (grouping) {
         case MPMediaGroupingAlbum:
@@ -239,10 +239,10 @@ std::vector<Binding> concat(const std::vector<Binding>& a, const std::vector<Bin
 // The items of a query that is not grouped by playlist, in the grouping's
 // order; false when the database cannot be read.
 bool loadItemRows(MPMediaQuery* query, const Filter& f, std::vector<ItemRow>* rows) {
-    GroupSpec spec = groupSpec(query->_groupingType);
+    GroupRule rule = groupRule(query->_groupingType);
     std::string sql = std::string("SELECT ") + itemColumns();
     std::vector<Binding> bindings;
-    bool playlistOrder = spec.keyColumn == nullptr && f.hasPlaylistId;
+    bool playlistOrder = rule.keyColumn == nullptr && f.hasPlaylistId;
     if (playlistOrder) {
         sql += " FROM container_items ci JOIN item i ON i.item_pid = ci.item_pid";
         sql += itemJoins();
@@ -252,7 +252,7 @@ bool loadItemRows(MPMediaQuery* query, const Filter& f, std::vector<ItemRow>* ro
         sql += " FROM item i";
         sql += itemJoins();
         std::vector<std::string> extra;
-        if (spec.keyColumn) extra.push_back(std::string(spec.keyColumn) + " <> 0");
+        if (rule.keyColumn) extra.push_back(std::string(rule.keyColumn) + " <> 0");
         sql += f.items.where(extra);
     }
     bindings = concat(bindings, f.items.bindings);
@@ -265,7 +265,7 @@ bool loadItemRows(MPMediaQuery* query, const Filter& f, std::vector<ItemRow>* ro
     }
     std::vector<uint32_t> order(read.size());
     for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return spec.before(read[a], read[b]); });
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return rule.before(read[a], read[b]); });
     rows->reserve(read.size());
     for (uint32_t i : order) rows->push_back(std::move(read[i]));
     return true;
@@ -443,12 +443,12 @@ id collections(MPMediaQuery* self, SEL) {
     std::vector<ItemRow> rows;
     NSMutableArray* result = NSMutableArray::make();
     if (!loadItemRows(self, f, &rows)) return result;
-    GroupSpec spec = groupSpec(self->_groupingType);
+    GroupRule rule = groupRule(self->_groupingType);
     // Groups in the order of their first item; a group's items in row order.
     std::vector<std::pair<int64_t, std::vector<size_t>>> groups;
     std::unordered_map<int64_t, size_t> index;
     for (size_t i = 0; i < rows.size(); ++i) {
-        int64_t key = rows[i].*spec.key;
+        int64_t key = rows[i].*rule.key;
         auto [it, added] = index.emplace(key, groups.size());
         if (added) groups.push_back({key, {}});
         groups[it->second].second.push_back(i);

@@ -162,19 +162,19 @@ std::vector<Run> runsOf(Face face, const std::string& text) {
 // character each).
 std::vector<std::string> splitWord(Face face, const std::string& word, double maxWidth) {
     std::vector<std::string> out;
-    std::string piece;
+    std::string chunk;
     for (size_t i = 0; i < word.size();) {
         size_t n = std::min(utf8Length(static_cast<unsigned char>(word[i])), word.size() - i);
-        std::string next = piece + word.substr(i, n);
-        if (!piece.empty() && width(face, next) > maxWidth) {
-            out.push_back(piece);
-            piece = word.substr(i, n);
+        std::string next = chunk + word.substr(i, n);
+        if (!chunk.empty() && width(face, next) > maxWidth) {
+            out.push_back(chunk);
+            chunk = word.substr(i, n);
         } else {
-            piece = next;
+            chunk = next;
         }
         i += n;
     }
-    if (!piece.empty()) out.push_back(piece);
+    if (!chunk.empty()) out.push_back(chunk);
     return out;
 }
 
