@@ -381,7 +381,7 @@ TEST_F(Device, IdiomsIncludingADeviceThatDoesNotKnowThem) {
     EXPECT_TRUE(isKind(device(), "UIDevice"));
     EXPECT_EQ(idiom(), UIUserInterfaceIdiomPhone);
     EXPECT_EQ(UI_USER_INTERFACE_IDIOM(), UIUserInterfaceIdiomPhone);
-    EXPECT_EQ(text(objc_msgSend<id()>(device(), "model"_sel)), "iPhone");
+    EXPECT_EQ(text(objc_msgSend<id()>(device(), "model"_sel)), "Phone");
 
     platform::setDeviceIdiom(UIUserInterfaceIdiomPad);
     EXPECT_EQ(idiom(), UIUserInterfaceIdiomPad);

@@ -62,7 +62,7 @@ id currentDevice(objc_class*, SEL) {
 NSInteger userInterfaceIdiom(UIDevice* self, SEL) { return self->_userInterfaceIdiom; }
 
 NSString* model(UIDevice* self, SEL) {
-    return NSString::make(self->_userInterfaceIdiom == UIUserInterfaceIdiomPad ? "iPad" : "iPhone");
+    return NSString::make(self->_userInterfaceIdiom == UIUserInterfaceIdiomPad ? "iPad" : "Phone");
 }
 NSString* systemName(UIDevice*, SEL) { return NSString::make("iOS"); }
 NSString* systemVersion(UIDevice*, SEL) { return NSString::make("8.1"); }
