@@ -1,10 +1,14 @@
-// A device root in a temporary folder holding a generated media library,
-// for the benchmarks: made when constructed, removed when destroyed.
+// Device roots for the benchmarks: a temporary folder made the device root
+// (removed at the end), optionally holding the library's resource bundle, a
+// generated media library and the Music app launched on its songs screen.
 #pragma once
+
+#include "Cantrel.h"
 
 #include <MediaLibraryGenerator.h>
 #include <MediaPlayer/MediaLibrary.h>
 #include <MusicApp/MusicApp.h>
+#include <benchmark/benchmark.h>
 #include <platform/DeviceRoot.h>
 #include <sqlite3.h>
 
@@ -15,19 +19,46 @@
 
 namespace bench {
 
-struct GeneratedLibrary {
+// A temporary folder, made the device root while it lives.
+struct DeviceRootFolder {
     std::string root;
-    std::string error;                    // empty when the library stands
-    unsigned long long itemPid = 0;       // an item (top bit set) with an artwork file
-    std::string itemArtworkToken;         // its artwork token
+    std::string error;  // empty while all is well
 
-    explicit GeneratedLibrary(size_t songs) {
+    DeviceRootFolder() {
         root = (std::filesystem::temp_directory_path() / "cantrel-bench-XXXXXX").string();
         if (mkdtemp(root.data()) == nullptr) {
             error = "mkdtemp failed";
             return;
         }
         platform::setDeviceRoot(root);
+    }
+    ~DeviceRootFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(root, ec);
+    }
+    DeviceRootFolder(const DeviceRootFolder&) = delete;
+    DeviceRootFolder& operator=(const DeviceRootFolder&) = delete;
+
+    // Copies the library's resource bundle to its place under the root.
+    void installResourceBundle() {
+        if (!error.empty()) return;
+        std::filesystem::path bundle = std::filesystem::path(root) / kCantrelBundlePath;
+        std::error_code ec;
+        std::filesystem::create_directories(bundle.parent_path(), ec);
+        std::filesystem::copy(std::string(CANTREL_RESOURCES_DIR) + "/Cantrel.bundle", bundle,
+                              std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing,
+                              ec);
+        if (ec) error = "cannot copy the resource bundle: " + ec.message();
+    }
+};
+
+struct GeneratedLibrary : DeviceRootFolder {
+    unsigned long long itemPid = 0;  // an item (top bit set) with an artwork file
+    std::string itemArtworkToken;    // its artwork token
+    std::unique_ptr<platform::MusicApp> app;  // after openSongsScreen()
+
+    explicit GeneratedLibrary(size_t songs) {
+        if (!error.empty()) return;
         if (!platform::generateMediaLibrary(root, {songs, 1}, &error)) return;
 
         sqlite3* db = nullptr;
@@ -48,21 +79,29 @@ struct GeneratedLibrary {
         sqlite3_close(db);
     }
     ~GeneratedLibrary() {
-        std::error_code ec;
-        std::filesystem::remove_all(root, ec);
+        if (app) app->shutdown();
     }
-    GeneratedLibrary(const GeneratedLibrary&) = delete;
-    GeneratedLibrary& operator=(const GeneratedLibrary&) = delete;
+
+    // Launches the Music app with its songs screen open.
+    void openSongsScreen() {
+        if (!error.empty()) return;
+        platform::registerMusicApp();
+        app = std::make_unique<platform::MusicApp>();
+        app->launch();
+        app->openScreen("songs", std::nullopt, &error);
+    }
 };
 
-// The Music app launched on the current device root with its songs screen
-// open; nil with *error set when the screen cannot open.
-inline std::unique_ptr<platform::MusicApp> launchOnSongsScreen(std::string* error) {
-    platform::registerMusicApp();
-    auto app = std::make_unique<platform::MusicApp>();
-    app->launch();
-    if (!app->openScreen("songs", std::nullopt, error)) return nullptr;
-    return app;
+// The process's one fixture of type F, made at first use; nullptr, with the
+// benchmark skipped, when it could not be made.
+template <class F>
+F* sharedFixture(benchmark::State& state) {
+    static F* fixture = new F();
+    if (!fixture->error.empty()) {
+        state.SkipWithError(fixture->error.c_str());
+        return nullptr;
+    }
+    return fixture;
 }
 
 }  // namespace bench

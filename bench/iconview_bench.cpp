@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include "Classes.h"
+#include "GeneratedLibrary.h"
 #include "IconView.h"
 
 #include <Foundation/Foundation.h>
@@ -18,28 +19,12 @@
 namespace {
 
 // A device root holding the library's resource bundle, for the whole run.
-class BundleRoot {
-public:
-    BundleRoot() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "cantrel-bench-XXXXXX").string();
-        if (mkdtemp(tmpl.data()) == nullptr) std::abort();
-        path_ = tmpl;
-        platform::setDeviceRoot(path_);
-        std::filesystem::path bundle = std::filesystem::path(path_) / cantrel::kIconBundlePath;
-        std::filesystem::create_directories(bundle.parent_path());
-        std::filesystem::copy(std::string(CANTREL_RESOURCES_DIR) + "/Cantrel.bundle", bundle);
-    }
-    ~BundleRoot() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-
-private:
-    std::string path_;
+struct BundleRoot : bench::DeviceRootFolder {
+    BundleRoot() { installResourceBundle(); }
 };
 
 void drawPicture(benchmark::State& state) {
-    static BundleRoot root;
+    if (bench::sharedFixture<BundleRoot>(state) == nullptr) return;
     Cantrel_registerClasses();
     NSInteger tag = state.range(0);
     AutoreleasePool outer;

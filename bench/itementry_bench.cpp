@@ -35,33 +35,20 @@ id bareArtwork(BareItem*, SEL) { return nil; }
 unsigned long long barePid(BareItem* self, SEL) { return self->pid; }
 
 struct Fixture : bench::GeneratedLibrary {
-    std::unique_ptr<platform::MusicApp> app;
-
     Fixture() : GeneratedLibrary(kSongs) {
         if (!error.empty()) return;
         Cantrel_registerClasses();
         objc::ClassDef<BareItem>("BareItem", NSObject::cls())
             .method<bareArtwork>("artwork")
             .method<barePid>("persistentID");
-        app = bench::launchOnSongsScreen(&error);
-    }
-    ~Fixture() {
-        if (app) app->shutdown();
+        openSongsScreen();
     }
 };
 
-Fixture& fixture() {
-    static Fixture* f = new Fixture();
-    return *f;
-}
-
 void BM_AssignMediaItemSongRow(benchmark::State& state) {
-    Fixture& f = fixture();
-    if (!f.error.empty()) {
-        state.SkipWithError(f.error.c_str());
-        return;
-    }
-    id screen = objc::as_id(f.app->currentScreen());
+    Fixture* f = bench::sharedFixture<Fixture>(state);
+    if (f == nullptr) return;
+    id screen = objc::as_id(f->app->currentScreen());
     id table = objc_msgSend<id()>(screen, "tableView"_sel);
     NSInteger sections = objc_msgSend<NSInteger()>(table, "numberOfSections"_sel);
     NSInteger section = sections / 2;
@@ -79,13 +66,10 @@ void BM_AssignMediaItemSongRow(benchmark::State& state) {
 BENCHMARK(BM_AssignMediaItemSongRow)->Unit(benchmark::kMicrosecond);
 
 void BM_ArtworkRuleThroughTheDatabase(benchmark::State& state) {
-    Fixture& f = fixture();
-    if (!f.error.empty()) {
-        state.SkipWithError(f.error.c_str());
-        return;
-    }
+    Fixture* f = bench::sharedFixture<Fixture>(state);
+    if (f == nullptr) return;
     auto* item = static_cast<BareItem*>(class_createInstance(BareItem::cls()));
-    item->pid = f.itemPid;
+    item->pid = f->itemPid;
     for (auto _ : state) {
         AutoreleasePool pool;
         id image = artworkForMediaItem(item);

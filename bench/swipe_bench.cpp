@@ -20,41 +20,20 @@ namespace {
 constexpr size_t kSongs = 50000;
 
 struct Fixture : bench::GeneratedLibrary {
-    std::unique_ptr<platform::MusicApp> app;
-
     Fixture() : GeneratedLibrary(kSongs) {
+        installResourceBundle();
         if (!error.empty()) return;
-        std::string bundle = root + "/Library/Application Support/Cantrel/Cantrel.bundle";
-        std::error_code ec;
-        std::filesystem::create_directories(bundle, ec);
-        std::filesystem::copy(std::string(CANTREL_RESOURCES_DIR) + "/Cantrel.bundle", bundle,
-                              std::filesystem::copy_options::overwrite_existing, ec);
-        if (ec) {
-            error = "cannot copy the resource bundle: " + ec.message();
-            return;
-        }
         platform::registerMusicApp();
         Cantrel_registerClasses();
         CantrelInitialize();
-        app = bench::launchOnSongsScreen(&error);
-    }
-    ~Fixture() {
-        if (app) app->shutdown();
+        openSongsScreen();
     }
 };
 
-Fixture& fixture() {
-    static Fixture* f = new Fixture();
-    return *f;
-}
-
 void BM_SwipeSongRow(benchmark::State& state) {
-    Fixture& f = fixture();
-    if (!f.error.empty()) {
-        state.SkipWithError(f.error.c_str());
-        return;
-    }
-    auto* table = static_cast<UITableView*>(objc_msgSend<id()>(objc::as_id(f.app->currentScreen()), "tableView"_sel));
+    Fixture* f = bench::sharedFixture<Fixture>(state);
+    if (f == nullptr) return;
+    auto* table = static_cast<UITableView*>(objc_msgSend<id()>(objc::as_id(f->app->currentScreen()), "tableView"_sel));
     NSInteger section = objc_msgSend<NSInteger()>(table, "numberOfSections"_sel) / 2;
     Strong<NSIndexPath> path(objc_msgSend<NSIndexPath*(NSInteger, NSInteger)>(
         NSIndexPath::cls(), "indexPathForRow:inSection:"_sel, 3, section));

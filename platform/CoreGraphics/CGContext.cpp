@@ -77,32 +77,32 @@ void setSource(CGContextRef c, const CGColor& color) {
 
 }  // namespace
 
-void CGContextDrawImage(CGContextRef c, CGRect rect, CGImageRef image) {
+namespace {
+
+// Paints the image placed in `rect`: once, clipped to the rectangle, or
+// repeated over the whole clip.
+void paintImage(CGContextRef c, CGRect rect, CGImageRef image, bool tiled) {
     if (!drawable(c, rect, image)) return;
     cairo_t* cr = c->cr;
     cairo_save(cr);
     cairo_pattern_t* p = imagePattern(rect, image);
-    cairo_pattern_set_extend(p, CAIRO_EXTEND_PAD);
+    cairo_pattern_set_extend(p, tiled ? CAIRO_EXTEND_REPEAT : CAIRO_EXTEND_PAD);
     cairo_set_source(cr, p);
-    rect = CGRectStandardize(rect);
-    cairo_rectangle(cr, rect.origin.x, rect.origin.y, rect.size.width, rect.size.height);
-    cairo_clip(cr);
+    if (!tiled) {
+        rect = CGRectStandardize(rect);
+        cairo_rectangle(cr, rect.origin.x, rect.origin.y, rect.size.width, rect.size.height);
+        cairo_clip(cr);
+    }
     cairo_paint_with_alpha(cr, c->state.alpha);
     cairo_pattern_destroy(p);
     cairo_restore(cr);
 }
 
-void CGContextDrawTiledImage(CGContextRef c, CGRect rect, CGImageRef image) {
-    if (!drawable(c, rect, image)) return;
-    cairo_t* cr = c->cr;
-    cairo_save(cr);
-    cairo_pattern_t* p = imagePattern(rect, image);
-    cairo_pattern_set_extend(p, CAIRO_EXTEND_REPEAT);
-    cairo_set_source(cr, p);
-    cairo_paint_with_alpha(cr, c->state.alpha);
-    cairo_pattern_destroy(p);
-    cairo_restore(cr);
-}
+}  // namespace
+
+void CGContextDrawImage(CGContextRef c, CGRect rect, CGImageRef image) { paintImage(c, rect, image, false); }
+
+void CGContextDrawTiledImage(CGContextRef c, CGRect rect, CGImageRef image) { paintImage(c, rect, image, true); }
 
 void CGContextSetFillColorWithColor(CGContextRef c, CGColor color) {
     if (c != nullptr) c->state.fill = color;

@@ -133,14 +133,27 @@ void drawView(cairo_t* cr, double scale, UIView* view, bool atOrigin) {
     cairo_restore(cr);
 }
 
-cairo_surface_t* newSurface(CGSize size, double scale, cairo_t** cr) {
+// A transparent surface of `size` points at `scale`, painted by `paint` with
+// a context in points; the context is gone, and on an exception the surface
+// too, before this returns.
+template <class Paint>
+cairo_surface_t* paintSurface(CGSize size, double scale, Paint&& paint) {
     auto pixels = [&](double points) {
         double v = std::ceil(points * scale - 1e-9);
         return std::isfinite(v) && v > 0 ? static_cast<int>(std::min(v, 16384.0)) : 0;
     };
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixels(size.width), pixels(size.height));
-    *cr = cairo_create(surface);
-    cairo_scale(*cr, scale, scale);
+    cairo_t* cr = cairo_create(surface);
+    cairo_scale(cr, scale, scale);
+    try {
+        paint(cr);
+    } catch (...) {
+        cairo_destroy(cr);
+        cairo_surface_destroy(surface);
+        throw;
+    }
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
     return surface;
 }
 
@@ -160,43 +173,23 @@ _cairo_surface* platform::renderView(UIView* view, double scale) {
     AutoreleasePool pool;
     objc_msgSend<void()>(view, "layoutIfNeeded"_sel);
     CGRect bounds = objc_msgSend<CGRect()>(view, "bounds"_sel);
-    cairo_t* cr = nullptr;
-    cairo_surface_t* surface = newSurface(bounds.size, scale, &cr);
-    try {
-        drawView(cr, scale, view, true);
-    } catch (...) {
-        cairo_destroy(cr);
-        cairo_surface_destroy(surface);
-        throw;
-    }
-    cairo_destroy(cr);
-    cairo_surface_flush(surface);
-    return surface;
+    return paintSurface(bounds.size, scale, [&](cairo_t* cr) { drawView(cr, scale, view, true); });
 }
 
 _cairo_surface* platform::renderScreen(const std::vector<UIView*>& views, double scale) {
     if (!(scale > 0)) scale = screenScale();
     AutoreleasePool pool;
     CGRect screen = objc_msgSend<CGRect()>(objc_msgSend<id()>(objc_getClass("UIScreen"), "mainScreen"_sel), "bounds"_sel);
-    cairo_t* cr = nullptr;
-    cairo_surface_t* surface = newSurface(screen.size, scale, &cr);
-    // The window's white under everything.
-    cairo_set_source_rgb(cr, 1, 1, 1);
-    cairo_paint(cr);
-    try {
+    return paintSurface(screen.size, scale, [&](cairo_t* cr) {
+        // The window's white under everything.
+        cairo_set_source_rgb(cr, 1, 1, 1);
+        cairo_paint(cr);
         for (UIView* view : views) {
             if (view == nullptr) continue;
             objc_msgSend<void()>(view, "layoutIfNeeded"_sel);
             drawView(cr, scale, view, false);
         }
-    } catch (...) {
-        cairo_destroy(cr);
-        cairo_surface_destroy(surface);
-        throw;
-    }
-    cairo_destroy(cr);
-    cairo_surface_flush(surface);
-    return surface;
+    });
 }
 
 bool platform::writePNG(UIView* view, const std::string& hostPath, double scale) {

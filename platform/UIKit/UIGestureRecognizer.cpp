@@ -183,9 +183,9 @@ void platform::uikit::registerGestureRecognizers() {
         .OBJC_IVAR(UILongPressGestureRecognizer, _numberOfTapsRequired)
         .OBJC_IVAR(UILongPressGestureRecognizer, _allowableMovement);
 
-    defineOnViewUnlessOwned<viewGestures::addGestureRecognizer>("addGestureRecognizer:", "v@:@");
-    defineOnViewUnlessOwned<viewGestures::removeGestureRecognizer>("removeGestureRecognizer:", "v@:@");
-    defineOnViewUnlessOwned<viewGestures::gestureRecognizers>("gestureRecognizers", "@@:");
+    objc::define_method(UIView::cls(), "addGestureRecognizer:"_sel, objc::make_imp<viewGestures::addGestureRecognizer>(), "v@:@");
+    objc::define_method(UIView::cls(), "removeGestureRecognizer:"_sel, objc::make_imp<viewGestures::removeGestureRecognizer>(), "v@:@");
+    objc::define_method(UIView::cls(), "gestureRecognizers"_sel, objc::make_imp<viewGestures::gestureRecognizers>(), "@@:");
 }
 
 BOOL platform::simulateLongPress(UILongPressGestureRecognizer* recognizer, UIGestureRecognizerState state) {

@@ -34,21 +34,6 @@ void setDefaultRenderingMode(UIImageView* self, SEL, NSInteger mode) { self->_de
 
 }  // namespace imageView
 
-// What UIView subclasses made from nibs and drawn in code rely on, for as long
-// as UIView does not define it itself. The stand-in's coders carry no view
-// state and it has no drawing pass.
-namespace viewFallbacks {
-
-id initWithCoder(UIView* self, SEL, id) { return objc_msgSend<id(CGRect)>(self, "initWithFrame:"_sel, CGRectZero); }
-
-// Nothing is ever drawn later, so there is nothing to mark.
-void setNeedsDisplay(UIView*, SEL) {}
-
-// A plain view draws nothing of its own.
-void drawRect(UIView*, SEL, CGRect) {}
-
-}  // namespace viewFallbacks
-
 }  // namespace
 
 void platform::uikit::registerImageViews() {
@@ -60,9 +45,6 @@ void platform::uikit::registerImageViews() {
         .method<imageView::setDefaultRenderingMode>("_setDefaultRenderingMode:", "v@:q")
         .OBJC_IVAR(UIImageView, _image)
         .OBJC_IVAR(UIImageView, _defaultRenderingMode);
-    defineOnViewUnlessOwned<viewFallbacks::initWithCoder>("initWithCoder:", "@@:@");
-    defineOnViewUnlessOwned<viewFallbacks::setNeedsDisplay>("setNeedsDisplay", "v@:");
-    defineOnViewUnlessOwned<viewFallbacks::drawRect>("drawRect:", "v@:{CGRect={CGPoint=dd}{CGSize=dd}}");
 }
 
 void platform::uikit::registerImageViewsAndGestures() {

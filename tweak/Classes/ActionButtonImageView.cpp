@@ -21,11 +21,6 @@ constexpr CGPoint kLinePoints[] = {{2.5, 52.5},  {27.5, 52.5},  {27.5, 3.5},  {4
 constexpr double kLineScale = 3;
 constexpr double kLineWidth = 4;
 
-// The library's resource bundle, relative to the working directory.
-NSString* resourceBundlePath() {
-    return NSStringWithFormat("Library/Application Support/%@/%@.bundle", "Cantrel"_ns, "Cantrel"_ns);
-}
-
 CGPoint linePoint(const CGPoint& p) { return CGPointMake(p.x / kLineScale, p.y / kLineScale); }
 
 id initWithCoder(ActionButtonImageView* self, SEL, id coder) {
@@ -44,7 +39,7 @@ void setDefaultRenderingMode(ActionButtonImageView* self, SEL, NSInteger mode) {
 void setImage(ActionButtonImageView* self, SEL, id image) {
     CLog("ActionButtonImageView - setImage: %@", image);
     objc_msgSend<void()>(self, "setNeedsDisplay"_sel);
-    NSString* path = objc_msgSend<NSString*(NSString*)>(resourceBundlePath(),
+    NSString* path = objc_msgSend<NSString*(NSString*)>(CantrelBundlePath(),
                                                         "stringByAppendingPathComponent:"_sel, "10@2x.png"_ns);
     id picture = objc_msgSend<id(NSString*)>(UIImage::cls(), "imageWithContentsOfFile:"_sel, path);
     objc_msgSendSuper<void(id)>(self, ActionButtonImageView::cls(), "setImage:"_sel, picture);

@@ -65,6 +65,10 @@ bool hasBooleanReading(id value) {
 
 }  // namespace
 
+NSString* CantrelBundlePath() {
+    return NSStringWithFormat("Library/Application Support/%@/%@.bundle", "Cantrel"_ns, "Cantrel"_ns);
+}
+
 const CantrelPreference* Cantrel_preferences(size_t* count) {
     if (count) *count = kPreferenceCount;
     return kPreferences;

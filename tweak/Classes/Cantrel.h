@@ -9,6 +9,12 @@
 #define CANTREL_EXPORT __attribute__((visibility("default")))
 
 struct MusicQueryQueueFeeder;
+struct NSString;
+
+// The library's resource bundle, relative to the working directory (the
+// device root): its pictures are loaded from here.
+inline constexpr char kCantrelBundlePath[] = "Library/Application Support/Cantrel/Cantrel.bundle";
+NSString* CantrelBundlePath();
 
 // Diagnostic lines go to the system log only while this is YES. Start-up
 // clears it and nothing sets it later (a debugger or a test may).

@@ -96,7 +96,4 @@ CGSize iconPictureViewSize(const IconPicture& picture, NSInteger idiom);
 // other tags.
 std::optional<std::string> iconImageName(NSInteger tag, int subTag);
 
-// The library's resource bundle, relative to the working directory.
-inline constexpr const char* kIconBundlePath = "Library/Application Support/Cantrel/Cantrel.bundle";
-
 }  // namespace cantrel

@@ -87,8 +87,9 @@ void registerItemEntry() {
 
 MusicViewIndex getViewIndex(id controller) {
     for (const ViewIndexClass& c : kViewIndexClasses) {
-        Class cls = NSClassFromString(objc_msgSend<NSString*(const char*)>(NSString::cls(), "stringWithUTF8String:"_sel,
-                                                                           c.className));
+        // A lookup by name, as NSClassFromString does, without a string per
+        // class on every swipe.
+        Class cls = objc_getClass(c.className);
         if (cls != nil && objc_msgSend<BOOL(Class)>(controller, "isKindOfClass:"_sel, cls)) return c.viewIndex;
     }
     return kViewIndexNone;

@@ -63,10 +63,6 @@ NSString* sizeSuffix(CGFloat rowHeight) {
     return ""_ns;
 }
 
-NSString* resourceBundlePath() {
-    return NSStringWithFormat("Library/Application Support/%@/%@.bundle", "Cantrel"_ns, "Cantrel"_ns);
-}
-
 // The badge of a queue button: its text and icon.
 struct QueueBadge {
     NSString* text;
@@ -166,7 +162,7 @@ _UITableViewCellActionButton* createExtraButton(int style, NSString* title, UITa
         NSString* idiom = Cantrel_isPad() ? "_ipad"_ns : ""_ns;
         NSString* name = NSStringWithFormat(pattern, sizeSuffix(CGRectGetHeight(row)), idiom);
         NSString* path =
-            objc_msgSend<NSString*(NSString*)>(resourceBundlePath(), "stringByAppendingPathComponent:"_sel, name);
+            objc_msgSend<NSString*(NSString*)>(CantrelBundlePath(), "stringByAppendingPathComponent:"_sel, name);
         id picture = objc_msgSend<id(NSString*)>(UIImage::cls(), "imageWithContentsOfFile:"_sel, path);
         objc_msgSend<void(id, NSUInteger)>(button, "setBackgroundImage:forState:"_sel, picture, UIControlStateNormal);
     }
