@@ -27,7 +27,7 @@
 
 namespace {
 
-const std::string kBundle = "Library/Application Support/Cantrel/Cantrel.bundle";
+const std::string kBundle = kCantrelBundlePath;
 const std::string kBundleSource = std::string(CANTREL_RESOURCES_DIR) + "/Cantrel.bundle";
 const char kPrefsPath[] = "/var/mobile/Library/Preferences/com.brevank.Cantrel.plist";
 
