@@ -1,4 +1,6 @@
 // The clock, the main run loop, dispatch queues and delayed performs.
+#include <Foundation/NSException.h>
+#include <Foundation/NSString.h>
 #include <dispatch/dispatch.h>
 #include <objc/NSObject.h>
 #include <platform/RunLoop.h>
@@ -116,6 +118,44 @@ TEST(RunLoop, EachItemDrainsItsOwnAutoreleasePool) {
     EXPECT_EQ(seenBySecond, 0);
 }
 
+// An exception leaving a run-loop item, or a block sent with dispatch_sync
+// to the main queue, is alive where it is caught.
+TEST(RunLoop, AnExceptionLeavingAnItemOutlivesTheItemsPool) {
+    long before = class_getLiveInstanceCount(NSException::cls());
+    std::string caught;
+    {
+        AutoreleasePool pool;
+        RunLoop::main().post([] { NSException::raise(NSGenericException, "raised by an item"); });
+        try {
+            RunLoop::main().runPending();
+        } catch (NSException* e) {
+            EXPECT_EQ(class_getLiveInstanceCount(NSException::cls()), before + 1);
+            caught = e->reasonString();
+        }
+    }
+    EXPECT_EQ(caught, "raised by an item");
+    EXPECT_EQ(class_getLiveInstanceCount(NSException::cls()), before);
+
+    std::atomic<long> liveInCatch{-1};
+    std::string caughtBySync;
+    std::atomic<bool> finished{false};
+    std::thread worker([&] {
+        AutoreleasePool pool;
+        try {
+            dispatch_sync(dispatch_get_main_queue(), [] { NSException::raise(NSGenericException, "raised by a sync block"); });
+        } catch (NSException* e) {
+            liveInCatch = class_getLiveInstanceCount(NSException::cls());
+            caughtBySync = e->reasonString();
+        }
+        dispatch_async(dispatch_get_main_queue(), [&] { finished = true; });
+    });
+    EXPECT_TRUE(RunLoop::main().runUntil([&] { return finished.load(); }, 60));
+    worker.join();
+    EXPECT_EQ(caughtBySync, "raised by a sync block");
+    EXPECT_EQ(liveInCatch.load(), before + 1);
+    EXPECT_EQ(class_getLiveInstanceCount(NSException::cls()), before);
+}
+
 TEST(RunLoop, StopAndQuitEndTheRunInProgress) {
     Clock::setVirtual(true);
     double t0 = Clock::now();
@@ -169,6 +209,32 @@ TEST(Dispatch, AfterOnTheMainQueueFollowsTheClock) {
     EXPECT_NEAR(trace.times[1], t0 + 0.5, 1e-6);
     EXPECT_NEAR(trace.times[2], t0 + 2, 1e-6);
     EXPECT_EQ(RunLoop::main().pendingCount(), 0u);
+}
+
+TEST(Dispatch, ADelayIsDueAfterAdvancingTheClockByExactlyThatDelay) {
+    Clock::setVirtual(true);
+    platform::setManualGlobalQueues(true);
+    int early = 0, missed = 0, runs = 0;
+    for (int i = 1; i <= 300; ++i) {
+        Clock::advance(0.000123456789 * i);  // a different fraction of a nanosecond each round
+        for (uint64_t delay : {NSEC_PER_MSEC, 300 * NSEC_PER_MSEC, 2 * NSEC_PER_SEC + 1}) {
+            int ran = 0;
+            dispatch_after(dispatch_time(DISPATCH_TIME_NOW, static_cast<int64_t>(delay)), dispatch_get_main_queue(),
+                           [&] { ++ran; });
+            dispatch_after(dispatch_time(DISPATCH_TIME_NOW, static_cast<int64_t>(delay)),
+                           dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), [&] { ++ran; });
+            RunLoop::main().runPending();
+            platform::drainGlobalQueues();
+            early += ran;
+            Clock::advance(static_cast<double>(delay) / NSEC_PER_SEC);
+            RunLoop::main().runPending();
+            platform::drainGlobalQueues();
+            missed += 2 - ran;
+            runs += 2;
+        }
+    }
+    EXPECT_EQ(early, 0);
+    EXPECT_EQ(missed, 0) << "of " << runs;
 }
 
 TEST(Dispatch, ManualGlobalQueuesDrainInQueueOrderOnTheCallingThread) {
@@ -254,6 +320,14 @@ id fireReturning(objc_object* self, SEL, id object) {
 }
 void fireWithInt(objc_object*, SEL, int) { performed.emplace_back(nullptr, Clock::now()); }
 void fireWithoutArgument(objc_object* self, SEL) { performed.emplace_back(self, Clock::now()); }
+BOOL fireAnsweringBool(objc_object*, SEL, id object) {
+    performed.emplace_back(object, Clock::now());
+    return YES;
+}
+double fireAnsweringDouble(objc_object* self, SEL) {
+    performed.emplace_back(self, Clock::now());
+    return 2.5;
+}
 
 struct Perform : ::testing::Test {
     Class targetClass = makeClass("PerformTarget");
@@ -265,6 +339,8 @@ struct Perform : ::testing::Test {
         class_addMethod(targetClass, "fireReturning:"_sel, &fireReturning, "@@:@");
         class_addMethod(targetClass, "fireWithInt:"_sel, &fireWithInt, "v@:i");
         class_addMethod(targetClass, "fireWithoutArgument"_sel, &fireWithoutArgument, "v@:");
+        class_addMethod(targetClass, "fireAnsweringBool:"_sel, &fireAnsweringBool, "B@:@");
+        class_addMethod(targetClass, "fireAnsweringDouble"_sel, &fireAnsweringDouble, "d@:");
     }
     void later(id target, SEL sel, id object, double delay) {
         objc_msgSend<void(SEL, id, double)>(target, "performSelector:withObject:afterDelay:"_sel, sel, object, delay);
@@ -317,15 +393,18 @@ TEST_F(Perform, CancelReleasesAndNeverFires) {
     release(other);
 }
 
-TEST_F(Perform, AMethodWithoutArgumentIsPerformedWithoutTheObject) {
+// Whatever the method returns is dropped.
+TEST_F(Perform, AMethodWithoutArgumentIsPerformedWithoutTheObjectAndAnyResultIsDropped) {
+    double t0 = Clock::now();
     id target = newInstance(targetClass);
     id arg = newInstance(argClass);
     later(target, "fireWithoutArgument"_sel, arg, 0.5);
+    later(target, "fireAnsweringBool:"_sel, arg, 1.0);
+    later(target, "fireAnsweringDouble"_sel, arg, 1.5);
     release(target);
     release(arg);
-    RunLoop::main().runFor(1);
-    ASSERT_EQ(performed.size(), 1u);
-    EXPECT_EQ(performed[0].first, target);
+    RunLoop::main().runFor(2);
+    EXPECT_EQ(performed, (std::vector<std::pair<id, double>>{{target, t0 + 0.5}, {arg, t0 + 1.0}, {target, t0 + 1.5}}));
     EXPECT_EQ(class_getLiveInstanceCount(targetClass), 0);
     EXPECT_EQ(class_getLiveInstanceCount(argClass), 0);
 }
@@ -337,4 +416,32 @@ TEST_F(Perform, AMethodOfAnotherPrototypeRaisesAndStillReleases) {
     EXPECT_THROW(RunLoop::main().runFor(2), objc::BadSignature);
     EXPECT_TRUE(performed.empty());
     EXPECT_EQ(class_getLiveInstanceCount(targetClass), 0);
+}
+
+TEST_F(Perform, FromAThreadWithoutARunLoopItNeverFires) {
+    id target = newInstance(targetClass);
+    id arg = newInstance(argClass);
+    std::thread([&] { later(target, "fire:"_sel, arg, 0.5); }).join();
+    RunLoop::main().runFor(2);
+    EXPECT_TRUE(performed.empty());
+    release(target);
+    release(arg);
+    EXPECT_EQ(class_getLiveInstanceCount(targetClass), 0);
+    EXPECT_EQ(class_getLiveInstanceCount(argClass), 0);
+}
+
+TEST_F(Perform, CancelMatchesTheObjectByIsEqual) {
+    AutoreleasePool pool;
+    id target = newInstance(targetClass);
+    NSString* song = NSString::make("song");
+    NSString* sameText = NSString::make("song");
+    ASSERT_NE(song, sameText);
+    later(target, "fire:"_sel, song, 1.0);
+    later(target, "fire:"_sel, NSString::make("album"), 1.0);
+    objc_msgSend<void(id, SEL, id)>(NSObject::cls(), "cancelPreviousPerformRequestsWithTarget:selector:object:"_sel,
+                                    target, "fire:"_sel, sameText);
+    RunLoop::main().runFor(2);
+    ASSERT_EQ(performed.size(), 1u);
+    EXPECT_EQ(static_cast<NSString*>(performed[0].first)->str(), "album");
+    release(target);
 }

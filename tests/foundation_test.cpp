@@ -484,6 +484,93 @@ TEST(ArrayTest, CopiesAreImmutableAndIndependent) {
     release(built);
 }
 
+// Changing a collection inside a loop over it: every kind of change raises
+// NSGenericException at the loop's next step, even after the last element;
+// leaving the loop right after the change is fine.
+namespace {
+
+struct Enumerated {
+    std::string name, reason;
+    int steps = 0;
+};
+
+template <class Loop>
+Enumerated enumerate(Loop&& loop) {
+    AutoreleasePool pool;  // outlives the catch: the exception is autoreleased
+    Enumerated out;
+    try {
+        loop(out.steps);
+    } catch (NSException* e) {
+        out.name = e->nameString();
+        out.reason = e->reasonString();
+    }
+    return out;
+}
+
+void expectMutationRaised(const Enumerated& r, const std::string& what, int steps) {
+    EXPECT_EQ(r.name, NSGenericException) << what;
+    const std::string tail = " was mutated while being enumerated.";
+    EXPECT_TRUE(r.reason.size() > tail.size() && r.reason.compare(r.reason.size() - tail.size(), tail.size(), tail) == 0)
+        << what << ": " << r.reason;
+    EXPECT_EQ(r.steps, steps) << what;  // no element after the change was handed out
+}
+
+}  // namespace
+
+TEST(ArrayTest, ChangingAnArrayWhileEnumeratingItRaises) {
+    struct Case {
+        const char* what;
+        size_t atStep;  // 1-based step of the loop that changes the array
+        std::function<void(NSMutableArray*)> change;
+    };
+    const std::vector<Case> cases = {
+        {"addObject: at the first element", 1, [](NSMutableArray* a) { objc_msgSend<void(id)>(a, "addObject:"_sel, S("d")); }},
+        {"addObject: at the last element", 3, [](NSMutableArray* a) { objc_msgSend<void(id)>(a, "addObject:"_sel, S("d")); }},
+        {"insertObject:atIndex:", 2,
+         [](NSMutableArray* a) { objc_msgSend<void(id, NSUInteger)>(a, "insertObject:atIndex:"_sel, S("z"), 0); }},
+        {"replaceObjectAtIndex:withObject:", 1,
+         [](NSMutableArray* a) { objc_msgSend<void(NSUInteger, id)>(a, "replaceObjectAtIndex:withObject:"_sel, 2, S("x")); }},
+        {"removeObjectAtIndex:", 1, [](NSMutableArray* a) { objc_msgSend<void(NSUInteger)>(a, "removeObjectAtIndex:"_sel, 0); }},
+        {"removeObject: of the last element, at it", 3, [](NSMutableArray* a) { objc_msgSend<void(id)>(a, "removeObject:"_sel, S("c")); }},
+        {"removeLastObject", 2, [](NSMutableArray* a) { objc_msgSend<void()>(a, "removeLastObject"_sel); }},
+        {"removeAllObjects", 1, [](NSMutableArray* a) { objc_msgSend<void()>(a, "removeAllObjects"_sel); }},
+        {"exchangeObjectAtIndex:withObjectAtIndex:", 1,
+         [](NSMutableArray* a) { objc_msgSend<void(NSUInteger, NSUInteger)>(a, "exchangeObjectAtIndex:withObjectAtIndex:"_sel, 0, 2); }},
+        {"addObjectsFromArray:", 2, [](NSMutableArray* a) { objc_msgSend<void(NSArray*)>(a, "addObjectsFromArray:"_sel, NSArray::make({S("e")})); }},
+        {"setArray:", 1, [](NSMutableArray* a) { objc_msgSend<void(NSArray*)>(a, "setArray:"_sel, NSArray::make({S("e")})); }},
+    };
+    for (const Case& c : cases) {
+        AutoreleasePool pool;
+        NSMutableArray* a = NSMutableArray::make();
+        for (const char* s : {"a", "b", "c"}) a->addObject(S(s));
+        Enumerated r = enumerate([&](int& steps) {
+            for (id obj : *a) {
+                ASSERT_NE(obj, nil);
+                if (static_cast<size_t>(++steps) == c.atStep) c.change(a);
+            }
+        });
+        expectMutationRaised(r, c.what, static_cast<int>(c.atStep));
+    }
+
+    // Removing the element found and leaving the loop at once is the usual
+    // idiom and raises nothing; neither does a loop that only reads.
+    AutoreleasePool pool;
+    NSMutableArray* a = NSMutableArray::make();
+    for (const char* s : {"a", "b", "c"}) a->addObject(S(s));
+    Enumerated r = enumerate([&](int& steps) {
+        for (id obj : *a) {
+            ++steps;
+            if (text(obj) == "b") {
+                a->removeObject(obj);
+                break;
+            }
+        }
+        for (id obj : *a) steps += obj != nil;
+    });
+    EXPECT_EQ(r.name, "");
+    EXPECT_EQ(r.steps, 4);
+}
+
 // ---------------------------------------------------------------------------
 // NSDictionary
 
@@ -550,6 +637,41 @@ TEST(DictionaryTest, RetainsKeysAndValuesAndReleasesThemAfter) {
         EXPECT_EQ(objc_retainCount(badKey), 1u);
     }
     EXPECT_EQ(liveTracked(), base);
+}
+
+TEST(DictionaryTest, ChangingADictionaryWhileIteratingItsEntriesRaises) {
+    struct Case {
+        const char* what;
+        std::function<void(NSMutableDictionary*)> change;
+    };
+    auto set = [](NSMutableDictionary* d, const char* value, const char* key) {
+        objc_msgSend<void(id, id)>(d, "setObject:forKey:"_sel, S(value), S(key));
+    };
+    const std::vector<Case> cases = {
+        {"setObject:forKey: of a new key", [&](NSMutableDictionary* d) { set(d, "4", "four"); }},
+        {"setObject:forKey: of a key it has", [&](NSMutableDictionary* d) { set(d, "II", "two"); }},
+        {"setValue:forKey:", [](NSMutableDictionary* d) { objc_msgSend<void(id, NSString*)>(d, "setValue:forKey:"_sel, S("3"), S("three")); }},
+        {"removeObjectForKey:", [](NSMutableDictionary* d) { objc_msgSend<void(id)>(d, "removeObjectForKey:"_sel, S("one")); }},
+        {"removeAllObjects", [](NSMutableDictionary* d) { objc_msgSend<void()>(d, "removeAllObjects"_sel); }},
+        {"addEntriesFromDictionary:", [](NSMutableDictionary* d) {
+             objc_msgSend<void(NSDictionary*)>(d, "addEntriesFromDictionary:"_sel, NSDictionary::make({{S("five"), S("5")}}));
+         }},
+    };
+    for (const Case& c : cases) {
+        // Enough entries that adding one moves them all in memory.
+        for (size_t atStep : {size_t(1), size_t(8)}) {
+            AutoreleasePool pool;
+            NSMutableDictionary* d = NSMutableDictionary::make();
+            for (const char* k : {"one", "two", "three", "a", "b", "c", "d", "e"}) d->setObject(S(k), S(k));
+            Enumerated r = enumerate([&](int& steps) {
+                for (const auto& e : d->entries()) {
+                    ASSERT_NE(e.key.get(), nil);
+                    if (static_cast<size_t>(++steps) == atStep) c.change(d);
+                }
+            });
+            expectMutationRaised(r, c.what, static_cast<int>(atStep));
+        }
+    }
 }
 
 TEST(DictionaryTest, EqualityIgnoresOrderAndCopiesAreIndependent) {

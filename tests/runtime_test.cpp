@@ -6,6 +6,7 @@
 #include <objc/NSObject.h>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -35,6 +36,19 @@ struct SubSub : Sub {
     OBJC_CLASS(SubSub)
 };
 
+// Runs code of its own when its C++ members are destroyed and in its dealloc.
+struct Probe {
+    std::function<void()> onDestroy;
+    ~Probe() {
+        if (onDestroy) onDestroy();
+    }
+};
+struct Dying : NSObject {
+    OBJC_CLASS(Dying)
+    Probe probe;
+    std::function<void(Dying*)> inDealloc;
+};
+
 std::vector<std::string>* deallocLog = nullptr;
 
 NSInteger baseNumber(Base*, SEL) { return 1; }
@@ -49,6 +63,10 @@ void baseDealloc(Base* self, SEL) {
     objc_msgSendSuper<void()>(self, Base::cls(), "dealloc"_sel);
 }
 id baseMake(objc_class*, SEL) { return nullptr; }
+void dyingDealloc(Dying* self, SEL) {
+    if (self->inDealloc) self->inDealloc(self);
+    objc_msgSendSuper<void()>(self, Dying::cls(), "dealloc"_sel);
+}
 
 void registerClasses() {
     static std::once_flag once;
@@ -68,6 +86,7 @@ void registerClasses() {
         objc::ClassDef<Sub>("Sub", Base::cls()).OBJC_IVAR(Sub, ratio);
         objc::ClassDef<Sibling>("Sibling", Base::cls());
         objc::ClassDef<SubSub>("SubSub", Sub::cls()).method<subSubNumber>("number");
+        objc::ClassDef<Dying>("Dying", NSObject::cls()).method<dyingDealloc>("dealloc");
     });
 }
 
@@ -134,6 +153,22 @@ TEST_F(Runtime, ReplaceInheritedMethodChangesOnlyThatClass) {
     EXPECT_EQ(number(base), 1);     // superclass untouched
     EXPECT_EQ(number(sibling), 1);  // sibling untouched
     EXPECT_EQ(number(subSub), 3);   // a subclass with its own override untouched
+}
+
+Slot<NSInteger(Sub*, SEL)> subFirstSlot;
+Slot<NSInteger(Base*, SEL)> baseLaterSlot;
+NSInteger subFirstHook(Sub* self, SEL cmd) { return 50 + subFirstSlot(self, cmd); }
+NSInteger baseLaterHook(Base* self, SEL cmd) { return 1000 + baseLaterSlot(self, cmd); }
+
+TEST_F(Runtime, HookOfAnInheritedMethodReachesALaterHookOfTheSuperclass) {
+    Strong<Base> base = Strong<Base>::adopt(make<Base>());
+    Strong<Sub> sub = Strong<Sub>::adopt(make<Sub>());
+    MSHookMessageEx(Sub::cls(), "number"_sel, subFirstHook, &subFirstSlot);
+    EXPECT_EQ(number(sub), 51);
+    // The superclass's method is looked up at each call through the slot.
+    MSHookMessageEx(Base::cls(), "number"_sel, baseLaterHook, &baseLaterSlot);
+    EXPECT_EQ(number(base), 1001);
+    EXPECT_EQ(number(sub), 1051);
 }
 
 TEST_F(Runtime, HookOfMissingClassOrSelectorLeavesSlotEmpty) {
@@ -417,6 +452,35 @@ TEST_F(Runtime, ExplicitPoolObjectDrains) {
     deallocLog = nullptr;
 }
 
+TEST_F(Runtime, AnExceptionOutlivesThePoolsItLeaves) {
+    long before = class_getLiveInstanceCount(NSException::cls());
+    std::string caught;
+    {
+        AutoreleasePool outer;
+        try {
+            AutoreleasePool pool;
+            Base* o = make<Base>();
+            o->name = "made in the pool";
+            autorelease(o);
+            {
+                AutoreleasePool inner;
+                NSException::raise(NSGenericException, "thrown through two pools");
+            }
+        } catch (NSException* e) {
+            EXPECT_EQ(class_getLiveInstanceCount(NSException::cls()), before + 1);
+            caught = e->reasonString();
+        }
+        // Pools work as before after the exception.
+        {
+            AutoreleasePool after;
+            autorelease(make<Base>());
+        }
+    }
+    EXPECT_EQ(caught, "thrown through two pools");
+    EXPECT_EQ(class_getLiveInstanceCount(NSException::cls()), before);  // the enclosing pool freed it
+    EXPECT_EQ(objc_autoreleasePoolCount(), 0u);
+}
+
 TEST_F(Runtime, StrongAndWeakReferences) {
     long before = class_getLiveInstanceCount(Base::cls());
     Weak<Base> weak;
@@ -432,6 +496,68 @@ TEST_F(Runtime, StrongAndWeakReferences) {
     EXPECT_TRUE(weak.expired());
     EXPECT_EQ(weak.lock().get(), nullptr);
     EXPECT_EQ(class_getLiveInstanceCount(Base::cls()), before);
+}
+
+TEST_F(Runtime, BalancedRetainAndReleaseInsideDeallocDoNothing) {
+    long before = class_getLiveInstanceCount(Dying::cls());
+    int deallocs = 0;
+    Dying* d = make<Dying>();
+    d->inDealloc = [&](Dying* self) {
+        ++deallocs;
+        objc_retain(self);
+        objc_release(self);
+        Strong<Dying> held(self);  // as a notification posted with the object would
+    };
+    objc_release(d);
+    EXPECT_EQ(deallocs, 1);
+    EXPECT_EQ(class_getLiveInstanceCount(Dying::cls()), before);
+}
+
+TEST_F(Runtime, TeardownDestroysMembersThenAssociationsThenWeakReferences) {
+    static const char kKey = 0;
+    id weakRef = nullptr;
+    std::vector<std::string> log;
+    auto note = [&](const char* who) { log.push_back(std::string(who) + (weakRef ? ", weak set" : ", weak cleared")); };
+    Dying* owner = make<Dying>();
+    Dying* associated = make<Dying>();
+    owner->probe.onDestroy = [&] { note("members"); };
+    associated->probe.onDestroy = [&] { note("associated object"); };
+    objc_setAssociatedObject(owner, &kKey, associated, OBJC_ASSOCIATION_RETAIN_NONATOMIC);
+    objc_release(associated);
+    objc_storeWeak(&weakRef, owner);
+    objc_release(owner);
+    EXPECT_EQ(log, (std::vector<std::string>{"members, weak set", "associated object, weak set"}));
+    EXPECT_EQ(weakRef, nil);
+}
+
+TEST_F(Runtime, MisuseOfPoolsAndWeakReferencesIsFatal) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            void* outer = objc_autoreleasePoolPush();
+            void* inner = objc_autoreleasePoolPush();
+            objc_autoreleasePoolPop(outer);
+            objc_autoreleasePoolPop(inner);  // popped with its outer pool already
+        },
+        "autorelease pool .* is not open");
+    EXPECT_DEATH(
+        {
+            void* pool = objc_autoreleasePoolPush();
+            objc_autoreleasePoolPop(pool);
+            objc_autoreleasePoolPush();  // a new pool is not the old one
+            objc_autoreleasePoolPop(pool);
+        },
+        "autorelease pool .* is not open");
+    EXPECT_DEATH(
+        {
+            Dying* d = make<Dying>();
+            d->inDealloc = [](Dying* self) {
+                id weakRef = nullptr;
+                objc_storeWeak(&weakRef, self);
+            };
+            objc_release(d);
+        },
+        "weak reference to Dying .* being deallocated");
 }
 
 TEST_F(Runtime, AssociatedObjectsFollowTheirPolicyAndOwner) {

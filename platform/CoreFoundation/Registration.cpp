@@ -3,11 +3,13 @@
 #include "../Registration.h"
 
 #include <objc/NSObject.h>
+#include <objc/runtime.h>
 #include <platform/RunLoop.h>
 
 #include <algorithm>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 namespace platform {
@@ -52,19 +54,21 @@ void fire(const std::shared_ptr<RunLoop::TimerId>& timerOf) {
         const PerformRequest& r;
         ~Release() { releaseRequest(r); }
     } release{r};
-    // A method that takes no argument is performed without the object, as the
-    // platform ignores the extra argument; otherwise it gets the object
-    // (methods of type void(id) and id(id)).
+    // The method gets the object, or nothing when it takes no argument (the
+    // platform ignores the extra argument); what it returns is dropped. A
+    // method that takes anything else raises objc::BadSignature.
     IMP imp = class_getMethodImplementation(object_getClass(r.target), r.selector);
-    if (imp && (objc::same_signature(imp.sig, objc::signature<void>()) ||
-                objc::same_signature(imp.sig, objc::signature<id>()))) {
-        objc_msgSend<id(SEL)>(r.target, "performSelector:"_sel, r.selector);
-    } else {
-        objc_msgSend<id(SEL, id)>(r.target, "performSelector:withObject:"_sel, r.selector, r.object);
-    }
+    if (!imp) objc::unrecognized_selector(r.target, r.selector);
+    if (!imp.ops || !imp.ops->call_dropping_result(imp, r.target, r.selector, r.object))
+        throw objc::BadSignature(std::string("-[") + object_getClassName(r.target) + " " + sel_getName(r.selector) +
+                                 "] performed after a delay takes other arguments than one object; it is " +
+                                 imp.sig->name());
 }
 
+// On the run loop of the calling thread; a thread other than the main one
+// has a run loop that never runs, so nothing is kept for it.
 void performAfterDelay(objc_object* self, SEL, SEL selector, id object, double delay) {
+    if (!RunLoop::main().isLoopThread()) return;
     objc_retain(self);
     objc_retain(object);
     std::lock_guard<std::mutex> g(performLock);
@@ -75,15 +79,30 @@ void performAfterDelay(objc_object* self, SEL, SEL selector, id object, double d
     performRequests().push_back(PerformRequest{self, selector, object, *timerOf});
 }
 
-// Cancels the target's requests that match (a null selector matches all).
+bool sameObject(id a, id b) { return a == b || (a != nullptr && objc_msgSend<BOOL(id)>(a, "isEqual:"_sel, b)); }
+
+// Cancels the target's requests that match (a null selector matches all);
+// objects are compared with isEqual:, outside the lock, since that may run
+// code that performs again.
 void cancelRequests(id target, SEL selector, id object, bool matchObject) {
+    std::vector<PerformRequest> candidates;
+    {
+        std::lock_guard<std::mutex> g(performLock);
+        for (const PerformRequest& r : performRequests())
+            if (r.target == target && (!selector || r.selector == selector)) candidates.push_back(r);
+        for (const PerformRequest& r : candidates) objc_retain(r.object);
+    }
+    std::vector<RunLoop::TimerId> matching;
+    for (const PerformRequest& r : candidates) {
+        if (!matchObject || sameObject(r.object, object)) matching.push_back(r.timer);
+        objc_release(r.object);
+    }
     std::vector<PerformRequest> cancelled;
     {
         std::lock_guard<std::mutex> g(performLock);
         auto& list = performRequests();
         for (auto it = list.begin(); it != list.end();) {
-            bool match = it->target == target && (!selector || it->selector == selector) &&
-                         (!matchObject || it->object == object);
+            bool match = std::find(matching.begin(), matching.end(), it->timer) != matching.end();
             if (match && RunLoop::main().cancelTimer(it->timer)) {
                 cancelled.push_back(*it);
                 it = list.erase(it);

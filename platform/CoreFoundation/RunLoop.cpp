@@ -168,6 +168,8 @@ bool RunLoop::isServingThread() const {
     return depth_.load() > 0 && owner_.load() == std::this_thread::get_id();
 }
 
+bool RunLoop::isLoopThread() const { return gettid() == getpid() || isServingThread(); }
+
 bool RunLoop::interrupted() { return quit_.load() || stop_.exchange(false); }
 
 double RunLoop::nextDueTime() const {

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 
 using platform::foundation::allocate;
 
@@ -25,6 +26,13 @@ bool equalObjects(id a, id b) { return a == b || (a != nullptr && objc_msgSend<B
 }
 
 }  // namespace
+
+void platform::raiseMutatedWhileEnumerated(id collection) {
+    char address[32];
+    std::snprintf(address, sizeof address, "%p", static_cast<void*>(collection));
+    NSException::raise(NSGenericException, std::string("*** Collection <") + object_getClassName(collection) + ": " +
+                                               address + "> was mutated while being enumerated.");
+}
 
 // ---------------------------------------------------------------------------
 // C++ API
@@ -64,17 +72,20 @@ NSMutableArray* NSMutableArray::make() { return autorelease(allocate<NSMutableAr
 
 void NSMutableArray::addObject(id obj) {
     if (obj == nullptr) raiseNilObject("-[NSMutableArray addObject:]");
+    changed();
     items().emplace_back(obj);
 }
 
 void NSMutableArray::insertObject(id obj, NSUInteger index) {
     if (obj == nullptr) raiseNilObject("-[NSMutableArray insertObject:atIndex:]");
     if (index > count()) raiseIndex("-[NSMutableArray insertObject:atIndex:]", index, count());
+    changed();
     items().emplace(items().begin() + static_cast<long>(index), obj);
 }
 
 void NSMutableArray::removeObjectAtIndex(NSUInteger index) {
     if (index >= count()) raiseIndex("-[NSMutableArray removeObjectAtIndex:]", index, count());
+    changed();
     // Released only after the array is consistent again: its dealloc may
     // look at this array.
     Strong<objc_object> removed = std::move(items()[index]);
@@ -87,6 +98,7 @@ void NSMutableArray::removeObject(id obj) {
     // are released once the array is consistent.
     std::vector<bool> match;
     for (const auto& item : items()) match.push_back(equalObjects(obj, item.get()));
+    changed();
     std::vector<Strong<objc_object>> removed, kept;
     for (size_t i = 0; i < match.size(); ++i) (match[i] ? removed : kept).push_back(std::move(items()[i]));
     items() = std::move(kept);
@@ -97,6 +109,7 @@ void NSMutableArray::removeLastObject() {
 }
 
 void NSMutableArray::removeAllObjects() {
+    changed();
     std::vector<Strong<objc_object>> removed;
     removed.swap(items());
 }
@@ -104,6 +117,7 @@ void NSMutableArray::removeAllObjects() {
 void NSMutableArray::replaceObjectAtIndex(NSUInteger index, id obj) {
     if (obj == nullptr) raiseNilObject("-[NSMutableArray replaceObjectAtIndex:withObject:]");
     if (index >= count()) raiseIndex("-[NSMutableArray replaceObjectAtIndex:withObject:]", index, count());
+    changed();
     Strong<objc_object> old = std::move(items()[index]);
     items()[index] = obj;
 }
@@ -111,18 +125,21 @@ void NSMutableArray::replaceObjectAtIndex(NSUInteger index, id obj) {
 void NSMutableArray::exchangeObjects(NSUInteger a, NSUInteger b) {
     if (a >= count()) raiseIndex("-[NSMutableArray exchangeObjectAtIndex:withObjectAtIndex:]", a, count());
     if (b >= count()) raiseIndex("-[NSMutableArray exchangeObjectAtIndex:withObjectAtIndex:]", b, count());
+    changed();
     std::swap(items()[a], items()[b]);
 }
 
 void NSMutableArray::addObjectsFromArray(const NSArray* other) {
     if (other == nullptr) return;
     std::vector<Strong<objc_object>> copy = other->items();  // other may be this array
+    changed();
     items().insert(items().end(), copy.begin(), copy.end());
 }
 
 void NSMutableArray::setArray(const NSArray* other) {
     std::vector<Strong<objc_object>> next;
     if (other) next = other->items();
+    changed();
     next.swap(items());  // the old elements are released at the end of scope
 }
 

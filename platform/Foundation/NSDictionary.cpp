@@ -74,6 +74,7 @@ void NSDictionary::setObject(id obj, id key) {
     auto copied = Strong<objc_object>::adopt(objc_msgSend<id()>(key, "copy"_sel));
     NSUInteger h = hashOf(copied.get());
     long i = find(copied.get(), h);
+    ++mutations_;
     if (i >= 0) {
         Strong<objc_object> old = std::move(entries_[static_cast<size_t>(i)].value);
         entries_[static_cast<size_t>(i)].value = obj;
@@ -88,6 +89,7 @@ void NSDictionary::removeObjectForKey(id key) {
     if (entries_.empty()) return;
     long i = find(key, hashOf(key));
     if (i < 0) return;
+    ++mutations_;
     // Released after the dictionary is consistent again.
     Entry removed = std::move(entries_[static_cast<size_t>(i)]);
     entries_.erase(entries_.begin() + i);
@@ -95,6 +97,7 @@ void NSDictionary::removeObjectForKey(id key) {
 }
 
 void NSDictionary::removeAllObjects() {
+    ++mutations_;
     std::vector<Entry> removed;
     removed.swap(entries_);
     index_.clear();

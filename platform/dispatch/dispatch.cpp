@@ -3,6 +3,7 @@
 
 #include "Internal.h"
 
+#include <Foundation/NSException.h>
 #include <objc/runtime.h>
 #include <platform/Log.h>
 #include <platform/RunLoop.h>
@@ -166,9 +167,17 @@ private:
     bool started_ = false;
 };
 
-double secondsOf(dispatch_time_t t) { return static_cast<double>(t) / static_cast<double>(NSEC_PER_SEC); }
+dispatch_time_t nanosecondsOf(double seconds) { return static_cast<dispatch_time_t>(std::llround(seconds * 1e9)); }
 
-dispatch_time_t nowNanoseconds() { return static_cast<dispatch_time_t>(std::llround(Clock::now() * 1e9)); }
+// The clock time of `when`, taken as an offset from the present, so that a
+// time made as now plus a delay is due once the clock has moved by exactly
+// that delay (the present read in nanoseconds is rounded).
+double clockTimeOf(dispatch_time_t when) {
+    double now = Clock::now();
+    dispatch_time_t nowNs = nanosecondsOf(now);
+    if (when >= nowNs) return now + static_cast<double>(when - nowNs) / static_cast<double>(NSEC_PER_SEC);
+    return now - static_cast<double>(nowNs - when) / static_cast<double>(NSEC_PER_SEC);
+}
 
 void checkQueue(dispatch_queue_t queue, const char* function) {
     if (queue == nullptr) throw std::invalid_argument(std::string(function) + ": null queue");
@@ -201,7 +210,7 @@ dispatch_queue_t dispatch_get_global_queue(long priority, unsigned long flags) {
 
 dispatch_time_t dispatch_time(dispatch_time_t base, int64_t delta) {
     if (base == DISPATCH_TIME_FOREVER) return DISPATCH_TIME_FOREVER;
-    if (base == DISPATCH_TIME_NOW) base = platform::nowNanoseconds();
+    if (base == DISPATCH_TIME_NOW) base = platform::nanosecondsOf(platform::Clock::now());
     if (delta >= 0) {
         uint64_t d = static_cast<uint64_t>(delta);
         return d >= DISPATCH_TIME_FOREVER - base ? DISPATCH_TIME_FOREVER - 1 : base + d;
@@ -222,7 +231,7 @@ void dispatch_async(dispatch_queue_t queue, dispatch_block_t block) {
 void dispatch_after(dispatch_time_t when, dispatch_queue_t queue, dispatch_block_t block) {
     platform::checkQueue(queue, "dispatch_after");
     if (!block || when == DISPATCH_TIME_FOREVER) return;
-    double time = when == DISPATCH_TIME_NOW ? platform::Clock::now() : platform::secondsOf(when);
+    double time = when == DISPATCH_TIME_NOW ? platform::Clock::now() : platform::clockTimeOf(when);
     if (queue->kind == dispatch_queue_s::Kind::Main)
         platform::RunLoop::main().addTimer(time, std::move(block));
     else
@@ -243,9 +252,13 @@ void dispatch_sync(dispatch_queue_t queue, const dispatch_block_t& block) {
     std::condition_variable cv;
     bool finished = false;
     std::exception_ptr error;
+    NSException* raised = nullptr;  // kept alive for the calling thread
     loop.post([&] {
         try {
             block();
+        } catch (NSException* e) {
+            raised = static_cast<NSException*>(objc_retain(e));
+            error = std::current_exception();
         } catch (...) {
             error = std::current_exception();
         }
@@ -255,5 +268,7 @@ void dispatch_sync(dispatch_queue_t queue, const dispatch_block_t& block) {
     });
     std::unique_lock<std::mutex> lk(m);
     cv.wait(lk, [&] { return finished; });
+    // The exception now belongs to this thread's pools, as one raised here.
+    if (raised) objc_autorelease(raised);
     if (error) std::rethrow_exception(error);
 }

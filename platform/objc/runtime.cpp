@@ -55,6 +55,7 @@ struct Runtime {
     // Never freed: readers may still hold them.
     std::vector<objc_cache*> retiredCaches;
     std::vector<objc_cache_entry*> entries;
+    std::vector<objc::super_target*> superTargets;  // of replaced inherited methods
     std::mutex selectorLock;
 };
 
@@ -210,6 +211,14 @@ void objc::bad_signature(id self, SEL sel, const std::type_info* have, const std
     reason << describeReceiver(self, sel) << " sent with prototype " << want.name() << " but implemented as "
            << (have ? have->name() : "<none>");
     throw BadSignature(reason.str());
+}
+
+objc_imp objc::super_implementation(const super_target* target, id self, const std::type_info& want) {
+    Class super = target->cls->data->superclass;
+    const objc_cache_entry* e = super ? lookup(super, target->sel) : nullptr;
+    if (e == nullptr || !e->imp) unrecognized_selector(self, target->sel);
+    if (!same_signature(e->imp.sig, want)) bad_signature(self, target->sel, e->imp.sig, want);
+    return e->imp;
 }
 
 void objc::bad_ivar(id obj, const char* name, const char* problem) {
@@ -383,6 +392,16 @@ void MSHookMessageEx(Class cls, SEL sel, IMP replacement, IMP* result) {
         m->imp = replacement;
     } else {
         cls->data->methods.emplace(sel, new objc_method{sel, replacement, m->types});
+        // The replacement calls through to whatever the superclass answers
+        // when it is called, so a later replacement there is not skipped.
+        if (replacement.ops) {
+            auto* target = new objc::super_target{cls, sel};
+            r.superTargets.push_back(target);
+            old.fn = reinterpret_cast<void (*)()>(reinterpret_cast<uintptr_t>(target));
+            old.invoke = replacement.ops->call_super;
+            old.sig = replacement.sig;
+            old.ops = replacement.ops;
+        }
     }
     if (result) *result = old;
     r.installations.push_back({cls->data->name, sel->name, 'R'});
@@ -447,18 +466,20 @@ bool tryRetain(id obj) {
 
 }  // namespace
 
+// While an object deallocates, retain and release do nothing, so that its
+// dealloc may hand itself to code that retains and releases it again.
 id objc_retain(id obj) {
     if (obj == nullptr) return nullptr;
     uint64_t v = obj->rc_.load(std::memory_order_relaxed);
-    if (v & kImmortal) return obj;
+    if (v & (kImmortal | kDeallocating)) return obj;
     obj->rc_.fetch_add(1, std::memory_order_relaxed);
     return obj;
 }
 
 void objc_release(id obj) {
     if (obj == nullptr) return;
-    uint64_t v = obj->rc_.load(std::memory_order_relaxed);
-    if (v & kImmortal) return;
+    uint64_t v = obj->rc_.load(std::memory_order_acquire);
+    if (v & (kImmortal | kDeallocating)) return;
     uint64_t prev = obj->rc_.fetch_sub(1, std::memory_order_acq_rel);
     if ((prev & kCountMask) == 0 || (prev & kDeallocating)) {
         std::fprintf(stderr, "objc: over-release of %s %p\n", obj->isa->data->name.c_str(), static_cast<void*>(obj));
@@ -525,13 +546,20 @@ void objc_storeWeak(id* location, id obj) {
     if (old) weakUnregister(t, old, location);
     if (obj && (obj->rc_.load() & kImmortal) == 0) {
         if (obj->rc_.load() & kDeallocating) {
-            obj = nullptr;
-        } else {
-            t.refs[obj].push_back(location);
-            obj->flags_.fetch_or(kHasWeak);
+            std::fprintf(stderr, "objc: cannot form a weak reference to %s %p: it is being deallocated\n",
+                         obj->isa->data->name.c_str(), static_cast<void*>(obj));
+            std::abort();
         }
+        t.refs[obj].push_back(location);
+        obj->flags_.fetch_or(kHasWeak);
     }
     __atomic_store_n(location, obj, __ATOMIC_RELEASE);
+}
+
+id objc_loadWeak(id* location) {
+    id obj = __atomic_load_n(location, __ATOMIC_ACQUIRE);
+    if (obj == nullptr || (obj->rc_.load(std::memory_order_acquire) & kDeallocating)) return nullptr;
+    return obj;
 }
 
 id objc_loadWeakRetained(id* location) {
@@ -628,8 +656,10 @@ id objc_getAssociatedObject(id object, const void* key) {
     return value;
 }
 
-void objc_removeAssociatedObjects(id object) {
-    if (object == nullptr || (object->flags_.load() & kHasAssociations) == 0) return;
+namespace {
+
+// `object` is only a key here: its members may be gone already.
+void removeAssociations(id object) {
     std::unordered_map<const void*, Association> removed;
     {
         AssociationTable& t = associations();
@@ -643,14 +673,27 @@ void objc_removeAssociatedObjects(id object) {
         if (policyRetains(a.policy)) objc_release(a.value);
 }
 
+}  // namespace
+
+void objc_removeAssociatedObjects(id object) {
+    if (object == nullptr || (object->flags_.load() & kHasAssociations) == 0) return;
+    removeAssociations(object);
+}
+
 // ---------------------------------------------------------------------------
 // Disposal.
 
+// As the platform tears an object down: its C++ members, then its associated
+// objects, then its weak references; the memory goes last, so weak
+// references read nil (never freed memory) until they are cleared.
 void object_dispose(id obj) {
     if (obj == nullptr) return;
     uint32_t flags = obj->flags_.load();
+    Class cls = obj->isa;
+    void* storage = dynamic_cast<void*>(obj);
+    obj->~objc_object();
+    if (flags & kHasAssociations) removeAssociations(obj);
     if (flags & kHasWeak) weakClear(obj);
-    if (flags & kHasAssociations) objc_removeAssociatedObjects(obj);
-    obj->isa->data->live.fetch_sub(1, std::memory_order_relaxed);
-    delete obj;
+    cls->data->live.fetch_sub(1, std::memory_order_relaxed);
+    ::operator delete(storage);
 }

@@ -29,30 +29,24 @@ struct NSArray : NSObject {
     bool isEqualToArray(const NSArray* other) const;
 
     // for (id obj : *array): each element in order. Changing the array while
-    // walking it raises NSRangeException at worst, never reads freed memory.
-    class Iterator {
-    public:
-        Iterator(const NSArray* array, NSUInteger index) : array_(array), index_(index) {}
-        id operator*() const { return array_->at(index_); }
-        Iterator& operator++() {
-            ++index_;
-            return *this;
-        }
-        bool operator!=(const Iterator& o) const { return index_ < o.index_; }
-
-    private:
-        const NSArray* array_;
-        NSUInteger index_;
-    };
-    Iterator begin() const { return Iterator(this, 0); }
-    Iterator end() const { return Iterator(this, count()); }
+    // walking it raises NSGenericException at the walk's next step (after the
+    // last element too); leaving the loop right after the change is fine.
+    static id elementAt(const NSArray* a, size_t i) { return a->items_[i].get(); }
+    using Iterator = platform::EnumerationIterator<NSArray, id, &NSArray::elementAt>;
+    Iterator begin() const { return Iterator(this, 0, mutations_); }
+    Iterator end() const { return Iterator(this, count(), mutations_); }
 
     // The elements; for initialisers and NSMutableArray.
     std::vector<Strong<objc_object>>& items() { return items_; }
     const std::vector<Strong<objc_object>>& items() const { return items_; }
 
+protected:
+    // Every change of a mutable array counts, for the walks over it.
+    void changed() { ++mutations_; }
+
 private:
     std::vector<Strong<objc_object>> items_;
+    unsigned long mutations_ = 0;
 };
 
 struct NSMutableArray : NSArray {

@@ -32,8 +32,24 @@ struct NSDictionary : NSObject {
     NSArray* allKeys() const;    // autoreleased, insertion order
     NSArray* allValues() const;  // autoreleased, insertion order
 
-    // for (const auto& e : dict->entries()) … e.key, e.value
-    const std::vector<Entry>& entries() const { return entries_; }
+    // for (const auto& e : dict->entries()) … e.key, e.value, in insertion
+    // order. Changing the dictionary while walking its entries raises
+    // NSGenericException at the walk's next step.
+    class Entries {
+    public:
+        static const Entry& entryAt(const NSDictionary* d, size_t i) { return d->entries_[i]; }
+        using Iterator = platform::EnumerationIterator<NSDictionary, const Entry&, &Entries::entryAt>;
+        explicit Entries(const NSDictionary* d) : d_(d) {}
+        Iterator begin() const { return Iterator(d_, 0, d_->mutations_); }
+        Iterator end() const { return Iterator(d_, d_->entries_.size(), d_->mutations_); }
+        size_t size() const { return d_->entries_.size(); }
+        const Entry& operator[](size_t i) const { return d_->entries_.at(i); }
+        const Entry& front() const { return d_->entries_.at(0); }
+
+    private:
+        const NSDictionary* d_;
+    };
+    Entries entries() const { return Entries(this); }
 
     // Mutation, for initialisers and NSMutableDictionary. setObject copies
     // the key (+copy) and raises NSInvalidArgumentException for nil.
@@ -48,6 +64,7 @@ private:
 
     std::vector<Entry> entries_;
     std::unordered_multimap<NSUInteger, size_t> index_;  // hash → entry
+    unsigned long mutations_ = 0;                         // changes, for the walks over it
 };
 
 struct NSMutableDictionary : NSDictionary {

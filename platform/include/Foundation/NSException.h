@@ -1,5 +1,7 @@
 // NSException: a runtime object, thrown as a C++ exception by pointer
 // (autoreleased), so `catch (NSException* e)` and `catch (...)` both work.
+// The AutoreleasePool scopes a throw leaves stay open, so the exception lives
+// until an enclosing pool drains, after the catch.
 // Runtime methods: +exceptionWithName:reason:userInfo:,
 // -initWithName:reason:userInfo:, name, reason, userInfo, description (the
 // reason) and raise.

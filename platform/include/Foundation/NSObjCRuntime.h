@@ -27,3 +27,43 @@ Class NSClassFromString(NSString* name);
 NSString* NSStringFromSelector(SEL sel);
 // The selector of that name (registered if new); null for nil.
 SEL NSSelectorFromString(NSString* name);
+
+namespace platform {
+
+// Raises NSGenericException "*** Collection <Class: address> was mutated
+// while being enumerated."
+[[noreturn]] void raiseMutatedWhileEnumerated(id collection);
+
+// One walk over a collection by index, for range-for. Reading an element or
+// testing for the end raises as above once the collection's count of
+// changes has moved since the walk began. At(collection, i) reads element i.
+template <class C, class Element, Element (*At)(const C*, size_t)>
+class EnumerationIterator {
+public:
+    EnumerationIterator(const C* collection, size_t index, const unsigned long& mutations)
+        : collection_(collection), index_(index), mutations_(&mutations), seen_(mutations) {}
+    Element operator*() const {
+        check();
+        return At(collection_, index_);
+    }
+    EnumerationIterator& operator++() {
+        ++index_;
+        return *this;
+    }
+    bool operator!=(const EnumerationIterator& o) const {
+        check();
+        return index_ < o.index_;
+    }
+
+private:
+    void check() const {
+        if (*mutations_ != seen_) raiseMutatedWhileEnumerated(objc::as_id(const_cast<C*>(collection_)));
+    }
+
+    const C* collection_;
+    size_t index_;
+    const unsigned long* mutations_;
+    unsigned long seen_;
+};
+
+}  // namespace platform

@@ -34,11 +34,14 @@ dispatch_time_t dispatch_time(dispatch_time_t base, int64_t delta);
 // A null queue raises std::invalid_argument; an empty block does nothing.
 void dispatch_async(dispatch_queue_t queue, dispatch_block_t block);
 // Runs the block on `queue` once the clock reaches `when` (never for
-// DISPATCH_TIME_FOREVER).
+// DISPATCH_TIME_FOREVER). A time made as now plus a delay is due once the
+// clock has moved by exactly that delay.
 void dispatch_after(dispatch_time_t when, dispatch_queue_t queue, dispatch_block_t block);
 // Returns after the block ran. A global queue runs it on the calling thread;
 // the main queue runs it on the thread serving the main run loop (called
 // from that thread itself, it raises std::logic_error, as it would deadlock).
+// What the block raises is raised again in the caller; an NSException passes
+// into the caller's autorelease pools.
 void dispatch_sync(dispatch_queue_t queue, const dispatch_block_t& block);
 
 namespace platform {

@@ -83,14 +83,20 @@ inline T denorm(norm_t<T> v) {
 
 }  // namespace objc
 
+namespace objc {
+struct imp_ops;
+}
+
 // A typed method implementation. `fn` is the function as written (its self
 // parameter may be any runtime object type); `invoke` is a trampoline of the
 // normalised signature NormR(void(*)(), id, SEL, NormA...) that casts the
-// arguments back and calls `fn`; `sig` names the normalised R(A...).
+// arguments back and calls `fn`; `sig` names the normalised R(A...); `ops`
+// are the runtime's helpers for that signature.
 struct objc_imp {
     void (*fn)() = nullptr;
     void (*invoke)() = nullptr;
     const std::type_info* sig = nullptr;
+    const objc::imp_ops* ops = nullptr;
 
     explicit operator bool() const { return fn != nullptr; }
     friend bool operator==(const objc_imp& a, const objc_imp& b) { return a.fn == b.fn && a.invoke == b.invoke; }
@@ -118,6 +124,55 @@ const std::type_info& signature() {
 // objects carry their own copy.
 inline bool same_signature(const std::type_info* a, const std::type_info& b) { return a == &b || *a == b; }
 
+// What a replacement of an inherited method calls through to: the method
+// `sel` as the superclass of `cls` answers it at the time of the call.
+struct super_target {
+    Class cls;
+    SEL sel;
+};
+// The superclass's implementation of `target` for `self`; raises when there
+// is none or it has another signature than `want`.
+objc_imp super_implementation(const super_target* target, id self, const std::type_info& want);
+
+// Helpers for the implementations of one normalised signature R(A...).
+struct imp_ops {
+    // An invoke trampoline of this signature whose `fn` is a super_target*:
+    // it calls the superclass's implementation found at each call.
+    void (*call_super)();
+    // Calls the implementation with `object` when it takes one object, with
+    // nothing when it takes no argument, and drops what it returns; false,
+    // with nothing called, when it takes anything else.
+    bool (*call_dropping_result)(const objc_imp& imp, id self, SEL sel, id object);
+};
+
+template <class R, class... A>
+R call_super(void (*fn)(), id self, SEL, A... args) {
+    const auto* target = reinterpret_cast<const super_target*>(reinterpret_cast<uintptr_t>(fn));
+    objc_imp imp = super_implementation(target, self, typeid(R(A...)));
+    return reinterpret_cast<R (*)(void (*)(), id, SEL, A...)>(imp.invoke)(imp.fn, self, target->sel, args...);
+}
+
+template <class R, class... A>
+bool call_dropping_result(const objc_imp& imp, id self, SEL sel, id object) {
+    auto invoke = reinterpret_cast<R (*)(void (*)(), id, SEL, A...)>(imp.invoke);
+    if constexpr (sizeof...(A) == 0) {
+        invoke(imp.fn, self, sel);
+        return true;
+    } else if constexpr (sizeof...(A) == 1 && (std::is_same_v<A, id> && ...)) {
+        invoke(imp.fn, self, sel, object);
+        return true;
+    } else {
+        return false;
+    }
+}
+
+// R and A normalised.
+template <class R, class... A>
+const imp_ops* ops_for() {
+    static const imp_ops ops{reinterpret_cast<void (*)()>(&call_super<R, A...>), &call_dropping_result<R, A...>};
+    return &ops;
+}
+
 }  // namespace objc
 
 // Wraps a function R f(Self*, SEL, Args...) as an implementation.
@@ -128,5 +183,6 @@ IMP imp_implementationWithFunction(R (*f)(S*, SEL, A...)) {
     imp.fn = reinterpret_cast<void (*)()>(f);
     imp.invoke = reinterpret_cast<void (*)()>(&objc::trampoline<R, S, A...>);
     imp.sig = &objc::signature<R, A...>();
+    imp.ops = objc::ops_for<objc::norm_t<R>, objc::norm_t<A>...>();
     return imp;
 }

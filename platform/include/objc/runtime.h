@@ -7,6 +7,7 @@
 #include <objc/objc.h>
 
 #include <cstdlib>
+#include <exception>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -292,12 +293,15 @@ T& MSHookIvar(id obj, const char* name) {
 // ---------------------------------------------------------------------------
 // Reference counting and autorelease pools.
 
+// Retain and release of an object that is deallocating do nothing. Releasing
+// a freed object aborts with a message, as far as it can be seen.
 id objc_retain(id obj);
 void objc_release(id obj);
 id objc_autorelease(id obj);
 NSUInteger objc_retainCount(id obj);
-// Frees the object: clears weak references, releases associated objects,
-// runs the C++ destructor. Called by the root dealloc.
+// Frees the object: runs the C++ destructor (its members), releases its
+// associated objects, clears weak references to it. Called by the root
+// dealloc.
 void object_dispose(id obj);
 
 template <class T>
@@ -312,19 +316,28 @@ T* autorelease(T* obj) {
 }
 inline void release(id obj) { objc_release(obj); }
 
+// Pools nest per thread. Popping a pool pops the pools opened inside it too;
+// popping one that is not open on this thread (popped already, directly or
+// with an outer one) aborts with a message.
 void* objc_autoreleasePoolPush();
 void objc_autoreleasePoolPop(void* token);
 size_t objc_autoreleasePoolCount();  // objects waiting in this thread's pools
 
+// A pool for a scope. A scope left by an exception leaves its pool open, so
+// what it holds (a raised NSException among it) lives on until an enclosing
+// pool drains: the catch handler can use the exception.
 class AutoreleasePool {
 public:
-    AutoreleasePool() : token_(objc_autoreleasePoolPush()) {}
-    ~AutoreleasePool() { objc_autoreleasePoolPop(token_); }
+    AutoreleasePool() : token_(objc_autoreleasePoolPush()), exceptions_(std::uncaught_exceptions()) {}
+    ~AutoreleasePool() {
+        if (std::uncaught_exceptions() <= exceptions_) objc_autoreleasePoolPop(token_);
+    }
     AutoreleasePool(const AutoreleasePool&) = delete;
     AutoreleasePool& operator=(const AutoreleasePool&) = delete;
 
 private:
     void* token_;
+    int exceptions_;  // in flight when the pool opened
 };
 
 // An owning reference ("owned" in the design). Construction from a plain
@@ -392,9 +405,11 @@ private:
     T* p_ = nullptr;
 };
 
-// Weak references: zeroed when the object goes.
+// Weak references: zeroed when the object goes, and read as nil while it
+// deallocates. Storing an object that is deallocating aborts with a message.
 void objc_storeWeak(id* location, id obj);
 id objc_loadWeakRetained(id* location);  // +1, or nil
+id objc_loadWeak(id* location);          // not retained, or nil
 void objc_moveWeak(id* to, id* from);
 
 template <class T>
@@ -422,7 +437,7 @@ public:
     // A strong reference while the object lives, else nil.
     Strong<T> lock() const { return Strong<T>::adopt(static_cast<T*>(objc_loadWeakRetained(const_cast<id*>(&slot_)))); }
     // The plain pointer, or nil; only for the thread that owns the object.
-    T* get() const { return static_cast<T*>(__atomic_load_n(&slot_, __ATOMIC_ACQUIRE)); }
+    T* get() const { return static_cast<T*>(objc_loadWeak(const_cast<id*>(&slot_))); }
     bool expired() const { return get() == nullptr; }
 
 private:

@@ -11,7 +11,8 @@
 // began; work added during the pass waits for the next pass, so work that
 // posts itself again cannot starve anything and runPending() always returns.
 // Each item runs inside its own autorelease pool. An exception thrown by an
-// item leaves the run that ran it.
+// item leaves the run that ran it; the item's pool then stays open, so the
+// exception lives until an enclosing pool drains.
 #pragma once
 
 #include <atomic>
@@ -89,6 +90,9 @@ public:
     size_t pendingCount() const;
     // True on the thread that is serving the loop right now.
     bool isServingThread() const;
+    // True on the threads whose run loop this is: the process's main thread
+    // and the thread serving it right now. Other threads have no run loop.
+    bool isLoopThread() const;
 
     // Wakes a waiting run so that it looks at the clock and its queue again.
     void wake();
