@@ -232,7 +232,8 @@ public:
 // Nil class, or a selector that neither the class nor its superclasses have:
 // nothing happens and *result stays as it was. A method owned by the class is
 // swapped and the old implementation stored in *result; an inherited one gets
-// an override on this class and *result holds the inherited implementation.
+// an override on this class and *result calls, at each call, what the
+// superclass answers then (so a later replacement there is not skipped).
 // A replacement whose prototype differs from the method's raises
 // objc::BadSignature.
 void MSHookMessageEx(Class cls, SEL sel, IMP replacement, IMP* result);
