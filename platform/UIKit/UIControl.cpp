@@ -36,10 +36,6 @@ CGPoint originInRoot(UIView* view) {
     return p;
 }
 
-UIView* rootOf(UIView* view) {
-    while (view != nullptr && view->_superview != nullptr) view = view->_superview;
-    return view;
-}
 
 namespace view {
 

@@ -4,6 +4,7 @@
 
 #include "ActionButtonImageView.h"
 #include "Cantrel_Tools.h"
+#include "CustomDrawView.h"
 #include "DBHandler.h"
 #include "DelegateClass.h"
 #include "IconView.h"
@@ -11,6 +12,7 @@
 #include "MessageView.h"
 #include "Libs/FMDB/FMDatabase.h"
 #include "NSObject+BKAssociatedObjects.h"
+#include "StarRatingControl.h"
 #include "UILongPressGestureRecognizerWithBlock.h"
 #include "UIView+Subviews.h"
 
@@ -30,4 +32,6 @@ void Cantrel_registerClasses() {
     registerIconView();
     registerCantrelTools();
     registerMessageView();
+    registerCustomDrawView();
+    registerStarRatingControl();
 }
