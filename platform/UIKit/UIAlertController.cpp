@@ -38,8 +38,18 @@ void journalPresentation(const char* kind, UIViewController* presenter, UIViewCo
     platform::addJournalEntry(e);
 }
 
+int& transitionsInProgress() {
+    static int count = 0;
+    return count;
+}
+
 // Runs the completion block (void()) after the transition.
-void afterTransition(BOOL animated, std::function<void()> done) {
+void afterTransition(BOOL animated, std::function<void()> work) {
+    ++transitionsInProgress();
+    auto done = [work = std::move(work)] {
+        --transitionsInProgress();
+        work();
+    };
     if (animated)
         platform::RunLoop::main().addTimer(platform::Clock::now() + kUIPresentationDuration, std::move(done));
     else
@@ -285,6 +295,10 @@ std::vector<UIViewController*> platform::presentedViewControllers() {
     std::vector<UIViewController*> out;
     for (const auto& c : presented()) out.push_back(c.get());
     return out;
+}
+
+bool platform::finishTransitions(double timeoutSeconds) {
+    return RunLoop::main().runUntil([] { return transitionsInProgress() == 0; }, timeoutSeconds);
 }
 
 CGRect platform::alertCardFrame(UIAlertController* alert) {

@@ -44,6 +44,10 @@ NSInteger selectedRow(UIPickerView* self, SEL, NSInteger component) {
 }
 
 void selectRow(UIPickerView* self, SEL, NSInteger row, NSInteger component, BOOL) {
+    if (row == -1) {
+        self->_selected.erase(component);
+        return;
+    }
     NSInteger rows = objc_msgSend<NSInteger(NSInteger)>(self, "numberOfRowsInComponent:"_sel, component);
     if (row < 0 || row >= rows) return;
     self->_selected[component] = row;

@@ -7,11 +7,13 @@
 #include "CustomDrawView.h"
 #include "DBHandler.h"
 #include "DelegateClass.h"
+#include "EditHandler.h"
 #include "IconView.h"
 #include "ItemEntry.h"
 #include "MessageView.h"
 #include "Libs/FMDB/FMDatabase.h"
 #include "NSObject+BKAssociatedObjects.h"
+#include "ParentSongAlbumArtistView.h"
 #include "StarRatingControl.h"
 #include "UILongPressGestureRecognizerWithBlock.h"
 #include "UIView+Subviews.h"
@@ -34,4 +36,6 @@ void Cantrel_registerClasses() {
     registerMessageView();
     registerCustomDrawView();
     registerStarRatingControl();
+    registerEditingPanels();
+    registerEditHandler();
 }

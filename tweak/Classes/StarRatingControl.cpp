@@ -38,8 +38,10 @@ void setupView(StarRatingControl* self, SEL) {
 }
 
 id initWithCoder(StarRatingControl* self, SEL, id coder) {
+    self->decoding = true;
     id result = objc_msgSendSuper<id(id)>(self, StarRatingControl::cls(), "initWithCoder:"_sel, coder);
     if (result == nil) return nil;
+    static_cast<StarRatingControl*>(result)->decoding = false;
     static_cast<StarRatingControl*>(result)->numberOfStars = 5;
     objc_msgSend<void()>(result, "setupView"_sel);
     return result;
@@ -47,7 +49,7 @@ id initWithCoder(StarRatingControl* self, SEL, id coder) {
 
 id initWithFrame(StarRatingControl* self, SEL, CGRect frame) {
     id result = objc_msgSendSuper<id(CGRect)>(self, StarRatingControl::cls(), "initWithFrame:"_sel, frame);
-    if (result == nil) return nil;
+    if (result == nil || static_cast<StarRatingControl*>(result)->decoding) return result;
     static_cast<StarRatingControl*>(result)->numberOfStars = 5;
     objc_msgSend<void()>(result, "setupView"_sel);
     return result;

@@ -39,6 +39,7 @@ struct StarRatingControl : UIControl {
     int currentIdx = -1;
     id delegate = nil;           // not retained
     int idxBeforeTouch = -1;     // what a cancelled touch goes back to
+    bool decoding = false;       // inside initWithCoder: (which runs initWithFrame:)
 };
 
 struct StarView : UIButton {

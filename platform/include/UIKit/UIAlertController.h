@@ -91,6 +91,10 @@ std::vector<UIViewController*> presentedViewControllers();
 // the alert's, is disabled, or the alert is not presented.
 bool tapAlertAction(UIAlertController* alert, UIAlertAction* action);
 
+// Serves the main run loop until no presentation or dismissal is in its
+// transition (or the timeout passes); whether none is.
+bool finishTransitions(double timeoutSeconds);
+
 // The alert's card frame on the screen once presented (for drawing and taps).
 CGRect alertCardFrame(UIAlertController* alert);
 

@@ -11,7 +11,8 @@
 //   numberOfRowsInComponent:      NSInteger(NSInteger)   asked of the data source
 //   selectedRowInComponent:       NSInteger(NSInteger)   -1 while no row is selected
 //   selectRow:inComponent:animated:   void(NSInteger, NSInteger, BOOL)   no delegate call;
-//                                 a row outside the component's rows selects nothing
+//                                 a row outside the component's rows changes nothing; -1
+//                                 (this stand-in's way) shows no row again
 //   reloadComponent: / reloadAllComponents   void(NSInteger) / void()   rows asked again;
 //                                 a selection past the new end is cleared
 //   showsSelectionIndicator / setShowsSelectionIndicator:   BOOL() / void(BOOL)
