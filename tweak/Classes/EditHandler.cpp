@@ -80,6 +80,11 @@ bool panelKind(long viewIndex, PanelKind& kind) {
     }
 }
 
+long long collectionID(ItemEntry* entry) {
+    return static_cast<long long>(
+        objc_msgSend<unsigned long long()>(entry->mediaItemCollection.get(), "persistentID"_sel));
+}
+
 // The entry's stored title or name.
 id storedTitle(ItemEntry* entry) {
     id item = entry->mediaItem.get();
@@ -88,11 +93,9 @@ id storedTitle(ItemEntry* entry) {
         case 2: case 10: return get(item, "albumTitle"_sel);
         case 5: case 6: return get(item, "composer"_sel);
         case 7:
-            return objc_msgSend<id(long long)>(dbHandler(), "getGenreName:"_sel,
-                                               objc_msgSend<long long()>(entry->mediaItemCollection.get(), "persistentID"_sel));
+            return objc_msgSend<id(long long)>(dbHandler(), "getGenreName:"_sel, collectionID(entry));
         case 8:
-            return objc_msgSend<id(long long)>(dbHandler(), "getPlaylistName:"_sel,
-                                               objc_msgSend<long long()>(entry->mediaItemCollection.get(), "persistentID"_sel));
+            return objc_msgSend<id(long long)>(dbHandler(), "getPlaylistName:"_sel, collectionID(entry));
         default: return get(item, "title"_sel);
     }
 }
