@@ -565,3 +565,34 @@ TEST_F(EditSheet, EditSwipeButtonOpensTheSheetAndCancelClosesIt) {
 }
 
 }  // namespace
+
+namespace {
+
+// The now-playing entry's sheet is presented by the now-playing controller;
+// the editor's small helpers.
+TEST_F(EditSheet, NowPlayingPresenterAndHelpers) {
+    Strong<ItemEntry> entry = entryFor("songs", 1003);
+    auto nowPlaying = Strong<NSObject>::adopt(static_cast<NSObject*>(get(get(UIViewController::cls(), "alloc"), "init")));
+    entry->viewIndex = kViewIndexNowPlaying;
+    entry->currentNowPlayingViewController = nowPlaying.get();
+    UIAlertController* alert = open(entry.get());
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(get(entry->currentViewController, "presentedViewController"), nil);
+    EXPECT_STREQ(object_getClassName(panelOf(alert)), "SongView");
+    close(alert);
+
+    EXPECT_EQ(text(objc_msgSend<id(id)>(NSString::cls(), "stringFromObject:"_sel, nil)), "");
+    EXPECT_EQ(text(objc_msgSend<id(id)>(NSString::cls(), "stringFromObject:"_sel, "Pop"_ns)), "Pop");
+    for (long v : {0L, 2L, 7L, 10L, 12L, -1L, 99L})
+        EXPECT_EQ(text(objc_msgSend<id(long)>(EditHandler::cls(), "getViewIndexNameByMusicViewIndex:"_sel, v)),
+                  to_string(getViewIndexNameByMusicViewIndex(v)))
+            << v;
+    EXPECT_EQ(text(objc_msgSend<id(long)>(EditHandler::cls(), "getViewIndexNameByMusicViewIndex:"_sel, 0L)),
+              "MusicSongsViewController");
+    EXPECT_EQ(objc_msgSend<id(int, id, BOOL, id)>(EditHandler::cls(), "buildAlertActionBtn:alert:hasArtwork:andItemEntry:"_sel,
+                                                  1, nil, NO, entry.get()),
+              nil);
+    EXPECT_NO_THROW(objc_msgSend<void()>(EditHandler::cls(), "tweet"_sel));
+}
+
+}  // namespace
