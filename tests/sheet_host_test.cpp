@@ -16,8 +16,6 @@
 #include <string>
 #include <vector>
 
-using testsupport::binPath;
-using testsupport::Child;
 using testsupport::TempDir;
 
 namespace {
@@ -34,15 +32,7 @@ protected:
     }
 
     std::vector<std::string> run(const std::string& script, int& exitCode) {
-        std::string scriptPath = root.path() + ".script";
-        std::ofstream(scriptPath) << script;
-        Child child({"/bin/sh", "-c", binPath("Music") + " --root '" + root.path() + "' --script '" + scriptPath + "' 2>&1"});
-        std::vector<std::string> lines;
-        while (auto line = child.readLine()) lines.push_back(*line);
-        auto status = child.waitExit();
-        std::filesystem::remove(scriptPath);
-        exitCode = status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
-        return lines;
+        return testsupport::runMusicScript(root.path(), script, exitCode);
     }
 
     // Whether `want` appear in `lines` in that order.
