@@ -10,6 +10,7 @@
 #include <memory>
 #include <stdexcept>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <thread>
@@ -160,5 +161,21 @@ inline int runProgram(const std::vector<std::string>& argv) {
     auto status = child.waitExit(60.0);
     return status ? *status : -1;
 }
+
+#ifdef CANTREL_BIN_DIR
+// Runs the Music host on the device root `root` with a script: its output
+// lines (standard error merged) and its exit code (-1 when it did not exit).
+inline std::vector<std::string> runMusicScript(const std::string& root, const std::string& script, int& exitCode) {
+    std::string scriptPath = root + ".script";
+    std::ofstream(scriptPath) << script;
+    Child child({"/bin/sh", "-c", binPath("Music") + " --root '" + root + "' --script '" + scriptPath + "' 2>&1"});
+    std::vector<std::string> lines;
+    while (auto line = child.readLine()) lines.push_back(*line);
+    auto status = child.waitExit();
+    std::filesystem::remove(scriptPath);
+    exitCode = status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
+    return lines;
+}
+#endif
 
 }  // namespace testsupport

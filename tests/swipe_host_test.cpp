@@ -31,16 +31,7 @@ protected:
 
     // Runs the host on a script: its output lines (stderr merged) and exit code.
     std::vector<std::string> run(const std::string& script, int& exitCode) {
-        std::string scriptPath = root.path() + ".script";
-        std::ofstream(scriptPath) << script;
-        Child child({"/bin/sh", "-c", binPath("Music") + " --root '" + root.path() + "' --script '" + scriptPath +
-                                          "' 2>&1"});
-        std::vector<std::string> lines;
-        while (auto line = child.readLine()) lines.push_back(*line);
-        auto status = child.waitExit();
-        std::filesystem::remove(scriptPath);
-        exitCode = status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
-        return lines;
+        return testsupport::runMusicScript(root.path(), script, exitCode);
     }
 
     TempDir root{"swipehost"};

@@ -6,6 +6,7 @@
 #include <platform/RunLoop.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <ostream>
@@ -71,7 +72,8 @@ std::vector<std::string> words(const std::string& line) {
 // The argument counts a usage line allows. Words after the command's name
 // are required; a group in brackets ("[FIRST COUNT]") is optional as a
 // whole, and later groups need the earlier ones: "rows [FIRST COUNT]" takes
-// 0 or 2 arguments, "open SCREEN [ID]" 1 or 2.
+// 0 or 2 arguments, "open SCREEN [ID]" 1 or 2. A last word ending in "..."
+// takes one or more words (the largest count is then unbounded).
 std::vector<size_t> argumentCounts(const std::string& usage) {
     std::vector<std::string> w = words(usage);
     size_t required = 0;
@@ -94,6 +96,15 @@ std::vector<size_t> argumentCounts(const std::string& usage) {
 
 }  // namespace
 
+bool parseNumber(const std::string& text, long& out) {
+    char* end = nullptr;
+    errno = 0;
+    long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || errno != 0 || end == nullptr || *end != '\0') return false;
+    out = v;
+    return true;
+}
+
 void addCoreCommands(CommandTable& table) {
     table["prefs"] = {"prefs", "print every preference flag as key=YES|NO, in load order", prefs};
     table["installed"] = {"installed", "print the installed methods: class selector R|A", installed};
@@ -109,6 +120,7 @@ const CommandTable& commands() {
         addScreenCommands(t);
         addIconCommands(t);
         addSwipeCommands(t);
+        addSheetCommands(t);
         return t;
     }();
     return table;
@@ -125,7 +137,10 @@ bool runLine(Context& context, const std::string& line) {
     const Command& cmd = it->second;
     std::vector<std::string> args(w.begin() + 1, w.end());
     std::vector<size_t> allowed = argumentCounts(cmd.usage);
-    if (std::find(allowed.begin(), allowed.end(), args.size()) == allowed.end()) {
+    bool open = cmd.usage.size() > 3 && cmd.usage.compare(cmd.usage.size() - 3, 3, "...") == 0;
+    bool fits = std::find(allowed.begin(), allowed.end(), args.size()) != allowed.end() ||
+                (open && args.size() >= allowed.back());
+    if (!fits) {
         *context.err << w[0] << ": expected ";
         for (size_t i = 0; i < allowed.size(); ++i)
             *context.err << (i == 0 ? "" : i + 1 == allowed.size() ? " or " : ", ") << allowed[i];

@@ -50,6 +50,10 @@ void addListCommands(CommandTable& table);    // list screens and item records
 void addScreenCommands(CommandTable& table);  // pictures of the screen
 void addIconCommands(CommandTable& table);    // pictures of the icons
 void addSwipeCommands(CommandTable& table);   // swipe buttons of list rows
+void addSheetCommands(CommandTable& table);   // the edit sheet
+
+// A whole decimal number making up all of `text`.
+bool parseNumber(const std::string& text, long& out);
 
 // Runs one line; false when it failed (unknown command, bad argument, or the
 // command's own failure). Blank lines and lines starting with '#' pass.

@@ -3,6 +3,9 @@
 
 #include <MusicApp/MusicApp.h>
 #include <UIKit/Rendering.h>
+#include <UIKit/UIAlertController.h>
+#include <UIKit/UIColor.h>
+#include <UIKit/UITextField.h>
 #include <UIKit/UIScreen.h>
 #include <UIKit/UIView.h>
 #include <UIKit/UIViewController.h>
@@ -36,6 +39,43 @@ std::vector<UIView*> screenViews(const Context& c) {
     return views;
 }
 
+// Over the screen: each presented controller's view (an alert's card over a
+// dimmed screen), then the focused field's input view (or a plain keyboard)
+// at the bottom. `keep` holds the views made for the picture; `moved` the
+// input views to put back where they were.
+constexpr double kKeyboardHeight = 216;
+
+UIView* plainView(CGRect frame, UIColor* colour, std::vector<Strong<UIView>>& keep) {
+    id view = objc_msgSend<id(CGRect)>(objc_msgSend<id()>(UIView::cls(), "alloc"_sel), "initWithFrame:"_sel, frame);
+    keep.push_back(Strong<UIView>::adopt(static_cast<UIView*>(view)));
+    objc_msgSend<void(id)>(view, "setBackgroundColor:"_sel, colour);
+    return static_cast<UIView*>(view);
+}
+
+void addPresentedViews(std::vector<UIView*>& views, std::vector<Strong<UIView>>& keep,
+                       std::vector<std::pair<Strong<UIView>, CGRect>>& moved) {
+    CGRect screen = objc_msgSend<CGRect()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "bounds"_sel);
+    for (UIViewController* controller : platform::presentedViewControllers()) {
+        auto* view = static_cast<UIView*>(objc_msgSend<id()>(controller, "view"_sel));
+        if (objc_isKindOfClass(objc::as_id(controller), UIAlertController::cls()))
+            views.push_back(plainView(screen, UIColor::make(0, 0, 0, 0.4), keep));
+        views.push_back(view);
+    }
+    id responder = platform::firstResponder();
+    if (!objc_isKindOfClass(responder, UITextField::cls())) return;
+    auto* input = static_cast<UIView*>(objc_msgSend<id()>(responder, "inputView"_sel));
+    if (input == nullptr) {
+        views.push_back(plainView(CGRectMake(0, screen.size.height - kKeyboardHeight, screen.size.width, kKeyboardHeight),
+                                  UIColor::make(0.82, 0.83, 0.86, 1), keep));
+        return;
+    }
+    CGRect frame = objc_msgSend<CGRect()>(input, "frame"_sel);
+    moved.emplace_back(input, frame);
+    objc_msgSend<void(CGRect)>(input, "setFrame:"_sel,
+                               CGRectMake(0, screen.size.height - frame.size.height, screen.size.width, frame.size.height));
+    views.push_back(input);
+}
+
 bool snapshot(Context& c, const std::vector<std::string>& args) {
     if (c.app == nullptr || !c.app->launched()) {
         *c.err << "snapshot: the app is not running\n";
@@ -44,6 +84,16 @@ bool snapshot(Context& c, const std::vector<std::string>& args) {
     std::string path = resolveHostPath(c, args[0]);
     AutoreleasePool pool;
     std::vector<UIView*> views = screenViews(c);
+    platform::finishTransitions(5);
+    std::vector<Strong<UIView>> keep;
+    std::vector<std::pair<Strong<UIView>, CGRect>> moved;
+    addPresentedViews(views, keep, moved);
+    struct PutBack {
+        std::vector<std::pair<Strong<UIView>, CGRect>>& list;
+        ~PutBack() {
+            for (auto& [view, frame] : list) objc_msgSend<void(CGRect)>(view.get(), "setFrame:"_sel, frame);
+        }
+    } putBack{moved};
     CGRect screen = objc_msgSend<CGRect()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "bounds"_sel);
     double scale = objc_msgSend<double()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "scale"_sel);
     if (!platform::writeScreenPNG(path, views, scale)) {
@@ -60,7 +110,8 @@ bool snapshot(Context& c, const std::vector<std::string>& args) {
 void addScreenCommands(CommandTable& table) {
     table["snapshot"] = Command{"snapshot FILE",
                                 "writes the screen as it stands (the current list screen and what was added to it, "
-                                "such as a badge) as a PNG at the screen's scale; FILE is relative to where the host "
+                                "such as a badge, the presented controllers and alerts, the keyboard or a field's "
+                                "picker) as a PNG at the screen's scale; FILE is relative to where the host "
                                 "was started",
                                 [](Context& c, const std::vector<std::string>& args) {
                                     if (args.size() != 1) {

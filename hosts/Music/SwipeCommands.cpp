@@ -15,15 +15,6 @@
 namespace host {
 namespace {
 
-bool parseNumber(const std::string& text, long& out) {
-    char* end = nullptr;
-    errno = 0;
-    long v = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || errno != 0 || end == nullptr || *end != '\0') return false;
-    out = v;
-    return true;
-}
-
 // The code points of UTF-8 text as "U+2715,U+0020"; "-" for no text.
 std::string codePoints(const std::string& utf8) {
     if (utf8.empty()) return "-";

@@ -24,6 +24,7 @@ void registerErrors();           // NSError
 void registerFileManager();      // NSFileManager
 void registerExceptions();       // NSException's runtime methods
 void registerAutoreleasePools();  // NSAutoreleasePool
+void registerBundles();          // NSBundle (its nibs come with UIKit)
 
 // A fresh instance of `cls` (which must be T's runtime class or a subclass),
 // owned (+1).

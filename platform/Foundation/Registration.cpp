@@ -21,6 +21,7 @@ void registerFoundation() {
     registerErrors();
     registerFileManager();
     registerAutoreleasePools();
+    registerBundles();
 }
 
 }  // namespace platform

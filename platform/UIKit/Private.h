@@ -18,6 +18,17 @@ void registerFonts();            // UIFont, NSParagraphStyle, NSString's drawing
 void registerViewDrawing();      // CALayer; UIView's layer, alpha, drawing and animation
 void registerLabels();           // UILabel
 void registerVisualEffects();    // UIBlurEffect, UIVisualEffectView
+// The editing widgets, presentation and nibs, after the image views and
+// gestures (registerEditing calls these in order):
+void registerEditing();
+void registerControls();     // UIView touches and constraints, UIControl tracking, UIButton
+                             // images, NSLayoutConstraint, UITouch, UITapGestureRecognizer
+void registerTextFields();   // UIResponder's first responder, UITextField
+void registerPickerViews();  // UIPickerView
+void registerToolbars();     // UIBarButtonItem, UIToolbar
+void registerAlerts();       // presentation, UIAlertAction, UIAlertController
+void registerNibLoading();   // NSBundle's loadNibNamed:owner:options:
+void registerSocial();       // SLComposeViewController
 
 // Takes the swipe buttons (_UITableViewCellActionButton) among the view's
 // own subviews out of it (removeFromSuperview): a swiped cell closing.

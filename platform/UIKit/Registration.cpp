@@ -20,5 +20,18 @@ void registerUIKit() {
     uikit::registerLabels();
     uikit::registerVisualEffects();
     uikit::registerImageViewsAndGestures();
+    uikit::registerEditing();
+}
+}  // namespace platform
+
+namespace platform::uikit {
+void registerEditing() {
+    registerControls();
+    registerTextFields();
+    registerPickerViews();
+    registerToolbars();
+    registerAlerts();
+    registerNibLoading();
+    registerSocial();
 }
 }  // namespace platform

@@ -42,6 +42,15 @@ void setBackgroundImageForState(UIButton* self, SEL, id image, NSUInteger state)
 
 id backgroundImageForState(UIButton* self, SEL, NSUInteger state) { return forState(self->_backgroundImages, state); }
 
+void setImageForState(UIButton* self, SEL, id image, NSUInteger state) {
+    UIImage* picture = requireObject<UIImage>(image, "-[UIButton setImage:forState:]");
+    if (picture == nullptr) self->_images.erase(state);
+    else self->_images[state] = picture;
+}
+id imageForState(UIButton* self, SEL, NSUInteger state) { return forState(self->_images, state); }
+UIEdgeInsets imageEdgeInsets(UIButton* self, SEL) { return self->_imageEdgeInsets; }
+void setImageEdgeInsets(UIButton* self, SEL, UIEdgeInsets insets) { self->_imageEdgeInsets = insets; }
+
 id currentTitle(UIButton* self, SEL) { return forState(self->_titles, UIControlStateNormal); }
 id currentBackgroundImage(UIButton* self, SEL) { return forState(self->_backgroundImages, UIControlStateNormal); }
 
@@ -74,6 +83,10 @@ void platform::uikit::registerButtons() {
     objc::define_method(cls, "titleForState:"_sel, objc::make_imp<titleForState>(), "@@:Q");
     objc::define_method(cls, "setBackgroundImage:forState:"_sel, objc::make_imp<setBackgroundImageForState>(), "v@:@Q");
     objc::define_method(cls, "backgroundImageForState:"_sel, objc::make_imp<backgroundImageForState>(), "@@:Q");
+    objc::define_method(cls, "setImage:forState:"_sel, objc::make_imp<setImageForState>(), "v@:@Q");
+    objc::define_method(cls, "imageForState:"_sel, objc::make_imp<imageForState>(), "@@:Q");
+    objc::define_method(cls, "imageEdgeInsets"_sel, objc::make_imp<imageEdgeInsets>(), "");
+    objc::define_method(cls, "setImageEdgeInsets:"_sel, objc::make_imp<setImageEdgeInsets>(), "");
     objc::define_method(cls, "currentTitle"_sel, objc::make_imp<currentTitle>(), "@@:");
     objc::define_method(cls, "currentBackgroundImage"_sel, objc::make_imp<currentBackgroundImage>(), "@@:");
     objc::define_method(cls, "drawRect:"_sel, objc::make_imp<drawRect>(), "v@:{CGRect={CGPoint=dd}{CGSize=dd}}");

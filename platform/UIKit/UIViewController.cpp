@@ -16,6 +16,8 @@ UIViewController::~UIViewController() {
     clearStrong(_title);
     clearStrong(_nibName);
     clearStrong(_nibBundle);
+    if (_presentedViewController != nullptr) _presentedViewController->_presentingViewController = nullptr;
+    clearStrong(_presentedViewController);
 }
 
 namespace {
@@ -70,7 +72,15 @@ void setView(UIViewController* self, SEL, id obj) {
 
 BOOL isViewLoaded(UIViewController* self, SEL) { return self->_view != nullptr; }
 
+// From the nib named by initWithNibName:bundle: when there is one (its
+// File's Owner is the controller, which gets its view through the "view"
+// outlet), else a plain view.
 void loadView(UIViewController* self, SEL) {
+    if (self->_nibName != nullptr) {
+        id bundle = self->_nibBundle != nullptr ? self->_nibBundle : objc_msgSend<id()>(objc_getClass("NSBundle"), "mainBundle"_sel);
+        objc_msgSend<id(id, id, id)>(bundle, "loadNibNamed:owner:options:"_sel, self->_nibName, self, nil);
+        return;
+    }
     id view = objc_msgSend<id(CGRect)>(objc_msgSend<id()>(UIView::cls(), "alloc"_sel), "initWithFrame:"_sel, CGRectZero);
     objc_msgSend<void(id)>(self, "setView:"_sel, view);
     objc_release(view);

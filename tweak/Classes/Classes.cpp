@@ -4,13 +4,17 @@
 
 #include "ActionButtonImageView.h"
 #include "Cantrel_Tools.h"
+#include "CustomDrawView.h"
 #include "DBHandler.h"
 #include "DelegateClass.h"
+#include "EditHandler.h"
 #include "IconView.h"
 #include "ItemEntry.h"
 #include "MessageView.h"
 #include "Libs/FMDB/FMDatabase.h"
 #include "NSObject+BKAssociatedObjects.h"
+#include "ParentSongAlbumArtistView.h"
+#include "StarRatingControl.h"
 #include "UILongPressGestureRecognizerWithBlock.h"
 #include "UIView+Subviews.h"
 
@@ -30,4 +34,8 @@ void Cantrel_registerClasses() {
     registerIconView();
     registerCantrelTools();
     registerMessageView();
+    registerCustomDrawView();
+    registerStarRatingControl();
+    registerEditingPanels();
+    registerEditHandler();
 }

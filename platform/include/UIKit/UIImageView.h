@@ -24,5 +24,6 @@ struct UIImageView : UIView {
     UIImage* _image = nullptr;  // owned
     NSInteger _defaultRenderingMode = 0;
 
+    UIImageView() { _userInteractionEnabled = NO; }
     ~UIImageView() override;
 };

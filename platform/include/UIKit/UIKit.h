@@ -3,6 +3,7 @@
 
 #include <CoreGraphics/CGGeometry.h>
 #include <UIKit/CALayer.h>
+#include <UIKit/UIAlertController.h>
 #include <UIKit/UIBezierPath.h>
 #include <UIKit/UIButton.h>
 #include <UIKit/UIColor.h>
@@ -14,6 +15,7 @@
 #include <UIKit/UIImageView.h>
 #include <UIKit/UILabel.h>
 #include <UIKit/UIMoreListController.h>
+#include <UIKit/UIPickerView.h>
 #include <UIKit/UINavigationController.h>
 #include <UIKit/UIResponder.h>
 #include <UIKit/UIScreen.h>
@@ -21,6 +23,9 @@
 #include <UIKit/UITabBarController.h>
 #include <UIKit/UITableView.h>
 #include <UIKit/UITableViewCell.h>
+#include <UIKit/UITextField.h>
+#include <UIKit/UIToolbar.h>
+#include <UIKit/UITouch.h>
 #include <UIKit/UIView.h>
 #include <UIKit/UIViewController.h>
 #include <UIKit/UIVisualEffectView.h>

@@ -48,6 +48,23 @@
 //                             void(double, double, NSUInteger, id, id)   the same, the
 //                                             completion after delay + duration
 //
+// Touches, tint, accessibility and constraints (UIControl.cpp):
+//   userInteractionEnabled / isUserInteractionEnabled / setUserInteractionEnabled:
+//                             BOOL() / void(BOOL)   YES (a UIImageView: NO); touches and
+//                                             taps reach only views that take them
+//   hitTest:withEvent:        id(CGPoint, id) the deepest visible, interactive subview
+//                                             (front first) whose bounds hold the point
+//   pointInside:withEvent:    BOOL(CGPoint, id)
+//   convertPoint:toView: / convertPoint:fromView:   CGPoint(CGPoint, id)   through the
+//                                             frames (nil: the top of the view's tree)
+//   tintColor / setTintColor: id() / void(id)   its own, else its superview's, else the
+//                                             system blue
+//   accessibilityLabel / setAccessibilityLabel:   id() / void(id)   NSString, copied
+//   autoresizingMask / setAutoresizingMask:   NSUInteger() / void(NSUInteger)   stored
+//   addConstraint: / removeConstraint: / constraints   NSLayoutConstraint, retained
+//   updateConstraints         void()          a width or height constraint of the view
+//                                             on itself sets that side of its frame
+//
 // A view owns its subviews; the superview and the controller pointers are not
 // retained and are cleared when the link goes.
 #pragma once
@@ -58,6 +75,8 @@
 #include <vector>
 
 struct CALayer;
+struct NSLayoutConstraint;
+struct NSString;
 struct UIColor;
 struct UIViewController;
 
@@ -75,6 +94,11 @@ struct UIView : UIResponder {
     std::vector<Strong<UIView>> _subviews;
     BOOL _hidden = NO;
     CALayer* _layer = nullptr;  // owned, made on first use
+    BOOL _userInteractionEnabled = YES;
+    NSUInteger _autoresizingMask = 0;
+    Strong<UIColor> _tintColor;
+    Strong<NSString> _accessibilityLabel;
+    std::vector<Strong<NSLayoutConstraint>> _constraints;
 
     ~UIView() override;
 

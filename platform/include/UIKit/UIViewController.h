@@ -43,6 +43,11 @@ struct UIViewController : UIResponder {
     UIViewController* _parentViewController = nullptr;
     std::vector<Strong<UIViewController>> _childViewControllers;
     NSInteger _storeButtonUpdates = 0;
+    // Presentation (UIAlertController.h): the controller this one presents
+    // (owned) and the one presenting it.
+    UIViewController* _presentedViewController = nullptr;
+    UIViewController* _presentingViewController = nullptr;
+    BOOL _inTransition = NO;
 
     ~UIViewController() override;
 };
