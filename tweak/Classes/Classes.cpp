@@ -9,6 +9,7 @@
 #include "IconView.h"
 #include "ItemEntry.h"
 #include "MessageView.h"
+#include "QueueHandler.h"
 #include "Libs/FMDB/FMDatabase.h"
 #include "NSObject+BKAssociatedObjects.h"
 #include "UILongPressGestureRecognizerWithBlock.h"
@@ -30,4 +31,5 @@ void Cantrel_registerClasses() {
     registerIconView();
     registerCantrelTools();
     registerMessageView();
+    registerQueueHandler();
 }
