@@ -100,8 +100,9 @@ id getMediaItemProperties(id, SEL, id mediaItem) {
 // Renames the playlist entity that the record names, in the list's data
 // source: only while the row at the record's index path still shows that
 // playlist (the list may have changed since the record was made).
-void setPlaylistName(id, SEL, NSString* name, ItemEntry* entry) {
+void setPlaylistName(id, SEL, NSString* name, id record) {
     CLog("setPlaylistName - text: %@", name);
+    auto* entry = objc_isKindOfClass(record, ItemEntry::cls()) ? static_cast<ItemEntry*>(record) : nullptr;
     if (entry == nullptr || entry->viewIndex != kViewIndexPlaylists || name == nullptr) return;
     id collection = entry->mediaItemCollection.get();
     if (collection == nil) return;

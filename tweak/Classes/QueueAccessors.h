@@ -8,7 +8,6 @@
 #include <objc/NSObject.h>
 
 struct NSString;
-struct ItemEntry;
 
 // MusicQueryQueueFeeder: its _items when it is a queue feeder (answers
 // shouldBeginPlaybackOfItem:error:), else nil.
@@ -23,7 +22,7 @@ void set_sourceMediaQuery(id self, SEL _cmd, id query);
 id getMPMediaItemArtworkImage(id self, SEL _cmd, id artwork);
 void setMPMediaItemArtworkImage(id self, SEL _cmd, id image, id artwork);
 id getMediaItemProperties(id self, SEL _cmd, id mediaItem);
-void setPlaylistName(id self, SEL _cmd, NSString* name, ItemEntry* entry);
+void setPlaylistName(id self, SEL _cmd, NSString* name, id entry);  // entry: an ItemEntry
 void getClassIVar(id self, SEL _cmd, id object);
 // UIViewController.
 void documentInteractionControllerViewControllerForPreview(id self, SEL _cmd, id controller);
