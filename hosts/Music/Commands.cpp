@@ -109,6 +109,7 @@ const CommandTable& commands() {
         addScreenCommands(t);
         addIconCommands(t);
         addSwipeCommands(t);
+        addQueueCommands(t);
         return t;
     }();
     return table;
