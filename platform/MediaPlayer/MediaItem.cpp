@@ -240,6 +240,11 @@ BOOL setValueForProperty(MPMediaItem*, SEL, id, id) { return NO; }
 BOOL isEqual(MPMediaItem* self, SEL, id other) {
     if (other == self) return YES;
     if (!objc_isKindOfClass(other, MPMediaItem::cls())) return NO;
+    // Two library items: their ids at hand.
+    auto* a = objectAs<MPConcreteMediaItem>(self);
+    auto* b = objectAs<MPConcreteMediaItem>(other);
+    if (a != nullptr && b != nullptr && a->_persistentID != 0 && b->_persistentID != 0)
+        return a->_persistentID == b->_persistentID;
     return objc_msgSend<unsigned long long()>(self, "persistentID"_sel) ==
            objc_msgSend<unsigned long long()>(other, "persistentID"_sel);
 }
@@ -270,6 +275,13 @@ id init(MPConcreteMediaItem* self, SEL) {
     clearStrong(self->_propertiesCache);
     self->_propertiesCache = cache;  // owned from newObject
     return self;
+}
+
+// A library item knows its id without a property lookup (queues compare
+// items by it, thousands at a time).
+unsigned long long persistentID(MPConcreteMediaItem* self, SEL) {
+    if (self->_persistentID != 0) return self->_persistentID;
+    return unsignedValue(objc_msgSend<id(id)>(self, "valueForProperty:"_sel, MPMediaItemPropertyPersistentID));
 }
 
 id valueForProperty(MPConcreteMediaItem* self, SEL, id property) {
@@ -420,6 +432,7 @@ void registerItemClasses() {
     objc::ClassDef<MPConcreteMediaItem>("MPConcreteMediaItem", MPMediaItem::cls())
         .method<concrete::init>("init")
         .method<concrete::valueForProperty>("valueForProperty:")
+        .method<concrete::persistentID>("persistentID")
         .method<concrete::setValueForProperty>("setValue:forProperty:")
         .OBJC_IVAR(MPConcreteMediaItem, _propertiesCache);
     objc::ClassDef<MPMediaItemArtwork>("MPMediaItemArtwork", NSObject::cls())

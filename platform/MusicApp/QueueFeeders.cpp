@@ -126,15 +126,26 @@ void dealloc(MusicQueryQueueFeeder* self, SEL) {
 
 }  // namespace queryFeeder
 
+// The same objects in the same order (by address).
+bool sameObjects(const NSArray* a, const NSArray* b) {
+    if (a == nullptr || b == nullptr) return a == b;
+    if (a->count() != b->count()) return false;
+    for (NSUInteger i = 0; i < a->count(); ++i)
+        if (a->items()[i].get() != b->items()[i].get()) return false;
+    return true;
+}
+
 // The list screens' table view hands the feeder the list it plays from.
 void setSourceMediaQueryItems(UITableView* self, SEL, id items, id feederObject) {
     auto* feeder = objectAs<MusicQueryQueueFeeder>(feederObject);
     if (feeder == nullptr || feeder->_items == nullptr) return;
     MPMediaQueryShuffledItems* shuffled = feeder->_items;
-    id copy = objc_msgSend<id(id)>(NSArray::cls(), "arrayWithArray:"_sel, items);
+    id copy = objc_autorelease(objc_msgSend<id()>(items, "copy"_sel));
+    if (copy == nullptr) copy = objc_msgSend<id()>(NSArray::cls(), "array"_sel);
     storeStrong(shuffled->_sourceMediaQueryItems, copy);
-    if (shuffled->_orderedArray != nullptr && arrayCount(shuffled->_orderedArray) > 0)
-        objc_msgSend<void(id)>(shuffled->_orderedArray, "setArray:"_sel, copy);
+    auto* ordered = objectAs<NSMutableArray>(shuffled->_orderedArray);
+    if (ordered != nullptr && ordered->count() > 0 && !sameObjects(ordered, objectAs<NSArray>(copy)))
+        ordered->setArray(objectAs<NSArray>(copy));
     feeder->_calls.add("setSourceMediaQueryItems:andFeeder:", copy);
     platform::refreshQueueSnapshot(feeder);
     (void)self;
@@ -194,9 +205,15 @@ id copyRawItemAtIndex(RURadioQueueFeeder* self, SEL, NSUInteger index) {
 
 void platform::refreshQueueSnapshot(MusicQueryQueueFeeder* feeder) {
     if (feeder == nullptr) return;
-    std::vector<Strong<objc_object>> next;
     id items = objc_msgSend<queue::items>(objc::as_id(feeder->_items), "items"_sel);
-    if (auto* array = objectAs<NSArray>(items)) next = array->items();
+    auto* array = objectAs<NSArray>(items);
+    static const std::vector<Strong<objc_object>> kNone;
+    const std::vector<Strong<objc_object>>& source = array != nullptr ? array->items() : kNone;
+    // Taken again only when it differs: a queue of thousands is announced often.
+    bool same = source.size() == feeder->_loaded.size();
+    for (size_t i = 0; same && i < source.size(); ++i) same = source[i].get() == feeder->_loaded[i].get();
+    if (same) return;
+    std::vector<Strong<objc_object>> next = source;
     feeder->_loaded.swap(next);
 }
 
