@@ -267,13 +267,34 @@ TEST_F(Queue, MovingThePlayingSongPausesThenRestartsAtItsOldPlace) {
                                                        "_itemWillChange: nil"}));
 }
 
-TEST_F(Queue, PlayNowOfAQueuedSongCommitsWithItsNewPlace) {
+TEST_F(Queue, PlayNowOfAQueuedSongCommitsOnceWithItsNewPlace) {
     startQueue({s1, s2, s3, s4, s5}, s3);
     feeder()->_calls.clear();
     tap(PLAY_NOW, songEntry(s5));
-    const auto& calls = feeder()->_calls.lines;
-    EXPECT_NE(std::find(calls.begin(), calls.end(), "commitSourceChangeWithStartQueueIndex: 3"), calls.end());
+    std::vector<std::string> commits;
+    for (const std::string& line : feeder()->_calls.lines)
+        if (line.rfind("commitSourceChangeWithStartQueueIndex:", 0) == 0) commits.push_back(line);
+    EXPECT_EQ(commits, std::vector<std::string>{"commitSourceChangeWithStartQueueIndex: 3"});
     EXPECT_EQ(playingPid(), s5);
+
+    // Appended behind the playing last song: the last place, not the feeder's stale index.
+    startQueue({s1, s2, s3}, s3);
+    feeder()->_calls.clear();
+    shuffled()->_calls.clear();
+    tap(PLAY_NOW, songEntry(s1));
+    EXPECT_EQ(playOrder(), (Pids{s2, s3, s1}));
+    EXPECT_EQ(shuffled()->_calls.lines, std::vector<std::string>{"shuffleItemsWithInitialIndex: 2"});
+    EXPECT_TRUE(called(feeder()->_calls.lines, "commitSourceChangeWithStartQueueIndex: 2"));
+    EXPECT_EQ(playingPid(), s1);
+
+    // A whole album: one commit, at its first song.
+    startQueue({x, s1, y, s2, s3}, s2);
+    feeder()->_calls.clear();
+    tap(PLAY_NOW, collectionEntry({x, y}));
+    commits.clear();
+    for (const std::string& line : feeder()->_calls.lines)
+        if (line.rfind("commitSourceChangeWithStartQueueIndex:", 0) == 0) commits.push_back(line);
+    EXPECT_EQ(commits, std::vector<std::string>{"commitSourceChangeWithStartQueueIndex: 2"});
 }
 
 TEST_F(Queue, AQueuedAlbumMovesAsOneBlockInItsOrder) {
@@ -680,6 +701,46 @@ TEST_F(Queue, TheAccessorsGuardTheirReceiversAndArguments) {
     ASSERT_NE(properties, nullptr);
     EXPECT_EQ(to_string(static_cast<NSString*>(objc_msgSend<id(id)>(properties, "objectForKey:"_sel, "title"_ns))),
               "Dancing Lights");
+}
+
+TEST_F(Queue, TheArtworkKeepsThePictureItIsGiven) {
+    id artwork = objc_msgSend<id()>(songWithID(s1), "artwork"_sel);
+    ASSERT_NE(artwork, nullptr);
+    id table = objc_msgSend<id()>(objc::as_id(app.songsViewController()), "tableView"_sel);
+    Strong<NSObject> picture = Strong<NSObject>::adopt(static_cast<NSObject*>(
+        objc_msgSend<id()>(objc_msgSend<id()>(NSObject::cls(), "alloc"_sel), "init"_sel)));
+    NSUInteger before = objc_retainCount(objc::as_id(picture.get()));
+    objc_msgSend<void(id, id)>(table, "setMPMediaItemArtworkImage:andObject:"_sel, objc::as_id(picture.get()), artwork);
+    EXPECT_EQ(objc_retainCount(objc::as_id(picture.get())), before + 1);
+    EXPECT_EQ(objc_msgSend<id(id)>(table, "getMPMediaItemArtworkImage:"_sel, artwork), objc::as_id(picture.get()));
+    objc_msgSend<void(id, id)>(table, "setMPMediaItemArtworkImage:andObject:"_sel, nil, artwork);
+    EXPECT_EQ(objc_msgSend<id(id)>(table, "getMPMediaItemArtworkImage:"_sel, artwork), objc::as_id(picture.get()));
+}
+
+// A living "Playing list" hears of every item change, with the player.
+std::vector<id>* changesHeard = nullptr;
+id listAlive = nil;
+id sharedInstanceIfAlive(objc_class*, SEL) { return listAlive; }
+void nowPlayingItemChanged(objc_object*, SEL, id player) { changesHeard->push_back(player); }
+
+TEST_F(Queue, TheStartIsMarkedAndALivingPlayingListHearsOfItemChanges) {
+    EXPECT_TRUE(isOnStartup);
+    Class list = objc_allocateClassPair(NSObject::cls(), "PlaylistTableViewController", 0);
+    objc::define_method(list->isa, "sharedInstanceIfAlive"_sel, objc::make_imp<sharedInstanceIfAlive>(), "@@:");
+    objc::define_method(list, "nowPlayingItemChanged:"_sel, objc::make_imp<nowPlayingItemChanged>(), "v@:@");
+    objc_registerClassPair(list);
+    std::vector<id> heard;
+    changesHeard = &heard;
+    startQueue({s1, s2}, s1);
+    app.advance();
+    EXPECT_TRUE(heard.empty());  // none alive: nothing made, nothing told
+    Strong<NSObject> alive = Strong<NSObject>::adopt(
+        static_cast<NSObject*>(objc_msgSend<id()>(objc_msgSend<id()>(objc::as_id(list), "alloc"_sel), "init"_sel)));
+    listAlive = objc::as_id(alive.get());
+    startQueue({s1, s2}, s1);
+    EXPECT_EQ(heard, std::vector<id>{objc::as_id(player())});
+    listAlive = nil;
+    changesHeard = nullptr;
 }
 
 TEST_F(Queue, APlaylistIsRenamedOnlyWhileItsRowStillShowsIt) {
