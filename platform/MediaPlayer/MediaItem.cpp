@@ -239,12 +239,13 @@ BOOL setValueForProperty(MPMediaItem*, SEL, id, id) { return NO; }
 // Two items are equal when they are the same library item.
 BOOL isEqual(MPMediaItem* self, SEL, id other) {
     if (other == self) return YES;
-    if (!objc_isKindOfClass(other, MPMediaItem::cls())) return NO;
     // Two library items: their ids at hand.
-    auto* a = objectAs<MPConcreteMediaItem>(self);
-    auto* b = objectAs<MPConcreteMediaItem>(other);
-    if (a != nullptr && b != nullptr && a->_persistentID != 0 && b->_persistentID != 0)
-        return a->_persistentID == b->_persistentID;
+    if (other != nullptr && other->isa == self->isa && self->isa == MPConcreteMediaItem::cls()) {
+        auto* a = static_cast<MPConcreteMediaItem*>(static_cast<objc_object*>(self));
+        auto* b = static_cast<MPConcreteMediaItem*>(other);
+        if (a->_persistentID != 0 && b->_persistentID != 0) return a->_persistentID == b->_persistentID;
+    }
+    if (!objc_isKindOfClass(other, MPMediaItem::cls())) return NO;
     return objc_msgSend<unsigned long long()>(self, "persistentID"_sel) ==
            objc_msgSend<unsigned long long()>(other, "persistentID"_sel);
 }
