@@ -5,6 +5,7 @@
 #include "MediaLibraryFixture.h"
 #include "ProcessSupport.h"
 
+#include <MusicApp/MusicApp.h>
 #include <platform/DeviceRoot.h>
 
 #include <filesystem>
@@ -89,6 +90,23 @@ TEST_F(SwipeHost, PlayNextFromAnotherListChangesTheLiveQueue) {
                          // After the last song the player stops and keeps it.
                          "1004 Something Blue paused",
                      }));
+}
+
+TEST_F(SwipeHost, TheRadioTakesThePlayerAndAQueueButtonTakesItBack) {
+    int code = -1;
+    auto lines = run("radio\nnowplaying\nqueue\nopen songs\nswipe 0 0\ntap 3\nnowplaying\n", code);
+    if (!platform::musicAppRadioByDefault()) {
+        EXPECT_NE(code, 0);
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines[0], "radio: this Music app has no radio");
+        return;
+    }
+    EXPECT_EQ(code, 0);
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "- RadioTrack playing");
+    EXPECT_EQ(lines[1], "# the player plays RURadioQueueFeeder, 2 item(s)");
+    // Play now on the songs list's first row (Atlas): the radio gives way to a queue of that song.
+    EXPECT_EQ(lines.back(), "1010 Atlas playing");
 }
 
 TEST_F(SwipeHost, BadPlayRequestsFail) {
