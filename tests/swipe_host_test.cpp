@@ -5,7 +5,6 @@
 #include "MediaLibraryFixture.h"
 #include "ProcessSupport.h"
 
-#include <MusicApp/MusicApp.h>
 #include <platform/DeviceRoot.h>
 
 #include <filesystem>
@@ -31,11 +30,11 @@ protected:
     }
 
     // Runs the host on a script: its output lines (stderr merged) and exit code.
-    std::vector<std::string> run(const std::string& script, int& exitCode) {
+    std::vector<std::string> run(const std::string& script, int& exitCode, const std::string& flags = "") {
         std::string scriptPath = root.path() + ".script";
         std::ofstream(scriptPath) << script;
         Child child({"/bin/sh", "-c", binPath("Music") + " --root '" + root.path() + "' --script '" + scriptPath +
-                                          "' 2>&1"});
+                                          "' " + flags + " 2>&1"});
         std::vector<std::string> lines;
         while (auto line = child.readLine()) lines.push_back(*line);
         auto status = child.waitExit();
@@ -95,18 +94,16 @@ TEST_F(SwipeHost, PlayNextFromAnotherListChangesTheLiveQueue) {
 TEST_F(SwipeHost, TheRadioTakesThePlayerAndAQueueButtonTakesItBack) {
     int code = -1;
     auto lines = run("radio\nnowplaying\nqueue\nopen songs\nswipe 0 0\ntap 3\nnowplaying\n", code);
-    if (!platform::musicAppRadioByDefault()) {
-        EXPECT_NE(code, 0);
-        ASSERT_FALSE(lines.empty());
-        EXPECT_EQ(lines[0], "radio: this Music app has no radio");
-        return;
-    }
     EXPECT_EQ(code, 0);
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[0], "- RadioTrack playing");
     EXPECT_EQ(lines[1], "# the player plays RURadioQueueFeeder, 2 item(s)");
     // Play now on the songs list's first row (Atlas): the radio gives way to a queue of that song.
     EXPECT_EQ(lines.back(), "1010 Atlas playing");
+
+    lines = run("radio\nnowplaying\n", code, "--no-radio");
+    EXPECT_NE(code, 0);
+    EXPECT_EQ(lines, (std::vector<std::string>{"radio: this Music app has no radio", "# nothing is loaded"}));
 }
 
 TEST_F(SwipeHost, BadPlayRequestsFail) {
