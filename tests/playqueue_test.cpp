@@ -181,6 +181,42 @@ TEST_F(PlayQueue, TheShowingScreensLeaveTheFeederTrackingAlone) {
     for (const std::string& line : log) EXPECT_EQ(line.rfind("playbackInfoAtIndex:", 0), std::string::npos);
 }
 
+template <class F>
+struct Proto;
+template <class R, class... A>
+struct Proto<R(A...)> {
+    static const std::type_info& get() { return objc::signature<R, A...>(); }
+};
+
+// The prototypes the design gives, as the app answers them and as the
+// shared table states them.
+TEST(PlayQueueMessages, IndexesAreThirtyTwoBitWhereTheDesignSaysSo) {
+    platform::registerMusicApp();
+    struct Case {
+        const char* cls;
+        const char* sel;
+        const std::type_info& (*have)();
+        const std::type_info& (*want)();
+    };
+    const Case cases[] = {
+        {"MusicQueryQueueFeeder", "indexOfMediaItem:", &Proto<queue::indexOfMediaItem>::get, &Proto<int(id)>::get},
+        {"MPAVController", "reloadFeederWithStartQueueIndex:", &Proto<queue::reloadFeederWithStartQueueIndex>::get,
+         &Proto<void(int)>::get},
+        {"MPAVController", "playItemAtIndex:forceRestart:", &Proto<queue::playItemAtIndex>::get,
+         &Proto<void(int, BOOL)>::get},
+        {"MusicQueryQueueFeeder", "playbackInfoAtIndex:", &Proto<queue::playbackInfoAtIndex>::get,
+         &Proto<id(NSUInteger)>::get},
+        {"MusicQueryQueueFeeder", "itemCount", &Proto<queue::itemCount>::get, &Proto<NSUInteger()>::get},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.cls) + " " + c.sel);
+        IMP imp = class_getMethodImplementation(objc_getClass(c.cls), sel_registerName(c.sel));
+        ASSERT_TRUE(imp);
+        EXPECT_TRUE(*imp.sig == c.want());
+        EXPECT_TRUE(c.have() == c.want());
+    }
+}
+
 TEST(PlayQueueFoundation, BlocksReplaceRangesAndSetsHoldDistinctObjects) {
     AutoreleasePool pool;
     NSMutableArray* a = NSMutableArray::make();
