@@ -165,10 +165,12 @@ inline int runProgram(const std::vector<std::string>& argv) {
 #ifdef CANTREL_BIN_DIR
 // Runs the Music host on the device root `root` with a script: its output
 // lines (standard error merged) and its exit code (-1 when it did not exit).
-inline std::vector<std::string> runMusicScript(const std::string& root, const std::string& script, int& exitCode) {
+inline std::vector<std::string> runMusicScript(const std::string& root, const std::string& script, int& exitCode,
+                                               const std::string& flags = "") {
     std::string scriptPath = root + ".script";
     std::ofstream(scriptPath) << script;
-    Child child({"/bin/sh", "-c", binPath("Music") + " --root '" + root + "' --script '" + scriptPath + "' 2>&1"});
+    Child child({"/bin/sh", "-c", binPath("Music") + " --root '" + root + "' --script '" + scriptPath + "' " + flags +
+                                      " 2>&1"});
     std::vector<std::string> lines;
     while (auto line = child.readLine()) lines.push_back(*line);
     auto status = child.waitExit();

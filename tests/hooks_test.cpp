@@ -43,23 +43,48 @@ protected:
 TEST_F(Hooks, TableIsInstalledInOrder) {
     platform::registerMusicApp();
     CantrelInitialize();
+    const bool radio = objc_getClass("RadioTrack") != nullptr;
     std::vector<std::string> expected = {
+        "MPHRootViewController initWithTabBarController: R",
         "MPAudioDeviceController init R",
+        "MusicQueryQueueFeeder init R",
+        "MusicQueryQueueFeeder dealloc R",
+        "MusicQueryQueueFeeder playbackInfoAtIndex: R",
+        "MusicQueryQueueFeeder getMPMediaQueryShuffledItems A",
+        "MPMediaQueryShuffledItems get_sourceMediaQueryItems A",
+        "MPMediaQueryShuffledItems set_sourceMediaQueryItems: A",
+        "MPMediaQueryShuffledItems get_orderedArray A",
+        "MPMediaQueryShuffledItems set_orderedArray: A",
+        "MPMediaQueryShuffledItems set_sourceMediaQuery: A",
         "MPUNowPlayingPlaybackControlsView setDelegate: R",
         "MPUNowPlayingPlaybackControlsView initWithFrame: R",
         "UIMoreListController _layoutCells R",
+        "MPAVController _itemWillChange: R",
         "MusicAlbumsDetailTableHeaderView layoutSubviews R",
         "MusicFlipsideAlbumDetailViewController setDataSource: R",
         "MusicTabBarController _isRadioEnabledDidChangeNotification: R",
         "MusicTabBarController _availableMediaLibrariesDidChangeNotification: R",
         "MusicTabBarController _mediaLibraryDidChangeNotification: R",
         "MPMediaLibraryArtworkDataSource _cacheRepresentation:forCatalog: R",
-        "MusicTableViewController tableView:viewForHeaderInSection: R",
-        "MusicTableViewController tableView:willDisplayHeaderView:forSection: R",
-        "MusicSongListTableViewCell initWithStyle:reuseIdentifier: R",
-        "_UITableViewCellActionButton layoutSubviews R",
-        "UITableView _swipeActionButtonsForRowAtIndexPath: R",
     };
+    if (radio) {
+        expected.push_back("RURadioQueueFeeder init R");
+        expected.push_back("RadioTrack _offers R");
+    }
+    for (const char* line : {
+             "UIViewController documentInteractionControllerViewControllerForPreview: A",
+             "MusicTableViewController tableView:viewForHeaderInSection: R",
+             "MusicTableViewController tableView:willDisplayHeaderView:forSection: R",
+             "MusicSongListTableViewCell initWithStyle:reuseIdentifier: R",
+             "_UITableViewCellActionButton layoutSubviews R",
+             "UITableView _swipeActionButtonsForRowAtIndexPath: R",
+             "UITableView setPlaylistName:andItemEntry: A",
+             "UITableView getMPMediaItemArtworkImage: A",
+             "UITableView setMPMediaItemArtworkImage:andObject: A",
+             "UITableView getClassIVar: A",
+             "UITableView getMediaItemProperties: A",
+         })
+        expected.push_back(line);
     EXPECT_EQ(installedLines(), expected);
 }
 

@@ -95,8 +95,8 @@ TEST_F(Host, InjectedLibraryLoadsPreferencesAndInstalls) {
         EXPECT_EQ(code, 0);
         ASSERT_GE(lines.size(), kFlagCount + 1);
         EXPECT_EQ(slice(lines, 0, kFlagCount), kDefaults);
-        EXPECT_EQ(lines[kFlagCount], "MPAudioDeviceController init R");
-        EXPECT_EQ(lines.back(), "UITableView _swipeActionButtonsForRowAtIndexPath: R");
+        EXPECT_EQ(lines[kFlagCount], "MPHRootViewController initWithTabBarController: R");
+        EXPECT_EQ(lines.back(), "UITableView getMediaItemProperties: A");
         // Nothing runs after quit.
         EXPECT_EQ(std::count(lines.begin(), lines.end(), "is_enabled=YES"), 1);
     }

@@ -301,7 +301,7 @@ TEST_F(ClassGraph, InstanceVariablesAreReachableByName) {
     id shuffled = objc_autorelease(
         objc_msgSend<id(id)>(alloc(cls("MPMediaQueryShuffledItems")), "initWithSourceItems:"_sel, items));
 
-    EXPECT_EQ(MSHookIvar<id>(shuffled, "_sourceMediaQueryItems"), items);
+    EXPECT_EQ(elements(MSHookIvar<id>(shuffled, "_sourceMediaQueryItems")), elements(items));
     id ordered = MSHookIvar<id>(shuffled, "_orderedArray");
     EXPECT_TRUE(isKind(ordered, "NSMutableArray"));
     EXPECT_EQ(elements(ordered), elements(items));
@@ -318,7 +318,7 @@ TEST_F(ClassGraph, InstanceVariablesAreReachableByName) {
     EXPECT_EQ(objc_msgSend<id(NSUInteger)>(shuffled, "objectAtIndex:"_sel, 2), nullptr);
 
     id feeder = make(cls("MusicQueryQueueFeeder"));
-    EXPECT_TRUE(isKind(MSHookIvar<id>(feeder, "_shuffledItems"), "MPMediaQueryShuffledItems"));
+    EXPECT_TRUE(isKind(MSHookIvar<id>(feeder, "_items"), "MPMediaQueryShuffledItems"));
     EXPECT_EQ(MSHookIvar<NSInteger>(make(cls("MusicTableViewController")), "_deleteCommits"), 0);
     EXPECT_EQ(MSHookIvar<NSInteger>(make(cls("UIViewController")), "_storeButtonUpdates"), 0);
 }
@@ -697,7 +697,7 @@ TEST_F(Launch, BuildsTheObjectGraph) {
     // The queue: a few items in playing order.
     id feeder = app.queueFeeder();
     EXPECT_EQ(objc_msgSend<NSUInteger()>(feeder, "itemCount"_sel), 3u);
-    id shuffled = MSHookIvar<id>(feeder, "_shuffledItems");
+    id shuffled = MSHookIvar<id>(feeder, "_items");
     id ordered = MSHookIvar<id>(shuffled, "_orderedArray");
     EXPECT_EQ(count(ordered), 3u);
     EXPECT_EQ(objc_msgSend<id(NSUInteger)>(feeder, "playbackInfoAtIndex:"_sel, 2), at(ordered, 2));

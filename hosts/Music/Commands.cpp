@@ -121,6 +121,7 @@ const CommandTable& commands() {
         addIconCommands(t);
         addSwipeCommands(t);
         addSheetCommands(t);
+        addQueueCommands(t);
         return t;
     }();
     return table;

@@ -6,6 +6,7 @@
 #include <functional>
 #include <iosfwd>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,14 @@ struct Command {
 
 using CommandTable = std::map<std::string, Command>;
 
+// A persistent id: unsigned decimal, or the signed spelling of the same
+// bits; false for anything else.
+bool parseID(const std::string& text, unsigned long long& out);
+// The optional ID of "COMMAND SCREEN [ID]" (args[1]); false, with the error
+// printed, for one that is not an id.
+bool screenID(Context& c, const char* command, const std::vector<std::string>& args,
+              std::optional<unsigned long long>& out);
+
 // Every command by name.
 const CommandTable& commands();
 
@@ -50,6 +59,7 @@ void addListCommands(CommandTable& table);    // list screens and item records
 void addScreenCommands(CommandTable& table);  // pictures of the screen
 void addIconCommands(CommandTable& table);    // pictures of the icons
 void addSwipeCommands(CommandTable& table);   // swipe buttons of list rows
+void addQueueCommands(CommandTable& table);   // the play queue and the player
 void addSheetCommands(CommandTable& table);   // the edit sheet
 
 // A whole decimal number making up all of `text`.

@@ -16,10 +16,6 @@
 #include <vector>
 
 namespace host {
-namespace {
-
-// Rows printed by `rows` without a window.
-constexpr long kDefaultRowCap = 200;
 
 // A persistent id: unsigned decimal, or the signed spelling of the same bits.
 bool parseID(const std::string& text, unsigned long long& out) {
@@ -35,6 +31,24 @@ bool parseID(const std::string& text, unsigned long long& out) {
     }
     return errno == 0 && end != nullptr && *end == '\0';
 }
+
+bool screenID(Context& c, const char* command, const std::vector<std::string>& args,
+              std::optional<unsigned long long>& out) {
+    out.reset();
+    if (args.size() < 2) return true;
+    unsigned long long v = 0;
+    if (!parseID(args[1], v)) {
+        *c.err << command << ": bad id '" << args[1] << "'\n";
+        return false;
+    }
+    out = v;
+    return true;
+}
+
+namespace {
+
+// Rows printed by `rows` without a window.
+constexpr long kDefaultRowCap = 200;
 
 bool parseCount(const std::string& text, long& out) {
     char* end = nullptr;
@@ -57,14 +71,7 @@ std::string screenList() {
 
 bool open(Context& c, const std::vector<std::string>& args) {
     std::optional<unsigned long long> pid;
-    if (args.size() > 1) {
-        unsigned long long v = 0;
-        if (!parseID(args[1], v)) {
-            *c.err << "open: bad id '" << args[1] << "'\n";
-            return false;
-        }
-        pid = v;
-    }
+    if (!screenID(c, "open", args, pid)) return false;
     std::string error;
     if (c.app == nullptr) {
         *c.err << "open: the app is not running\n";

@@ -215,7 +215,7 @@ int main(int argc, char** argv) {
         context.libraries.push_back(handle);
     }
 
-    platform::MusicApp app;
+    platform::MusicApp app(appOptions);
     app.launch();
     context.app = &app;
 

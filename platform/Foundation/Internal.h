@@ -15,6 +15,7 @@ void registerObjectAdditions();  // NSObject description, debugDescription
 void registerStrings();          // NSString, NSMutableString
 void registerNumbers();          // NSNumber
 void registerArrays();           // NSArray, NSMutableArray
+void registerSets();             // NSSet
 void registerDictionaries();     // NSDictionary, NSMutableDictionary
 void registerData();             // NSData, NSMutableData
 void registerDates();            // NSDate

@@ -136,6 +136,19 @@ void NSMutableArray::addObjectsFromArray(const NSArray* other) {
     items().insert(items().end(), copy.begin(), copy.end());
 }
 
+void NSMutableArray::replaceObjectsInRange(NSRange range, const NSArray* other) {
+    const char* method = "-[NSMutableArray replaceObjectsInRange:withObjectsFromArray:]";
+    if (range.location > count()) raiseIndex(method, range.location, count());
+    if (range.length > count() - range.location) raiseIndex(method, range.location + range.length, count());
+    std::vector<Strong<objc_object>> incoming;
+    if (other) incoming = other->items();  // other may be this array
+    auto first = items().begin() + static_cast<long>(range.location);
+    std::vector<Strong<objc_object>> removed(std::make_move_iterator(first),
+                                             std::make_move_iterator(first + static_cast<long>(range.length)));
+    first = items().erase(first, first + static_cast<long>(range.length));
+    items().insert(first, std::make_move_iterator(incoming.begin()), std::make_move_iterator(incoming.end()));
+}
+
 void NSMutableArray::setArray(const NSArray* other) {
     std::vector<Strong<objc_object>> next;
     if (other) next = other->items();
@@ -271,6 +284,9 @@ void replaceObject(NSMutableArray* self, SEL, NSUInteger index, id obj) { self->
 void exchangeObjects(NSMutableArray* self, SEL, NSUInteger a, NSUInteger b) { self->exchangeObjects(a, b); }
 void addObjectsFromArray(NSMutableArray* self, SEL, NSArray* other) { self->addObjectsFromArray(other); }
 void setArray(NSMutableArray* self, SEL, NSArray* other) { self->setArray(other); }
+void replaceObjectsInRange(NSMutableArray* self, SEL, NSRange range, NSArray* other) {
+    self->replaceObjectsInRange(range, other);
+}
 
 }  // namespace
 
@@ -306,5 +322,6 @@ void platform::foundation::registerArrays() {
         .method<replaceObject>("replaceObjectAtIndex:withObject:")
         .method<exchangeObjects>("exchangeObjectAtIndex:withObjectAtIndex:")
         .method<addObjectsFromArray>("addObjectsFromArray:")
-        .method<setArray>("setArray:");
+        .method<setArray>("setArray:")
+        .method<replaceObjectsInRange>("replaceObjectsInRange:withObjectsFromArray:");
 }

@@ -13,6 +13,7 @@ void registerFoundation() {
     registerStrings();
     registerNumbers();
     registerArrays();
+    registerSets();
     registerDictionaries();
     registerData();
     registerDates();

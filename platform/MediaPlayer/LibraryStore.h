@@ -111,5 +111,6 @@ MPConcreteMediaItem* itemForRow(const ItemRow& row, ValueCache& values);
 void registerItemClasses();
 void registerCollectionClasses();
 void registerQueryClasses();
+void registerPlayerClasses();  // Player.cpp: MPAVController, MPMediaQueryShuffledItems, the server
 
 }  // namespace platform::medialibrary

@@ -239,6 +239,12 @@ BOOL setValueForProperty(MPMediaItem*, SEL, id, id) { return NO; }
 // Two items are equal when they are the same library item.
 BOOL isEqual(MPMediaItem* self, SEL, id other) {
     if (other == self) return YES;
+    // Two library items: their ids at hand.
+    if (other != nullptr && other->isa == self->isa && self->isa == MPConcreteMediaItem::cls()) {
+        auto* a = static_cast<MPConcreteMediaItem*>(static_cast<objc_object*>(self));
+        auto* b = static_cast<MPConcreteMediaItem*>(other);
+        if (a->_persistentID != 0 && b->_persistentID != 0) return a->_persistentID == b->_persistentID;
+    }
     if (!objc_isKindOfClass(other, MPMediaItem::cls())) return NO;
     return objc_msgSend<unsigned long long()>(self, "persistentID"_sel) ==
            objc_msgSend<unsigned long long()>(other, "persistentID"_sel);
@@ -270,6 +276,13 @@ id init(MPConcreteMediaItem* self, SEL) {
     clearStrong(self->_propertiesCache);
     self->_propertiesCache = cache;  // owned from newObject
     return self;
+}
+
+// A library item knows its id without a property lookup (queues compare
+// items by it, thousands at a time).
+unsigned long long persistentID(MPConcreteMediaItem* self, SEL) {
+    if (self->_persistentID != 0) return self->_persistentID;
+    return unsignedValue(objc_msgSend<id(id)>(self, "valueForProperty:"_sel, MPMediaItemPropertyPersistentID));
 }
 
 id valueForProperty(MPConcreteMediaItem* self, SEL, id property) {
@@ -420,6 +433,7 @@ void registerItemClasses() {
     objc::ClassDef<MPConcreteMediaItem>("MPConcreteMediaItem", MPMediaItem::cls())
         .method<concrete::init>("init")
         .method<concrete::valueForProperty>("valueForProperty:")
+        .method<concrete::persistentID>("persistentID")
         .method<concrete::setValueForProperty>("setValue:forProperty:")
         .OBJC_IVAR(MPConcreteMediaItem, _propertiesCache);
     objc::ClassDef<MPMediaItemArtwork>("MPMediaItemArtwork", NSObject::cls())

@@ -1,7 +1,7 @@
-// The MediaPlayer classes: MPAVController, MPMediaQueryShuffledItems,
-// MPAudioDeviceController, MPUNowPlayingPlaybackControlsView and
-// MPMediaLibraryArtworkDataSource; the media library's classes register from
-// their own files (LibraryStore.h).
+// The MediaPlayer classes: MPAudioDeviceController,
+// MPUNowPlayingPlaybackControlsView and MPMediaLibraryArtworkDataSource; the
+// media library's classes and the player's register from their own files
+// (LibraryStore.h).
 #include "../Registration.h"
 
 #include "LibraryStore.h"
@@ -12,45 +12,9 @@
 
 using namespace platform::support;
 
-MPMediaQueryShuffledItems::~MPMediaQueryShuffledItems() {
-    clearStrong(_sourceMediaQuery);
-    clearStrong(_sourceMediaQueryItems);
-    clearStrong(_orderedArray);
-}
-
 MPAudioDeviceController::~MPAudioDeviceController() { clearStrong(_routes); }
 
 namespace {
-
-namespace avController {
-
-void itemWillChange(MPAVController* self, SEL, id) { ++self->_itemChangeCount; }
-
-}  // namespace avController
-
-namespace shuffledItems {
-
-// The playing order starts as the query's order.
-id initWithSourceItems(MPMediaQueryShuffledItems* self, SEL, id items) {
-    self = objectAs<MPMediaQueryShuffledItems>(
-        objc_msgSendSuper<id()>(self, MPMediaQueryShuffledItems::cls(), "init"_sel));
-    if (self == nullptr) return nil;
-    storeStrong(self->_sourceMediaQueryItems, items);
-    id ordered = mutableArray();
-    NSUInteger n = arrayCount(items);
-    for (NSUInteger i = 0; i < n; ++i) arrayAdd(ordered, arrayObjectAt(items, i));
-    storeStrong(self->_orderedArray, ordered);
-    return self;
-}
-
-NSUInteger count(MPMediaQueryShuffledItems* self, SEL) { return arrayCount(self->_orderedArray); }
-
-id objectAtIndex(MPMediaQueryShuffledItems* self, SEL, NSUInteger index) {
-    if (index >= arrayCount(self->_orderedArray)) return nil;
-    return arrayObjectAt(self->_orderedArray, index);
-}
-
-}  // namespace shuffledItems
 
 namespace audioDevices {
 
@@ -92,16 +56,7 @@ void registerMediaPlayer() {
     medialibrary::registerItemClasses();
     medialibrary::registerCollectionClasses();
     medialibrary::registerQueryClasses();
-    objc::ClassDef<MPAVController>("MPAVController", NSObject::cls())
-        .method<avController::itemWillChange>("_itemWillChange:")
-        .OBJC_IVAR(MPAVController, _itemChangeCount);
-    objc::ClassDef<MPMediaQueryShuffledItems>("MPMediaQueryShuffledItems", NSObject::cls())
-        .method<shuffledItems::initWithSourceItems>("initWithSourceItems:")
-        .method<shuffledItems::count>("count")
-        .method<shuffledItems::objectAtIndex>("objectAtIndex:")
-        .OBJC_IVAR(MPMediaQueryShuffledItems, _sourceMediaQuery)
-        .OBJC_IVAR(MPMediaQueryShuffledItems, _sourceMediaQueryItems)
-        .OBJC_IVAR(MPMediaQueryShuffledItems, _orderedArray);
+    medialibrary::registerPlayerClasses();
     objc::ClassDef<MPAudioDeviceController>("MPAudioDeviceController", NSObject::cls())
         .method<audioDevices::init>("init")
         .method<audioDevices::pickableRoutes>("_pickableRoutes")

@@ -3,6 +3,7 @@
 
 #include "../UIKit/ObjectSupport.h"
 
+#include <Foundation/NSArray.h>
 #include <Foundation/NSString.h>
 #include <MediaPlayer/MediaPlayer.h>
 #include <MusicApp/MPHRootViewController.h>
@@ -13,6 +14,7 @@
 #include <MusicApp/MusicNowPlayingViewController.h>
 #include <MusicApp/MusicTabBarController.h>
 #include <MusicApp/MusicTableViewController.h>
+#include <MusicApp/QueueMessages.h>
 #include <MusicApp/RURadioQueueFeeder.h>
 #include <UIKit/UIKit.h>
 
@@ -130,6 +132,8 @@ void MusicApp::launch() {
         "MusicApp::launch");
 
     avController_ = make<MPAVController>(MPAVController::cls());
+    objc_msgSend<void(id)>(objc_msgSend<queue::sharedInstance>(MPMusicPlayerControllerServer::cls(), "sharedInstance"_sel),
+                           "_setPlayer:"_sel, avController_.get());
     audioDeviceController_ = make<MPAudioDeviceController>(MPAudioDeviceController::cls());
 
     queueFeeder_ = make<MusicQueryQueueFeeder>(MusicQueryQueueFeeder::cls());
@@ -144,6 +148,9 @@ void MusicApp::launch() {
         }
     }
     objc_msgSend<void(id)>(queueFeeder_.get(), "setQueryItems:"_sel, items);
+    // The player holds the launch queue without playing it: nothing is loaded yet.
+    objc_msgSend<queue::switchToFeeder>(avController_.get(), "switchToFeeder:mode:index:play:"_sel, queueFeeder_.get(),
+                                        0L, 0L, NO);
 
     nowPlayingViewController_ = adoptObject<MusicNowPlayingViewController>(
         objc_msgSend<id(id, id)>(objc_msgSend<id()>(MusicNowPlayingViewController::cls(), "alloc"_sel),
@@ -168,11 +175,24 @@ void MusicApp::shutdown() {
     launched_ = false;
 }
 
+// What the now-playing screen shows: the player's item, or before anything
+// plays the first place of the player's feeder. Asking the feeder by
+// mediaItemAtIndex: leaves the library's feeder tracking alone.
+id MusicApp::nowPlayingItem() const {
+    if (!launched_) return nil;
+    id player = avController_.get();
+    id item = objc_msgSend<queue::currentMediaItem>(player, "currentMediaItem"_sel);
+    if (item != nullptr) return item;
+    id feeder = objc_msgSend<queue::feeder>(player, "feeder"_sel);
+    if (!objc_msgSend<BOOL(SEL)>(feeder, "respondsToSelector:"_sel, "mediaItemAtIndex:"_sel)) return nil;
+    return objc_msgSend<queue::mediaItemAtIndex>(feeder, "mediaItemAtIndex:"_sel, 0);
+}
+
 void MusicApp::showNowPlaying() {
     if (!launched_) return;
     AutoreleasePool pool;
     id controller = nowPlayingViewController_.get();
-    id item = objc_msgSend<id(NSUInteger)>(queueFeeder_.get(), "playbackInfoAtIndex:"_sel, 0);
+    id item = nowPlayingItem();
     objc_msgSend<void(id)>(controller, "setItem:"_sel, item);
     present(controller);
 }
@@ -182,7 +202,7 @@ void MusicApp::showFlipside() {
     AutoreleasePool pool;
     if (!flipsideViewController_)
         flipsideViewController_ = make<MusicFlipsideAlbumDetailViewController>(MusicFlipsideAlbumDetailViewController::cls());
-    id item = objc_msgSend<id(NSUInteger)>(queueFeeder_.get(), "playbackInfoAtIndex:"_sel, 0);
+    id item = nowPlayingItem();
     id tracks = albumTracksOf(item);
     id titles = mutableArray();
     for (NSUInteger i = 0, n = arrayCount(tracks); i < n; ++i) {
@@ -254,6 +274,64 @@ MusicTableViewController* MusicApp::currentScreen() const {
 void MusicApp::changeItem(id notification) {
     if (!launched_) return;
     objc_msgSend<void(id)>(avController_.get(), "_itemWillChange:"_sel, notification);
+}
+
+bool MusicApp::play(const std::string& name, std::optional<unsigned long long> persistentID, std::string* error) {
+    if (!launched_) return fail(error, "the app is not running");
+    const char* property = nullptr;
+    const char* query = nullptr;
+    if (name == "songs") {
+    } else if (name == "album") {
+        property = "albumPersistentID";
+        query = "albumsQuery";
+    } else if (name == "playlist") {
+        property = "playlistPersistentID";
+        query = "playlistsQuery";
+    } else {
+        return fail(error, "cannot play the " + name + " screen (songs, album ID or playlist ID)");
+    }
+    if (property != nullptr && !persistentID) return fail(error, "the " + name + " screen needs an id");
+    if (property == nullptr && persistentID) return fail(error, "the " + name + " screen takes no id");
+    AutoreleasePool pool;
+    if (query != nullptr && collectionWithID(sel_registerName(query), *persistentID) == nullptr)
+        return fail(error, "no " + name + " with id " + std::to_string(*persistentID));
+
+    id mediaQuery = nil;
+    if (property == nullptr) {
+        mediaQuery = objc_msgSend<id()>(MPMediaQuery::cls(), "songsQuery"_sel);
+    } else {
+        id predicate = objc_msgSend<id(id, id, NSInteger)>(
+            MPMediaPropertyPredicate::cls(), "predicateWithValue:forProperty:comparisonType:"_sel,
+            NSStringWithFormat("%llu", *persistentID), NSString::make(property), MPMediaPredicateComparisonEqualTo);
+        mediaQuery = objc_autorelease(objc_msgSend<id(id)>(objc_msgSend<id()>(MPMediaQuery::cls(), "alloc"_sel),
+                                                           "initWithFilterPredicates:"_sel,
+                                                           objc_msgSend<id(id)>(NSArray::cls(), "arrayWithObject:"_sel,
+                                                                                predicate)));
+    }
+    if (arrayCount(objc_msgSend<id()>(mediaQuery, "items"_sel)) == 0) return fail(error, "the " + name + " list is empty");
+    // A new feeder for the list; the player keeps it.
+    id feeder = objc_autorelease(newObject(MusicQueryQueueFeeder::cls()));
+    objc_msgSend<queue::setQuery>(feeder, "setQuery:"_sel, mediaQuery);
+    objc_msgSend<queue::switchToFeeder>(avController_.get(), "switchToFeeder:mode:index:play:"_sel, feeder, 0L, 0L,
+                                        YES);
+    return true;
+}
+
+void MusicApp::advance() {
+    if (!launched_) return;
+    AutoreleasePool pool;
+    objc_msgSend<void()>(avController_.get(), "_itemDidReachEnd"_sel);
+}
+
+bool MusicApp::startRadio(std::string* error) {
+    if (!launched_) return fail(error, "the app is not running");
+    Class radio = objc_getClass("RURadioQueueFeeder");
+    if (radio == nil) return fail(error, "this Music app has no radio");
+    AutoreleasePool pool;
+    id station = objc_autorelease(newObject(radio));
+    objc_msgSend<queue::switchToFeeder>(avController_.get(), "switchToFeeder:mode:index:play:"_sel, station, 1L, 0L,
+                                        YES);
+    return true;
 }
 
 void MusicApp::postRadioEnabledChange(id notification) {

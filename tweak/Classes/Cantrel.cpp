@@ -7,6 +7,8 @@
 // underscore, and the replacement calls it with its own receiver, selector
 // and arguments.
 #include "Cantrel.h"
+#include "FeederTracking.h"
+#include "QueueAccessors.h"
 #include "SwipeButtons.h"
 
 #include <CoreFoundation/CFNotificationCenter.h>
@@ -265,13 +267,26 @@ template <class R, class S, class... A>
 // In installation order; entries of one class stand together.
 const std::vector<InstallEntry>& installationTable() {
     static const std::vector<InstallEntry> table = {
+        replaced("MPHRootViewController", "initWithTabBarController:", initWithTabBarController$MPHRootViewController,
+                 &_initWithTabBarController$MPHRootViewController),
         replaced("MPAudioDeviceController", "init", init$MPAudioDeviceController, &_init$MPAudioDeviceController),
+        replaced("MusicQueryQueueFeeder", "init", init$MusicQueryQueueFeeder, &_init$MusicQueryQueueFeeder),
+        replaced("MusicQueryQueueFeeder", "dealloc", dealloc$MusicQueryQueueFeeder, &_dealloc$MusicQueryQueueFeeder),
+        replaced("MusicQueryQueueFeeder", "playbackInfoAtIndex:", playbackInfoAtIndex$MusicQueryQueueFeeder,
+                 &_playbackInfoAtIndex$MusicQueryQueueFeeder),
+        added("MusicQueryQueueFeeder", "getMPMediaQueryShuffledItems", getMPMediaQueryShuffledItems, "@@"),
+        added("MPMediaQueryShuffledItems", "get_sourceMediaQueryItems", get_sourceMediaQueryItems, "@@"),
+        added("MPMediaQueryShuffledItems", "set_sourceMediaQueryItems:", set_sourceMediaQueryItems, "v@:"),
+        added("MPMediaQueryShuffledItems", "get_orderedArray", get_orderedArray, "@@"),
+        added("MPMediaQueryShuffledItems", "set_orderedArray:", set_orderedArray, "v@:"),
+        added("MPMediaQueryShuffledItems", "set_sourceMediaQuery:", set_sourceMediaQuery, "v@:"),
         replaced("MPUNowPlayingPlaybackControlsView", "setDelegate:", setDelegate$MPUNowPlayingPlaybackControlsView,
                  &_setDelegate$MPUNowPlayingPlaybackControlsView),
         replaced("MPUNowPlayingPlaybackControlsView", "initWithFrame:",
                  initWithFrame$MPUNowPlayingPlaybackControlsView, &_initWithFrame$MPUNowPlayingPlaybackControlsView),
         replaced("UIMoreListController", "_layoutCells", _layoutCells$UIMoreListController,
                  &__layoutCells$UIMoreListController),
+        replaced("MPAVController", "_itemWillChange:", _itemWillChange$MPAVController, &__itemWillChange$MPAVController),
         replaced("MusicAlbumsDetailTableHeaderView", "layoutSubviews", layoutSubviews$MusicAlbumsDetailTableHeaderView,
                  &_layoutSubviews$MusicAlbumsDetailTableHeaderView),
         replaced("MusicFlipsideAlbumDetailViewController", "setDataSource:",
@@ -289,6 +304,10 @@ const std::vector<InstallEntry>& installationTable() {
         replaced("MPMediaLibraryArtworkDataSource", "_cacheRepresentation:forCatalog:",
                  _cacheRepresentation_forCatalog$MPMediaLibraryArtworkDataSource,
                  &__cacheRepresentation_forCatalog$MPMediaLibraryArtworkDataSource),
+        replaced("RURadioQueueFeeder", "init", init$RURadioQueueFeeder, &_init$RURadioQueueFeeder),
+        replaced("RadioTrack", "_offers", _offers$RadioTrack, &__offers$RadioTrack),
+        added("UIViewController", "documentInteractionControllerViewControllerForPreview:",
+              documentInteractionControllerViewControllerForPreview, "v@:"),
         replaced("MusicTableViewController", "tableView:viewForHeaderInSection:",
                  tableView_viewForHeaderInSection$MusicTableViewController,
                  &_tableView_viewForHeaderInSection$MusicTableViewController),
@@ -302,6 +321,11 @@ const std::vector<InstallEntry>& installationTable() {
                  &_layoutSubviews$_UITableViewCellActionButton),
         replaced("UITableView", "_swipeActionButtonsForRowAtIndexPath:", _swipeActionButtonsForRowAtIndexPath$UITableView,
                  &__swipeActionButtonsForRowAtIndexPath$UITableView),
+        added("UITableView", "setPlaylistName:andItemEntry:", setPlaylistName, "v@::"),
+        added("UITableView", "getMPMediaItemArtworkImage:", getMPMediaItemArtworkImage, "@@:"),
+        added("UITableView", "setMPMediaItemArtworkImage:andObject:", setMPMediaItemArtworkImage, "v@::"),
+        added("UITableView", "getClassIVar:", getClassIVar, "v@:"),
+        added("UITableView", "getMediaItemProperties:", getMediaItemProperties, "v@:"),
     };
     return table;
 }

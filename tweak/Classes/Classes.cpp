@@ -11,6 +11,7 @@
 #include "IconView.h"
 #include "ItemEntry.h"
 #include "MessageView.h"
+#include "QueueHandler.h"
 #include "Libs/FMDB/FMDatabase.h"
 #include "NSObject+BKAssociatedObjects.h"
 #include "ParentSongAlbumArtistView.h"
@@ -38,4 +39,5 @@ void Cantrel_registerClasses() {
     registerStarRatingControl();
     registerEditingPanels();
     registerEditHandler();
+    registerQueueHandler();
 }

@@ -14,4 +14,5 @@
 #include <Foundation/NSNumber.h>
 #include <Foundation/NSObjCRuntime.h>
 #include <Foundation/NSPropertyList.h>
+#include <Foundation/NSSet.h>
 #include <Foundation/NSString.h>

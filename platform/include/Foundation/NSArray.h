@@ -65,6 +65,9 @@ struct NSMutableArray : NSArray {
     void replaceObjectAtIndex(NSUInteger index, id obj);
     void exchangeObjects(NSUInteger a, NSUInteger b);
     void addObjectsFromArray(const NSArray* other);
+    // The objects in `range` give way to the other array's, in one pass (a
+    // range of length 0 inserts them as a block at its location).
+    void replaceObjectsInRange(NSRange range, const NSArray* other);
     void setArray(const NSArray* other);
 };
 

@@ -19,6 +19,15 @@ inline constexpr NSUInteger NSUIntegerMax = ULONG_MAX;
 // "No such index" from indexOfObject: and friends.
 inline constexpr NSUInteger NSNotFound = static_cast<NSUInteger>(NSIntegerMax);
 
+// A run of positions: `length` places from `location`. Passed by value in
+// message sends (as in contentsDidChangeByRemovingRange:).
+struct NSRange {
+    NSUInteger location = 0;
+    NSUInteger length = 0;
+    bool operator==(const NSRange&) const = default;
+};
+inline NSRange NSMakeRange(NSUInteger location, NSUInteger length) { return {location, length}; }
+
 // The class's name (autoreleased); nil for a nil class.
 NSString* NSStringFromClass(Class cls);
 // The registered class of that name; nil when absent or for nil.

@@ -1,16 +1,32 @@
-// MPMediaQueryShuffledItems: the items of a query in playing order.
+// MPMediaQueryShuffledItems S: the items a feeder plays, in playing order.
+// Prototypes: MusicApp/QueueMessages.h.
 //
 //   initWithSourceItems:   id(id)          NSArray of the query's items, in the query's order
-//   count                  NSUInteger()
-//   objectAtIndex:         id(NSUInteger)  in playing order; nil past the end
+//   items                  id()            O when it is not empty, else L
+//   count                  NSUInteger()    of items
+//   objectAtIndex:         id(NSUInteger)  of items; nil past the end
+//   shuffleItemsWithInitialIndex:, _rebuildItemCachesWithInitialSourceItemIndex:,
+//   _rebuildCachesWithInitialSourceIndex:   void(NSInteger)   logged; the app has no shuffle
+//                          mode, so the order stays (an index not in it is ignored)
+//   invalidateSourceMediaQueryAndLoadItems  void()   L and O again from _sourceMediaQuery's
+//                          items; the owning feeder's snapshot follows
 //
 // The three instance variables are object variables (MSHookIvar<id> reaches
-// them), each owned: _sourceMediaQuery (the query, nil while queries do not
-// exist), _sourceMediaQueryItems (NSArray) and _orderedArray (NSMutableArray,
-// the playing order).
+// them), each owned: _sourceMediaQuery (the query), _sourceMediaQueryItems L
+// (NSArray, the query's items) and _orderedArray O (NSMutableArray, the
+// playing order, shared with whoever holds it). How O is filled from L is
+// the process-wide ShuffledItemsOrder: ordered (O holds L's order, the
+// default), source (O empty: the items play from L) or none (O nil).
 #pragma once
 
 #include <objc/NSObject.h>
+#include <platform/CallLog.h>
+
+namespace platform {
+enum class ShuffledItemsOrder { ordered, source, none };
+void setShuffledItemsOrder(ShuffledItemsOrder order);
+ShuffledItemsOrder shuffledItemsOrder();
+}  // namespace platform
 
 struct MPMediaQueryShuffledItems : NSObject {
     OBJC_CLASS(MPMediaQueryShuffledItems)
@@ -18,6 +34,8 @@ struct MPMediaQueryShuffledItems : NSObject {
     id _sourceMediaQuery = nil;
     id _sourceMediaQueryItems = nil;
     id _orderedArray = nil;
+    Weak<NSObject> _feeder;  // the feeder whose items these are
+    platform::CallLog _calls;
 
     ~MPMediaQueryShuffledItems() override;
 };

@@ -51,11 +51,12 @@ public:
 
     // Registers the app's classes and makes its objects: the tab bar
     // controller (one tab: a navigation controller over the songs list), the
-    // root controller, the player, the audio device controller, the query
+    // root controller, the player (the system player's, through
+    // MPMusicPlayerControllerServer), the audio device controller, the query
     // queue feeder with a few items (the library's first songs, or
-    // placeholders when the library has none), the now-playing controller
-    // and, with the radio, a radio queue feeder. Does nothing when already
-    // launched.
+    // placeholders when the library has none; the player holds it without
+    // playing: nothing is loaded), the now-playing controller and, with the
+    // radio, a radio queue feeder. Does nothing when already launched.
     void launch();
     // Releases the objects, newest first. Launching again afterwards makes a
     // fresh set.
@@ -76,12 +77,30 @@ public:
 
     // What a user does; each is a no-op before launch().
 
-    // Opens the now-playing screen on the first item of the queue:
+    // Opens the now-playing screen on nowPlayingItem():
     // setItem:, viewWillAppear:, a layout pass of its view (which sends
     // viewWillLayoutSubviews / viewDidLayoutSubviews), viewDidAppear:.
     void showNowPlaying();
     // The player moves on: _itemWillChange: to the MPAVController.
     void changeItem(id notification = nil);
+    // Starts a list playing from its first song as the app does when a row
+    // of it is tapped: a new MusicQueryQueueFeeder gets the list's query
+    // (setQuery:) and the player switches to it and plays index 0. "songs"
+    // (every song), "album" or "playlist" with the collection's persistent
+    // id. The current screen stays. False, with *error set and nothing
+    // changed, before launch, for another screen, an id missing, not wanted
+    // or unknown, or an empty list.
+    bool play(const std::string& name, std::optional<unsigned long long> persistentID = std::nullopt,
+              std::string* error = nullptr);
+    // The playing song ends (_itemDidReachEnd to the player).
+    void advance();
+    // Starts a radio station: a new RURadioQueueFeeder, to which the player
+    // switches and plays its first track. False without the radio.
+    bool startRadio(std::string* error = nullptr);
+    // The player's current item, else the first place of the player's
+    // feeder (mediaItemAtIndex: 0); nil before launch. The now-playing and
+    // flipside screens show it.
+    id nowPlayingItem() const;
     // The radio setting changed: the tab bar controller's three handlers.
     void postRadioEnabledChange(id notification = nil);
     // The store offers of the radio's first track (copyRawItemAtIndex: 0,
@@ -108,8 +127,8 @@ public:
     // launch.
     MusicTableViewController* currentScreen() const;
     // Flips the now-playing screen to its album: the flipside controller gets
-    // a MusicLibraryDataSource over the tracks of the album of the queue's
-    // first item (none when it has no album in the library), reloadData, and
+    // a MusicLibraryDataSource over the tracks of the album of
+    // nowPlayingItem() (none when it has no album in the library), reloadData, and
     // is shown like a screen (its header view lays out).
     void showFlipside();
 

@@ -6,6 +6,8 @@
 //   tracks                        id()            NSArray of RadioTrack
 //   tracksForNextPlaybackGroup    id()            NSArray of RadioTrack
 //   copyRawItemAtIndex:           id(NSUInteger)  the track, owned by the caller; nil past the end
+//   playbackInfoAtIndex:          id(NSUInteger)  the track; nil past the end
+//   indexOfMediaItem:             int(id)         the track's place, -1 when absent
 //
 // RadioTrack : NSObject
 //   init                          id()

@@ -1,0 +1,247 @@
+// The player (MPAVController), the shuffled items behind a feeder
+// (MPMediaQueryShuffledItems) and the system player's server, with their
+// call logs.
+#include "../UIKit/ObjectSupport.h"
+
+#include <Foundation/NSArray.h>
+#include <Foundation/NSNotification.h>
+#include <MediaPlayer/MediaPlayer.h>
+#include <MusicApp/QueueMessages.h>
+
+#include <atomic>
+
+using namespace platform::support;
+
+namespace platform {
+
+namespace {
+std::atomic<ShuffledItemsOrder> gShuffledItemsOrder{ShuffledItemsOrder::ordered};
+}
+
+void setShuffledItemsOrder(ShuffledItemsOrder order) { gShuffledItemsOrder = order; }
+ShuffledItemsOrder shuffledItemsOrder() { return gShuffledItemsOrder; }
+
+std::string callArgument(id value) {
+    if (value == nullptr) return "nil";
+    if (objc_isKindOfClass(value, objc_getClass("MPMediaEntity")))
+        return std::to_string(objc_msgSend<unsigned long long()>(value, "persistentID"_sel));
+    if (objc_isKindOfClass(value, NSArray::cls())) return "[" + std::to_string(arrayCount(value)) + "]";
+    return object_getClassName(value);
+}
+
+}  // namespace platform
+
+MPMediaQueryShuffledItems::~MPMediaQueryShuffledItems() {
+    clearStrong(_sourceMediaQuery);
+    clearStrong(_sourceMediaQueryItems);
+    clearStrong(_orderedArray);
+}
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Shuffled items.
+
+namespace shuffledItems {
+
+// L becomes a copy of `items` (nil: empty) and O follows the process-wide order.
+void load(MPMediaQueryShuffledItems* self, id items) {
+    id copy = objc_msgSend<id(id)>(NSArray::cls(), "arrayWithArray:"_sel, items);
+    storeStrong(self->_sourceMediaQueryItems, copy);
+    switch (platform::shuffledItemsOrder()) {
+        case platform::ShuffledItemsOrder::ordered:
+            storeStrong(self->_orderedArray, objc_msgSend<id(id)>(NSMutableArray::cls(), "arrayWithArray:"_sel, copy));
+            break;
+        case platform::ShuffledItemsOrder::source: storeStrong(self->_orderedArray, mutableArray()); break;
+        case platform::ShuffledItemsOrder::none: clearStrong(self->_orderedArray); break;
+    }
+}
+
+// With nil items the shuffled items have no ordered array (a fresh feeder's).
+id initWithSourceItems(MPMediaQueryShuffledItems* self, SEL, id items) {
+    self = objectAs<MPMediaQueryShuffledItems>(
+        objc_msgSendSuper<id()>(self, MPMediaQueryShuffledItems::cls(), "init"_sel));
+    if (self == nullptr) return nil;
+    if (items != nullptr) {
+        load(self, items);
+    } else {
+        storeStrong(self->_sourceMediaQueryItems, objc_msgSend<id()>(NSArray::cls(), "array"_sel));
+    }
+    return self;
+}
+
+id items(MPMediaQueryShuffledItems* self, SEL) {
+    if (self->_orderedArray != nullptr && arrayCount(self->_orderedArray) > 0) return self->_orderedArray;
+    return self->_sourceMediaQueryItems;
+}
+
+NSUInteger count(MPMediaQueryShuffledItems* self, SEL sel) { return arrayCount(items(self, sel)); }
+
+id objectAtIndex(MPMediaQueryShuffledItems* self, SEL sel, NSUInteger index) {
+    id all = items(self, sel);
+    if (index >= arrayCount(all)) return nil;
+    return arrayObjectAt(all, index);
+}
+
+void shuffleItemsWithInitialIndex(MPMediaQueryShuffledItems* self, SEL, NSInteger index) {
+    self->_calls.add("shuffleItemsWithInitialIndex:", index);
+}
+void rebuildItemCaches(MPMediaQueryShuffledItems* self, SEL, NSInteger index) {
+    self->_calls.add("_rebuildItemCachesWithInitialSourceItemIndex:", index);
+}
+void rebuildCaches(MPMediaQueryShuffledItems* self, SEL, NSInteger index) {
+    self->_calls.add("_rebuildCachesWithInitialSourceIndex:", index);
+}
+
+void invalidateSourceMediaQueryAndLoadItems(MPMediaQueryShuffledItems* self, SEL) {
+    self->_calls.add("invalidateSourceMediaQueryAndLoadItems");
+    if (self->_sourceMediaQuery != nullptr) load(self, objc_msgSend<id()>(self->_sourceMediaQuery, "items"_sel));
+    Strong<NSObject> feeder = self->_feeder.lock();
+    objc_msgSend<queue::handleMediaLibraryDidChange>(feeder.get(), "_handleMediaLibraryDidChange"_sel);
+}
+
+}  // namespace shuffledItems
+
+// ---------------------------------------------------------------------------
+// The player.
+
+namespace avController {
+
+void itemWillChange(MPAVController* self, SEL, id note) {
+    self->_calls.add("_itemWillChange:", note);
+    ++self->_itemChangeCount;
+}
+
+void post(MPAVController* self, NSString* name) {
+    objc_msgSend<void(id, id)>(objc::as_id(NSNotificationCenter::defaultCenter()), "postNotificationName:object:"_sel,
+                               name, self);
+}
+
+void setPlaying(MPAVController* self, BOOL playing) {
+    if (self->_playing == playing) return;
+    self->_playing = playing;
+    post(self, MPMusicPlayerControllerPlaybackStateDidChangeNotification);
+}
+
+// The item at `index` of the feeder becomes the current one and plays.
+void changeItem(MPAVController* self, NSUInteger index) {
+    Strong<MPAVController> keep(self);
+    objc_msgSend<queue::itemWillChange>(self, "_itemWillChange:"_sel, nil);
+    id item = objc_msgSend<queue::playbackInfoAtIndex>(self->_feeder.get(), "playbackInfoAtIndex:"_sel, index);
+    self->_currentItem = static_cast<NSObject*>(item);
+    BOOL wasPlaying = self->_playing;
+    self->_playing = YES;
+    post(self, MPMusicPlayerControllerNowPlayingItemDidChangeNotification);
+    if (!wasPlaying) post(self, MPMusicPlayerControllerPlaybackStateDidChangeNotification);
+}
+
+NSUInteger feederCount(MPAVController* self) {
+    return objc_msgSend<queue::itemCount>(self->_feeder.get(), "itemCount"_sel);
+}
+
+id currentMediaItem(MPAVController* self, SEL) { return self->_currentItem.get(); }
+id feeder(MPAVController* self, SEL) { return self->_feeder.get(); }
+BOOL isPlaying(MPAVController* self, SEL) { return self->_playing; }
+
+void switchToFeeder(MPAVController* self, SEL, id feeder, NSInteger mode, NSInteger index, BOOL play) {
+    self->_calls.add("switchToFeeder:mode:index:play:", feeder, mode, index, play);
+    Strong<NSObject> keep(static_cast<NSObject*>(feeder));
+    if (feeder != nullptr && objc_msgSend<BOOL(SEL)>(feeder, "respondsToSelector:"_sel, "setAVController:"_sel))
+        objc_msgSend<void(id)>(feeder, "setAVController:"_sel, self);
+    // The feeder given up may go now, before the new item plays.
+    self->_feeder = static_cast<NSObject*>(feeder);
+    if (!play) return;
+    if (index < 0 || static_cast<NSUInteger>(index) >= feederCount(self)) return;
+    changeItem(self, static_cast<NSUInteger>(index));
+}
+
+void reloadFeederWithStartQueueIndex(MPAVController* self, SEL, int index) {
+    self->_calls.add("reloadFeederWithStartQueueIndex:", index);
+}
+
+void playItemAtIndex(MPAVController* self, SEL, int index, BOOL forceRestart) {
+    self->_calls.add("playItemAtIndex:forceRestart:", index, forceRestart);
+    if (index < 0 || static_cast<NSUInteger>(index) >= feederCount(self)) {
+        self->_calls.add("ignored: index out of range", index);
+        return;
+    }
+    changeItem(self, static_cast<NSUInteger>(index));
+}
+
+void pauseWithFadeout(MPAVController* self, SEL, double seconds) {
+    self->_calls.add("pauseWithFadeout:", seconds);
+    setPlaying(self, NO);
+}
+
+void play(MPAVController* self, SEL) {
+    self->_calls.add("play");
+    if (self->_currentItem) setPlaying(self, YES);
+}
+
+void itemDidReachEnd(MPAVController* self, SEL) {
+    self->_calls.add("_itemDidReachEnd");
+    if (!self->_currentItem) return;
+    int at = objc_msgSend<queue::indexOfMediaItem>(self->_feeder.get(), "indexOfMediaItem:"_sel,
+                                                   objc::as_id(self->_currentItem.get()));
+    if (at >= 0 && static_cast<NSUInteger>(at) + 1 < feederCount(self)) {
+        changeItem(self, static_cast<NSUInteger>(at) + 1);
+    } else {
+        setPlaying(self, NO);
+    }
+}
+
+}  // namespace avController
+
+namespace server {
+
+id sharedInstance(objc_class*, SEL) {
+    // One object for the life of the process.
+    static id const instance = newObject(MPMusicPlayerControllerServer::cls());
+    return instance;
+}
+
+id player(MPMusicPlayerControllerServer* self, SEL) {
+    MPAVController* p = self->_player.get();
+    return objc::as_id(p);
+}
+
+void setPlayer(MPMusicPlayerControllerServer* self, SEL, id player) {
+    self->_player = objectAs<MPAVController>(player);
+}
+
+}  // namespace server
+
+}  // namespace
+
+namespace platform::medialibrary {
+void registerPlayerClasses() {
+    objc::ClassDef<MPAVController>("MPAVController", NSObject::cls())
+        .method<avController::itemWillChange>("_itemWillChange:")
+        .method<avController::currentMediaItem>("currentMediaItem")
+        .method<avController::feeder>("feeder")
+        .method<avController::isPlaying>("isPlaying")
+        .method<avController::switchToFeeder>("switchToFeeder:mode:index:play:")
+        .method<avController::reloadFeederWithStartQueueIndex>("reloadFeederWithStartQueueIndex:")
+        .method<avController::playItemAtIndex>("playItemAtIndex:forceRestart:")
+        .method<avController::pauseWithFadeout>("pauseWithFadeout:")
+        .method<avController::play>("play")
+        .method<avController::itemDidReachEnd>("_itemDidReachEnd")
+        .OBJC_IVAR(MPAVController, _itemChangeCount);
+    objc::ClassDef<MPMediaQueryShuffledItems>("MPMediaQueryShuffledItems", NSObject::cls())
+        .method<shuffledItems::initWithSourceItems>("initWithSourceItems:")
+        .method<shuffledItems::items>("items")
+        .method<shuffledItems::count>("count")
+        .method<shuffledItems::objectAtIndex>("objectAtIndex:")
+        .method<shuffledItems::shuffleItemsWithInitialIndex>("shuffleItemsWithInitialIndex:")
+        .method<shuffledItems::rebuildItemCaches>("_rebuildItemCachesWithInitialSourceItemIndex:")
+        .method<shuffledItems::rebuildCaches>("_rebuildCachesWithInitialSourceIndex:")
+        .method<shuffledItems::invalidateSourceMediaQueryAndLoadItems>("invalidateSourceMediaQueryAndLoadItems")
+        .OBJC_IVAR(MPMediaQueryShuffledItems, _sourceMediaQuery)
+        .OBJC_IVAR(MPMediaQueryShuffledItems, _sourceMediaQueryItems)
+        .OBJC_IVAR(MPMediaQueryShuffledItems, _orderedArray);
+    objc::ClassDef<MPMusicPlayerControllerServer>("MPMusicPlayerControllerServer", NSObject::cls())
+        .classMethod<server::sharedInstance>("sharedInstance")
+        .method<server::player>("player")
+        .method<server::setPlayer>("_setPlayer:");
+}
+}  // namespace platform::medialibrary
