@@ -26,7 +26,7 @@ struct NSRange {
     NSUInteger length = 0;
     bool operator==(const NSRange&) const = default;
 };
-inline NSRange NSMakeRange(NSUInteger location, NSUInteger length) { return {location, length}; }
+constexpr NSRange NSMakeRange(NSUInteger location, NSUInteger length) { return {location, length}; }
 
 // The class's name (autoreleased); nil for a nil class.
 NSString* NSStringFromClass(Class cls);

@@ -35,12 +35,6 @@ struct NSString;
 struct UIFont;
 struct UIColor;
 
-// A range of UTF-16 code units.
-struct NSRange {
-    NSUInteger location = 0;
-    NSUInteger length = 0;
-};
-constexpr NSRange NSMakeRange(NSUInteger location, NSUInteger length) { return NSRange{location, length}; }
 
 using UITextBorderStyle = NSInteger;
 inline constexpr UITextBorderStyle UITextBorderStyleNone = 0;
