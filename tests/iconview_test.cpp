@@ -24,7 +24,8 @@
 namespace {
 
 constexpr double kScale = 4;  // pixels per point of the test renders
-const std::string kBundle = kCantrelBundlePath;
+// The library's resource bundle, as a device path.
+const std::string kBundle = "Library/Application Support/Cantrel/Cantrel.bundle";
 const std::string kResources = std::string(CANTREL_RESOURCES_DIR) + "/Cantrel.bundle/";
 
 Strong<IconView> makeIconView(CGRect frame) {

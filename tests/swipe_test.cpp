@@ -27,7 +27,8 @@
 
 namespace {
 
-const std::string kBundle = kCantrelBundlePath;
+// The library's resource bundle, as a device path.
+const std::string kBundle = "Library/Application Support/Cantrel/Cantrel.bundle";
 const std::string kBundleSource = std::string(CANTREL_RESOURCES_DIR) + "/Cantrel.bundle";
 const char kPrefsPath[] = "/var/mobile/Library/Preferences/com.brevank.Cantrel.plist";
 
@@ -184,7 +185,7 @@ protected:
         Cantrel_registerClasses();
         registerFakes();
         CantrelInitialize();
-        LoadPrefs();  // every option at its default (a test before may have changed them)
+        test::postSettingsChanged();  // every option at its default (a test before may have changed them)
         app.launch();
     }
 
@@ -365,7 +366,7 @@ TEST_F(Swipe, TheHideOptionsActAtTheNextSwipe) {
                                objc_msgSend<id(BOOL)>(NSNumber::cls(), "numberWithBool:"_sel, YES),
                                "hide_edit_button"_ns);
     ASSERT_TRUE(platform::writePropertyList(dict, kPrefsPath, true));
-    LoadPrefs();
+    test::postSettingsChanged();
     EXPECT_EQ(tags(swipe(row)), (std::vector<NSInteger>{1, 6, 4, 3, 5}));
 }
 

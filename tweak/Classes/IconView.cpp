@@ -617,7 +617,7 @@ void drawScreenImage(CGContextRef context, id image, CGRect area, CGPoint tile) 
 id loadScreenImage(NSInteger tag, int subTag) {
     std::optional<std::string> name = iconImageName(tag, subTag);
     // A full device path: the library's bundle, not the app's.
-    NSString* path = NSStringWithFormat("/%s/%s", kCantrelBundlePath, *name);
+    NSString* path = NSStringWithFormat("/%@/%s", CantrelBundlePath(), name->c_str());
     return objc_msgSend<id(id)>(UIImage::cls(), "imageNamed:"_sel, path);
 }
 
