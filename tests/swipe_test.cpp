@@ -181,6 +181,7 @@ protected:
         std::filesystem::create_directories(root.host(kBundle));
         std::filesystem::copy(kBundleSource, root.host(kBundle));
         platform::setDeviceIdiom(UIUserInterfaceIdiomPhone);
+        platform::resetMainScreen();
         platform::registerMusicApp();
         Cantrel_registerClasses();
         registerFakes();
@@ -235,9 +236,10 @@ TEST_F(Swipe, SongRowGetsSixButtonsInOrderWithTheirTitlesAndPictures) {
     EXPECT_EQ(tags(buttons), kAllTags);
     EXPECT_EQ(titles(buttons), (std::vector<std::string>{kDeletePhone, kEditPhone, kPicturePhone, kPicturePhone,
                                                          kPicturePhone, kPicturePhone}));
-    // The list's rows are 44 points high: the short pictures.
-    EXPECT_EQ(pictures(buttons), (std::vector<std::string>{"", "", "play_last_short.png", "play_next_short.png",
-                                                           "play_now_short.png", "export_short.png"}));
+    // The list's rows are 44 points high: the short pictures, read from
+    // their 2x files on the 2x screen.
+    EXPECT_EQ(pictures(buttons), (std::vector<std::string>{"", "", "play_last_short@2x.png", "play_next_short@2x.png",
+                                                           "play_now_short@2x.png", "export_short@2x.png"}));
     // The system's delete keeps its own style; the queue buttons have style
     // 2, edit and export 1; every library button carries a normal row action
     // titled as the button.
@@ -257,6 +259,7 @@ TEST_F(Swipe, SongRowGetsSixButtonsInOrderWithTheirTitlesAndPictures) {
 }
 
 TEST_F(Swipe, TitlesAndPicturesFollowTheRowHeightAndTheIdiom) {
+    platform::setMainScreen(CGSizeMake(320, 480), 1);  // the names as composed, without "@2x"
     open("songs");
     NSIndexPath* row = rowOf(1003);
     struct Case {
@@ -287,6 +290,53 @@ TEST_F(Swipe, TitlesAndPicturesFollowTheRowHeightAndTheIdiom) {
         // Every picture of the swipe was found in the bundle.
         std::vector<std::string> files = pictures(buttons);
         for (size_t i = 2; i < files.size(); ++i) EXPECT_NE(files[i], "") << i;
+    }
+}
+
+// The signs of a button picture, left to right along its middle row: "T" for
+// a triangle (tall on its left, pointed on its right), "B" for a bar.
+std::string signs(UIImage* picture) {
+    auto painted = [&](int x, int y) { return (picture->pixel(x, y) >> 24) > 0x80; };
+    auto columnHeight = [&](int x) {
+        int n = 0;
+        for (int y = 0; y < picture->pixelHeight(); ++y) n += painted(x, y);
+        return n;
+    };
+    std::string out;
+    int y = picture->pixelHeight() / 2;
+    for (int x = 0; x < picture->pixelWidth(); ++x) {
+        if (!painted(x, y)) continue;
+        int end = x;
+        while (end + 1 < picture->pixelWidth() && painted(end + 1, y)) ++end;
+        int left = columnHeight(std::min(x + 1, end)), right = columnHeight(std::max(end - 1, x));
+        out += left > 2 * right ? "T" : "B";
+        x = end;
+    }
+    return out;
+}
+
+TEST_F(Swipe, QueuePicturesShowTheirBadgesSignsAtTheScreensScale) {
+    open("songs");
+    NSIndexPath* row = rowOf(1003);
+    // Each queue button shows the sign of its badge's icon: play now one
+    // triangle, play next two triangles, play last a triangle and a bar.
+    const std::pair<NSInteger, const char*> expected[] = {{3, "T"}, {4, "TT"}, {6, "TB"}};
+    for (double scale : {1.0, 2.0}) {
+        SCOPED_TRACE(scale);
+        platform::setMainScreen(CGSizeMake(320, 480), scale);
+        Buttons buttons = swipe(row);
+        for (auto [tag, sign] : expected) {
+            SCOPED_TRACE(tag);
+            auto* picture = static_cast<UIImage*>(
+                objc_msgSend<id(NSUInteger)>(withTag(buttons, tag), "backgroundImageForState:"_sel, UIControlStateNormal));
+            ASSERT_NE(picture, nullptr);
+            // A button of 74 x 44 points, in pixels of the screen.
+            EXPECT_EQ(objc_msgSend<double()>(picture, "scale"_sel), scale);
+            EXPECT_EQ(objc_msgSend<CGSize()>(picture, "size"_sel).width, 74);
+            EXPECT_EQ(objc_msgSend<CGSize()>(picture, "size"_sel).height, 44);
+            EXPECT_EQ(picture->pixelWidth(), 74 * scale);
+            EXPECT_EQ(signs(picture), sign);
+        }
     }
 }
 
@@ -537,11 +587,12 @@ TEST_F(Swipe, EditExportAndDeleteReachTheirHandlers) {
     sent = nullptr;
 }
 
-// The resource bundle holds every picture a swipe can ask for, and each is
-// what render_swipe_pictures draws.
-TEST(SwipePictures, EveryNameSizeAndIdiomIsInTheBundleAsRendered) {
+// The resource bundle holds every picture a swipe can ask for, at scales 1
+// and 2, and each is what render_swipe_pictures draws.
+TEST(SwipePictures, EveryNameSizeIdiomAndScaleIsInTheBundleAsRendered) {
     test::TempRoot root;
     AutoreleasePool pool;
+    platform::setMainScreen(CGSizeMake(320, 480), 1);  // each file read as named
     std::filesystem::create_directories(root.host("rendered"));
     std::string cmd = std::string(CANTREL_BIN_DIR) + "/render_swipe_pictures '" + root.host("rendered") + "'";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
@@ -550,31 +601,32 @@ TEST(SwipePictures, EveryNameSizeAndIdiomIsInTheBundleAsRendered) {
     int checked = 0;
     for (const char* name : {"play_now", "play_next", "play_last", "export"})
         for (const char* size : {"", "_long", "_short"})
-            for (const char* idiom : {"", "_ipad"}) {
-                std::string file = std::string(name) + size + idiom + ".png";
-                SCOPED_TRACE(file);
-                auto load = [](const std::string& p) {
-                    return static_cast<UIImage*>(
-                        objc_msgSend<id(id)>(UIImage::cls(), "imageWithContentsOfFile:"_sel, NSString::make(p)));
-                };
-                UIImage* committed = load("bundle/" + file);
-                UIImage* rendered = load("rendered/" + file);
-                ASSERT_NE(committed, nullptr);
-                ASSERT_NE(rendered, nullptr);
-                ASSERT_EQ(committed->pixelWidth(), rendered->pixelWidth());
-                ASSERT_EQ(committed->pixelHeight(), rendered->pixelHeight());
-                EXPECT_EQ(committed->pixelWidth(), idiom[0] ? 110 : 74);
-                int differing = 0, painted = 0;
-                for (int y = 0; y < committed->pixelHeight(); ++y)
-                    for (int x = 0; x < committed->pixelWidth(); ++x) {
-                        differing += committed->pixel(x, y) != rendered->pixel(x, y);
-                        painted += committed->pixel(x, y) != 0;
-                    }
-                EXPECT_EQ(differing, 0);
-                EXPECT_GT(painted, 0);
-                ++checked;
-            }
-    EXPECT_EQ(checked, 24);
+            for (const char* idiom : {"", "_ipad"})
+                for (int scale : {1, 2}) {
+                    std::string file = std::string(name) + size + idiom + (scale == 2 ? "@2x" : "") + ".png";
+                    SCOPED_TRACE(file);
+                    auto load = [](const std::string& p) {
+                        return static_cast<UIImage*>(
+                            objc_msgSend<id(id)>(UIImage::cls(), "imageWithContentsOfFile:"_sel, NSString::make(p)));
+                    };
+                    UIImage* committed = load("bundle/" + file);
+                    UIImage* rendered = load("rendered/" + file);
+                    ASSERT_NE(committed, nullptr);
+                    ASSERT_NE(rendered, nullptr);
+                    ASSERT_EQ(committed->pixelWidth(), rendered->pixelWidth());
+                    ASSERT_EQ(committed->pixelHeight(), rendered->pixelHeight());
+                    EXPECT_EQ(committed->pixelWidth(), (idiom[0] ? 110 : 74) * scale);
+                    int differing = 0, painted = 0;
+                    for (int y = 0; y < committed->pixelHeight(); ++y)
+                        for (int x = 0; x < committed->pixelWidth(); ++x) {
+                            differing += committed->pixel(x, y) != rendered->pixel(x, y);
+                            painted += committed->pixel(x, y) != 0;
+                        }
+                    EXPECT_EQ(differing, 0);
+                    EXPECT_GT(painted, 0);
+                    ++checked;
+                }
+    EXPECT_EQ(checked, 48);
 }
 
 }  // namespace
