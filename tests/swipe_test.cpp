@@ -5,12 +5,14 @@
 
 #include "Cantrel.h"
 #include "Classes.h"
+#include "IconView.h"
 #include "MediaLibraryFixture.h"
 #include "MessageView.h"
 #include "SwipeButtons.h"
 #include "TestSupport.h"
 
 #include <Foundation/Foundation.h>
+#include <MusicApp/MusicAlbumDetail.h>
 #include <MusicApp/MusicApp.h>
 #include <MusicApp/MusicLibraryScreens.h>
 #include <MusicApp/MusicTableViewController.h>
@@ -361,6 +363,15 @@ TEST_F(Swipe, EachListScreenGetsItsButtonsAndOnlySomeGetExport) {
     }
 }
 
+TEST_F(Swipe, FlipsideAlbumRowsGetExportUnlessHidden) {
+    app.showFlipside();  // the playing song's album seen from the back (view index 10)
+    auto* tv = static_cast<UITableView*>(objc_msgSend<id()>(app.flipsideViewController(), "tableView"_sel));
+    ASSERT_NE(tv, nullptr);
+    EXPECT_EQ(tags(platform::swipeRow(tv, path(1, 0))), kAllTags);
+    hide_export_button = YES;
+    EXPECT_EQ(tags(platform::swipeRow(tv, path(1, 0))), (std::vector<NSInteger>{1, 2, 6, 4, 3}));
+}
+
 TEST_F(Swipe, CollectionsGetExportOnlyWhenTheyHaveItems) {
     UITableView* tv = static_cast<UITableView*>(
         objc_msgSend<id(CGRect)>(objc_msgSend<id()>(UITableView::cls(), "alloc"_sel), "initWithFrame:"_sel,
@@ -503,6 +514,35 @@ std::string badgeText(MessageView* badge) {
     return to_string(static_cast<NSString*>(objc_msgSend<id()>(label, "text"_sel)));
 }
 
+NSInteger badgeIcon(MessageView* badge) {
+    id subviews = objc_msgSend<id()>(badge, "subviews"_sel);
+    for (NSUInteger i = 0, n = objc_msgSend<NSUInteger()>(subviews, "count"_sel); i < n; ++i) {
+        id view = objc_msgSend<id(NSUInteger)>(subviews, "objectAtIndex:"_sel, i);
+        if (objc_msgSend<BOOL(Class)>(view, "isKindOfClass:"_sel, IconView::cls()))
+            return objc_msgSend<NSInteger()>(view, "tag"_sel);
+    }
+    return -1;
+}
+
+// A queue button's badge stays fully shown for half a second, fades for
+// 0.3 s and is gone: probed just before and after each moment.
+void expectBadgeTimeline(id controller) {
+    auto only = [&]() -> MessageView* {
+        std::vector<MessageView*> badges = badgesOn(controller);
+        return badges.size() == 1 ? badges[0] : nullptr;
+    };
+    platform::RunLoop::main().runFor(0.49);
+    ASSERT_NE(only(), nullptr);
+    EXPECT_EQ(objc_msgSend<double()>(only(), "alpha"_sel), 1.0);
+    platform::RunLoop::main().runFor(0.02);  // 0.51 s: fading
+    ASSERT_NE(only(), nullptr);
+    EXPECT_EQ(objc_msgSend<double()>(only(), "alpha"_sel), 0.0);
+    platform::RunLoop::main().runFor(0.27);  // 0.78 s
+    EXPECT_NE(only(), nullptr);
+    platform::RunLoop::main().runFor(0.04);  // 0.82 s
+    EXPECT_TRUE(badgesOn(controller).empty());
+}
+
 TEST_F(Swipe, PlayNextOnAnAlbumsTracksClosesTheSwipeAndShowsItsBadgeOnTheParent) {
     bool recording = registerRecordingHandlers();
     Sent record;
@@ -522,14 +562,13 @@ TEST_F(Swipe, PlayNextOnAnAlbumsTracksClosesTheSwipeAndShowsItsBadgeOnTheParent)
     std::vector<MessageView*> badges = badgesOn(parent);
     ASSERT_EQ(badges.size(), 1u);
     EXPECT_EQ(badgeText(badges[0]), "Play Next!");
-    EXPECT_EQ(objc_msgSend<NSInteger()>(objc_msgSend<id(NSInteger)>(badges[0], "viewWithTag:"_sel, 36), "tag"_sel), 36);
+    EXPECT_EQ(badgeIcon(badges[0]), 36);
     EXPECT_TRUE(badgesOn(detail).empty());
     if (recording) {
         EXPECT_EQ(record.prepared, std::vector<int>{PLAY_NEXT});
         EXPECT_EQ(record.played, std::vector<int>{PLAY_NEXT});  // the first stage did not finish it
     }
-    platform::RunLoop::main().runFor(0.8);
-    EXPECT_TRUE(badgesOn(parent).empty());
+    expectBadgeTimeline(parent);
 
     // The other queue buttons on the songs list: their own badge on the list
     // itself; a first stage that finishes the request ends it there.
@@ -537,15 +576,20 @@ TEST_F(Swipe, PlayNextOnAnAlbumsTracksClosesTheSwipeAndShowsItsBadgeOnTheParent)
     record.prepared.clear();
     record.played.clear();
     record.prepareAnswer = -2;
-    const std::pair<NSInteger, const char*> others[] = {{3, "Play Now!"}, {6, "Play Last!"}};
-    for (auto [tag, text] : others) {
-        SCOPED_TRACE(text);
+    struct Expected {
+        NSInteger button;
+        const char* text;
+        NSInteger icon;
+    };
+    for (const Expected& e : {Expected{3, "Play Now!", 35}, Expected{6, "Play Last!", 37}}) {
+        SCOPED_TRACE(e.text);
         Buttons buttons = swipeEntity(1003);
-        platform::tapSwipeButton(withTag(buttons, tag));
+        platform::tapSwipeButton(withTag(buttons, e.button));
         badges = badgesOn(app.currentScreen());
         ASSERT_EQ(badges.size(), 1u);
-        EXPECT_EQ(badgeText(badges[0]), text);
-        platform::RunLoop::main().runFor(0.8);
+        EXPECT_EQ(badgeText(badges[0]), e.text);
+        EXPECT_EQ(badgeIcon(badges[0]), e.icon);
+        expectBadgeTimeline(app.currentScreen());
     }
     if (recording) {
         EXPECT_EQ(record.prepared, (std::vector<int>{PLAY_NOW, PLAY_LAST}));
