@@ -380,7 +380,8 @@ NSString* buttonText(const char* selector) {
 
 }  // namespace
 
-static _UITableViewCellActionButton* createExtraButton(int style, NSString* title, UITableView* tableView, ItemEntry* entry) {
+static _UITableViewCellActionButton* createExtraButton(int style, NSString* title, UITableView* tableView,
+                                                       ItemEntry* entry) {
     auto* button = static_cast<_UITableViewCellActionButton*>(objc_msgSend<id(NSInteger)>(
         _UITableViewCellActionButton::cls(), "actionButtonWithStyle:"_sel, isQueueStyle(style) ? 2 : 1));
 
