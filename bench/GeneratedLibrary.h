@@ -5,6 +5,7 @@
 
 #include "Cantrel.h"
 
+#include <Foundation/NSString.h>
 #include <MediaLibraryGenerator.h>
 #include <MediaPlayer/MediaLibrary.h>
 #include <MusicApp/MusicApp.h>
@@ -42,7 +43,11 @@ struct DeviceRootFolder {
     // Copies the library's resource bundle to its place under the root.
     void installResourceBundle() {
         if (!error.empty()) return;
-        std::filesystem::path bundle = std::filesystem::path(root) / kCantrelBundlePath;
+        std::filesystem::path bundle;
+        {
+            AutoreleasePool pool;
+            bundle = std::filesystem::path(root) / to_string(CantrelBundlePath());
+        }
         std::error_code ec;
         std::filesystem::create_directories(bundle.parent_path(), ec);
         std::filesystem::copy(std::string(CANTREL_RESOURCES_DIR) + "/Cantrel.bundle", bundle,

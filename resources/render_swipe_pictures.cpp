@@ -1,8 +1,11 @@
 // Renders the background pictures of the swipe buttons of Cantrel.bundle:
 // "play_now", "play_next", "play_last" and "export", each with the size
-// suffixes "", "_long" and "_short" and the idiom suffixes "" and "_ipad"
-// (24 files). White signs on transparent, sized for the button:
-// 74 points wide on a phone, 110 on an iPad; 56 points high, 70 long, 44 short.
+// suffixes "", "_long" and "_short" and the idiom suffixes "" and "_ipad",
+// at scale 1 and at scale 2 ("@2x", which the platform picks on a 2x screen):
+// 48 files. White signs on transparent, sized for the button: 74 points wide
+// on a phone, 110 on an iPad; 56 points high, 70 long, 44 short. Each queue
+// button shows the sign of the badge it opens: play now a triangle, play next
+// two triangles, play last a triangle and a bar.
 //
 //   render_swipe_pictures OUTPUT_FOLDER
 //
@@ -32,12 +35,11 @@ void drawSign(cairo_t* cr, const std::string& name, double cx, double cy, double
     if (name == "play_now") {
         triangle(cr, cx - size * 0.4, cy, size);
     } else if (name == "play_next") {
-        triangle(cr, cx - size * 0.6, cy, size);
-        bar(cr, cx + size * 0.35, cy, size);
+        triangle(cr, cx - size * 0.95, cy, size);
+        triangle(cr, cx + size * 0.1, cy, size);
     } else if (name == "play_last") {
-        triangle(cr, cx - size * 0.9, cy, size * 0.8);
-        triangle(cr, cx - size * 0.1, cy, size * 0.8);
-        bar(cr, cx + size * 0.7, cy, size * 0.8);
+        triangle(cr, cx - size * 0.6, cy, size);
+        bar(cr, cx + size * 0.4, cy, size);
     } else {  // export: a tray with an arrow up out of it
         cairo_set_line_width(cr, size * 0.12);
         cairo_move_to(cr, cx - size / 2, cy);
@@ -55,9 +57,10 @@ void drawSign(cairo_t* cr, const std::string& name, double cx, double cy, double
     }
 }
 
-bool render(const std::string& path, const std::string& name, int width, int height) {
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+bool render(const std::string& path, const std::string& name, int width, int height, int scale) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width * scale, height * scale);
     cairo_t* cr = cairo_create(surface);
+    cairo_scale(cr, scale, scale);
     cairo_set_source_rgba(cr, 1, 1, 1, 1);
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
@@ -92,9 +95,11 @@ int main(int argc, char** argv) {
     const Idiom idioms[] = {{"", 74}, {"_ipad", 110}};
     for (const char* name : names)
         for (const Size& size : sizes)
-            for (const Idiom& idiom : idioms) {
-                std::string path = std::string(argv[1]) + "/" + name + size.suffix + idiom.suffix + ".png";
-                if (!render(path, name, idiom.width, size.height)) return 1;
-            }
+            for (const Idiom& idiom : idioms)
+                for (int scale : {1, 2}) {
+                    std::string path = std::string(argv[1]) + "/" + name + size.suffix + idiom.suffix +
+                                       (scale == 2 ? "@2x" : "") + ".png";
+                    if (!render(path, name, idiom.width, size.height, scale)) return 1;
+                }
     return 0;
 }

@@ -164,16 +164,24 @@ inline int runProgram(const std::vector<std::string>& argv) {
 
 #ifdef CANTREL_BIN_DIR
 // Runs the Music host on the device root `root` with a script: its output
-// lines (standard error merged) and its exit code (-1 when it did not exit).
+// lines and its exit code (-1 when it did not exit). Standard error is merged
+// into the output, or read into `errors` when given.
 inline std::vector<std::string> runMusicScript(const std::string& root, const std::string& script, int& exitCode,
-                                               const std::string& flags = "") {
-    std::string scriptPath = root + ".script";
+                                               const std::string& flags = "",
+                                               std::vector<std::string>* errors = nullptr) {
+    std::string scriptPath = root + ".script", errorPath = root + ".errors";
     std::ofstream(scriptPath) << script;
-    Child child({"/bin/sh", "-c", binPath("Music") + " --root '" + root + "' --script '" + scriptPath + "' " + flags +
-                                      " 2>&1"});
+    std::string redirect = errors != nullptr ? " 2>'" + errorPath + "'" : " 2>&1";
+    Child child({"/bin/sh", "-c",
+                 binPath("Music") + " --root '" + root + "' --script '" + scriptPath + "' " + flags + redirect});
     std::vector<std::string> lines;
     while (auto line = child.readLine()) lines.push_back(*line);
     auto status = child.waitExit();
+    if (errors != nullptr) {
+        std::ifstream errorFile(errorPath);
+        for (std::string line; std::getline(errorFile, line);) errors->push_back(line);
+        std::filesystem::remove(errorPath);
+    }
     std::filesystem::remove(scriptPath);
     exitCode = status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
     return lines;

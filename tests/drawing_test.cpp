@@ -10,6 +10,7 @@
 #include <UIKit/UIImage.h>
 #include <UIKit/UIImageView.h>
 #include <UIKit/UILabel.h>
+#include <UIKit/UIScreen.h>
 #include <UIKit/UIVisualEffectView.h>
 #include <platform/RunLoop.h>
 
@@ -227,6 +228,36 @@ TEST(DrawingImages, ImageNamedLooksInTheAppBundle) {
     EXPECT_EQ(objc_msgSend<double()>(named, "scale"_sel), 2);
     EXPECT_TRUE(CGSizeEqualToSize(objc_msgSend<CGSize()>(named, "size"_sel), CGSizeMake(2, 1)));
     EXPECT_EQ(objc_msgSend<id(id)>(UIImage::cls(), "imageNamed:"_sel, "missing"_ns), nil);
+}
+
+// A file read by name comes from its "@2x" (or "@3x") variant on a screen of
+// that scale when the variant is there, as on the platform.
+TEST(DrawingImages, FilesAreReadAtTheScreensScale) {
+    test::TempRoot root;
+    AutoreleasePool pool;
+    Strong<UIImage> pic = drawImage(4, 2, [] {});
+    for (const char* name : {"pic.png", "pic@2x.png", "only.png"})
+        ASSERT_EQ(cairo_surface_write_to_png(pic->surface(), root.host(name).c_str()), CAIRO_STATUS_SUCCESS);
+    struct Case {
+        double screenScale;
+        const char* asked;
+        const char* read;
+        double scale;
+    };
+    const Case cases[] = {
+        {1, "pic.png", "pic.png", 1},       {2, "pic.png", "pic@2x.png", 2},   {3, "pic.png", "pic.png", 1},
+        {1, "pic@2x.png", "pic@2x.png", 2}, {2, "only.png", "only.png", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.asked << " at scale " << c.screenScale);
+        platform::setMainScreen(CGSizeMake(320, 480), c.screenScale);
+        auto* image = static_cast<UIImage*>(
+            objc_msgSend<id(id)>(UIImage::cls(), "imageWithContentsOfFile:"_sel, NSString::make(c.asked)));
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(image->_fileName, c.read);
+        EXPECT_EQ(objc_msgSend<double()>(image, "scale"_sel), c.scale);
+    }
+    platform::resetMainScreen();
 }
 
 // --- Text -----------------------------------------------------------------------

@@ -41,6 +41,7 @@ protected:
 };
 
 TEST_F(Hooks, TableIsInstalledInOrder) {
+    OWN_PROCESS();  // installs the table
     platform::registerMusicApp();
     CantrelInitialize();
     const bool radio = objc_getClass("RadioTrack") != nullptr;
@@ -89,15 +90,59 @@ TEST_F(Hooks, TableIsInstalledInOrder) {
 }
 
 TEST_F(Hooks, MissingClassesInstallNothingAndTheRestGoesOn) {
-    // An app without its Music classes: only the platform's own classes
-    // (UIKit, MediaPlayer) receive their entries.
+    OWN_PROCESS();  // needs a process without the Music app's classes
+    // An app without its Music classes: the UIKit and MediaPlayer classes
+    // still receive their entries, in the table's order.
     CantrelInitialize();
-    for (const auto& line : installedLines()) EXPECT_EQ(line.rfind("Music", 0), std::string::npos) << line;
-    EXPECT_FALSE(installedLines().empty());
+    EXPECT_EQ(installedLines(), (std::vector<std::string>{
+                                    "MPAudioDeviceController init R",
+                                    "MPUNowPlayingPlaybackControlsView setDelegate: R",
+                                    "MPUNowPlayingPlaybackControlsView initWithFrame: R",
+                                    "UIMoreListController _layoutCells R",
+                                    "MPMediaLibraryArtworkDataSource _cacheRepresentation:forCatalog: R",
+                                    "_UITableViewCellActionButton layoutSubviews R",
+                                    "UITableView _swipeActionButtonsForRowAtIndexPath: R",
+                                }));
 }
 
+// An app whose song cell initialiser has another prototype than the
+// replacement: that entry is left out, quietly while LOGGER_ON is NO (as
+// start-up leaves it), and the cell keeps its own method.
+id otherInitialiser(id self, SEL, double, id) { return self; }
+
+TEST_F(Hooks, AnEntryOfAnotherPrototypeIsLeftOutWithoutALogLine) {
+    OWN_PROCESS();  // registers its own song cell class
+    Class cell = objc_allocateClassPair(UIView::cls(), "MusicSongListTableViewCell", 0);
+    objc::define_method(cell, "initWithStyle:reuseIdentifier:"_sel, imp_implementationWithFunction(&otherInitialiser),
+                        "@@:d@");
+    objc_registerClassPair(cell);
+    platform::clearRecentLogLines();
+    CantrelInitialize();
+    std::vector<std::string> lines = installedLines();
+    EXPECT_EQ(std::find(lines.begin(), lines.end(), "MusicSongListTableViewCell initWithStyle:reuseIdentifier: R"),
+              lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "UITableView _swipeActionButtonsForRowAtIndexPath: R"),
+              lines.end());  // the entries after it are installed
+    EXPECT_TRUE(platform::recentLogLines().empty());
+    id made = objc_msgSend<id()>(cell, "alloc"_sel);
+    EXPECT_EQ(objc_msgSend<id(double, id)>(made, "initWithStyle:reuseIdentifier:"_sel, 0.0, nil), made);
+    objc_release(made);
+}
+
+// The app's own header view, which the replacement must hand back.
+id appHeaderView = nil;
+Slot<id(MusicTableViewController*, SEL, UITableView*, NSInteger)> _appViewForHeader;
+id appViewForHeader(MusicTableViewController*, SEL, UITableView*, NSInteger) { return appHeaderView; }
+
 TEST_F(Hooks, ReplacementsCallThroughAndLogOnlyWhenAsked) {
+    OWN_PROCESS();  // gives the app a header view before the library installs
     platform::registerMusicApp();
+    // The app's list answers a header view of its own.
+    Strong<UIView> header = Strong<UIView>::adopt(static_cast<UIView*>(
+        objc_msgSend<id(CGRect)>(objc_msgSend<id()>(UIView::cls(), "alloc"_sel), "initWithFrame:"_sel, CGRectZero)));
+    appHeaderView = header.get();
+    MSHookMessageEx(MusicTableViewController::cls(), "tableView:viewForHeaderInSection:"_sel, appViewForHeader,
+                    &_appViewForHeader);
     CantrelInitialize();
     platform::clearRecentLogLines();
     {
@@ -125,7 +170,8 @@ TEST_F(Hooks, ReplacementsCallThroughAndLogOnlyWhenAsked) {
     AutoreleasePool pool;
     MusicTableViewController* songs = app.songsViewController();
     id tableView = objc_msgSend<id()>(songs, "tableView"_sel);
-    objc_msgSend<id(id, NSInteger)>(songs, "tableView:viewForHeaderInSection:"_sel, tableView, 0);
+    EXPECT_EQ(objc_msgSend<id(id, NSInteger)>(songs, "tableView:viewForHeaderInSection:"_sel, tableView, 0),
+              header.get());
     EXPECT_TRUE(loggedPrefix("** Cantrel ** _tableView_viewForHeaderInSection$MusicSongsViewController, headerView: "));
 
     // A song cell made by the app goes through the replaced initialiser.
@@ -137,6 +183,7 @@ TEST_F(Hooks, ReplacementsCallThroughAndLogOnlyWhenAsked) {
 }
 
 TEST_F(Hooks, SetDelegateStillStoresTheDelegate) {
+    OWN_PROCESS();  // registers the Music app's classes
     platform::registerMusicApp();
     CantrelInitialize();
     LOGGER_ON = YES;

@@ -19,12 +19,15 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <stdexcept>
+#include <vector>
 #include <string>
 
 namespace {
 
 constexpr double kScale = 4;  // pixels per point of the test renders
-const std::string kBundle = kCantrelBundlePath;
+// The library's resource bundle, as a device path.
+const std::string kBundle = "Library/Application Support/Cantrel/Cantrel.bundle";
 const std::string kResources = std::string(CANTREL_RESOURCES_DIR) + "/Cantrel.bundle/";
 
 Strong<IconView> makeIconView(CGRect frame) {
@@ -64,10 +67,9 @@ Render render(IconView* view) {
     return r;
 }
 
-Render renderTag(NSInteger tag, int subTag = 0, id penColor = nil, NSInteger idiom = 0) {
-    CGSize size = CGSizeMake(100, 100);
-    if (const cantrel::IconPicture* p = cantrel::iconPicture(tag)) size = cantrel::iconPictureViewSize(*p, idiom);
-    auto view = makeIconView(CGRectMake(0, 0, size.width, size.height));
+// In a view large enough for every picture (the phones reach 303.6 x 324).
+Render renderTag(NSInteger tag, int subTag = 0, id penColor = nil) {
+    auto view = makeIconView(CGRectMake(0, 0, 330, 330));
     objc_msgSend<void(NSInteger)>(view, "setTag:"_sel, tag);
     objc_msgSend<void(int)>(view, "setSubTag:"_sel, subTag);
     objc_msgSend<void(id)>(view, "setPenColor:"_sel, penColor);
@@ -172,51 +174,172 @@ TEST_F(IconViewTest, ScreenPictureNamesCountFromSubTagPlusOneWithoutOverflow) {
 
 // --- Every picture's painted box ----------------------------------------------------
 
-// Strokes and fills reach the table's box within half the widest line (and
-// a pixel of antialiasing).
-void expectExtent(const Render& r, CGRect want, double lineWidth, const char* name) {
-    CGRect got = r.painted();
-    double tolerance = std::max(lineWidth / 2, 0.3) + 1 / kScale;
-    // Nothing paints left of or above the view: clip the table's box there.
-    double wantMinX = std::max(0.0, CGRectGetMinX(want)), wantMinY = std::max(0.0, CGRectGetMinY(want));
-    EXPECT_NEAR(CGRectGetMinX(got), wantMinX, tolerance) << name;
-    EXPECT_NEAR(CGRectGetMinY(got), wantMinY, tolerance) << name;
-    EXPECT_NEAR(CGRectGetMaxX(got), CGRectGetMaxX(want), tolerance) << name;
-    EXPECT_NEAR(CGRectGetMaxY(got), CGRectGetMaxY(want), tolerance) << name;
+// The box a picture paints, strokes included, in points from the view's
+// top-left corner on a phone: x from..to, y from..to.
+struct Extent {
+    NSInteger tag;
+    double x0, x1, y0, y1;
+};
+const Extent kExtents[] = {
+    {5, 0.1, 22.2, 0.1, 20.5},      {7, 0.0, 17.7, 0.0, 16.8},      {9, 0.2, 10.4, 0.2, 9.8},
+    {15, -0.1, 17.8, -0.1, 16.8},   {16, 1.2, 19.7, 0.4, 18.8},     {18, 0.5, 114.4, 1.1, 48.7},
+    {19, 24.0, 303.6, 22.6, 293.6}, {20, 26.8, 303.6, 25.2, 293.6}, {21, 0, 50, 0, 50},
+    {22, 0, 50, 0, 50},             {23, 0, 50, 0, 50},             {24, 0.8, 208.0, 1.6, 73.0},
+    {25, 24.0, 303.6, 12.2, 324.0}, {33, 0, 50, 0, 50},             {34, 0, 50, 0, 50},
+    {35, 0, 50, 0, 50},             {36, 0, 50, 0, 50},             {37, 0, 50, 0, 50},
+    {38, 0, 50, 0, 50},
+};
+const Extent& extentOf(NSInteger tag) {
+    for (const Extent& e : kExtents)
+        if (e.tag == tag) return e;
+    throw std::out_of_range("no extent for tag " + std::to_string(tag));
 }
 
-TEST_F(IconViewTest, EachPicturePaintsItsTableExtentAndOtherTagsNothing) {
+// The painted box matches the given one to within the rounding of its
+// figures and a pixel of antialiasing. Nothing paints left of or above the
+// view, so the box is clipped there.
+void expectExtent(const Render& r, double x0, double x1, double y0, double y1, const std::string& what) {
+    SCOPED_TRACE(what);
+    constexpr double kTolerance = 0.1 + 1 / kScale;
+    CGRect got = r.painted();
+    EXPECT_NEAR(CGRectGetMinX(got), std::max(0.0, x0), kTolerance);
+    EXPECT_NEAR(CGRectGetMaxX(got), x1, kTolerance);
+    EXPECT_NEAR(CGRectGetMinY(got), std::max(0.0, y0), kTolerance);
+    EXPECT_NEAR(CGRectGetMaxY(got), y1, kTolerance);
+}
+
+TEST_F(IconViewTest, EachPicturePaintsItsExtentAndOtherTagsNothing) {
     installPicture("widget_640x395.jpg");
     installPicture("keyboard_white_1_640x491.jpg");
     installPicture("iCloud_1_640x603.jpg");
-    size_t count = 0;
-    const cantrel::IconPicture* pictures = cantrel::iconPictures(&count);
-    ASSERT_EQ(count, 19u);
-    for (size_t i = 0; i < count; ++i)
-        expectExtent(renderTag(pictures[i].tag), pictures[i].extent, pictures[i].lineWidth, pictures[i].name);
+    for (const Extent& e : kExtents)
+        expectExtent(renderTag(e.tag), e.x0, e.x1, e.y0, e.y1, "tag " + std::to_string(e.tag));
 
     for (NSInteger tag : {0L, -1L, -35L, 6L, 8L, 10L, 14L, 17L, 26L, 32L, 39L, 135L})
         EXPECT_TRUE(CGRectIsEmpty(renderTag(tag).painted())) << "tag " << tag;
 }
 
+// On an iPad four pictures are drawn larger by the ratio of their divisors,
+// line widths included: the phone box scaled by it, of the iPad sizes given.
+struct PadPicture {
+    NSInteger tag;
+    double ratio;          // phone divisor / iPad divisor
+    double width, height;  // on an iPad
+};
+const PadPicture kPadPictures[] = {
+    {5, 3.5 / 2.8, 27.7, 25.5},
+    {7, 4.0 / 2.9, 24.4, 23.1},
+    {15, 4.0 / 2.9, 24.7, 23.3},
+    {16, 3.5 / 2.6, 24.8, 24.8},
+};
+
 TEST_F(IconViewTest, FourPicturesAreLargerOnAnIPadOnly) {
-    for (NSInteger tag : {5L, 7L, 15L, 16L}) {
-        const cantrel::IconPicture& p = *cantrel::iconPicture(tag);
-        double k = double(p.divisor) / double(p.padDivisor);
+    for (const PadPicture& p : kPadPictures) {
+        const Extent& e = extentOf(p.tag);
         platform::setDeviceIdiom(1);
-        CGRect pad = cantrel::iconPictureExtent(p, 1);
-        EXPECT_NEAR(pad.size.width, p.extent.size.width * k, 1e-9);
-        expectExtent(renderTag(tag, 0, nil, 1), pad, p.lineWidth * k, p.name);
+        double x0 = e.x0 * p.ratio, y0 = e.y0 * p.ratio;
+        expectExtent(renderTag(p.tag), x0, x0 + p.width, y0, y0 + p.height, "iPad, tag " + std::to_string(p.tag));
         // Any other answer, or none, is a phone.
         for (std::optional<NSInteger> idiom : {std::optional<NSInteger>(2), std::optional<NSInteger>(-1),
                                                std::optional<NSInteger>()}) {
             platform::setDeviceIdiom(idiom);
-            expectExtent(renderTag(tag), p.extent, p.lineWidth, p.name);
+            expectExtent(renderTag(p.tag), e.x0, e.x1, e.y0, e.y1, "tag " + std::to_string(p.tag));
         }
     }
-    // The badges keep their size.
+    // The others keep their size.
     platform::setDeviceIdiom(1);
-    expectExtent(renderTag(35), CGRectMake(0, 0, 50, 50), 0, "disc on an iPad");
+    for (NSInteger tag : {9L, 35L})
+        expectExtent(renderTag(tag), extentOf(tag).x0, extentOf(tag).x1, extentOf(tag).y0, extentOf(tag).y1,
+                     "iPad, tag " + std::to_string(tag));
+}
+
+// The widths of the painted runs met along a line from `from` in direction
+// (dx, dy) (a unit vector) for `length` points: each run's coverage summed
+// along the line, which is the width of a stroke crossed at right angles.
+std::vector<double> runsAlong(const Render& r, CGPoint from, double dx, double dy, double length) {
+    constexpr double kStep = 0.02;
+    std::vector<double> runs;
+    bool inside = false;
+    for (double t = 0; t <= length; t += kStep) {
+        double x = from.x + dx * t, y = from.y + dy * t;
+        double coverage = x < 0 || y < 0 ? 0 : double(r.at(x, y) >> 24) / 255;
+        if (coverage > 0.02) {
+            if (!inside) runs.push_back(0);
+            runs.back() += coverage * kStep;
+        }
+        inside = coverage > 0.02;
+    }
+    return runs;
+}
+
+// The width of the stroke at a picture's rightmost point, where the stroke
+// runs upright: the first run met leftwards from the right edge of its box
+// along the row of that point.
+double widthAtRightmostPoint(const Render& r) {
+    CGRect box = r.painted();
+    double right = CGRectGetMaxX(box) - 0.5 / kScale;
+    for (double y = CGRectGetMinY(box); y < CGRectGetMaxY(box); y += 1 / kScale)
+        if ((r.at(right, y) >> 24) > 0x20) {
+            // The middle of the rows that reach the right edge.
+            double last = y;
+            while ((r.at(right, last + 1 / kScale) >> 24) > 0x20) last += 1 / kScale;
+            std::vector<double> runs = runsAlong(r, CGPointMake(right + 1, (y + last) / 2), -1, 0, 8);
+            return runs.empty() ? 0 : runs.front();
+        }
+    return 0;
+}
+
+// Every fully painted pixel of the picture is white.
+void expectOnlyWhite(const Render& r) {
+    int opaque = 0, white = 0;
+    for (int y = 0; y < r.image->pixelHeight(); ++y)
+        for (int x = 0; x < r.image->pixelWidth(); ++x) {
+            uint32_t p = r.image->pixel(x, y);
+            if ((p >> 24) != 0xFF) continue;
+            ++opaque;
+            white += p == kWhite;
+        }
+    EXPECT_GT(opaque, 100);
+    EXPECT_EQ(white, opaque);
+}
+
+TEST_F(IconViewTest, OutlinePicturesAreWhiteStrokesOfTheirWidths) {
+    struct Case {
+        NSInteger idiom;
+        double clip, heart, ring, rocket, window;  // line widths in points
+    };
+    // 5.5 / S for the paper clip, heart and ring, 3.5 / S and 2.5 / S for the
+    // rocket and its window.
+    const Case cases[] = {
+        {0, 5.5 / 3.5, 5.5 / 4, 5.5 / 4, 3.5 / 3.5, 2.5 / 3.5},
+        {1, 5.5 / 2.8, 5.5 / 2.9, 5.5 / 2.9, 3.5 / 2.6, 2.5 / 2.6},
+    };
+    constexpr double kTolerance = 0.1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.idiom == 1 ? "iPad" : "phone");
+        platform::setDeviceIdiom(c.idiom);
+        double k = c.idiom == 1 ? 4 / 2.9 : 1;  // the heart's and the ring's enlargement
+        Render clip = renderTag(5), heart = renderTag(7), info = renderTag(15), rocket = renderTag(16);
+        for (const Render* r : {&clip, &heart, &info, &rocket}) expectOnlyWhite(*r);
+        EXPECT_NEAR(widthAtRightmostPoint(clip), c.clip, kTolerance);
+        EXPECT_NEAR(widthAtRightmostPoint(heart), c.heart, kTolerance);
+        // The ring's right side, crossed on its middle row: the oval
+        // (2.5, 2.5, 66, 62) in design units of S 4.
+        std::vector<double> ring = runsAlong(info, CGPointMake(12 * k, (2.5 + 31) / 4 * k), 1, 0, 8 * k);
+        ASSERT_EQ(ring.size(), 1u);
+        EXPECT_NEAR(ring[0], c.ring, kTolerance);
+        // Across the rocket's body through its window, at right angles to the
+        // body pointing upper right: a side, the window twice, a side.
+        double windowX = 15.5 * (c.idiom == 1 ? 3.5 / 2.6 : 1), windowY = 4.7 * (c.idiom == 1 ? 3.5 / 2.6 : 1);
+        const double d = std::sqrt(0.5), reach = 6 * (c.idiom == 1 ? 3.5 / 2.6 : 1);
+        std::vector<double> across = runsAlong(rocket, CGPointMake(windowX - d * reach, windowY - d * reach), d, d,
+                                               2 * reach);
+        ASSERT_EQ(across.size(), 4u);
+        EXPECT_NEAR(across[0], c.rocket, kTolerance);
+        EXPECT_NEAR(across[1], c.window, kTolerance);
+        EXPECT_NEAR(across[2], c.window, kTolerance);
+        EXPECT_NEAR(across[3], c.rocket, kTolerance);
+    }
 }
 
 TEST_F(IconViewTest, PicturesKeepTheirPlaceWhateverTheViewSizeOrThemeIndex) {
@@ -226,7 +349,7 @@ TEST_F(IconViewTest, PicturesKeepTheirPlaceWhateverTheViewSizeOrThemeIndex) {
     objc_msgSend<void(NSInteger)>(big, "setTag:"_sel, 35);
     objc_msgSend<void(int)>(big, "setThemeIndex:"_sel, 3);
     Render large = render(big);
-    expectExtent(large, CGRectMake(0, 0, 50, 50), 0, "disc in a large view");
+    expectExtent(large, 0, 50, 0, 50, "disc in a large view");
     for (double xy : {1.0, 10.0, 15.83, 25.0, 40.0})
         EXPECT_EQ(large.at(xy, 25), badge.at(xy, 25)) << "at " << xy;
     // The message badge's 50 x 50 view shows only a phone's upper left part.

@@ -118,6 +118,7 @@ protected:
 };
 
 TEST(ViewIndex, EachScreenOfTheApp) {
+    OWN_PROCESS();  // registers subclasses of the screens
     platform::registerMusicApp();
     AutoreleasePool pool;
     const std::pair<const char*, long> screens[] = {
@@ -153,6 +154,7 @@ TEST(ViewIndex, EachScreenOfTheApp) {
 // The screens are looked up by name; an app whose songs list is also an
 // album detail (by inheritance) gives the songs list, tested first.
 TEST(ViewIndex, FirstMatchInTestOrderWins) {
+    OWN_PROCESS();  // registers its own screen classes
     Class songs = objc_allocateClassPair(NSObject::cls(), "MusicSongsViewController", 0);
     objc_registerClassPair(songs);
     Class detail = objc_allocateClassPair(songs, "MusicAlbumsDetailViewController", 0);

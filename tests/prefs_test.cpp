@@ -64,26 +64,18 @@ protected:
         std::ofstream(root.host(kPrefsPath), std::ios::binary) << bytes;
     }
 
-    // Posts the change notification as the settings plug-in does and serves
-    // the main loop until the callback has run.
-    void postChange() {
-        bool delivered = false;
-        static bool* flag = nullptr;
-        flag = &delivered;
-        CFNotificationCenterAddObserver(
-            CFNotificationCenterGetDarwinNotifyCenter(), this,
-            [](CFNotificationCenterRef, void*, CFStringRef, const void*, CFDictionaryRef) { *flag = true; },
-            CFSTR("com.brevank.Cantrel.settingschanged"), nullptr, CFNotificationSuspensionBehaviorHold);
-        CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(),
-                                             CFSTR("com.brevank.Cantrel.settingschanged"), nullptr, nullptr, true);
-        ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return delivered; }, 10));
-        CFNotificationCenterRemoveEveryObserver(CFNotificationCenterGetDarwinNotifyCenter(), this);
+    // Reads the file again as the library does on the change notification
+    // (start-up registers the library for it).
+    void reload() {
+        CantrelInitialize();
+        test::postSettingsChanged();
     }
 
     test::TempRoot root;
 };
 
 TEST_F(Prefs, NoFileGivesEveryDefaultAndInstallsTheTable) {
+    OWN_PROCESS();  // start-up runs once a process
     CantrelInitialize();
     EXPECT_EQ(currentFlags(), defaults());
     EXPECT_FALSE(objc_copyInstallationLog().empty());
@@ -105,7 +97,7 @@ TEST_F(Prefs, BinaryAndXmlFilesAreRead) {
                {"hide_delete_button", boolean(true)},
                {"has_ArtworkOverwriteProblems", boolean(true)}},
               binary);
-        LoadPrefs();
+        reload();
         auto expected = defaults();
         for (auto& [key, value] : expected)
             if (key != "is_enabled" && key != "hide_queue_buttons") value = !value;
@@ -114,6 +106,7 @@ TEST_F(Prefs, BinaryAndXmlFilesAreRead) {
 }
 
 TEST_F(Prefs, OnlyTheKeysPresentChange) {
+    OWN_PROCESS();  // start-up runs once a process
     write({{"hide_edit_button", boolean(true)}});
     CantrelInitialize();
     auto expected = defaults();
@@ -123,7 +116,7 @@ TEST_F(Prefs, OnlyTheKeysPresentChange) {
 
 TEST_F(Prefs, QueueButtonsAreNeverHidden) {
     write({{"hide_queue_buttons", boolean(true)}, {"hide_export_button", boolean(true)}});
-    LoadPrefs();
+    reload();
     EXPECT_FALSE(hide_queue_buttons);
     EXPECT_TRUE(hide_export_button);  // read in the same pass
 }
@@ -161,7 +154,7 @@ TEST_F(Prefs, ValuesOfEveryKind) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         write({{"hide_export_button", c.value}, {"disable_cover_flow", c.value}});
-        LoadPrefs();
+        reload();
         EXPECT_EQ(hide_export_button.load(), c.reading == -1 ? false : c.reading == 1);
         EXPECT_EQ(disable_cover_flow.load(), c.reading == -1 ? true : c.reading == 1);
     }
@@ -191,35 +184,38 @@ TEST_F(Prefs, UnreadableFilesGiveDefaults) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         write({{"hide_edit_button", boolean(true)}, {"is_enabled", boolean(false)}});
-        LoadPrefs();
+        reload();
         ASSERT_TRUE(hide_edit_button);
         c.make();
-        LoadPrefs();
+        reload();
         EXPECT_EQ(currentFlags(), defaults());
         std::filesystem::remove_all(root.host(kPrefsPath));
     }
 }
 
 TEST_F(Prefs, FileDeletedWhileRunningThenNotificationGivesDefaults) {
+    OWN_PROCESS();  // start-up runs once a process
     write({{"hide_edit_button", boolean(true)}, {"ask_before_delete", boolean(false)}});
     CantrelInitialize();
     ASSERT_TRUE(hide_edit_button);
     ASSERT_FALSE(ask_before_delete);
     std::filesystem::remove(root.host(kPrefsPath));
-    postChange();
+    test::postSettingsChanged();
     EXPECT_EQ(currentFlags(), defaults());
 }
 
 TEST_F(Prefs, ChangeNotificationReloadsEveryFlag) {
+    OWN_PROCESS();  // start-up runs once a process
     CantrelInitialize();
     write({{"hide_export_button", boolean(true)}, {"hide_store_button", boolean(false)}});
     EXPECT_FALSE(hide_export_button);  // nothing happens before the notification
-    postChange();
+    test::postSettingsChanged();
     EXPECT_TRUE(hide_export_button);
     EXPECT_FALSE(hide_store_button);
 }
 
 TEST_F(Prefs, DisabledInstallsNothingButStillFollowsTheFile) {
+    OWN_PROCESS();  // start-up runs once a process
     write({{"is_enabled", boolean(false)}});
     CantrelInitialize();
     EXPECT_FALSE(is_enabled);
@@ -228,7 +224,7 @@ TEST_F(Prefs, DisabledInstallsNothingButStillFollowsTheFile) {
     // Switched on while the app runs: the flags follow, nothing is installed
     // until the app starts again.
     write({{"is_enabled", boolean(true)}, {"hide_edit_button", boolean(true)}});
-    postChange();
+    test::postSettingsChanged();
     EXPECT_TRUE(is_enabled);
     EXPECT_TRUE(hide_edit_button);
     EXPECT_TRUE(objc_copyInstallationLog().empty());

@@ -3,6 +3,8 @@
 // makes.
 #include <gtest/gtest.h>
 
+#include "TestSupport.h"
+
 #include <Foundation/Foundation.h>
 #include <UIKit/Rendering.h>
 #include <UIKit/UIKit.h>
@@ -97,6 +99,7 @@ TEST_F(RowActions, ButtonsKeepATitleAndAPicturePerStateWithTheNormalOneAsFallbac
 }
 
 TEST_F(RowActions, SystemDeleteComesFirstAndCommitsTheRowsDeleteThroughTheDataSource) {
+    OWN_PROCESS();  // needs UITableView's own swipe buttons
     auto buttons = platform::swipeRow(table, path(1, 0));
     ASSERT_EQ(buttons.size(), 1u);
     _UITableViewCellActionButton* del = buttons[0].get();
@@ -130,6 +133,7 @@ TEST_F(RowActions, SystemDeleteComesFirstAndCommitsTheRowsDeleteThroughTheDataSo
 }
 
 TEST_F(RowActions, TapRunsTheRowActionsHandlerWithTheActionAndTheRow) {
+    OWN_PROCESS();  // replaces UITableView's swipe buttons for good
     std::vector<std::pair<id, NSInteger>> calls;
     NSBlock* handler = objc_block<UITableViewRowActionHandler>(
         [&calls](id action, id indexPath) { calls.push_back({action, objc_msgSend<NSInteger()>(indexPath, "row"_sel)}); });
@@ -297,6 +301,7 @@ id swipeButtons$Table(UITableView* self, SEL cmd, id indexPath) {
 }
 
 TEST_F(DrawnRows, ASwipedRowShowsItsButtonsUntilTheTableLeavesEditing) {
+    OWN_PROCESS();  // replaces the swipe buttons and their layout for good
     UIGraphicsBeginImageContextWithOptions(CGSizeMake(2, 2), YES, 1);
     CGContextSetFillColorWithColor(UIGraphicsGetCurrentContext(), CGColor{0, 1, 0, 1});
     CGContextFillRect(UIGraphicsGetCurrentContext(), CGRectMake(0, 0, 2, 2));

@@ -2,6 +2,8 @@
 // management, weak references, associated objects, ivars, threads.
 #include <gtest/gtest.h>
 
+#include "TestSupport.h"
+
 #include <Foundation/NSException.h>
 #include <objc/NSObject.h>
 
@@ -108,6 +110,7 @@ Slot<NSInteger(Base*, SEL)> originalNumber;
 NSInteger replacedNumber(Base* self, SEL cmd) { return 100 + originalNumber(self, cmd); }
 
 TEST_F(Runtime, ReplaceOwnedMethodThenCallThrough) {
+    OWN_PROCESS();  // replaces Base's number for good
     Strong<Base> b = Strong<Base>::adopt(make<Base>());
     EXPECT_EQ(number(b), 1);  // fills the cache before the hook
     MSHookMessageEx(Base::cls(), "number"_sel, replacedNumber, &originalNumber);
@@ -125,6 +128,7 @@ NSInteger firstHook(Base* self, SEL cmd) { return 10 * firstSlot(self, cmd); }
 NSInteger secondHook(Base* self, SEL cmd) { return secondSlot(self, cmd) + 7; }
 
 TEST_F(Runtime, HookingTwiceChains) {
+    OWN_PROCESS();  // replaces Base's number for good
     Strong<Base> b = Strong<Base>::adopt(make<Base>());
     MSHookMessageEx(Base::cls(), "number"_sel, firstHook, &firstSlot);
     MSHookMessageEx(Base::cls(), "number"_sel, secondHook, &secondSlot);
@@ -135,6 +139,7 @@ Slot<NSInteger(Sub*, SEL)> inheritedSlot;
 NSInteger subHook(Sub* self, SEL cmd) { return 50 + inheritedSlot(self, cmd); }
 
 TEST_F(Runtime, ReplaceInheritedMethodChangesOnlyThatClass) {
+    OWN_PROCESS();  // replaces Sub's number for good
     Strong<Base> base = Strong<Base>::adopt(make<Base>());
     Strong<Sub> sub = Strong<Sub>::adopt(make<Sub>());
     Strong<Sibling> sibling = Strong<Sibling>::adopt(make<Sibling>());
@@ -172,6 +177,7 @@ TEST_F(Runtime, HookOfAnInheritedMethodReachesALaterHookOfTheSuperclass) {
 }
 
 TEST_F(Runtime, HookOfMissingClassOrSelectorLeavesSlotEmpty) {
+    OWN_PROCESS();  // needs an empty installation log
     Slot<NSInteger(Base*, SEL)> slot;
     MSHookMessageEx(nullptr, "number"_sel, replacedNumber, &slot);
     EXPECT_FALSE(slot);
@@ -188,6 +194,7 @@ TEST_F(Runtime, HookOfMissingClassOrSelectorLeavesSlotEmpty) {
 double wrongPrototype(Base*, SEL) { return 0; }
 
 TEST_F(Runtime, HookWithAnotherPrototypeIsRefused) {
+    OWN_PROCESS();  // needs Base's own number
     Slot<double(Base*, SEL)> slot;
     EXPECT_THROW(MSHookMessageEx(Base::cls(), "number"_sel, wrongPrototype, &slot), objc::BadSignature);
     EXPECT_FALSE(slot);
@@ -202,6 +209,7 @@ id hookedMake(objc_class* self, SEL cmd) {
 }
 
 TEST_F(Runtime, ClassMethodsAreHookedOnTheMetaclass) {
+    OWN_PROCESS();  // replaces Base's make for good
     MSHookMessageEx(Base::cls()->isa, "make"_sel, hookedMake, &makeSlot);
     ASSERT_TRUE(makeSlot);
     Strong<Base> b = Strong<Base>::adopt(static_cast<Base*>(objc_msgSend<id()>(Base::cls(), "make"_sel)));
@@ -218,6 +226,7 @@ NSInteger addedNumber(Base*, SEL) { return 42; }
 NSInteger addedTwice(Base*, SEL) { return 43; }
 
 TEST_F(Runtime, AddMethodWhereOwnedChangesNothing) {
+    OWN_PROCESS();  // adds to Base for good
     EXPECT_FALSE(class_addMethod(Base::cls(), "number"_sel, addedNumber, "q@:"));
     EXPECT_FALSE(class_addMethod(nullptr, "fresh"_sel, addedNumber, "q@:"));
     Strong<Base> b = Strong<Base>::adopt(make<Base>());
@@ -232,6 +241,7 @@ TEST_F(Runtime, AddMethodWhereOwnedChangesNothing) {
 }
 
 TEST_F(Runtime, AddMethodOverridesAnInheritedOne) {
+    OWN_PROCESS();  // adds to Sub for good
     Strong<Sub> sub = Strong<Sub>::adopt(make<Sub>());
     Strong<Base> base = Strong<Base>::adopt(make<Base>());
     EXPECT_EQ(number(sub), 1);
@@ -306,6 +316,7 @@ TEST_F(Runtime, SignatureMismatchRaises) {
 }
 
 TEST_F(Runtime, SuperSendsStartAboveTheGivenClass) {
+    OWN_PROCESS();  // needs Base's own number
     Strong<SubSub> obj = Strong<SubSub>::adopt(make<SubSub>());
     EXPECT_EQ(number(obj), 3);
     EXPECT_EQ(objc_msgSendSuper<NSInteger()>(obj, SubSub::cls(), "number"_sel), 1);
@@ -690,6 +701,7 @@ TEST_F(Runtime, PropertiesOwnWhatTheyAreSetToOrNot) {
 // --- runtime-only classes and threads ----------------------------------------
 
 TEST_F(Runtime, RuntimeOnlySubclassesUseTheirSuperclassType) {
+    OWN_PROCESS();  // registers DynamicBase
     Class dyn = objc_allocateClassPair(Base::cls(), "DynamicBase", 0);
     ASSERT_NE(dyn, nullptr);
     EXPECT_EQ(objc_getClass("DynamicBase"), nullptr);  // not yet registered
@@ -707,6 +719,7 @@ Slot<NSInteger(Base*, SEL)> threadSlot;
 NSInteger threadHook(Base* self, SEL cmd) { return threadSlot(self, cmd); }
 
 TEST_F(Runtime, SendsFromSeveralThreadsWhileAnotherClassIsHooked) {
+    OWN_PROCESS();  // needs the family's own numbers
     std::atomic<bool> stop{false};
     std::atomic<long> wrong{0}, sends{0};
     std::vector<std::thread> senders;

@@ -5,12 +5,14 @@
 
 #include "Cantrel.h"
 #include "Classes.h"
+#include "IconView.h"
 #include "MediaLibraryFixture.h"
 #include "MessageView.h"
 #include "SwipeButtons.h"
 #include "TestSupport.h"
 
 #include <Foundation/Foundation.h>
+#include <MusicApp/MusicAlbumDetail.h>
 #include <MusicApp/MusicApp.h>
 #include <MusicApp/MusicLibraryScreens.h>
 #include <MusicApp/MusicTableViewController.h>
@@ -27,7 +29,8 @@
 
 namespace {
 
-const std::string kBundle = kCantrelBundlePath;
+// The library's resource bundle, as a device path.
+const std::string kBundle = "Library/Application Support/Cantrel/Cantrel.bundle";
 const std::string kBundleSource = std::string(CANTREL_RESOURCES_DIR) + "/Cantrel.bundle";
 const char kPrefsPath[] = "/var/mobile/Library/Preferences/com.brevank.Cantrel.plist";
 
@@ -195,11 +198,12 @@ protected:
         std::filesystem::create_directories(root.host(kBundle));
         std::filesystem::copy(kBundleSource, root.host(kBundle));
         platform::setDeviceIdiom(UIUserInterfaceIdiomPhone);
+        platform::resetMainScreen();
         platform::registerMusicApp();
         Cantrel_registerClasses();
         registerFakes();
         CantrelInitialize();
-        LoadPrefs();  // every option at its default (a test before may have changed them)
+        test::postSettingsChanged();  // every option at its default (a test before may have changed them)
         app.launch();
     }
 
@@ -249,9 +253,10 @@ TEST_F(Swipe, SongRowGetsSixButtonsInOrderWithTheirTitlesAndPictures) {
     EXPECT_EQ(tags(buttons), kAllTags);
     EXPECT_EQ(titles(buttons), (std::vector<std::string>{kDeletePhone, kEditPhone, kPicturePhone, kPicturePhone,
                                                          kPicturePhone, kPicturePhone}));
-    // The list's rows are 44 points high: the short pictures.
-    EXPECT_EQ(pictures(buttons), (std::vector<std::string>{"", "", "play_last_short.png", "play_next_short.png",
-                                                           "play_now_short.png", "export_short.png"}));
+    // The list's rows are 44 points high: the short pictures, read from
+    // their 2x files on the 2x screen.
+    EXPECT_EQ(pictures(buttons), (std::vector<std::string>{"", "", "play_last_short@2x.png", "play_next_short@2x.png",
+                                                           "play_now_short@2x.png", "export_short@2x.png"}));
     // The system's delete keeps its own style; the queue buttons have style
     // 2, edit and export 1; every library button carries a normal row action
     // titled as the button.
@@ -271,6 +276,7 @@ TEST_F(Swipe, SongRowGetsSixButtonsInOrderWithTheirTitlesAndPictures) {
 }
 
 TEST_F(Swipe, TitlesAndPicturesFollowTheRowHeightAndTheIdiom) {
+    platform::setMainScreen(CGSizeMake(320, 480), 1);  // the names as composed, without "@2x"
     open("songs");
     NSIndexPath* row = rowOf(1003);
     struct Case {
@@ -304,6 +310,53 @@ TEST_F(Swipe, TitlesAndPicturesFollowTheRowHeightAndTheIdiom) {
     }
 }
 
+// The signs of a button picture, left to right along its middle row: "T" for
+// a triangle (tall on its left, pointed on its right), "B" for a bar.
+std::string signs(UIImage* picture) {
+    auto painted = [&](int x, int y) { return (picture->pixel(x, y) >> 24) > 0x80; };
+    auto columnHeight = [&](int x) {
+        int n = 0;
+        for (int y = 0; y < picture->pixelHeight(); ++y) n += painted(x, y);
+        return n;
+    };
+    std::string out;
+    int y = picture->pixelHeight() / 2;
+    for (int x = 0; x < picture->pixelWidth(); ++x) {
+        if (!painted(x, y)) continue;
+        int end = x;
+        while (end + 1 < picture->pixelWidth() && painted(end + 1, y)) ++end;
+        int left = columnHeight(std::min(x + 1, end)), right = columnHeight(std::max(end - 1, x));
+        out += left > 2 * right ? "T" : "B";
+        x = end;
+    }
+    return out;
+}
+
+TEST_F(Swipe, QueuePicturesShowTheirBadgesSignsAtTheScreensScale) {
+    open("songs");
+    NSIndexPath* row = rowOf(1003);
+    // Each queue button shows the sign of its badge's icon: play now one
+    // triangle, play next two triangles, play last a triangle and a bar.
+    const std::pair<NSInteger, const char*> expected[] = {{3, "T"}, {4, "TT"}, {6, "TB"}};
+    for (double scale : {1.0, 2.0}) {
+        SCOPED_TRACE(scale);
+        platform::setMainScreen(CGSizeMake(320, 480), scale);
+        Buttons buttons = swipe(row);
+        for (auto [tag, sign] : expected) {
+            SCOPED_TRACE(tag);
+            auto* picture = static_cast<UIImage*>(
+                objc_msgSend<id(NSUInteger)>(withTag(buttons, tag), "backgroundImageForState:"_sel, UIControlStateNormal));
+            ASSERT_NE(picture, nullptr);
+            // A button of 74 x 44 points, in pixels of the screen.
+            EXPECT_EQ(objc_msgSend<double()>(picture, "scale"_sel), scale);
+            EXPECT_EQ(objc_msgSend<CGSize()>(picture, "size"_sel).width, 74);
+            EXPECT_EQ(objc_msgSend<CGSize()>(picture, "size"_sel).height, 44);
+            EXPECT_EQ(picture->pixelWidth(), 74 * scale);
+            EXPECT_EQ(signs(picture), sign);
+        }
+    }
+}
+
 TEST_F(Swipe, EachListScreenGetsItsButtonsAndOnlySomeGetExport) {
     struct Case {
         const char* screen;
@@ -323,6 +376,15 @@ TEST_F(Swipe, EachListScreenGetsItsButtonsAndOnlySomeGetExport) {
         open(c.screen, c.id);
         EXPECT_EQ(tags(swipeEntity(c.row)), c.tags);
     }
+}
+
+TEST_F(Swipe, FlipsideAlbumRowsGetExportUnlessHidden) {
+    app.showFlipside();  // the playing song's album seen from the back (view index 10)
+    auto* tv = static_cast<UITableView*>(objc_msgSend<id()>(app.flipsideViewController(), "tableView"_sel));
+    ASSERT_NE(tv, nullptr);
+    EXPECT_EQ(tags(platform::swipeRow(tv, path(1, 0))), kAllTags);
+    hide_export_button = YES;
+    EXPECT_EQ(tags(platform::swipeRow(tv, path(1, 0))), (std::vector<NSInteger>{1, 2, 6, 4, 3}));
 }
 
 TEST_F(Swipe, CollectionsGetExportOnlyWhenTheyHaveItems) {
@@ -380,7 +442,7 @@ TEST_F(Swipe, TheHideOptionsActAtTheNextSwipe) {
                                objc_msgSend<id(BOOL)>(NSNumber::cls(), "numberWithBool:"_sel, YES),
                                "hide_edit_button"_ns);
     ASSERT_TRUE(platform::writePropertyList(dict, kPrefsPath, true));
-    LoadPrefs();
+    test::postSettingsChanged();
     EXPECT_EQ(tags(swipe(row)), (std::vector<NSInteger>{1, 6, 4, 3, 5}));
 }
 
@@ -467,6 +529,35 @@ std::string badgeText(MessageView* badge) {
     return to_string(static_cast<NSString*>(objc_msgSend<id()>(label, "text"_sel)));
 }
 
+NSInteger badgeIcon(MessageView* badge) {
+    id subviews = objc_msgSend<id()>(badge, "subviews"_sel);
+    for (NSUInteger i = 0, n = objc_msgSend<NSUInteger()>(subviews, "count"_sel); i < n; ++i) {
+        id view = objc_msgSend<id(NSUInteger)>(subviews, "objectAtIndex:"_sel, i);
+        if (objc_msgSend<BOOL(Class)>(view, "isKindOfClass:"_sel, IconView::cls()))
+            return objc_msgSend<NSInteger()>(view, "tag"_sel);
+    }
+    return -1;
+}
+
+// A queue button's badge stays fully shown for half a second, fades for
+// 0.3 s and is gone: probed just before and after each moment.
+void expectBadgeTimeline(id controller) {
+    auto only = [&]() -> MessageView* {
+        std::vector<MessageView*> badges = badgesOn(controller);
+        return badges.size() == 1 ? badges[0] : nullptr;
+    };
+    platform::RunLoop::main().runFor(0.49);
+    ASSERT_NE(only(), nullptr);
+    EXPECT_EQ(objc_msgSend<double()>(only(), "alpha"_sel), 1.0);
+    platform::RunLoop::main().runFor(0.02);  // 0.51 s: fading
+    ASSERT_NE(only(), nullptr);
+    EXPECT_EQ(objc_msgSend<double()>(only(), "alpha"_sel), 0.0);
+    platform::RunLoop::main().runFor(0.27);  // 0.78 s
+    EXPECT_NE(only(), nullptr);
+    platform::RunLoop::main().runFor(0.04);  // 0.82 s
+    EXPECT_TRUE(badgesOn(controller).empty());
+}
+
 TEST_F(Swipe, PlayNextOnAnAlbumsTracksClosesTheSwipeAndShowsItsBadgeOnTheParent) {
     bool recording = registerRecordingHandlers();
     Sent record;
@@ -486,14 +577,13 @@ TEST_F(Swipe, PlayNextOnAnAlbumsTracksClosesTheSwipeAndShowsItsBadgeOnTheParent)
     std::vector<MessageView*> badges = badgesOn(parent);
     ASSERT_EQ(badges.size(), 1u);
     EXPECT_EQ(badgeText(badges[0]), "Play Next!");
-    EXPECT_EQ(objc_msgSend<NSInteger()>(objc_msgSend<id(NSInteger)>(badges[0], "viewWithTag:"_sel, 36), "tag"_sel), 36);
+    EXPECT_EQ(badgeIcon(badges[0]), 36);
     EXPECT_TRUE(badgesOn(detail).empty());
     if (recording) {
         EXPECT_EQ(record.prepared, std::vector<int>{PLAY_NEXT});
         EXPECT_EQ(record.played, std::vector<int>{PLAY_NEXT});  // the first stage did not finish it
     }
-    platform::RunLoop::main().runFor(0.8);
-    EXPECT_TRUE(badgesOn(parent).empty());
+    expectBadgeTimeline(parent);
 
     // The other queue buttons on the songs list: their own badge on the list
     // itself; a first stage that finishes the request ends it there.
@@ -501,15 +591,20 @@ TEST_F(Swipe, PlayNextOnAnAlbumsTracksClosesTheSwipeAndShowsItsBadgeOnTheParent)
     record.prepared.clear();
     record.played.clear();
     record.prepareAnswer = -2;
-    const std::pair<NSInteger, const char*> others[] = {{3, "Play Now!"}, {6, "Play Last!"}};
-    for (auto [tag, text] : others) {
-        SCOPED_TRACE(text);
+    struct Expected {
+        NSInteger button;
+        const char* text;
+        NSInteger icon;
+    };
+    for (const Expected& e : {Expected{3, "Play Now!", 35}, Expected{6, "Play Last!", 37}}) {
+        SCOPED_TRACE(e.text);
         Buttons buttons = swipeEntity(1003);
-        platform::tapSwipeButton(withTag(buttons, tag));
+        platform::tapSwipeButton(withTag(buttons, e.button));
         badges = badgesOn(app.currentScreen());
         ASSERT_EQ(badges.size(), 1u);
-        EXPECT_EQ(badgeText(badges[0]), text);
-        platform::RunLoop::main().runFor(0.8);
+        EXPECT_EQ(badgeText(badges[0]), e.text);
+        EXPECT_EQ(badgeIcon(badges[0]), e.icon);
+        expectBadgeTimeline(app.currentScreen());
     }
     if (recording) {
         EXPECT_EQ(record.prepared, (std::vector<int>{PLAY_NOW, PLAY_LAST}));
@@ -551,11 +646,12 @@ TEST_F(Swipe, EditExportAndDeleteReachTheirHandlers) {
     sent = nullptr;
 }
 
-// The resource bundle holds every picture a swipe can ask for, and each is
-// what render_swipe_pictures draws.
-TEST(SwipePictures, EveryNameSizeAndIdiomIsInTheBundleAsRendered) {
+// The resource bundle holds every picture a swipe can ask for, at scales 1
+// and 2, and each is what render_swipe_pictures draws.
+TEST(SwipePictures, EveryNameSizeIdiomAndScaleIsInTheBundleAsRendered) {
     test::TempRoot root;
     AutoreleasePool pool;
+    platform::setMainScreen(CGSizeMake(320, 480), 1);  // each file read as named
     std::filesystem::create_directories(root.host("rendered"));
     std::string cmd = std::string(CANTREL_BIN_DIR) + "/render_swipe_pictures '" + root.host("rendered") + "'";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
@@ -564,31 +660,32 @@ TEST(SwipePictures, EveryNameSizeAndIdiomIsInTheBundleAsRendered) {
     int checked = 0;
     for (const char* name : {"play_now", "play_next", "play_last", "export"})
         for (const char* size : {"", "_long", "_short"})
-            for (const char* idiom : {"", "_ipad"}) {
-                std::string file = std::string(name) + size + idiom + ".png";
-                SCOPED_TRACE(file);
-                auto load = [](const std::string& p) {
-                    return static_cast<UIImage*>(
-                        objc_msgSend<id(id)>(UIImage::cls(), "imageWithContentsOfFile:"_sel, NSString::make(p)));
-                };
-                UIImage* committed = load("bundle/" + file);
-                UIImage* rendered = load("rendered/" + file);
-                ASSERT_NE(committed, nullptr);
-                ASSERT_NE(rendered, nullptr);
-                ASSERT_EQ(committed->pixelWidth(), rendered->pixelWidth());
-                ASSERT_EQ(committed->pixelHeight(), rendered->pixelHeight());
-                EXPECT_EQ(committed->pixelWidth(), idiom[0] ? 110 : 74);
-                int differing = 0, painted = 0;
-                for (int y = 0; y < committed->pixelHeight(); ++y)
-                    for (int x = 0; x < committed->pixelWidth(); ++x) {
-                        differing += committed->pixel(x, y) != rendered->pixel(x, y);
-                        painted += committed->pixel(x, y) != 0;
-                    }
-                EXPECT_EQ(differing, 0);
-                EXPECT_GT(painted, 0);
-                ++checked;
-            }
-    EXPECT_EQ(checked, 24);
+            for (const char* idiom : {"", "_ipad"})
+                for (int scale : {1, 2}) {
+                    std::string file = std::string(name) + size + idiom + (scale == 2 ? "@2x" : "") + ".png";
+                    SCOPED_TRACE(file);
+                    auto load = [](const std::string& p) {
+                        return static_cast<UIImage*>(
+                            objc_msgSend<id(id)>(UIImage::cls(), "imageWithContentsOfFile:"_sel, NSString::make(p)));
+                    };
+                    UIImage* committed = load("bundle/" + file);
+                    UIImage* rendered = load("rendered/" + file);
+                    ASSERT_NE(committed, nullptr);
+                    ASSERT_NE(rendered, nullptr);
+                    ASSERT_EQ(committed->pixelWidth(), rendered->pixelWidth());
+                    ASSERT_EQ(committed->pixelHeight(), rendered->pixelHeight());
+                    EXPECT_EQ(committed->pixelWidth(), (idiom[0] ? 110 : 74) * scale);
+                    int differing = 0, painted = 0;
+                    for (int y = 0; y < committed->pixelHeight(); ++y)
+                        for (int x = 0; x < committed->pixelWidth(); ++x) {
+                            differing += committed->pixel(x, y) != rendered->pixel(x, y);
+                            painted += committed->pixel(x, y) != 0;
+                        }
+                    EXPECT_EQ(differing, 0);
+                    EXPECT_GT(painted, 0);
+                    ++checked;
+                }
+    EXPECT_EQ(checked, 48);
 }
 
 }  // namespace

@@ -263,7 +263,8 @@ TEST_F(Delegate, QuietWithoutTheLoggerAndTheControllerIsNotRetained) {
 
 // --- ActionButtonImageView and its picture ---------------------------------------
 
-const std::string kBundle = kCantrelBundlePath;
+// The library's resource bundle, as a device path.
+const std::string kBundle = "Library/Application Support/Cantrel/Cantrel.bundle";
 const std::string kPictureSource = std::string(CANTREL_RESOURCES_DIR) + "/Cantrel.bundle/10@2x.png";
 
 UIImage* load(const std::string& devicePath) {

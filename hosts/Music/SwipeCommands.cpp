@@ -4,6 +4,7 @@
 
 #include <Foundation/Foundation.h>
 #include <MusicApp/MusicApp.h>
+#include <MusicApp/MusicTableViewController.h>
 #include <UIKit/UIKit.h>
 
 #include <cerrno>
@@ -105,6 +106,18 @@ bool tap(Context& c, const std::vector<std::string>& args) {
     return false;
 }
 
+// The deletes the current list screen has committed (the stand-in app counts
+// them and keeps its rows).
+bool deletes(Context& c, const std::vector<std::string>&) {
+    MusicTableViewController* screen = c.app ? c.app->currentScreen() : nullptr;
+    if (screen == nullptr) {
+        *c.err << "deletes: no list screen is open\n";
+        return false;
+    }
+    *c.out << "deletes " << screen->_deleteCommits << "\n";
+    return true;
+}
+
 }  // namespace
 
 void addSwipeCommands(CommandTable& table) {
@@ -112,6 +125,7 @@ void addSwipeCommands(CommandTable& table) {
                       "swipe a row of the current screen and print its buttons: tag title-code-points r,g,b,a image",
                       swipe};
     table["tap"] = {"tap TAG", "tap the button of that tag of the last swipe", tap};
+    table["deletes"] = {"deletes", "print how many row deletes the current list screen has committed", deletes};
 }
 
 }  // namespace host

@@ -11,6 +11,7 @@
 #include <UIKit/UIKit.h>
 
 #include <algorithm>
+#include <climits>
 
 using namespace platform::support;
 
@@ -154,6 +155,12 @@ void flipsideSetDataSource(MusicFlipsideAlbumDetailViewController* self, SEL, id
         objc_msgSend<void(id)>(objc_msgSend<id()>(self, "tableView"_sel), "setDataSource:"_sel, dataSource);
 }
 
+// The table shows the data source's one section as it is, with no sections
+// of its own before it.
+int flipsideSectionForDataSourceSection(MusicFlipsideAlbumDetailViewController*, SEL, NSInteger section) {
+    return static_cast<int>(std::clamp<NSInteger>(section, INT_MIN, INT_MAX));
+}
+
 void flipsideReloadData(MusicFlipsideAlbumDetailViewController* self, SEL) {
     objc_msgSend<void()>(objc_msgSend<id()>(self, "tableView"_sel), "reloadData"_sel);
 }
@@ -205,6 +212,7 @@ void platform::musicapp::registerViewControllers() {
         .method<albumDetail::flipsideDataSource>("dataSource")
         .method<albumDetail::flipsideSetDataSource>("setDataSource:")
         .method<albumDetail::flipsideReloadData>("reloadData")
+        .method<albumDetail::flipsideSectionForDataSourceSection>("sectionForDataSourceSection:")
         .OBJC_IVAR(MusicFlipsideAlbumDetailViewController, _dataSource);
     objc::ClassDef<MusicFlipsideAlbumDetailHeaderView>("MusicFlipsideAlbumDetailHeaderView", UIView::cls())
         .method<albumDetail::flipsideHeaderLayoutSubviews>("layoutSubviews");

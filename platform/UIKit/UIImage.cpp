@@ -7,10 +7,12 @@
 #include <Foundation/NSString.h>
 #include <UIKit/UIGraphics.h>
 #include <UIKit/UIImage.h>
+#include <UIKit/UIScreen.h>
 #include <platform/DeviceRoot.h>
 
 #include <cairo.h>
 
+#include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -166,6 +168,18 @@ double scaleOfFileName(const std::string& path) {
     return 1;
 }
 
+// The variant of a file name that a screen of this scale reads first, as the
+// platform does: "name@2x.png" for "name.png" on a 2x screen, "@3x" on a 3x
+// one; none at scale 1 or for a name that already carries a scale.
+std::string scaledVariant(const std::string& path, double screenScale) {
+    long scale = std::lround(screenScale);
+    if (scale < 2 || scale > 3 || scaleOfFileName(path) != 1) return "";
+    size_t slash = path.find_last_of('/');
+    size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) dot = path.size();
+    return path.substr(0, dot) + "@" + std::to_string(scale) + "x" + path.substr(dot);
+}
+
 namespace image {
 
 // Takes over `surface`; releases self and answers nil without one.
@@ -184,10 +198,15 @@ id initWithContentsOfFile(UIImage* self, SEL, id path) {
     self = objectAs<UIImage>(objc_msgSendSuper<id()>(self, UIImage::cls(), "init"_sel));
     if (self == nullptr) return nil;
     auto* name = objectAs<NSString>(path);
+    if (name == nullptr) return adopt(self, nullptr, 1);
+    double screenScale = objc_msgSend<double()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "scale"_sel);
+    std::string file = scaledVariant(name->str(), screenScale);
     std::vector<uint8_t> bytes;
-    if (name == nullptr || !readFile(platform::devicePath(name->str()), bytes)) return adopt(self, nullptr, 1);
-    id image = adopt(self, platform::decodeImage(bytes.data(), bytes.size()), scaleOfFileName(name->str()));
-    if (image != nullptr) static_cast<UIImage*>(image)->_fileName = name->str();
+    std::error_code ec;
+    if (file.empty() || !std::filesystem::is_regular_file(platform::devicePath(file), ec)) file = name->str();
+    if (!readFile(platform::devicePath(file), bytes)) return adopt(self, nullptr, 1);
+    id image = adopt(self, platform::decodeImage(bytes.data(), bytes.size()), scaleOfFileName(file));
+    if (image != nullptr) static_cast<UIImage*>(image)->_fileName = file;
     return image;
 }
 

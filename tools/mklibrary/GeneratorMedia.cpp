@@ -138,10 +138,14 @@ ID3_Frame* textFrame(ID3_FrameID id, const std::string& text) {
         frame->GetField(ID3FN_TEXTENC)->Set(static_cast<uint32>(ID3TE_ISO8859_1));
         frame->GetField(ID3FN_TEXT)->Set(text.c_str());
     } else {
+        // This id3lib writes a little-endian byte-order mark and then each
+        // code unit's bytes in the opposite order of the host's; handing it
+        // the units byte-swapped gives the UTF-16LE text its mark announces.
         frame->GetField(ID3FN_TEXTENC)->Set(static_cast<uint32>(ID3TE_UTF16));
         ID3_Field* field = frame->GetField(ID3FN_TEXT);
         field->SetEncoding(ID3TE_UTF16);
         std::vector<unicode_t> units = utf16(text);
+        for (unicode_t& unit : units) unit = static_cast<unicode_t>((unit & 0xFF) << 8 | (unit >> 8 & 0xFF));
         field->Set(units.data());
     }
     return frame;

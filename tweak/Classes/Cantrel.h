@@ -11,9 +11,9 @@
 struct MusicQueryQueueFeeder;
 struct NSString;
 
-// The library's resource bundle, relative to the working directory (the
-// device root): its pictures are loaded from here.
-inline constexpr char kCantrelBundlePath[] = "Library/Application Support/Cantrel/Cantrel.bundle";
+// The library's resource bundle, "Library/Application Support/Cantrel/
+// Cantrel.bundle", relative to the working directory (the device root): its
+// pictures are loaded from here. The one place that names it.
 NSString* CantrelBundlePath();
 
 // Diagnostic lines go to the system log only while this is YES. Start-up
@@ -27,7 +27,8 @@ extern MusicQueryQueueFeeder* _MusicQueryQueueFeeder;
 extern BOOL isOnStartup;
 
 // Preference flags, one per key of the preference file and named after it.
-// Each is published whole by LoadPrefs; the export's background work reads
+// Each is published whole when the preference file is read (at start-up and
+// on the change notification); the export's background work reads
 // one of them, so they are atomic.
 extern std::atomic<BOOL> is_enabled;
 extern std::atomic<BOOL> enforce_ID3Tag_on_export;
@@ -56,9 +57,6 @@ CANTREL_EXPORT void CantrelInitialize();
 // The preference table, for the host's `prefs` command.
 CANTREL_EXPORT const CantrelPreference* Cantrel_preferences(size_t* count);
 }
-
-// Reads the preference file into the flags.
-void LoadPrefs();
 
 // The library's log line, written only while LOGGER_ON.
 #define CLog(...)                           \

@@ -146,6 +146,13 @@ struct Segment {
     CGPoint c2;
 };
 
+// The point at t (0 to 1) of a curve segment drawn from `from`.
+CGPoint curvePoint(CGPoint from, const Segment& seg, double t) {
+    double u = 1 - t;
+    return CGPointMake(u * u * u * from.x + 3 * u * u * t * seg.c1.x + 3 * u * t * t * seg.c2.x + t * t * t * seg.p.x,
+                       u * u * u * from.y + 3 * u * u * t * seg.c1.y + 3 * u * t * t * seg.c2.y + t * t * t * seg.p.y);
+}
+
 CGPoint polar(CGPoint c, double r, double degrees) {
     double a = degrees * kPi / 180;
     return CGPointMake(c.x + r * std::cos(a), c.y + r * std::sin(a));
@@ -212,13 +219,7 @@ public:
         CGPoint current{};
         for (const Segment& seg : segments_) {
             if (seg.kind == Segment::Curve) {
-                for (int i = 1; i <= 32; ++i) {
-                    double t = i / 32.0, u = 1 - t;
-                    take(CGPointMake(u * u * u * current.x + 3 * u * u * t * seg.c1.x + 3 * u * t * t * seg.c2.x +
-                                         t * t * t * seg.p.x,
-                                     u * u * u * current.y + 3 * u * u * t * seg.c1.y + 3 * u * t * t * seg.c2.y +
-                                         t * t * t * seg.p.y));
-                }
+                for (int i = 1; i <= 32; ++i) take(curvePoint(current, seg, i / 32.0));
             } else if (seg.kind != Segment::Close) {
                 take(seg.p);
             }
@@ -255,6 +256,90 @@ Placement fitted(std::initializer_list<const Outline*> outlines, CGRect box, dou
     p.scaleY = box.size.height / (maxY - minY);
     p.factor = factor;
     return p;
+}
+
+// The box that an outline, placed and stroked `width` wide with butt caps and
+// miter joins (UIKit's miter limit of 10), paints. Curves are followed in
+// short straight pieces.
+CGRect strokedBox(const Outline& outline, const Placement& place, double width) {
+    double minX = 1e300, minY = 1e300, maxX = -1e300, maxY = -1e300;
+    auto take = [&](CGPoint p) {
+        minX = std::min(minX, p.x), minY = std::min(minY, p.y);
+        maxX = std::max(maxX, p.x), maxY = std::max(maxY, p.y);
+    };
+    double half = width / 2;
+    // The corners of one subpath's polyline: each vertex offset to both sides
+    // of the pieces that meet there, and the tip of the miter between them.
+    auto strokePolyline = [&](const std::vector<CGPoint>& points, bool closed) {
+        size_t n = points.size();
+        if (n < 2) return;
+        auto direction = [&](size_t from, size_t to) {
+            double dx = points[to].x - points[from].x, dy = points[to].y - points[from].y;
+            double length = std::hypot(dx, dy);
+            return length > 0 ? CGPointMake(dx / length, dy / length) : CGPointMake(0, 0);
+        };
+        for (size_t i = 0; i < n; ++i) {
+            bool hasIn = closed || i > 0, hasOut = closed || i + 1 < n;
+            CGPoint in = hasIn ? direction((i + n - 1) % n, i) : CGPointMake(0, 0);
+            CGPoint out = hasOut ? direction(i, (i + 1) % n) : CGPointMake(0, 0);
+            const CGPoint& p = points[i];
+            for (CGPoint d : {in, out}) {
+                take(CGPointMake(p.x - d.y * half, p.y + d.x * half));
+                take(CGPointMake(p.x + d.y * half, p.y - d.x * half));
+            }
+            if (!hasIn || !hasOut) continue;
+            double cosTurn = in.x * out.x + in.y * out.y;
+            double cosHalf = std::sqrt(std::max(0.0, (1 + cosTurn) / 2));
+            CGPoint outward = CGPointMake(in.x - out.x, in.y - out.y);
+            double length = std::hypot(outward.x, outward.y);
+            if (length < 1e-9 || cosHalf < 0.1) continue;  // straight on, or beyond the miter limit
+            double reach = half / cosHalf;
+            take(CGPointMake(p.x + outward.x / length * reach, p.y + outward.y / length * reach));
+        }
+    };
+    std::vector<CGPoint> points;
+    CGPoint current{};
+    for (const Segment& seg : outline.segments()) {
+        switch (seg.kind) {
+            case Segment::Move:
+                strokePolyline(points, false);
+                points = {place(seg.p)};
+                break;
+            case Segment::Line: points.push_back(place(seg.p)); break;
+            case Segment::Curve:
+                for (int i = 1; i <= 16; ++i) points.push_back(place(curvePoint(current, seg, i / 16.0)));
+                break;
+            case Segment::Close:
+                if (points.size() > 1 && std::hypot(points.front().x - points.back().x,
+                                                     points.front().y - points.back().y) < 1e-9)
+                    points.pop_back();
+                strokePolyline(points, true);
+                points.clear();
+                break;
+        }
+        if (seg.kind != Segment::Close) current = seg.p;
+    }
+    strokePolyline(points, false);
+    return CGRectMake(minX, minY, maxX - minX, maxY - minY);
+}
+
+// A fit of `outline` whose stroke, `width` wide, paints exactly `extent`
+// (both at the phone's size), then the picture's size factor.
+Placement fittedStroke(const Outline& outline, CGRect extent, double width, double factor) {
+    CGRect box = CGRectMake(extent.origin.x + width / 2, extent.origin.y + width / 2, extent.size.width - width,
+                            extent.size.height - width);
+    Placement place;
+    for (int pass = 0; pass < 4; ++pass) {
+        place = fitted({&outline}, box, 1);
+        CGRect painted = strokedBox(outline, place, width);
+        double x0 = box.origin.x + CGRectGetMinX(extent) - CGRectGetMinX(painted);
+        double y0 = box.origin.y + CGRectGetMinY(extent) - CGRectGetMinY(painted);
+        double x1 = CGRectGetMaxX(box) + CGRectGetMaxX(extent) - CGRectGetMaxX(painted);
+        double y1 = CGRectGetMaxY(box) + CGRectGetMaxY(extent) - CGRectGetMaxY(painted);
+        box = CGRectMake(x0, y0, x1 - x0, y1 - y0);
+    }
+    place = fitted({&outline}, box, factor);
+    return place;
 }
 
 Placement scaled(double factor) {
@@ -383,10 +468,6 @@ void drawDiscSign(NSInteger tag) {
 
 // --- The outline pictures -------------------------------------------------------
 
-CGRect inset(CGRect r, double d) {
-    return CGRectMake(r.origin.x + d, r.origin.y + d, r.size.width - 2 * d, r.size.height - 2 * d);
-}
-
 void drawPaperClip(const IconPicture& picture, double k) {
     // Three turns of wire along x, then laid on the diagonal; each straight
     // run and each turn is a subpath of its own.
@@ -400,7 +481,7 @@ void drawPaperClip(const IconPicture& picture, double k) {
     o.move(21, 6.6).line(8, 6.6);
     o.rotate(-40);
     double width = 5.5 / picture.divisor;
-    stroke(makePath(o, fitted({&o}, inset(picture.extent, width / 2), k)), color("whiteColor"), width * k);
+    stroke(makePath(o, fittedStroke(o, picture.extent, width, k)), color("whiteColor"), width * k);
 }
 
 void drawHeart(const IconPicture& picture, double k) {
@@ -412,7 +493,7 @@ void drawHeart(const IconPicture& picture, double k) {
     o.curve(0.69, 4.9, 6.1, 12.2, 0.69, 9.0);
     o.curve(4.6, 0.69, 0.69, 2.5, 2.3, 0.69).curve(8.85, 3.4, 6.3, 0.69, 7.8, 1.7);
     o.close();
-    stroke(makePath(o, scaled(k)), color("whiteColor"), width * k);
+    stroke(makePath(o, fittedStroke(o, picture.extent, width, k)), color("whiteColor"), width * k);
 }
 
 constexpr float kChainLinkDivisor = 5.0f;
@@ -472,11 +553,11 @@ void drawRocket(const IconPicture& picture, double k) {
     body.move(-6, -2).line(-8, -2).line(-8, 2).line(-6, 2);
     body.move(-8, -1.2).curve(-13, 0, -10, -1.2, -11.5, -0.8).curve(-8, 1.2, -11.5, 0.8, -10, 1.2);
     Outline window;
-    window.circle({6.3, 0}, 1.5, true);
+    window.circle({6.3, 0}, 1.25, true);
     body.rotate(-45);
     window.rotate(-45);
     double width = 3.5 / picture.divisor;
-    Placement place = fitted({&body}, inset(picture.extent, width / 2), k);
+    Placement place = fittedStroke(body, picture.extent, width, k);
     stroke(makePath(body, place), color("whiteColor"), width * k);
     stroke(makePath(window, place), color("whiteColor"), 2.5 / picture.divisor * k);
 }
@@ -617,7 +698,7 @@ void drawScreenImage(CGContextRef context, id image, CGRect area, CGPoint tile) 
 id loadScreenImage(NSInteger tag, int subTag) {
     std::optional<std::string> name = iconImageName(tag, subTag);
     // A full device path: the library's bundle, not the app's.
-    NSString* path = NSStringWithFormat("/%s/%s", kCantrelBundlePath, *name);
+    NSString* path = NSStringWithFormat("/%@/%s", CantrelBundlePath(), name->c_str());
     return objc_msgSend<id(id)>(UIImage::cls(), "imageNamed:"_sel, path);
 }
 

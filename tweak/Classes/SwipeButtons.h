@@ -3,18 +3,13 @@
 // button (restyled) and adds the library's edit, play last, play next, play
 // now and export buttons, and the replacement of
 // _UITableViewCellActionButton's layoutSubviews, which paints each button in
-// the colour of its tag. Both are installed by the table in Cantrel.cpp.
+// the colour of its tag. Both, with their slots and createExtraButton, are
+// private to the hook file (Cantrel.cpp); this header names the buttons.
 #pragma once
 
 #include <objc/runtime.h>
 
 #include <cstdint>
-
-struct ItemEntry;
-struct NSIndexPath;
-struct NSString;
-struct UITableView;
-struct _UITableViewCellActionButton;
 
 // A library button; the queue styles (2, 3, 5) are the queue's insert styles.
 enum ExtraButtonStyle : int32_t {
@@ -34,14 +29,3 @@ enum SwipeButtonTag : NSInteger {
     SwipeButtonTagExport = 5,
     SwipeButtonTagPlayLast = 6,
 };
-
-// The replacements and their slots (the replaced implementations).
-extern Slot<id(UITableView*, SEL, NSIndexPath*)> __swipeActionButtonsForRowAtIndexPath$UITableView;
-id _swipeActionButtonsForRowAtIndexPath$UITableView(UITableView* tableView, SEL _cmd, NSIndexPath* indexPath);
-
-extern Slot<void(_UITableViewCellActionButton*, SEL)> _layoutSubviews$_UITableViewCellActionButton;
-void layoutSubviews$_UITableViewCellActionButton(_UITableViewCellActionButton* button, SEL _cmd);
-
-// A library button of `style` titled `title`, carrying a row action whose
-// handler holds the style, the record and the table view. Autoreleased.
-_UITableViewCellActionButton* createExtraButton(int style, NSString* title, UITableView* tableView, ItemEntry* entry);

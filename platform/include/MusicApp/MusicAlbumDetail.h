@@ -15,6 +15,8 @@
 //                                         app's is a MusicLibraryDataSource of the playing
 //                                         album's tracks (its `entities`)
 //   reloadData                   void()   -> the table view's reloadData
+//   sectionForDataSourceSection: int(NSInteger)   the same section: the table has no
+//                                         sections of its own
 //
 // MusicFlipsideAlbumDetailHeaderView : UIView
 //   layoutSubviews               void()

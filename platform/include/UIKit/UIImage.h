@@ -5,14 +5,17 @@
 //   +imageWithContentsOfFile:   id(id)   a device path (resolved under the device root);
 //                                        nil for a missing, unreadable or undecodable file.
 //                                        A name ending in "@2x" or "@3x" (before the
-//                                        extension) gives that scale
+//                                        extension) gives that scale. On a main screen of
+//                                        scale 2 (or 3) a name without that ending is read
+//                                        from its "@2x" ("@3x") variant when there is one,
+//                                        as the platform does
 //   +imageWithData:             id(id)   NSData holding PNG or JPEG bytes; nil otherwise
 //   initWithContentsOfFile: / initWithData:   id(id)   the same, owned by the caller
 //   size                        CGSize()   in points: pixels divided by the scale
 //   scale                       double()
 //
-// An image read from a file remembers the path it was given (_fileName), for
-// the hosts' listings.
+// An image read from a file remembers the path it was read from (_fileName,
+// the "@2x" variant when that was read), for the hosts' listings.
 //   +imageNamed:                id(id)   a file of the app's bundle folder, the device
 //                                        path /Applications/Music.app/NAME: the name as
 //                                        given, then with "@2x.png", ".png", "@3x.png",
