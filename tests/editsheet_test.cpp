@@ -29,7 +29,7 @@
 
 namespace {
 
-const std::string kBundle = kCantrelBundlePath;
+const std::string kBundle = "Library/Application Support/Cantrel/Cantrel.bundle";
 const std::string kBundleSource = std::string(CANTREL_RESOURCES_DIR) + "/Cantrel.bundle";
 
 std::string text(id s) { return to_string(static_cast<NSString*>(s)); }
@@ -60,7 +60,6 @@ protected:
         platform::registerMusicApp();
         Cantrel_registerClasses();
         CantrelInitialize();
-        LoadPrefs();
     }
     // SQL on the library before the app reads it.
     void sql(const std::string& statements) {

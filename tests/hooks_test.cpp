@@ -96,12 +96,24 @@ TEST_F(Hooks, MissingClassesInstallNothingAndTheRestGoesOn) {
     CantrelInitialize();
     EXPECT_EQ(installedLines(), (std::vector<std::string>{
                                     "MPAudioDeviceController init R",
+                                    "MPMediaQueryShuffledItems get_sourceMediaQueryItems A",
+                                    "MPMediaQueryShuffledItems set_sourceMediaQueryItems: A",
+                                    "MPMediaQueryShuffledItems get_orderedArray A",
+                                    "MPMediaQueryShuffledItems set_orderedArray: A",
+                                    "MPMediaQueryShuffledItems set_sourceMediaQuery: A",
                                     "MPUNowPlayingPlaybackControlsView setDelegate: R",
                                     "MPUNowPlayingPlaybackControlsView initWithFrame: R",
                                     "UIMoreListController _layoutCells R",
+                                    "MPAVController _itemWillChange: R",
                                     "MPMediaLibraryArtworkDataSource _cacheRepresentation:forCatalog: R",
+                                    "UIViewController documentInteractionControllerViewControllerForPreview: A",
                                     "_UITableViewCellActionButton layoutSubviews R",
                                     "UITableView _swipeActionButtonsForRowAtIndexPath: R",
+                                    "UITableView setPlaylistName:andItemEntry: A",
+                                    "UITableView getMPMediaItemArtworkImage: A",
+                                    "UITableView setMPMediaItemArtworkImage:andObject: A",
+                                    "UITableView getClassIVar: A",
+                                    "UITableView getMediaItemProperties: A",
                                 }));
 }
 

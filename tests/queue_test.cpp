@@ -79,7 +79,6 @@ protected:
         platform::registerMusicApp();
         Cantrel_registerClasses();
         CantrelInitialize();
-        LoadPrefs();
         app.launch();
     }
     void TearDown() override { platform::setShuffledItemsOrder(platform::ShuffledItemsOrder::ordered); }
