@@ -80,6 +80,10 @@ TEST_F(SwipeHost, BadSwipesAndTapsFail) {
         {"open album 201\nswipe 0 7\n", "swipe: no row 0 7 on this screen"},
         {"swipe a 1\n", "swipe: SECTION and ROW must be whole numbers"},
         {"tap x\n", "tap: TAG must be a whole number"},
+        // A swipe is forgotten when its screen goes or a later swipe fails.
+        {"open songs\nswipe 0 0\nopen albums\ntap 4\n", "tap: no swiped row (swipe SECTION ROW first)"},
+        {"open songs\nswipe 0 0\nopen songs\ntap 4\n", "tap: no swiped row (swipe SECTION ROW first)"},
+        {"open album 201\nswipe 0 0\nswipe 0 7\ntap 4\n", "tap: no swiped row (swipe SECTION ROW first)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.script);

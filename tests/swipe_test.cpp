@@ -503,6 +503,32 @@ TEST_F(Swipe, PlayNextOnAnAlbumsTracksClosesTheSwipeAndShowsItsBadgeOnTheParent)
     sent = nullptr;
 }
 
+TEST_F(Swipe, AQueueButtonKeepsItsScreenAliveAfterTheScreenIsReplaced) {
+    Weak<MusicTableViewController> songs;
+    Buttons buttons;
+    {
+        AutoreleasePool inner;
+        open("songs");
+        songs = app.currentScreen();
+        buttons = swipeEntity(1003);
+        open("albums");
+    }
+    // The navigation controller has let the songs list go; the row actions
+    // still hold it, as a block holds what it captured.
+    Strong<MusicTableViewController> kept = songs.lock();
+    ASSERT_TRUE(kept);
+    platform::tapSwipeButton(withTag(buttons, 4));
+    std::vector<MessageView*> badges = badgesOn(kept.get());
+    ASSERT_EQ(badges.size(), 1u);
+    EXPECT_EQ(badgeText(badges[0]), "Play Next!");
+    // Once the buttons go, so does the screen.
+    buttons.clear();
+    kept.reset();
+    { AutoreleasePool drain; }
+    platform::RunLoop::main().runFor(0.8);
+    EXPECT_FALSE(songs.lock());
+}
+
 TEST_F(Swipe, EditExportAndDeleteReachTheirHandlers) {
     if (!registerRecordingHandlers()) GTEST_SKIP() << "the library has its own handlers";
     Sent record;

@@ -25,8 +25,15 @@ struct Context {
     // Where the host was started: host paths named on command lines are
     // relative to it (the host itself runs in the device root).
     std::string startDirectory;
-    // The buttons of the last `swipe`, kept for `tap`.
+    // The buttons of the last `swipe`, kept for `tap`, and the screen they
+    // were revealed on: a swipe is forgotten when the screen changes or a
+    // later swipe fails.
     std::vector<Strong<_UITableViewCellActionButton>> swipeButtons;
+    Weak<objc_object> swipeScreen;
+    void forgetSwipe() {
+        swipeButtons.clear();
+        swipeScreen = nullptr;
+    }
 };
 
 // A command gets its arguments (the words after its name) and returns false

@@ -66,6 +66,8 @@ bool open(Context& c, const std::vector<std::string>& args) {
         pid = v;
     }
     std::string error;
+    // The swiped row belongs to the screen being left.
+    c.forgetSwipe();
     if (c.app == nullptr) {
         *c.err << "open: the app is not running\n";
         return false;

@@ -62,6 +62,8 @@ std::string imageText(id image) {
 }
 
 bool swipe(Context& c, const std::vector<std::string>& args) {
+    // A failed swipe leaves no swiped row behind.
+    c.forgetSwipe();
     long section = 0, row = 0;
     if (!parseNumber(args[0], section) || !parseNumber(args[1], row) || section < 0 || row < 0) {
         *c.err << "swipe: SECTION and ROW must be whole numbers\n";
@@ -82,6 +84,7 @@ bool swipe(Context& c, const std::vector<std::string>& args) {
     auto* path = objc_msgSend<NSIndexPath*(NSInteger, NSInteger)>(NSIndexPath::cls(), "indexPathForRow:inSection:"_sel,
                                                                   row, section);
     c.swipeButtons = platform::swipeRow(table, path);
+    c.swipeScreen = screen;
     for (const Strong<_UITableViewCellActionButton>& button : c.swipeButtons) {
         id title = objc_msgSend<id(NSUInteger)>(button.get(), "titleForState:"_sel, UIControlStateNormal);
         *c.out << objc_msgSend<NSInteger()>(button.get(), "tag"_sel) << " "
@@ -101,6 +104,9 @@ bool tap(Context& c, const std::vector<std::string>& args) {
         *c.err << "tap: TAG must be a whole number\n";
         return false;
     }
+    // The buttons of a screen that is no longer the current one are gone.
+    id screen = c.app ? objc::as_id(c.app->currentScreen()) : nil;
+    if (screen == nil || c.swipeScreen.get() != screen) c.forgetSwipe();
     if (c.swipeButtons.empty()) {
         *c.err << "tap: no swiped row (swipe SECTION ROW first)\n";
         return false;

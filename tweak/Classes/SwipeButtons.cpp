@@ -146,10 +146,14 @@ _UITableViewCellActionButton* createExtraButton(int style, NSString* title, UITa
     auto* button = static_cast<_UITableViewCellActionButton*>(objc_msgSend<id(NSInteger)>(
         _UITableViewCellActionButton::cls(), "actionButtonWithStyle:"_sel, isQueueStyle(style) ? 2 : 1));
 
+    // The handler keeps what it acts on alive for as long as the row action
+    // lives: the record, the table view and the screen the record names.
     Strong<ItemEntry> keptEntry(entry);
     Strong<UITableView> keptTable(tableView);
-    NSBlock* handler = objc_block<UITableViewRowActionHandler>(
-        [style, keptEntry, keptTable](id, id) { runAction(style, keptEntry.get(), keptTable.get()); });
+    Strong<objc_object> keptScreen(entry->currentViewController);
+    NSBlock* handler = objc_block<UITableViewRowActionHandler>([style, keptEntry, keptTable, keptScreen](id, id) {
+        runAction(style, keptEntry.get(), keptTable.get());
+    });
     id action = objc_msgSend<id(NSInteger, NSString*, id)>(UITableViewRowAction::cls(),
                                                            "rowActionWithStyle:title:handler:"_sel,
                                                            UITableViewRowActionStyleNormal, title, handler);
