@@ -3,6 +3,7 @@
 #include "Commands.h"
 
 #include <MusicApp/MusicApp.h>
+#include <Foundation/NSIndexPath.h>
 #include <UIKit/UIKit.h>
 
 #include <algorithm>
@@ -92,9 +93,15 @@ struct Row {
     NSInteger row;
 };
 
-// Shows rows [first, first + count) of the current screen: the table is
-// scrolled so that the first of them is at the top and sized to hold them,
-// then its visible cells are printed.
+std::string text(id string) {
+    const char* t = string != nullptr ? objc_msgSend<const char*()>(string, "UTF8String"_sel) : nullptr;
+    return t ? t : "";
+}
+
+// Prints rows [first, first + count) of the current screen, in table order,
+// each from the cell the table's data source makes for it (cells are reused,
+// so any number of rows takes the memory of one); the table then shows the
+// first of them at its top.
 bool rows(Context& c, const std::vector<std::string>& args) {
     long first = 0;
     long wanted = kDefaultRowCap;
@@ -105,48 +112,36 @@ bool rows(Context& c, const std::vector<std::string>& args) {
     id screen = currentScreen(c, "rows");
     if (screen == nullptr) return false;
     AutoreleasePool pool;
-    id table = objc_msgSend<id()>(screen, "tableView"_sel);
-    std::vector<Row> all;
-    for (NSInteger s = 0, n = objc_msgSend<NSInteger()>(table, "numberOfSections"_sel); s < n; ++s)
-        for (NSInteger r = 0, m = objc_msgSend<NSInteger(NSInteger)>(table, "numberOfRowsInSection:"_sel, s); r < m; ++r)
-            all.push_back({s, r});
-    long total = static_cast<long>(all.size());
-    if (first >= total || wanted == 0) return true;
-    long last = std::min(total, first + wanted) - 1;
-
-    auto pathOf = [](const Row& r) {
-        return objc_msgSend<id(NSInteger, NSInteger)>(objc_getClass("NSIndexPath"), "indexPathForRow:inSection:"_sel,
-                                                      r.row, r.section);
-    };
-    CGRect top = objc_msgSend<CGRect(id)>(table, "rectForRowAtIndexPath:"_sel, pathOf(all[first]));
-    CGRect bottom = objc_msgSend<CGRect(id)>(table, "rectForRowAtIndexPath:"_sel, pathOf(all[last]));
-    CGRect frame = objc_msgSend<CGRect()>(table, "frame"_sel);
-    frame.size.height = CGRectGetMaxY(bottom) - CGRectGetMinY(top);
-    objc_msgSend<void(CGRect)>(table, "setFrame:"_sel, frame);
-    objc_msgSend<void(id, NSInteger, BOOL)>(table, "scrollToRowAtIndexPath:atScrollPosition:animated:"_sel,
-                                            pathOf(all[first]), UITableViewScrollPositionTop, NO);
-    objc_msgSend<void()>(table, "layoutIfNeeded"_sel);
-
-    id cells = objc_msgSend<id()>(table, "visibleCells"_sel);
-    for (NSUInteger i = 0, n = objc_msgSend<NSUInteger()>(cells, "count"_sel); i < n; ++i) {
-        id cell = objc_msgSend<id(NSUInteger)>(cells, "objectAtIndex:"_sel, i);
-        id path = objc_msgSend<id(id)>(table, "indexPathForCell:"_sel, cell);
-        id title = objc_msgSend<id()>(cell, "title"_sel);
-        *c.out << objc_msgSend<NSInteger()>(path, "section"_sel) << " " << objc_msgSend<NSInteger()>(path, "row"_sel);
-        const char* text = title != nullptr ? objc_msgSend<const char*()>(title, "UTF8String"_sel) : nullptr;
-        if (text != nullptr && *text != '\0') *c.out << " " << text;
+    auto* table = static_cast<UITableView*>(objc_msgSend<id()>(screen, "tableView"_sel));
+    std::optional<Row> top;
+    size_t shown = platform::forEachRowCell(table, static_cast<unsigned long long>(first),
+                                            static_cast<unsigned long long>(wanted),
+                                            [&](NSInteger section, NSInteger row, UITableViewCell* cell) {
+        if (!top) top = Row{section, row};
+        *c.out << section << " " << row;
+        std::string title = text(objc_msgSend<id()>(cell, "title"_sel));
+        if (!title.empty()) *c.out << " " << title;
         *c.out << "\n";
+    });
+    if (top) {
+        id path = objc_msgSend<id(NSInteger, NSInteger)>(NSIndexPath::cls(), "indexPathForRow:inSection:"_sel,
+                                                         top->row, top->section);
+        objc_msgSend<void(id, NSInteger, BOOL)>(table, "scrollToRowAtIndexPath:atScrollPosition:animated:"_sel, path,
+                                                UITableViewScrollPositionTop, NO);
+        objc_msgSend<void()>(table, "layoutIfNeeded"_sel);
     }
-    if (args.empty() && total > wanted) *c.out << "# " << (total - wanted) << " more rows (rows FIRST COUNT)\n";
+    if (args.empty() && shown == static_cast<size_t>(wanted)) {
+        unsigned long long more = 0;
+        for (NSInteger s = 0, n = objc_msgSend<NSInteger()>(table, "numberOfSections"_sel); s < n; ++s)
+            more += std::max<NSInteger>(0, objc_msgSend<NSInteger(NSInteger)>(table, "numberOfRowsInSection:"_sel, s));
+        more -= shown;
+        if (more > 0) *c.out << "# " << more << " more rows (rows FIRST COUNT)\n";
+    }
     return true;
 }
 
 using ItemEntryForRowFn = id (*)(id controller, id tableView, NSInteger section, NSInteger row);
 
-std::string text(id string) {
-    const char* t = string != nullptr ? objc_msgSend<const char*()>(string, "UTF8String"_sel) : nullptr;
-    return t ? t : "";
-}
 
 std::string indexPathText(id path) {
     if (path == nullptr) return "nil";
