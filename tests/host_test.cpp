@@ -33,6 +33,7 @@ protected:
         signal(SIGPIPE, SIG_IGN);
         platform::setDeviceRoot(root.path());
         ASSERT_TRUE(platform::makeDeviceDirectories("/var/mobile/Library/Preferences"));
+        ASSERT_TRUE(fixture::writeEmptyLibrary());
     }
 
     void writePrefs(std::initializer_list<std::pair<const char*, bool>> entries) {

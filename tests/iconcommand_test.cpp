@@ -2,6 +2,7 @@
 // picture's whole size.
 #include <gtest/gtest.h>
 
+#include "MediaLibraryFixture.h"
 #include "ProcessSupport.h"
 
 #include <UIKit/UIImage.h>
@@ -50,6 +51,11 @@ std::optional<Png> readPng(const std::string& path) {
 
 class IconCommand : public ::testing::Test {
 protected:
+    void SetUp() override {
+        platform::setDeviceRoot(root.path());
+        ASSERT_TRUE(fixture::writeEmptyLibrary());
+    }
+
     // Runs the host on a script; its output lines (stderr merged) and exit code.
     // The host starts in the output folder.
     std::vector<std::string> run(const std::string& script, int& exitCode, const std::string& options = "") {

@@ -73,8 +73,10 @@ bool open(Context& c, const std::vector<std::string>& args) {
         *c.err << "open: the app is not running\n";
         return false;
     }
-    if (!c.app->openScreen(args[0], pid, &error)) {
-        *c.err << "open: " << error << " (screens: " << screenList() << ")\n";
+    if (!c.app->openScreen(args[0], pid, &error, args.size() > 1 ? args[1] : std::string())) {
+        *c.err << "open: " << error;
+        if (error.find("screen") != std::string::npos) *c.err << " (screens: " << screenList() << ")";
+        *c.err << "\n";
         return false;
     }
     return true;
