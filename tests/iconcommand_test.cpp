@@ -86,8 +86,8 @@ TEST_F(IconCommand, WritesThePictureAtItsWholeSizeAndRefusesBadArguments) {
     EXPECT_EQ(lines[0], "icon 33: 100x100 points -> " + disc);
     EXPECT_EQ(lines[1], "icon 20: 304x294 points -> " + phone);
     EXPECT_EQ(lines[2], "icon 40: 100x100 points -> " + none);
-    EXPECT_EQ(lines[3], "icon: TAG must be a whole number");
-    EXPECT_EQ(lines[4], "icon: SUBTAG must be a whole number from -2147483648 to 2147483647");
+    EXPECT_EQ(lines[3], "icon: TAG must be a whole number, not 'seven'");
+    EXPECT_EQ(lines[4], "icon: SUBTAG 2147483648 is too large (at most 2147483647)");
     EXPECT_NE(lines[5].find("icon: expected"), std::string::npos) << lines[5];
 
     // At the main screen's scale 2: the disc grey, its arrow white, the

@@ -58,6 +58,18 @@ void addScreenCommands(CommandTable& table);  // pictures of the screen
 void addIconCommands(CommandTable& table);    // pictures of the icons
 void addSwipeCommands(CommandTable& table);   // swipe buttons of list rows
 
+// A whole number from `min` to `max` making up the whole of `word`. Else
+// false after an error that calls it what it is: "COMMAND: NAME must be a
+// whole number, not 'WORD'", "COMMAND: NAME WORD is negative", "... is too
+// large (at most MAX)" or "... is too small (at least MIN)".
+bool parseWhole(Context& c, const char* command, const char* name, const std::string& word, long long min,
+                long long max, long long& out);
+
+// Text from the library as one line of output: control characters become
+// \n, \r, \t or \xHH, and a backslash \\, so that no title can end a
+// line or forge another.
+std::string printable(const std::string& text);
+
 // Runs one line; false when it failed (unknown command, bad argument, or the
 // command's own failure). Blank lines and lines starting with '#' pass.
 bool runLine(Context& context, const std::string& line);

@@ -9,8 +9,8 @@
 #include <algorithm>
 
 #include <dlfcn.h>
-#include <cerrno>
-#include <cstdlib>
+#include <charconv>
+#include <climits>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -20,29 +20,26 @@ namespace host {
 namespace {
 
 // Rows printed by `rows` without a window.
-constexpr long kDefaultRowCap = 200;
+constexpr long long kDefaultRowCap = 200;
 
-// A persistent id: unsigned decimal, or the signed spelling of the same bits.
-bool parseID(const std::string& text, unsigned long long& out) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    if (text[0] == '-') {
-        long long v = std::strtoll(text.c_str(), &end, 10);
+// A persistent id: unsigned decimal, or the signed spelling of the same
+// bits; an error calls anything else what it is.
+bool parseID(Context& c, const std::string& text, unsigned long long& out) {
+    if (!text.empty() && text[0] == '-') {
+        long long v = 0;
+        if (!parseWhole(c, "open", "ID", text, LLONG_MIN, LLONG_MAX, v)) return false;
         out = static_cast<unsigned long long>(v);
-    } else {
-        if (text[0] == '+') return false;
-        out = std::strtoull(text.c_str(), &end, 10);
+        return true;
     }
-    return errno == 0 && end != nullptr && *end == '\0';
-}
-
-bool parseCount(const std::string& text, long& out) {
-    char* end = nullptr;
-    errno = 0;
-    long v = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || errno != 0 || end == nullptr || *end != '\0' || v < 0) return false;
-    out = v;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+    if (end != text.data() + text.size() || text.empty() || (ec != std::errc() && ec != std::errc::result_out_of_range)) {
+        *c.err << "open: ID must be a whole number, not '" << text << "'\n";
+        return false;
+    }
+    if (ec == std::errc::result_out_of_range) {
+        *c.err << "open: ID " << text << " is too large (at most " << ULLONG_MAX << ")\n";
+        return false;
+    }
     return true;
 }
 
@@ -60,10 +57,7 @@ bool open(Context& c, const std::vector<std::string>& args) {
     std::optional<unsigned long long> pid;
     if (args.size() > 1) {
         unsigned long long v = 0;
-        if (!parseID(args[1], v)) {
-            *c.err << "open: bad id '" << args[1] << "'\n";
-            return false;
-        }
+        if (!parseID(c, args[1], v)) return false;
         pid = v;
     }
     std::string error;
@@ -105,12 +99,11 @@ std::string text(id string) {
 // so any number of rows takes the memory of one); the table then shows the
 // first of them at its top.
 bool rows(Context& c, const std::vector<std::string>& args) {
-    long first = 0;
-    long wanted = kDefaultRowCap;
-    if (!args.empty() && (!parseCount(args[0], first) || !parseCount(args[1], wanted))) {
-        *c.err << "rows: FIRST and COUNT must be whole numbers\n";
+    long long first = 0;
+    long long wanted = kDefaultRowCap;
+    if (!args.empty() && (!parseWhole(c, "rows", "FIRST", args[0], 0, LLONG_MAX, first) ||
+                          !parseWhole(c, "rows", "COUNT", args[1], 0, LLONG_MAX, wanted)))
         return false;
-    }
     id screen = currentScreen(c, "rows");
     if (screen == nullptr) return false;
     AutoreleasePool pool;
@@ -122,7 +115,7 @@ bool rows(Context& c, const std::vector<std::string>& args) {
         if (!top) top = Row{section, row};
         *c.out << section << " " << row;
         std::string title = text(objc_msgSend<id()>(cell, "title"_sel));
-        if (!title.empty()) *c.out << " " << title;
+        if (!title.empty()) *c.out << " " << printable(title);
         *c.out << "\n";
     });
     if (top) {
@@ -154,11 +147,10 @@ std::string indexPathText(id path) {
 // Fills an item record for a row of the current screen, as a swipe on that
 // row does, and prints its fields.
 bool entry(Context& c, const std::vector<std::string>& args) {
-    long section = 0, row = 0;
-    if (!parseCount(args[0], section) || !parseCount(args[1], row)) {
-        *c.err << "entry: SECTION and ROW must be whole numbers\n";
+    long long section = 0, row = 0;
+    if (!parseWhole(c, "entry", "SECTION", args[0], 0, LONG_MAX, section) ||
+        !parseWhole(c, "entry", "ROW", args[1], 0, LONG_MAX, row))
         return false;
-    }
     ItemEntryForRowFn fill = nullptr;
     for (void* handle : c.libraries)
         if (!fill) fill = reinterpret_cast<ItemEntryForRowFn>(dlsym(handle, "Cantrel_itemEntryForRow"));
@@ -183,7 +175,7 @@ bool entry(Context& c, const std::vector<std::string>& args) {
            << "currentIndexPath=" << indexPathText(objc_msgSend<id()>(record, "currentIndexPath"_sel)) << "\n"
            << "origionalIndexPath=" << indexPathText(objc_msgSend<id()>(record, "origionalIndexPath"_sel)) << "\n"
            << "mediaItem.persistentID=" << objc_msgSend<unsigned long long()>(item, "persistentID"_sel) << "\n"
-           << "mediaItem.title=" << text(objc_msgSend<id()>(item, "title"_sel)) << "\n"
+           << "mediaItem.title=" << printable(text(objc_msgSend<id()>(item, "title"_sel))) << "\n"
            << "mediaItemCollection.persistentID="
            << objc_msgSend<unsigned long long()>(collection, "persistentID"_sel) << "\n"
            << "mediaItemCollection.count=" << objc_msgSend<NSUInteger()>(collection, "count"_sel) << "\n"

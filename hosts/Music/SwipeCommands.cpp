@@ -6,23 +6,14 @@
 #include <MusicApp/MusicApp.h>
 #include <UIKit/UIKit.h>
 
-#include <cerrno>
+#include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <ostream>
 #include <string>
 
 namespace host {
 namespace {
 
-bool parseNumber(const std::string& text, long& out) {
-    char* end = nullptr;
-    errno = 0;
-    long v = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || errno != 0 || end == nullptr || *end != '\0') return false;
-    out = v;
-    return true;
-}
 
 // The code points of UTF-8 text as "U+2715,U+0020"; "-" for no text.
 std::string codePoints(const std::string& utf8) {
@@ -64,11 +55,10 @@ std::string imageText(id image) {
 bool swipe(Context& c, const std::vector<std::string>& args) {
     // A failed swipe leaves no swiped row behind.
     c.forgetSwipe();
-    long section = 0, row = 0;
-    if (!parseNumber(args[0], section) || !parseNumber(args[1], row) || section < 0 || row < 0) {
-        *c.err << "swipe: SECTION and ROW must be whole numbers\n";
+    long long section = 0, row = 0;
+    if (!parseWhole(c, "swipe", "SECTION", args[0], 0, LONG_MAX, section) ||
+        !parseWhole(c, "swipe", "ROW", args[1], 0, LONG_MAX, row))
         return false;
-    }
     id screen = c.app ? objc::as_id(c.app->currentScreen()) : nil;
     if (screen == nullptr) {
         *c.err << "swipe: no list screen is open\n";
@@ -99,11 +89,8 @@ bool swipe(Context& c, const std::vector<std::string>& args) {
 }
 
 bool tap(Context& c, const std::vector<std::string>& args) {
-    long tag = 0;
-    if (!parseNumber(args[0], tag)) {
-        *c.err << "tap: TAG must be a whole number\n";
-        return false;
-    }
+    long long tag = 0;
+    if (!parseWhole(c, "tap", "TAG", args[0], LONG_MIN, LONG_MAX, tag)) return false;
     // The buttons of a screen that is no longer the current one are gone.
     id screen = c.app ? objc::as_id(c.app->currentScreen()) : nil;
     if (screen == nil || c.swipeScreen.get() != screen) c.forgetSwipe();
