@@ -267,6 +267,8 @@ bool writeFileAtomically(const std::string& hostPath, const void* bytes, size_t 
     // A folder in the file's place stays (rename would refuse it only after
     // the whole picture was written).
     if (::stat(hostPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return fail(EISDIR);
+    // Nor is a device, a pipe or a socket replaced by a file.
+    if (::lstat(hostPath.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return fail(EINVAL);
 
     std::string temp = (dir == "/" ? "" : dir) + "/." + base + ".XXXXXX";
     int fd = ::mkostemp(temp.data(), O_CLOEXEC);

@@ -21,6 +21,8 @@
 #include <cstring>
 #include <string>
 
+#include <sys/stat.h>
+
 using namespace platform::support;
 
 namespace {
@@ -189,6 +191,13 @@ cairo_status_t appendBytes(void* closure, const unsigned char* data, unsigned in
 bool writeSurface(cairo_surface_t* surface, const std::string& hostPath, std::string* error) {
     if (surface == nullptr) {
         if (error != nullptr) *error = "nothing to draw";
+        return false;
+    }
+    // Only a file is replaced: never a device, a pipe or a socket of that name.
+    struct stat st {};
+    if (::stat(hostPath.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+        cairo_surface_destroy(surface);
+        if (error != nullptr) *error = "not a regular file";
         return false;
     }
     std::string png;
