@@ -226,12 +226,12 @@ private:
     bool atEnd_ = false;
 };
 
-// What writing standard output last failed with, or "".
+// Flushes standard output: "" when all was written, else why not.
 std::string outputError() {
-    int err = errno;
+    errno = 0;
     std::cout.flush();
     if (std::cout) return "";
-    return err != 0 && errno == err ? std::strerror(err) : errno != 0 ? std::strerror(errno) : "write error";
+    return errno != 0 ? std::strerror(errno) : "write error";
 }
 
 int runHost(int argc, char** argv) {
