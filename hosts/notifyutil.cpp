@@ -1,7 +1,9 @@
 // notifyutil: posts Darwin notifications from the shell.
 //   notifyutil [--root DIR] -p NAME [-p NAME ...]
+// Exit status: 0 when every observing process got every notification, 1
+// when one could not be reached (its queue full: stopped or not reading),
+// 2 for bad arguments.
 #include <CoreFoundation/CoreFoundation.h>
-#include <objc/runtime.h>
 #include <platform/DeviceRoot.h>
 
 #include <cstdio>
@@ -16,7 +18,8 @@ void usage(FILE* out) {
                  "usage: notifyutil [--root DIR] -p NAME [-p NAME ...]\n"
                  "  -p NAME      post the Darwin notification NAME (in the order given)\n"
                  "  --root DIR   device root (default: $CANTREL_DEVICE_ROOT, else the working directory)\n"
-                 "  --help       show this help\n");
+                 "  --help       show this help\n"
+                 "exit status 1 when an observing process could not be reached (never waits for one)\n");
 }
 
 int bad(const std::string& problem) {
@@ -52,12 +55,15 @@ int main(int argc, char** argv) {
     }
     if (names.empty()) return bad("nothing to post");
 
-    AutoreleasePool pool;
-    CFNotificationCenterRef centre = CFNotificationCenterGetDarwinNotifyCenter();
+    // Posting never waits for an observer; one that could not be reached
+    // makes the exit status 1.
+    size_t failed = 0;
     for (const std::string& name : names) {
-        auto str = reinterpret_cast<CFStringRef>(objc_msgSend<id(const char*)>(
-            objc_getClass("NSString"), "stringWithUTF8String:"_sel, name.c_str()));
-        CFNotificationCenterPostNotification(centre, str, nullptr, nullptr, true);
+        platform::DarwinPostReport report = platform::postDarwinNotification(name);
+        if (report.failed > 0)
+            std::fprintf(stderr, "notifyutil: \"%s\" did not reach %zu observing process%s\n", name.c_str(),
+                         report.failed, report.failed == 1 ? "" : "es");
+        failed += report.failed;
     }
-    return 0;
+    return failed > 0 ? 1 : 0;
 }

@@ -145,6 +145,15 @@ inline bool writeArtwork(const std::string& hostPath) {
     return ok;
 }
 
+// Creates an empty library under the current device root (a device always
+// has one; without it the platform logs that it is missing); false on
+// failure.
+inline bool writeEmptyLibrary() {
+    std::string path = platform::devicePath(platform::mediaLibraryDevicePath());
+    return platform::makeDeviceDirectories(path.substr(0, path.find_last_of('/'))) &&
+           platform::createMediaLibrary(path, nullptr);
+}
+
 // Creates the library under the current device root; false on failure.
 inline bool writeLibrary() {
     std::string path = platform::devicePath(platform::mediaLibraryDevicePath());

@@ -34,7 +34,6 @@ const std::string kBundleSource = std::string(CANTREL_RESOURCES_DIR) + "/Cantrel
 
 std::string text(id s) { return to_string(static_cast<NSString*>(s)); }
 id get(id obj, const char* selector) { return objc_msgSend<id()>(obj, sel_registerName(selector)); }
-long number(id obj, const char* selector) { return objc_msgSend<long()>(obj, sel_registerName(selector)); }
 bool hidden(id view) { return objc_msgSend<BOOL()>(view, "isHidden"_sel); }
 
 NSIndexPath* path(NSInteger row, NSInteger section) {
@@ -211,10 +210,14 @@ TEST_F(EditSheet, SampleAndBitRateLabels) {
         ASSERT_NE(panel, nullptr);
         EXPECT_EQ(hidden(panel->samplerateLbl.get()), c.sample == nullptr);
         EXPECT_EQ(hidden(panel->samplerateDrawView.get()), c.sample == nullptr);
-        if (c.sample) EXPECT_EQ(text(get(panel->samplerateLbl.get(), "text")), c.sample);
+        if (c.sample) {
+            EXPECT_EQ(text(get(panel->samplerateLbl.get(), "text")), c.sample);
+        }
         EXPECT_EQ(hidden(panel->bitrateLbl.get()), c.bit == nullptr);
         EXPECT_EQ(hidden(panel->bitrateDrawView.get()), c.bit == nullptr);
-        if (c.bit) EXPECT_EQ(text(get(panel->bitrateLbl.get(), "text")), c.bit);
+        if (c.bit) {
+            EXPECT_EQ(text(get(panel->bitrateLbl.get(), "text")), c.bit);
+        }
         EXPECT_EQ(pairsIn(text(get(alert, "message"))), c.pairs);
         close(alert);
     }

@@ -33,6 +33,7 @@ protected:
         signal(SIGPIPE, SIG_IGN);
         platform::setDeviceRoot(root.path());
         ASSERT_TRUE(platform::makeDeviceDirectories("/var/mobile/Library/Preferences"));
+        ASSERT_TRUE(fixture::writeEmptyLibrary());
     }
 
     void writePrefs(std::initializer_list<std::pair<const char*, bool>> entries) {
@@ -122,9 +123,9 @@ TEST_F(Host, BadCommandsAreReportedAndTheHostGoesOn) {
         return false;
     };
     EXPECT_TRUE(contains("unknown command 'frobnicate'"));
-    EXPECT_TRUE(contains("run: bad number of seconds 'abc'"));
+    EXPECT_TRUE(contains("run: SECONDS must be a number, not 'abc'"));
     EXPECT_TRUE(contains("run: expected 1 argument"));
-    EXPECT_TRUE(contains("run: bad number of seconds '-1'"));
+    EXPECT_TRUE(contains("run: SECONDS -1 is negative"));
     EXPECT_TRUE(contains("is_enabled=YES"));  // went on after the errors
 }
 
@@ -286,10 +287,11 @@ TEST_F(Host, OpenAndRowsRejectBadArgumentsAndKeepTheScreen) {
     EXPECT_TRUE(hasLineContaining(lines, "open: unknown screen 'radio' (screens: songs, artists, albums, album ID,"));
     EXPECT_TRUE(hasLineContaining(lines, "open: the album screen needs an id"));
     EXPECT_TRUE(hasLineContaining(lines, "open: no album with id 999"));
-    EXPECT_TRUE(hasLineContaining(lines, "open: bad id 'x'"));
+    EXPECT_TRUE(hasLineContaining(lines, "open: ID must be a whole number, not 'x'"));
     EXPECT_TRUE(hasLineContaining(lines, "open: the songs screen takes no id"));
     EXPECT_TRUE(hasLineContaining(lines, "rows: expected 0 or 2 argument(s), usage: rows [FIRST COUNT]"));
-    EXPECT_TRUE(hasLineContaining(lines, "rows: FIRST and COUNT must be whole numbers"));
+    EXPECT_TRUE(hasLineContaining(lines, "rows: FIRST must be a whole number, not 'a'"));
+    EXPECT_TRUE(hasLineContaining(lines, "rows: FIRST -1 is negative"));
     // The genres list is still the current screen.
     std::vector<std::string> rows;
     std::copy_if(lines.begin(), lines.end(), std::back_inserter(rows),

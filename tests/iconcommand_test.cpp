@@ -2,6 +2,7 @@
 // picture's whole size.
 #include <gtest/gtest.h>
 
+#include "MediaLibraryFixture.h"
 #include "ProcessSupport.h"
 
 #include <UIKit/UIImage.h>
@@ -50,6 +51,11 @@ std::optional<Png> readPng(const std::string& path) {
 
 class IconCommand : public ::testing::Test {
 protected:
+    void SetUp() override {
+        platform::setDeviceRoot(root.path());
+        ASSERT_TRUE(fixture::writeEmptyLibrary());
+    }
+
     // Runs the host on a script; its output lines (stderr merged) and exit code.
     // The host starts in the output folder.
     std::vector<std::string> run(const std::string& script, int& exitCode, const std::string& options = "") {
@@ -80,8 +86,8 @@ TEST_F(IconCommand, WritesThePictureAtItsWholeSizeAndRefusesBadArguments) {
     EXPECT_EQ(lines[0], "icon 33: 100x100 points -> " + disc);
     EXPECT_EQ(lines[1], "icon 20: 304x294 points -> " + phone);
     EXPECT_EQ(lines[2], "icon 40: 100x100 points -> " + none);
-    EXPECT_EQ(lines[3], "icon: TAG must be a whole number");
-    EXPECT_EQ(lines[4], "icon: SUBTAG must be a whole number from -2147483648 to 2147483647");
+    EXPECT_EQ(lines[3], "icon: TAG must be a whole number, not 'seven'");
+    EXPECT_EQ(lines[4], "icon: SUBTAG 2147483648 is too large (at most 2147483647)");
     EXPECT_NE(lines[5].find("icon: expected"), std::string::npos) << lines[5];
 
     // At the main screen's scale 2: the disc grey, its arrow white, the

@@ -19,6 +19,7 @@
 
 #include <cairo.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
@@ -715,6 +716,7 @@ TEST_F(Screens, SongScreensUseSongCellsAndCollectionScreensShowArtwork) {
     // Arrival's representative item has artwork; Aerial Maps' has none.
     id image = objc_msgSend<id()>(arrival, "artworkImage"_sel);
     ASSERT_TRUE(isKind(image, "UIImage"));
+    Strong<objc_object> keptImage(image);  // the cells are its only owners
     EXPECT_TRUE(CGSizeEqualToSize(sizeOf(image), CGSizeMake(fixture::kArtworkWidth, fixture::kArtworkHeight)));
     EXPECT_EQ(static_cast<UIImage*>(image)->pixel(0, 0), 0xffff0000u);
     EXPECT_EQ(objc_msgSend<id()>(aerialMaps, "artworkImage"_sel), nullptr);
@@ -1126,6 +1128,38 @@ TEST_F(Generated, EveryScreenMirrorsItsQuery) {
             expectMirrors(controller, objc_msgSend<id()>(at(all, i), "items"_sel), false);
         }
     }
+}
+
+TEST_F(Generated, ReadingAListRowByRowKeepsOneCellAndNoPictures) {
+    id songs = make(cls("MusicSongsViewController"));
+    id table = objc_msgSend<id()>(songs, "tableView"_sel);
+    objc_msgSend<void(CGRect)>(table, "setFrame:"_sel, CGRectMake(0, 0, 320, 0));  // no cell of its own
+    long cellsBefore = class_getLiveInstanceCount(cls("MusicSongListTableViewCell"));
+    long picturesBefore = class_getLiveInstanceCount(cls("UIImage"));
+    long mostCells = 0, mostPictures = 0, withPicture = 0;
+    std::vector<std::string> titles;
+    size_t read = platform::forEachRowCell(static_cast<UITableView*>(table), 0, ULLONG_MAX,
+                                           [&](NSInteger, NSInteger, UITableViewCell* cell) {
+        titles.push_back(titleOf(cell));
+        if (objc_msgSend<id()>(cell, "artworkImage"_sel) != nullptr) ++withPicture;
+        mostCells = std::max(mostCells, class_getLiveInstanceCount(cls("MusicSongListTableViewCell")) - cellsBefore);
+        mostPictures = std::max(mostPictures, class_getLiveInstanceCount(cls("UIImage")) - picturesBefore);
+    });
+    EXPECT_EQ(read, 150u);
+    EXPECT_GT(withPicture, 0);
+    // One cell, reused, and no more than the picture it shows.
+    EXPECT_EQ(mostCells, 1);
+    EXPECT_LE(mostPictures, 1);
+
+    // A window across the sections, and one that runs past the end.
+    std::vector<std::string> window;
+    auto collect = [&](NSInteger, NSInteger, UITableViewCell* cell) { window.push_back(titleOf(cell)); };
+    EXPECT_EQ(platform::forEachRowCell(static_cast<UITableView*>(table), 20, 40, collect), 40u);
+    EXPECT_EQ(window, std::vector<std::string>(titles.begin() + 20, titles.begin() + 60));
+    window.clear();
+    EXPECT_EQ(platform::forEachRowCell(static_cast<UITableView*>(table), 148, ULLONG_MAX, collect), 2u);
+    EXPECT_EQ(window, std::vector<std::string>(titles.begin() + 148, titles.end()));
+    EXPECT_EQ(platform::forEachRowCell(static_cast<UITableView*>(table), ULLONG_MAX, 1, collect), 0u);
 }
 
 TEST_F(Generated, ScreensOpenByIdsWithTheTopBitSet) {

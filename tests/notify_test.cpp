@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -125,9 +127,9 @@ TEST_F(Notify, OnlyObserversOfThePostedNameAreCalledInPostOrder) {
     observe(&a, "gamma");
     post("alpha");
     post("gamma");
+    ASSERT_TRUE(waitFor("gamma"));
     post("alpha");
     ASSERT_TRUE(waitFor("alpha", 4));
-    ASSERT_TRUE(waitFor("gamma"));
     EXPECT_EQ(names(), (std::vector<std::string>{"alpha", "alpha", "gamma", "alpha", "alpha"}));
     EXPECT_EQ(deliveries[0].observer, &a);
     EXPECT_EQ(deliveries[1].observer, &c);
@@ -246,4 +248,59 @@ TEST(Notifyutil, UsageAndExitCodes) {
         args.insert(args.begin(), binPath("notifyutil"));
         EXPECT_EQ(exitCode(runProgram(args)), 2) << args.size();
     }
+}
+
+// A storm of one name while the main thread is busy: one delivery job
+// waits on the run loop for it, however many datagrams came.
+TEST_F(Notify, PostsOfANameWaitingForDeliveryAreCoalesced) {
+    observe(&a, "storm");
+    observe(&b, "marker");
+    for (int i = 0; i < 300; ++i) post("storm");
+    // The marker comes after the storm; posted again until its job waits
+    // too (a full queue may have dropped it; it coalesces like the rest).
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (RunLoop::main().pendingCount() < 2 && std::chrono::steady_clock::now() < deadline) {
+        post("marker");
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(RunLoop::main().pendingCount(), 2u);
+    ASSERT_TRUE(waitFor("marker"));
+    EXPECT_EQ(count("storm"), 1u);
+    // Once delivered, the name is delivered again.
+    post("storm");
+    ASSERT_TRUE(waitFor("storm", 2));
+}
+
+// A folder that cannot take this process's socket is tried again at the
+// next post.
+TEST_F(Notify, AnUnusableNotifyFolderIsTriedAgainAtTheNextPost) {
+    std::filesystem::create_directories(root.path() + "/.platform");
+    std::ofstream(root.path() + "/.platform/notify") << "not a folder";
+    observe(&a, "again");
+    EXPECT_EQ(socketsIn(root.path()), 0u);
+    std::filesystem::remove(root.path() + "/.platform/notify");
+    post("again");
+    EXPECT_EQ(socketsIn(root.path()), 1u);
+    ASSERT_TRUE(waitFor("again"));
+}
+
+// notifyutil never waits for an observer that does not read, and says in
+// its exit status that one was not reached.
+TEST_F(Notify, NotifyutilReportsAnObserverItCouldNotReach) {
+    Child helper({binPath("platform_helper"), "observe", root.path(), "never"});
+    ASSERT_EQ(helper.readLine(), "ready");
+    ASSERT_EQ(kill(helper.pid(), SIGSTOP), 0);
+    std::vector<std::string> argv = {binPath("notifyutil"), "--root", root.path()};
+    for (int i = 0; i < 200; ++i) {
+        argv.push_back("-p");
+        argv.push_back("unread");
+    }
+    Child poster(argv);
+    auto status = poster.waitExit(20);  // waiting a second per post would take minutes
+    kill(helper.pid(), SIGCONT);
+    ASSERT_TRUE(status);
+    EXPECT_EQ(exitCode(*status), 1);
+    // A reachable observer: success.
+    ASSERT_EQ(notifyutil(root.path(), "never"), 0);
+    EXPECT_EQ(helper.readLine(), "got never");
 }

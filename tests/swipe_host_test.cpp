@@ -144,7 +144,7 @@ TEST_F(SwipeHost, BadPlayRequestsFail) {
     const std::pair<const char*, const char*> cases[] = {
         {"play artists\n", "play: cannot play the artists screen (songs, album ID or playlist ID)"},
         {"play album 999\n", "play: no album with id 999"},
-        {"play album x1\n", "play: bad id 'x1'"},
+        {"play album x1\n", "play: ID must be a whole number, not 'x1'"},
         {"play songs 5\n", "play: the songs screen takes no id"},
         {"play playlist\n", "play: the playlist screen needs an id"},
     };
@@ -166,8 +166,12 @@ TEST_F(SwipeHost, BadSwipesAndTapsFail) {
         {"tap 4\n", "tap: no swiped row (swipe SECTION ROW first)"},
         {"open album 201\nswipe 0 0\ntap 9\n", "tap: the last swipe has no button tagged 9"},
         {"open album 201\nswipe 0 7\n", "swipe: no row 0 7 on this screen"},
-        {"swipe a 1\n", "swipe: SECTION and ROW must be whole numbers"},
-        {"tap x\n", "tap: TAG must be a whole number"},
+        {"swipe a 1\n", "swipe: SECTION must be a whole number, not 'a'"},
+        {"tap x\n", "tap: TAG must be a whole number, not 'x'"},
+        // A swipe is forgotten when its screen goes or a later swipe fails.
+        {"open songs\nswipe 0 0\nopen albums\ntap 4\n", "tap: no swiped row (swipe SECTION ROW first)"},
+        {"open songs\nswipe 0 0\nopen songs\ntap 4\n", "tap: no swiped row (swipe SECTION ROW first)"},
+        {"open album 201\nswipe 0 0\nswipe 0 7\ntap 4\n", "tap: no swiped row (swipe SECTION ROW first)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.script);

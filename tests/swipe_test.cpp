@@ -619,6 +619,31 @@ TEST_F(Swipe, PlayNextOnAnAlbumsTracksClosesTheSwipeAndShowsItsBadgeOnTheParent)
     sent = nullptr;
 }
 
+TEST_F(Swipe, AQueueButtonOfAReplacedScreenStillQueuesWithoutTheScreen) {
+    bool recording = registerRecordingHandlers();
+    Sent record;
+    sent = &record;
+    Weak<MusicTableViewController> songs;
+    Buttons buttons;
+    {
+        AutoreleasePool inner;
+        open("songs");
+        songs = app.currentScreen();
+        buttons = swipeEntity(1003);
+        open("albums");
+    }
+    // The row actions keep the record and the table, not the screen: it is
+    // gone, and the tap neither reaches it nor keeps it.
+    EXPECT_FALSE(songs.lock());
+    platform::tapSwipeButton(withTag(buttons, 4));
+    if (recording) {
+        EXPECT_EQ(record.prepared, std::vector<int>{PLAY_NEXT});
+        EXPECT_EQ(record.played, std::vector<int>{PLAY_NEXT});
+    }
+    EXPECT_TRUE(badgesOn(app.currentScreen()).empty());
+    sent = nullptr;
+}
+
 TEST_F(Swipe, EditExportAndDeleteReachTheirHandlers) {
     registerRecording();
     Sent record;

@@ -6,8 +6,10 @@
 #include <platform/RunLoop.h>
 
 #include <algorithm>
-#include <cerrno>
+#include <charconv>
+#include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <ostream>
 #include <sstream>
@@ -20,10 +22,28 @@ namespace {
 // The preference table a library exports for the host.
 using PreferencesFn = const CantrelPreference* (*)(size_t*);
 
-bool parseSeconds(const std::string& text, double& seconds) {
+// The longest `run`, in seconds.
+constexpr double kLongestRun = 86400;
+
+// A number of seconds making up the whole of `text`; else false after an
+// error that calls it what it is.
+bool parseSeconds(Context& c, const std::string& text, double& seconds) {
     char* end = nullptr;
     seconds = std::strtod(text.c_str(), &end);
-    return end && *end == '\0' && !text.empty() && std::isfinite(seconds) && seconds >= 0 && seconds <= 86400;
+    if (text.empty() || end == nullptr || *end != '\0' || std::isnan(seconds) || std::isspace(
+            static_cast<unsigned char>(text[0]))) {
+        *c.err << "run: SECONDS must be a number, not '" << text << "'\n";
+        return false;
+    }
+    if (seconds < 0) {
+        *c.err << "run: SECONDS " << text << " is negative\n";
+        return false;
+    }
+    if (seconds > kLongestRun) {
+        *c.err << "run: SECONDS " << text << " is too large (at most " << kLongestRun << ")\n";
+        return false;
+    }
+    return true;
 }
 
 bool prefs(Context& c, const std::vector<std::string>&) {
@@ -48,10 +68,7 @@ bool installed(Context& c, const std::vector<std::string>&) {
 
 bool run(Context& c, const std::vector<std::string>& args) {
     double seconds = 0;
-    if (!parseSeconds(args[0], seconds)) {
-        *c.err << "run: bad number of seconds '" << args[0] << "'\n";
-        return false;
-    }
+    if (!parseSeconds(c, args[0], seconds)) return false;
     platform::RunLoop::main().runFor(seconds);
     if (platform::RunLoop::main().quitRequested()) c.quit = true;
     return true;
@@ -96,15 +113,6 @@ std::vector<size_t> argumentCounts(const std::string& usage) {
 
 }  // namespace
 
-bool parseNumber(const std::string& text, long& out) {
-    char* end = nullptr;
-    errno = 0;
-    long v = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || errno != 0 || end == nullptr || *end != '\0') return false;
-    out = v;
-    return true;
-}
-
 void addCoreCommands(CommandTable& table) {
     table["prefs"] = {"prefs", "print every preference flag as key=YES|NO, in load order", prefs};
     table["installed"] = {"installed", "print the installed methods: class selector R|A", installed};
@@ -125,6 +133,53 @@ const CommandTable& commands() {
         return t;
     }();
     return table;
+}
+
+bool parseWhole(Context& c, const char* command, const char* name, const std::string& word, long long min,
+                long long max, long long& out) {
+    long long value = 0;
+    auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value);
+    bool negative = !word.empty() && word[0] == '-';
+    if (end != word.data() + word.size() || (ec != std::errc() && ec != std::errc::result_out_of_range)) {
+        *c.err << command << ": " << name << " must be a whole number, not '" << word << "'\n";
+        return false;
+    }
+    bool outOfRange = ec == std::errc::result_out_of_range;
+    if ((outOfRange && negative) || (!outOfRange && value < min)) {
+        *c.err << command << ": " << name << " " << word;
+        if (min == 0) *c.err << " is negative\n";
+        else *c.err << " is too small (at least " << min << ")\n";
+        return false;
+    }
+    if (outOfRange || value > max) {
+        *c.err << command << ": " << name << " " << word << " is too large (at most " << max << ")\n";
+        return false;
+    }
+    out = value;
+    return true;
+}
+
+std::string printable(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char ch : text) {
+        auto byte = static_cast<unsigned char>(ch);
+        switch (ch) {
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (byte < 0x20 || byte == 0x7f) {
+                    char buf[8];
+                    std::snprintf(buf, sizeof buf, "\\x%02x", byte);
+                    out += buf;
+                } else {
+                    out += ch;
+                }
+        }
+    }
+    return out;
 }
 
 bool runLine(Context& context, const std::string& line) {

@@ -26,8 +26,15 @@ struct Context {
     // Where the host was started: host paths named on command lines are
     // relative to it (the host itself runs in the device root).
     std::string startDirectory;
-    // The buttons of the last `swipe`, kept for `tap`.
+    // The buttons of the last `swipe`, kept for `tap`, and the screen they
+    // were revealed on: a swipe is forgotten when the screen changes or a
+    // later swipe fails.
     std::vector<Strong<_UITableViewCellActionButton>> swipeButtons;
+    Weak<objc_object> swipeScreen;
+    void forgetSwipe() {
+        swipeButtons.clear();
+        swipeScreen = nullptr;
+    }
 };
 
 // A command gets its arguments (the words after its name) and returns false
@@ -43,8 +50,8 @@ struct Command {
 using CommandTable = std::map<std::string, Command>;
 
 // A persistent id: unsigned decimal, or the signed spelling of the same
-// bits; false for anything else.
-bool parseID(const std::string& text, unsigned long long& out);
+// bits; false for anything else, after an error that calls it what it is.
+bool parseID(Context& c, const char* command, const std::string& text, unsigned long long& out);
 // The optional ID of "COMMAND SCREEN [ID]" (args[1]); false, with the error
 // printed, for one that is not an id.
 bool screenID(Context& c, const char* command, const std::vector<std::string>& args,
@@ -62,8 +69,17 @@ void addSwipeCommands(CommandTable& table);   // swipe buttons of list rows
 void addQueueCommands(CommandTable& table);   // the play queue and the player
 void addSheetCommands(CommandTable& table);   // the edit sheet
 
-// A whole decimal number making up all of `text`.
-bool parseNumber(const std::string& text, long& out);
+// A whole number from `min` to `max` making up the whole of `word`. Else
+// false after an error that calls it what it is: "COMMAND: NAME must be a
+// whole number, not 'WORD'", "COMMAND: NAME WORD is negative", "... is too
+// large (at most MAX)" or "... is too small (at least MIN)".
+bool parseWhole(Context& c, const char* command, const char* name, const std::string& word, long long min,
+                long long max, long long& out);
+
+// Text from the library as one line of output: control characters become
+// \n, \r, \t or \xHH, and a backslash \\, so that no title can end a
+// line or forge another.
+std::string printable(const std::string& text);
 
 // Runs one line; false when it failed (unknown command, bad argument, or the
 // command's own failure). Blank lines and lines starting with '#' pass.

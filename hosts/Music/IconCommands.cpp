@@ -7,7 +7,6 @@
 
 #include <dlfcn.h>
 
-#include <charconv>
 #include <climits>
 #include <filesystem>
 #include <ostream>
@@ -18,11 +17,6 @@ namespace {
 
 using IconPictureSizeFn = BOOL (*)(NSInteger, CGSize*);
 
-template <class T>
-bool parseNumber(const std::string& word, T& value) {
-    auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value);
-    return ec == std::errc() && end == word.data() + word.size();
-}
 
 // A host path named on a command line: relative to where the host started.
 std::string hostPath(const Context& c, const std::string& path) {
@@ -34,16 +28,9 @@ std::string hostPath(const Context& c, const std::string& path) {
 // Draws one IconView picture, at the device's current idiom, into a PNG: the
 // view is the picture's whole size (100 x 100 points for a tag without one).
 bool icon(Context& c, const std::vector<std::string>& args) {
-    NSInteger tag = 0;
-    int subTag = 0;
-    if (!parseNumber(args[0], tag)) {
-        *c.err << "icon: TAG must be a whole number\n";
-        return false;
-    }
-    if (args.size() > 2 && !parseNumber(args[2], subTag)) {
-        *c.err << "icon: SUBTAG must be a whole number from " << INT_MIN << " to " << INT_MAX << "\n";
-        return false;
-    }
+    long long tag = 0, subTag = 0;
+    if (!parseWhole(c, "icon", "TAG", args[0], LONG_MIN, LONG_MAX, tag)) return false;
+    if (args.size() > 2 && !parseWhole(c, "icon", "SUBTAG", args[2], INT_MIN, INT_MAX, subTag)) return false;
     Class cls = objc_getClass("IconView");
     IconPictureSizeFn pictureSize = nullptr;
     for (void* handle : c.libraries)
@@ -59,9 +46,10 @@ bool icon(Context& c, const std::vector<std::string>& args) {
     Strong<UIView> view = Strong<UIView>::adopt(static_cast<UIView*>(objc_msgSend<id(CGRect)>(
         objc_msgSend<id()>(cls, "alloc"_sel), "initWithFrame:"_sel, CGRectMake(0, 0, size.width, size.height))));
     objc_msgSend<void(NSInteger)>(view, "setTag:"_sel, tag);
-    objc_msgSend<void(int)>(view, "setSubTag:"_sel, subTag);
-    if (!platform::writePNG(view.get(), hostPath(c, args[1]))) {
-        *c.err << "icon: cannot write " << args[1] << "\n";
+    objc_msgSend<void(int)>(view, "setSubTag:"_sel, static_cast<int>(subTag));
+    std::string error;
+    if (!platform::writePNG(view.get(), hostPath(c, args[1]), 0, &error)) {
+        *c.err << "icon: cannot write " << args[1] << ": " << error << "\n";
         return false;
     }
     *c.out << "icon " << tag << ": " << size.width << "x" << size.height << " points -> " << args[1] << "\n";

@@ -3,13 +3,14 @@
 #include "Commands.h"
 
 #include <MusicApp/MusicApp.h>
+#include <Foundation/NSIndexPath.h>
 #include <UIKit/UIKit.h>
 
 #include <algorithm>
 
 #include <dlfcn.h>
-#include <cerrno>
-#include <cstdlib>
+#include <charconv>
+#include <climits>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -17,19 +18,23 @@
 
 namespace host {
 
-// A persistent id: unsigned decimal, or the signed spelling of the same bits.
-bool parseID(const std::string& text, unsigned long long& out) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    if (text[0] == '-') {
-        long long v = std::strtoll(text.c_str(), &end, 10);
+bool parseID(Context& c, const char* command, const std::string& text, unsigned long long& out) {
+    if (!text.empty() && text[0] == '-') {
+        long long v = 0;
+        if (!parseWhole(c, command, "ID", text, LLONG_MIN, LLONG_MAX, v)) return false;
         out = static_cast<unsigned long long>(v);
-    } else {
-        if (text[0] == '+') return false;
-        out = std::strtoull(text.c_str(), &end, 10);
+        return true;
     }
-    return errno == 0 && end != nullptr && *end == '\0';
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+    if (end != text.data() + text.size() || text.empty() || (ec != std::errc() && ec != std::errc::result_out_of_range)) {
+        *c.err << command << ": ID must be a whole number, not '" << text << "'\n";
+        return false;
+    }
+    if (ec == std::errc::result_out_of_range) {
+        *c.err << command << ": ID " << text << " is too large (at most " << ULLONG_MAX << ")\n";
+        return false;
+    }
+    return true;
 }
 
 bool screenID(Context& c, const char* command, const std::vector<std::string>& args,
@@ -37,10 +42,7 @@ bool screenID(Context& c, const char* command, const std::vector<std::string>& a
     out.reset();
     if (args.size() < 2) return true;
     unsigned long long v = 0;
-    if (!parseID(args[1], v)) {
-        *c.err << command << ": bad id '" << args[1] << "'\n";
-        return false;
-    }
+    if (!parseID(c, command, args[1], v)) return false;
     out = v;
     return true;
 }
@@ -48,16 +50,7 @@ bool screenID(Context& c, const char* command, const std::vector<std::string>& a
 namespace {
 
 // Rows printed by `rows` without a window.
-constexpr long kDefaultRowCap = 200;
-
-bool parseCount(const std::string& text, long& out) {
-    char* end = nullptr;
-    errno = 0;
-    long v = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || errno != 0 || end == nullptr || *end != '\0' || v < 0) return false;
-    out = v;
-    return true;
-}
+constexpr long long kDefaultRowCap = 200;
 
 std::string screenList() {
     std::string out;
@@ -73,12 +66,16 @@ bool open(Context& c, const std::vector<std::string>& args) {
     std::optional<unsigned long long> pid;
     if (!screenID(c, "open", args, pid)) return false;
     std::string error;
+    // The swiped row belongs to the screen being left.
+    c.forgetSwipe();
     if (c.app == nullptr) {
         *c.err << "open: the app is not running\n";
         return false;
     }
-    if (!c.app->openScreen(args[0], pid, &error)) {
-        *c.err << "open: " << error << " (screens: " << screenList() << ")\n";
+    if (!c.app->openScreen(args[0], pid, &error, args.size() > 1 ? args[1] : std::string())) {
+        *c.err << "open: " << error;
+        if (error.find("screen") != std::string::npos) *c.err << " (screens: " << screenList() << ")";
+        *c.err << "\n";
         return false;
     }
     return true;
@@ -97,61 +94,54 @@ struct Row {
     NSInteger row;
 };
 
-// Shows rows [first, first + count) of the current screen: the table is
-// scrolled so that the first of them is at the top and sized to hold them,
-// then its visible cells are printed.
+std::string text(id string) {
+    const char* t = string != nullptr ? objc_msgSend<const char*()>(string, "UTF8String"_sel) : nullptr;
+    return t ? t : "";
+}
+
+// Prints rows [first, first + count) of the current screen, in table order,
+// each from the cell the table's data source makes for it (cells are reused,
+// so any number of rows takes the memory of one); the table then shows the
+// first of them at its top.
 bool rows(Context& c, const std::vector<std::string>& args) {
-    long first = 0;
-    long wanted = kDefaultRowCap;
-    if (!args.empty() && (!parseCount(args[0], first) || !parseCount(args[1], wanted))) {
-        *c.err << "rows: FIRST and COUNT must be whole numbers\n";
+    long long first = 0;
+    long long wanted = kDefaultRowCap;
+    if (!args.empty() && (!parseWhole(c, "rows", "FIRST", args[0], 0, LLONG_MAX, first) ||
+                          !parseWhole(c, "rows", "COUNT", args[1], 0, LLONG_MAX, wanted)))
         return false;
-    }
     id screen = currentScreen(c, "rows");
     if (screen == nullptr) return false;
     AutoreleasePool pool;
-    id table = objc_msgSend<id()>(screen, "tableView"_sel);
-    std::vector<Row> all;
-    for (NSInteger s = 0, n = objc_msgSend<NSInteger()>(table, "numberOfSections"_sel); s < n; ++s)
-        for (NSInteger r = 0, m = objc_msgSend<NSInteger(NSInteger)>(table, "numberOfRowsInSection:"_sel, s); r < m; ++r)
-            all.push_back({s, r});
-    long total = static_cast<long>(all.size());
-    if (first >= total || wanted == 0) return true;
-    long last = std::min(total, first + wanted) - 1;
-
-    auto pathOf = [](const Row& r) {
-        return objc_msgSend<id(NSInteger, NSInteger)>(objc_getClass("NSIndexPath"), "indexPathForRow:inSection:"_sel,
-                                                      r.row, r.section);
-    };
-    CGRect top = objc_msgSend<CGRect(id)>(table, "rectForRowAtIndexPath:"_sel, pathOf(all[first]));
-    CGRect bottom = objc_msgSend<CGRect(id)>(table, "rectForRowAtIndexPath:"_sel, pathOf(all[last]));
-    CGRect frame = objc_msgSend<CGRect()>(table, "frame"_sel);
-    frame.size.height = CGRectGetMaxY(bottom) - CGRectGetMinY(top);
-    objc_msgSend<void(CGRect)>(table, "setFrame:"_sel, frame);
-    objc_msgSend<void(id, NSInteger, BOOL)>(table, "scrollToRowAtIndexPath:atScrollPosition:animated:"_sel,
-                                            pathOf(all[first]), UITableViewScrollPositionTop, NO);
-    objc_msgSend<void()>(table, "layoutIfNeeded"_sel);
-
-    id cells = objc_msgSend<id()>(table, "visibleCells"_sel);
-    for (NSUInteger i = 0, n = objc_msgSend<NSUInteger()>(cells, "count"_sel); i < n; ++i) {
-        id cell = objc_msgSend<id(NSUInteger)>(cells, "objectAtIndex:"_sel, i);
-        id path = objc_msgSend<id(id)>(table, "indexPathForCell:"_sel, cell);
-        id title = objc_msgSend<id()>(cell, "title"_sel);
-        *c.out << objc_msgSend<NSInteger()>(path, "section"_sel) << " " << objc_msgSend<NSInteger()>(path, "row"_sel);
-        const char* text = title != nullptr ? objc_msgSend<const char*()>(title, "UTF8String"_sel) : nullptr;
-        if (text != nullptr && *text != '\0') *c.out << " " << text;
+    auto* table = static_cast<UITableView*>(objc_msgSend<id()>(screen, "tableView"_sel));
+    std::optional<Row> top;
+    size_t shown = platform::forEachRowCell(table, static_cast<unsigned long long>(first),
+                                            static_cast<unsigned long long>(wanted),
+                                            [&](NSInteger section, NSInteger row, UITableViewCell* cell) {
+        if (!top) top = Row{section, row};
+        *c.out << section << " " << row;
+        std::string title = text(objc_msgSend<id()>(cell, "title"_sel));
+        if (!title.empty()) *c.out << " " << printable(title);
         *c.out << "\n";
+    });
+    if (top) {
+        id path = objc_msgSend<id(NSInteger, NSInteger)>(NSIndexPath::cls(), "indexPathForRow:inSection:"_sel,
+                                                         top->row, top->section);
+        objc_msgSend<void(id, NSInteger, BOOL)>(table, "scrollToRowAtIndexPath:atScrollPosition:animated:"_sel, path,
+                                                UITableViewScrollPositionTop, NO);
+        objc_msgSend<void()>(table, "layoutIfNeeded"_sel);
     }
-    if (args.empty() && total > wanted) *c.out << "# " << (total - wanted) << " more rows (rows FIRST COUNT)\n";
+    if (args.empty() && shown == static_cast<size_t>(wanted)) {
+        unsigned long long more = 0;
+        for (NSInteger s = 0, n = objc_msgSend<NSInteger()>(table, "numberOfSections"_sel); s < n; ++s)
+            more += std::max<NSInteger>(0, objc_msgSend<NSInteger(NSInteger)>(table, "numberOfRowsInSection:"_sel, s));
+        more -= shown;
+        if (more > 0) *c.out << "# " << more << " more rows (rows FIRST COUNT)\n";
+    }
     return true;
 }
 
 using ItemEntryForRowFn = id (*)(id controller, id tableView, NSInteger section, NSInteger row);
 
-std::string text(id string) {
-    const char* t = string != nullptr ? objc_msgSend<const char*()>(string, "UTF8String"_sel) : nullptr;
-    return t ? t : "";
-}
 
 std::string indexPathText(id path) {
     if (path == nullptr) return "nil";
@@ -162,11 +152,10 @@ std::string indexPathText(id path) {
 // Fills an item record for a row of the current screen, as a swipe on that
 // row does, and prints its fields.
 bool entry(Context& c, const std::vector<std::string>& args) {
-    long section = 0, row = 0;
-    if (!parseCount(args[0], section) || !parseCount(args[1], row)) {
-        *c.err << "entry: SECTION and ROW must be whole numbers\n";
+    long long section = 0, row = 0;
+    if (!parseWhole(c, "entry", "SECTION", args[0], 0, LONG_MAX, section) ||
+        !parseWhole(c, "entry", "ROW", args[1], 0, LONG_MAX, row))
         return false;
-    }
     ItemEntryForRowFn fill = nullptr;
     for (void* handle : c.libraries)
         if (!fill) fill = reinterpret_cast<ItemEntryForRowFn>(dlsym(handle, "Cantrel_itemEntryForRow"));
@@ -191,7 +180,7 @@ bool entry(Context& c, const std::vector<std::string>& args) {
            << "currentIndexPath=" << indexPathText(objc_msgSend<id()>(record, "currentIndexPath"_sel)) << "\n"
            << "origionalIndexPath=" << indexPathText(objc_msgSend<id()>(record, "origionalIndexPath"_sel)) << "\n"
            << "mediaItem.persistentID=" << objc_msgSend<unsigned long long()>(item, "persistentID"_sel) << "\n"
-           << "mediaItem.title=" << text(objc_msgSend<id()>(item, "title"_sel)) << "\n"
+           << "mediaItem.title=" << printable(text(objc_msgSend<id()>(item, "title"_sel))) << "\n"
            << "mediaItemCollection.persistentID="
            << objc_msgSend<unsigned long long()>(collection, "persistentID"_sel) << "\n"
            << "mediaItemCollection.count=" << objc_msgSend<NSUInteger()>(collection, "count"_sel) << "\n"

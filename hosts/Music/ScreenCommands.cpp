@@ -96,8 +96,9 @@ bool snapshot(Context& c, const std::vector<std::string>& args) {
     } putBack{moved};
     CGRect screen = objc_msgSend<CGRect()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "bounds"_sel);
     double scale = objc_msgSend<double()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "scale"_sel);
-    if (!platform::writeScreenPNG(path, views, scale)) {
-        *c.err << "snapshot: cannot write " << args[0] << "\n";
+    std::string error;
+    if (!platform::writeScreenPNG(path, views, scale, &error)) {
+        *c.err << "snapshot: cannot write " << args[0] << ": " << error << "\n";
         return false;
     }
     *c.out << "snapshot: " << screen.size.width << "x" << screen.size.height << " points at scale " << scale << " -> "

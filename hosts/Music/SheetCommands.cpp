@@ -7,7 +7,7 @@
 #include <Social/SLComposeViewController.h>
 #include <UIKit/UIKit.h>
 
-#include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <ostream>
 #include <string>
@@ -190,11 +190,8 @@ bool type(Context& c, const std::vector<std::string>& args) {
 }
 
 bool pick(Context& c, const std::vector<std::string>& args) {
-    long row = 0;
-    if (!parseNumber(args[0], row)) {
-        *c.err << "pick: ROW must be a whole number\n";
-        return false;
-    }
+    long long row = 0;
+    if (!parseWhole(c, "pick", "ROW", args[0], LONG_MIN, LONG_MAX, row)) return false;
     UITextField* field = focusedField(c, "pick");
     if (field == nullptr) return false;
     auto* picker = static_cast<UIPickerView*>(inputSubview(field, UIPickerView::cls()));
@@ -230,11 +227,8 @@ CGPoint inAlert(id view, CGPoint p, id alertView) {
 }
 
 bool stars(Context& c, const std::vector<std::string>& args) {
-    long n = 0;
-    if (!parseNumber(args[0], n) || n < 0) {
-        *c.err << "stars: N must be a whole number from 0\n";
-        return false;
-    }
+    long long n = 0;
+    if (!parseWhole(c, "stars", "N", args[0], 0, LONG_MAX, n)) return false;
     UIAlertController* alert;
     id panel;
     if (!requireSheet(c, "stars", alert, panel)) return false;

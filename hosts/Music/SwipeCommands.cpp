@@ -7,9 +7,8 @@
 #include <MusicApp/MusicTableViewController.h>
 #include <UIKit/UIKit.h>
 
-#include <cerrno>
+#include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <ostream>
 #include <string>
 
@@ -54,11 +53,12 @@ std::string imageText(id image) {
 }
 
 bool swipe(Context& c, const std::vector<std::string>& args) {
-    long section = 0, row = 0;
-    if (!parseNumber(args[0], section) || !parseNumber(args[1], row) || section < 0 || row < 0) {
-        *c.err << "swipe: SECTION and ROW must be whole numbers\n";
+    // A failed swipe leaves no swiped row behind.
+    c.forgetSwipe();
+    long long section = 0, row = 0;
+    if (!parseWhole(c, "swipe", "SECTION", args[0], 0, LONG_MAX, section) ||
+        !parseWhole(c, "swipe", "ROW", args[1], 0, LONG_MAX, row))
         return false;
-    }
     id screen = c.app ? objc::as_id(c.app->currentScreen()) : nil;
     if (screen == nullptr) {
         *c.err << "swipe: no list screen is open\n";
@@ -74,6 +74,7 @@ bool swipe(Context& c, const std::vector<std::string>& args) {
     auto* path = objc_msgSend<NSIndexPath*(NSInteger, NSInteger)>(NSIndexPath::cls(), "indexPathForRow:inSection:"_sel,
                                                                   row, section);
     c.swipeButtons = platform::swipeRow(table, path);
+    c.swipeScreen = screen;
     for (const Strong<_UITableViewCellActionButton>& button : c.swipeButtons) {
         id title = objc_msgSend<id(NSUInteger)>(button.get(), "titleForState:"_sel, UIControlStateNormal);
         *c.out << objc_msgSend<NSInteger()>(button.get(), "tag"_sel) << " "
@@ -88,11 +89,11 @@ bool swipe(Context& c, const std::vector<std::string>& args) {
 }
 
 bool tap(Context& c, const std::vector<std::string>& args) {
-    long tag = 0;
-    if (!parseNumber(args[0], tag)) {
-        *c.err << "tap: TAG must be a whole number\n";
-        return false;
-    }
+    long long tag = 0;
+    if (!parseWhole(c, "tap", "TAG", args[0], LONG_MIN, LONG_MAX, tag)) return false;
+    // The buttons of a screen that is no longer the current one are gone.
+    id screen = c.app ? objc::as_id(c.app->currentScreen()) : nil;
+    if (screen == nil || c.swipeScreen.get() != screen) c.forgetSwipe();
     if (c.swipeButtons.empty()) {
         *c.err << "tap: no swiped row (swipe SECTION ROW first)\n";
         return false;

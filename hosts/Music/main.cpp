@@ -20,7 +20,15 @@
 #include <string>
 #include <vector>
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <utility>
+
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -84,7 +92,9 @@ void printHelp(std::ostream& out) {
     out << kUsage;
     for (const auto& [name, cmd] : host::commands()) out << "  " << cmd.usage << "\n      " << cmd.help << "\n";
     out << "\nAn unknown command or bad argument prints an error and the host goes on;\n"
-           "the exit status is 1 when any command failed, 2 for bad options.\n";
+           "the exit status is 1 when any command failed (or standard output could not\n"
+           "be written), 2 for bad options or an unreadable script, 143 when SIGTERM\n"
+           "ended the host (at once, even while it waits for input).\n";
 }
 
 // The library built beside this program: bin/Music -> lib/libCantrel.so.
@@ -152,20 +162,99 @@ bool parse(int argc, char** argv, Options& o) {
     return true;
 }
 
-}  // namespace
+// Lines of commands from a file descriptor. Waiting for input ends as soon
+// as SIGTERM asks the main run loop to quit: the signal is let through only
+// inside ppoll, and a short time-out catches one taken by another thread.
+class LineReader {
+public:
+    explicit LineReader(int fd) : fd_(fd) {}
 
-int main(int argc, char** argv) {
+    // The next line (without its newline); nullopt at the end of the input,
+    // when a quit was asked for, or on a read error (*error says why).
+    std::optional<std::string> next(std::string* error) {
+        for (;;) {
+            size_t nl = buffer_.find('\n');
+            if (nl != std::string::npos) {
+                std::string line = buffer_.substr(0, nl);
+                buffer_.erase(0, nl + 1);
+                return line;
+            }
+            if (atEnd_) {
+                if (buffer_.empty()) return std::nullopt;
+                return std::exchange(buffer_, std::string());
+            }
+            if (!waitForInput(error)) return std::nullopt;
+            char chunk[4096];
+            ssize_t n = read(fd_, chunk, sizeof chunk);
+            if (n < 0) {
+                if (errno == EINTR || errno == EAGAIN) continue;
+                *error = std::strerror(errno);
+                return std::nullopt;
+            }
+            if (n == 0) atEnd_ = true;
+            else buffer_.append(chunk, static_cast<size_t>(n));
+        }
+    }
+
+private:
+    // False when a quit was asked for or polling failed.
+    bool waitForInput(std::string* error) {
+        sigset_t term, previous;
+        sigemptyset(&term);
+        sigaddset(&term, SIGTERM);
+        for (;;) {
+            sigprocmask(SIG_BLOCK, &term, &previous);
+            if (platform::RunLoop::main().quitRequested()) {
+                sigprocmask(SIG_SETMASK, &previous, nullptr);
+                return false;
+            }
+            pollfd p{fd_, POLLIN, 0};
+            timespec patience{0, 100 * 1000 * 1000};
+            int ready = ppoll(&p, 1, &patience, &previous);
+            int err = errno;
+            sigprocmask(SIG_SETMASK, &previous, nullptr);
+            if (ready > 0) return true;
+            if (ready < 0 && err != EINTR) {
+                *error = std::strerror(err);
+                return false;
+            }
+        }
+    }
+
+    int fd_;
+    std::string buffer_;
+    bool atEnd_ = false;
+};
+
+// Flushes standard output: "" when all was written, else why not.
+std::string outputError() {
+    errno = 0;
+    std::cout.flush();
+    if (std::cout) return "";
+    return errno != 0 ? std::strerror(errno) : "write error";
+}
+
+int runHost(int argc, char** argv) {
     Options options;
     if (!parse(argc, argv, options)) return 2;
 
     // The script is named relative to where the host was started.
-    std::ifstream scriptFile;
+    int input = STDIN_FILENO;
+    struct ScriptFile {
+        int fd = -1;
+        ~ScriptFile() {
+            if (fd >= 0) close(fd);
+        }
+    } scriptFile;
     if (options.script) {
-        scriptFile.open(*options.script);
-        if (!scriptFile) {
-            std::cerr << "Music: cannot read script '" << *options.script << "'\n";
+        scriptFile.fd = open(options.script->c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat st {};
+        int err = scriptFile.fd < 0 ? errno : fstat(scriptFile.fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
+        if (err != 0) {
+            std::cerr << "Music: cannot read script '" << *options.script << "': " << std::strerror(err) << "\n";
             return 2;
         }
+        input = scriptFile.fd;
     }
 
     std::error_code ec;
@@ -220,13 +309,32 @@ int main(int argc, char** argv) {
     context.app = &app;
 
     bool failed = false;
-    std::istream& in = options.script ? static_cast<std::istream&>(scriptFile) : std::cin;
-    std::string line;
-    while (!context.quit && !platform::RunLoop::main().quitRequested() && std::getline(in, line)) {
+    LineReader reader(input);
+    std::string readError;
+    while (!context.quit && !platform::RunLoop::main().quitRequested()) {
+        std::optional<std::string> line = reader.next(&readError);
+        if (!line) break;
         platform::RunLoop::main().runPending();
-        if (!host::runLine(context, line)) failed = true;
-        std::cout.flush();
+        if (!host::runLine(context, *line)) failed = true;
+        if (std::string why = outputError(); !why.empty()) {
+            std::cerr << "Music: cannot write to standard output: " << why << "\n";
+            failed = true;
+            break;
+        }
+    }
+    if (!readError.empty()) {
+        std::cerr << "Music: cannot read the commands: " << readError << "\n";
+        failed = true;
     }
     app.shutdown();
+    if (platform::MusicHostRegistration::terminated()) std::cerr << "Music: ended by SIGTERM\n";
     return failed ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int status = runHost(argc, argv);
+    // Ended by SIGTERM after releasing everything: the shell's status for it.
+    return platform::MusicHostRegistration::terminated() ? 128 + SIGTERM : status;
 }

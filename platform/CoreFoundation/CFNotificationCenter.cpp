@@ -12,7 +12,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <mutex>
+#include <set>
 #include <random>
 #include <string>
 #include <thread>
@@ -34,9 +36,6 @@ namespace platform {
 namespace {
 
 constexpr const char* kNotifyFolder = "/.platform/notify";
-// How long a post keeps retrying a peer whose queue is full before it drops
-// the notification for that peer.
-constexpr double kFullQueuePatience = 1.0;
 
 CFNotificationCenterOpaque darwinCenter{0};
 
@@ -52,11 +51,6 @@ bool socketAddress(int dirFd, const std::string& dirPath, const char* name, sock
     std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
     len = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + path.size() + 1);
     return true;
-}
-
-void sleepFor(double seconds) {
-    timespec ts{0, static_cast<long>(seconds * 1e9)};
-    nanosleep(&ts, nullptr);
 }
 
 class DarwinNotifyCenter {
@@ -90,16 +84,23 @@ public:
 
     // The folder is read on every post rather than cached: notify_bench
     // measures about 10 us per post plus 3 us per peer, far below the cost
-    // of delivery, and there is no cache to go stale.
-    void post(const std::string& name) {
+    // of delivery, and there is no cache to go stale. Never waits for a
+    // peer.
+    DarwinPostReport post(const std::string& name) {
+        DarwinPostReport report;
+        {
+            // This process's own socket, when an earlier attempt failed.
+            std::lock_guard<std::mutex> g(lock_);
+            if (!observers_.empty()) startReceiverLocked();
+        }
         std::string dir = devicePath(kNotifyFolder);
-        if (dir.empty()) return;
+        if (dir.empty()) return report;
         int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dirFd < 0) return;  // nobody has ever observed under this root
+        if (dirFd < 0) return report;  // nobody has ever observed under this root
         DIR* d = fdopendir(dirFd);
         if (d == nullptr) {
             close(dirFd);
-            return;
+            return report;
         }
         while (dirent* e = readdir(d)) {
             if (e->d_name[0] == '.') continue;
@@ -109,9 +110,14 @@ public:
                     !S_ISSOCK(st.st_mode))
                     continue;
             }
-            sendTo(dirFd, dir, e->d_name, name);
+            switch (sendTo(dirFd, dir, e->d_name, name)) {
+                case Sent::delivered: ++report.delivered; break;
+                case Sent::failed: ++report.failed; break;
+                case Sent::gone: break;
+            }
         }
         closedir(d);
+        return report;
     }
 
 private:
@@ -125,42 +131,45 @@ private:
 
     DarwinNotifyCenter() { sendFd_ = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0); }
 
-    void sendTo(int dirFd, const std::string& dir, const char* peer, const std::string& name) {
+    enum class Sent { delivered, failed, gone };
+
+    // One attempt, without waiting: a peer whose queue is full (a stopped
+    // or stuck process) misses this notification.
+    Sent sendTo(int dirFd, const std::string& dir, const char* peer, const std::string& name) {
         sockaddr_un addr;
         socklen_t len;
-        if (sendFd_ < 0 || !socketAddress(dirFd, dir, peer, addr, len)) return;
-        double waited = 0, step = 0.0002;
+        if (sendFd_ < 0 || !socketAddress(dirFd, dir, peer, addr, len)) {
+            logLine("notify: cannot deliver \"" + name + "\" to " + peer + ": no socket address");
+            return Sent::failed;
+        }
         for (;;) {
             if (sendto(sendFd_, name.data(), name.size(), MSG_DONTWAIT | MSG_NOSIGNAL,
                        reinterpret_cast<sockaddr*>(&addr), len) >= 0)
-                return;
+                return Sent::delivered;
             int err = errno;
             if (err == EINTR) continue;
             if (err == ECONNREFUSED) {
                 // Its process is gone without removing it.
                 unlinkat(dirFd, peer, 0);
-                return;
+                return Sent::gone;
             }
-            if ((err == EAGAIN || err == EWOULDBLOCK || err == ENOBUFS) && waited < kFullQueuePatience) {
-                sleepFor(step);
-                waited += step;
-                step = std::min(step * 2, 0.01);
-                continue;
-            }
-            if (err != ENOENT)
-                logLine("notify: cannot deliver \"" + name + "\" to " + peer + ": " + std::strerror(err));
-            return;
+            if (err == ENOENT) return Sent::gone;
+            logLine("notify: cannot deliver \"" + name + "\" to " + peer + ": " +
+                    (err == EAGAIN || err == EWOULDBLOCK ? std::string("its queue is full") : std::strerror(err)));
+            return Sent::failed;
         }
     }
 
     // Makes sure this process has a socket in the current root's folder,
     // with a thread reading it. When the device root has changed since, the
     // socket moves: the new one is bound and the old one retired.
+    // A folder where this fails is tried again at the next post or added
+    // observer (and named in the log once).
     void startReceiverLocked() {
         std::string dir = devicePath(kNotifyFolder);
-        if (dir.empty() || (dir == boundDir_ && receiverFd_ >= 0) || dir == failedDir_) return;
+        if (dir.empty() || (dir == boundDir_ && receiverFd_ >= 0)) return;
         if (!makeDeviceDirectories(kNotifyFolder)) {
-            logLine("notify: cannot make the folder " + dir);
+            if (dir != failedDir_) logLine("notify: cannot make the folder " + dir + ": " + std::strerror(errno));
             failedDir_ = dir;
             return;
         }
@@ -173,7 +182,7 @@ private:
         struct stat st;
         if (dirFd < 0 || fd < 0 || !socketAddress(dirFd, dir, name, addr, len) ||
             bind(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0 || fstatat(dirFd, name, &st, 0) != 0) {
-            logLine("notify: cannot bind a socket in " + dir + ": " + std::strerror(errno));
+            if (dir != failedDir_) logLine("notify: cannot bind a socket in " + dir + ": " + std::strerror(errno));
             if (fd >= 0) close(fd);
             if (dirFd >= 0) close(dirFd);
             failedDir_ = dir;
@@ -226,15 +235,18 @@ private:
             }
             if (n == 0 || static_cast<size_t>(n) > kDarwinNotificationNameMax) continue;
             std::string name(buffer, static_cast<size_t>(n));
-            if (observed(name)) RunLoop::main().post([this, name] { deliver(name); });
+            if (startDelivery(name)) RunLoop::main().post([this, name] { deliver(name); });
         }
     }
 
-    bool observed(const std::string& name) {
+    // Whether a name needs a delivery job: one that is observed and has none
+    // waiting on the run loop yet. Deliveries of one name that pile up while
+    // the main thread is busy become that one job.
+    bool startDelivery(const std::string& name) {
         std::lock_guard<std::mutex> g(lock_);
-        for (const Observer& o : observers_)
-            if (o.name == name) return true;
-        return false;
+        bool observed = std::any_of(observers_.begin(), observers_.end(),
+                                    [&](const Observer& o) { return o.name == name; });
+        return observed && pending_.insert(name).second;
     }
 
     // On the main thread. An observer removed by an earlier callback of the
@@ -243,6 +255,7 @@ private:
         std::vector<uint64_t> ids;
         {
             std::lock_guard<std::mutex> g(lock_);
+            pending_.erase(name);  // one arriving from now on is a new delivery
             for (const Observer& o : observers_)
                 if (o.name == name) ids.push_back(o.id);
         }
@@ -269,11 +282,12 @@ private:
 
     std::mutex lock_;
     std::vector<Observer> observers_;
+    std::set<std::string> pending_;  // names with a delivery job on the run loop
     uint64_t nextId_ = 1;
     int sendFd_ = -1;
     int receiverFd_ = -1;
     std::string boundDir_;   // folder of the socket
-    std::string failedDir_;  // a folder where binding failed: not tried again
+    std::string failedDir_;  // a folder where binding failed, named in the log
     std::string socketPath_;
     ino_t socketInode_ = 0;
     pid_t ownerPid_ = 0;
@@ -319,13 +333,16 @@ void CFNotificationCenterRemoveEveryObserver(CFNotificationCenterRef center, con
     DarwinNotifyCenter::shared().remove(observer, nullptr);
 }
 
+platform::DarwinPostReport platform::postDarwinNotification(const std::string& name) {
+    if (name.empty() || name.size() > kDarwinNotificationNameMax) {
+        logLine("CFNotificationCenterPostNotification: refused a name that is empty or too long");
+        return {};
+    }
+    return DarwinNotifyCenter::shared().post(name);
+}
+
 void CFNotificationCenterPostNotification(CFNotificationCenterRef center, CFStringRef name, const void*,
                                           CFDictionaryRef, Boolean) {
     if (!platform::isDarwinCenter(center, "CFNotificationCenterPostNotification")) return;
-    std::string text = platform::stringUTF8(name);
-    if (text.empty() || text.size() > kDarwinNotificationNameMax) {
-        platform::logLine("CFNotificationCenterPostNotification: refused a name that is empty or too long");
-        return;
-    }
-    DarwinNotifyCenter::shared().post(text);
+    platform::postDarwinNotification(platform::stringUTF8(name));
 }

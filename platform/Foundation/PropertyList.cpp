@@ -252,22 +252,40 @@ bool writeAll(int fd, const char* p, size_t n) {
 }  // namespace
 
 bool writeFileAtomically(const std::string& hostPath, const void* bytes, size_t length) {
-    if (hostPath.empty() || hostPath.back() == '/') return false;
+    auto fail = [](int err) {
+        errno = err;
+        return false;
+    };
+    if (hostPath.empty()) return fail(ENOENT);
+    if (hostPath.back() == '/') return fail(EISDIR);
     size_t slash = hostPath.rfind('/');
     std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : hostPath.substr(0, slash);
     std::string base = slash == std::string::npos ? hostPath : hostPath.substr(slash + 1);
     struct stat st;
-    if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    if (::stat(dir.c_str(), &st) != 0) return false;
+    if (!S_ISDIR(st.st_mode)) return fail(ENOTDIR);
+    // A folder in the file's place stays (rename would refuse it only after
+    // the whole picture was written).
+    if (::stat(hostPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return fail(EISDIR);
+    // Nor is a device, a pipe or a socket replaced by a file.
+    if (::lstat(hostPath.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return fail(EINVAL);
 
     std::string temp = (dir == "/" ? "" : dir) + "/." + base + ".XXXXXX";
     int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) return false;
     bool ok = writeAll(fd, static_cast<const char*>(bytes), length) && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok) ok = ::rename(temp.c_str(), hostPath.c_str()) == 0;
+    int err = ok ? 0 : errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (ok && ::rename(temp.c_str(), hostPath.c_str()) != 0) {
+        ok = false;
+        err = errno;
+    }
     if (!ok) {
         ::unlink(temp.c_str());
-        return false;
+        return fail(err);
     }
     int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {

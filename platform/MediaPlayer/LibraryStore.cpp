@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -80,6 +81,75 @@ std::string libraryHostPath() { return platform::devicePath(mediaLibraryDevicePa
 
 namespace {
 
+// How long a locked library is waited for; after a read found it locked,
+// the reads of the next such span fail at once instead of each waiting.
+constexpr int kBusyTimeoutMs = 2000;
+
+struct FailureState {
+    std::mutex lock;
+    platform::MediaLibraryReadFailures counts;
+    std::chrono::steady_clock::time_point lastBusy{};
+    bool busySeen = false;
+    // The path and state last named in the log for a library that is not
+    // there, so that it is named once.
+    std::string reportedPath;
+    int reportedState = 0;
+};
+
+FailureState& failures() {
+    static auto* state = new FailureState;
+    return *state;
+}
+
+bool isBusy(int code) { return (code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED; }
+
+// Counts a failed read by its SQLite result code.
+void noteFailure(int code) {
+    FailureState& f = failures();
+    std::lock_guard<std::mutex> guard(f.lock);
+    if (isBusy(code)) {
+        ++f.counts.busy;
+        f.lastBusy = std::chrono::steady_clock::now();
+        f.busySeen = true;
+    } else {
+        ++f.counts.unreadable;
+    }
+}
+
+// The busy time-out for the next read.
+int busyTimeoutNow() {
+    FailureState& f = failures();
+    std::lock_guard<std::mutex> guard(f.lock);
+    if (f.busySeen && std::chrono::steady_clock::now() - f.lastBusy < std::chrono::milliseconds(kBusyTimeoutMs))
+        return 0;
+    return kBusyTimeoutMs;
+}
+
+// A library that is not there: counted each time, named in the log once per
+// path and state (missing, or something else in its place) until a library
+// is found there again.
+void noteMissing(const std::string& path, bool somethingElse) {
+    FailureState& f = failures();
+    std::lock_guard<std::mutex> guard(f.lock);
+    ++f.counts.missing;
+    int state = somethingElse ? 2 : 1;
+    if (f.reportedPath == path && f.reportedState == state) return;
+    f.reportedPath = path;
+    f.reportedState = state;
+    platform::logLine(somethingElse ? "MediaPlayer: the media library " + path + " is not a file"
+                                    : "MediaPlayer: there is no media library at " + path);
+}
+
+void noteFound(const std::string& path) {
+    FailureState& f = failures();
+    std::lock_guard<std::mutex> guard(f.lock);
+    if (f.reportedPath == path) f.reportedState = 0;
+}
+
+}  // namespace
+
+namespace {
+
 void bindAll(sqlite3_stmt* st, const std::vector<Binding>& bindings) {
     int index = 1;
     for (const Binding& b : bindings) {
@@ -99,9 +169,13 @@ struct FileStamp {
     bool operator==(const FileStamp&) const = default;
 };
 
-bool stampOf(const std::string& path, FileStamp* stamp) {
+// The stamp of a regular file; false for anything else (*exists tells
+// whether something else is there).
+bool stampOf(const std::string& path, FileStamp* stamp, bool* exists = nullptr) {
     struct stat st {};
-    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    bool found = !path.empty() && ::stat(path.c_str(), &st) == 0;
+    if (exists) *exists = found;
+    if (!found || !S_ISREG(st.st_mode)) return false;
     stamp->device = st.st_dev;
     stamp->inode = st.st_ino;
     stamp->mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
@@ -125,9 +199,10 @@ public:
             close();
             return false;
         }
-        sqlite3_busy_timeout(db_, 2000);
-        // Queries read most of the file: map it and keep what was read.
-        sqlite3_exec(db_, "PRAGMA mmap_size = 268435456; PRAGMA cache_size = -32768", nullptr, nullptr, nullptr);
+        // Queries read most of the file: keep what was read. The file is
+        // never memory-mapped: another process may rewrite or truncate it
+        // in place, which must give query errors, not a signal.
+        sqlite3_exec(db_, "PRAGMA mmap_size = 0; PRAGMA cache_size = -32768", nullptr, nullptr, nullptr);
         stamp_ = stamp;
         return true;
     }
@@ -173,6 +248,7 @@ public:
         if (it != statements_.end()) return it->second;
         sqlite3_stmt* st = nullptr;
         if (sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr) != SQLITE_OK) {
+            noteFailure(sqlite3_extended_errcode(db_));
             platform::logLine(std::string("MediaPlayer: cannot prepare a media library query: ") + sqlite3_errmsg(db_));
             sqlite3_finalize(st);
             return nullptr;
@@ -188,10 +264,17 @@ public:
         int rc;
         while ((rc = sqlite3_step(st)) == SQLITE_ROW) row(st);
         sqlite3_reset(st);
+        if (rc != SQLITE_DONE) noteFailure(rc);
         return rc == SQLITE_DONE;
     }
 
+    void setBusyTimeout(int ms) {
+        if (ms != busyTimeout_) sqlite3_busy_timeout(db_, ms);
+        busyTimeout_ = ms;
+    }
+
 private:
+    int busyTimeout_ = -1;
     sqlite3* db_ = nullptr;
     FileStamp stamp_;
     std::unique_ptr<NameTables> names_;
@@ -219,17 +302,22 @@ ReadConnection* currentConnection() {
     std::string path = libraryHostPath();
     auto& connections = readConnections();
     FileStamp stamp;
-    if (!stampOf(path, &stamp)) {
+    bool exists = false;
+    if (!stampOf(path, &stamp, &exists)) {
         connections.erase(path);
+        noteMissing(path, exists);
         return nullptr;
     }
+    noteFound(path);
     ReadConnection& connection = connections[path];
     if (!connection.isOpen() || !(connection.stamp() == stamp)) {
         if (!connection.open(path, stamp)) {
             connections.erase(path);
+            noteFailure(SQLITE_CANTOPEN);
             return nullptr;
         }
     }
+    connection.setBusyTimeout(busyTimeoutNow());
     return &connection;
 }
 
@@ -241,7 +329,10 @@ bool run(ReadConnection& connection, const std::string& sql, const std::vector<B
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) row(st);
     bool ok = rc == SQLITE_DONE;
-    if (!ok) platform::logLine(std::string("MediaPlayer: media library query failed: ") + sqlite3_errstr(rc));
+    if (!ok) {
+        noteFailure(rc);
+        platform::logLine(std::string("MediaPlayer: media library query failed: ") + sqlite3_errstr(rc));
+    }
     sqlite3_reset(st);
     sqlite3_clear_bindings(st);
     return ok;
@@ -264,6 +355,16 @@ bool readItems(const std::string& sql, const std::vector<Binding>& bindings, int
     if (names == nullptr) return false;
     return run(*connection, sql, bindings, [&](sqlite3_stmt* st) { row(st, readItemRow(st, first, *names)); });
 }
+
+}  // namespace platform::medialibrary
+
+platform::MediaLibraryReadFailures platform::mediaLibraryReadFailures() {
+    auto& f = medialibrary::failures();
+    std::lock_guard<std::mutex> guard(f.lock);
+    return f.counts;
+}
+
+namespace platform::medialibrary {
 
 bool execute(sqlite3* db, const char* sql, const std::vector<Binding>& bindings, int* changes) {
     sqlite3_stmt* st = nullptr;

@@ -6,6 +6,7 @@
 #include <Foundation/NSArray.h>
 #include <Foundation/NSIndexPath.h>
 #include <Foundation/NSString.h>
+#include <MediaPlayer/MPMediaItem.h>
 #include <MediaPlayer/MPMediaQuery.h>
 #include <MediaPlayer/MediaLibrary.h>
 #include <MusicApp/MusicAlbumDetail.h>
@@ -453,12 +454,22 @@ id makeCell(id table, Class cls, const char* identifier) {
 }
 
 // The entity's picture for its row: the artwork of the item it stands for.
+// A picture the artwork did not hold before stays with the cell alone: the
+// list's items live as long as the list, its cells are reused, so a long
+// list keeps no more pictures than it has cells.
 id artworkFor(id entity) {
     id item = representedItem(entity);
     if (item == nullptr || !objc_msgSend<BOOL(SEL)>(item, "respondsToSelector:"_sel, "artwork"_sel)) return nil;
     id artwork = objc_msgSend<id()>(item, "artwork"_sel);
-    return objc_msgSend<id(CGSize)>(artwork, "imageWithSize:"_sel,
-                                    CGSizeMake(kMusicCellArtworkSize, kMusicCellArtworkSize));
+    auto* stored = objectAs<MPMediaItemArtwork>(artwork);
+    bool held = stored != nullptr && stored->_image != nullptr;
+    id picture = objc_msgSend<id(CGSize)>(artwork, "imageWithSize:"_sel,
+                                          CGSizeMake(kMusicCellArtworkSize, kMusicCellArtworkSize));
+    if (stored != nullptr && !held && stored->_image != nullptr) {
+        autorelease(retain(picture));
+        clearStrong(stored->_image);
+    }
+    return picture;
 }
 
 id cellForRow(MusicTableViewController* self, SEL, id table, id path) {

@@ -234,18 +234,22 @@ bool MusicApp::screenTakesID(const std::string& name) {
 }
 
 bool MusicApp::openScreen(const std::string& name, std::optional<unsigned long long> persistentID,
-                          std::string* error) {
+                          std::string* error, const std::string& idAsGiven) {
     if (!launched_) return fail(error, "the app is not running");
     const ScreenKind* kind = screenKind(name);
     if (kind == nullptr) return fail(error, "unknown screen '" + name + "'");
     if (kind->takesID && !persistentID) return fail(error, "the " + name + " screen needs an id");
     if (!kind->takesID && persistentID) return fail(error, "the " + name + " screen takes no id");
     AutoreleasePool pool;
+    const char* busy = "the media library is busy (another process holds its lock)";
+    unsigned long busyBefore = mediaLibraryReadFailures().busy;
     id collection = nil;
     if (kind->takesID) {
         collection = collectionWithID(sel_registerName(kind->query), *persistentID);
+        if (mediaLibraryReadFailures().busy != busyBefore) return fail(error, busy);
         if (collection == nullptr)
-            return fail(error, std::string("no ") + kind->what + " with id " + std::to_string(*persistentID));
+            return fail(error, std::string("no ") + kind->what + " with id " +
+                                   (idAsGiven.empty() ? std::to_string(*persistentID) : idAsGiven));
     }
     Class cls = objc_getClass(kind->className);
     auto screen = adoptObject<MusicTableViewController>(newObject(cls), "MusicApp::openScreen");
@@ -260,6 +264,11 @@ bool MusicApp::openScreen(const std::string& name, std::optional<unsigned long l
     objc_msgSend<id(BOOL)>(nav, "popToRootViewControllerAnimated:"_sel, NO);
     objc_msgSend<void(id, BOOL)>(nav, "pushViewController:animated:"_sel, shown.get(), YES);
     present(shown.get());
+    if (mediaLibraryReadFailures().busy != busyBefore) {
+        // A list the library could not be read for is not shown as empty.
+        objc_msgSend<id(BOOL)>(nav, "popToRootViewControllerAnimated:"_sel, NO);
+        return fail(error, busy);
+    }
     return true;
 }
 

@@ -13,8 +13,15 @@
 
 #include <cairo.h>
 
+#include <Foundation/NSPropertyList.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <string>
+
+#include <sys/stat.h>
 
 using namespace platform::support;
 
@@ -133,14 +140,20 @@ void drawView(cairo_t* cr, double scale, UIView* view, bool atOrigin) {
     cairo_restore(cr);
 }
 
+// Pixels for a length in points at `scale` (0 for none or a bad value).
+double pixelsFor(double points, double scale) {
+    double v = std::ceil(points * scale - 1e-9);
+    return std::isfinite(v) && v > 0 ? v : 0;
+}
+
 // A transparent surface of `size` points at `scale`, painted by `paint` with
 // a context in points; the context is gone, and on an exception the surface
 // too, before this returns.
 template <class Paint>
 cairo_surface_t* paintSurface(CGSize size, double scale, Paint&& paint) {
     auto pixels = [&](double points) {
-        double v = std::ceil(points * scale - 1e-9);
-        return std::isfinite(v) && v > 0 ? static_cast<int>(std::min(v, 16384.0)) : 0;
+        double v = pixelsFor(points, scale);
+        return static_cast<int>(std::min(v, static_cast<double>(platform::kMaxSurfacePixels)));
     };
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixels(size.width), pixels(size.height));
     cairo_t* cr = cairo_create(surface);
@@ -157,11 +170,48 @@ cairo_surface_t* paintSurface(CGSize size, double scale, Paint&& paint) {
     return surface;
 }
 
-bool writeSurface(cairo_surface_t* surface, const std::string& hostPath) {
-    if (surface == nullptr) return false;
-    cairo_status_t status = cairo_surface_write_to_png(surface, hostPath.c_str());
+// A picture of `size` points at `scale` that a surface cannot hold whole.
+bool tooLarge(CGSize size, double scale, std::string* error) {
+    double width = pixelsFor(size.width, scale), height = pixelsFor(size.height, scale);
+    if (width <= platform::kMaxSurfacePixels && height <= platform::kMaxSurfacePixels) return false;
+    if (error != nullptr)
+        *error = "the picture would be " + std::to_string(static_cast<long long>(width)) + "x" +
+                 std::to_string(static_cast<long long>(height)) + " pixels, more than the drawing surface's " +
+                 std::to_string(platform::kMaxSurfacePixels) + " a side";
+    return true;
+}
+
+cairo_status_t appendBytes(void* closure, const unsigned char* data, unsigned int length) {
+    static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+    return CAIRO_STATUS_SUCCESS;
+}
+
+// Encodes the surface (destroyed here) as a PNG and puts it in place only
+// once it is whole, so that a failure leaves the file that was there.
+bool writeSurface(cairo_surface_t* surface, const std::string& hostPath, std::string* error) {
+    if (surface == nullptr) {
+        if (error != nullptr) *error = "nothing to draw";
+        return false;
+    }
+    // Only a file is replaced: never a device, a pipe or a socket of that name.
+    struct stat st {};
+    if (::stat(hostPath.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+        cairo_surface_destroy(surface);
+        if (error != nullptr) *error = "not a regular file";
+        return false;
+    }
+    std::string png;
+    cairo_status_t status = cairo_surface_write_to_png_stream(surface, appendBytes, &png);
     cairo_surface_destroy(surface);
-    return status == CAIRO_STATUS_SUCCESS;
+    if (status != CAIRO_STATUS_SUCCESS) {
+        if (error != nullptr) *error = cairo_status_to_string(status);
+        return false;
+    }
+    if (!platform::writeFileAtomically(hostPath, png.data(), png.size())) {
+        if (error != nullptr) *error = std::strerror(errno);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -192,10 +242,16 @@ _cairo_surface* platform::renderScreen(const std::vector<UIView*>& views, double
     });
 }
 
-bool platform::writePNG(UIView* view, const std::string& hostPath, double scale) {
-    return writeSurface(renderView(view, scale), hostPath);
+bool platform::writePNG(UIView* view, const std::string& hostPath, double scale, std::string* error) {
+    if (!(scale > 0)) scale = screenScale();
+    if (view != nullptr && tooLarge(objc_msgSend<CGRect()>(view, "bounds"_sel).size, scale, error)) return false;
+    return writeSurface(renderView(view, scale), hostPath, error);
 }
 
-bool platform::writeScreenPNG(const std::string& hostPath, const std::vector<UIView*>& views, double scale) {
-    return writeSurface(renderScreen(views, scale), hostPath);
+bool platform::writeScreenPNG(const std::string& hostPath, const std::vector<UIView*>& views, double scale,
+                              std::string* error) {
+    if (!(scale > 0)) scale = screenScale();
+    CGRect screen = objc_msgSend<CGRect()>(objc_msgSend<id()>(objc_getClass("UIScreen"), "mainScreen"_sel), "bounds"_sel);
+    if (tooLarge(screen.size, scale, error)) return false;
+    return writeSurface(renderScreen(views, scale), hostPath, error);
 }

@@ -446,6 +446,38 @@ void layoutSubviews(_UITableViewCellActionButton* self, SEL) {
 
 }  // namespace
 
+size_t platform::forEachRowCell(UITableView* tableView, unsigned long long first, unsigned long long count,
+                                const std::function<void(NSInteger, NSInteger, UITableViewCell*)>& visit) {
+    if (tableView == nullptr || count == 0) return 0;
+    if (!tableView->_dataLoaded) objc_msgSend<void()>(tableView, "reloadData"_sel);
+    id source = tableView->_dataSource;
+    if (source == nullptr || !answers(source, "tableView:cellForRowAtIndexPath:"_sel)) return 0;
+    size_t visited = 0;
+    unsigned long long skip = first;
+    for (size_t s = 0; s < tableView->_rowCounts.size() && visited < count; ++s) {
+        auto rows = static_cast<unsigned long long>(std::max<NSInteger>(0, tableView->_rowCounts[s]));
+        if (skip >= rows) {
+            skip -= rows;
+            continue;
+        }
+        for (unsigned long long r = skip; r < rows && visited < count; ++r) {
+            AutoreleasePool pool;
+            auto section = static_cast<NSInteger>(s);
+            auto row = static_cast<NSInteger>(r);
+            id made = objc_msgSend<id(id, id)>(source, "tableView:cellForRowAtIndexPath:"_sel, tableView,
+                                               indexPath(row, section));
+            auto* cell = requireObject<UITableViewCell>(made, "platform::forEachRowCell");
+            visit(section, row, cell);
+            ++visited;
+            bool shown = std::any_of(tableView->_visibleCells.begin(), tableView->_visibleCells.end(),
+                                     [&](const UITableView::VisibleCell& v) { return v.cell.get() == cell; });
+            if (cell != nullptr && !shown) table::recycle(tableView, Strong<UITableViewCell>(cell));
+        }
+        skip = 0;
+    }
+    return visited;
+}
+
 void platform::uikit::registerTableViews() {
     objc::ClassDef<UITableView>("UITableView", UIScrollView::cls())
         .method<table::initWithFrame>("initWithFrame:")

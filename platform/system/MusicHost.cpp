@@ -23,9 +23,11 @@ namespace {
 constexpr int kLockAttempts = 40;  // 5 ms apart
 std::atomic<int> liveRegistrations{0};
 std::atomic<RunLoop*> quitTarget{nullptr};
+std::atomic<bool> terminateReceived{false};
 
-// Only asks the main run loop to quit: an atomic store and a write(2).
+// Only asks the main run loop to quit: atomic stores and a write(2).
 extern "C" void onTerminate(int) {
+    terminateReceived.store(true);
     if (RunLoop* loop = quitTarget.load()) loop->requestQuit();
 }
 
@@ -88,6 +90,8 @@ MusicHostRegistration::MusicHostRegistration() : path_(musicLockPath()) {
     liveRegistrations.fetch_add(1);
     fd_ = fd;
 }
+
+bool MusicHostRegistration::terminated() { return terminateReceived.load(); }
 
 MusicHostRegistration::~MusicHostRegistration() {
     if (fd_ < 0) return;

@@ -387,10 +387,18 @@ static _UITableViewCellActionButton* createExtraButton(int style, NSString* titl
     auto* button = static_cast<_UITableViewCellActionButton*>(objc_msgSend<id(NSInteger)>(
         _UITableViewCellActionButton::cls(), "actionButtonWithStyle:"_sel, isQueueStyle(style) ? 2 : 1));
 
+    // The handler keeps the record and the table view alive for as long as
+    // the row action lives. The screen the record names is the record's
+    // plain reference: when it has gone before the tap, the record stops
+    // naming it rather than point at a freed object.
     Strong<ItemEntry> keptEntry(entry);
     Strong<UITableView> keptTable(tableView);
-    NSBlock* handler = objc_block<UITableViewRowActionHandler>(
-        [style, keptEntry, keptTable](id, id) { runAction(style, keptEntry.get(), keptTable.get()); });
+    Weak<objc_object> screen(entry->currentViewController);
+    NSBlock* handler = objc_block<UITableViewRowActionHandler>([style, keptEntry, keptTable, screen](id, id) {
+        Strong<objc_object> live = screen.lock();
+        if (!live) keptEntry->currentViewController = nil;
+        runAction(style, keptEntry.get(), keptTable.get());
+    });
     id action = objc_msgSend<id(NSInteger, NSString*, id)>(UITableViewRowAction::cls(),
                                                            "rowActionWithStyle:title:handler:"_sel,
                                                            UITableViewRowActionStyleNormal, title, handler);

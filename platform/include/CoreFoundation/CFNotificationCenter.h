@@ -3,14 +3,17 @@
 //
 // Each process that observes binds one Unix datagram socket in
 // <root>/.platform/notify/; a post sends the name to every socket there (its
-// own process included) and removes sockets whose process is gone. A thread
-// of the receiving process hands each name to the main run loop, which calls
-// the matching observers' callbacks on the main thread in the order received,
-// with object and userInfo NULL. A post while nobody observes reaches nobody.
+// own process included), without waiting for any, and removes sockets whose
+// process is gone. A thread of the receiving process hands each name to the
+// main run loop, which calls the matching observers' callbacks on the main
+// thread in the order received, with object and userInfo NULL; a name that
+// arrives again while its delivery still waits is coalesced into it. A post
+// while nobody observes reaches nobody.
 //
 // The socket is made when an observer is added, in the device root current
-// then; it moves when an observer is added after the root changed, and goes
-// when the process exits. Processes are never suspended here, so the
+// then (when the folder cannot be made or written, the next post or added
+// observer tries again); it moves when an observer is added after the root
+// changed, and goes when the process exits. Processes are never suspended here, so the
 // suspension behaviour is kept but has no effect.
 #pragma once
 
@@ -50,3 +53,22 @@ void CFNotificationCenterPostNotification(CFNotificationCenterRef center, CFStri
                                           CFDictionaryRef userInfo, Boolean deliverImmediately);
 
 inline constexpr size_t kDarwinNotificationNameMax = 1024;
+
+#include <string>
+
+namespace platform {
+
+// What one post did: the observing processes it reached, and those it could
+// not (each named in the log).
+struct DarwinPostReport {
+    size_t delivered = 0;
+    size_t failed = 0;
+};
+
+// CFNotificationCenterPostNotification with its report. A post never waits:
+// a process whose queue is full (stopped, or not reading) misses it. The
+// receiving side coalesces: while a delivery of a name waits on the main
+// run loop, more datagrams of that name add nothing to it.
+DarwinPostReport postDarwinNotification(const std::string& name);
+
+}  // namespace platform

@@ -29,7 +29,8 @@ id readPropertyList(const std::string& path);
 bool encodePropertyList(id root, bool binary, std::string& out);
 id decodePropertyList(const std::string& bytes);
 
-// Writes bytes to the host path crash-safely as described above.
+// Writes bytes to the host path crash-safely as described above. On failure
+// errno says why (a folder in the file's place is EISDIR).
 bool writeFileAtomically(const std::string& hostPath, const void* bytes, size_t length);
 
 }  // namespace platform

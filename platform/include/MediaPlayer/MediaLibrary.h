@@ -45,6 +45,20 @@ const char* mediaLibrarySchemaSQL();
 // exist). An existing file is replaced. False with *error set on failure.
 bool createMediaLibrary(const std::string& hostPath, std::string* error);
 
+// Why reads of the media library failed, counted since the process started:
+// a caller that compares the counts before and after its reads knows
+// whether they saw the whole library. `missing`: no library file (or
+// something else in its place, named once in the log); `busy`: another
+// connection held the library's lock past the busy time-out (2 s; after a
+// read found the library locked, the reads of the next 2 s fail at once);
+// `unreadable`: anything else (a damaged or changed file, a failed query).
+struct MediaLibraryReadFailures {
+    unsigned long missing = 0;
+    unsigned long busy = 0;
+    unsigned long unreadable = 0;
+};
+MediaLibraryReadFailures mediaLibraryReadFailures();
+
 // Sort order of names as the library keeps it: leading "The " ignored, ASCII
 // letters folded to lower case, names that start with a letter before all
 // others, empty names last. Returns a byte string comparable with <.

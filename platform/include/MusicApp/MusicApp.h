@@ -119,9 +119,11 @@ public:
     // the main screen and shown (viewWillAppear:, a layout pass, viewDidAppear:).
     // False, with *error set and nothing changed, before launch, for an
     // unknown name, an id missing or not wanted, or an id the library does
-    // not have.
+    // not have (named in the error as `idAsGiven` when set, so as the user
+    // typed it). False too, saying so, while another process holds the
+    // media library's lock: the screen then goes again (back to the root).
     bool openScreen(const std::string& name, std::optional<unsigned long long> persistentID = std::nullopt,
-                    std::string* error = nullptr);
+                    std::string* error = nullptr, const std::string& idAsGiven = {});
     // The list screen on top of the navigation stack (the songs root until a
     // screen is opened; inside a container, the container's list); nil before
     // launch.

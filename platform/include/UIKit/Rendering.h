@@ -28,6 +28,11 @@ struct _cairo_surface;
 
 namespace platform {
 
+// The largest width and height, in pixels, of a surface the render pass
+// draws on: renderView and renderScreen crop a larger picture to it, the
+// write functions refuse one.
+inline constexpr int kMaxSurfacePixels = 16384;
+
 // The view's bounds at `scale` pixels per point (0 or less: the main
 // screen's scale), the view at the origin. A new ARGB32 surface the caller
 // destroys; transparent where nothing was drawn. nullptr for a nil view.
@@ -37,8 +42,13 @@ _cairo_surface* renderView(UIView* view, double scale = 0);
 // drawn at its frame, in the order given (later ones above). A new surface the caller destroys.
 _cairo_surface* renderScreen(const std::vector<UIView*>& views, double scale = 0);
 
-// The same written as a PNG to a host path; false when it cannot be written.
-bool writePNG(UIView* view, const std::string& hostPath, double scale = 0);
-bool writeScreenPNG(const std::string& hostPath, const std::vector<UIView*>& views, double scale = 0);
+// The same written as a PNG to a host path, which changes only once the
+// whole picture is written (a failure leaves what was there). False when it
+// cannot be written, *error then saying why: a picture larger than
+// kMaxSurfacePixels a side, or the file system's reason ("Is a directory",
+// "Permission denied", "No space left on device"...).
+bool writePNG(UIView* view, const std::string& hostPath, double scale = 0, std::string* error = nullptr);
+bool writeScreenPNG(const std::string& hostPath, const std::vector<UIView*>& views, double scale = 0,
+                    std::string* error = nullptr);
 
 }  // namespace platform

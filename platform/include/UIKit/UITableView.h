@@ -53,6 +53,7 @@
 #include <UIKit/UIScrollView.h>
 #include <UIKit/UITableViewCell.h>
 
+#include <functional>
 #include <map>
 #include <utility>
 #include <vector>
@@ -96,3 +97,16 @@ struct UITableView : UIScrollView {
 
     ~UITableView() override;
 };
+
+namespace platform {
+
+// What a reader going through a long list does: `count` rows from the
+// `first` in table order (fewer at the end of the table; row positions
+// count across sections), each from a cell that the data source's
+// tableView:cellForRowAtIndexPath: makes; the cell goes back to the table's
+// reuse pool once `visit` has seen it, as one that scrolls off does, so any
+// number of rows takes the memory of one cell. The number of rows visited.
+size_t forEachRowCell(UITableView* tableView, unsigned long long first, unsigned long long count,
+                      const std::function<void(NSInteger section, NSInteger row, UITableViewCell* cell)>& visit);
+
+}  // namespace platform

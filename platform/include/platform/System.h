@@ -32,6 +32,9 @@ public:
     explicit operator bool() const { return ok(); }
     const std::string& error() const { return error_; }
     const std::string& lockPath() const { return path_; }
+    // Whether SIGTERM came while a registration lived (the quit it asked
+    // for is a termination, not the user's own quit).
+    static bool terminated();
 
 private:
     int fd_ = -1;
