@@ -1,9 +1,11 @@
-// LoadPrefs on a twelve-key binary preference file.
+// LoadPrefs on a twelve-key binary preference file, and decoding an XML
+// property list of many keys (which must grow linearly with the keys).
 #include <benchmark/benchmark.h>
 
 #include "Cantrel.h"
 
 #include <Foundation/Foundation.h>
+#include <Foundation/NSPropertyList.h>
 #include <platform/DeviceRoot.h>
 
 #include <cstdlib>
@@ -40,5 +42,19 @@ void BM_LoadPrefs(benchmark::State& state) {
     std::filesystem::remove_all(root);
 }
 BENCHMARK(BM_LoadPrefs)->Unit(benchmark::kMicrosecond);
+
+void BM_DecodeXmlDictionary(benchmark::State& state) {
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n";
+    for (int64_t i = 0; i < state.range(0); ++i) xml += "\t<key>key" + std::to_string(i) + "</key>\n\t<true/>\n";
+    xml += "</dict>\n</plist>\n";
+    for (auto _ : state) {
+        AutoreleasePool pool;
+        id dict = platform::decodePropertyList(xml);
+        if (dict == nullptr) state.SkipWithError("not decoded");
+        benchmark::DoNotOptimize(dict);
+    }
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_DecodeXmlDictionary)->RangeMultiplier(4)->Range(1 << 12, 1 << 19)->Unit(benchmark::kMillisecond)->Complexity();
 
 }  // namespace

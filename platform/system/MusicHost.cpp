@@ -15,6 +15,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
@@ -49,9 +50,19 @@ MusicHostRegistration::MusicHostRegistration() : path_(musicLockPath()) {
         error_ = "cannot make the folder of the Music lock under " + deviceRoot();
         return;
     }
-    int fd = open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    // Never through a symlink (the pid write truncates what it opens), and
+    // never anything but a regular file (a FIFO would block the open).
+    int fd = open(path_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+    struct stat st;
+    if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        close(fd);
+        fd = -1;
+        errno = EINVAL;
+    }
     if (fd < 0) {
-        error_ = "cannot open " + path_ + ": " + std::strerror(errno);
+        error_ = "cannot open " + path_ + ": " +
+                 (errno == ELOOP ? std::string("it is a symlink") : errno == EINVAL ? std::string("not a regular file")
+                                                                                     : std::string(std::strerror(errno)));
         return;
     }
     // killall probes the lock by taking it for a moment; a short retry
