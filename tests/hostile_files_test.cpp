@@ -59,7 +59,10 @@ public:
         thread_ = std::thread([this] {
             for (int i = 0; i < 1000 && !done_; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
             while (!done_) {
-                int fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK);
+                struct stat st;
+                int fd = ::stat(path_.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)
+                             ? ::open(path_.c_str(), O_WRONLY | O_NONBLOCK)
+                             : -1;
                 if (fd >= 0) {
                     rescued_ = true;
                     ::close(fd);
@@ -624,3 +627,4 @@ TEST_F(HostileFiles, ToolsStayInTheRoot) {
 }
 
 }  // namespace
+
