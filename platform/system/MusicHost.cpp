@@ -46,7 +46,12 @@ pid_t detail::readLockPid(int fd) {
 }
 
 MusicHostRegistration::MusicHostRegistration() : path_(musicLockPath()) {
-    if (path_.empty() || !makeDeviceDirectories("/.platform")) {
+    if (path_.empty()) {
+        error_ = "cannot use " + deviceRoot() +
+                 "/.platform/Music.lock: .platform is a symlink or not a folder, or the lock leads out of the root";
+        return;
+    }
+    if (!makeDeviceDirectories("/.platform")) {
         error_ = "cannot make the folder of the Music lock under " + deviceRoot();
         return;
     }
