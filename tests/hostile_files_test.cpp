@@ -628,3 +628,65 @@ TEST_F(HostileFiles, ToolsStayInTheRoot) {
 
 }  // namespace
 
+
+namespace {
+
+// A decoded property list as text: {key=value,...} with the keys sorted,
+// (item,...), "string", YES/NO, numbers; nil for no object.
+std::string show(id obj) {
+    if (obj == nullptr) return "nil";
+    if (objc_isKindOfClass(obj, NSDictionary::cls())) {
+        std::vector<std::string> entries;
+        for (const auto& e : static_cast<NSDictionary*>(obj)->entries())
+            entries.push_back(static_cast<NSString*>(e.key.get())->str() + "=" + show(e.value.get()));
+        std::sort(entries.begin(), entries.end());
+        std::string out = "{";
+        for (const std::string& e : entries) out += (out.size() > 1 ? "," : "") + e;
+        return out + "}";
+    }
+    if (objc_isKindOfClass(obj, NSArray::cls())) {
+        std::string out = "(";
+        for (id item : *static_cast<NSArray*>(obj)) out += (out.size() > 1 ? "," : "") + show(item);
+        return out + ")";
+    }
+    if (objc_isKindOfClass(obj, NSString::cls())) return "\"" + static_cast<NSString*>(obj)->str() + "\"";
+    auto* n = static_cast<NSNumber*>(obj);
+    if (n->kind() == NSNumber::Kind::Bool) return n->boolValue() ? "YES" : "NO";
+    return std::to_string(n->longLongValue());
+}
+
+// XML property lists read as written: dictionaries at any place, comments,
+// CDATA and a document type that mention tags, empty elements, and the
+// malformed dictionaries that give nil.
+TEST_F(HostileFiles, XmlPropertyListsReadAsWritten) {
+    struct Case {
+        const char* body;  // inside <plist>
+        const char* read;
+    };
+    const Case cases[] = {
+        {"<dict><key>a</key><array><dict><key>b</key><string>x</string></dict><dict/></array>"
+         "<key>c</key><dict/></dict>",
+         "{a=({b=\"x\"},{}),c={}}"},
+        {"<dict><!-- <dict><key>z</key> --><key>a</key><string><![CDATA[<key>k</key><dict>]]></string></dict>",
+         "{a=\"<key>k</key><dict>\"}"},
+        {"<dict><key>a</key><string>&lt;dict&gt;</string><key>b</key><integer>-3</integer></dict>",
+         "{a=\"<dict>\",b=-3}"},
+        {"<dict><key>a</key><integer>1</integer><key>a</key><integer>2</integer></dict>", "{a=2}"},
+        {"<array><string>a</string><string/><array/><false/></array>", "(\"a\",\"\",(),NO)"},
+        {"<dict><key>a</key></dict>", "nil"},
+        {"<dict><true/></dict>", "nil"},
+        {"<dict><string>a</string><true/></dict>", "nil"},
+        {"<dict><key>a</key><key>b</key><true/></dict>", "nil"},
+        {"<array><key>a</key></array>", "nil"},
+        {"<dict><key>a</key><array></dict></array>", "nil"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.body);
+        AutoreleasePool pool;
+        std::string xml = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist [ <!ELEMENT a (b)> ]>\n"
+                                      "<plist version=\"1.0\">") + c.body + "</plist>\n";
+        EXPECT_EQ(show(platform::decodePropertyList(xml)), c.read);
+    }
+}
+
+}  // namespace

@@ -145,14 +145,14 @@ size_t skipPast(std::string_view text, size_t from, std::string_view end) {
     return at == std::string_view::npos ? at : at + end.size();
 }
 
-// False when the text is nested deeper than kMaxDepth or cannot be
-// tokenised. Comments, CDATA sections, processing instructions and the
+// False when the text is nested deeper than kMaxDepth, closes a container
+// with the other kind's tag, or cannot be tokenised. Comments, CDATA sections, processing instructions and the
 // document type are skipped as libplist skips them; nesting is counted on
 // <dict> and <array> only.
 bool prepareXml(std::string_view in, std::string& out, XmlShape& shape) {
     out.clear();
     out.reserve(in.size() + in.size() / 8);
-    int depth = 0;
+    std::vector<bool> open;  // the containers open, innermost last: true for <dict>
     size_t copied = 0;
     size_t at = 0;
     auto rename = [&](size_t nameAt, size_t nameLength, std::string_view to) {
@@ -182,11 +182,15 @@ bool prepareXml(std::string_view in, std::string& out, XmlShape& shape) {
             bool empty = !closing && in[end - 1] == '/';
             bool dict = name == "dict";
             if (dict || name == "array") {
+                // Once renamed, a </dict> could close an <array>: the pairs
+                // are checked here.
                 if (closing) {
-                    --depth;
+                    if (open.empty() || open.back() != dict) return false;
+                    open.pop_back();
                 } else {
                     shape.containerIsDict.push_back(dict);
-                    if (!empty && ++depth > kMaxDepth) return false;
+                    if (!empty) open.push_back(dict);
+                    if (open.size() > static_cast<size_t>(kMaxDepth)) return false;
                 }
                 if (dict) rename(nameAt, name.size(), "array");
             } else if (name == "key" || name == "string") {
