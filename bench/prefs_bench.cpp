@@ -68,6 +68,10 @@ void BM_RefuseDeepXml(benchmark::State& state) {
 }
 BENCHMARK(BM_RefuseDeepXml)->Unit(benchmark::kMillisecond);
 
-BENCHMARK(BM_DecodeXmlDictionary)->RangeMultiplier(4)->Range(1 << 12, 1 << 19)->Unit(benchmark::kMillisecond)->Complexity();
+BENCHMARK(BM_DecodeXmlDictionary)
+    ->RangeMultiplier(4)
+    ->Range(1 << 12, 1 << 19)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity();
 
 }  // namespace

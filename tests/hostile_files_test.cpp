@@ -217,8 +217,8 @@ std::string blackPNG(uint32_t width, uint32_t height) {
     compress(reinterpret_cast<Bytef*>(packed.data()), &packedSize, reinterpret_cast<const Bytef*>(raw.data()),
              raw.size());
     packed.resize(packedSize);
-    return std::string("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", be32(width) + be32(height) + std::string("\x01\0\0\0\0", 5)) +
-           chunk("IDAT", packed) + chunk("IEND", "");
+    std::string header = be32(width) + be32(height) + std::string("\x01\0\0\0\0", 5);  // one-bit grey
+    return std::string("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header) + chunk("IDAT", packed) + chunk("IEND", "");
 }
 
 // ---------------------------------------------------------------------------
@@ -683,8 +683,9 @@ TEST_F(HostileFiles, XmlPropertyListsReadAsWritten) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.body);
         AutoreleasePool pool;
-        std::string xml = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist [ <!ELEMENT a (b)> ]>\n"
-                                      "<plist version=\"1.0\">") + c.body + "</plist>\n";
+        std::string xml = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                      "<!DOCTYPE plist [ <!ELEMENT a (b)> ]>\n<plist version=\"1.0\">") +
+                          c.body + "</plist>\n";
         EXPECT_EQ(show(platform::decodePropertyList(xml)), c.read);
     }
 }

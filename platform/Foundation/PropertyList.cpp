@@ -18,8 +18,8 @@
 
 #include <plist/plist.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -146,9 +146,9 @@ size_t skipPast(std::string_view text, size_t from, std::string_view end) {
 }
 
 // False when the text is nested deeper than kMaxDepth, closes a container
-// with the other kind's tag, or cannot be tokenised. Comments, CDATA sections, processing instructions and the
-// document type are skipped as libplist skips them; nesting is counted on
-// <dict> and <array> only.
+// with the other kind's tag, or cannot be tokenised. Comments, CDATA
+// sections, processing instructions and the document type are skipped as
+// libplist skips them; nesting is counted on <dict> and <array> only.
 bool prepareXml(std::string_view in, std::string& out, XmlShape& shape) {
     out.clear();
     out.reserve(in.size() + in.size() / 8);
@@ -208,8 +208,8 @@ bool prepareXml(std::string_view in, std::string& out, XmlShape& shape) {
 }
 
 // Binary: the objects are checked for nesting, cycles and expansion without
-// building anything. False for anything libplist's own reader would refuse
-// as malformed, too.
+// building anything; offsets and references outside the file are refused
+// here as libplist refuses them.
 class BinaryCheck {
 public:
     explicit BinaryCheck(std::string_view bytes) : b_(bytes) {}

@@ -34,7 +34,9 @@ namespace {
 // taken: a few kilobytes of file can claim a picture of gigabytes.
 constexpr uint64_t kMaxImagePixels = 40'000'000;
 
-bool tooManyPixels(uint64_t width, uint64_t height) { return width == 0 || height == 0 || width * height > kMaxImagePixels; }
+bool tooManyPixels(uint64_t width, uint64_t height) {
+    return width == 0 || height == 0 || width * height > kMaxImagePixels;
+}
 
 bool hasPrefix(const uint8_t* bytes, size_t length, const char* magic, size_t magicLength) {
     return length >= magicLength && std::memcmp(bytes, magic, magicLength) == 0;

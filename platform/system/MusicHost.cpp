@@ -65,9 +65,8 @@ MusicHostRegistration::MusicHostRegistration() : path_(musicLockPath()) {
         errno = EINVAL;
     }
     if (fd < 0) {
-        error_ = "cannot open " + path_ + ": " +
-                 (errno == ELOOP ? std::string("it is a symlink") : errno == EINVAL ? std::string("not a regular file")
-                                                                                     : std::string(std::strerror(errno)));
+        const char* why = errno == ELOOP ? "it is a symlink" : errno == EINVAL ? "not a regular file" : nullptr;
+        error_ = "cannot open " + path_ + ": " + (why ? why : std::strerror(errno));
         return;
     }
     // killall probes the lock by taking it for a moment; a short retry
