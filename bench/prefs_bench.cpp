@@ -1,12 +1,15 @@
 // The reload of a twelve-key binary preference file on the settings' change
-// notification: the post, its delivery on the main loop and the library's
-// reading of the file (LoadPrefs is private to the library's hook file).
+// notification (the post, its delivery on the main loop and the library's
+// reading of the file; LoadPrefs is private to the library's hook file), and
+// decoding an XML property list of many keys (which must grow linearly with
+// the keys).
 #include <benchmark/benchmark.h>
 
 #include "Cantrel.h"
 
 #include <CoreFoundation/CFNotificationCenter.h>
 #include <Foundation/Foundation.h>
+#include <Foundation/NSPropertyList.h>
 #include <platform/DeviceRoot.h>
 #include <platform/RunLoop.h>
 
@@ -59,5 +62,36 @@ void BM_ReloadOnChangeNotification(benchmark::State& state) {
     std::filesystem::remove_all(root);
 }
 BENCHMARK(BM_ReloadOnChangeNotification)->Unit(benchmark::kMicrosecond);
+
+void BM_DecodeXmlDictionary(benchmark::State& state) {
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n";
+    for (int64_t i = 0; i < state.range(0); ++i) xml += "\t<key>key" + std::to_string(i) + "</key>\n\t<true/>\n";
+    xml += "</dict>\n</plist>\n";
+    for (auto _ : state) {
+        AutoreleasePool pool;
+        id dict = platform::decodePropertyList(xml);
+        if (dict == nullptr) state.SkipWithError("not decoded");
+        benchmark::DoNotOptimize(dict);
+    }
+    state.SetComplexityN(state.range(0));
+}
+// Refusing an XML list nested 200,000 deep: one pass over the text.
+void BM_RefuseDeepXml(benchmark::State& state) {
+    std::string xml = "<?xml version=\"1.0\"?>\n<plist version=\"1.0\">\n";
+    for (int i = 0; i < 200000; ++i) xml += "<array>";
+    for (int i = 0; i < 200000; ++i) xml += "</array>";
+    xml += "</plist>\n";
+    for (auto _ : state) {
+        AutoreleasePool pool;
+        if (platform::decodePropertyList(xml) != nullptr) state.SkipWithError("not refused");
+    }
+}
+BENCHMARK(BM_RefuseDeepXml)->Unit(benchmark::kMillisecond);
+
+BENCHMARK(BM_DecodeXmlDictionary)
+    ->RangeMultiplier(4)
+    ->Range(1 << 12, 1 << 19)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity();
 
 }  // namespace

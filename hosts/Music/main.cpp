@@ -259,12 +259,14 @@ int runHost(int argc, char** argv) {
 
     std::error_code ec;
     std::string startDirectory = fs::current_path(ec).string();
-    fs::create_directories(options.root, ec);
-    if (ec || !fs::is_directory(options.root)) {
+    // "a/../b" is the folder b: a is never made or looked at.
+    std::string root = platform::absoluteHostPath(options.root);
+    if (!root.empty()) fs::create_directories(root, ec);
+    if (root.empty() || ec || !fs::is_directory(root)) {
         std::cerr << "Music: cannot use device root '" << options.root << "'\n";
         return 2;
     }
-    platform::setDeviceRoot(options.root);
+    platform::setDeviceRoot(root);
     if (chdir(platform::deviceRoot().c_str()) != 0) {
         std::cerr << "Music: cannot enter device root '" << options.root << "'\n";
         return 2;

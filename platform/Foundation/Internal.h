@@ -37,9 +37,6 @@ T* allocate(Class cls) {
 // The object's description through the runtime; "(null)" for nil.
 std::string describe(id obj);
 
-// Reads a whole host file; false when it cannot be opened or read.
-bool readHostFile(const std::string& hostPath, std::string& out);
-
 // An autoreleased NSString.
 NSString* str(const std::string& utf8);
 

@@ -51,7 +51,7 @@ id dataWithContentsOfFile(objc_class* self, SEL, NSString* path) {
     if (path == nullptr) return nullptr;
     std::string host = platform::devicePath(path->str());
     std::string contents;
-    if (host.empty() || !platform::foundation::readHostFile(host, contents)) return nullptr;
+    if (host.empty() || !platform::readDeviceFile(host, contents)) return nullptr;
     auto* d = allocate<NSData>(self);
     d->buffer().assign(contents.begin(), contents.end());
     return autorelease(d);

@@ -18,11 +18,14 @@
 
 #include <plist/plist.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
 #include <memory>
+#include <string_view>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -36,8 +39,16 @@ struct NodeFree {
 };
 using Node = std::unique_ptr<void, NodeFree>;
 
-// Deeper nesting is taken for a cycle (a container holding itself).
+// Deeper nesting is taken for a cycle (a container holding itself) when
+// writing, and refused before parsing when reading: libplist recurses (and
+// checks for cycles in quadratic time) on nesting.
 constexpr int kMaxDepth = 512;
+// A binary list can share an object among many containers; libplist makes
+// a copy of it for each, so a small file could expand without bound.
+constexpr uint64_t kMaxBinaryNodes = uint64_t{1} << 20;
+// Property-list files on the device are small (the preference file is a few
+// hundred bytes); larger ones are not read.
+constexpr size_t kMaxPropertyListFile = 1 << 20;
 
 // ---------------------------------------------------------------------------
 // Objects to nodes.
@@ -108,6 +119,210 @@ plist_t toNode(id obj, int depth) {
 }
 
 // ---------------------------------------------------------------------------
+// Checks made before libplist sees the bytes, in time linear in their size.
+//
+// XML: libplist files every key of a dictionary in a hash table of fixed
+// size, which makes a dictionary of n keys cost O(n^2). So every <dict> is
+// handed to it as an <array> and every <key> as a <string>, and the shape
+// recorded here (in document order, which is the order of a pre-order walk
+// of the parsed tree) turns them back into dictionaries and keys.
+
+struct XmlShape {
+    std::vector<bool> containerIsDict;  // per <dict>/<array>, in order
+    std::vector<bool> stringIsKey;      // per <key>/<string>, in order
+};
+
+// Where the walk of the parsed tree stands in the shape.
+struct ShapeCursor {
+    const XmlShape& shape;
+    size_t container = 0;
+    size_t string = 0;
+};
+
+// The position just past `end` in text from `from`, or npos.
+size_t skipPast(std::string_view text, size_t from, std::string_view end) {
+    size_t at = text.find(end, from);
+    return at == std::string_view::npos ? at : at + end.size();
+}
+
+// False when the text is nested deeper than kMaxDepth, closes a container
+// with the other kind's tag, or cannot be tokenised. Comments, CDATA
+// sections, processing instructions and the document type are skipped as
+// libplist skips them; nesting is counted on <dict> and <array> only.
+bool prepareXml(std::string_view in, std::string& out, XmlShape& shape) {
+    out.clear();
+    out.reserve(in.size() + in.size() / 8);
+    std::vector<bool> open;  // the containers open, innermost last: true for <dict>
+    size_t copied = 0;
+    size_t at = 0;
+    auto rename = [&](size_t nameAt, size_t nameLength, std::string_view to) {
+        out.append(in, copied, nameAt - copied);
+        out.append(to);
+        copied = nameAt + nameLength;
+    };
+    while ((at = in.find('<', at)) != std::string_view::npos) {
+        std::string_view rest = in.substr(at);
+        size_t next = std::string_view::npos;
+        if (rest.starts_with("<?")) {
+            next = skipPast(in, at + 2, "?>");
+        } else if (rest.starts_with("<!--")) {
+            next = skipPast(in, at + 4, "-->");
+        } else if (rest.starts_with("<![CDATA[")) {
+            next = skipPast(in, at + 9, "]]>");
+        } else if (rest.starts_with("<!")) {
+            size_t close = in.find_first_of("[>", at + 2);
+            if (close != std::string_view::npos) next = in[close] == '[' ? skipPast(in, close, "]>") : close + 1;
+        } else {
+            bool closing = rest.size() > 1 && rest[1] == '/';
+            size_t nameAt = at + (closing ? 2 : 1);
+            size_t nameEnd = in.find_first_of(" \t\r\n<>/", nameAt);
+            size_t end = in.find('>', nameAt);
+            if (nameEnd == std::string_view::npos || end == std::string_view::npos) return false;
+            std::string_view name = in.substr(nameAt, nameEnd - nameAt);
+            bool empty = !closing && in[end - 1] == '/';
+            bool dict = name == "dict";
+            if (dict || name == "array") {
+                // Once renamed, a </dict> could close an <array>: the pairs
+                // are checked here.
+                if (closing) {
+                    if (open.empty() || open.back() != dict) return false;
+                    open.pop_back();
+                } else {
+                    shape.containerIsDict.push_back(dict);
+                    if (!empty) open.push_back(dict);
+                    if (open.size() > static_cast<size_t>(kMaxDepth)) return false;
+                }
+                if (dict) rename(nameAt, name.size(), "array");
+            } else if (name == "key" || name == "string") {
+                bool key = name == "key";
+                if (!closing) shape.stringIsKey.push_back(key);
+                if (key) rename(nameAt, name.size(), "string");
+            }
+            next = end + 1;
+        }
+        if (next == std::string_view::npos) return false;
+        at = next;
+    }
+    out.append(in, copied);
+    return true;
+}
+
+// Binary: the objects are checked for nesting, cycles and expansion without
+// building anything; offsets and references outside the file are refused
+// here as libplist refuses them.
+class BinaryCheck {
+public:
+    explicit BinaryCheck(std::string_view bytes) : b_(bytes) {}
+
+    bool ok() {
+        if (b_.size() < 8 + 32) return false;
+        size_t trailer = b_.size() - 32;
+        offsetSize_ = u8(trailer + 6);
+        refSize_ = u8(trailer + 7);
+        uint64_t count = be(trailer + 8, 8), top = be(trailer + 16, 8), table = be(trailer + 24, 8);
+        if (offsetSize_ == 0 || offsetSize_ > 8 || refSize_ == 0 || refSize_ > 8) return false;
+        if (count == 0 || top >= count || table < 8 || table > trailer) return false;
+        if (count > (trailer - table) / offsetSize_) return false;
+        table_ = static_cast<size_t>(table);
+        objectsEnd_ = table_;
+        count_ = static_cast<size_t>(count);
+        height_.assign(count_, 0);
+        nodes_.assign(count_, 0);
+        state_.assign(count_, 0);
+        return walk(static_cast<size_t>(top));
+    }
+
+private:
+    struct Frame {
+        size_t object;
+        size_t refsAt;
+        size_t refs;
+        size_t next = 0;
+    };
+
+    uint8_t u8(size_t at) const { return static_cast<uint8_t>(b_[at]); }
+    uint64_t be(size_t at, size_t n) const {
+        uint64_t v = 0;
+        for (size_t i = 0; i < n; ++i) v = v << 8 | u8(at + i);
+        return v;
+    }
+
+    // The references of a container object (0 for any other object); false
+    // when the object or its references lie outside the object area.
+    bool references(size_t object, size_t* refsAt, size_t* refs) const {
+        uint64_t offset = be(table_ + object * offsetSize_, offsetSize_);
+        if (offset < 8 || offset >= objectsEnd_) return false;
+        size_t at = static_cast<size_t>(offset);
+        uint8_t marker = u8(at);
+        unsigned kind = marker >> 4;
+        *refs = 0;
+        *refsAt = 0;
+        if (kind != 0xA && kind != 0xC && kind != 0xD) return true;
+        uint64_t length = marker & 0x0F;
+        ++at;
+        if (length == 0x0F) {
+            if (at >= objectsEnd_ || (u8(at) >> 4) != 0x1) return false;
+            size_t width = size_t{1} << (u8(at) & 0x0F);
+            if (width > 8 || at + 1 + width > objectsEnd_) return false;
+            length = be(at + 1, width);
+            at += 1 + width;
+        }
+        uint64_t perItem = kind == 0xD ? 2 : 1;
+        if (length > (objectsEnd_ - at) / refSize_ / perItem) return false;
+        *refs = static_cast<size_t>(length * perItem);
+        *refsAt = at;
+        return true;
+    }
+
+    // Iterative depth-first walk: height (containers on the deepest path)
+    // and expanded node count of every object reached, each object once.
+    bool walk(size_t top) {
+        std::vector<Frame> stack;
+        auto enter = [&](size_t object) {
+            Frame f{object, 0, 0};
+            if (!references(object, &f.refsAt, &f.refs)) return false;
+            state_[object] = 1;
+            stack.push_back(f);
+            return true;
+        };
+        if (!enter(top)) return false;
+        while (!stack.empty()) {
+            Frame& f = stack.back();
+            if (f.next < f.refs) {
+                uint64_t child = be(f.refsAt + f.next * refSize_, refSize_);
+                ++f.next;
+                if (child >= count_) return false;
+                auto c = static_cast<size_t>(child);
+                if (state_[c] == 1) return false;  // a cycle
+                if (state_[c] == 0 && !enter(c)) return false;
+                continue;
+            }
+            // Done with f: its height and size from its children.
+            bool container = f.refsAt != 0;
+            uint64_t height = 0, nodes = 1;
+            for (size_t i = 0; i < f.refs; ++i) {
+                auto c = static_cast<size_t>(be(f.refsAt + i * refSize_, refSize_));
+                height = std::max(height, height_[c]);
+                nodes += nodes_[c];
+                if (nodes > kMaxBinaryNodes) return false;
+            }
+            if (container) ++height;
+            if (height > static_cast<uint64_t>(kMaxDepth)) return false;
+            height_[f.object] = height;
+            nodes_[f.object] = nodes;
+            state_[f.object] = 2;
+            stack.pop_back();
+        }
+        return true;
+    }
+
+    std::string_view b_;
+    size_t offsetSize_ = 0, refSize_ = 0, table_ = 0, objectsEnd_ = 0, count_ = 0;
+    std::vector<uint64_t> height_, nodes_;
+    std::vector<uint8_t> state_;  // 0 not seen, 1 on the walk, 2 done
+};
+
+// ---------------------------------------------------------------------------
 // Nodes to objects (autoreleased; nil when a node has no object form).
 
 bool writtenNegative(plist_t node) {
@@ -119,7 +334,41 @@ bool writtenNegative(plist_t node) {
     return negative;
 }
 
-id fromNode(plist_t node, int depth) {
+// Whether the next string of the walk was a <key>; false without a shape.
+bool nextStringIsKey(ShapeCursor* shape) {
+    if (shape == nullptr) return false;
+    const auto& keys = shape->shape.stringIsKey;
+    return shape->string < keys.size() ? keys[shape->string++] : true;
+}
+
+// The same for the next container and <dict>.
+bool nextContainerIsDict(ShapeCursor* shape) {
+    if (shape == nullptr) return false;
+    const auto& dicts = shape->shape.containerIsDict;
+    return shape->container < dicts.size() && dicts[shape->container++];
+}
+
+id fromNode(plist_t node, int depth, ShapeCursor* shape);
+
+// A dictionary handed to libplist as an array of alternating keys and
+// values; nil unless every key is a <key> and no value is one.
+id dictionaryFromPairs(plist_t node, int depth, ShapeCursor* shape) {
+    uint32_t n = plist_array_get_size(node);
+    if (n % 2 != 0) return nullptr;
+    NSDictionary* dict = autorelease(foundation::allocate<NSDictionary>(NSDictionary::cls()));
+    for (uint32_t i = 0; i < n; i += 2) {
+        plist_t key = plist_array_get_item(node, i);
+        if (plist_get_node_type(key) != PLIST_STRING || !nextStringIsKey(shape)) return nullptr;
+        uint64_t length = 0;
+        const char* text = plist_get_string_ptr(key, &length);
+        id value = fromNode(plist_array_get_item(node, i + 1), depth + 1, shape);
+        if (value == nullptr) return nullptr;
+        dict->setObject(value, NSString::make(text ? std::string_view(text, length) : std::string_view()));
+    }
+    return dict;
+}
+
+id fromNode(plist_t node, int depth, ShapeCursor* shape) {
     if (node == nullptr || depth > kMaxDepth) return nullptr;
     switch (plist_get_node_type(node)) {
         case PLIST_BOOLEAN: {
@@ -144,6 +393,7 @@ id fromNode(plist_t node, int depth) {
             return NSNumber::withDouble(v);
         }
         case PLIST_STRING: {
+            if (nextStringIsKey(shape)) return nullptr;  // a key where a value belongs
             uint64_t length = 0;
             const char* s = plist_get_string_ptr(node, &length);
             return NSString::make(s ? std::string_view(s, length) : std::string_view());
@@ -159,10 +409,11 @@ id fromNode(plist_t node, int depth) {
             return NSDate::withTimeIntervalSince1970(NSTimeIntervalSince1970 + sec + usec / 1e6);
         }
         case PLIST_ARRAY: {
+            if (nextContainerIsDict(shape)) return dictionaryFromPairs(node, depth, shape);
             std::vector<id> items;
             uint32_t n = plist_array_get_size(node);
             for (uint32_t i = 0; i < n; ++i) {
-                id item = fromNode(plist_array_get_item(node, i), depth + 1);
+                id item = fromNode(plist_array_get_item(node, i), depth + 1, shape);
                 if (item == nullptr) return nullptr;
                 items.push_back(item);
             }
@@ -179,7 +430,7 @@ id fromNode(plist_t node, int depth) {
                 plist_dict_next_item(node, it, &key, &value);
                 std::unique_ptr<char, decltype(&std::free)> keyOwner(key, &std::free);
                 if (value == nullptr) break;
-                id obj = fromNode(value, depth + 1);
+                id obj = fromNode(value, depth + 1, shape);
                 if (key == nullptr || obj == nullptr) return nullptr;
                 dict->setObject(obj, NSString::make(key));
             }
@@ -212,9 +463,19 @@ bool encodePropertyList(id root, bool binary, std::string& out) {
 id decodePropertyList(const std::string& bytes) {
     if (bytes.empty() || bytes.size() > std::numeric_limits<uint32_t>::max()) return nullptr;
     plist_t raw = nullptr;
-    plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &raw);
+    if (bytes.starts_with("bplist00")) {
+        if (!BinaryCheck(bytes).ok()) return nullptr;
+        plist_from_bin(bytes.data(), static_cast<uint32_t>(bytes.size()), &raw);
+        Node node(raw);
+        return fromNode(raw, 0, nullptr);
+    }
+    std::string xml;
+    XmlShape shape;
+    if (!prepareXml(bytes, xml, shape) || xml.size() > std::numeric_limits<uint32_t>::max()) return nullptr;
+    plist_from_xml(xml.data(), static_cast<uint32_t>(xml.size()), &raw);
     Node node(raw);
-    return fromNode(raw, 0);
+    ShapeCursor cursor{shape};
+    return fromNode(raw, 0, &cursor);
 }
 
 bool writePropertyList(id root, const std::string& path, bool binary) {
@@ -227,7 +488,7 @@ bool writePropertyList(id root, const std::string& path, bool binary) {
 id readPropertyList(const std::string& path) {
     std::string host = devicePath(path);
     std::string bytes;
-    if (host.empty() || !foundation::readHostFile(host, bytes)) return nullptr;
+    if (host.empty() || !readDeviceFile(host, bytes, kMaxPropertyListFile)) return nullptr;
     return decodePropertyList(bytes);
 }
 
@@ -292,30 +553,6 @@ bool writeFileAtomically(const std::string& hostPath, const void* bytes, size_t 
         ::fsync(dirFd);
         ::close(dirFd);
     }
-    return true;
-}
-
-bool foundation::readHostFile(const std::string& hostPath, std::string& out) {
-    int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return false;
-    }
-    out.clear();
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ::close(fd);
-            return false;
-        }
-        if (n == 0) break;
-        out.append(buf, static_cast<size_t>(n));
-    }
-    ::close(fd);
     return true;
 }
 

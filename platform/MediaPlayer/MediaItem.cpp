@@ -12,9 +12,12 @@
 #include <platform/DeviceRoot.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <mutex>
 #include <unordered_map>
+
+#include <unistd.h>
 
 using namespace platform::support;
 
@@ -56,11 +59,12 @@ std::string joinPath(std::string folder, std::string_view component) {
 
 // The size of a JPEG or PNG picture from its header; false for anything else.
 bool readImageSize(const std::string& path, double* width, double* height) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) return false;
+    int fd = platform::openDeviceFile(path);
+    if (fd < 0) return false;
     unsigned char buf[65536];
-    size_t n = std::fread(buf, 1, sizeof buf, f);
-    std::fclose(f);
+    ssize_t got = ::pread(fd, buf, sizeof buf, 0);
+    ::close(fd);
+    size_t n = got > 0 ? static_cast<size_t>(got) : 0;
     auto be16 = [&](size_t at) { return static_cast<unsigned>(buf[at] << 8 | buf[at + 1]); };
     if (n >= 24 && std::equal(buf, buf + 8, "\x89PNG\r\n\x1a\n")) {
         auto be32 = [&](size_t at) { return static_cast<double>(be16(at) << 16 | be16(at + 2)); };
@@ -363,12 +367,21 @@ BOOL setValueForProperty(MPConcreteMediaItem* self, SEL, id value, id property) 
 
 namespace artwork {
 
-id imageWithSize(MPMediaItemArtwork* self, SEL, CGSize) {
-    if (self->_image != nullptr) return self->_image;
+id imageWithSize(MPMediaItemArtwork* self, SEL, CGSize size) {
+    bool covered = size.width <= self->_imageFits.width && size.height <= self->_imageFits.height;
+    if (self->_image != nullptr && covered) return self->_image;
     Class image = objc_getClass("UIImage");
-    if (image == nullptr || self->_filePath.empty()) return nil;
-    id picture = objc_msgSend<id(id)>(image, "imageWithContentsOfFile:"_sel, NSString::make(self->_filePath));
+    if (image == nullptr || self->_filePath.empty()) return self->_image;
+    NSString* path = NSString::make(self->_filePath);
+    SEL fitting = "_imageWithContentsOfFile:fittingSize:"_sel;
+    bool whole = !(size.width > 0 && size.height > 0) || !class_respondsToSelector(object_getClass(image), fitting);
+    id picture = whole ? objc_msgSend<id(id)>(image, "imageWithContentsOfFile:"_sel, path)
+                       : objc_msgSend<id(id, CGSize)>(image, fitting, path, size);
+    if (picture == nullptr) return self->_image;
     storeStrong(self->_image, picture);
+    self->_imageFits = whole ? CGSizeMake(INFINITY, INFINITY)
+                             : CGSizeMake(std::max(size.width, self->_imageFits.width),
+                                          std::max(size.height, self->_imageFits.height));
     return self->_image;
 }
 

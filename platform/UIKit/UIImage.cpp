@@ -12,13 +12,12 @@
 
 #include <cairo.h>
 
+#include <algorithm>
 #include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include <jpeglib.h>
@@ -31,6 +30,14 @@ UIImage::~UIImage() {
 }
 
 namespace {
+
+// Larger pictures are refused from their header, before any pixel memory is
+// taken: a few kilobytes of file can claim a picture of gigabytes.
+constexpr uint64_t kMaxImagePixels = 40'000'000;
+
+bool tooManyPixels(uint64_t width, uint64_t height) {
+    return width == 0 || height == 0 || width * height > kMaxImagePixels;
+}
 
 bool hasPrefix(const uint8_t* bytes, size_t length, const char* magic, size_t magicLength) {
     return length >= magicLength && std::memcmp(bytes, magic, magicLength) == 0;
@@ -69,6 +76,12 @@ cairo_status_t readBytes(void* closure, unsigned char* data, unsigned int length
 }
 
 cairo_surface_t* decodePNG(const uint8_t* bytes, size_t length) {
+    // The size stands in the first chunk (IHDR), right after the signature.
+    if (length < 24) return nullptr;
+    auto be32 = [&](size_t at) {
+        return uint64_t{bytes[at]} << 24 | uint64_t{bytes[at + 1]} << 16 | uint64_t{bytes[at + 2]} << 8 | bytes[at + 3];
+    };
+    if (std::memcmp(bytes + 12, "IHDR", 4) != 0 || tooManyPixels(be32(16), be32(20))) return nullptr;
     ByteReader reader{bytes, length};
     cairo_surface_t* surface = cairo_image_surface_create_from_png_stream(readBytes, &reader);
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
@@ -94,9 +107,18 @@ void jpegMessage(j_common_ptr info, int level) {
     if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) errors->truncated = true;
 }
 
+// The smallest of libjpeg's scales (eighths) whose picture still covers
+// `fit` pixels on both sides; 8 (whole) without a fit or for a small picture.
+unsigned jpegEighths(unsigned width, unsigned height, unsigned fit) {
+    if (fit == 0) return 8;
+    for (unsigned m = 1; m < 8; ++m)
+        if ((width * m + 7) / 8 >= fit && (height * m + 7) / 8 >= fit) return m;
+    return 8;
+}
+
 // Only plain data lives across setjmp: the surface pointer is volatile, and
 // nothing with a destructor is created between setjmp and the last longjmp.
-cairo_surface_t* decodeJPEG(const uint8_t* bytes, size_t length) {
+cairo_surface_t* decodeJPEG(const uint8_t* bytes, size_t length, unsigned fit) {
     jpeg_decompress_struct info;
     JpegErrors errors;
     info.err = jpeg_std_error(&errors.manager);
@@ -111,6 +133,9 @@ cairo_surface_t* decodeJPEG(const uint8_t* bytes, size_t length) {
     jpeg_create_decompress(&info);
     jpeg_mem_src(&info, bytes, static_cast<unsigned long>(length));
     jpeg_read_header(&info, TRUE);
+    if (tooManyPixels(info.image_width, info.image_height)) std::longjmp(errors.jump, 1);
+    info.scale_num = jpegEighths(info.image_width, info.image_height, fit);
+    info.scale_denom = 8;
     // Cairo's ARGB32 is a native-endian 32-bit word: B, G, R, A in memory on
     // a little-endian machine. Opaque pixels need no premultiplying.
 #if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
@@ -144,19 +169,6 @@ cairo_surface_t* decodeJPEG(const uint8_t* bytes, size_t length) {
 }
 
 // --- Files -----------------------------------------------------------------
-
-bool readFile(const std::string& hostPath, std::vector<uint8_t>& out) {
-    std::error_code ec;
-    if (hostPath.empty() || !std::filesystem::is_regular_file(hostPath, ec)) return false;
-    std::ifstream in(hostPath, std::ios::binary);
-    if (!in) return false;
-    try {
-        out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    } catch (const std::exception&) {
-        return false;
-    }
-    return !in.bad();
-}
 
 // 2 for "name@2x.png", 3 for "name@3x.jpg", else 1.
 double scaleOfFileName(const std::string& path) {
@@ -194,20 +206,36 @@ id adopt(UIImage* self, cairo_surface_t* surface, double scale) {
     return self;
 }
 
-id initWithContentsOfFile(UIImage* self, SEL, id path) {
+// The picture of a file, decoded to cover `fit` pixels a side when that is
+// not 0.
+id initFromFile(UIImage* self, id path, unsigned fit) {
     self = objectAs<UIImage>(objc_msgSendSuper<id()>(self, UIImage::cls(), "init"_sel));
     if (self == nullptr) return nil;
     auto* name = objectAs<NSString>(path);
     if (name == nullptr) return adopt(self, nullptr, 1);
+    // A screen of scale 2 or 3 reads the file's @2x / @3x variant first.
     double screenScale = objc_msgSend<double()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "scale"_sel);
     std::string file = scaledVariant(name->str(), screenScale);
-    std::vector<uint8_t> bytes;
-    std::error_code ec;
-    if (file.empty() || !std::filesystem::is_regular_file(platform::devicePath(file), ec)) file = name->str();
-    if (!readFile(platform::devicePath(file), bytes)) return adopt(self, nullptr, 1);
-    id image = adopt(self, platform::decodeImage(bytes.data(), bytes.size()), scaleOfFileName(file));
+    std::string bytes;
+    if (file.empty() || !platform::readDeviceFile(platform::devicePath(file), bytes)) {
+        file = name->str();
+        if (!platform::readDeviceFile(platform::devicePath(file), bytes)) return adopt(self, nullptr, 1);
+    }
+    id image = adopt(self, platform::decodeImage(bytes.data(), bytes.size(), fit), scaleOfFileName(file));
     if (image != nullptr) static_cast<UIImage*>(image)->_fileName = file;
     return image;
+}
+
+id initWithContentsOfFile(UIImage* self, SEL, id path) { return initFromFile(self, path, 0); }
+
+// For a picture shown at `size` points: decoded no larger than it takes to
+// cover that size on the main screen.
+id imageWithContentsOfFileFittingSize(objc_class* cls, SEL, id path, CGSize size) {
+    double scale = objc_msgSend<double()>(objc_msgSend<id()>(objc_getClass("UIScreen"), "mainScreen"_sel), "scale"_sel);
+    double side = std::max(size.width, size.height) * (scale > 0 ? scale : 1);
+    unsigned fit = side > 0 && side < 65536 ? static_cast<unsigned>(std::ceil(side)) : 0;
+    id alloced = objc_msgSend<id()>(cls, "alloc"_sel);
+    return objc_autorelease(initFromFile(objectAs<UIImage>(alloced), path, fit));
 }
 
 id initWithData(UIImage* self, SEL, id data) {
@@ -275,11 +303,11 @@ NSString* description(UIImage* self, SEL) {
 
 }  // namespace
 
-_cairo_surface* platform::decodeImage(const void* data, size_t length) {
+_cairo_surface* platform::decodeImage(const void* data, size_t length, unsigned fitPixels) {
     const auto* bytes = static_cast<const uint8_t*>(data);
     if (bytes == nullptr) return nullptr;
     if (hasPrefix(bytes, length, "\x89PNG\r\n\x1a\n", 8)) return decodePNG(bytes, length);
-    if (hasPrefix(bytes, length, "\xff\xd8\xff", 3)) return decodeJPEG(bytes, length);
+    if (hasPrefix(bytes, length, "\xff\xd8\xff", 3)) return decodeJPEG(bytes, length, fitPixels);
     return nullptr;
 }
 
@@ -317,6 +345,7 @@ void platform::uikit::registerImages() {
         .method<image::initWithData>("initWithData:")
         .classMethod<image::imageWithContentsOfFile>("imageWithContentsOfFile:")
         .classMethod<image::imageWithData>("imageWithData:")
+        .classMethod<image::imageWithContentsOfFileFittingSize>("_imageWithContentsOfFile:fittingSize:")
         .method<image::size>("size")
         .method<image::scale>("scale")
         .method<image::cgImage>("CGImage")

@@ -1,10 +1,16 @@
 #include <platform/DeviceRoot.h>
 
+#include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
 #include <system_error>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -13,6 +19,10 @@ namespace {
 
 std::mutex rootLock;
 std::string* rootPath = nullptr;
+
+// The folder of the platform's own state; it must be a real folder, never a
+// symlink, so that locks and sockets stay where they are looked for.
+constexpr const char kPlatformFolder[] = "/.platform";
 
 // Lexical normalisation of an absolute path; false when ".." climbs above "/".
 bool normalise(const std::string& in, std::string& out) {
@@ -41,19 +51,65 @@ std::string initialRoot() {
     const char* env = std::getenv("CANTREL_DEVICE_ROOT");
     std::error_code ec;
     std::string base = (env && *env) ? std::string(env) : fs::current_path(ec).string();
-    std::string abs = fs::absolute(base, ec).string();
-    std::string out;
-    normalise(abs, out);
+    return absoluteHostPath(base);
+}
+
+bool isUnder(const std::string& path, const std::string& folder) {
+    if (folder == "/") return !path.empty() && path[0] == '/';
+    return path == folder || (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+                              path[folder.size()] == '/');
+}
+
+std::string realPath(const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) return "";
+    std::string out(resolved);
+    std::free(resolved);
     return out;
+}
+
+// What an open descriptor refers to, as the kernel names it; "" when unknown.
+std::string pathOfDescriptor(int fd) {
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    char target[PATH_MAX];
+    ssize_t n = ::readlink(link, target, sizeof target - 1);
+    if (n <= 0 || target[0] != '/') return "";
+    return std::string(target, static_cast<size_t>(n));
 }
 
 }  // namespace
 
-void setDeviceRoot(const std::string& path) {
+std::string absoluteHostPath(const std::string& path) {
     std::error_code ec;
     std::string abs = fs::absolute(path, ec).string();
     std::string out;
-    if (!normalise(abs, out)) out = "/";
+    if (ec || !normalise(abs, out)) return "";
+    return out;
+}
+
+bool resolvesInside(const std::string& hostPath, const std::string& rootHostPath) {
+    if (rootHostPath == "/") return true;
+    if (!isUnder(hostPath, rootHostPath)) return false;
+    // The deepest part of the path that exists decides: below it nothing
+    // exists, so nothing there can lead elsewhere.
+    std::string p = hostPath;
+    while (p.size() > rootHostPath.size()) {
+        struct stat st;
+        if (::lstat(p.c_str(), &st) == 0) {
+            std::string real = realPath(p);          // fails for a dangling symlink or a loop
+            std::string realRoot = realPath(rootHostPath);
+            return !real.empty() && !realRoot.empty() && isUnder(real, realRoot);
+        }
+        if (errno != ENOENT && errno != ENOTDIR) return false;
+        p.erase(p.rfind('/'));
+    }
+    return true;
+}
+
+void setDeviceRoot(const std::string& path) {
+    std::string out = absoluteHostPath(path);
+    if (out.empty()) out = "/";
     std::lock_guard<std::mutex> g(rootLock);
     if (rootPath == nullptr) rootPath = new std::string();
     *rootPath = out;
@@ -65,8 +121,10 @@ std::string deviceRoot() {
     return *rootPath;
 }
 
-std::string devicePath(const std::string& path) {
-    const std::string& root = deviceRoot();
+namespace {
+
+// The lexical host path of a device path, or "" when ".." leaves the root.
+std::string lexicalDevicePath(const std::string& path, const std::string& root) {
     std::string rootSlash = root == "/" ? "/" : root + "/";
     if (path.empty()) return "";
     std::string rel;
@@ -88,12 +146,96 @@ std::string devicePath(const std::string& path) {
     return root == "/" ? normRel : root + (normRel == "/" ? "" : normRel);
 }
 
+}  // namespace
+
+std::string devicePath(const std::string& path) {
+    const std::string root = deviceRoot();
+    std::string host = lexicalDevicePath(path, root);
+    if (host.empty()) return "";
+    std::string platformFolder = (root == "/" ? "" : root) + kPlatformFolder;
+    if (isUnder(host, platformFolder)) {
+        struct stat st;
+        if (::lstat(platformFolder.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) return "";
+    }
+    return resolvesInside(host, root) ? host : "";
+}
+
 bool makeDeviceDirectories(const std::string& path) {
     std::string host = devicePath(path);
     if (host.empty()) return false;
     std::error_code ec;
     fs::create_directories(host, ec);
-    return !ec && fs::is_directory(host);
+    return !ec && fs::is_directory(host) && resolvesInside(host, deviceRoot());
+}
+
+int openDeviceFile(const std::string& hostPath) {
+    if (hostPath.empty()) {
+        errno = ENOENT;
+        return -1;
+    }
+    // Non-blocking, so that a FIFO or a device answers at once; the mode
+    // goes back to blocking once the file is known to be a regular one.
+    int fd = ::open(hostPath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        int err = errno;
+        ::close(fd);
+        errno = err;
+        return -1;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return -1;
+    }
+    // What was opened, not what the name led to a moment before, must lie
+    // inside the root.
+    const std::string root = deviceRoot();
+    std::string opened = pathOfDescriptor(fd);
+    std::string realRoot = realPath(root);
+    bool inside = opened.empty() ? resolvesInside(hostPath, root)
+                                 : root == "/" || (!realRoot.empty() && isUnder(opened, realRoot));
+    if (!inside) {
+        ::close(fd);
+        errno = EACCES;
+        return -1;
+    }
+    int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
+}
+
+bool readDeviceFile(const std::string& hostPath, std::string& out, size_t maxBytes) {
+    int fd = openDeviceFile(hostPath);
+    if (fd < 0) return false;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || static_cast<unsigned long long>(st.st_size) > maxBytes) {
+        ::close(fd);
+        errno = EFBIG;
+        return false;
+    }
+    out.clear();
+    char buf[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            int err = errno;
+            ::close(fd);
+            errno = err;
+            return false;
+        }
+        if (n == 0) break;
+        if (out.size() + static_cast<size_t>(n) > maxBytes) {  // it grew while read
+            ::close(fd);
+            errno = EFBIG;
+            return false;
+        }
+        out.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return true;
 }
 
 }  // namespace platform

@@ -15,6 +15,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
@@ -47,13 +48,27 @@ pid_t detail::readLockPid(int fd) {
 }
 
 MusicHostRegistration::MusicHostRegistration() : path_(musicLockPath()) {
-    if (path_.empty() || !makeDeviceDirectories("/.platform")) {
+    if (path_.empty()) {
+        error_ = "cannot use " + deviceRoot() +
+                 "/.platform/Music.lock: .platform is a symlink or not a folder, or the lock leads out of the root";
+        return;
+    }
+    if (!makeDeviceDirectories("/.platform")) {
         error_ = "cannot make the folder of the Music lock under " + deviceRoot();
         return;
     }
-    int fd = open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    // Never through a symlink (the pid write truncates what it opens), and
+    // never anything but a regular file (a FIFO would block the open).
+    int fd = open(path_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+    struct stat st;
+    if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        close(fd);
+        fd = -1;
+        errno = EINVAL;
+    }
     if (fd < 0) {
-        error_ = "cannot open " + path_ + ": " + std::strerror(errno);
+        const char* why = errno == ELOOP ? "it is a symlink" : errno == EINVAL ? "not a regular file" : nullptr;
+        error_ = "cannot open " + path_ + ": " + (why ? why : std::strerror(errno));
         return;
     }
     // killall probes the lock by taking it for a moment; a short retry

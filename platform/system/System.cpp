@@ -80,8 +80,8 @@ void record(const SystemRequest& request) {
     std::string line = std::to_string(getpid()) + "\t" + (request.accepted ? "accepted" : "refused") + "\t" +
                        std::to_string(request.result) + "\t" + (request.null ? "(null)" : escape(request.command)) +
                        "\n";
-    int fd = open(devicePath("/.platform/system-requests.log").c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC,
-                  0644);
+    int fd = open(devicePath("/.platform/system-requests.log").c_str(),
+                  O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
     if (fd < 0) return;
     if (write(fd, line.data(), line.size()) < 0) {
     }
@@ -144,7 +144,7 @@ pid_t lockHolder(int fd) {
 
 int killMusicHost() {
     std::string path = musicLockPath();
-    int fd = path.empty() ? -1 : open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = path.empty() ? -1 : open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0 || lockIsFree(fd)) {
         if (fd >= 0) close(fd);
         logLine("system: killall -9 Music: no Music host runs on " + deviceRoot());

@@ -3,6 +3,7 @@
 #include "MediaLibraryGenerator.h"
 
 #include <MediaPlayer/MediaLibrary.h>
+#include <platform/DeviceRoot.h>
 
 #include <sqlite3.h>
 
@@ -317,22 +318,38 @@ bool generateMediaLibrary(const std::string& rootHostPath, const GenerateOptions
     for (const Playlist& p : playlists) sorts.add(p.name);
     sorts.finish();
 
-    // ---- Files.
-    const fs::path root(rootHostPath);
+    // ---- Files. Nothing is made or written through a symlink that leads
+    // out of the root, and "a/../b" is the folder b (a is never made).
+    const std::string rootPath = absoluteHostPath(rootHostPath);
+    if (rootPath.empty()) return fail("cannot use the device root " + rootHostPath);
+    const fs::path root(rootPath);
     const fs::path media = root / "var/mobile/Media";
     const fs::path artworkFolder = media / "iTunes_Control/iTunes/Artwork/Originals";
     std::error_code ec;
-    fs::create_directories(artworkFolder, ec);
-    if (ec) return fail("cannot make " + artworkFolder.string() + ": " + ec.message());
+    const char* const kOutside = "it leads out of the device root through a symlink";
+    auto outside = [&](const fs::path& path) { return !resolvesInside(path.string(), rootPath); };
+    // "" when made, else why not.
+    auto makeFolder = [&](const fs::path& folder) -> std::string {
+        if (outside(folder)) return kOutside;
+        fs::create_directories(folder, ec);
+        return ec ? ec.message() : std::string();
+    };
+    auto write = [&](const fs::path& path, const std::vector<unsigned char>& bytes) -> std::string {
+        std::string why = makeFolder(path.parent_path());
+        if (why.empty() && outside(path)) why = kOutside;
+        if (why.empty() && !writeFile(path.string(), bytes)) why = "cannot write it";
+        return why;
+    };
+    if (std::string why = makeFolder(artworkFolder); !why.empty())
+        return fail("cannot make " + artworkFolder.string() + ": " + why);
 
     std::vector<std::vector<unsigned char>> pictures;
     std::vector<std::string> artworkPaths;
     for (int k = 0; k < kArtworks; ++k) {
         pictures.push_back(generator::artworkJPEG(k, k % 2 == 0 ? 300 : 600));
         std::string relative = hex(r.next() & 0xff, 2) + "/" + hex(r.next(), 16) + ".jpg";
-        fs::create_directories((artworkFolder / relative).parent_path(), ec);
-        if (ec || !writeFile((artworkFolder / relative).string(), pictures.back()))
-            return fail("cannot write the artwork " + (artworkFolder / relative).string());
+        if (std::string why = write(artworkFolder / relative, pictures.back()); !why.empty())
+            return fail("cannot write the artwork " + (artworkFolder / relative).string() + ": " + why);
         artworkPaths.push_back(relative);
     }
 
@@ -348,9 +365,10 @@ bool generateMediaLibrary(const std::string& rootHostPath, const GenerateOptions
         AudioFile file;
         file.location = "iTunes_Control/Music/F0" + std::to_string(f % 5) + "/" + name + ".mp3";
         file.hostPath = (media / file.location).string();
-        fs::create_directories(fs::path(file.hostPath).parent_path(), ec);
         std::vector<unsigned char> mp3 = generator::toneMP3(220.0 * std::pow(2.0, static_cast<double>(f) / 12.0));
-        if (ec || mp3.empty() || !writeFile(file.hostPath, mp3)) return fail("cannot write " + file.hostPath);
+        if (mp3.empty()) return fail("cannot make the audio of " + file.hostPath);
+        if (std::string why = write(file.hostPath, mp3); !why.empty())
+            return fail("cannot write " + file.hostPath + ": " + why);
         // The file is tagged as the first item that plays it.
         const Item& it = items[f];
         const Album& al = albums[it.album];
@@ -367,8 +385,9 @@ bool generateMediaLibrary(const std::string& rootHostPath, const GenerateOptions
 
     // ---- Database.
     fs::path dbPath = root / mediaLibraryDevicePath();
-    fs::create_directories(dbPath.parent_path(), ec);
-    std::string why;
+    std::string why = makeFolder(dbPath.parent_path());
+    if (why.empty() && outside(dbPath)) why = kOutside;
+    if (!why.empty()) return fail("cannot make " + dbPath.string() + ": " + why);
     if (!createMediaLibrary(dbPath.string(), &why)) return fail(why);
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(dbPath.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {

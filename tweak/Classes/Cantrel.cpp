@@ -93,7 +93,23 @@ static void LoadPrefs() {
     BOOL values[kPreferenceCount];
     for (size_t i = 0; i < kPreferenceCount; ++i) values[i] = kPreferences[i].defaultValue;
 
-    if (prefs != nil) {
+    // A file that is there but gives no dictionary (damaged, nested too
+    // deep, too large) is named once, not again on every reload, until a
+    // load succeeds.
+    static bool unreadableLogged = false;
+    if (prefs == nil) {
+        id manager = objc_msgSend<id()>(NSFileManager::cls(), "defaultManager"_sel);
+        if (objc_msgSend<BOOL(NSString*)>(manager, "fileExistsAtPath:"_sel, path)) {
+            if (!unreadableLogged && LOGGER_ON) {
+                CLog("** Cantrel ** LoadPrefs: cannot read %@ as a dictionary; every preference takes its default",
+                     path);
+                unreadableLogged = true;
+            }
+        } else {
+            unreadableLogged = false;
+        }
+    } else {
+        unreadableLogged = false;
         for (size_t i = 0; i < kPreferenceCount; ++i) {
             NSString* key = objc_msgSend<NSString*(const char*)>(NSString::cls(), "stringWithUTF8String:"_sel,
                                                                  kPreferences[i].key);

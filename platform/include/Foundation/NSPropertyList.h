@@ -22,10 +22,13 @@ namespace platform {
 // `path` is a device path (resolved with devicePath()).
 bool writePropertyList(id root, const std::string& path, bool binary);
 // The root object (autoreleased), or nil for a missing, empty or unreadable
-// file or one that is not a property list.
+// file or one that is not a property list. Refused unread, in time linear in
+// their size: files over 1 MB (or not regular files), lists nested deeper
+// than 512 containers, binary lists with a cycle or whose shared objects
+// would expand to over a million, and XML whose closing tags do not match.
 id readPropertyList(const std::string& path);
 
-// The same, in memory.
+// The same, in memory (without the size limit).
 bool encodePropertyList(id root, bool binary, std::string& out);
 id decodePropertyList(const std::string& bytes);
 

@@ -55,11 +55,13 @@
 // (NSDate, absent when never played).
 //
 // MPMediaItemArtwork (NSObject): an item's picture, from its artwork file.
-//   imageWithSize:   id(CGSize)  the picture (a UIImage, from
-//                    imageWithContentsOfFile: of the artwork file, loaded
-//                    on first use and kept in _image); nil when the file
-//                    cannot be read or UIImage is not available. The
-//                    picture is not scaled to the size asked for.
+//   imageWithSize:   id(CGSize)  the picture (a UIImage of the artwork
+//                    file, loaded on first use and kept in _image); nil when
+//                    the file cannot be read or UIImage is not available. It
+//                    is decoded no larger than it takes to cover the size
+//                    asked for (UIImage's _imageWithContentsOfFile:fittingSize:,
+//                    or imageWithContentsOfFile: where that is missing), and
+//                    decoded again when a larger size is asked for later.
 //   bounds           CGRect()    (0, 0, width, height) of the file's picture
 //   imageCropRect    CGRect()    the same as bounds
 //   ivar _image      id: the UIImage, owned (nil until loaded)
@@ -142,6 +144,7 @@ struct MPMediaItemArtwork : NSObject {
     OBJC_CLASS(MPMediaItemArtwork)
 
     id _image = nil;  // owned UIImage, nil until loaded
+    CGSize _imageFits{};  // the size _image was decoded for
     std::string _filePath;  // host path of the artwork file
     CGRect _bounds{};
 

@@ -10,6 +10,11 @@
 //                                        from its "@2x" ("@3x") variant when there is one,
 //                                        as the platform does
 //   +imageWithData:             id(id)   NSData holding PNG or JPEG bytes; nil otherwise
+//   +_imageWithContentsOfFile:fittingSize:   id(id, CGSize)   the same as
+//                                        +imageWithContentsOfFile: for a picture shown
+//                                        at that size in points: a JPEG is decoded only
+//                                        as large as it takes to cover the size on the
+//                                        main screen (see decodeImage below)
 //   initWithContentsOfFile: / initWithData:   id(id)   the same, owned by the caller
 //   size                        CGSize()   in points: pixels divided by the scale
 //   scale                       double()
@@ -64,6 +69,9 @@ struct UIImage : NSObject {
 
 namespace platform {
 // Decodes PNG or JPEG bytes into a new ARGB32 surface (owned by the caller),
-// or nullptr when they are neither or cannot be decoded.
-_cairo_surface* decodeImage(const void* bytes, size_t length);
+// or nullptr when they are neither, cannot be decoded, or claim more than
+// 40 megapixels (refused from the header, before any pixel is decoded). With
+// fitPixels, a JPEG is decoded at the smallest of libjpeg's scales (1/8 to
+// 8/8) whose picture is still at least that many pixels a side.
+_cairo_surface* decodeImage(const void* bytes, size_t length, unsigned fitPixels = 0);
 }  // namespace platform

@@ -7,9 +7,13 @@
 //   "var/mobile/Media/x"     -> ROOT/var/mobile/Media/x     (relative to the root)
 //   "ROOT/var/x"             -> unchanged (already resolved)
 // A path whose ".." would climb out of the root resolves to "" (callers treat
-// it as a file that cannot be read or written).
+// it as a file that cannot be read or written), and so does one that leads
+// out of it through a symlink (symlinks that stay inside are followed), and
+// any path under ROOT/.platform when that is not a real folder.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace platform {
@@ -24,5 +28,22 @@ std::string devicePath(const std::string& path);
 
 // Creates the folder (and its parents) of a device path; false on failure.
 bool makeDeviceDirectories(const std::string& path);
+
+// The absolute, lexically normalised form of a host path ("a/../b" is
+// CWD/b, and "a" is never looked at); "" when it cannot be made.
+std::string absoluteHostPath(const std::string& path);
+
+// True when `hostPath` (absolute and normalised) lies in the folder
+// `rootHostPath` once the symlinks of the part of it that exists are
+// resolved; false for a dangling symlink on the way.
+bool resolvesInside(const std::string& hostPath, const std::string& rootHostPath);
+
+// Every read of a device file goes through these. The file must be a
+// regular file inside the device root (what was opened is checked, so a
+// symlink swapped in on the way cannot lead out); a FIFO, a device or a
+// folder answers at once with -1 / false and errno set, never blocks.
+int openDeviceFile(const std::string& hostPath);  // a read-only descriptor, or -1
+// The whole file, refused (EFBIG) when larger than maxBytes.
+bool readDeviceFile(const std::string& hostPath, std::string& out, size_t maxBytes = SIZE_MAX);
 
 }  // namespace platform
