@@ -106,6 +106,8 @@ TEST_F(HostBadInput, PlacesItCannotUseFailWithTheReason) {
         std::string error;
     };
     const Case cases[] = {
+        {"a file as the device root", "", "--no-inject --root old.png", "2>&1", 2,
+         "Music: cannot use device root 'old.png': Not a directory"},
         {"a folder as the script", "", "--no-inject --script folder", "2>&1", 2,
          "Music: cannot read script 'folder': Is a directory"},
         {"standard output that cannot be written", "open genres\nrows\n", "--no-inject", "2>&1 >/dev/full", 1,

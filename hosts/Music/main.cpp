@@ -262,13 +262,17 @@ int runHost(int argc, char** argv) {
     // "a/../b" is the folder b: a is never made or looked at.
     std::string root = platform::absoluteHostPath(options.root);
     if (!root.empty()) fs::create_directories(root, ec);
-    if (root.empty() || ec || !fs::is_directory(root)) {
-        std::cerr << "Music: cannot use device root '" << options.root << "'\n";
+    std::string why = root.empty() ? "not a usable path"
+                      : ec         ? ec.message()
+                      : !fs::is_directory(root, ec) ? "not a folder"
+                                                    : "";
+    if (!why.empty()) {
+        std::cerr << "Music: cannot use device root '" << options.root << "': " << why << "\n";
         return 2;
     }
     platform::setDeviceRoot(root);
     if (chdir(platform::deviceRoot().c_str()) != 0) {
-        std::cerr << "Music: cannot enter device root '" << options.root << "'\n";
+        std::cerr << "Music: cannot enter device root '" << options.root << "': " << std::strerror(errno) << "\n";
         return 2;
     }
 
