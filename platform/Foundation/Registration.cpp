@@ -22,6 +22,7 @@ void registerFoundation() {
     registerFileManager();
     registerAutoreleasePools();
     registerBundles();
+    registerURLs();
 }
 
 }  // namespace platform
