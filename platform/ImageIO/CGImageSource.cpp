@@ -317,6 +317,7 @@ CFDictionaryRef CGImageSourceCopyPropertiesAtIndex(CGImageSourceRef source, size
 
 void platform::registerImageIO() {
     objc::ClassDef<CGImageSource>("CGImageSource", NSObject::cls());
+    AutoreleasePool pool;  // the constants outlive it
     kCGImagePropertyGIFDictionary = makeConstantString("{GIF}");
     kCGImagePropertyGIFDelayTime = makeConstantString("DelayTime");
     kCGImagePropertyGIFUnclampedDelayTime = makeConstantString("UnclampedDelayTime");
