@@ -66,7 +66,7 @@ void postChange() {
 }
 
 void writePreferencesToFile(Controller* self, SEL) {
-    writeFile(self);
+    self->lastWriteSucceeded = writeFile(self);
     postChange();
 }
 
@@ -81,18 +81,20 @@ BOOL getPreferencesBOOL(Controller* self, SEL, id key, BOOL defaultValue) {
 }
 
 void setPreferencesObject(Controller* self, SEL, id object, id key) {
-    if (!self->preferences || object == nil || key == nil) {
+    id dictionary = self->preferences.get();
+    if (dictionary == nil || object == nil || key == nil) {
         postChange();
         return;
     }
-    id dictionary = self->preferences.get();
     Strong<NSObject> previous(static_cast<NSObject*>(objc_msgSend<id(id)>(dictionary, "objectForKey:"_sel, key)));
     objc_msgSend<void(id, id)>(dictionary, "setObject:forKey:"_sel, object, key);
-    if (!writeFile(self)) {
+    self->lastWriteSucceeded = false;
+    objc_msgSend<void()>(self, "writePreferencesToFile"_sel);
+    if (!self->lastWriteSucceeded) {
+        // The file does not hold the value: neither does the dictionary.
         if (previous) objc_msgSend<void(id, id)>(dictionary, "setObject:forKey:"_sel, previous.get(), key);
         else objc_msgSend<void(id)>(dictionary, "removeObjectForKey:"_sel, key);
     }
-    postChange();
 }
 
 id view(Controller* self, SEL) { return objc_msgSend<id()>(self->mainViewController.get(), "view"_sel); }

@@ -39,6 +39,7 @@ struct Cantrel_PreferencesController : PSViewController {
     // The file holds something that is not a dictionary; the first write
     // moves it aside.
     bool moveBadFileAside = false;
+    bool lastWriteSucceeded = false;  // what the last writePreferencesToFile gave
 };
 
 void registerPreferencesController();
