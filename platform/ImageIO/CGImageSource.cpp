@@ -13,6 +13,7 @@
 #include <cairo.h>
 #include <gif_lib.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -107,20 +108,28 @@ public:
     const ColorMapObject* colours() const { return gif_->Image.ColorMap ? gif_->Image.ColorMap : gif_->SColorMap; }
 
 private:
+    // Reads the image's pixels into `pixels`, or (null) only walks over its
+    // data blocks without decoding them.
     bool readPixels(const GifImageDesc& desc, std::vector<uint8_t>* pixels) {
         if (desc.Width <= 0 || desc.Height <= 0) return false;
-        std::vector<uint8_t> line;
-        std::vector<uint8_t>& out = pixels ? *pixels : line;
+        if (pixels == nullptr) {
+            int codeSize = 0;
+            GifByteType* block = nullptr;
+            if (DGifGetCode(gif_.get(), &codeSize, &block) == GIF_ERROR) return false;
+            while (block != nullptr)
+                if (DGifGetCodeNext(gif_.get(), &block) == GIF_ERROR) return false;
+            return true;
+        }
         size_t w = static_cast<size_t>(desc.Width), h = static_cast<size_t>(desc.Height);
-        out.assign(pixels ? w * h : w, 0);
+        pixels->resize(w * h);  // every row is read below
         static const int offsets[] = {0, 4, 2, 1}, steps[] = {8, 8, 4, 2};
         if (desc.Interlace) {
             for (int pass = 0; pass < 4; ++pass)
                 for (size_t y = offsets[pass]; y < h; y += steps[pass])
-                    if (DGifGetLine(gif_.get(), out.data() + (pixels ? y * w : 0), desc.Width) == GIF_ERROR) return false;
+                    if (DGifGetLine(gif_.get(), pixels->data() + y * w, desc.Width) == GIF_ERROR) return false;
         } else {
             for (size_t y = 0; y < h; ++y)
-                if (DGifGetLine(gif_.get(), out.data() + (pixels ? y * w : 0), desc.Width) == GIF_ERROR) return false;
+                if (DGifGetLine(gif_.get(), pixels->data() + y * w, desc.Width) == GIF_ERROR) return false;
         }
         return true;
     }
@@ -147,8 +156,12 @@ struct CGImageSource : NSObject {
     // The sequential decoder: the frame it made last and the canvas after it.
     std::unique_ptr<GifReader> reader;
     long decoded = -1;
-    std::vector<uint32_t> canvas;  // what the next frame is drawn over
-    std::vector<uint32_t> shown;   // the frame made last
+    std::vector<uint32_t> canvas;  // the frame made last
+    // Its disposal, done before the next frame is drawn over it.
+    int disposal = DISPOSAL_UNSPECIFIED;
+    GifImageDesc disposalArea{};
+    std::vector<uint32_t> previous;
+    std::vector<uint8_t> pixels;  // the indexes of the image read last
     bool broken = false;
 
     ~CGImageSource() override {
@@ -181,16 +194,21 @@ struct CGImageSource : NSObject {
                 return nullptr;
             }
         }
-        cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-        if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
+        // The canvas's rows as they are (no zeroed buffer first): the pixels
+        // live in a buffer the surface frees.
+        int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width);
+        auto* data = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(stride) * height));
+        if (data == nullptr) return nullptr;
+        for (int y = 0; y < height; ++y)
+            std::memcpy(data + static_cast<size_t>(y) * stride, canvas.data() + static_cast<size_t>(y) * width, 4 * width);
+        cairo_surface_t* s = cairo_image_surface_create_for_data(data, CAIRO_FORMAT_ARGB32, width, height, stride);
+        static cairo_user_data_key_t owned;
+        if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS ||
+            cairo_surface_set_user_data(s, &owned, data, std::free) != CAIRO_STATUS_SUCCESS) {
             cairo_surface_destroy(s);
+            std::free(data);
             return nullptr;
         }
-        cairo_surface_flush(s);
-        unsigned char* data = cairo_image_surface_get_data(s);
-        int stride = cairo_image_surface_get_stride(s);
-        for (int y = 0; y < height; ++y)
-            std::memcpy(data + static_cast<size_t>(y) * stride, shown.data() + static_cast<size_t>(y) * width, 4 * width);
         cairo_surface_mark_dirty(s);
         return s;
     }
@@ -201,36 +219,45 @@ private:
         decoded = -1;
         broken = !reader->ok();
         canvas.assign(static_cast<size_t>(width) * height, 0);
-        shown.clear();
+        disposal = DISPOSAL_UNSPECIFIED;
+        previous.clear();
     }
 
     bool step() {
         FrameInfo info;
         GifImageDesc desc;
-        std::vector<uint8_t> pixels;
         if (!reader->next(info, &pixels, desc) || !info.complete) return false;
-        const ColorMapObject* map = reader->colours();
+        dispose();
+        // Each palette index as an opaque pixel; 0 for the transparent index
+        // and indexes past the colour map, which leave the canvas as it is.
+        uint32_t lut[256] = {};
+        if (const ColorMapObject* map = reader->colours())
+            for (int i = 0; i < std::min(map->ColorCount, 256); ++i)
+                if (i != info.transparent)
+                    lut[i] = 0xff000000u | (map->Colors[i].Red << 16) | (map->Colors[i].Green << 8) | map->Colors[i].Blue;
         std::vector<uint32_t> before;
         if (info.disposal == DISPOSE_PREVIOUS) before = canvas;
-        for (int y = 0; y < desc.Height; ++y) {
-            int cy = desc.Top + y;
-            if (cy < 0 || cy >= height) continue;
-            for (int x = 0; x < desc.Width; ++x) {
-                int cx = desc.Left + x;
-                if (cx < 0 || cx >= width) continue;
-                int index = pixels[static_cast<size_t>(y) * desc.Width + x];
-                if (index == info.transparent || map == nullptr || index >= map->ColorCount) continue;
-                const GifColorType& c = map->Colors[index];
-                canvas[static_cast<size_t>(cy) * width + cx] = 0xff000000u | (c.Red << 16) | (c.Green << 8) | c.Blue;
-            }
+        int x0 = std::max(0, desc.Left), x1 = std::min(width, desc.Left + desc.Width);
+        int y0 = std::max(0, desc.Top), y1 = std::min(height, desc.Top + desc.Height);
+        for (int cy = y0; cy < y1; ++cy) {
+            const uint8_t* src = pixels.data() + static_cast<size_t>(cy - desc.Top) * desc.Width;
+            uint32_t* dst = canvas.data() + static_cast<size_t>(cy) * width;
+            for (int cx = x0; cx < x1; ++cx)
+                if (uint32_t v = lut[src[cx - desc.Left]]) dst[cx] = v;
         }
         ++decoded;
-        // `shown` is this frame; its disposal applies to what the next frame
-        // is drawn over.
-        shown = canvas;
-        if (info.disposal == DISPOSE_BACKGROUND) clear(desc);
-        else if (info.disposal == DISPOSE_PREVIOUS) canvas = std::move(before);
+        // `canvas` shows this frame now; its disposal applies before the next
+        // frame is drawn.
+        disposal = info.disposal;
+        disposalArea = desc;
+        previous = std::move(before);
         return true;
+    }
+
+    void dispose() {
+        if (disposal == DISPOSE_BACKGROUND) clear(disposalArea);
+        else if (disposal == DISPOSE_PREVIOUS) canvas = std::move(previous);
+        disposal = DISPOSAL_UNSPECIFIED;
     }
 
     void clear(const GifImageDesc& d) {
