@@ -3,6 +3,7 @@
 // and expanding the bundle's animated example (20 frames of 480 x 320 pixels
 // into 78 entries).
 #include "GeneratedLibrary.h"
+#include "Timing.h"
 
 #include <CoreFoundation/CoreFoundation.h>
 #include <Foundation/Foundation.h>
@@ -25,18 +26,6 @@
 extern char** environ;
 
 namespace {
-
-double now() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
-
-double percentile(std::vector<double> v, double p) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size())))];
-}
 
 long reloadedYes = 0, reloadedNo = 0, echoReady = 0;
 void onYes(CFNotificationCenterRef, void*, CFStringRef, const void*, CFDictionaryRef) { ++reloadedYes; }
@@ -104,24 +93,14 @@ void SwitchChangeUntilMusicReloads(benchmark::State& state) {
     };
     for (int i = 0; i < 20; ++i) change();  // warm up both ends
 
-    std::vector<double> samples;
-    for (auto _ : state) {
-        double t0 = now();
-        if (!change()) {
-            state.SkipWithError("no reload within 10 s");
-            break;
-        }
-        double t = now() - t0;
-        samples.push_back(t);
-        state.SetIterationTime(t);
-    }
+    std::vector<double> samples = bench::timeTrips(state, change, "no reload within 10 s");
     kill(pid, SIGTERM);
     int status;
     waitpid(pid, &status, 0);
     CFNotificationCenterRemoveEveryObserver(centre, &marker);
     platform::SettingsStack::shared().clear();
-    state.counters["median_ms"] = percentile(samples, 0.5) * 1e3;
-    state.counters["p99_ms"] = percentile(samples, 0.99) * 1e3;
+    state.counters["median_ms"] = bench::percentile(samples, 0.5) * 1e3;
+    state.counters["p99_ms"] = bench::percentile(samples, 0.99) * 1e3;
 }
 BENCHMARK(SwitchChangeUntilMusicReloads)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
