@@ -559,6 +559,21 @@ TEST(AnimatedGIF, BrokenTooLargeAndStillData) {
     EXPECT_EQ(most.entries.size(), 4096u);
     EXPECT_NEAR(most.duration, 40.96, 1e-9);
 
+    // 1,601 frames of a 200 x 200 canvas are 64.04 megapixels: refused (each
+    // frame is a single pixel of the file, but decodes as the whole canvas).
+    std::vector<Frame> dots(1601, Frame{1, 0, 0, 0, 1, 1});
+    std::string big = makeGif(dots);
+    big[6] = static_cast<char>(200);  // the canvas: 200 x 200
+    big[8] = static_cast<char>(200);
+    EXPECT_FALSE(expand(big).made) << "more than 64 megapixels";
+    dots.resize(40);
+    big = makeGif(dots);
+    big[6] = static_cast<char>(200);
+    big[8] = static_cast<char>(200);
+    Expanded small = expand(big);
+    ASSERT_TRUE(small.made) << "1.6 megapixels";
+    EXPECT_EQ(small.entries.size(), 40u);
+
     EXPECT_FALSE(expand("").made);
     EXPECT_FALSE(expand("GIF89a").made);
     EXPECT_FALSE(expand("neither a GIF nor anything else").made);

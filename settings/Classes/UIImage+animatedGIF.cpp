@@ -7,6 +7,7 @@
 #include <ImageIO/ImageIO.h>
 #include <UIKit/UIImage.h>
 
+#include <algorithm>
 #include <cmath>
 #include <mutex>
 
@@ -55,9 +56,28 @@ int64_t delayCentisecondsForImageAtIndex(CGImageSourceRef source, size_t index) 
     return delay;
 }
 
+// The pixels the frames would take once decoded, from their properties.
+int64_t plannedPixels(CGImageSourceRef source, size_t n) {
+    int64_t pixels = 0;
+    for (size_t i = 0; i < n; ++i) {
+        CFDictionaryRef props = CGImageSourceCopyPropertiesAtIndex(source, i, nullptr);
+        if (props == nullptr) continue;
+        const void* w = CFDictionaryGetValue(props, kCGImagePropertyPixelWidth);
+        const void* h = CFDictionaryGetValue(props, kCGImagePropertyPixelHeight);
+        if (w != nullptr && h != nullptr) {
+            double area = doubleOf(w) * doubleOf(h);
+            pixels += std::isfinite(area) && area > 0 ? static_cast<int64_t>(std::min(area, 1e15)) : 0;
+        }
+        CFRelease(props);
+    }
+    return pixels;
+}
+
 id animatedImageWithAnimatedGIFImageSource(CGImageSourceRef source) {
     size_t n = CGImageSourceGetCount(source);
     if (n == 0 || n > kMaxFrames) return nil;
+    // Refused before anything is decoded when the frames would be too large.
+    if (plannedPixels(source, n) > kMaxPixels) return nil;
     std::vector<CGImageRef> images;
     std::vector<int64_t> delays;
     int64_t pixels = 0;
