@@ -3,6 +3,8 @@
 // here (one way is half of it), and the cost of one post to N peers.
 #include <benchmark/benchmark.h>
 
+#include "Timing.h"
+
 #include <CoreFoundation/CoreFoundation.h>
 #include <platform/DeviceRoot.h>
 #include <platform/RunLoop.h>
@@ -28,12 +30,6 @@ extern char** environ;
 
 namespace {
 
-double now() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
-
 struct TempRoot {
     std::string path;
     TempRoot() {
@@ -46,12 +42,6 @@ struct TempRoot {
         std::filesystem::remove_all(path, ec);
     }
 };
-
-double percentile(std::vector<double> v, double p) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size())))];
-}
 
 long pongs = 0;
 void onPong(CFNotificationCenterRef, void*, CFStringRef, const void*, CFDictionaryRef) { ++pongs; }
@@ -95,25 +85,15 @@ void RoundTrip(benchmark::State& state) {
     };
     for (int i = 0; i < 100; ++i) ping();  // warm up both ends
 
-    std::vector<double> samples;
-    for (auto _ : state) {
-        double t0 = now();
-        if (!ping()) {
-            state.SkipWithError("no answer within 10 s");
-            break;
-        }
-        double t = now() - t0;
-        samples.push_back(t);
-        state.SetIterationTime(t);
-    }
+    std::vector<double> samples = bench::timeTrips(state, ping, "no answer within 10 s");
     CFNotificationCenterPostNotification(centre, CFSTR("cantrel.bench.quit"), nullptr, nullptr, true);
     int status;
     waitpid(pid, &status, 0);
     CFNotificationCenterRemoveEveryObserver(centre, &marker);
 
-    state.counters["round_trip_median_us"] = percentile(samples, 0.5) * 1e6;
-    state.counters["round_trip_p99_us"] = percentile(samples, 0.99) * 1e6;
-    state.counters["one_way_median_us"] = percentile(samples, 0.5) / 2 * 1e6;
+    state.counters["round_trip_median_us"] = bench::percentile(samples, 0.5) * 1e6;
+    state.counters["round_trip_p99_us"] = bench::percentile(samples, 0.99) * 1e6;
+    state.counters["one_way_median_us"] = bench::percentile(samples, 0.5) / 2 * 1e6;
 }
 BENCHMARK(RoundTrip)->UseManualTime()->Unit(benchmark::kMicrosecond)->MinTime(2.0);
 

@@ -16,6 +16,8 @@ void initialize() {
         registerCoreFoundation();
         registerUIKit();
         registerMediaPlayer();
+        registerImageIO();
+        registerPreferences();
     });
 }
 

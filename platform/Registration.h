@@ -7,4 +7,6 @@ void registerFoundation();      // platform/Foundation
 void registerCoreFoundation();  // platform/CoreFoundation, dispatch, run loop
 void registerUIKit();           // platform/UIKit
 void registerMediaPlayer();     // platform/MediaPlayer
+void registerImageIO();         // platform/ImageIO
+void registerPreferences();     // platform/Preferences (PSViewController)
 }  // namespace platform

@@ -8,6 +8,7 @@
 
 #include <Foundation/Foundation.h>
 #include <MediaPlayer/MediaPlayer.h>
+#include <InstalledBundles.h>
 #include <MediaLibraryGenerator.h>
 
 #include <taglib/attachedpictureframe.h>
@@ -314,7 +315,17 @@ TEST(Generator, ProgramMakesARootAndRefusesBadArguments) {
     ASSERT_EQ(exitCode({"--root", made, "--songs", "25", "--seed", "4"}), 0);
     std::string error;
     ASSERT_TRUE(platform::generateMediaLibrary(direct, {25, 4}, &error)) << error;
+    ASSERT_TRUE(platform::installBundles(direct, &error)) << error;
     EXPECT_EQ(snapshot(made), snapshot(direct));
+    // Both bundles where a device with the package has them, and the
+    // preference folder.
+    for (const char* file : {"Library/Application Support/Cantrel/Cantrel.bundle/SongView.nib.json",
+                             "Library/PreferenceBundles/Cantrel_Prefs.bundle/Info.plist",
+                             "Library/PreferenceBundles/Cantrel_Prefs.bundle/Cantrel_Prefs",
+                             "Library/PreferenceBundles/Cantrel_Prefs.bundle/RootView.nib.json",
+                             "Library/PreferenceBundles/Cantrel_Prefs.bundle/Cantrel_@2x.gif"})
+        EXPECT_TRUE(std::filesystem::is_regular_file(made + "/" + file)) << file;
+    EXPECT_TRUE(std::filesystem::is_directory(made + "/var/mobile/Library/Preferences"));
     EXPECT_EQ(Sql(libraryPath(made)).get("SELECT count(*) FROM item"), "25");
     EXPECT_EQ(exitCode({"--help"}), 0);
     EXPECT_EQ(exitCode({}), 2);

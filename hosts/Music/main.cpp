@@ -3,6 +3,7 @@
 // hooks run before the app creates any object), launches the app and runs
 // commands from a script or standard input.
 #include "Commands.h"
+#include "../HostOptions.h"
 
 #include <MusicApp/MusicApp.h>
 #include <UIKit/UIScreen.h>
@@ -58,35 +59,8 @@ struct Options {
     double screenScale = 0;  // 0: keep the main screen's
 };
 
-// "phone", "ipad" or "none".
-bool parseIdiom(const std::string& word, std::optional<NSInteger>& idiom) {
-    if (word == "phone") idiom = UIUserInterfaceIdiomPhone;
-    else if (word == "ipad") idiom = UIUserInterfaceIdiomPad;
-    else if (word == "none") idiom = std::nullopt;
-    else return false;
-    return true;
-}
-
-// A positive finite number making up the whole of `word`.
-bool parsePositive(const std::string& word, double& value) {
-    if (word.empty() || word.find_first_not_of("0123456789.") != std::string::npos) return false;
-    char* end = nullptr;
-    value = std::strtod(word.c_str(), &end);
-    return end == word.c_str() + word.size() && std::isfinite(value) && value > 0 && value <= 100000;
-}
-
-// "WIDTHxHEIGHT" or "WIDTHxHEIGHT@SCALE", in points.
-bool parseScreen(const std::string& word, CGSize& size, double& scale) {
-    std::string dims = word;
-    scale = 0;
-    if (size_t at = word.find('@'); at != std::string::npos) {
-        dims = word.substr(0, at);
-        if (!parsePositive(word.substr(at + 1), scale) || scale > 10) return false;
-    }
-    size_t x = dims.find('x');
-    if (x == std::string::npos) return false;
-    return parsePositive(dims.substr(0, x), size.width) && parsePositive(dims.substr(x + 1), size.height);
-}
+using host::parseIdiom;
+using host::parseScreen;
 
 void printHelp(std::ostream& out) {
     out << kUsage;
@@ -259,22 +233,7 @@ int runHost(int argc, char** argv) {
 
     std::error_code ec;
     std::string startDirectory = fs::current_path(ec).string();
-    // "a/../b" is the folder b: a is never made or looked at.
-    std::string root = platform::absoluteHostPath(options.root);
-    if (!root.empty()) fs::create_directories(root, ec);
-    std::string why = root.empty() ? "not a usable path"
-                      : ec         ? ec.message()
-                      : !fs::is_directory(root, ec) ? "not a folder"
-                                                    : "";
-    if (!why.empty()) {
-        std::cerr << "Music: cannot use device root '" << options.root << "': " << why << "\n";
-        return 2;
-    }
-    platform::setDeviceRoot(root);
-    if (chdir(platform::deviceRoot().c_str()) != 0) {
-        std::cerr << "Music: cannot enter device root '" << options.root << "': " << std::strerror(errno) << "\n";
-        return 2;
-    }
+    if (!host::enterDeviceRoot("Music", options.root)) return 2;
 
     platform::MusicHostRegistration registration;
     if (!registration.ok()) {
@@ -284,13 +243,7 @@ int runHost(int argc, char** argv) {
 
     platform::initialize();
     // The device as the app and the injected libraries will find it.
-    if (options.setIdiom) platform::setDeviceIdiom(options.idiom);
-    if (options.screen) {
-        double scale = options.screenScale > 0
-                           ? options.screenScale
-                           : objc_msgSend<double()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "scale"_sel);
-        platform::setMainScreen(*options.screen, scale);
-    }
+    host::applyDevice(options.setIdiom, options.idiom, options.screen, options.screenScale);
     platform::MusicAppOptions appOptions;
     appOptions.radio = options.radio;
     platform::registerMusicApp(appOptions);

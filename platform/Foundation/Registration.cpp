@@ -23,6 +23,7 @@ void registerFoundation() {
     registerFileManager();
     registerAutoreleasePools();
     registerBundles();
+    registerURLs();
 }
 
 }  // namespace platform

@@ -2,7 +2,12 @@
 // by platform::registerUIKit() superclasses first.
 #pragma once
 
+#include <CoreGraphics/CGContext.h>
+
+#include <functional>
+
 struct objc_object;
+struct UIColor;
 
 namespace platform::uikit {
 void registerViews();            // UIResponder, UIView, UIScrollView, UIControl, UIButton
@@ -29,6 +34,16 @@ void registerToolbars();     // UIBarButtonItem, UIToolbar
 void registerAlerts();       // presentation, UIAlertAction, UIAlertController
 void registerNibLoading();   // NSBundle's loadNibNamed:owner:options:
 void registerSocial();       // SLComposeViewController
+// The settings pages' widgets (registerSettingsWidgets calls these in order):
+void registerSettingsWidgets();
+void registerSwitchesAndSwipes();  // UISwitch, UISwipeGestureRecognizer
+void registerImageAnimation();     // UIImage from pixels and animated, UIImageView animation
+void registerPatternColors();      // UIColor's colorWithPatternImage:
+
+// Paints what `draw` paints (it is handed opaque black) with the pattern
+// image of `colour`, tiled from the context's origin. false, with nothing
+// drawn, when the colour has no pattern (or there is no context).
+bool paintWithPattern(CGContextRef c, UIColor* colour, const std::function<void(CGColor)>& draw);
 
 // Takes the swipe buttons (_UITableViewCellActionButton) among the view's
 // own subviews out of it (removeFromSuperview): a swiped cell closing.

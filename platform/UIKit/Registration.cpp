@@ -21,6 +21,7 @@ void registerUIKit() {
     uikit::registerVisualEffects();
     uikit::registerImageViewsAndGestures();
     uikit::registerEditing();
+    uikit::registerSettingsWidgets();
 }
 }  // namespace platform
 
@@ -33,5 +34,11 @@ void registerEditing() {
     registerAlerts();
     registerNibLoading();
     registerSocial();
+}
+
+void registerSettingsWidgets() {
+    registerSwitchesAndSwipes();
+    registerImageAnimation();
+    registerPatternColors();
 }
 }  // namespace platform

@@ -112,7 +112,7 @@ void drawView(cairo_t* cr, double scale, UIView* view, bool atOrigin) {
         roundedRect(cr, bounds, radius);
         cairo_clip(cr);
     }
-    if (objectAs<UIImageView>(view)) drawImage(cr, objectAs<UIImage>(objc_msgSend<id()>(view, "image"_sel)), bounds);
+    if (auto* imageView = objectAs<UIImageView>(view)) drawImage(cr, platform::imageViewShownImage(imageView), bounds);
     sendDrawRect(cr, scale, view, bounds);
     std::vector<Strong<UIView>> subviews = objectsOf<UIView>(objc_msgSend<id()>(view, "subviews"_sel), "render pass");
     // A scroll view shows its content from contentOffset.

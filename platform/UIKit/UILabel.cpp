@@ -121,7 +121,8 @@ void drawTextInRect(UILabel* self, SEL, CGRect rect) {
     auto* color = objectAs<UIColor>(objc_msgSend<id()>(self, "textColor"_sel));
     CGContextSaveGState(c);
     CGContextClipToRect(c, rect);
-    text::drawLines(c, face, lines, box, self->_textAlignment, color ? color->cgColor() : CGColor{0, 0, 0, 1});
+    auto draw = [&](CGColor paint) { text::drawLines(c, face, lines, box, self->_textAlignment, paint); };
+    if (!platform::uikit::paintWithPattern(c, color, draw)) draw(color ? color->cgColor() : CGColor{0, 0, 0, 1});
     CGContextRestoreGState(c);
 }
 

@@ -150,7 +150,7 @@ private:
         } else if (key == "autoresizingMask") {
             objc_msgSend<void(NSUInteger)>(obj, "setAutoresizingMask:"_sel, static_cast<NSUInteger>(number(key, v)));
         } else if (key == "hidden" || key == "userInteractionEnabled" || key == "clipsToBounds" ||
-                   key == "showsSelectionIndicator" || key == "adjustsFontSizeToFitWidth") {
+                   key == "showsSelectionIndicator" || key == "adjustsFontSizeToFitWidth" || key == "on") {
             objc_msgSend<void(BOOL)>(obj, sel_registerName(objc::setter_name(key.c_str()).c_str()), number(key, v) != 0);
         } else if (key == "alpha") {
             objc_msgSend<void(double)>(obj, "setAlpha:"_sel, number(key, v));

@@ -3,12 +3,14 @@
 //   mklibrary --root DIR [--songs N] [--seed S]
 //
 // Exit status: 0 done, 1 the library could not be made, 2 bad arguments.
+#include "InstalledBundles.h"
 #include "MediaLibraryGenerator.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -19,6 +21,9 @@ const char* const kUsage =
     "Makes the device root DIR (created when missing) with a media library:\n"
     "the database var/mobile/Media/iTunes_Control/iTunes/MediaLibrary.sqlitedb,\n"
     "artwork pictures and MP3 files. An existing library in DIR is replaced.\n"
+    "It installs the library's resource bundle and the settings plug-in's\n"
+    "bundle where a device with the package has them, and makes the\n"
+    "preference folder var/mobile/Library/Preferences.\n"
     "\n"
     "  --root DIR   the device root\n"
     "  --songs N    number of songs (default 200, at most 10000000)\n"
@@ -85,6 +90,14 @@ int main(int argc, char** argv) {
     std::string error;
     platform::GenerateSummary s;
     if (!platform::generateMediaLibrary(root, options, &error, &s)) {
+        std::fprintf(stderr, "mklibrary: %s\n", error.c_str());
+        return 1;
+    }
+    // The preference folder every device has.
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(root) / "var/mobile/Library/Preferences", ec);
+    if (ec || !platform::installBundles(root, &error)) {
+        if (ec) error = "cannot make the preference folder: " + ec.message();
         std::fprintf(stderr, "mklibrary: %s\n", error.c_str());
         return 1;
     }

@@ -32,7 +32,7 @@
 // NSInternalInconsistencyException naming the nib, and nothing is returned.
 //
 // Properties: frame, tag, hidden, alpha, userInteractionEnabled,
-// clipsToBounds, showsSelectionIndicator (BOOL and numbers); backgroundColor,
+// clipsToBounds, showsSelectionIndicator, on (a switch; BOOL and numbers); backgroundColor,
 // textColor, tintColor ([r, g, b, a] or a UIColor class method name such as
 // "clear"); text, placeholder, accessibilityLabel, title (strings; a button's
 // title is its normal state's); fontSize, boldFontSize (the system font);

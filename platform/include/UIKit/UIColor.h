@@ -13,6 +13,10 @@
 //   CGColor                           CGColor()   the components as a value
 //   setFill / setStroke / set         void()      the fill, the stroke or both colours of
 //                                     the current context (UIGraphics.h); nothing without one
+//   +colorWithPatternImage:           id(id)      a colour that paints the image tiled from
+//                                     the origin of what it fills (UIPatternColor.cpp; a
+//                                     label's text colour fills its letters with it); its
+//                                     components are 0. nil for nil
 //
 // UIView's backgroundColor / setBackgroundColor: hold one (retained; nil is
 // no background).
@@ -28,6 +32,7 @@ struct UIColor : NSObject {
     double _green = 0;
     double _blue = 0;
     double _alpha = 0;
+    Strong<NSObject> _patternImage;  // a UIImage, for a pattern colour
 
     // An autoreleased colour, for C++ callers.
     static UIColor* make(double red, double green, double blue, double alpha);

@@ -30,6 +30,16 @@
 //                                        belong to the image
 //   drawInRect:                 void(CGRect)   the picture upright, scaled to the rect, into
 //                                        the current context (UIGraphics.h); nothing without one
+//
+// Made from pixels and animated (UIImageAnimation.cpp):
+//   +imageWithCGImage:          id(CGImage*)   an image sharing the pixels (scale 1); nil
+//                                        for NULL
+//   +animatedImageWithImages:duration:   id(id, double)   an image showing the entries of
+//                                        the NSArray one after another, each for an equal
+//                                        share of the duration; it draws as its first
+//                                        entry. nil for an empty or missing list
+//   images                      id()     the animated image's list (nil for a still one)
+//   duration                    double() its duration (0 for a still one)
 #pragma once
 
 #include <CoreGraphics/CGContext.h>
@@ -49,6 +59,9 @@ struct UIImage : NSObject {
     // The device path it was read from; empty for an image made otherwise.
     std::string _fileName;
     CGImage _cgImage;  // a view of _surface
+    // An animated image's entries (an NSArray) and duration.
+    Strong<NSObject> _images;
+    double _duration = 0;
 
     ~UIImage() override;
 

@@ -1,0 +1,155 @@
+// The settings plug-in: a switch change on the visuals page until a running
+// Music host (with the library, across processes) has reloaded its flags,
+// and expanding the bundle's animated example (20 frames of 480 x 320 pixels
+// into 78 entries).
+#include "GeneratedLibrary.h"
+#include "Timing.h"
+
+#include <CoreFoundation/CoreFoundation.h>
+#include <Foundation/Foundation.h>
+#include <InstalledBundles.h>
+#include <Preferences/PSViewController.h>
+#include <PrefsBundle.h>
+#include <UIKit/UIImage.h>
+#include <UIKit/UISwitch.h>
+#include <platform/RunLoop.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <time.h>
+
+extern char** environ;
+
+namespace {
+
+long reloadedYes = 0, reloadedNo = 0, echoReady = 0;
+void onYes(CFNotificationCenterRef, void*, CFStringRef, const void*, CFDictionaryRef) { ++reloadedYes; }
+void onNo(CFNotificationCenterRef, void*, CFStringRef, const void*, CFDictionaryRef) { ++reloadedNo; }
+void onReady(CFNotificationCenterRef, void*, CFStringRef, const void*, CFDictionaryRef) { ++echoReady; }
+
+std::string binDir() { return std::filesystem::read_symlink("/proc/self/exe").parent_path().string(); }
+
+void SwitchChangeUntilMusicReloads(benchmark::State& state) {
+    bench::DeviceRootFolder folder;
+    std::string error;
+    if (!folder.error.empty() || !platform::generateMediaLibrary(folder.root, {20, 1}, &error) ||
+        !platform::installBundles(folder.root, &error)) {
+        state.SkipWithError(("cannot make the device root: " + folder.error + error).c_str());
+        return;
+    }
+    std::filesystem::create_directories(folder.root + "/var/mobile/Library/Preferences");
+    CFNotificationCenterRef centre = CFNotificationCenterGetDarwinNotifyCenter();
+    int marker = 0;
+    CFNotificationCenterAddObserver(centre, &marker, onYes, CFSTR("cantrel.bench.reloaded.yes"), nullptr,
+                                    CFNotificationSuspensionBehaviorDeliverImmediately);
+    CFNotificationCenterAddObserver(centre, &marker, onNo, CFSTR("cantrel.bench.reloaded.no"), nullptr,
+                                    CFNotificationSuspensionBehaviorDeliverImmediately);
+    CFNotificationCenterAddObserver(centre, &marker, onReady, CFSTR("cantrel.bench.echo-ready"), nullptr,
+                                    CFNotificationSuspensionBehaviorDeliverImmediately);
+
+    // The Music host serves its main loop for a while, with the library and the echo.
+    std::string script = folder.root + "/.bench-script";
+    std::ofstream(script) << "run 600\n";
+    std::string music = binDir() + "/Music", lib = binDir() + "/../lib/";
+    std::vector<std::string> argv{music, "--root", folder.root, "--script", script, "--inject",
+                                  lib + "libCantrel.so", "--inject", lib + "libreload_echo.so"};
+    std::vector<char*> args;
+    for (auto& a : argv) args.push_back(a.data());
+    args.push_back(nullptr);
+    pid_t pid;
+    platform::RunLoop& loop = platform::RunLoop::main();
+    if (posix_spawn(&pid, music.c_str(), nullptr, nullptr, args.data(), environ) != 0 ||
+        !loop.runUntil([] { return echoReady > 0; }, 20)) {
+        state.SkipWithError("the Music host did not start");
+        return;
+    }
+
+    CantrelPrefs_registerClasses();
+    Strong<NSObject> pane;
+    UISwitch* exportSwitch = nullptr;
+    {
+        AutoreleasePool pool;
+        id made = objc_msgSend<id(CGSize)>(objc_msgSend<id()>(objc_getClass("Cantrel_PreferencesController"), "alloc"_sel),
+                                           "initForContentSize:"_sel, CGSizeMake(320, 480));
+        pane = Strong<NSObject>::adopt(static_cast<NSObject*>(made));
+        objc_msgSend<id()>(made, "view"_sel);
+        objc_msgSend<void(id)>(platform::SettingsStack::shared().top(), "button2Tap:"_sel, nil);
+        UIViewController* visuals = platform::SettingsStack::shared().top();
+        objc_msgSend<id()>(visuals, "view"_sel);
+        exportSwitch = static_cast<UISwitch*>(objc_msgSend<id()>(visuals, "hideExportButtonSwitch"_sel));
+    }
+    auto change = [&] {
+        AutoreleasePool pool;
+        bool willHide = !objc_msgSend<BOOL()>(exportSwitch, "isOn"_sel);
+        long& counter = willHide ? reloadedYes : reloadedNo;
+        long expected = counter + 1;
+        platform::toggleSwitch(exportSwitch);
+        return loop.runUntil([&] { return counter >= expected; }, 10);
+    };
+    for (int i = 0; i < 20; ++i) change();  // warm up both ends
+
+    std::vector<double> samples = bench::timeTrips(state, change, "no reload within 10 s");
+    kill(pid, SIGTERM);
+    int status;
+    waitpid(pid, &status, 0);
+    CFNotificationCenterRemoveEveryObserver(centre, &marker);
+    platform::SettingsStack::shared().clear();
+    state.counters["median_ms"] = bench::percentile(samples, 0.5) * 1e3;
+    state.counters["p99_ms"] = bench::percentile(samples, 0.99) * 1e3;
+}
+BENCHMARK(SwitchChangeUntilMusicReloads)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The plug-in's side alone: the store, the whole-file atomic write and the post.
+void SwitchChangeStoreWritePost(benchmark::State& state) {
+    bench::DeviceRootFolder folder;
+    std::filesystem::create_directories(folder.root + "/var/mobile/Library/Preferences");
+    std::string error;
+    if (!folder.error.empty() || !platform::installBundles(folder.root, &error)) {
+        state.SkipWithError("cannot make the device root");
+        return;
+    }
+    CantrelPrefs_registerClasses();
+    AutoreleasePool outer;
+    id pane = objc_msgSend<id(CGSize)>(objc_msgSend<id()>(objc_getClass("Cantrel_PreferencesController"), "alloc"_sel),
+                                       "initForContentSize:"_sel, CGSizeMake(320, 480));
+    objc_msgSend<id()>(pane, "view"_sel);
+    objc_msgSend<void(id)>(platform::SettingsStack::shared().top(), "button2Tap:"_sel, nil);
+    UIViewController* visuals = platform::SettingsStack::shared().top();
+    objc_msgSend<id()>(visuals, "view"_sel);
+    auto* exportSwitch = static_cast<UISwitch*>(objc_msgSend<id()>(visuals, "hideExportButtonSwitch"_sel));
+    for (auto _ : state) {
+        AutoreleasePool pool;
+        platform::toggleSwitch(exportSwitch);
+    }
+    platform::SettingsStack::shared().clear();
+    objc_release(pane);
+}
+BENCHMARK(SwitchChangeStoreWritePost)->Unit(benchmark::kMillisecond);
+
+void ExpandBundleGif(benchmark::State& state) {
+    CantrelPrefs_registerClasses();
+    std::ifstream in(std::string(CANTREL_RESOURCES_DIR) + "/Cantrel_Prefs.bundle/Cantrel_@2x.gif", std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    std::string gif = bytes.str();
+    Strong<NSObject> data(static_cast<NSObject*>(objc_msgSend<id(const void*, NSUInteger)>(
+        objc_getClass("NSData"), "dataWithBytes:length:"_sel, gif.data(), gif.size())));
+    for (auto _ : state) {
+        AutoreleasePool pool;
+        id image = objc_msgSend<id(id)>(UIImage::cls(), "animatedImageWithAnimatedGIFData:"_sel, data.get());
+        NSUInteger entries = objc_msgSend<NSUInteger()>(objc_msgSend<id()>(image, "images"_sel), "count"_sel);
+        if (entries != 78) {
+            state.SkipWithError("the bundle's example should give 78 entries");
+            break;
+        }
+        benchmark::DoNotOptimize(image);
+    }
+}
+BENCHMARK(ExpandBundleGif)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,143 @@
+// NSURL, with NSBundle's and NSData's URL methods.
+#include "Internal.h"
+
+#include <Foundation/NSBundle.h>
+#include <Foundation/NSData.h>
+#include <Foundation/NSString.h>
+#include <Foundation/NSURL.h>
+#include <platform/DeviceRoot.h>
+
+#include <cctype>
+#include <functional>
+
+namespace {
+
+using platform::foundation::allocate;
+using platform::foundation::str;
+
+const char kFilePrefix[] = "file://";
+
+bool isUnreserved(unsigned char c) {
+    return std::isalnum(c) || std::string_view("-._~/!$&'()*+,;=:@").find(static_cast<char>(c)) != std::string_view::npos;
+}
+
+std::string percentEncode(const std::string& path) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : path) {
+        if (isUnreserved(c)) out += static_cast<char>(c);
+        else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
+}
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+std::string percentDecode(const std::string& s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '%' && i + 2 < s.size()) {
+            int hi = hexValue(s[i + 1]), lo = hexValue(s[i + 2]);
+            if (hi >= 0 && lo >= 0) {
+                out += static_cast<char>(hi * 16 + lo);
+                i += 2;
+                continue;
+            }
+        }
+        out += s[i];
+    }
+    return out;
+}
+
+// The scheme of a URL string ("" when it has none).
+std::string schemeOf(const std::string& url) {
+    size_t colon = url.find(':');
+    if (colon == std::string::npos || colon == 0 || !std::isalpha(static_cast<unsigned char>(url[0]))) return "";
+    for (size_t i = 0; i < colon; ++i) {
+        char c = url[i];
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.') return "";
+    }
+    return url.substr(0, colon);
+}
+
+bool isFile(const NSURL* url) { return url->_string.rfind(kFilePrefix, 0) == 0; }
+
+std::string pathOf(const NSURL* url) {
+    const std::string& s = url->_string;
+    if (isFile(url)) return percentDecode(s.substr(sizeof kFilePrefix - 1));
+    size_t start = s.find("://");
+    if (start == std::string::npos) return "";
+    size_t slash = s.find('/', start + 3);
+    if (slash == std::string::npos) return "";
+    size_t end = s.find_first_of("?#", slash);
+    return percentDecode(s.substr(slash, end == std::string::npos ? std::string::npos : end - slash));
+}
+
+id urlOf(Class cls, std::string string) {
+    auto* u = allocate<NSURL>(cls);
+    u->_string = std::move(string);
+    return autorelease(u);
+}
+
+id fileURLWithPath(Class cls, SEL, NSString* path) {
+    if (path == nullptr) return nil;
+    return urlOf(cls, kFilePrefix + percentEncode(path->str()));
+}
+
+id URLWithString(Class cls, SEL, NSString* string) {
+    if (string == nullptr) return nil;
+    const std::string& s = string->str();
+    if (schemeOf(s).empty()) return nil;
+    for (unsigned char c : s)
+        if (c <= ' ' || c == 0x7f) return nil;
+    return urlOf(cls, s);
+}
+
+id absoluteString(NSURL* self, SEL) { return str(self->_string); }
+id scheme(NSURL* self, SEL) { return str(schemeOf(self->_string)); }
+BOOL isFileURL(NSURL* self, SEL) { return isFile(self); }
+id path(NSURL* self, SEL) { return str(pathOf(self)); }
+BOOL isEqual(NSURL* self, SEL, id other) {
+    return objc_isKindOfClass(other, NSURL::cls()) && static_cast<NSURL*>(other)->_string == self->_string;
+}
+NSUInteger hash(NSURL* self, SEL) { return std::hash<std::string>{}(self->_string); }
+id description(NSURL* self, SEL) { return str(self->_string); }
+
+id URLForResourceWithExtension(NSBundle* self, SEL, id name, id extension) {
+    id path = objc_msgSend<id(id, id)>(self, "pathForResource:ofType:"_sel, name, extension);
+    if (path == nil) return nil;
+    return objc_msgSend<id(id)>(NSURL::cls(), "fileURLWithPath:"_sel, path);
+}
+
+id dataWithContentsOfURL(Class cls, SEL, id url) {
+    if (!objc_isKindOfClass(url, NSURL::cls()) || !isFile(static_cast<NSURL*>(url))) return nil;
+    return objc_msgSend<id(id)>(cls, "dataWithContentsOfFile:"_sel, str(pathOf(static_cast<NSURL*>(url))));
+}
+
+}  // namespace
+
+void platform::foundation::registerURLs() {
+    objc::ClassDef<NSURL>("NSURL", NSObject::cls())
+        .classMethod<fileURLWithPath>("fileURLWithPath:")
+        .classMethod<URLWithString>("URLWithString:")
+        .method<absoluteString>("absoluteString")
+        .method<scheme>("scheme")
+        .method<isFileURL>("isFileURL")
+        .method<path>("path")
+        .method<isEqual>("isEqual:")
+        .method<hash>("hash")
+        .method<description>("description");
+    objc::define_method(NSBundle::cls(), "URLForResource:withExtension:"_sel,
+                        objc::make_imp<URLForResourceWithExtension>(), "@@:@@");
+    objc::define_method(NSData::cls()->isa, "dataWithContentsOfURL:"_sel, objc::make_imp<dataWithContentsOfURL>(),
+                        "@@:@");
+}

@@ -1,0 +1,353 @@
+// ImageIO's image sources over giflib (GIF) and the platform's PNG and JPEG
+// decoders.
+#include "../Registration.h"
+
+#include <Foundation/NSData.h>
+#include <Foundation/NSDictionary.h>
+#include <Foundation/NSNumber.h>
+#include <Foundation/NSString.h>
+#include <Foundation/NSURL.h>
+#include <ImageIO/ImageIO.h>
+#include <UIKit/UIImage.h>
+
+#include <cairo.h>
+#include <gif_lib.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+CFStringRef kCGImagePropertyGIFDictionary = nullptr;
+CFStringRef kCGImagePropertyGIFDelayTime = nullptr;
+CFStringRef kCGImagePropertyGIFUnclampedDelayTime = nullptr;
+CFStringRef kCGImagePropertyPixelWidth = nullptr;
+CFStringRef kCGImagePropertyPixelHeight = nullptr;
+
+namespace {
+
+// One frame as the structural pass found it.
+struct FrameInfo {
+    bool hasControl = false;  // a graphic control block came before it
+    int delay = 0;            // centiseconds
+    int disposal = 0;
+    int transparent = NO_TRANSPARENT_COLOR;
+    bool complete = false;    // its pixels could be read
+};
+
+struct MemoryReader {
+    const std::vector<uint8_t>* bytes;
+    size_t position = 0;
+};
+
+int readMemory(GifFileType* gif, GifByteType* out, int length) {
+    auto* r = static_cast<MemoryReader*>(gif->UserData);
+    size_t left = r->bytes->size() - r->position;
+    size_t n = std::min(left, static_cast<size_t>(std::max(length, 0)));
+    std::memcpy(out, r->bytes->data() + r->position, n);
+    r->position += n;
+    return static_cast<int>(n);
+}
+
+struct GifCloser {
+    void operator()(GifFileType* gif) const {
+        int error = 0;
+        DGifCloseFile(gif, &error);
+    }
+};
+using GifHandle = std::unique_ptr<GifFileType, GifCloser>;
+
+// Reads a GIF record by record. With a canvas it also composes each frame.
+class GifReader {
+public:
+    explicit GifReader(const std::vector<uint8_t>& bytes) : reader_{&bytes} {
+        int error = 0;
+        gif_.reset(DGifOpen(&reader_, readMemory, &error));
+    }
+    bool ok() const { return gif_ != nullptr; }
+    int width() const { return gif_->SWidth; }
+    int height() const { return gif_->SHeight; }
+
+    // Moves to the next image; false at the end of the data or where it
+    // breaks off before an image. `pixels` receives the image's indexes
+    // (Width x Height) when it is not null; `info.complete` tells whether
+    // they were all read.
+    bool next(FrameInfo& info, std::vector<uint8_t>* pixels, GifImageDesc& desc) {
+        info = FrameInfo{};
+        for (;;) {
+            GifRecordType type;
+            if (DGifGetRecordType(gif_.get(), &type) == GIF_ERROR) return false;
+            if (type == TERMINATE_RECORD_TYPE) return false;
+            if (type == EXTENSION_RECORD_TYPE) {
+                int code = 0;
+                GifByteType* block = nullptr;
+                if (DGifGetExtension(gif_.get(), &code, &block) == GIF_ERROR) return false;
+                while (block != nullptr) {
+                    if (code == GRAPHICS_EXT_FUNC_CODE && block[0] == 4) {
+                        GraphicsControlBlock gcb;
+                        if (DGifExtensionToGCB(block[0], block + 1, &gcb) == GIF_OK) {
+                            info.hasControl = true;
+                            info.delay = gcb.DelayTime;
+                            info.disposal = gcb.DisposalMode;
+                            info.transparent = gcb.TransparentColor;
+                        }
+                    }
+                    code = CONTINUE_EXT_FUNC_CODE;
+                    if (DGifGetExtensionNext(gif_.get(), &block) == GIF_ERROR) return false;
+                }
+                continue;
+            }
+            if (type != IMAGE_DESC_RECORD_TYPE) return false;
+            if (DGifGetImageDesc(gif_.get()) == GIF_ERROR) return false;
+            desc = gif_->Image;
+            info.complete = readPixels(desc, pixels);
+            return true;
+        }
+    }
+
+    const ColorMapObject* colours() const { return gif_->Image.ColorMap ? gif_->Image.ColorMap : gif_->SColorMap; }
+
+private:
+    // Reads the image's pixels into `pixels`, or (null) only walks over its
+    // data blocks without decoding them.
+    bool readPixels(const GifImageDesc& desc, std::vector<uint8_t>* pixels) {
+        if (desc.Width <= 0 || desc.Height <= 0) return false;
+        if (pixels == nullptr) {
+            int codeSize = 0;
+            GifByteType* block = nullptr;
+            if (DGifGetCode(gif_.get(), &codeSize, &block) == GIF_ERROR) return false;
+            while (block != nullptr)
+                if (DGifGetCodeNext(gif_.get(), &block) == GIF_ERROR) return false;
+            return true;
+        }
+        size_t w = static_cast<size_t>(desc.Width), h = static_cast<size_t>(desc.Height);
+        pixels->resize(w * h);  // every row is read below
+        static const int offsets[] = {0, 4, 2, 1}, steps[] = {8, 8, 4, 2};
+        if (desc.Interlace) {
+            for (int pass = 0; pass < 4; ++pass)
+                for (size_t y = offsets[pass]; y < h; y += steps[pass])
+                    if (DGifGetLine(gif_.get(), pixels->data() + y * w, desc.Width) == GIF_ERROR) return false;
+        } else {
+            for (size_t y = 0; y < h; ++y)
+                if (DGifGetLine(gif_.get(), pixels->data() + y * w, desc.Width) == GIF_ERROR) return false;
+        }
+        return true;
+    }
+
+    MemoryReader reader_;
+    GifHandle gif_;
+};
+
+// The largest canvas a source decodes (pixels): beyond it frames give NULL.
+constexpr long kMaxCanvasPixels = 64L * 1024 * 1024;
+
+}  // namespace
+
+// A source: an NSObject, so that CFRelease frees it as it frees dictionaries.
+struct CGImageSource : NSObject {
+    OBJC_CLASS(CGImageSource)
+
+    std::vector<uint8_t> bytes;
+    bool isGif = false;
+    int width = 0, height = 0;
+    std::vector<FrameInfo> frames;
+    cairo_surface_t* still = nullptr;  // a PNG or JPEG
+
+    // The sequential decoder: the frame it made last and the canvas after it.
+    std::unique_ptr<GifReader> reader;
+    long decoded = -1;
+    std::vector<uint32_t> canvas;  // the frame made last
+    // Its disposal, done before the next frame is drawn over it.
+    int disposal = DISPOSAL_UNSPECIFIED;
+    GifImageDesc disposalArea{};
+    std::vector<uint32_t> previous;
+    std::vector<uint8_t> pixels;  // the indexes of the image read last
+    bool broken = false;
+
+    ~CGImageSource() override {
+        if (still) cairo_surface_destroy(still);
+    }
+
+    bool scan() {
+        GifReader r(bytes);
+        if (!r.ok()) return false;
+        width = r.width();
+        height = r.height();
+        FrameInfo info;
+        GifImageDesc desc;
+        while (r.next(info, nullptr, desc)) {
+            frames.push_back(info);
+            if (!info.complete) break;
+        }
+        return true;
+    }
+
+    // The canvas after frame `index`, as ARGB32 premultiplied; NULL when it
+    // cannot be decoded.
+    cairo_surface_t* frame(size_t index) {
+        if (index >= frames.size() || !frames[index].complete) return nullptr;
+        if (width <= 0 || height <= 0 || static_cast<long>(width) * height > kMaxCanvasPixels) return nullptr;
+        if (static_cast<long>(index) <= decoded || reader == nullptr) restart();
+        while (decoded < static_cast<long>(index)) {
+            if (broken || !step()) {
+                broken = true;
+                return nullptr;
+            }
+        }
+        // The canvas's rows as they are (no zeroed buffer first): the pixels
+        // live in a buffer the surface frees.
+        int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width);
+        auto* data = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(stride) * height));
+        if (data == nullptr) return nullptr;
+        for (int y = 0; y < height; ++y)
+            std::memcpy(data + static_cast<size_t>(y) * stride, canvas.data() + static_cast<size_t>(y) * width, 4 * width);
+        cairo_surface_t* s = cairo_image_surface_create_for_data(data, CAIRO_FORMAT_ARGB32, width, height, stride);
+        static cairo_user_data_key_t owned;
+        if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS ||
+            cairo_surface_set_user_data(s, &owned, data, std::free) != CAIRO_STATUS_SUCCESS) {
+            cairo_surface_destroy(s);
+            std::free(data);
+            return nullptr;
+        }
+        cairo_surface_mark_dirty(s);
+        return s;
+    }
+
+private:
+    void restart() {
+        reader = std::make_unique<GifReader>(bytes);
+        decoded = -1;
+        broken = !reader->ok();
+        canvas.assign(static_cast<size_t>(width) * height, 0);
+        disposal = DISPOSAL_UNSPECIFIED;
+        previous.clear();
+    }
+
+    bool step() {
+        FrameInfo info;
+        GifImageDesc desc;
+        if (!reader->next(info, &pixels, desc) || !info.complete) return false;
+        dispose();
+        // Each palette index as an opaque pixel; 0 for the transparent index
+        // and indexes past the colour map, which leave the canvas as it is.
+        uint32_t lut[256] = {};
+        if (const ColorMapObject* map = reader->colours())
+            for (int i = 0; i < std::min(map->ColorCount, 256); ++i)
+                if (i != info.transparent)
+                    lut[i] = 0xff000000u | (map->Colors[i].Red << 16) | (map->Colors[i].Green << 8) | map->Colors[i].Blue;
+        std::vector<uint32_t> before;
+        if (info.disposal == DISPOSE_PREVIOUS) before = canvas;
+        int x0 = std::max(0, desc.Left), x1 = std::min(width, desc.Left + desc.Width);
+        int y0 = std::max(0, desc.Top), y1 = std::min(height, desc.Top + desc.Height);
+        for (int cy = y0; cy < y1; ++cy) {
+            const uint8_t* src = pixels.data() + static_cast<size_t>(cy - desc.Top) * desc.Width;
+            uint32_t* dst = canvas.data() + static_cast<size_t>(cy) * width;
+            for (int cx = x0; cx < x1; ++cx)
+                if (uint32_t v = lut[src[cx - desc.Left]]) dst[cx] = v;
+        }
+        ++decoded;
+        // `canvas` shows this frame now; its disposal applies before the next
+        // frame is drawn.
+        disposal = info.disposal;
+        disposalArea = desc;
+        previous = std::move(before);
+        return true;
+    }
+
+    void dispose() {
+        if (disposal == DISPOSE_BACKGROUND) clear(disposalArea);
+        else if (disposal == DISPOSE_PREVIOUS) canvas = std::move(previous);
+        disposal = DISPOSAL_UNSPECIFIED;
+    }
+
+    void clear(const GifImageDesc& d) {
+        for (int y = std::max(0, d.Top); y < std::min(height, d.Top + d.Height); ++y)
+            for (int x = std::max(0, d.Left); x < std::min(width, d.Left + d.Width); ++x)
+                canvas[static_cast<size_t>(y) * width + x] = 0;
+    }
+};
+
+namespace {
+
+CGImageSourceRef makeSource(const void* data, size_t length) {
+    if (data == nullptr || length == 0) return nullptr;
+    auto* source = static_cast<CGImageSource*>(class_createInstance(CGImageSource::cls()));
+    const auto* p = static_cast<const uint8_t*>(data);
+    source->bytes.assign(p, p + length);
+    if (length >= 6 && (std::memcmp(p, GIF87_STAMP, 6) == 0 || std::memcmp(p, GIF89_STAMP, 6) == 0)) {
+        source->isGif = true;
+        if (source->scan()) return source;
+    } else if ((source->still = platform::decodeImage(p, length)) != nullptr) {
+        source->width = cairo_image_surface_get_width(source->still);
+        source->height = cairo_image_surface_get_height(source->still);
+        source->bytes.clear();
+        return source;
+    }
+    objc_release(source);
+    return nullptr;
+}
+
+id number(double value) { return objc_msgSend<id(double)>(objc_getClass("NSNumber"), "numberWithDouble:"_sel, value); }
+
+}  // namespace
+
+void CFRelease(CFTypeRef object) { objc_release(const_cast<id>(static_cast<const objc_object*>(object))); }
+
+const void* CFDictionaryGetValue(CFDictionaryRef dictionary, const void* key) {
+    if (dictionary == nullptr || key == nullptr) return nullptr;
+    return objc_msgSend<id(id)>(dictionary, "objectForKey:"_sel, const_cast<id>(static_cast<const objc_object*>(key)));
+}
+
+CGImageSourceRef CGImageSourceCreateWithData(CFDataRef data, CFDictionaryRef) {
+    if (data == nullptr) return nullptr;
+    return makeSource(data->bytes(), data->length());
+}
+
+CGImageSourceRef CGImageSourceCreateWithURL(CFURLRef url, CFDictionaryRef) {
+    id data = objc_msgSend<id(id)>(objc_getClass("NSData"), "dataWithContentsOfURL:"_sel, url);
+    return CGImageSourceCreateWithData(static_cast<NSData*>(data), nullptr);
+}
+
+size_t CGImageSourceGetCount(CGImageSourceRef source) {
+    if (source == nullptr) return 0;
+    return source->isGif ? source->frames.size() : (source->still ? 1 : 0);
+}
+
+CGImageRef CGImageSourceCreateImageAtIndex(CGImageSourceRef source, size_t index, CFDictionaryRef) {
+    if (source == nullptr || index >= CGImageSourceGetCount(source)) return nullptr;
+    cairo_surface_t* s = source->isGif ? source->frame(index) : cairo_surface_reference(source->still);
+    if (s == nullptr) return nullptr;
+    return new CGImage{s};
+}
+
+void CGImageRelease(CGImageRef image) {
+    if (image == nullptr) return;
+    if (image->surface) cairo_surface_destroy(image->surface);
+    delete image;
+}
+
+CFDictionaryRef CGImageSourceCopyPropertiesAtIndex(CGImageSourceRef source, size_t index, CFDictionaryRef) {
+    if (source == nullptr || index >= CGImageSourceGetCount(source)) return nullptr;
+    id props = objc_msgSend<id()>(objc_msgSend<id()>(objc_getClass("NSMutableDictionary"), "alloc"_sel), "init"_sel);
+    objc_msgSend<void(id, id)>(props, "setObject:forKey:"_sel, number(source->width), kCGImagePropertyPixelWidth);
+    objc_msgSend<void(id, id)>(props, "setObject:forKey:"_sel, number(source->height), kCGImagePropertyPixelHeight);
+    if (source->isGif && source->frames[index].hasControl) {
+        double seconds = source->frames[index].delay / 100.0;
+        id gif = objc_msgSend<id()>(objc_getClass("NSMutableDictionary"), "dictionary"_sel);
+        objc_msgSend<void(id, id)>(gif, "setObject:forKey:"_sel, number(seconds), kCGImagePropertyGIFUnclampedDelayTime);
+        objc_msgSend<void(id, id)>(gif, "setObject:forKey:"_sel, number(seconds <= 0.01 ? 0.1 : seconds),
+                                   kCGImagePropertyGIFDelayTime);
+        objc_msgSend<void(id, id)>(props, "setObject:forKey:"_sel, gif, kCGImagePropertyGIFDictionary);
+    }
+    return static_cast<NSDictionary*>(props);
+}
+
+void platform::registerImageIO() {
+    objc::ClassDef<CGImageSource>("CGImageSource", NSObject::cls());
+    AutoreleasePool pool;  // the constants outlive it
+    kCGImagePropertyGIFDictionary = makeConstantString("{GIF}");
+    kCGImagePropertyGIFDelayTime = makeConstantString("DelayTime");
+    kCGImagePropertyGIFUnclampedDelayTime = makeConstantString("UnclampedDelayTime");
+    kCGImagePropertyPixelWidth = makeConstantString("PixelWidth");
+    kCGImagePropertyPixelHeight = makeConstantString("PixelHeight");
+}

@@ -1,0 +1,686 @@
+// The settings plug-in in process: the preference controller and its file,
+// the typed lookups, the pages and their switches, the animated GIF
+// category and the manual page.
+#include "SettingsSupport.h"
+
+#include <CoreFoundation/CFNotificationCenter.h>
+#include <UIKit/UIColor.h>
+#include <UIKit/UIImage.h>
+#include <UIKit/UIImageView.h>
+#include <UIKit/UILabel.h>
+#include <UIKit/UIScreen.h>
+#include <UIKit/UISwipeGestureRecognizer.h>
+#include <UIKit/UITouch.h>
+#include <platform/RunLoop.h>
+#include <platform/System.h>
+
+#include <Cantrel_PreferencesController.h>
+#include <UIImage+animatedGIF.h>
+#include <UIKit/Rendering.h>
+
+#include <gif_lib.h>
+
+#include <cmath>
+#include <map>
+
+using namespace settingstest;
+
+namespace {
+
+const std::string kDefaults = "111001110";
+
+// Darwin notifications of the settings change that reached this process.
+int posts = 0;
+void onChange(CFNotificationCenterRef, void*, CFStringRef, const void*, CFDictionaryRef) { ++posts; }
+
+class Settings : public ::testing::Test {
+protected:
+    SettingsRoot root;
+    void SetUp() override {
+        posts = 0;
+        platform::clearSystemRequests();
+        CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), &posts, onChange,
+                                        CFSTR("com.brevank.Cantrel.settingschanged"), nullptr,
+                                        CFNotificationSuspensionBehaviorDeliverImmediately);
+    }
+    void TearDown() override { CFNotificationCenterRemoveEveryObserver(CFNotificationCenterGetDarwinNotifyCenter(), &posts); }
+    int deliveredPosts() {
+        platform::RunLoop::main().runFor(0.05);
+        return posts;
+    }
+    std::string file() { return readFile(root.prefsFile()); }
+};
+
+// --- Typed lookups ---------------------------------------------------------------
+
+BOOL boolLookup(id value, BOOL defaultValue) {
+    id dictionary = value ? objc_msgSend<id(id, id)>(objc_getClass("NSDictionary"), "dictionaryWithObject:forKey:"_sel,
+                                                     value, "k"_ns)
+                          : objc_msgSend<id()>(objc_getClass("NSDictionary"), "dictionary"_sel);
+    return objc_msgSend<BOOL(id, BOOL, id)>(objc_getClass("TypedValueTools"), "boolForKey:defaultValue:dictionary:"_sel,
+                                            "k"_ns, defaultValue, dictionary);
+}
+
+TEST_F(Settings, BoolLookupReadsNumbersStringsAndFallsBackToTheDefault) {
+    AutoreleasePool pool;
+    id yes = objc_msgSend<id(BOOL)>(objc_getClass("NSNumber"), "numberWithBool:"_sel, YES);
+    id no = objc_msgSend<id(BOOL)>(objc_getClass("NSNumber"), "numberWithBool:"_sel, NO);
+    struct Case {
+        id value;
+        BOOL defaultValue;
+        BOOL expected;
+    };
+    // Strings answer boolValue on this platform, as numbers do: their
+    // leading Y, y, T, t or non-zero digit reads YES.
+    const Case cases[] = {
+        {nil, YES, YES},       {nil, NO, NO},          {yes, NO, YES},       {no, YES, NO},
+        {"YES"_ns, NO, YES},   {"true"_ns, NO, YES},   {"no"_ns, YES, NO},   {""_ns, YES, NO},
+        {"7"_ns, NO, YES},     {objc_msgSend<id()>(objc_getClass("NSArray"), "array"_sel), YES, YES},
+        {objc_msgSend<id()>(objc_getClass("NSArray"), "array"_sel), NO, NO},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(boolLookup(c.value, c.defaultValue), c.expected)
+            << (c.value ? to_string(static_cast<NSString*>(objc_msgSend<id()>(c.value, "description"_sel))) : "nil");
+    // No dictionary at all.
+    EXPECT_EQ(objc_msgSend<BOOL(id, BOOL, id)>(objc_getClass("TypedValueTools"), "boolForKey:defaultValue:dictionary:"_sel,
+                                               "k"_ns, YES, nil),
+              YES);
+}
+
+TEST_F(Settings, IntFloatAndStringLookupsCheckTheKindFirst) {
+    AutoreleasePool pool;
+    Class tools = objc_getClass("TypedValueTools");
+    id dict = objc_msgSend<id()>(objc_getClass("NSMutableDictionary"), "dictionary"_sel);
+    objc_msgSend<void(id, id)>(dict, "setObject:forKey:"_sel,
+                               objc_msgSend<id(double)>(objc_getClass("NSNumber"), "numberWithDouble:"_sel, 2.5), "n"_ns);
+    objc_msgSend<void(id, id)>(dict, "setObject:forKey:"_sel, objc_msgSend<id()>(objc_getClass("NSArray"), "array"_sel),
+                               "list"_ns);
+    objc_msgSend<void(id, id)>(dict, "setObject:forKey:"_sel, "42"_ns, "s"_ns);
+    auto intOf = [&](NSString* key, int d) {
+        return objc_msgSend<int(id, int, id)>(tools, "intForKey:defaultValue:dictionary:"_sel, key, d, dict);
+    };
+    auto floatOf = [&](NSString* key, float d) {
+        return objc_msgSend<float(id, float, id)>(tools, "floatForKey:defaultValue:dictionary:"_sel, key, d, dict);
+    };
+    EXPECT_EQ(intOf("n"_ns, -1), 2);
+    EXPECT_EQ(intOf("s"_ns, -1), 42);
+    EXPECT_EQ(intOf("list"_ns, -1), -1);
+    EXPECT_EQ(intOf("absent"_ns, -1), -1);
+    EXPECT_FLOAT_EQ(floatOf("n"_ns, -1), 2.5f);
+    EXPECT_FLOAT_EQ(floatOf("list"_ns, -1), -1.0f);  // an array has no floatValue: the default
+    EXPECT_FLOAT_EQ(floatOf("absent"_ns, 3), 3.0f);
+    id fallback = "fallback"_ns;
+    auto stringOf = [&](NSString* key, id d) {
+        return objc_msgSend<id(id, id, id)>(tools, "stringForKey:defaultValue:dictionary:"_sel, key, d, dict);
+    };
+    EXPECT_EQ(stringOf("absent"_ns, fallback), fallback);  // the very object
+    EXPECT_EQ(stringOf("absent"_ns, nil), nil);
+    EXPECT_EQ(to_string(static_cast<NSString*>(stringOf("s"_ns, fallback))), "42");
+    EXPECT_EQ(to_string(static_cast<NSString*>(stringOf("n"_ns, fallback))), "2.5");
+    EXPECT_EQ(stringOf("list"_ns, fallback), fallback);
+}
+
+// --- Preference files as other writers leave them -----------------------------
+
+TEST_F(Settings, EveryPageShowsTheFileWrittenByOtherToolsAndOpeningWritesNothing) {
+    struct Case {
+        const char* name;
+        std::function<bool(const std::string&)> write;  // nullptr: no file
+        std::string expected;
+    };
+    auto python = [](std::string root, std::string format) {
+        return [=](const std::string& f) { return writeWithPython(f, root, format); };
+    };
+    auto raw = [](std::string bytes) {
+        return [=](const std::string& f) {
+            std::ofstream(f, std::ios::binary) << bytes;
+            return true;
+        };
+    };
+    // Written as XML, then turned into the binary encoding by plistutil.
+    const std::string wrongKinds =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+        "<key>is_enabled</key><integer>0</integer>"
+        "<key>hide_edit_button</key><string>yes</string>"
+        "<key>hide_export_button</key><string>TRUE</string>"
+        "<key>ask_before_delete</key><date>2020-01-01T00:00:00Z</date>"
+        "<key>disable_cover_flow</key><array><false/></array>"
+        "<key>hide_store_button</key><real>0.0</real>"
+        "<key>hide_buy_button_for_radio_track</key><integer>2</integer>"
+        "<key>enforce_ID3Tag_on_export</key><data>AAE=</data>"
+        "</dict></plist>\n";
+    auto viaPlistutil = [=](const std::string& f) {
+        std::ofstream(f + ".xml") << wrongKinds;
+        bool ok = runsCleanly({"/usr/bin/plistutil", "-i", f + ".xml", "-o", f, "-f", "bin"});
+        std::filesystem::remove(f + ".xml");
+        return ok && readFile(f).rfind("bplist00", 0) == 0;
+    };
+    const Case cases[] = {
+        {"no file", nullptr, kDefaults},
+        {"python xml, some keys", python("{'is_enabled': False, 'hide_export_button': True, 'ask_before_delete': False}", "xml"),
+         "011100110"},
+        {"python binary, every key turned",
+         python("{'is_enabled': False, 'enforce_ID3Tag_on_export': False, 'enforce_ID3Tag_on_artwork': False, "
+                "'hide_export_button': True, 'hide_edit_button': True, 'ask_before_delete': False, "
+                "'disable_cover_flow': False, 'hide_store_button': False, 'hide_buy_button_for_radio_track': True}",
+                "binary"),
+         "000110001"},
+        {"python binary, unknown keys only", python("{'has_ArtworkOverwriteProblems': True, 'other': 3}", "binary"),
+         kDefaults},
+        {"plistutil binary, wrong kinds", viaPlistutil, "011111101"},
+        {"a root that is an array", python("[True, False]", "xml"), kDefaults},
+        {"garbage", raw(std::string("\x01\x02garbage\xff", 11)), kDefaults},
+        {"an empty file", raw(""), kDefaults},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(root.prefsFile());
+        if (c.write) {
+            ASSERT_TRUE(c.write(root.prefsFile()));
+        }
+        std::string before = c.write ? file() : "";
+        bool existed = std::filesystem::exists(root.prefsFile());
+        {
+            SettingsApp app;
+            EXPECT_EQ(app.allSwitches(), c.expected);
+        }
+        platform::SettingsStack::shared().clear();
+        EXPECT_EQ(std::filesystem::exists(root.prefsFile()), existed);
+        if (existed) {
+            EXPECT_EQ(file(), before);
+        }
+        EXPECT_FALSE(std::filesystem::exists(root.prefsFile() + ".corrupt"));
+    }
+    EXPECT_EQ(deliveredPosts(), 0);
+    EXPECT_TRUE(platform::systemRequests().empty());
+}
+
+// --- Stores ---------------------------------------------------------------------
+
+TEST_F(Settings, AStoreRewritesTheWholeFileAtomicallyKeepingUnknownKeysWithTheirKinds) {
+    ASSERT_TRUE(writeWithPython(root.prefsFile(),
+                                "{'has_ArtworkOverwriteProblems': True, 'custom_number': 7, 'custom_text': 'x', "
+                                "'custom_list': [1, 2.5], 'is_enabled': True}",
+                                "binary"));
+    SettingsApp app;
+    app.tapMain("button2Tap:");
+    ASSERT_TRUE(app.toggle("hideExportButtonSwitch"));
+    EXPECT_EQ(readWithPython(root.prefsFile()),
+              "[('custom_list', [1, 2.5]), ('custom_number', 7), ('custom_text', 'x'), "
+              "('has_ArtworkOverwriteProblems', True), ('hide_export_button', True), ('is_enabled', True)]");
+    EXPECT_EQ(file().find("<?xml"), 0u);  // the platform's writer writes XML
+    // Nothing but the file is left in the folder (no temporary file).
+    size_t entries = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(root.prefsFolder())) ++entries;
+    EXPECT_EQ(entries, 1u);
+    EXPECT_EQ(deliveredPosts(), 1);
+    EXPECT_TRUE(platform::systemRequests().empty()) << "only the enable switch restarts the Music app";
+}
+
+TEST_F(Settings, WithoutAFileTheEnableSwitchWritesOneKeyPostsAndEndsTheMusicHostOfThisRoot) {
+    testsupport::Child host({testsupport::binPath("platform_helper"), "host", root.path()});
+    ASSERT_EQ(host.readLine(), std::optional<std::string>("ready"));
+    SettingsApp app;
+    EXPECT_TRUE(objc_msgSend<BOOL()>(app.outlet("isEnabledSwitch"), "isOn"_sel));
+    ASSERT_TRUE(app.toggle("isEnabledSwitch"));
+    EXPECT_EQ(readWithPython(root.prefsFile()), "[('is_enabled', False)]");
+    EXPECT_EQ(deliveredPosts(), 1);
+    ASSERT_EQ(platform::systemRequests().size(), 1u);
+    EXPECT_EQ(platform::systemRequests()[0].command, "killall -9 Music");
+    EXPECT_EQ(platform::systemRequests()[0].result, 0);
+    EXPECT_TRUE(host.waitExit(10).has_value()) << "the Music host of this root ends";
+    // Back on: stored as true, the key stays.
+    ASSERT_TRUE(app.toggle("isEnabledSwitch"));
+    EXPECT_EQ(readWithPython(root.prefsFile()), "[('is_enabled', True)]");
+    EXPECT_EQ(platform::systemRequests().size(), 2u);
+}
+
+// The store, the write, the post and the restart, in that order.
+Slot<void(Cantrel_PreferencesController*, SEL)> _writePreferencesToFile;
+std::vector<std::string>* events = nullptr;
+void writePreferencesToFile(Cantrel_PreferencesController* self, SEL sel) {
+    id stored = objc_msgSend<id(id)>(self, "getPreferencesObjectForKey:"_sel, "is_enabled"_ns);
+    events->push_back(std::string("write with the value ") + (stored ? "stored" : "absent") + ", restarts " +
+                      std::to_string(platform::systemRequests().size()));
+    _writePreferencesToFile(self, sel);
+    events->push_back("written: " + readWithPython(platform::devicePath(kPrefsFile)) +
+                      ", restarts " + std::to_string(platform::systemRequests().size()));
+}
+
+TEST_F(Settings, AChangeIsStoredThenWrittenThenPostedAndOnlyThenTheMusicAppRestarts) {
+    std::vector<std::string> log;
+    events = &log;
+    MSHookMessageEx(objc_getClass("Cantrel_PreferencesController"), "writePreferencesToFile"_sel,
+                    &writePreferencesToFile, &_writePreferencesToFile);
+    SettingsApp app;
+    ASSERT_TRUE(app.toggle("isEnabledSwitch"));
+    EXPECT_EQ(log, (std::vector<std::string>{"write with the value stored, restarts 0",
+                                             "written: [('is_enabled', False)], restarts 0"}));
+    EXPECT_EQ(platform::systemRequests().size(), 1u);
+    EXPECT_EQ(deliveredPosts(), 1);
+    events = nullptr;
+}
+
+TEST_F(Settings, StoringTheSameStateAgainWritesAndPostsAgain) {
+    SettingsApp app;
+    app.tapMain("button1Tap:");
+    // Each change is posted: the observer hears both (posts of one name
+    // still pending are delivered once, so each is heard before the next).
+    ASSERT_TRUE(app.toggle("enforceID3TagOnExportSwitch"));
+    EXPECT_EQ(deliveredPosts(), 1);
+    ASSERT_TRUE(app.toggle("enforceID3TagOnExportSwitch"));
+    EXPECT_EQ(readWithPython(root.prefsFile()), "[('enforce_ID3Tag_on_export', True)]");
+    EXPECT_EQ(deliveredPosts(), 2);
+    // Leaving and opening again shows the stored state.
+    app.back();
+    app.tapMain("button1Tap:");
+    EXPECT_TRUE(objc_msgSend<BOOL()>(app.outlet("enforceID3TagOnExportSwitch"), "isOn"_sel));
+}
+
+TEST_F(Settings, AFailedWriteTakesTheSwitchBackKeepsTheDictionaryAndRestartsNothing) {
+    testsupport::Child host({testsupport::binPath("platform_helper"), "host", root.path()});
+    ASSERT_EQ(host.readLine(), std::optional<std::string>("ready"));
+    // No preference folder, so nothing can be written there. (A read-only
+    // folder is no obstacle to the root user the tests run as.)
+    std::filesystem::remove_all(root.prefsFolder());
+    SettingsApp app;
+    ASSERT_TRUE(app.toggle("isEnabledSwitch"));
+    EXPECT_TRUE(objc_msgSend<BOOL()>(app.outlet("isEnabledSwitch"), "isOn"_sel)) << "back to what is stored";
+    EXPECT_EQ(objc_msgSend<id(id)>(app.pane.get(), "getPreferencesObjectForKey:"_sel, "is_enabled"_ns), nil);
+    EXPECT_TRUE(platform::systemRequests().empty());
+    EXPECT_TRUE(host.running());
+    app.tapMain("button2Tap:");
+    ASSERT_TRUE(app.toggle("askBeforeDeleteSwitch"));
+    EXPECT_TRUE(objc_msgSend<BOOL()>(app.outlet("askBeforeDeleteSwitch"), "isOn"_sel));
+    EXPECT_FALSE(std::filesystem::exists(root.prefsFile()));
+    EXPECT_EQ(deliveredPosts(), 2) << "the change notification goes out all the same";
+    // The folder comes back: the next store takes, with only its own key.
+    std::filesystem::create_directories(root.prefsFolder());
+    ASSERT_TRUE(app.toggle("hideStoreButtonSwitch"));
+    EXPECT_FALSE(objc_msgSend<BOOL()>(app.outlet("hideStoreButtonSwitch"), "isOn"_sel));
+    EXPECT_EQ(readWithPython(root.prefsFile()), "[('hide_store_button', False)]");
+}
+
+TEST_F(Settings, AFileThatIsNoDictionaryIsMovedAsideAtTheFirstStore) {
+    const std::string garbage("not a property list\x01", 20);
+    std::ofstream(root.prefsFile(), std::ios::binary) << garbage;
+    SettingsApp app;
+    EXPECT_EQ(app.allSwitches(), kDefaults);
+    EXPECT_EQ(file(), garbage) << "opening pages writes nothing";
+    app.tapMain("button2Tap:");
+    ASSERT_TRUE(app.toggle("hideEditButtonSwitch"));
+    EXPECT_TRUE(objc_msgSend<BOOL()>(app.outlet("hideEditButtonSwitch"), "isOn"_sel));
+    EXPECT_EQ(readFile(root.prefsFile() + ".corrupt"), garbage);
+    EXPECT_EQ(readWithPython(root.prefsFile()), "[('hide_edit_button', True)]");
+    ASSERT_TRUE(app.toggle("hideBuyButtonSwitch"));
+    EXPECT_EQ(readWithPython(root.prefsFile()), "[('hide_buy_button_for_radio_track', True), ('hide_edit_button', True)]");
+    EXPECT_EQ(readFile(root.prefsFile() + ".corrupt"), garbage);
+}
+
+// --- The controller and the pages ------------------------------------------------
+
+TEST_F(Settings, TheControllerAnswersTheSettingsAppAndThePagesGetTheirDelegates) {
+    SettingsApp app;
+    EXPECT_EQ(to_string(static_cast<NSString*>(objc_msgSend<id()>(app.pane.get(), "navigationTitle"_sel))),
+              "Available Apps");
+    id main = objc_msgSend<id()>(app.pane.get(), "mainViewController"_sel);
+    EXPECT_EQ(objc_msgSend<id()>(app.pane.get(), "view"_sel), objc_msgSend<id()>(main, "view"_sel));
+    EXPECT_EQ(objc_msgSend<id()>(app.pane.get(), "view"_sel), objc_msgSend<id()>(app.pane.get(), "view"_sel));
+    EXPECT_EQ(app.top(), main);
+    EXPECT_EQ(objc_msgSend<id()>(main, "delegate"_sel), app.pane.get());
+    struct Row {
+        const char* action;
+        const char* pageClass;
+        bool delegate;
+    };
+    for (const Row& r : {Row{"button1Tap:", "OptionsViewController", true}, Row{"button2Tap:", "VisualsViewController", true},
+                         Row{"manualButtonTapped:", "Cantrel_ManualViewController", false}}) {
+        app.tapMain(r.action);
+        Strong<UIViewController> first(app.top());
+        EXPECT_STREQ(object_getClassName(first.get()), r.pageClass);
+        if (r.delegate) {
+            EXPECT_EQ(objc_msgSend<id()>(first.get(), "delegate"_sel), app.pane.get());
+        }
+        app.back();
+        app.tapMain(r.action);
+        EXPECT_NE(app.top(), first.get()) << "every tap makes a new page";
+        app.back();
+    }
+    EXPECT_EQ(platform::SettingsStack::shared().depth(), 1u);
+}
+
+TEST_F(Settings, TheMainSwitchIsNotReadAgainWhenThePageShowsAgain) {
+    SettingsApp app;
+    app.tapMain("button1Tap:");
+    // Another writer changes the file meanwhile: the controller never reads it again.
+    ASSERT_TRUE(writeWithPython(root.prefsFile(), "{'is_enabled': False}", "xml"));
+    app.back();
+    EXPECT_TRUE(objc_msgSend<BOOL()>(app.outlet("isEnabledSwitch"), "isOn"_sel));
+    // And its next store overwrites that change.
+    app.tapMain("button2Tap:");
+    ASSERT_TRUE(app.toggle("hideEditButtonSwitch"));
+    EXPECT_EQ(readWithPython(root.prefsFile()), "[('hide_edit_button', True)]");
+}
+
+TEST_F(Settings, TheTitleIsFilledWithTheGradientPicture) {
+    SettingsApp app;
+    auto* title = static_cast<UILabel*>(objc_msgSend<id()>(app.shown(), "titleLabel"_sel));
+    auto* colour = static_cast<UIColor*>(objc_msgSend<id()>(title, "textColor"_sel));
+    auto* picture = colour ? static_cast<UIImage*>(colour->_patternImage.get()) : nullptr;
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->_fileName, platform::kInstalledPrefsBundle + std::string("/textGradient.png"));
+    // Drawn: the letters take the picture's colours (orange to violet), not black.
+    _cairo_surface* s = platform::renderView(title, 1);
+    UIImage* drawn = UIImage::withSurface(s, 1);
+    int coloured = 0, dark = 0;
+    for (int y = 0; y < drawn->pixelHeight(); ++y)
+        for (int x = 0; x < drawn->pixelWidth(); ++x) {
+            uint32_t p = drawn->pixel(x, y);
+            if ((p >> 24) < 250) continue;
+            int r = (p >> 16) & 255, g = (p >> 8) & 255, b = p & 255;
+            if (r > 150 && r > b) ++coloured;
+            if (r < 40 && g < 40 && b < 40) ++dark;
+        }
+    EXPECT_GT(coloured, 50);
+    EXPECT_EQ(dark, 0);
+}
+
+TEST_F(Settings, TheContainersTakeTheScreensShorterSide) {
+    struct Case {
+        CGSize screen;
+        double width;
+    };
+    for (const Case& c : {Case{{320, 568}, 320}, Case{{568, 320}, 320}, Case{{768, 1024}, 768}, Case{{500, 500}, 500}}) {
+        platform::setMainScreen(c.screen, 2);
+        SettingsApp app;
+        for (const char* action : {"", "manualButtonTapped:"}) {
+            if (*action) app.tapMain(action);
+            id container = objc_msgSend<id()>(app.shown(), "containerView"_sel);
+            id constraints = objc_msgSend<id()>(container, "constraints"_sel);
+            ASSERT_EQ(objc_msgSend<NSUInteger()>(constraints, "count"_sel), 1u);
+            auto* k = static_cast<NSLayoutConstraint*>(objc_msgSend<id(NSUInteger)>(constraints, "objectAtIndex:"_sel, 0));
+            EXPECT_EQ(k->_firstItem, container);
+            EXPECT_EQ(k->_firstAttribute, 7);
+            EXPECT_EQ(k->_relation, 0);
+            EXPECT_EQ(k->_secondItem, nil);
+            EXPECT_EQ(k->_secondAttribute, 7);
+            EXPECT_EQ(k->_multiplier, 1.0);
+            EXPECT_EQ(k->_constant, c.width) << c.screen.width << "x" << c.screen.height;
+        }
+        platform::SettingsStack::shared().clear();
+    }
+    platform::resetMainScreen();
+}
+
+TEST_F(Settings, MissingNibsAndAMissingBundleShowEmptyPages) {
+    std::filesystem::remove(root.bundle() + "/COptionsVC.nib.json");
+    {
+        SettingsApp app;
+        app.tapMain("button1Tap:");
+        EXPECT_EQ(objc_msgSend<id()>(app.shown(), "enforceID3TagOnExportSwitch"_sel), nil);
+        id view = objc_msgSend<id()>(app.shown(), "view"_sel);
+        ASSERT_NE(view, nil);
+        EXPECT_EQ(objc_msgSend<NSUInteger()>(objc_msgSend<id()>(view, "subviews"_sel), "count"_sel), 0u);
+    }
+    platform::SettingsStack::shared().clear();
+    std::filesystem::remove_all(root.bundle());
+    SettingsApp app;
+    id view = objc_msgSend<id()>(app.pane.get(), "view"_sel);
+    ASSERT_NE(view, nil);
+    EXPECT_EQ(objc_msgSend<NSUInteger()>(objc_msgSend<id()>(view, "subviews"_sel), "count"_sel), 0u);
+    app.tapMain("button2Tap:");  // a page that cannot load its nib is still shown, empty
+    EXPECT_STREQ(object_getClassName(app.top()), "VisualsViewController");
+}
+
+// --- Animated GIFs -----------------------------------------------------------------
+
+struct Frame {
+    int delay;  // centiseconds; -1: no graphic control block
+    uint8_t colour;  // palette index: 0 red, 1 green, 2 blue, 3 white
+    int left = 0, top = 0, width = 4, height = 4;
+    int disposal = DISPOSAL_UNSPECIFIED;
+};
+
+int writeBytes(GifFileType* gif, const GifByteType* bytes, int length) {
+    static_cast<std::string*>(gif->UserData)->append(reinterpret_cast<const char*>(bytes), length);
+    return length;
+}
+
+// A GIF of a 4 x 4 canvas with these frames, made with giflib.
+std::string makeGif(const std::vector<Frame>& frames) {
+    std::string out;
+    int error = 0;
+    GifFileType* gif = EGifOpen(&out, writeBytes, &error);
+    EGifSetGifVersion(gif, true);
+    GifColorType colours[4] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
+    ColorMapObject* map = GifMakeMapObject(4, colours);
+    EGifPutScreenDesc(gif, 4, 4, 8, 3, map);
+    for (const Frame& f : frames) {
+        if (f.delay >= 0) {
+            GraphicsControlBlock gcb{f.disposal, false, f.delay, NO_TRANSPARENT_COLOR};
+            GifByteType ext[4];
+            EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(EGifGCBToExtension(&gcb, ext)), ext);
+        }
+        EGifPutImageDesc(gif, f.left, f.top, f.width, f.height, false, nullptr);
+        std::vector<GifPixelType> line(f.width, f.colour);
+        for (int y = 0; y < f.height; ++y) EGifPutLine(gif, line.data(), f.width);
+    }
+    GifFreeMapObject(map);
+    EGifCloseFile(gif, &error);
+    return out;
+}
+
+struct Expanded {
+    bool made = false;
+    std::vector<int> entries;  // each entry's frame, by first appearance
+    double duration = 0;
+    std::vector<uint32_t> firstPixels;  // pixel (0,0) and (3,3) of each distinct frame
+};
+
+Expanded expand(const std::string& bytes) {
+    CantrelPrefs_registerClasses();
+    AutoreleasePool pool;
+    id data = objc_msgSend<id(const void*, NSUInteger)>(objc_getClass("NSData"), "dataWithBytes:length:"_sel,
+                                                        bytes.data(), bytes.size());
+    id image = objc_msgSend<id(id)>(UIImage::cls(), "animatedImageWithAnimatedGIFData:"_sel, data);
+    Expanded e;
+    if (image == nil) return e;
+    e.made = true;
+    e.duration = objc_msgSend<double()>(image, "duration"_sel);
+    std::map<id, int> seen;
+    id images = objc_msgSend<id()>(image, "images"_sel);
+    for (NSUInteger i = 0; i < objc_msgSend<NSUInteger()>(images, "count"_sel); ++i) {
+        id entry = objc_msgSend<id(NSUInteger)>(images, "objectAtIndex:"_sel, i);
+        auto [it, added] = seen.emplace(entry, static_cast<int>(seen.size()));
+        if (added) {
+            e.firstPixels.push_back(static_cast<UIImage*>(entry)->pixel(0, 0));
+            e.firstPixels.push_back(static_cast<UIImage*>(entry)->pixel(3, 3));
+        }
+        e.entries.push_back(it->second);
+    }
+    return e;
+}
+
+TEST(AnimatedGIF, FramesKeepTheirOwnTimesAsEqualShares) {
+    struct Case {
+        const char* name;
+        std::vector<Frame> frames;
+        std::vector<int> entries;
+        double duration;
+    };
+    std::vector<int> oneAndHundred{0};
+    oneAndHundred.insert(oneAndHundred.end(), 100, 1);
+    const Case cases[] = {
+        {"10, 20 and 30", {{10, 0}, {20, 1}, {30, 2}}, {0, 1, 1, 2, 2, 2}, 0.6},
+        {"one frame of 5", {{5, 0}}, {0}, 0.05},
+        {"1 and 100", {{1, 0}, {100, 1}}, oneAndHundred, 1.01},
+        {"4 and 6", {{4, 0}, {6, 1}}, {0, 0, 1, 1, 1}, 0.1},
+        // A delay of 0 reads as the clamped delay time of 0.1 s.
+        {"zero delays", {{0, 0}, {0, 1}, {0, 2}}, {0, 1, 2}, 0.3},
+        {"no control blocks", {{-1, 0}, {-1, 1}}, {0, 1}, 0.02},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Expanded e = expand(makeGif(c.frames));
+        ASSERT_TRUE(e.made);
+        EXPECT_EQ(e.entries, c.entries);
+        EXPECT_NEAR(e.duration, c.duration, 1e-9);
+    }
+}
+
+TEST(AnimatedGIF, FramesAreTheComposedCanvas) {
+    // Blue over the whole canvas, then green over its bottom-right quarter.
+    Expanded e = expand(makeGif({{10, 2}, {10, 1, 2, 2, 2, 2}}));
+    ASSERT_TRUE(e.made);
+    EXPECT_EQ(e.firstPixels, (std::vector<uint32_t>{0xff0000ff, 0xff0000ff, 0xff0000ff, 0xff00ff00}));
+    // The green quarter goes again before the red one is drawn: restored to
+    // what was under it, or cleared to transparent.
+    struct Case {
+        int disposal;
+        uint32_t underGreen;
+    };
+    for (const Case& c : {Case{DISPOSE_PREVIOUS, 0xff0000ff}, Case{DISPOSE_BACKGROUND, 0}, Case{DISPOSE_DO_NOT, 0xff00ff00}}) {
+        Frame green{10, 1, 2, 2, 2, 2, c.disposal};
+        Expanded d = expand(makeGif({{10, 2}, green, {10, 0, 0, 0, 2, 2}}));
+        ASSERT_TRUE(d.made);
+        ASSERT_EQ(d.firstPixels.size(), 6u);
+        EXPECT_EQ(d.firstPixels[4], 0xffff0000u) << "red top-left";
+        EXPECT_EQ(d.firstPixels[5], c.underGreen) << "disposal " << c.disposal;
+    }
+}
+
+TEST(AnimatedGIF, BrokenTooLargeAndStillData) {
+    AutoreleasePool pool;
+    // Cut inside the third frame: it is left out with its delay.
+    std::string full = makeGif({{10, 0}, {20, 1}, {30, 2}});
+    std::string twoFrames = makeGif({{10, 0}, {20, 1}});
+    std::string truncated = full.substr(0, twoFrames.size() - 1 + 14);
+    Expanded cut = expand(truncated);
+    ASSERT_TRUE(cut.made);
+    EXPECT_EQ(cut.entries, (std::vector<int>{0, 1, 1}));
+    EXPECT_NEAR(cut.duration, 0.3, 1e-9);
+
+    std::vector<Frame> many(5000, Frame{1, 0, 0, 0, 1, 1});
+    EXPECT_FALSE(expand(makeGif(many)).made) << "5,000 frames";
+    many.resize(4096);
+    Expanded most = expand(makeGif(many));
+    ASSERT_TRUE(most.made) << "4,096 frames";
+    EXPECT_EQ(most.entries.size(), 4096u);
+    EXPECT_NEAR(most.duration, 40.96, 1e-9);
+
+    // 1,601 frames of a 200 x 200 canvas are 64.04 megapixels: refused (each
+    // frame is a single pixel of the file, but decodes as the whole canvas).
+    std::vector<Frame> dots(1601, Frame{1, 0, 0, 0, 1, 1});
+    std::string big = makeGif(dots);
+    big[6] = static_cast<char>(200);  // the canvas: 200 x 200
+    big[8] = static_cast<char>(200);
+    EXPECT_FALSE(expand(big).made) << "more than 64 megapixels";
+    dots.resize(40);
+    big = makeGif(dots);
+    big[6] = static_cast<char>(200);
+    big[8] = static_cast<char>(200);
+    Expanded small = expand(big);
+    ASSERT_TRUE(small.made) << "1.6 megapixels";
+    EXPECT_EQ(small.entries.size(), 40u);
+
+    EXPECT_FALSE(expand("").made);
+    EXPECT_FALSE(expand("GIF89a").made);
+    EXPECT_FALSE(expand("neither a GIF nor anything else").made);
+    EXPECT_EQ(objc_msgSend<id(id)>(UIImage::cls(), "animatedImageWithAnimatedGIFData:"_sel, nil), nil);
+    // A still picture without a GIF dictionary: one entry of 1 centisecond.
+    std::string png = readFile(std::string(CANTREL_RESOURCES_DIR) + "/Cantrel_Prefs.bundle/textGradient.png");
+    Expanded still = expand(png);
+    ASSERT_TRUE(still.made);
+    EXPECT_EQ(still.entries, (std::vector<int>{0}));
+    EXPECT_NEAR(still.duration, 0.01, 1e-9);
+}
+
+TEST(AnimatedGIF, EntryCountsForDelays) {
+    struct Case {
+        std::vector<int64_t> delays, counts;
+    };
+    for (const Case& c : {Case{{0, 10}, {0, 1}}, Case{{0, 0}, {}}, Case{{3, 6, 9}, {1, 2, 3}},
+                          // Beyond 10,000 entries each frame shows once.
+                          Case{{1, 20000}, {1, 1}}, Case{{1, 10000}, {1, 1}}, Case{{1, 9999}, {1, 9999}},
+                          // Sums past 32 bits.
+                          Case{{2000000000, 2000000000}, {1, 1}}})
+        EXPECT_EQ(gifEntryCounts(c.delays), c.counts);
+}
+
+// --- The manual page ---------------------------------------------------------------
+
+class ManualPage : public Settings {
+protected:
+    void SetUp() override {
+        Settings::SetUp();
+        platform::Clock::setVirtual(true);
+    }
+    void TearDown() override {
+        platform::Clock::setVirtual(false);
+        Settings::TearDown();
+    }
+};
+
+TEST_F(ManualPage, PlaysOnceRestsOnTheLastFrameAndReplaysOnATapOrALeftSwipe) {
+    SettingsApp app;
+    app.tapMain("manualButtonTapped:");
+    auto* view = static_cast<UIImageView*>(objc_msgSend<id()>(app.shown(), "exampleImageView"_sel));
+    ASSERT_NE(view, nullptr);
+    EXPECT_FALSE(objc_msgSend<BOOL(SEL)>(app.top(), "respondsToSelector:"_sel, "delegate"_sel)) << "no delegate";
+    // The bundle's example: 20 frames shown 0.80 s, 18 x 0.04 s and 1.60 s,
+    // so 78 entries of 0.04 s, 3.12 s in all.
+    id frames = objc_msgSend<id()>(view, "animationImages"_sel);
+    ASSERT_EQ(objc_msgSend<NSUInteger()>(frames, "count"_sel), 78u);
+    EXPECT_NEAR(objc_msgSend<double()>(view, "animationDuration"_sel), 3.12, 1e-9);
+    EXPECT_EQ(objc_msgSend<NSInteger()>(view, "animationRepeatCount"_sel), 1);
+    EXPECT_EQ(objc_msgSend<id()>(view, "image"_sel), objc_msgSend<id()>(frames, "lastObject"_sel));
+    EXPECT_TRUE(objc_msgSend<BOOL()>(view, "isAnimating"_sel));
+    EXPECT_EQ(platform::imageViewFrameIndex(view), 0);
+    platform::Clock::advance(0.81);
+    EXPECT_EQ(platform::imageViewFrameIndex(view), 20);  // the first frame's 20 entries are over
+    platform::Clock::advance(2.4);
+    EXPECT_FALSE(objc_msgSend<BOOL()>(view, "isAnimating"_sel));
+    EXPECT_EQ(platform::imageViewShownImage(view), objc_msgSend<id()>(frames, "lastObject"_sel));
+
+    struct Gesture {
+        const char* name;
+        std::function<int()> play;
+        bool replays;
+    };
+    const Gesture gestures[] = {
+        {"swipe right", [&] { return platform::swipeView(view, UISwipeGestureRecognizerDirectionRight); }, false},
+        {"swipe up", [&] { return platform::swipeView(view, UISwipeGestureRecognizerDirectionUp); }, false},
+        {"swipe down", [&] { return platform::swipeView(view, UISwipeGestureRecognizerDirectionDown); }, false},
+        {"swipe left", [&] { return platform::swipeView(view, UISwipeGestureRecognizerDirectionLeft); }, true},
+        {"tap", [&] { return platform::tapView(view); }, true},
+    };
+    for (const Gesture& g : gestures) {
+        SCOPED_TRACE(g.name);
+        EXPECT_EQ(g.play(), g.replays ? 1 : 0);
+        EXPECT_EQ(objc_msgSend<BOOL()>(view, "isAnimating"_sel), g.replays);
+        if (g.replays) {
+            EXPECT_EQ(platform::imageViewFrameIndex(view), 0) << "from the first frame";
+        }
+        platform::Clock::advance(3.2);
+        EXPECT_FALSE(objc_msgSend<BOOL()>(view, "isAnimating"_sel));
+    }
+    // The hand: the plug-in's glyph of tag 11.
+    id hand = objc_msgSend<id()>(app.top(), "tapHandView"_sel);
+    EXPECT_STREQ(object_getClassName(hand), "CustomDrawView");
+    EXPECT_EQ(objc_msgSend<NSInteger()>(hand, "tag"_sel), 11);
+}
+
+TEST_F(ManualPage, WithoutTheAnimationThePageOpensEmptyAndGesturesPlayNothing) {
+    std::filesystem::remove(root.bundle() + "/Cantrel_@2x.gif");
+    SettingsApp app;
+    app.tapMain("manualButtonTapped:");
+    auto* view = static_cast<UIImageView*>(objc_msgSend<id()>(app.shown(), "exampleImageView"_sel));
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(objc_msgSend<id()>(view, "animationImages"_sel), nil);
+    EXPECT_EQ(objc_msgSend<id()>(view, "image"_sel), nil);
+    EXPECT_FALSE(objc_msgSend<BOOL()>(view, "isAnimating"_sel));
+    EXPECT_EQ(platform::tapView(view), 1);
+    EXPECT_FALSE(objc_msgSend<BOOL()>(view, "isAnimating"_sel));
+}
+
+}  // namespace
