@@ -289,6 +289,7 @@ TEST_F(Settings, AFailedWriteTakesTheSwitchBackKeepsTheDictionaryAndRestartsNoth
     EXPECT_EQ(objc_msgSend<id(id)>(app.pane.get(), "getPreferencesObjectForKey:"_sel, "is_enabled"_ns), nil);
     EXPECT_TRUE(platform::systemRequests().empty());
     EXPECT_TRUE(host.running());
+    EXPECT_EQ(deliveredPosts(), 1) << "the change notification goes out all the same";
     app.tapMain("button2Tap:");
     ASSERT_TRUE(app.toggle("askBeforeDeleteSwitch"));
     EXPECT_TRUE(objc_msgSend<BOOL()>(app.outlet("askBeforeDeleteSwitch"), "isOn"_sel));
