@@ -3,11 +3,15 @@
 #pragma once
 
 struct objc_object;
+struct UITableView;
+struct UITableViewCell;
 
 namespace platform::uikit {
 void registerViews();            // UIResponder, UIView, UIScrollView, UIControl, UIButton
 void registerButtons();          // UIButton's titles and background images (UIButton.cpp)
 void registerViewControllers();  // UIViewController and its UIKit subclasses
+void registerNavigationControllers();  // UINavigationController, UINavigationItem, UINavigationBar
+void registerTableViewControllers();   // UITableViewController; the tables' editing, moves and taps
 void registerTableViews();       // UITableView, UITableViewCell, _UITableViewCellActionButton
 void registerRowActions();       // UITableViewRowAction, the swipe buttons of the rows (RowActions.cpp)
 void registerColors();           // UIColor
@@ -29,6 +33,10 @@ void registerToolbars();     // UIBarButtonItem, UIToolbar
 void registerAlerts();       // presentation, UIAlertAction, UIAlertController
 void registerNibLoading();   // NSBundle's loadNibNamed:owner:options:
 void registerSocial();       // SLComposeViewController
+
+// While the table edits: the cell's editing style, indent and reorder control
+// as the delegate and data source answer for the row (UITableViewController.cpp).
+void placeEditingState(::UITableView* table, ::UITableViewCell* cell, objc_object* indexPath);
 
 // Takes the swipe buttons (_UITableViewCellActionButton) among the view's
 // own subviews out of it (removeFromSuperview): a swiped cell closing.

@@ -21,6 +21,7 @@ void registerUIKit() {
     uikit::registerVisualEffects();
     uikit::registerImageViewsAndGestures();
     uikit::registerEditing();
+    uikit::registerTableViewControllers();
 }
 }  // namespace platform
 
