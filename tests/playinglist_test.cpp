@@ -490,6 +490,36 @@ TEST_F(PlayingList, CoverFlowFollowsItsOption) {
     EXPECT_TRUE(objc_msgSend<BOOL()>(plain, "MPH_supportsCoverFlow"_sel));
 }
 
+// The app's own content-load update is kept out (it would run the store
+// update and its check too): what shows is the replacement's own check.
+int appContentLoads = 0;
+void appContentLoad(UIViewController*, SEL, BOOL) { ++appContentLoads; }
+
+TEST_F(PlayingList, TheContentLoadCheckWaitsForARightItemAndTheStart) {
+    startQueue({s1, s2}, s1);
+    _MusicQueryQueueFeeder = feeder();
+    IMP app = __music_updateForContentChangeForInitialViewLoad$UIViewController.imp;
+    __music_updateForContentChangeForInitialViewLoad$UIViewController.imp = imp_implementationWithFunction(&appContentLoad);
+    auto screenWith = [&](const char* title) {
+        id screen = objc_autorelease(objc_msgSend<id()>(alloc(UIViewController::cls()), "init"_sel));
+        if (title != nullptr) {
+            id own = objc_autorelease(objc_msgSend<id(id, NSInteger, id, SEL)>(
+                alloc(UIBarButtonItem::cls()), "initWithTitle:style:target:action:"_sel,
+                objc::as_id(NSString::create(title)), 0L, nil, static_cast<SEL>(nullptr)));
+            objc_msgSend<void(id)>(objc_msgSend<id()>(screen, "navigationItem"_sel), "setRightBarButtonItem:"_sel, own);
+        }
+        objc_msgSend<void(BOOL)>(screen, "_music_updateForContentChangeForInitialViewLoad:"_sel, YES);
+        return barOf(screen);
+    };
+    EXPECT_EQ(screenWith(nullptr), Bar{});  // no right item: skipped
+    isOnStartup = NO;
+    EXPECT_EQ(screenWith("Edit"), (Bar{{0, "Edit"}}));  // before the root controller: skipped
+    isOnStartup = YES;
+    EXPECT_EQ(screenWith("Edit"), (Bar{{99, "Edit"}, {101, "queue"}}));
+    EXPECT_EQ(appContentLoads, 3);  // the app's own update ran each time
+    __music_updateForContentChangeForInitialViewLoad$UIViewController.imp = app;
+}
+
 TEST_F(PlayingList, TheNowPlayingVariantAddsButNeverRemoves) {
     id screen = objc::as_id(app.nowPlayingViewController());
     id navigationItem = objc_msgSend<id()>(screen, "navigationItem"_sel);
