@@ -32,9 +32,12 @@ PlaylistTableViewController* gSharedInstance = nullptr;  // owned, never release
 NSUInteger countOf(id array) { return objc_msgSend<NSUInteger()>(array, "count"_sel); }
 id objectAt(id array, NSUInteger i) { return objc_msgSend<id(NSUInteger)>(array, "objectAtIndex:"_sel, i); }
 id mutableCopyOf(id array) { return objc_autorelease(objc_msgSend<id()>(array, "mutableCopy"_sel)); }
-unsigned long long pidOf(id item) { return objc_msgSend<unsigned long long()>(item, "persistentID"_sel); }
 bool responds(id object, SEL sel) {
     return object != nil && objc_msgSend<BOOL(SEL)>(object, "respondsToSelector:"_sel, sel);
+}
+// 0 for an entry without one (a radio track).
+unsigned long long pidOf(id item) {
+    return responds(item, "persistentID"_sel) ? objc_msgSend<unsigned long long()>(item, "persistentID"_sel) : 0;
 }
 id tableOf(id self) { return objc_msgSend<id()>(self, "tableView"_sel); }
 
@@ -91,7 +94,7 @@ id artworkImage(id item) {
 // The artwork file the database names for the item: a token, then its path,
 // each asked of a fresh DBHandler.
 id databaseImage(id item) {
-    if (!responds(item, "persistentID"_sel)) return nil;
+    if (pidOf(item) == 0) return nil;
     id handlerClass = objc::as_id(DBHandler::cls());
     id token = objc_msgSend<id(unsigned long long)>(objc_msgSend<id()>(handlerClass, "sharedInstance"_sel),
                                                     "getArtworkTokenByItem_pid:"_sel, pidOf(item));
@@ -277,7 +280,7 @@ id cellForRow(PlaylistTableViewController* self, SEL, id table, id path) {
     id accessory = objc_msgSend<id()>(cell, "editingAccessoryView"_sel);
     id indicator = objc_msgSend<id(NSInteger)>(accessory, "viewWithTag:"_sel, kIndicatorTag);
     Class indicatorClass = objc_getClass("MusicNowPlayingIndicatorView");
-    if (current != nil && static_cast<NSInteger>(pidOf(current)) == tag) {
+    if (current != nil && pidOf(current) != 0 && static_cast<NSInteger>(pidOf(current)) == tag) {
         if (indicator == nil && indicatorClass != nil) {
             indicator = objc_autorelease(objc_msgSend<id(CGRect)>(objc_msgSend<id()>(objc::as_id(indicatorClass), "alloc"_sel),
                                                                   "initWithFrame:"_sel, CGRectMake(0, 0, 15, 18)));
@@ -307,7 +310,8 @@ void didSelectRow(PlaylistTableViewController* self, SEL, id, id path) {
     if (player == nil || row < 0 || static_cast<NSUInteger>(row) >= countOf(rows)) return;
     id item = objectAt(rows, static_cast<NSUInteger>(row));
     id current = objc_msgSend<queue::currentMediaItem>(player, "currentMediaItem"_sel);
-    if (current != nil && pidOf(current) == pidOf(item) && objc_msgSend<queue::isPlaying>(player, "isPlaying"_sel)) {
+    if (current != nil && pidOf(current) != 0 && pidOf(current) == pidOf(item) &&
+        objc_msgSend<queue::isPlaying>(player, "isPlaying"_sel)) {
         objc_msgSend<queue::pauseWithFadeout>(player, "pauseWithFadeout:"_sel, kPauseFadeSeconds);
         return;
     }
