@@ -505,7 +505,7 @@ TEST_F(PlayingList, TheContentLoadCheckWaitsForARightItemAndTheStart) {
         if (title != nullptr) {
             id own = objc_autorelease(objc_msgSend<id(id, NSInteger, id, SEL)>(
                 alloc(UIBarButtonItem::cls()), "initWithTitle:style:target:action:"_sel,
-                objc::as_id(NSString::create(title)), 0L, nil, static_cast<SEL>(nullptr)));
+                objc_autorelease(objc::as_id(NSString::create(title))), 0L, nil, static_cast<SEL>(nullptr)));
             objc_msgSend<void(id)>(objc_msgSend<id()>(screen, "navigationItem"_sel), "setRightBarButtonItem:"_sel, own);
         }
         objc_msgSend<void(BOOL)>(screen, "_music_updateForContentChangeForInitialViewLoad:"_sel, YES);
