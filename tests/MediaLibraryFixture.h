@@ -24,6 +24,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -225,5 +226,19 @@ inline bool writeLibrary() {
     sqlite3_close(db);
     return ok;
 }
+
+#ifdef CANTREL_RESOURCES_DIR
+// A device root for the Music host at `root`: the library above and the
+// library's resource bundle.
+inline bool writeHostRoot(const std::string& root) {
+    platform::setDeviceRoot(root);
+    if (!writeLibrary()) return false;
+    std::string bundle = root + "/Library/Application Support/Cantrel/Cantrel.bundle";
+    std::error_code error;
+    std::filesystem::create_directories(bundle, error);
+    std::filesystem::copy(std::string(CANTREL_RESOURCES_DIR) + "/Cantrel.bundle", bundle, error);
+    return !error;
+}
+#endif
 
 }  // namespace fixture

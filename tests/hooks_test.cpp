@@ -61,6 +61,7 @@ TEST_F(Hooks, TableIsInstalledInOrder) {
         "MPUNowPlayingPlaybackControlsView initWithFrame: R",
         "UIMoreListController _layoutCells R",
         "MPAVController _itemWillChange: R",
+        "MusicNowPlayingViewController showNowPlayingList: A",
         "MusicAlbumsDetailTableHeaderView layoutSubviews R",
         "MusicFlipsideAlbumDetailViewController setDataSource: R",
         "MusicTabBarController _isRadioEnabledDidChangeNotification: R",
@@ -73,6 +74,10 @@ TEST_F(Hooks, TableIsInstalledInOrder) {
         expected.push_back("RadioTrack _offers R");
     }
     for (const char* line : {
+             "UIViewController MPH_supportsCoverFlow R",
+             "UIViewController music_updateStoreNavigationItem R",
+             "UIViewController showNowPlayingList: A",
+             "UIViewController _music_updateForContentChangeForInitialViewLoad: R",
              "UIViewController documentInteractionControllerViewControllerForPreview: A",
              "MusicTableViewController tableView:viewForHeaderInSection: R",
              "MusicTableViewController tableView:willDisplayHeaderView:forSection: R",
@@ -106,6 +111,10 @@ TEST_F(Hooks, MissingClassesInstallNothingAndTheRestGoesOn) {
                                     "UIMoreListController _layoutCells R",
                                     "MPAVController _itemWillChange: R",
                                     "MPMediaLibraryArtworkDataSource _cacheRepresentation:forCatalog: R",
+                                    "UIViewController MPH_supportsCoverFlow R",
+                                    "UIViewController music_updateStoreNavigationItem R",
+                                    "UIViewController showNowPlayingList: A",
+                                    "UIViewController _music_updateForContentChangeForInitialViewLoad: R",
                                     "UIViewController documentInteractionControllerViewControllerForPreview: A",
                                     "_UITableViewCellActionButton layoutSubviews R",
                                     "UITableView _swipeActionButtonsForRowAtIndexPath: R",

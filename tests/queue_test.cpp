@@ -716,29 +716,32 @@ TEST_F(Queue, TheArtworkKeepsThePictureItIsGiven) {
     EXPECT_EQ(objc_msgSend<id(id)>(table, "getMPMediaItemArtworkImage:"_sel, artwork), objc::as_id(picture.get()));
 }
 
-// A living "Playing list" hears of every item change, with the player.
+// A living "Playing list" hears of every item change, with the player (and
+// through the change notification, with the notification).
 std::vector<id>* changesHeard = nullptr;
-id listAlive = nil;
-id sharedInstanceIfAlive(objc_class*, SEL) { return listAlive; }
-void nowPlayingItemChanged(objc_object*, SEL, id player) { changesHeard->push_back(player); }
+Slot<void(NSObject*, SEL, id)> _heardItemChange;
+void heardItemChange(NSObject* self, SEL cmd, id argument) {
+    if (changesHeard != nullptr) changesHeard->push_back(argument);
+    _heardItemChange(self, cmd, argument);
+}
 
 TEST_F(Queue, TheStartIsMarkedAndALivingPlayingListHearsOfItemChanges) {
+    OWN_PROCESS();  // replaces a method of the list
     EXPECT_TRUE(isOnStartup);
-    Class list = objc_allocateClassPair(NSObject::cls(), "PlaylistTableViewController", 0);
-    objc::define_method(list->isa, "sharedInstanceIfAlive"_sel, objc::make_imp<sharedInstanceIfAlive>(), "@@:");
-    objc::define_method(list, "nowPlayingItemChanged:"_sel, objc::make_imp<nowPlayingItemChanged>(), "v@:@");
-    objc_registerClassPair(list);
+    Class list = objc_getClass("PlaylistTableViewController");
+    ASSERT_NE(list, nullptr);
+    MSHookMessageEx(list, "nowPlayingItemChanged:"_sel, heardItemChange, &_heardItemChange);
     std::vector<id> heard;
     changesHeard = &heard;
     startQueue({s1, s2}, s1);
     app.advance();
-    EXPECT_TRUE(heard.empty());  // none alive: nothing made, nothing told
-    Strong<NSObject> alive = Strong<NSObject>::adopt(
-        static_cast<NSObject*>(objc_msgSend<id()>(objc_msgSend<id()>(objc::as_id(list), "alloc"_sel), "init"_sel)));
-    listAlive = objc::as_id(alive.get());
+    // None alive: nothing made, nothing told.
+    EXPECT_EQ(objc_msgSend<id()>(objc::as_id(list), "sharedInstanceIfAlive"_sel), nil);
+    EXPECT_TRUE(heard.empty());
+    id alive = objc_msgSend<id()>(objc::as_id(list), "sharedInstance"_sel);
     startQueue({s1, s2}, s1);
-    EXPECT_EQ(heard, std::vector<id>{objc::as_id(player())});
-    listAlive = nil;
+    EXPECT_EQ(std::count(heard.begin(), heard.end(), objc::as_id(player())), 1);
+    EXPECT_EQ(objc_msgSend<id()>(objc::as_id(list), "sharedInstanceIfAlive"_sel), alive);
     changesHeard = nullptr;
 }
 

@@ -24,11 +24,7 @@ class SheetHost : public ::testing::Test {
 protected:
     void SetUp() override {
         signal(SIGPIPE, SIG_IGN);
-        platform::setDeviceRoot(root.path());
-        ASSERT_TRUE(fixture::writeLibrary());
-        std::string bundle = root.path() + "/Library/Application Support/Cantrel/Cantrel.bundle";
-        std::filesystem::create_directories(bundle);
-        std::filesystem::copy(std::string(CANTREL_RESOURCES_DIR) + "/Cantrel.bundle", bundle);
+        ASSERT_TRUE(fixture::writeHostRoot(root.path()));
     }
 
     std::vector<std::string> run(const std::string& script, int& exitCode) {

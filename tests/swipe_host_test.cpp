@@ -26,11 +26,7 @@ class SwipeHost : public ::testing::Test {
 protected:
     void SetUp() override {
         signal(SIGPIPE, SIG_IGN);
-        platform::setDeviceRoot(root.path());
-        ASSERT_TRUE(fixture::writeLibrary());
-        std::string bundle = root.path() + "/Library/Application Support/Cantrel/Cantrel.bundle";
-        std::filesystem::create_directories(bundle);
-        std::filesystem::copy(std::string(CANTREL_RESOURCES_DIR) + "/Cantrel.bundle", bundle);
+        ASSERT_TRUE(fixture::writeHostRoot(root.path()));
     }
 
     // Runs the host on a script: its output lines and exit code. With

@@ -130,6 +130,7 @@ const CommandTable& commands() {
         addSwipeCommands(t);
         addSheetCommands(t);
         addQueueCommands(t);
+        addPlayingListCommands(t);
         return t;
     }();
     return table;

@@ -7,9 +7,12 @@
 #include <UIKit/UIColor.h>
 #include <UIKit/UITextField.h>
 #include <UIKit/UIScreen.h>
+#include <UIKit/UINavigationController.h>
+#include <UIKit/UITableViewController.h>
 #include <UIKit/UIView.h>
 #include <UIKit/UIViewController.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <ostream>
 
@@ -76,6 +79,30 @@ void addPresentedViews(std::vector<UIView*>& views, std::vector<Strong<UIView>>&
     views.push_back(input);
 }
 
+// The navigation bar over the top of the screen while the controller on
+// top shows a title or right items in it. A table view controller's table
+// starts under the bar, as its insets put it on the platform; the Music
+// app's list screens draw from the top of the screen.
+void addNavigationBar(const Context& c, std::vector<UIView*>& views,
+                      std::vector<std::pair<Strong<UIView>, CGRect>>& moved) {
+    id navigation = c.app ? objc::as_id(c.app->songsNavigationController()) : nil;
+    id top = objc_msgSend<id()>(navigation, "topViewController"_sel);
+    if (top == nil) return;
+    id item = objc_msgSend<id()>(top, "navigationItem"_sel);
+    if (objc_msgSend<id()>(item, "title"_sel) == nil && objc_msgSend<id()>(item, "rightBarButtonItem"_sel) == nil) return;
+    auto* bar = static_cast<UIView*>(objc_msgSend<id()>(navigation, "navigationBar"_sel));
+    if (objc_isKindOfClass(top, UITableViewController::cls())) {
+        auto* view = static_cast<UIView*>(objc_msgSend<id()>(top, "view"_sel));
+        CGRect frame = objc_msgSend<CGRect()>(view, "frame"_sel);
+        moved.emplace_back(view, frame);
+        CGFloat barHeight = objc_msgSend<CGRect()>(bar, "frame"_sel).size.height;
+        objc_msgSend<void(CGRect)>(view, "setFrame:"_sel,
+                                   CGRectMake(frame.origin.x, barHeight, frame.size.width,
+                                              std::max<CGFloat>(0, frame.size.height - barHeight)));
+    }
+    views.push_back(bar);
+}
+
 bool snapshot(Context& c, const std::vector<std::string>& args) {
     if (c.app == nullptr || !c.app->launched()) {
         *c.err << "snapshot: the app is not running\n";
@@ -87,6 +114,7 @@ bool snapshot(Context& c, const std::vector<std::string>& args) {
     platform::finishTransitions(5);
     std::vector<Strong<UIView>> keep;
     std::vector<std::pair<Strong<UIView>, CGRect>> moved;
+    addNavigationBar(c, views, moved);
     addPresentedViews(views, keep, moved);
     struct PutBack {
         std::vector<std::pair<Strong<UIView>, CGRect>>& list;

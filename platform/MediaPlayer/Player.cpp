@@ -86,16 +86,28 @@ id objectAtIndex(MPMediaQueryShuffledItems* self, SEL sel, NSUInteger index) {
 void shuffleItemsWithInitialIndex(MPMediaQueryShuffledItems* self, SEL, NSInteger index) {
     self->_calls.add("shuffleItemsWithInitialIndex:", index);
 }
+// A rebuild takes the ordered array set since as the order: the next reload
+// keeps it.
+void keepOrderedArray(MPMediaQueryShuffledItems* self) {
+    if (self->_orderedArray != nullptr && arrayCount(self->_orderedArray) > 0) self->_orderRebuilt = YES;
+}
 void rebuildItemCaches(MPMediaQueryShuffledItems* self, SEL, NSInteger index) {
     self->_calls.add("_rebuildItemCachesWithInitialSourceItemIndex:", index);
+    keepOrderedArray(self);
 }
 void rebuildCaches(MPMediaQueryShuffledItems* self, SEL, NSInteger index) {
     self->_calls.add("_rebuildCachesWithInitialSourceIndex:", index);
+    keepOrderedArray(self);
 }
 
 void invalidateSourceMediaQueryAndLoadItems(MPMediaQueryShuffledItems* self, SEL) {
     self->_calls.add("invalidateSourceMediaQueryAndLoadItems");
-    if (self->_sourceMediaQuery != nullptr) load(self, objc_msgSend<id()>(self->_sourceMediaQuery, "items"_sel));
+    if (self->_sourceMediaQuery != nullptr) {
+        Strong<NSObject> order(static_cast<NSObject*>(self->_orderRebuilt ? self->_orderedArray : nil));
+        load(self, objc_msgSend<id()>(self->_sourceMediaQuery, "items"_sel));
+        if (order) storeStrong(self->_orderedArray, objc::as_id(order.get()));
+    }
+    self->_orderRebuilt = NO;
     Strong<NSObject> feeder = self->_feeder.lock();
     objc_msgSend<queue::handleMediaLibraryDidChange>(feeder.get(), "_handleMediaLibraryDidChange"_sel);
 }

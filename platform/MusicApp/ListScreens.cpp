@@ -343,6 +343,12 @@ void viewDidLoad(MusicTableViewController* self, SEL) {
     objc_msgSend<void()>(objc_msgSend<id()>(self, "tableView"_sel), "reloadData"_sel);
 }
 
+// Every appearance updates the store item of the navigation bar.
+void viewWillAppear(MusicTableViewController* self, SEL, BOOL animated) {
+    objc_msgSendSuper<void(BOOL)>(self, MusicTableViewController::cls(), "viewWillAppear:"_sel, animated);
+    objc_msgSend<void()>(self, "music_updateStoreNavigationItem"_sel);
+}
+
 id tableView(MusicTableViewController* self, SEL) {
     return objectAs<UITableView>(objc_msgSend<id()>(self, "view"_sel));
 }
@@ -656,6 +662,7 @@ void platform::musicapp::registerListScreens() {
     objc::ClassDef<MusicTableViewController>("MusicTableViewController", UIViewController::cls())
         .method<list::loadView>("loadView")
         .method<list::viewDidLoad>("viewDidLoad")
+        .method<list::viewWillAppear>("viewWillAppear:")
         .method<list::tableView>("tableView")
         .method<list::loadEntities>("loadEntities")
         .method<list::titleForEntity>("titleForEntity:")

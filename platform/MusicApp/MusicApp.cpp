@@ -14,6 +14,7 @@
 #include <MusicApp/MusicNowPlayingViewController.h>
 #include <MusicApp/MusicTabBarController.h>
 #include <MusicApp/MusicTableViewController.h>
+#include <Foundation/NSNotification.h>
 #include <MusicApp/QueueMessages.h>
 #include <MusicApp/RURadioQueueFeeder.h>
 #include <UIKit/UIKit.h>
@@ -39,13 +40,19 @@ CGRect screenBounds() {
     return objc_msgSend<CGRect()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "bounds"_sel);
 }
 
-// Shows a controller as the app does when it comes on screen.
-void present(id controller) {
+// Sizes a controller's view to the screen and lays it out.
+void layOut(id controller) {
     id view = objc_msgSend<id()>(controller, "view"_sel);
-    objc_msgSend<void(BOOL)>(controller, "viewWillAppear:"_sel, YES);
     objc_msgSend<void(CGRect)>(view, "setFrame:"_sel, screenBounds());
     objc_msgSend<void()>(view, "setNeedsLayout"_sel);
     objc_msgSend<void()>(view, "layoutIfNeeded"_sel);
+}
+
+// Shows a controller as the app does when it comes on screen.
+void present(id controller) {
+    objc_msgSend<id()>(controller, "view"_sel);
+    objc_msgSend<void(BOOL)>(controller, "viewWillAppear:"_sel, YES);
+    layOut(controller);
     objc_msgSend<void(BOOL)>(controller, "viewDidAppear:"_sel, YES);
 }
 
@@ -156,6 +163,10 @@ void MusicApp::launch() {
         objc_msgSend<id(id, id)>(objc_msgSend<id()>(MusicNowPlayingViewController::cls(), "alloc"_sel),
                                  "initWithNibName:bundle:"_sel, nil, nil),
         "MusicApp::launch");
+    nowPlayingNavigationController_ = adoptObject<UINavigationController>(
+        objc_msgSend<id(id)>(objc_msgSend<id()>(UINavigationController::cls(), "alloc"_sel),
+                             "initWithRootViewController:"_sel, nowPlayingViewController_.get()),
+        "MusicApp::launch");
 
     if (options_.radio) radioQueueFeeder_ = make<RURadioQueueFeeder>(RURadioQueueFeeder::cls());
 }
@@ -164,6 +175,7 @@ void MusicApp::shutdown() {
     AutoreleasePool pool;
     radioQueueFeeder_.reset();
     flipsideViewController_.reset();
+    nowPlayingNavigationController_.reset();
     nowPlayingViewController_.reset();
     queueFeeder_.reset();
     audioDeviceController_.reset();
@@ -263,7 +275,7 @@ bool MusicApp::openScreen(const std::string& name, std::optional<unsigned long l
     id nav = songsNavigationController_.get();
     objc_msgSend<id(BOOL)>(nav, "popToRootViewControllerAnimated:"_sel, NO);
     objc_msgSend<void(id, BOOL)>(nav, "pushViewController:animated:"_sel, shown.get(), YES);
-    present(shown.get());
+    layOut(shown.get());
     if (mediaLibraryReadFailures().busy != busyBefore) {
         // A list the library could not be read for is not shown as empty.
         objc_msgSend<id(BOOL)>(nav, "popToRootViewControllerAnimated:"_sel, NO);
@@ -330,6 +342,19 @@ void MusicApp::advance() {
     if (!launched_) return;
     AutoreleasePool pool;
     objc_msgSend<void()>(avController_.get(), "_itemDidReachEnd"_sel);
+}
+
+void MusicApp::enterBackground() {
+    if (!launched_) return;
+    AutoreleasePool pool;
+    objc_msgSend<void(id, id)>(objc::as_id(NSNotificationCenter::defaultCenter()), "postNotificationName:object:"_sel,
+                               UIApplicationDidEnterBackgroundNotification, nil);
+}
+
+bool MusicApp::rotateToLandscape() {
+    if (!launched_) return false;
+    id top = objc_msgSend<id()>(songsNavigationController_.get(), "topViewController"_sel);
+    return objc_msgSend<BOOL()>(top, "MPH_supportsCoverFlow"_sel);
 }
 
 bool MusicApp::startRadio(std::string* error) {

@@ -93,6 +93,7 @@ void viewWillAppear(MusicNowPlayingViewController* self, SEL, BOOL animated) {
     objc_msgSendSuper<void(BOOL)>(self, MusicNowPlayingViewController::cls(), "viewWillAppear:"_sel, animated);
     id text = objc_msgSend<id(id)>(self, "_albumTextForItem:"_sel, self->_item);
     storeStrong(self->_albumText, text);
+    objc_msgSend<void()>(self, "music_updateStoreNavigationItem"_sel);
 }
 
 void viewDidLayoutSubviews(MusicNowPlayingViewController* self, SEL) {

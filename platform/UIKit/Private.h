@@ -8,11 +8,15 @@
 
 struct objc_object;
 struct UIColor;
+struct UITableView;
+struct UITableViewCell;
 
 namespace platform::uikit {
 void registerViews();            // UIResponder, UIView, UIScrollView, UIControl, UIButton
 void registerButtons();          // UIButton's titles and background images (UIButton.cpp)
 void registerViewControllers();  // UIViewController and its UIKit subclasses
+void registerNavigationControllers();  // UINavigationController, UINavigationItem, UINavigationBar
+void registerTableViewControllers();   // UITableViewController; the tables' editing, moves and taps
 void registerTableViews();       // UITableView, UITableViewCell, _UITableViewCellActionButton
 void registerRowActions();       // UITableViewRowAction, the swipe buttons of the rows (RowActions.cpp)
 void registerColors();           // UIColor
@@ -44,6 +48,10 @@ void registerPatternColors();      // UIColor's colorWithPatternImage:
 // image of `colour`, tiled from the context's origin. false, with nothing
 // drawn, when the colour has no pattern (or there is no context).
 bool paintWithPattern(CGContextRef c, UIColor* colour, const std::function<void(CGColor)>& draw);
+
+// While the table edits: the cell's editing style, indent and reorder control
+// as the delegate and data source answer for the row (UITableViewController.cpp).
+void placeEditingState(::UITableView* table, ::UITableViewCell* cell, objc_object* indexPath);
 
 // Takes the swipe buttons (_UITableViewCellActionButton) among the view's
 // own subviews out of it (removeFromSuperview): a swiped cell closing.

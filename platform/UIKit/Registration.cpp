@@ -22,6 +22,7 @@ void registerUIKit() {
     uikit::registerImageViewsAndGestures();
     uikit::registerEditing();
     uikit::registerSettingsWidgets();
+    uikit::registerTableViewControllers();
 }
 }  // namespace platform
 

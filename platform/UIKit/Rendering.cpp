@@ -242,6 +242,12 @@ _cairo_surface* platform::renderScreen(const std::vector<UIView*>& views, double
     });
 }
 
+void platform::drawViewInContext(UIView* view, CGContext* context) {
+    if (view == nullptr || context == nullptr || context->cr == nullptr) return;
+    objc_msgSend<void()>(view, "layoutIfNeeded"_sel);
+    drawView(context->cr, context->scale, view, true);
+}
+
 bool platform::writePNG(UIView* view, const std::string& hostPath, double scale, std::string* error) {
     if (!(scale > 0)) scale = screenScale();
     if (view != nullptr && tooLarge(objc_msgSend<CGRect()>(view, "bounds"_sel).size, scale, error)) return false;

@@ -6,6 +6,7 @@
 #include <Foundation/NSString.h>
 #include <UIKit/UIGraphics.h>
 #include <UIKit/UIKit.h>
+#include <UIKit/UITableViewController.h>
 
 #include <algorithm>
 
@@ -147,6 +148,7 @@ void setDataSource(UITableView* self, SEL, id dataSource) { self->_dataSource = 
 BOOL isEditing(UITableView* self, SEL) { return self->_editing; }
 // Leaving editing closes a swiped row: its buttons go.
 void setEditing(UITableView* self, SEL, BOOL editing) {
+    if (self->_editing != editing) objc_msgSend<void()>(self, "setNeedsLayout"_sel);
     self->_editing = editing;
     if (editing) return;
     std::vector<UITableView::VisibleCell> cells = self->_visibleCells;
@@ -309,6 +311,7 @@ void layoutSubviews(UITableView* self, SEL) {
                                    "UITableView dataSource must return a cell from tableView:cellForRowAtIndexPath:");
             cell = requireObject<UITableViewCell>(made, "-[UITableView layoutSubviews]");
         }
+        platform::uikit::placeEditingState(self, cell.get(), path);
         objc_msgSend<void(CGRect)>(cell.get(), "setFrame:"_sel, p.frame);
         if (fresh) {
             objc_msgSend<void(id)>(self, "addSubview:"_sel, cell.get());
@@ -413,13 +416,54 @@ void setTitle(UITableViewCell* self, SEL, id title) {
 }
 void prepareForReuse(UITableViewCell*, SEL) {}
 
+// While the table edits, the content gives way to the indent, the editing
+// accessory and the reorder control; a picture stands at the left and a
+// subtitle under the text.
 void layoutSubviews(UITableViewCell* self, SEL) {
     objc_msgSendSuper<void()>(self, UITableViewCell::cls(), "layoutSubviews"_sel);
-    objc_msgSend<void(CGRect)>(self->_contentView, "setFrame:"_sel, objc_msgSend<CGRect()>(self, "bounds"_sel));
+    CGRect bounds = objc_msgSend<CGRect()>(self, "bounds"_sel);
+    CGFloat left = 0, right = bounds.size.width;
+    UIView* accessory = self->_editingAccessoryView.get();
+    if (self->_editingShown) {
+        left = self->_editingIndent;
+        if (self->_showsReorderControl) right -= kUITableViewReorderControlWidth;
+        if (accessory != nullptr) {
+            CGRect a = objc_msgSend<CGRect()>(accessory, "frame"_sel);
+            right -= a.size.width + 8;
+            objc_msgSend<void(CGRect)>(accessory, "setFrame:"_sel,
+                                       CGRectMake(right + 4, (bounds.size.height - a.size.height) / 2, a.size.width,
+                                                  a.size.height));
+            if (objc_msgSend<id()>(accessory, "superview"_sel) != objc::as_id(self))
+                objc_msgSend<void(id)>(self, "addSubview:"_sel, accessory);
+        }
+    } else if (accessory != nullptr && objc_msgSend<id()>(accessory, "superview"_sel) == objc::as_id(self)) {
+        objc_msgSend<void()>(accessory, "removeFromSuperview"_sel);
+    }
+    objc_msgSend<void(CGRect)>(self->_contentView, "setFrame:"_sel,
+                               CGRectMake(left, 0, std::max<CGFloat>(0, right - left), bounds.size.height));
     CGRect content = objc_msgSend<CGRect()>(self->_contentView, "bounds"_sel);
+    CGFloat textX = kTextInset;
+    if (UIView* image = self->_imageView.get()) {
+        bool shown = objc_msgSend<id()>(image, "image"_sel) != nil;
+        CGFloat side = std::max<CGFloat>(0, content.size.height - 8);
+        objc_msgSend<void(CGRect)>(image, "setFrame:"_sel, CGRectMake(kTextInset, 4, side, side));
+        objc_msgSend<void(BOOL)>(image, "setHidden:"_sel, !shown);
+        if (shown) textX += side + kTextInset / 2;
+    }
+    CGFloat textWidth = std::max<CGFloat>(0, content.size.width - textX - kTextInset);
+    UILabel* detail = self->_detailTextLabel.get();
+    if (detail != nullptr && self->_style == UITableViewCellStyleSubtitle) {
+        CGFloat h = content.size.height;
+        objc_msgSend<void(CGRect)>(objc_msgSend<id()>(self, "textLabel"_sel), "setFrame:"_sel,
+                                   CGRectMake(textX, h * 0.08, textWidth, h * 0.5));
+        objc_msgSend<void(CGRect)>(detail, "setFrame:"_sel, CGRectMake(textX, h * 0.55, textWidth, h * 0.38));
+        return;
+    }
     objc_msgSend<void(CGRect)>(objc_msgSend<id()>(self, "textLabel"_sel), "setFrame:"_sel,
-                               CGRectMake(kTextInset, 0, std::max<CGFloat>(0, content.size.width - 2 * kTextInset),
-                                          content.size.height));
+                               CGRectMake(textX, 0, textWidth, content.size.height));
+    if (detail != nullptr)
+        objc_msgSend<void(CGRect)>(detail, "setFrame:"_sel,
+                                   CGRectMake(textX + textWidth / 2, 0, textWidth / 2, content.size.height));
 }
 
 void drawRect(UITableViewCell* self, SEL, CGRect) {
@@ -431,6 +475,12 @@ void drawRect(UITableViewCell* self, SEL, CGRect) {
     CGContextSetFillColorWithColor(c, CGColor{0.78, 0.78, 0.8, 1});
     CGContextFillRect(c, CGRectMake(kTextInset, bounds.size.height - line,
                                     std::max<CGFloat>(0, bounds.size.width - kTextInset), line));
+    // The reorder control: three grey bars at the right edge.
+    if (self->_editingShown && self->_showsReorderControl) {
+        CGContextSetFillColorWithColor(c, CGColor{0.6, 0.6, 0.62, 1});
+        CGFloat x = bounds.size.width - kUITableViewReorderControlWidth + 9, mid = bounds.size.height / 2;
+        for (int i = -1; i <= 1; ++i) CGContextFillRect(c, CGRectMake(x, mid + i * 5 - 1, 20, 2));
+    }
     CGContextRestoreGState(c);
 }
 

@@ -12,6 +12,7 @@ UIView::~UIView() {
     // Subviews that someone else still retains outlive their superview.
     for (Strong<UIView>& v : _subviews) v->_superview = nullptr;
     clearStrong(_backgroundColor);
+    if (_layer != nullptr) _layer->_view = nullptr;
     clearStrong(_layer);
 }
 

@@ -1,5 +1,5 @@
-// UIViewController, UINavigationController, UITabBarController and
-// UIMoreListController.
+// UIViewController, UITabBarController and UIMoreListController
+// (UINavigationController: UINavigationController.cpp).
 #include "ObjectSupport.h"
 #include "Private.h"
 
@@ -18,6 +18,8 @@ UIViewController::~UIViewController() {
     clearStrong(_nibBundle);
     if (_presentedViewController != nullptr) _presentedViewController->_presentingViewController = nullptr;
     clearStrong(_presentedViewController);
+    if (_navigationItem != nullptr) _navigationItem->_controller = nullptr;
+    clearStrong(_navigationItem);
 }
 
 namespace {
@@ -133,58 +135,23 @@ id childViewControllers(UIViewController* self, SEL) { return arrayOf(self->_chi
 // The Music app's category.
 BOOL supportsCoverFlow(UIViewController*, SEL) { return YES; }
 
-void updateStoreNavigationItem(UIViewController* self, SEL) { ++self->_storeButtonUpdates; }
+// The store button stands alone on a bar that has no right item.
+void updateStoreNavigationItem(UIViewController* self, SEL) {
+    ++self->_storeButtonUpdates;
+    id item = objc_msgSend<id()>(self, "navigationItem"_sel);
+    if (objc_msgSend<id()>(item, "rightBarButtonItem"_sel) != nil) return;
+    id store = objc_msgSend<id(id, NSInteger, id, SEL)>(objc_msgSend<id()>(UIBarButtonItem::cls(), "alloc"_sel),
+                                                        "initWithTitle:style:target:action:"_sel, NSString::make("Store"),
+                                                        UIBarButtonItemStylePlain, nil, static_cast<SEL>(nullptr));
+    objc_msgSend<void(id)>(item, "setRightBarButtonItem:"_sel, store);
+    objc_release(store);
+}
 
 void updateForContentChangeForInitialViewLoad(UIViewController* self, SEL, BOOL) {
     objc_msgSend<void()>(self, "music_updateStoreNavigationItem"_sel);
 }
 
 }  // namespace controller
-
-namespace navigation {
-
-id initWithRootViewController(UINavigationController* self, SEL, id root) {
-    self = objectAs<UINavigationController>(
-        objc_msgSend<id(id, id)>(self, "initWithNibName:bundle:"_sel, nil, nil));
-    if (self == nullptr) return nil;
-    if (root != nullptr) objc_msgSend<void(id, BOOL)>(self, "pushViewController:animated:"_sel, root, NO);
-    return self;
-}
-
-id viewControllers(UINavigationController* self, SEL) { return arrayOf(self->_childViewControllers); }
-
-void pushViewController(UINavigationController* self, SEL, id obj, BOOL) {
-    auto* pushed = requireObject<UIViewController>(obj, "-[UINavigationController pushViewController:animated:]");
-    if (pushed == nullptr) return;
-    if (pushed->_parentViewController == self)
-        NSException::raise(NSInvalidArgumentException,
-                           "-[UINavigationController pushViewController:animated:]: already on the stack");
-    objc_msgSend<void(id)>(self, "addChildViewController:"_sel, pushed);
-}
-
-id popViewControllerAnimated(UINavigationController* self, SEL, BOOL) {
-    if (self->_childViewControllers.size() < 2) return nil;
-    UIViewController* top = self->_childViewControllers.back().get();
-    autorelease(retain(top));
-    objc_msgSend<void()>(top, "removeFromParentViewController"_sel);
-    return top;
-}
-
-id popToRootViewControllerAnimated(UINavigationController* self, SEL, BOOL) {
-    id popped = mutableArray();
-    while (self->_childViewControllers.size() > 1) {
-        UIViewController* top = self->_childViewControllers.back().get();
-        arrayAdd(popped, top);
-        objc_msgSend<void()>(top, "removeFromParentViewController"_sel);
-    }
-    return popped;
-}
-
-id topViewController(UINavigationController* self, SEL) {
-    return self->_childViewControllers.empty() ? nullptr : self->_childViewControllers.back().get();
-}
-
-}  // namespace navigation
 
 namespace tabBar {
 
@@ -270,13 +237,7 @@ void platform::uikit::registerViewControllers() {
         .OBJC_IVAR(UIViewController, _nibBundle)
         .OBJC_IVAR(UIViewController, _parentViewController)
         .OBJC_IVAR(UIViewController, _storeButtonUpdates);
-    objc::ClassDef<UINavigationController>("UINavigationController", UIViewController::cls())
-        .method<navigation::initWithRootViewController>("initWithRootViewController:")
-        .method<navigation::viewControllers>("viewControllers")
-        .method<navigation::pushViewController>("pushViewController:animated:")
-        .method<navigation::popViewControllerAnimated>("popViewControllerAnimated:")
-        .method<navigation::popToRootViewControllerAnimated>("popToRootViewControllerAnimated:")
-        .method<navigation::topViewController>("topViewController");
+    registerNavigationControllers();
     objc::ClassDef<UITabBarController>("UITabBarController", UIViewController::cls())
         .method<tabBar::viewControllers>("viewControllers")
         .method<tabBar::setViewControllers>("setViewControllers:")

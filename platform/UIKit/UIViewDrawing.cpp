@@ -13,7 +13,10 @@
 using namespace platform::support;
 
 CALayer* UIView::layerObject() {
-    if (_layer == nullptr) _layer = objectAs<CALayer>(newObject(CALayer::cls()));
+    if (_layer == nullptr) {
+        _layer = objectAs<CALayer>(newObject(CALayer::cls()));
+        if (_layer != nullptr) _layer->_view = this;
+    }
     return _layer;
 }
 

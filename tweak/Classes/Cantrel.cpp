@@ -11,6 +11,7 @@
 #include "IconView.h"
 #include "ItemEntry.h"
 #include "FeederTracking.h"
+#include "NavigationOptions.h"
 #include "QueueAccessors.h"
 #include "SwipeButtons.h"
 
@@ -533,6 +534,7 @@ const std::vector<InstallEntry>& installationTable() {
         replaced("UIMoreListController", "_layoutCells", _layoutCells$UIMoreListController,
                  &__layoutCells$UIMoreListController),
         replaced("MPAVController", "_itemWillChange:", _itemWillChange$MPAVController, &__itemWillChange$MPAVController),
+        added("MusicNowPlayingViewController", "showNowPlayingList:", showNowPlayingList, "v@:"),
         replaced("MusicAlbumsDetailTableHeaderView", "layoutSubviews", layoutSubviews$MusicAlbumsDetailTableHeaderView,
                  &_layoutSubviews$MusicAlbumsDetailTableHeaderView),
         replaced("MusicFlipsideAlbumDetailViewController", "setDataSource:",
@@ -552,6 +554,14 @@ const std::vector<InstallEntry>& installationTable() {
                  &__cacheRepresentation_forCatalog$MPMediaLibraryArtworkDataSource),
         replaced("RURadioQueueFeeder", "init", init$RURadioQueueFeeder, &_init$RURadioQueueFeeder),
         replaced("RadioTrack", "_offers", _offers$RadioTrack, &__offers$RadioTrack),
+        replaced("UIViewController", "MPH_supportsCoverFlow", MPH_supportsCoverFlow$UIViewController,
+                 &_MPH_supportsCoverFlow$UIViewController),
+        replaced("UIViewController", "music_updateStoreNavigationItem", music_updateStoreNavigationItem$UIViewController,
+                 &_music_updateStoreNavigationItem$UIViewController),
+        added("UIViewController", "showNowPlayingList:", showNowPlayingList, "v@:"),
+        replaced("UIViewController", "_music_updateForContentChangeForInitialViewLoad:",
+                 _music_updateForContentChangeForInitialViewLoad$UIViewController,
+                 &__music_updateForContentChangeForInitialViewLoad$UIViewController),
         added("UIViewController", "documentInteractionControllerViewControllerForPreview:",
               documentInteractionControllerViewControllerForPreview, "v@:"),
         replaced("MusicTableViewController", "tableView:viewForHeaderInSection:",

@@ -11,6 +11,7 @@
 #include "IconView.h"
 #include "ItemEntry.h"
 #include "MessageView.h"
+#include "PlaylistTableViewController.h"
 #include "QueueHandler.h"
 #include "Libs/FMDB/FMDatabase.h"
 #include "NSObject+BKAssociatedObjects.h"
@@ -40,4 +41,5 @@ void Cantrel_registerClasses() {
     registerEditingPanels();
     registerEditHandler();
     registerQueueHandler();
+    registerPlaylistTableViewController();
 }

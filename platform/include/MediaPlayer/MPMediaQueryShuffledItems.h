@@ -7,9 +7,11 @@
 //   objectAtIndex:         id(NSUInteger)  of items; nil past the end
 //   shuffleItemsWithInitialIndex:, _rebuildItemCachesWithInitialSourceItemIndex:,
 //   _rebuildCachesWithInitialSourceIndex:   void(NSInteger)   logged; the app has no shuffle
-//                          mode, so the order stays (an index not in it is ignored)
+//                          mode, so the order stays (an index not in it is ignored). The two
+//                          _rebuild… messages take a non-empty O as the order from then on
 //   invalidateSourceMediaQueryAndLoadItems  void()   L and O again from _sourceMediaQuery's
-//                          items; the owning feeder's snapshot follows
+//                          items (O kept when a _rebuild… took it since the last reload); the
+//                          owning feeder's snapshot follows
 //
 // The three instance variables are object variables (MSHookIvar<id> reaches
 // them), each owned: _sourceMediaQuery (the query), _sourceMediaQueryItems L
@@ -35,6 +37,7 @@ struct MPMediaQueryShuffledItems : NSObject {
     id _sourceMediaQueryItems = nil;
     id _orderedArray = nil;
     Weak<NSObject> _feeder;  // the feeder whose items these are
+    BOOL _orderRebuilt = NO;
     platform::CallLog _calls;
 
     ~MPMediaQueryShuffledItems() override;

@@ -71,6 +71,8 @@ public:
     MPAudioDeviceController* audioDeviceController() const { return audioDeviceController_; }
     MusicQueryQueueFeeder* queueFeeder() const { return queueFeeder_; }
     MusicNowPlayingViewController* nowPlayingViewController() const { return nowPlayingViewController_; }
+    // The navigation controller the now-playing screen stands in (its root).
+    UINavigationController* nowPlayingNavigationController() const { return nowPlayingNavigationController_; }
     // Made by the first showFlipside().
     MusicFlipsideAlbumDetailViewController* flipsideViewController() const { return flipsideViewController_; }
     RURadioQueueFeeder* radioQueueFeeder() const { return radioQueueFeeder_; }  // nil without the radio
@@ -94,6 +96,13 @@ public:
               std::string* error = nullptr);
     // The playing song ends (_itemDidReachEnd to the player).
     void advance();
+    // The app goes to the background: UIApplicationDidEnterBackgroundNotification
+    // is posted to the default centre (object nil).
+    void enterBackground();
+    // The device turns to landscape: the app asks the controller on top of the
+    // songs stack MPH_supportsCoverFlow and shows cover flow when it answers
+    // YES. Whether it was shown; false before launch.
+    bool rotateToLandscape();
     // Starts a radio station: a new RURadioQueueFeeder, to which the player
     // switches and plays its first track. False without the radio.
     bool startRadio(std::string* error = nullptr);
@@ -115,8 +124,9 @@ public:
     static bool screenTakesID(const std::string& name);
     // Makes that screen the current one: the navigation controller goes back
     // to its root and the new screen (made with alloc/init; an album's tracks
-    // inside a MusicAlbumsDetailContainerViewController) is pushed, sized to
-    // the main screen and shown (viewWillAppear:, a layout pass, viewDidAppear:).
+    // inside a MusicAlbumsDetailContainerViewController) is pushed (the push
+    // sends viewWillAppear: and viewDidAppear:), sized to the main screen and
+    // laid out.
     // False, with *error set and nothing changed, before launch, for an
     // unknown name, an id missing or not wanted, or an id the library does
     // not have (named in the error as `idAsGiven` when set, so as the user
@@ -145,6 +155,7 @@ private:
     Strong<MPAudioDeviceController> audioDeviceController_;
     Strong<MusicQueryQueueFeeder> queueFeeder_;
     Strong<MusicNowPlayingViewController> nowPlayingViewController_;
+    Strong<UINavigationController> nowPlayingNavigationController_;
     Strong<MusicFlipsideAlbumDetailViewController> flipsideViewController_;
     Strong<RURadioQueueFeeder> radioQueueFeeder_;
 };

@@ -4,7 +4,8 @@
 //   initWithNibName:bundle:    id(id, id)
 //   item / setItem:            id() / void(id)   the item on screen, retained
 //   loadView                   void()            a view with the playback controls
-//   viewWillAppear:            void(BOOL)        refreshes the album line: _albumTextForItem:
+//   viewWillAppear:            void(BOOL)        refreshes the album line: _albumTextForItem:,
+//                                                then music_updateStoreNavigationItem
 //   viewDidLayoutSubviews      void()            the controls take the bottom of the view
 //   _albumTextForItem:         id(id)            the item's albumTitle (when it answers it), else nil
 //   albumText                  id()              as of the last viewWillAppear:

@@ -4,6 +4,7 @@
 //   loadView                                        void()   a plain UITableView of the main screen's bounds
 //   viewDidLoad                                     void()   -> _music_updateForContentChangeForInitialViewLoad: YES,
 //                                                            then the table's reloadData
+//   viewWillAppear:                                 void(BOOL) -> music_updateStoreNavigationItem
 //   tableView                                       id()     the view
 // When the controller goes, its table stops pointing at it and a row left
 // swiped closes (setEditing: NO), so that buttons whose actions hold the

@@ -8,6 +8,9 @@
 //                                       view's subviews and drawing) to the rounded bounds
 //   opacity / setOpacity:               float() / void(float)       0..1, 1 by default
 //   hidden / isHidden / setHidden:      BOOL() / void(BOOL)
+//   renderInContext:                    void(CGContextRef)   draws the layer's view and its
+//                                       subviews, as the render pass does, into the context at
+//                                       its origin
 //
 // The view's alpha, clipsToBounds and hidden are the layer's opacity,
 // masksToBounds and hidden.
@@ -25,4 +28,5 @@ struct CALayer : NSObject {
     BOOL _masksToBounds = NO;
     float _opacity = 1;
     BOOL _hidden = NO;
+    struct UIView* _view = nullptr;  // the view whose layer this is (not retained)
 };

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+struct CGContext;
 struct UIView;
 struct _cairo_surface;
 
@@ -47,6 +48,10 @@ _cairo_surface* renderScreen(const std::vector<UIView*>& views, double scale = 0
 // cannot be written, *error then saying why: a picture larger than
 // kMaxSurfacePixels a side, or the file system's reason ("Is a directory",
 // "Permission denied", "No space left on device"...).
+// The view and its subviews drawn into a context at its origin, as the
+// render pass draws them (CALayer's renderInContext:).
+void drawViewInContext(UIView* view, CGContext* context);
+
 bool writePNG(UIView* view, const std::string& hostPath, double scale = 0, std::string* error = nullptr);
 bool writeScreenPNG(const std::string& hostPath, const std::vector<UIView*>& views, double scale = 0,
                     std::string* error = nullptr);

@@ -48,6 +48,7 @@
 //                                            moves contentOffset so the row is at the top (1),
 //                                            middle (2) or bottom (3), kept within the content
 //   setContentOffset:                        void(CGPoint)   asks for a layout
+// Editing, selection, row reloads and moves: UITableViewController.h.
 #pragma once
 
 #include <UIKit/UIScrollView.h>
@@ -83,6 +84,8 @@ struct UITableView : UIScrollView {
     id _delegate = nil;
     id _dataSource = nil;
     BOOL _editing = NO;
+    BOOL _allowsSelection = YES;
+    BOOL _allowsSelectionDuringEditing = NO;
     // Rows per section as of the last reloadData.
     std::vector<NSInteger> _rowCounts;
     BOOL _dataLoaded = NO;

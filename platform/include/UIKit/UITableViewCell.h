@@ -21,7 +21,7 @@
 
 #include <UIKit/UIView.h>
 
-struct UILabel;
+#include <UIKit/UILabel.h>
 
 using UITableViewCellStyle = NSInteger;
 inline constexpr UITableViewCellStyle UITableViewCellStyleDefault = 0;
@@ -42,6 +42,14 @@ struct UITableViewCell : UIView {
     UIView* _contentView = nullptr;   // owned (and a subview)
     id _title = nil;                  // owned
     UILabel* _textLabel = nullptr;    // owned (and a subview of the content view)
+    // UITableViewController.h: the subtitle, the picture and the editing state.
+    Strong<UILabel> _detailTextLabel;
+    Strong<UIView> _imageView;
+    Strong<UIView> _editingAccessoryView;
+    NSInteger _selectionStyle = 3;
+    BOOL _editingShown = NO;
+    BOOL _showsReorderControl = NO;
+    CGFloat _editingIndent = 0;
 
     ~UITableViewCell() override;
 };

@@ -36,6 +36,7 @@ inline constexpr UIBarButtonSystemItem UIBarButtonSystemItemSave = 3;
 inline constexpr UIBarButtonSystemItem UIBarButtonSystemItemAdd = 4;
 inline constexpr UIBarButtonSystemItem UIBarButtonSystemItemFlexibleSpace = 5;
 inline constexpr UIBarButtonSystemItem UIBarButtonSystemItemFixedSpace = 6;
+inline constexpr UIBarButtonSystemItem UIBarButtonSystemItemBookmarks = 11;  // drawn as a book, no title
 
 using UIBarButtonItemStyle = NSInteger;
 inline constexpr UIBarButtonItemStyle UIBarButtonItemStylePlain = 0;

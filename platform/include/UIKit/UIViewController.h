@@ -22,7 +22,9 @@
 //
 // The Music app's category on UIViewController (defined on this class):
 //   MPH_supportsCoverFlow                              BOOL()  YES
-//   music_updateStoreNavigationItem                    void()  places the store button
+//   music_updateStoreNavigationItem                    void()  places the store button: a
+//                                                              "Store" item as the only right
+//                                                              item of a bar that has none
 //                                                              (counted in _storeButtonUpdates)
 //   _music_updateForContentChangeForInitialViewLoad:   void(BOOL)  -> music_updateStoreNavigationItem
 #pragma once
@@ -43,6 +45,8 @@ struct UIViewController : UIResponder {
     UIViewController* _parentViewController = nullptr;
     std::vector<Strong<UIViewController>> _childViewControllers;
     NSInteger _storeButtonUpdates = 0;
+    // Made on first use by navigationItem (UINavigationController.h).
+    struct UINavigationItem* _navigationItem = nullptr;  // owned
     // Presentation (UIAlertController.h): the controller this one presents
     // (owned) and the one presenting it.
     UIViewController* _presentedViewController = nullptr;
