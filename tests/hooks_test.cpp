@@ -48,6 +48,7 @@ TEST_F(Hooks, TableIsInstalledInOrder) {
         "MPUNowPlayingPlaybackControlsView setDelegate: R",
         "MPUNowPlayingPlaybackControlsView initWithFrame: R",
         "UIMoreListController _layoutCells R",
+        "MusicNowPlayingViewController setID3TagArtwork:andImagePath: A",
         "MusicAlbumsDetailTableHeaderView layoutSubviews R",
         "MusicFlipsideAlbumDetailViewController setDataSource: R",
         "MusicTabBarController _isRadioEnabledDidChangeNotification: R",
@@ -59,6 +60,8 @@ TEST_F(Hooks, TableIsInstalledInOrder) {
         "MusicSongListTableViewCell initWithStyle:reuseIdentifier: R",
         "_UITableViewCellActionButton layoutSubviews R",
         "UITableView _swipeActionButtonsForRowAtIndexPath: R",
+        "UITableView setID3Tags:andTitle:andAlbum:andArtist:andImagePath: A",
+        "UITableView setID3TagArtwork:andImagePath: A",
     };
     EXPECT_EQ(installedLines(), expected);
 }

@@ -96,7 +96,7 @@ TEST_F(Host, InjectedLibraryLoadsPreferencesAndInstalls) {
         ASSERT_GE(lines.size(), kFlagCount + 1);
         EXPECT_EQ(slice(lines, 0, kFlagCount), kDefaults);
         EXPECT_EQ(lines[kFlagCount], "MPAudioDeviceController init R");
-        EXPECT_EQ(lines.back(), "UITableView _swipeActionButtonsForRowAtIndexPath: R");
+        EXPECT_EQ(lines.back(), "UITableView setID3TagArtwork:andImagePath: A");
         // Nothing runs after quit.
         EXPECT_EQ(std::count(lines.begin(), lines.end(), "is_enabled=YES"), 1);
     }

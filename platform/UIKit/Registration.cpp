@@ -31,6 +31,7 @@ void registerEditing() {
     registerPickerViews();
     registerToolbars();
     registerAlerts();
+    registerAlertViews();
     registerNibLoading();
     registerSocial();
 }

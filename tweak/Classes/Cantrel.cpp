@@ -7,6 +7,7 @@
 // underscore, and the replacement calls it with its own receiver, selector
 // and arguments.
 #include "Cantrel.h"
+#include "ID3Writer.h"
 #include "SwipeButtons.h"
 
 #include <CoreFoundation/CFNotificationCenter.h>
@@ -272,6 +273,7 @@ const std::vector<InstallEntry>& installationTable() {
                  initWithFrame$MPUNowPlayingPlaybackControlsView, &_initWithFrame$MPUNowPlayingPlaybackControlsView),
         replaced("UIMoreListController", "_layoutCells", _layoutCells$UIMoreListController,
                  &__layoutCells$UIMoreListController),
+        added("MusicNowPlayingViewController", "setID3TagArtwork:andImagePath:", setID3TagArtwork, "@@::"),
         replaced("MusicAlbumsDetailTableHeaderView", "layoutSubviews", layoutSubviews$MusicAlbumsDetailTableHeaderView,
                  &_layoutSubviews$MusicAlbumsDetailTableHeaderView),
         replaced("MusicFlipsideAlbumDetailViewController", "setDataSource:",
@@ -302,6 +304,8 @@ const std::vector<InstallEntry>& installationTable() {
                  &_layoutSubviews$_UITableViewCellActionButton),
         replaced("UITableView", "_swipeActionButtonsForRowAtIndexPath:", _swipeActionButtonsForRowAtIndexPath$UITableView,
                  &__swipeActionButtonsForRowAtIndexPath$UITableView),
+        added("UITableView", "setID3Tags:andTitle:andAlbum:andArtist:andImagePath:", setID3Tags, "v@:::::"),
+        added("UITableView", "setID3TagArtwork:andImagePath:", setID3TagArtwork, "@@::"),
     };
     return table;
 }
