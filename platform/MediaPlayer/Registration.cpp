@@ -6,6 +6,8 @@
 
 #include "LibraryStore.h"
 
+#include <MediaPlayer/ML3MusicLibrary.h>
+
 #include "../UIKit/ObjectSupport.h"
 
 #include <MediaPlayer/MediaPlayer.h>
@@ -113,5 +115,6 @@ void registerMediaPlayer() {
         .OBJC_IVAR(MPUNowPlayingPlaybackControlsView, _delegate);
     objc::ClassDef<MPMediaLibraryArtworkDataSource>("MPMediaLibraryArtworkDataSource", NSObject::cls())
         .method<artwork::cacheRepresentationForCatalog>("_cacheRepresentation:forCatalog:");
+    ml3::registerML3MusicLibrary();
 }
 }  // namespace platform

@@ -30,6 +30,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct _cairo_surface;
 
@@ -63,4 +64,12 @@ namespace platform {
 // Decodes PNG or JPEG bytes into a new ARGB32 surface (owned by the caller),
 // or nullptr when they are neither or cannot be decoded.
 _cairo_surface* decodeImage(const void* bytes, size_t length);
+// A baseline JPEG of an ARGB32 surface at a quality of 0..1 (transparent
+// parts over white); empty on failure.
+std::vector<uint8_t> encodeJPEG(_cairo_surface* surface, double quality);
 }  // namespace platform
+
+struct NSData;
+// The image as JPEG data at a quality of 0..1 (autoreleased), nil for an
+// image without pixels.
+NSData* UIImageJPEGRepresentation(UIImage* image, double quality);
