@@ -45,6 +45,12 @@ std::vector<uint8_t> encodeJPEG(_cairo_surface* surface, double quality) {
         }
     }
 
+    return encodeRGBJPEG(rgb, width, height, static_cast<int>(std::lround(std::clamp(quality, 0.0, 1.0) * 100)));
+}
+
+std::vector<uint8_t> encodeRGBJPEG(const std::vector<uint8_t>& rgb, int width, int height, int quality) {
+    if (width <= 0 || height <= 0 || rgb.size() < static_cast<size_t>(width) * static_cast<size_t>(height) * 3)
+        return {};
     jpeg_compress_struct info;
     Errors errors;
     info.err = jpeg_std_error(&errors.manager);
@@ -63,10 +69,10 @@ std::vector<uint8_t> encodeJPEG(_cairo_surface* surface, double quality) {
     info.input_components = 3;
     info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, static_cast<int>(std::lround(std::clamp(quality, 0.0, 1.0) * 100)), TRUE);
+    jpeg_set_quality(&info, std::clamp(quality, 0, 100), TRUE);
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height) {
-        JSAMPROW row = &rgb[static_cast<size_t>(info.next_scanline) * static_cast<size_t>(width) * 3];
+        auto row = const_cast<JSAMPROW>(&rgb[static_cast<size_t>(info.next_scanline) * static_cast<size_t>(width) * 3]);
         jpeg_write_scanlines(&info, &row, 1);
     }
     jpeg_finish_compress(&info);

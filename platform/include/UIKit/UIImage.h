@@ -67,6 +67,9 @@ _cairo_surface* decodeImage(const void* bytes, size_t length);
 // A baseline JPEG of an ARGB32 surface at a quality of 0..1 (transparent
 // parts over white); empty on failure.
 std::vector<uint8_t> encodeJPEG(_cairo_surface* surface, double quality);
+// A baseline JPEG of packed RGB rows at a quality of 0..100; empty for a
+// buffer too small or on failure.
+std::vector<uint8_t> encodeRGBJPEG(const std::vector<uint8_t>& rgb, int width, int height, int quality);
 }  // namespace platform
 
 struct NSData;
