@@ -277,10 +277,12 @@ TEST_F(EditSheet, ArtworkOrPlaceholder) {
     EXPECT_EQ(platform::tapView(static_cast<UIView*>(panel->noImageCustomView.get())), 1);
     close(alert);
 
-    // A picture passed in becomes the record's artwork and is shown.
+    // A picture passed in is pending until Save or Cancel, and shown; the
+    // record's artwork stays the item's own.
     id picture = get(withArt->artwork.get(), "self");
     alert = open(without.get(), picture);
-    EXPECT_EQ(without->artwork.get(), picture);
+    EXPECT_EQ(without->pendingArtwork.get(), picture);
+    EXPECT_EQ(without->artwork.get(), nullptr);
     EXPECT_EQ(get(panelOf(alert)->imageview.get(), "image"), picture);
     EXPECT_TRUE(hidden(panelOf(alert)->noImageCustomView.get()));
 }

@@ -111,5 +111,6 @@ MPConcreteMediaItem* itemForRow(const ItemRow& row, ValueCache& values);
 void registerItemClasses();
 void registerCollectionClasses();
 void registerQueryClasses();
+void registerItemRefresh();  // after the item classes
 
 }  // namespace platform::medialibrary

@@ -94,6 +94,7 @@ void registerMediaPlayer() {
     medialibrary::registerItemClasses();
     medialibrary::registerCollectionClasses();
     medialibrary::registerQueryClasses();
+    medialibrary::registerItemRefresh();
     objc::ClassDef<MPAVController>("MPAVController", NSObject::cls())
         .method<avController::itemWillChange>("_itemWillChange:")
         .OBJC_IVAR(MPAVController, _itemChangeCount);
