@@ -8,6 +8,7 @@
 #include "Cantrel.h"
 #include "Classes.h"
 #include "EditHandler.h"
+#include "EditSheetSupport.h"
 #include "ItemEntry.h"
 #include "MediaLibraryFixture.h"
 #include "ParentSongAlbumArtistView.h"
@@ -77,24 +78,7 @@ protected:
     // The record a swipe on the row of that entity would fill.
     Strong<ItemEntry> entryFor(const std::string& screen, unsigned long long pid,
                                std::optional<unsigned long long> container = std::nullopt) {
-        launch();
-        std::string error;
-        EXPECT_TRUE(app.openScreen(screen, container, &error)) << error;
-        id controller = app.currentScreen();
-        id source = get(controller, "dataSource");
-        UITableView* tv = table();
-        for (NSInteger s = 0, n = objc_msgSend<NSInteger()>(tv, "numberOfSections"_sel); s < n; ++s)
-            for (NSInteger r = 0, m = objc_msgSend<NSInteger(NSInteger)>(tv, "numberOfRowsInSection:"_sel, s); r < m; ++r) {
-                id dsPath = objc_msgSend<id(id)>(controller, "dataSourceIndexPathForIndexPath:"_sel, path(r, s));
-                if (dsPath == nil) continue;
-                id entity = objc_msgSend<id(id)>(source, "entityAtIndexPath:"_sel, dsPath);
-                if (objc_msgSend<unsigned long long()>(entity, "persistentID"_sel) != pid) continue;
-                auto entry = Strong<ItemEntry>::adopt(static_cast<ItemEntry*>(get(get(ItemEntry::cls(), "alloc"), "init")));
-                assignMediaItem(tv, path(r, s), getViewIndex(controller), entry.get(), nil);
-                return entry;
-            }
-        ADD_FAILURE() << "no row shows " << pid << " on " << screen;
-        return {};
+        return test::entryForRow(app, screen, pid, container);
     }
 
     // Opens the sheet and returns its alert once presented (nil when none).

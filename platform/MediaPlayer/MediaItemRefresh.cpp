@@ -35,11 +35,11 @@ void invalidate(MPConcreteMediaEntityPropertiesCache* self, SEL) {
 }  // namespace
 
 void registerItemRefresh() {
-    class_addMethod(MPConcreteMediaItem::cls(), sel_registerName("invalidateCachedProperties"),
+    objc::define_method(MPConcreteMediaItem::cls(), sel_registerName("invalidateCachedProperties"),
                     objc::make_imp<invalidateCachedProperties>(), "v@:");
-    class_addMethod(MPConcreteMediaItem::cls(), sel_registerName("cachedPropertyValues"),
+    objc::define_method(MPConcreteMediaItem::cls(), sel_registerName("cachedPropertyValues"),
                     objc::make_imp<cachedPropertyValues>(), "@@:");
-    class_addMethod(MPConcreteMediaEntityPropertiesCache::cls(), sel_registerName("invalidate"),
+    objc::define_method(MPConcreteMediaEntityPropertiesCache::cls(), sel_registerName("invalidate"),
                     objc::make_imp<invalidate>(), "v@:");
 }
 

@@ -12,7 +12,6 @@
 #include <UIKit/UIKit.h>
 #include <dispatch/dispatch.h>
 
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 
@@ -87,7 +86,6 @@ void showID3Alert() {
 // One import at a time: each holds this lock from its token to its last write.
 std::mutex importLock;
 std::mutex pendingLock;
-std::condition_variable pendingDone;
 int pendingImports = 0;
 
 void generateSizes(id library, id relativePath) {
@@ -254,7 +252,7 @@ void startImport(ItemEntry* entry, Panel* panel, const std::shared_ptr<SaveState
             scheduleRefresh(keptPanel.get(), e, state);
             (void)screenKept;
             std::lock_guard<std::mutex> g(pendingLock);
-            if (--pendingImports == 0) pendingDone.notify_all();
+            --pendingImports;
         });
     });
 }
@@ -421,9 +419,9 @@ void EditSheetCancel(ItemEntry* entry, id alert) {
     objc_msgSend<void(BOOL)>(tableViewOf(entry), "setEditing:"_sel, NO);
 }
 
-void EditSheetWaitForImports() {
-    std::unique_lock<std::mutex> g(pendingLock);
-    pendingDone.wait(g, [] { return pendingImports == 0; });
+bool EditSheetImportsIdle() {
+    std::lock_guard<std::mutex> g(pendingLock);
+    return pendingImports == 0;
 }
 
 namespace {
@@ -471,5 +469,5 @@ void updateRowAfterSave(Panel* self, SEL) {
 }  // namespace
 
 void registerEditSave() {
-    class_addMethod(ParentSongAlbumArtistView::cls(), "updateRowAfterSave"_sel, objc::make_imp<updateRowAfterSave>(), "v@:");
+    objc::define_method(ParentSongAlbumArtistView::cls(), "updateRowAfterSave"_sel, objc::make_imp<updateRowAfterSave>(), "v@:");
 }

@@ -18,7 +18,8 @@ struct ItemEntry;
 void EditSheetSave(ItemEntry* entry, id alert);
 void EditSheetCancel(ItemEntry* entry, id alert);
 
-// Waits until no artwork import is queued or running (hosts and tests).
-void EditSheetWaitForImports();
+// True when no artwork import is queued or running, its closing step on the
+// main queue included (hosts and tests serve the main run loop until then).
+bool EditSheetImportsIdle();
 
 void registerEditSave();
