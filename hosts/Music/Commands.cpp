@@ -121,6 +121,7 @@ const CommandTable& commands() {
         addIconCommands(t);
         addSwipeCommands(t);
         addSheetCommands(t);
+        addSaveCommands(t);
         return t;
     }();
     return table;

@@ -51,6 +51,7 @@ void addScreenCommands(CommandTable& table);  // pictures of the screen
 void addIconCommands(CommandTable& table);    // pictures of the icons
 void addSwipeCommands(CommandTable& table);   // swipe buttons of list rows
 void addSheetCommands(CommandTable& table);   // the edit sheet
+void addSaveCommands(CommandTable& table);    // a picked picture, ID3 frames, item rows
 
 // A whole decimal number making up all of `text`.
 bool parseNumber(const std::string& text, long& out);
