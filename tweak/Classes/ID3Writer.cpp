@@ -7,13 +7,13 @@
 #include <platform/DeviceRoot.h>
 
 #include <id3/tag.h>
-#include <id3/writer.h>
 
 #include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -100,25 +100,44 @@ bool openForRewrite(const std::string& path, Fd& fd, struct stat& st, std::strin
     return true;
 }
 
-// Writes `tag` then [from, to) of the original into a new file beside it,
-// with the original's mode and owner, syncs it and renames it over the
+// Writes a new file beside the original: id3lib renders the tag that `fill`
+// gives its frames into the new, empty file (without padding or
+// unsynchronisation), then [from, to) of the original follows. The new file
+// takes the original's mode and owner, is synced and renamed over the
 // original. On any failure the new file is removed and the original stays.
+// (id3lib's Render into memory copies the whole tag through a copy
+// constructor that frees with the wrong size; Update on an empty file does
+// not copy.)
 bool replaceFile(const std::string& path, const Fd& original, const struct stat& st,
-                 const std::vector<unsigned char>& tag, off_t from, off_t to, std::string* why) {
+                 const std::function<void(ID3_Tag&)>& fill, off_t from, off_t to, std::string* why) {
     size_t slash = path.rfind('/');
     std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
     std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
     std::string temp = dir + "/." + base + ".id3-XXXXXX";
     std::vector<char> name(temp.begin(), temp.end());
     name.push_back('\0');
-    Fd out(::mkostemp(name.data(), O_CLOEXEC));
-    if (out.fd < 0) {
-        fail(why, "cannot create a file beside " + path);
-        return false;
+    {
+        Fd made(::mkostemp(name.data(), O_CLOEXEC));
+        if (made.fd < 0) {
+            fail(why, "cannot create a file beside " + path);
+            return false;
+        }
     }
-    bool ok = ::fchmod(out.fd, st.st_mode & 07777) == 0;
-    if (ok && ::fchown(out.fd, st.st_uid, st.st_gid) != 0) ok = false;
-    ok = ok && writeAll(out.fd, tag.data(), tag.size()) && copyRange(original.fd, out.fd, from, to);
+    bool ok = false;
+    {
+        ID3_Tag tag;
+        tag.Link(name.data(), static_cast<flags_t>(ID3TT_NONE));
+        fill(tag);
+        tag.SetPadding(false);
+        tag.SetUnsync(false);
+        ok = (tag.Update(ID3TT_ID3V2) & ID3TT_ID3V2) != 0;
+    }
+    Fd out(::open(name.data(), O_WRONLY | O_APPEND | O_CLOEXEC));
+    struct stat made {};
+    ok = ok && out.fd >= 0 && ::fstat(out.fd, &made) == 0 && made.st_size > 0;
+    ok = ok && ::fchmod(out.fd, st.st_mode & 07777) == 0;
+    ok = ok && (made.st_uid == st.st_uid && made.st_gid == st.st_gid ? true : ::fchown(out.fd, st.st_uid, st.st_gid) == 0);
+    ok = ok && copyRange(original.fd, out.fd, from, to);
     ok = ok && ::fsync(out.fd) == 0;
     ok = ok && ::rename(name.data(), path.c_str()) == 0;
     if (!ok) {
@@ -169,29 +188,6 @@ ID3_Frame* pictureFrame(const std::vector<unsigned char>& jpeg) {
     frame->GetField(ID3FN_DESCRIPTION)->Set(kPictureDescription);
     frame->GetField(ID3FN_DATA)->Set(jpeg.data(), jpeg.size());
     return frame;
-}
-
-// Collects what id3lib renders.
-class VectorWriter : public ID3_Writer {
-public:
-    std::vector<unsigned char> bytes;
-    void close() override {}
-    void flush() override {}
-    pos_type getCur() override { return static_cast<pos_type>(bytes.size()); }
-    size_type writeChars(const char_type buf[], size_type len) override {
-        bytes.insert(bytes.end(), buf, buf + len);
-        return len;
-    }
-    using ID3_Writer::writeChars;
-};
-
-// The tag as id3lib renders it into a file: no padding, no unsynchronisation.
-std::vector<unsigned char> render(ID3_Tag& tag) {
-    tag.SetPadding(false);
-    tag.SetUnsync(false);
-    VectorWriter out;
-    tag.Render(out, ID3TT_ID3V2);
-    return std::move(out.bytes);
 }
 
 bool isOurDescription(ID3_Field* field) {
@@ -251,12 +247,13 @@ Outcome writeExportTag(const std::string& path, const std::u16string& title, con
     off_t to = st.st_size - static_cast<off_t>(old.GetAppendedBytes());
     if (from > to) from = to;
 
-    ID3_Tag tag;
-    tag.AttachFrame(textFrame(ID3FID_TITLE, title));
-    tag.AttachFrame(textFrame(ID3FID_ALBUM, album));
-    tag.AttachFrame(textFrame(ID3FID_LEADARTIST, artist));
-    if (!imagePath.empty()) tag.AttachFrame(pictureFrame(jpeg));
-    return replaceFile(path, original, st, render(tag), from, to, why) ? Outcome::Written : Outcome::Untouched;
+    auto fill = [&](ID3_Tag& tag) {
+        tag.AttachFrame(textFrame(ID3FID_TITLE, title));
+        tag.AttachFrame(textFrame(ID3FID_ALBUM, album));
+        tag.AttachFrame(textFrame(ID3FID_LEADARTIST, artist));
+        if (!imagePath.empty()) tag.AttachFrame(pictureFrame(jpeg));
+    };
+    return replaceFile(path, original, st, fill, from, to, why) ? Outcome::Written : Outcome::Untouched;
 }
 
 Outcome writeArtworkTag(const std::string& path, const std::string& imagePath, std::string* why) {
@@ -275,14 +272,26 @@ Outcome writeArtworkTag(const std::string& path, const std::string& imagePath, s
     tag.Link(path.c_str(), static_cast<flags_t>(ID3TT_ID3V2));
     auto from = std::min(static_cast<off_t>(tag.GetPrependedBytes()), st.st_size);
 
-    std::vector<ID3_Frame*> replaced;
-    std::unique_ptr<ID3_Tag::Iterator> frames(tag.CreateIterator());
-    while (ID3_Frame* frame = frames->GetNext())
-        if (isReplacedPicture(frame)) replaced.push_back(frame);
-    frames.reset();
-    for (ID3_Frame* frame : replaced) delete tag.RemoveFrame(frame);
-    tag.AttachFrame(pictureFrame(jpeg));
-    return replaceFile(path, original, st, render(tag), from, st.st_size, why) ? Outcome::Written : Outcome::Untouched;
+    // The kept frames move to the new tag as they are (no copy), in order.
+    std::vector<ID3_Frame*> frames;
+    {
+        ID3_Tag::Iterator* it = tag.CreateIterator();
+        while (ID3_Frame* frame = it->GetNext()) frames.push_back(frame);
+        // id3lib hands out a derived iterator whose base has no virtual
+        // destructor, so `delete it` would free it as the wrong type. Its
+        // destructor does nothing: release the memory only.
+        ::operator delete(static_cast<void*>(it));
+    }
+    std::vector<std::unique_ptr<ID3_Frame>> kept;
+    for (ID3_Frame* frame : frames) {
+        std::unique_ptr<ID3_Frame> owned(tag.RemoveFrame(frame));
+        if (owned && !isReplacedPicture(owned.get())) kept.push_back(std::move(owned));
+    }
+    auto fill = [&](ID3_Tag& out) {
+        for (auto& frame : kept) out.AttachFrame(frame.release());
+        out.AttachFrame(pictureFrame(jpeg));
+    };
+    return replaceFile(path, original, st, fill, from, st.st_size, why) ? Outcome::Written : Outcome::Untouched;
 }
 
 }  // namespace cantrel::id3
