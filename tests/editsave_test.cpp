@@ -352,3 +352,81 @@ TEST_F(EditSave, RowRefreshedAfterTheListWasLeft) {
 }
 
 }  // namespace
+
+namespace {
+
+// A song that has artwork keeps its token: the picture under it is replaced
+// and no item row is rewritten; with has_ArtworkOverwriteProblems it takes a
+// new token instead.
+TEST_F(EditSave, KeptTokenOrNewTokenByTheOverwriteOption) {
+    std::string oldFile = root.host(std::string(platform::artworkFolderDevicePath()) + "/a1/arrival.png");
+    ASSERT_TRUE(std::filesystem::exists(oldFile));
+    Strong<ItemEntry> entry = entryFor("album", 1001, 201);
+    tap(open(entry.get(), picture(0.4)), "Save");
+    settle();
+    EXPECT_EQ(query("SELECT best_artwork_token || ',' || coalesce(sync_artwork_token, '') FROM item_artwork WHERE item_pid = 1001"), "aw1,");
+    std::string rel = query("SELECT relative_path FROM artwork WHERE artwork_token = 'aw1'");
+    EXPECT_NE(rel, "a1/arrival.png");
+    EXPECT_TRUE(std::filesystem::exists(root.host(std::string(platform::artworkFolderDevicePath()) + "/" + rel)));
+    EXPECT_FALSE(std::filesystem::exists(oldFile));
+
+    has_ArtworkOverwriteProblems = YES;
+    Strong<ItemEntry> again = entryFor("album", 1002, 201);
+    tap(open(again.get(), picture(0.6)), "Save");
+    settle();
+    has_ArtworkOverwriteProblems = NO;
+    std::string token = query("SELECT sync_artwork_token FROM item_artwork WHERE item_pid = 1002");
+    EXPECT_FALSE(token.empty());
+    EXPECT_NE(token, "aw1");
+}
+
+// With enforce_ID3Tag_on_artwork off the song import writes no file (the
+// library still takes the picture).
+TEST_F(EditSave, WithoutTheID3OptionNoFileIsWritten) {
+    enforce_ID3Tag_on_artwork = NO;
+    Strong<ItemEntry> entry = entryFor("songs", 1003);
+    tap(open(entry.get(), picture(0.3)), "Save");
+    settle();
+    EXPECT_FALSE(query("SELECT sync_artwork_token FROM item_artwork WHERE item_pid = 1003").empty());
+    EXPECT_TRUE(picturesIn(1003).empty());
+}
+
+// Tracks that are not MP3 files: one alert per track, the import goes on.
+TEST_F(EditSave, EachNonMP3TrackGetsItsAlert) {
+    sql("UPDATE item SET location = replace(location, '.mp3', '.m4a') WHERE album_pid = 202");
+    platform::clearJournal();
+    Strong<ItemEntry> entry = entryFor("albums", 202);
+    tap(open(entry.get(), picture(0.8)), "Save");
+    settle();
+    int alerts = 0;
+    for (const auto& e : platform::journal())
+        if (e.kind == "alert") {
+            ++alerts;
+            EXPECT_EQ(e.title, "Failed to change ID3Tags metadata");
+            EXPECT_EQ(e.message, "Editing ID3Tags metadata from tracks can only be done on mp3 file types.");
+        }
+    EXPECT_EQ(alerts, 3);
+    EXPECT_EQ(query("SELECT count(DISTINCT sync_artwork_token) FROM item_artwork WHERE item_pid IN (1003, 1004, 1005) "
+                    "AND sync_artwork_token <> ''"),
+              "1");
+}
+
+// A picture picked, then a sheet reopened without one (another sub-screen):
+// Save still imports the picked picture; Cancel drops it.
+TEST_F(EditSave, PickedPictureSurvivesAReopenedSheet) {
+    Strong<ItemEntry> entry = entryFor("songs", 1003);
+    UIAlertController* alert = open(entry.get(), picture(0.9));
+    objc_msgSend<void(BOOL, id)>(alert, "dismissViewControllerAnimated:completion:"_sel, NO, nil);
+    platform::finishTransitions(1);
+    tap(open(entry.get()), "Cancel");
+    EXPECT_EQ(entry->pendingArtwork.get(), nullptr);
+
+    alert = open(entry.get(), picture(0.9));
+    objc_msgSend<void(BOOL, id)>(alert, "dismissViewControllerAnimated:completion:"_sel, NO, nil);
+    platform::finishTransitions(1);
+    tap(open(entry.get()), "Save");
+    settle();
+    EXPECT_FALSE(query("SELECT sync_artwork_token FROM item_artwork WHERE item_pid = 1003").empty());
+}
+
+}  // namespace
