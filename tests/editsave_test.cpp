@@ -430,3 +430,40 @@ TEST_F(EditSave, PickedPictureSurvivesAReopenedSheet) {
 }
 
 }  // namespace
+
+#include <MusicApp/MusicNowPlayingViewController.h>
+
+namespace {
+
+// The now-playing item: tagged through the now-playing controller, its
+// refresh goes to the now-playing artwork (the placeholder view shows the
+// new picture) instead of a list.
+TEST_F(EditSave, NowPlayingItemRefreshesTheNowPlayingArtwork) {
+    Strong<ItemEntry> entry = entryFor("songs", 1003);
+    auto* nowPlaying = app.nowPlayingViewController();
+    objc_msgSend<void(id)>(nowPlaying, "setItem:"_sel, entry->mediaItem.get());
+    id view = get(objc::as_id(nowPlaying), "view");
+    entry->viewIndex = kViewIndexNowPlaying;
+    entry->currentNowPlayingViewController = objc::as_id(nowPlaying);
+    UIImage* pick = picture(0.95);
+    objc_msgSend<void(id, id, long)>(EditHandler::cls(), "openEditViewOnCurrentItem:andItemEntry:sentRating:"_sel,
+                                     objc::as_id(pick), entry.get(), -1L);
+    platform::finishTransitions(1);
+    auto* alert = static_cast<UIAlertController*>(get(objc::as_id(nowPlaying), "presentedViewController"));
+    ASSERT_NE(alert, nullptr);
+    int before = platform::nowPlayingArtworkUpdates();
+    tap(alert, "Save");
+    settle();
+    EXPECT_EQ(platform::nowPlayingArtworkUpdates(), before + 1);
+    EXPECT_EQ(picturesIn(1003), (std::vector<std::string>{"11 @brevankl"}));
+    id placeholder = nil;
+    id subviews = get(view, "subviews");
+    for (NSUInteger i = 0; i < objc_msgSend<NSUInteger()>(subviews, "count"_sel) && !placeholder; ++i) {
+        id v = objc_msgSend<id(NSUInteger)>(subviews, "objectAtIndex:"_sel, i);
+        if (std::string(object_getClassName(v)) == "MPUSlantedTextPlaceholderArtworkView") placeholder = v;
+    }
+    ASSERT_NE(placeholder, nil);
+    EXPECT_EQ(get(placeholder, "image"), objc::as_id(pick));
+}
+
+}  // namespace

@@ -24,6 +24,7 @@ void registerMusicApp(const MusicAppOptions& options) {
     if (!core) {
         musicapp::registerQueueFeeders();
         musicapp::registerViewControllers();
+        musicapp::registerNowPlayingArtwork();
         musicapp::registerListScreens();
         core = true;
     }
