@@ -6,7 +6,9 @@
 #include <benchmark/benchmark.h>
 #include <id3/tag.h>
 
+#include <fcntl.h>
 #include <filesystem>
+#include <unistd.h>
 #include <fstream>
 #include <random>
 
@@ -53,6 +55,18 @@ void BM_CopyFileOnce(benchmark::State& state) {
 }
 BENCHMARK(BM_CopyFileOnce)->Unit(benchmark::kMillisecond);
 
+// The same copy made durable, as the writer's new file is (fsync).
+void BM_CopyFileOnceAndSync(benchmark::State& state) {
+    Files& f = files();
+    for (auto _ : state) {
+        std::filesystem::copy_file(f.mp3, f.copy, std::filesystem::copy_options::overwrite_existing);
+        int fd = ::open(f.copy.c_str(), O_WRONLY);
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+BENCHMARK(BM_CopyFileOnceAndSync)->Unit(benchmark::kMillisecond);
+
 void BM_ExportTagWithPicture(benchmark::State& state) {
     Files& f = files();
     for (auto _ : state)
@@ -70,6 +84,19 @@ void BM_ArtworkTag(benchmark::State& state) {
     f.reset();
 }
 BENCHMARK(BM_ArtworkTag)->Unit(benchmark::kMillisecond);
+
+// Reading the tag that the artwork writer keeps (after one artwork write).
+void BM_ReadTagWithPicture(benchmark::State& state) {
+    Files& f = files();
+    cantrel::id3::writeArtworkTag(f.mp3, f.image);
+    for (auto _ : state) {
+        ID3_Tag tag;
+        tag.Link(f.mp3.c_str(), ID3TT_ID3V2);
+        benchmark::DoNotOptimize(tag.NumFrames());
+    }
+    f.reset();
+}
+BENCHMARK(BM_ReadTagWithPicture)->Unit(benchmark::kMillisecond);
 
 // id3lib's own rewrite of the same file with the same picture frame.
 void BM_ID3LibUpdate(benchmark::State& state) {
