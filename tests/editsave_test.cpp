@@ -467,3 +467,34 @@ TEST_F(EditSave, NowPlayingItemRefreshesTheNowPlayingArtwork) {
 }
 
 }  // namespace
+
+namespace {
+
+int refreshes = 0;
+Slot<void(ParentSongAlbumArtistView*, SEL)> originalRefresh;
+void countRefresh(ParentSongAlbumArtistView* self, SEL cmd) {
+    ++refreshes;
+    originalRefresh(self, cmd);
+}
+
+// The refresh runs once per save: 1.0 s after Save without a picture, and
+// from the import's end with one.
+TEST_F(EditSave, OneRefreshPerSave) {
+    MSHookMessageEx(ParentSongAlbumArtistView::cls(), "updateRowAfterSave"_sel, imp_implementationWithFunction(countRefresh),
+                    &originalRefresh.imp);
+    Strong<ItemEntry> entry = entryFor("songs", 1003);
+    tap(open(entry.get()), "Save");
+    platform::RunLoop::main().runFor(0.99);
+    EXPECT_EQ(refreshes, 0);
+    platform::RunLoop::main().runFor(0.02);
+    EXPECT_EQ(refreshes, 1);
+    platform::RunLoop::main().runFor(3);
+    EXPECT_EQ(refreshes, 1);
+
+    tap(open(entry.get(), picture(0.5)), "Save");
+    settle();
+    platform::RunLoop::main().runFor(3);
+    EXPECT_EQ(refreshes, 2);
+}
+
+}  // namespace
