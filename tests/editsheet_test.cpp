@@ -8,6 +8,7 @@
 #include "Cantrel.h"
 #include "Classes.h"
 #include "EditHandler.h"
+#include "EditSheetSupport.h"
 #include "ItemEntry.h"
 #include "MediaLibraryFixture.h"
 #include "ParentSongAlbumArtistView.h"
@@ -75,24 +76,7 @@ protected:
     // The record a swipe on the row of that entity would fill.
     Strong<ItemEntry> entryFor(const std::string& screen, unsigned long long pid,
                                std::optional<unsigned long long> container = std::nullopt) {
-        launch();
-        std::string error;
-        EXPECT_TRUE(app.openScreen(screen, container, &error)) << error;
-        id controller = app.currentScreen();
-        id source = get(controller, "dataSource");
-        UITableView* tv = table();
-        for (NSInteger s = 0, n = objc_msgSend<NSInteger()>(tv, "numberOfSections"_sel); s < n; ++s)
-            for (NSInteger r = 0, m = objc_msgSend<NSInteger(NSInteger)>(tv, "numberOfRowsInSection:"_sel, s); r < m; ++r) {
-                id dsPath = objc_msgSend<id(id)>(controller, "dataSourceIndexPathForIndexPath:"_sel, path(r, s));
-                if (dsPath == nil) continue;
-                id entity = objc_msgSend<id(id)>(source, "entityAtIndexPath:"_sel, dsPath);
-                if (objc_msgSend<unsigned long long()>(entity, "persistentID"_sel) != pid) continue;
-                auto entry = Strong<ItemEntry>::adopt(static_cast<ItemEntry*>(get(get(ItemEntry::cls(), "alloc"), "init")));
-                assignMediaItem(tv, path(r, s), getViewIndex(controller), entry.get(), nil);
-                return entry;
-            }
-        ADD_FAILURE() << "no row shows " << pid << " on " << screen;
-        return {};
+        return test::entryForRow(app, screen, pid, container);
     }
 
     // Opens the sheet and returns its alert once presented (nil when none).
@@ -279,10 +263,12 @@ TEST_F(EditSheet, ArtworkOrPlaceholder) {
     EXPECT_EQ(platform::tapView(static_cast<UIView*>(panel->noImageCustomView.get())), 1);
     close(alert);
 
-    // A picture passed in becomes the record's artwork and is shown.
+    // A picture passed in is pending until Save or Cancel, and shown; the
+    // record's artwork stays the item's own.
     id picture = get(withArt->artwork.get(), "self");
     alert = open(without.get(), picture);
-    EXPECT_EQ(without->artwork.get(), picture);
+    EXPECT_EQ(without->pendingArtwork.get(), picture);
+    EXPECT_EQ(without->artwork.get(), nullptr);
     EXPECT_EQ(get(panelOf(alert)->imageview.get(), "image"), picture);
     EXPECT_TRUE(hidden(panelOf(alert)->noImageCustomView.get()));
 }

@@ -138,7 +138,7 @@ std::vector<unsigned long long> asUnsigned(const std::vector<int64_t>& v) {
 TEST_F(Library, SchemaServesTheLibrarysReads) {
     std::string hidden = sql->get("SELECT container_pid FROM container WHERE name = 'Hidden Gems'");
     std::string genreId = sql->get("SELECT genre_id FROM genre WHERE genre = 'Jazz'");
-    std::string withArt = sql->get("SELECT item_pid FROM item_artwork LIMIT 1");
+    std::string withArt = sql->get("SELECT item_pid FROM item_artwork WHERE best_artwork_token <> '' LIMIT 1");
     // Each statement as the library prepares it, with its parameters.
     struct Case {
         std::string sql;
@@ -361,7 +361,7 @@ TEST_F(Library, GeneratedLibraryHoldsTheAwkwardCases) {
     // Every other id has the top bit set.
     EXPECT_EQ(sql->get("SELECT count(*) FROM item WHERE item_pid < 0"), "100");
     EXPECT_NE(sql->get("SELECT count(*) FROM album WHERE album_pid < 0"), "0");
-    EXPECT_NE(sql->get("SELECT count(*) FROM item WHERE item_pid NOT IN (SELECT item_pid FROM item_artwork)"), "0");
+    EXPECT_NE(sql->get("SELECT count(*) FROM item_artwork WHERE best_artwork_token = ''"), "0");
     EXPECT_EQ(sql->get("SELECT count(*) FROM container WHERE is_hidden = 1"), "1");
     EXPECT_NE(sql->get("SELECT count(*) FROM container WHERE container_pid NOT IN (SELECT container_pid FROM container_items)"), "0");
     EXPECT_NE(sql->get("SELECT count(*) FROM item WHERE item_pid NOT IN (SELECT item_pid FROM item_playback)"), "0");
@@ -440,7 +440,12 @@ TEST_F(Library, ArtworkFilesAreSmallJPEGsUnderTheArtworkFolder) {
         ASSERT_GT(bytes.size(), 100u) << relative;
         EXPECT_EQ(bytes.substr(0, 2), "\xFF\xD8");
     }
-    EXPECT_EQ(sql->get("SELECT count(*) FROM item_artwork WHERE best_artwork_token NOT IN (SELECT artwork_token FROM artwork)"), "0");
+    EXPECT_EQ(sql->get("SELECT count(*) FROM item_artwork WHERE best_artwork_token <> '' AND best_artwork_token NOT IN "
+                       "(SELECT artwork_token FROM artwork)"),
+              "0");
+    // Every item has its artwork row; those without artwork have empty tokens.
+    EXPECT_EQ(sql->get("SELECT count(*) FROM item WHERE item_pid NOT IN (SELECT item_pid FROM item_artwork)"), "0");
+    EXPECT_NE(sql->get("SELECT count(*) FROM item_artwork WHERE best_artwork_token = '' AND sync_artwork_token = ''"), "0");
 }
 
 // ---------------------------------------------------------------------------
@@ -709,8 +714,8 @@ id fakeImageWithContentsOfFile(objc_object*, SEL, id path) {
 }
 
 TEST_F(Library, ArtworkComesFromTheArtworkFileOrIsNil) {
-    std::string withArt = sql->get("SELECT item_pid FROM item_artwork LIMIT 1");
-    std::string without = sql->get("SELECT item_pid FROM item WHERE item_pid NOT IN (SELECT item_pid FROM item_artwork)");
+    std::string withArt = sql->get("SELECT item_pid FROM item_artwork WHERE best_artwork_token <> '' LIMIT 1");
+    std::string without = sql->get("SELECT item_pid FROM item_artwork WHERE best_artwork_token = '' LIMIT 1");
     id plain = itemsWhere(MPMediaItemPropertyPersistentID, NSString::make(without))->at(0);
     EXPECT_EQ(objc_msgSend<id()>(plain, "artwork"_sel), nullptr);
 

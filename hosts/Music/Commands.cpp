@@ -131,6 +131,7 @@ const CommandTable& commands() {
         addSheetCommands(t);
         addQueueCommands(t);
         addPlayingListCommands(t);
+        addSaveCommands(t);
         return t;
     }();
     return table;

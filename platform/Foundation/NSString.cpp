@@ -30,6 +30,8 @@ void NSString::assign(std::string utf8) {
     utf16Length_ = uc::utf16Length(utf8_);
 }
 
+std::u16string NSString::utf16() const { return uc::toUtf16(utf8_); }
+
 unsigned short NSString::characterAtIndex(NSUInteger index) const {
     if (index >= utf16Length_) {
         NSException::raise(NSRangeException, "-[NSString characterAtIndex:]: index " + std::to_string(index) +

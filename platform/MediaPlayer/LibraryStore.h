@@ -112,5 +112,6 @@ void registerItemClasses();
 void registerCollectionClasses();
 void registerQueryClasses();
 void registerPlayerClasses();  // Player.cpp: MPAVController, MPMediaQueryShuffledItems, the server
+void registerItemRefresh();  // after the item classes
 
 }  // namespace platform::medialibrary

@@ -6,6 +6,8 @@
 
 #include "LibraryStore.h"
 
+#include <MediaPlayer/ML3MusicLibrary.h>
+
 #include "../UIKit/ObjectSupport.h"
 
 #include <MediaPlayer/MediaPlayer.h>
@@ -57,6 +59,7 @@ void registerMediaPlayer() {
     medialibrary::registerCollectionClasses();
     medialibrary::registerQueryClasses();
     medialibrary::registerPlayerClasses();
+    medialibrary::registerItemRefresh();
     objc::ClassDef<MPAudioDeviceController>("MPAudioDeviceController", NSObject::cls())
         .method<audioDevices::init>("init")
         .method<audioDevices::pickableRoutes>("_pickableRoutes")
@@ -68,5 +71,6 @@ void registerMediaPlayer() {
         .OBJC_IVAR(MPUNowPlayingPlaybackControlsView, _delegate);
     objc::ClassDef<MPMediaLibraryArtworkDataSource>("MPMediaLibraryArtworkDataSource", NSObject::cls())
         .method<artwork::cacheRepresentationForCatalog>("_cacheRepresentation:forCatalog:");
+    ml3::registerML3MusicLibrary();
 }
 }  // namespace platform

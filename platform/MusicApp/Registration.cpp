@@ -25,6 +25,7 @@ void registerMusicApp(const MusicAppOptions& options) {
         musicapp::registerQueueFeeders();
         musicapp::registerViewControllers();
         musicapp::registerNowPlayingIndicator();
+        musicapp::registerNowPlayingArtwork();
         musicapp::registerListScreens();
         core = true;
     }

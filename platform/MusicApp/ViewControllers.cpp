@@ -86,6 +86,7 @@ void loadView(MusicNowPlayingViewController* self, SEL) {
     auto controls = adoptObject<MusicNowPlayingPlaybackControlsView>(
         objc_msgSend<id(CGRect)>(alloced, "initWithFrame:"_sel, CGRectZero), "-[MusicNowPlayingViewController loadView]");
     storeStrong(self->_playbackControlsView, controls.get());
+    platform::musicapp::addNowPlayingArtworkView(objc::as_id(self));
     objc_msgSend<void(id)>(objc_msgSend<id()>(self, "view"_sel), "addSubview:"_sel, controls.get());
 }
 

@@ -36,6 +36,7 @@ void registerTextFields();   // UIResponder's first responder, UITextField
 void registerPickerViews();  // UIPickerView
 void registerToolbars();     // UIBarButtonItem, UIToolbar
 void registerAlerts();       // presentation, UIAlertAction, UIAlertController
+void registerAlertViews();   // UIAlertView, recorded in the journal when shown
 void registerNibLoading();   // NSBundle's loadNibNamed:owner:options:
 void registerSocial();       // SLComposeViewController
 // The settings pages' widgets (registerSettingsWidgets calls these in order):

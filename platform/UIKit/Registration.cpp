@@ -33,6 +33,7 @@ void registerEditing() {
     registerPickerViews();
     registerToolbars();
     registerAlerts();
+    registerAlertViews();
     registerNibLoading();
     registerSocial();
 }

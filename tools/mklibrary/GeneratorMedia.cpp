@@ -2,6 +2,7 @@
 // ID3v2 tags (id3lib).
 #include "MediaLibraryGenerator.h"
 
+#include <UIKit/UIImage.h>
 #include <id3/tag.h>
 #include <jpeglib.h>
 #include <lame/lame.h>
@@ -38,30 +39,7 @@ std::vector<unsigned char> artworkJPEG(int variant, int size) {
 }
 
 std::vector<unsigned char> encodeJPEG(const std::vector<unsigned char>& rgb, int width, int height, int quality) {
-    if (width <= 0 || height <= 0 || rgb.size() < static_cast<size_t>(width) * height * 3) return {};
-    jpeg_compress_struct cinfo{};
-    jpeg_error_mgr jerr{};
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    unsigned char* out = nullptr;
-    unsigned long outSize = 0;
-    jpeg_mem_dest(&cinfo, &out, &outSize);
-    cinfo.image_width = static_cast<JDIMENSION>(width);
-    cinfo.image_height = static_cast<JDIMENSION>(height);
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, quality, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        auto row = const_cast<JSAMPROW>(&rgb[static_cast<size_t>(cinfo.next_scanline) * width * 3]);
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    std::vector<unsigned char> bytes(out, out + outSize);
-    std::free(out);
-    return bytes;
+    return platform::encodeRGBJPEG(rgb, width, height, quality);
 }
 
 std::vector<unsigned char> toneMP3(double frequency) {

@@ -492,8 +492,11 @@ bool generateMediaLibrary(const std::string& rootHostPath, const GenerateOptions
                            .bind(int64_t{i % 97 == 5})
                            .run();
             if (ok && it.hasPlayback) ok = playback.bind(it.pid).bind(44100.0).bind(int64_t{128}).run();
-            if (ok && al.artwork >= 0)
-                ok = itemArtwork.bind(it.pid).bind(Name(std::to_string(al.artwork + 1))).run();
+            // Every item has its artwork row; one without artwork has empty tokens.
+            if (ok)
+                ok = itemArtwork.bind(it.pid)
+                         .bind(Name(al.artwork >= 0 ? std::to_string(al.artwork + 1) : std::string()))
+                         .run();
         }
         for (size_t p = 0; ok && p < playlists.size(); ++p) {
             const Playlist& pl = playlists[p];

@@ -13,6 +13,7 @@
 #include "FeederTracking.h"
 #include "NavigationOptions.h"
 #include "QueueAccessors.h"
+#include "ID3Writer.h"
 #include "SwipeButtons.h"
 
 #include <CoreFoundation/CFNotificationCenter.h>
@@ -534,6 +535,7 @@ const std::vector<InstallEntry>& installationTable() {
         replaced("UIMoreListController", "_layoutCells", _layoutCells$UIMoreListController,
                  &__layoutCells$UIMoreListController),
         replaced("MPAVController", "_itemWillChange:", _itemWillChange$MPAVController, &__itemWillChange$MPAVController),
+        added("MusicNowPlayingViewController", "setID3TagArtwork:andImagePath:", setID3TagArtwork, "@@::"),
         added("MusicNowPlayingViewController", "showNowPlayingList:", showNowPlayingList, "v@:"),
         replaced("MusicAlbumsDetailTableHeaderView", "layoutSubviews", layoutSubviews$MusicAlbumsDetailTableHeaderView,
                  &_layoutSubviews$MusicAlbumsDetailTableHeaderView),
@@ -578,6 +580,8 @@ const std::vector<InstallEntry>& installationTable() {
         replaced("UITableView", "_swipeActionButtonsForRowAtIndexPath:", _swipeActionButtonsForRowAtIndexPath$UITableView,
                  &__swipeActionButtonsForRowAtIndexPath$UITableView),
         added("UITableView", "setPlaylistName:andItemEntry:", setPlaylistName, "v@::"),
+        added("UITableView", "setID3Tags:andTitle:andAlbum:andArtist:andImagePath:", setID3Tags, "v@:::::"),
+        added("UITableView", "setID3TagArtwork:andImagePath:", setID3TagArtwork, "@@::"),
         added("UITableView", "getMPMediaItemArtworkImage:", getMPMediaItemArtworkImage, "@@:"),
         added("UITableView", "setMPMediaItemArtworkImage:andObject:", setMPMediaItemArtworkImage, "v@::"),
         added("UITableView", "getClassIVar:", getClassIVar, "v@:"),

@@ -251,6 +251,11 @@ void fmdbUpdate(DBHandler* self, const char* failedText, const char* successText
 // ---------------------------------------------------------------------------
 // Runtime methods.
 
+NSMutableArray* DBSortMapOrderForName(id handler, NSString* name) {
+    return orderAndSection(static_cast<DBHandler*>(handler), "SELECT name_order, name_section FROM sort_map WHERE name = ?",
+                           stringOrNull(name), "sort_map - Problem with prepare statement", "An exception occured: %@");
+}
+
 namespace {
 namespace dbhandler {
 
@@ -498,6 +503,9 @@ void updateAlbumOrArtistTitlesInDB_andTitle(DBHandler* self, SEL, id entry, id t
         MusicViewIndex viewIndex = objc_msgSend<long()>(entry, "viewIndex"_sel);
         id collection = objc_msgSend<id()>(entry, "mediaItemCollection"_sel);
         id item = objc_msgSend<id()>(collection, "representativeItem"_sel);
+        // The flipside album view's record has no collection: its media item
+        // belongs to the album.
+        if (item == nil) item = objc_msgSend<id()>(entry, "mediaItem"_sel);
         unsigned long long albumPid = objc_msgSend<unsigned long long()>(item, "albumPersistentID"_sel);
         CLog("\r\n\r\nDBHandler- updateAlbumOrArtistTitlesInDB: %llu, titleValue = %@", albumPid, title);
 

@@ -50,6 +50,8 @@
 #include <objc/NSObject.h>
 
 struct sqlite3;
+struct NSMutableArray;
+struct NSString;
 
 struct DBHandler : NSObject {
     OBJC_CLASS(DBHandler)
@@ -59,3 +61,7 @@ struct DBHandler : NSObject {
 
 // Registers DBHandler; Cantrel_registerClasses calls it.
 void registerDBHandler();
+
+// The sort_map order and section of a name ([order (long), section (int)]),
+// empty when the name is not in the map or the database cannot be read.
+NSMutableArray* DBSortMapOrderForName(id handler, NSString* name);

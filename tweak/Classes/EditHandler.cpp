@@ -1,4 +1,5 @@
 #include "EditHandler.h"
+#include "EditSave.h"
 
 #include "Cantrel.h"
 #include "CustomDrawView.h"
@@ -270,14 +271,17 @@ void openEditView(id image, id obj, long sentRating) {
     objc_msgSend<void(NSInteger)>(glyph, "setSubTag:"_sel, kind.subTag);
     objc_msgSend<void()>(glyph, "setNeedsDisplay"_sel);
 
-    if (image != nil) entry->artwork = static_cast<NSObject*>(image);
-    if (!entry->artwork) {
+    // A picked picture stays pending until Save or Cancel, whichever
+    // sub-screens reopen the sheet meanwhile.
+    if (image != nil) entry->pendingArtwork = static_cast<NSObject*>(image);
+    id shownArtwork = entry->pendingArtwork ? objc::as_id(entry->pendingArtwork.get()) : objc::as_id(entry->artwork.get());
+    if (shownArtwork == nil) {
         hide(panel->noImageCustomView.get(), NO);
         if (isPhotoIndex(viewIndex)) hide(outlet(panel, "imageViewTapIndicator"), YES);
     } else {
         hide(panel->noImageCustomView.get(), YES);
         if (isPhotoIndex(viewIndex)) hide(outlet(panel, "imageViewTapIndicator"), NO);
-        set(panel->imageview.get(), "setImage:"_sel, entry->artwork.get());
+        set(panel->imageview.get(), "setImage:"_sel, shownArtwork);
     }
     if (viewIndex == kViewIndexArtists) {
         hide(outlet(panel, "noImageViewTapIndicator"), YES);
@@ -317,7 +321,7 @@ void openEditView(id image, id obj, long sentRating) {
         objc_msgSend<id(double, double, double, double)>(UIColor::cls(), "colorWithRed:green:blue:alpha:"_sel, 0.0,
                                                          122.0 / 255.0, 1.0, 1.0));
 
-    BOOL hasArtwork = image != nil;
+    BOOL hasArtwork = entry->pendingArtwork ? YES : NO;
     for (int kindOfAction : {-1, 0}) {
         id action = objc_msgSend<id(int, id, BOOL, id)>(handler, "buildAlertActionBtn:alert:hasArtwork:andItemEntry:"_sel,
                                                         kindOfAction, alert, hasArtwork, entry);
@@ -487,16 +491,14 @@ id buildAlertActionBtn(Class, SEL, int kind, id alert, BOOL, id entryObj) {
             UIAlertAction::cls(), "actionWithTitle:style:handler:"_sel, "Cancel"_ns, UIAlertActionStyleCancel,
             objc_block<void(id)>([weakAlert, entry](id) {
                 Strong<NSObject> a = weakAlert.lock();
-                objc_msgSend<void(BOOL, id)>(a.get(), "dismissViewControllerAnimated:completion:"_sel, YES, nil);
-                objc_msgSend<void(BOOL)>(get(entry->currentViewController, "tableView"_sel), "setEditing:"_sel, NO);
+                EditSheetCancel(entry.get(), a.get());
             }));
     }
     return objc_msgSend<id(id, NSInteger, id)>(
         UIAlertAction::cls(), "actionWithTitle:style:handler:"_sel, "Save"_ns, UIAlertActionStyleDefault,
         objc_block<void(id)>([weakAlert, entry](id) {
-            CLog("SAVE PRESSED - %@", getViewIndexNameByMusicViewIndex(entry->viewIndex));
             Strong<NSObject> a = weakAlert.lock();
-            objc_msgSend<void(BOOL, id)>(a.get(), "dismissViewControllerAnimated:completion:"_sel, YES, nil);
+            EditSheetSave(entry.get(), a.get());
         }));
 }
 
@@ -523,6 +525,7 @@ void registerEditHandler() {
             .classMethod<buildAlertActionBtn>("buildAlertActionBtn:alert:hasArtwork:andItemEntry:", "@@:i@B@")
             .classMethod<viewIndexName>("getViewIndexNameByMusicViewIndex:", "@@:q")
             .classMethod<tweet>("tweet", "v@:");
+        registerEditSave();
         objc::ClassDef<EditPickerToolbarTarget>("EditPickerToolbarTarget", NSObject::cls())
             .method<donePickerView>("donePickerView:", "v@:@")
             .method<cancelPickerView>("cancelPickerView:", "v@:@");

@@ -45,6 +45,10 @@ struct ItemEntry : NSObject {
     long genreIndex = 0;
     long artistIndex = 0;
     Strong<NSString> editName;
+    // A picture picked for the sheet and not yet saved: kept from the pick
+    // until Save (which imports it) or Cancel (which drops it), whichever
+    // sub-screens reopen the sheet meanwhile.
+    Strong<NSObject> pendingArtwork;  // UIImage
 };
 
 void registerItemEntry();

@@ -30,6 +30,8 @@ struct NSString : NSObject {
     // The UTF-8 contents; valid while the string lives and is not changed.
     const std::string& str() const { return utf8_; }
     const char* c_str() const { return utf8_.c_str(); }
+    // The contents as UTF-16 code units (no terminator).
+    std::u16string utf16() const;
     // Length and indexes in UTF-16 code units.
     NSUInteger length() const { return utf16Length_; }
     // Raises NSRangeException past the end.

@@ -10,6 +10,9 @@
 //   _albumTextForItem:         id(id)            the item's albumTitle (when it answers it), else nil
 //   albumText                  id()              as of the last viewWillAppear:
 //   playbackControlsView       id()
+//   _didUpdateArtworkImage     void()            shows the item's artwork in the placeholder
+//                                                artwork view (an MPUSlantedTextPlaceholderArtworkView,
+//                                                UIImageView, first among the view's subviews)
 //
 // MusicNowPlayingPlaybackControlsView : UIView
 //   layoutSubviews             void()
@@ -34,3 +37,8 @@ struct MusicNowPlayingViewController : UIViewController {
 
 // Height of the playback controls at the bottom of the now-playing view.
 inline constexpr CGFloat kMusicNowPlayingControlsHeight = 96;
+
+namespace platform {
+// How often _didUpdateArtworkImage ran in this process.
+int nowPlayingArtworkUpdates();
+}  // namespace platform

@@ -48,6 +48,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct _cairo_surface;
 
@@ -87,4 +88,15 @@ namespace platform {
 // fitPixels, a JPEG is decoded at the smallest of libjpeg's scales (1/8 to
 // 8/8) whose picture is still at least that many pixels a side.
 _cairo_surface* decodeImage(const void* bytes, size_t length, unsigned fitPixels = 0);
+// A baseline JPEG of an ARGB32 surface at a quality of 0..1 (transparent
+// parts over white); empty on failure.
+std::vector<uint8_t> encodeJPEG(_cairo_surface* surface, double quality);
+// A baseline JPEG of packed RGB rows at a quality of 0..100; empty for a
+// buffer too small or on failure.
+std::vector<uint8_t> encodeRGBJPEG(const std::vector<uint8_t>& rgb, int width, int height, int quality);
 }  // namespace platform
+
+struct NSData;
+// The image as JPEG data at a quality of 0..1 (autoreleased), nil for an
+// image without pixels.
+NSData* UIImageJPEGRepresentation(UIImage* image, double quality);

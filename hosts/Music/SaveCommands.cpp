@@ -1,0 +1,167 @@
+// Commands around saving the edit sheet: hand the sheet a picture as the
+// photo library would, print a device file's ID3 frames as TagLib reads them,
+// and print an item's row values.
+#include "Commands.h"
+
+#include <Foundation/Foundation.h>
+#include <MediaPlayer/MediaLibrary.h>
+#include <UIKit/UIKit.h>
+#include <platform/DeviceRoot.h>
+#include <platform/RunLoop.h>
+
+#include <attachedpictureframe.h>
+#include <id3v1tag.h>
+#include <id3v2tag.h>
+#include <mpegfile.h>
+#include <textidentificationframe.h>
+
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+
+namespace host {
+namespace {
+
+constexpr NSInteger kPanelTag = 99;
+constexpr double kTransitionWait = 5;
+
+std::string hostPath(const Context& c, const std::string& path) {
+    std::filesystem::path p(path);
+    if (p.is_absolute() || c.startDirectory.empty()) return path;
+    return (std::filesystem::path(c.startDirectory) / p).string();
+}
+
+// The open sheet's panel, or nil.
+id openPanel() {
+    platform::finishTransitions(kTransitionWait);
+    auto presented = platform::presentedViewControllers();
+    for (auto it = presented.rbegin(); it != presented.rend(); ++it) {
+        if (!objc_isKindOfClass(objc::as_id(*it), UIAlertController::cls())) continue;
+        id panel = objc_msgSend<id(NSInteger)>(objc_msgSend<id()>(*it, "view"_sel), "subViewWithTag:"_sel, kPanelTag);
+        if (panel != nil) return panel;
+    }
+    return nil;
+}
+
+// As a pick in the photo library: the sheet closes and a new sheet opens for
+// the same record with the picture and the stars as they were.
+bool pickimage(Context& c, const std::vector<std::string>& args) {
+    id panel = openPanel();
+    if (panel == nil) {
+        *c.err << "pickimage: no edit sheet is open\n";
+        return false;
+    }
+    std::ifstream in(hostPath(c, args[0]), std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    id image = in ? objc_msgSend<id(id)>(UIImage::cls(), "imageWithData:"_sel, NSData::make(bytes)) : nil;
+    if (image == nil) {
+        *c.err << "pickimage: cannot read a picture from '" << args[0] << "'\n";
+        return false;
+    }
+    Strong<NSObject> entry(static_cast<NSObject*>(objc_msgSend<id()>(panel, "item_entry"_sel)));
+    long rating = objc_msgSend<long()>(panel, "newRating"_sel);
+    id alert = nil;
+    for (auto* presented : platform::presentedViewControllers())
+        if (objc_msgSend<id()>(presented, "view"_sel) == objc_msgSend<id()>(panel, "superview"_sel))
+            alert = objc::as_id(presented);
+    objc_msgSend<void(BOOL, id)>(alert, "dismissViewControllerAnimated:completion:"_sel, YES, nil);
+    platform::finishTransitions(kTransitionWait);
+    objc_msgSend<void(id, id, long)>(objc_getClass("EditHandler"), "openEditViewOnCurrentItem:andItemEntry:sentRating:"_sel,
+                                     image, entry.get(), rating);
+    platform::finishTransitions(kTransitionWait);
+    return true;
+}
+
+std::string utf8(const TagLib::String& s) { return s.to8Bit(true); }
+
+bool tags(Context& c, const std::vector<std::string>& args) {
+    std::string path = platform::devicePath(args[0]);
+    if (path.empty() || !std::filesystem::is_regular_file(path)) {
+        *c.err << "tags: no file '" << args[0] << "'\n";
+        return false;
+    }
+    TagLib::MPEG::File f(path.c_str(), false);
+    if (!f.isValid()) {
+        *c.err << "tags: not an MPEG file '" << args[0] << "'\n";
+        return false;
+    }
+    if (TagLib::ID3v2::Tag* v2 = f.hasID3v2Tag() ? f.ID3v2Tag() : nullptr) {
+        for (auto* frame : v2->frameList()) {
+            std::string id(frame->frameID().data(), frame->frameID().size());
+            if (auto* pic = dynamic_cast<TagLib::ID3v2::AttachedPictureFrame*>(frame)) {
+                *c.out << id << " type=" << static_cast<int>(pic->type()) << " mime=" << utf8(pic->mimeType())
+                       << " description=" << utf8(pic->description()) << " bytes=" << pic->picture().size() << "\n";
+            } else {
+                *c.out << id << " " << utf8(frame->toString()) << "\n";
+            }
+        }
+    } else {
+        *c.out << "no ID3v2 tag\n";
+    }
+    if (f.hasID3v1Tag()) *c.out << "ID3v1 title=" << utf8(f.ID3v1Tag()->title()) << "\n";
+    return true;
+}
+
+bool db(Context& c, const std::vector<std::string>& args) {
+    // Persistent ids are unsigned 64-bit numbers; the file stores them signed.
+    long long pid = 0;
+    errno = 0;
+    char* end = nullptr;
+    const std::string& a = args[0];
+    if (!a.empty() && a[0] == '-') pid = std::strtoll(a.c_str(), &end, 10);
+    else pid = static_cast<long long>(std::strtoull(a.c_str(), &end, 10));
+    if (a.empty() || errno != 0 || end == nullptr || *end != '\0') {
+        *c.err << "db: bad persistent id '" << args[0] << "'\n";
+        return false;
+    }
+    sqlite3* conn = nullptr;
+    std::string file = platform::devicePath(platform::mediaLibraryDevicePath());
+    if (sqlite3_open_v2(file.c_str(), &conn, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close(conn);
+        *c.err << "db: cannot open the media library\n";
+        return false;
+    }
+    static const char kSql[] =
+        "SELECT i.title, i.artist, a.album, aa.album_artist, g.genre, s.user_rating, i.album_artist_pid, "
+        "ia.best_artwork_token, ia.sync_artwork_token, w.relative_path, i.location "
+        "FROM item i LEFT JOIN album a ON a.album_pid = i.album_pid "
+        "LEFT JOIN album_artist aa ON aa.album_artist_pid = i.album_artist_pid "
+        "LEFT JOIN genre g ON g.genre_id = i.genre_id LEFT JOIN item_stats s ON s.item_pid = i.item_pid "
+        "LEFT JOIN item_artwork ia ON ia.item_pid = i.item_pid "
+        "LEFT JOIN artwork w ON w.artwork_token = CASE WHEN coalesce(ia.sync_artwork_token, '') <> '' "
+        "THEN ia.sync_artwork_token ELSE ia.best_artwork_token END WHERE i.item_pid = ?";
+    static const char* const kNames[] = {"title", "artist", "album", "album_artist", "genre", "user_rating",
+                                         "album_artist_pid", "best_artwork_token", "sync_artwork_token",
+                                         "artwork_path", "location"};
+    sqlite3_stmt* st = nullptr;
+    bool found = false;
+    if (sqlite3_prepare_v2(conn, kSql, -1, &st, nullptr) == SQLITE_OK) {
+        sqlite3_bind_int64(st, 1, pid);
+        if (sqlite3_step(st) == SQLITE_ROW) {
+            found = true;
+            for (int k = 0; k < 11; ++k) {
+                auto* t = sqlite3_column_text(st, k);
+                *c.out << kNames[k] << "=" << (t ? reinterpret_cast<const char*>(t) : "NULL") << "\n";
+            }
+        }
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(conn);
+    if (!found) *c.err << "db: no item " << args[0] << "\n";
+    return found;
+}
+
+}  // namespace
+
+void addSaveCommands(CommandTable& table) {
+    table["pickimage"] = {"pickimage FILE", "hand a picture (host path) to the open edit sheet, as a pick in the photo library", pickimage};
+    table["tags"] = {"tags FILE", "print a device file's ID3 frames as TagLib reads them", tags};
+    table["db"] = {"db PID", "print an item's row values by persistent id", db};
+}
+
+}  // namespace host

@@ -1,0 +1,53 @@
+// The MP3 tag writer: two methods added to the Music app's classes, and the
+// file work under them.
+//
+//   -[UITableView setID3Tags:andTitle:andAlbum:andArtist:andImagePath:]
+//       void(NSString* file, NSString* title, NSString* album, NSString* artist,
+//            NSString* imagePath)          ("" for no picture)
+//       the file keeps only a new ID3v2 tag with title, album, lead artist
+//       (UTF-16) and the picture; a file that is not an MP3 gets an alert.
+//   -[UITableView / MusicNowPlayingViewController setID3TagArtwork:andImagePath:]
+//       NSNumber*(NSString* file, NSString* artworkRelativePath)
+//       the file's ID3v2 tag gets the picture from the artwork folder in
+//       place of its earlier pictures (front cover, other, and our own);
+//       every other frame and the ID3v1 tag stay. @0 when not an MP3, else @1.
+//
+// A file is rewritten in one pass beside the original (the rendered tag, then
+// the audio) and renamed over it once complete and synced, with the
+// original's mode and owner: a killed process leaves the old file or the new
+// one. A file or picture that cannot be read, or a file that is read-only,
+// is left exactly as it was.
+#pragma once
+
+#include <objc/NSObject.h>
+
+#include <string>
+
+struct NSString;
+struct NSNumber;
+
+namespace cantrel::id3 {
+
+inline constexpr char kPictureDescription[] = "@brevankl";
+inline constexpr int kPictureType = 11;
+
+enum class Outcome {
+    Written,   // the file was replaced by its tagged form
+    NotMP3,    // the extension is not mp3 (any case); nothing done
+    Untouched  // the file or picture could not be read or written; nothing changed
+};
+
+// Host paths. `imagePath` empty: no picture.
+Outcome writeExportTag(const std::string& path, const std::u16string& title, const std::u16string& album,
+                       const std::u16string& artist, const std::string& imagePath, std::string* why = nullptr);
+Outcome writeArtworkTag(const std::string& path, const std::string& imagePath, std::string* why = nullptr);
+
+// Whether a path names an MP3 file by its extension, in any case.
+bool hasMP3Extension(const std::string& path);
+
+}  // namespace cantrel::id3
+
+// The added methods' functions (the installation table adds them).
+void setID3Tags(id self, SEL _cmd, NSString* filePath, NSString* title, NSString* album, NSString* artist,
+                NSString* imagePath);
+id setID3TagArtwork(id self, SEL _cmd, NSString* filePath, NSString* imagePath);
