@@ -19,7 +19,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include <unistd.h>
 
@@ -99,6 +101,34 @@ TEST(LibraryFile, LockedByAnotherConnectionReadsAsBusy) {
     EXPECT_TRUE(app.openScreen("albums", std::nullopt, &why)) << why;
     EXPECT_EQ(songCount(), 40u);
     EXPECT_EQ(platform::mediaLibraryReadFailures().busy, busy);
+    app.shutdown();
+}
+
+// A write in progress elsewhere (here: a lock held for 0.3 s) is waited for,
+// also by a connection opened again because the file changed since the last
+// read.
+TEST(LibraryFile, AReadWaitsForAShortWriteAfterTheFileChanged) {
+    test::TempRoot root;
+    std::string error;
+    ASSERT_TRUE(platform::generateMediaLibrary(root.path(), {.songs = 40, .seed = 3}, &error)) << error;
+    platform::registerMusicApp({.radio = false});
+    platform::MusicApp app;
+    app.launch();
+    ASSERT_EQ(songCount(), 40u);
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(libraryFile().c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "UPDATE item SET title = title || ' (edit)'", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    std::thread release([other] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    });
+    unsigned long busy = platform::mediaLibraryReadFailures().busy;
+    EXPECT_EQ(songCount(), 40u);
+    EXPECT_EQ(platform::mediaLibraryReadFailures().busy, busy);
+    release.join();
+    sqlite3_close(other);
     app.shutdown();
 }
 

@@ -213,6 +213,7 @@ public:
         statements_.clear();
         if (db_) sqlite3_close(db_);
         db_ = nullptr;
+        busyTimeout_ = -1;  // a new handle starts without one
     }
 
     bool isOpen() const { return db_ != nullptr; }
