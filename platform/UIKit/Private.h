@@ -38,6 +38,8 @@ void registerToolbars();     // UIBarButtonItem, UIToolbar
 void registerAlerts();       // presentation, UIAlertAction, UIAlertController
 void registerAlertViews();   // UIAlertView, recorded in the journal when shown
 void registerNibLoading();   // NSBundle's loadNibNamed:owner:options:
+void registerApplication();  // UIApplication, UIWindow (the key window)
+void registerActivities();   // UIActivity, UIActivityViewController
 void registerSocial();       // SLComposeViewController
 // The settings pages' widgets (registerSettingsWidgets calls these in order):
 void registerSettingsWidgets();

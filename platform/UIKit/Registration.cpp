@@ -36,6 +36,8 @@ void registerEditing() {
     registerAlertViews();
     registerNibLoading();
     registerSocial();
+    registerApplication();
+    registerActivities();
 }
 
 void registerSettingsWidgets() {

@@ -3,11 +3,13 @@
 #include "Classes.h"
 
 #include "ActionButtonImageView.h"
+#include "ActivityViewCustomActivity.h"
 #include "Cantrel_Tools.h"
 #include "CustomDrawView.h"
 #include "DBHandler.h"
 #include "DelegateClass.h"
 #include "EditHandler.h"
+#include "FileHandler.h"
 #include "IconView.h"
 #include "ItemEntry.h"
 #include "MessageView.h"
@@ -42,4 +44,6 @@ void Cantrel_registerClasses() {
     registerEditHandler();
     registerQueueHandler();
     registerPlaylistTableViewController();
+    registerActivityViewCustomActivity();
+    registerFileHandler();
 }
