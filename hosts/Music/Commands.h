@@ -70,6 +70,7 @@ void addQueueCommands(CommandTable& table);   // the play queue and the player
 void addSheetCommands(CommandTable& table);   // the edit sheet
 void addPlayingListCommands(CommandTable& table);  // the navigation bar and the "Playing list"
 void addSaveCommands(CommandTable& table);    // a picked picture, ID3 frames, item rows
+void addExportCommands(CommandTable& table);  // the share sheet, its activities, device folders
 
 // A whole number from `min` to `max` making up the whole of `word`. Else
 // false after an error that calls it what it is: "COMMAND: NAME must be a

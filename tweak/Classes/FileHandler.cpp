@@ -161,6 +161,9 @@ namespace {
 
 namespace ex = cantrel::exporting;
 
+// Exports from the button until their share step has run (main thread only).
+int exportsInFlight = 0;
+
 id get(id obj, SEL sel) { return objc_msgSend<id()>(obj, sel); }
 NSString* ns(const std::string& s) { return NSString::make(s); }
 std::string str(id s) { return to_string(static_cast<NSString*>(s)); }
@@ -295,6 +298,7 @@ void presentShareSheet(const std::shared_ptr<Export>& job, id text, id url) {
 }
 
 void shareStep(const std::shared_ptr<Export>& job) {
+    --exportsInFlight;
     objc_msgSend<void()>(job->badge.get(), "removeFromSuperview"_sel);
     objc_msgSend<void(BOOL)>(job->table.get(), "setEditing:"_sel, NO);
     for (const std::string& name : job->leftOut) NSLog("** Cantrel ** export: left out %@", ns(name));
@@ -420,10 +424,13 @@ void exportAlbum(id, SEL, ItemEntry* entry, int type) {
     showBadge(entry->currentViewController, job->single ? "Preparing Track" : "Preparing Tracks", 0.0,
               IconViewTagDiscPlus, entry->viewIndex, &badge);
     job->badge = Strong<MessageView>(badge);
+    ++exportsInFlight;
     dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), [job] { exportBlock(job); });
 }
 
 }  // namespace
+
+bool Cantrel_exportsIdle() { return exportsInFlight == 0; }
 
 void registerFileHandler() {
     objc::ClassDef<FileHandler>("FileHandler", NSObject::cls())

@@ -34,6 +34,10 @@ struct FileHandler : NSObject {
 
 void registerFileHandler();
 
+// Whether every export started from the button has reached its share step
+// (main thread; for hosts and tests).
+extern "C" __attribute__((visibility("default"))) bool Cantrel_exportsIdle();
+
 namespace cantrel::exporting {
 
 // The export folder, a device path.
