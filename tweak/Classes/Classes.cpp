@@ -17,6 +17,7 @@
 #include "QueueHandler.h"
 #include "Libs/FMDB/FMDatabase.h"
 #include "NSObject+BKAssociatedObjects.h"
+#include "PanelActions.h"
 #include "ParentSongAlbumArtistView.h"
 #include "StarRatingControl.h"
 #include "UILongPressGestureRecognizerWithBlock.h"
@@ -41,6 +42,7 @@ void Cantrel_registerClasses() {
     registerCustomDrawView();
     registerStarRatingControl();
     registerEditingPanels();
+    registerPanelActions();
     registerEditHandler();
     registerQueueHandler();
     registerPlaylistTableViewController();
