@@ -133,6 +133,7 @@ const CommandTable& commands() {
         addPlayingListCommands(t);
         addSaveCommands(t);
         addExportCommands(t);
+        addPanelCommands(t);
         return t;
     }();
     return table;

@@ -241,13 +241,7 @@ void selectPhoto(Panel* self, SEL, id) {
             add("Track title", 0, searchFor(NSStringWithFormat("'%@' album artwork", title)), true);
         }
         add("Browse Photo library", 0, [](Panel* p) {
-            Class pickerClass = objc_getClass("CUIImagePickerController");
-            if (pickerClass == nil) pickerClass = objc_getClass("UIImagePickerController");
-            id picker = pickerClass ? objc_msgSend<id()>(objc_msgSend<id()>(pickerClass, "alloc"_sel), "init"_sel) : nil;
-            if (picker == nil) {  // no photo library on this platform: back to the sheet
-                reopen(p, nil);
-                return;
-            }
+            id picker = objc_msgSend<id()>(objc_msgSend<id()>(CUIImagePickerController::cls(), "alloc"_sel), "init"_sel);
             objc_msgSend<void(BOOL)>(picker, "setAllowsEditing:"_sel, YES);
             objc_msgSend<void(NSInteger)>(picker, "setSourceType:"_sel, 0);
             objc_msgSend<void(id)>(picker, "setDelegate:"_sel, p);
@@ -278,9 +272,15 @@ void photoCancelled(Panel* self, SEL, id picker) {
                                  objc_block<void()>([kept] { reopen(kept.get(), nil); }));
 }
 
+BOOL noAutorotate(id, SEL) { return NO; }
+BOOL landscapeOnly(id, SEL, NSInteger orientation) { return orientation == 3 || orientation == 4; }
+
 }  // namespace
 
 void registerPanelActions() {
+    objc::ClassDef<CUIImagePickerController>("CUIImagePickerController", UIImagePickerController::cls())
+        .method<noAutorotate>("shouldAutorotate", "c@:")
+        .method<landscapeOnly>("shouldAutorotateToInterfaceOrientation:", "c@:q");
     Class c = Panel::cls();
     objc::define_method(c, "shareTrack:"_sel, objc::make_imp<shareTrack>(), "v@:@");
     objc::define_method(c, "selectPhoto:"_sel, objc::make_imp<selectPhoto>(), "v@:@");

@@ -15,6 +15,7 @@
 // completion, never while a transition is in flight.
 #pragma once
 
+#include <UIKit/UIImagePickerController.h>
 #include <objc/NSObject.h>
 
 #include <string>
@@ -29,5 +30,13 @@ std::string searchQuery(std::string_view query);
 
 }  // namespace cantrel::panel
 
-// Adds the methods to ParentSongAlbumArtistView (after it is registered).
+// The panel's photo library picker: landscape only, never rotates by itself.
+//   shouldAutorotate                          BOOL()           NO
+//   shouldAutorotateToInterfaceOrientation:   BOOL(NSInteger)  YES for 3 and 4
+struct CUIImagePickerController : UIImagePickerController {
+    OBJC_CLASS(CUIImagePickerController)
+};
+
+// Adds the methods to ParentSongAlbumArtistView (after it is registered) and
+// registers CUIImagePickerController.
 void registerPanelActions();

@@ -6,6 +6,7 @@
 #include <UIKit/UIActivityViewController.h>
 #include <UIKit/UIAlertController.h>
 #include <UIKit/UIApplication.h>
+#include <UIKit/UIImagePickerController.h>
 #include <UIKit/UIBezierPath.h>
 #include <UIKit/UIButton.h>
 #include <UIKit/UIColor.h>
