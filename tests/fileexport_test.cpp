@@ -31,6 +31,7 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <thread>
 
 namespace fs = std::filesystem;
 namespace ex = cantrel::exporting;
@@ -158,6 +159,23 @@ TEST_F(ExportFiles, CopiesClaimFreeNames) {
     EXPECT_EQ(ex::copyInto(kExports + "/../..", "Out", "var/mobile/Media/Music/a.mp3"), "");
     EXPECT_EQ(static_cast<size_t>(std::distance(fs::directory_iterator(root.host(kExports)), {})), before);
     EXPECT_FALSE(fs::exists(root.host("var/mobile/Media/general_storage/Out.mp3")));
+}
+
+// Two exports of the same song at once each get a file of their own.
+TEST_F(ExportFiles, ConcurrentCopiesClaimDifferentNames) {
+    writeFile(root.host("var/mobile/Media/Music/a.mp3"), std::string(1 << 20, 'a'));
+    for (int round = 0; round < 20; ++round) {
+        std::string folder = kExports + "/R" + std::to_string(round);
+        fs::create_directories(root.host(folder));
+        std::string first, second;
+        std::thread t([&] { first = ex::copyInto(folder, "Same", "var/mobile/Media/Music/a.mp3"); });
+        second = ex::copyInto(folder, "Same", "var/mobile/Media/Music/a.mp3");
+        t.join();
+        EXPECT_EQ(std::set<std::string>({first, second}),
+                  std::set<std::string>({folder + "/Same.mp3", folder + "/Same (2).mp3"}));
+        EXPECT_EQ(fs::file_size(root.host(folder + "/Same.mp3")), 1u << 20);
+        EXPECT_EQ(fs::file_size(root.host(folder + "/Same (2).mp3")), 1u << 20);
+    }
 }
 
 // The archive opens in Python's zipfile with its UTF-8 names, every CRC
