@@ -132,6 +132,8 @@ const CommandTable& commands() {
         addQueueCommands(t);
         addPlayingListCommands(t);
         addSaveCommands(t);
+        addExportCommands(t);
+        addPanelCommands(t);
         return t;
     }();
     return table;

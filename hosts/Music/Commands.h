@@ -70,6 +70,19 @@ void addQueueCommands(CommandTable& table);   // the play queue and the player
 void addSheetCommands(CommandTable& table);   // the edit sheet
 void addPlayingListCommands(CommandTable& table);  // the navigation bar and the "Playing list"
 void addSaveCommands(CommandTable& table);    // a picked picture, ID3 frames, item rows
+void addExportCommands(CommandTable& table);  // the share sheet, its activities, device folders
+void addPanelCommands(CommandTable& table);   // the panel's picture menu, posts and photo picker
+
+// The open edit sheet's panel, or nil (after the transitions in flight).
+id openPanel();
+// The panel's sub-screens, each printing its error under `command`: a tap on
+// the sheet's artwork (or its placeholder), printing the picture menu's
+// entries when `print`; an entry of the open menu chosen by title; the open
+// photo picker given a picture (nil: cancelled). Each waits for the sheet
+// or screen that follows.
+bool tapArtwork(Context& c, const char* command, bool print);
+bool chooseMenuEntry(Context& c, const std::string& title, const char* command);
+bool finishPhotoPicker(Context& c, id picture, const char* command);
 
 // A whole number from `min` to `max` making up the whole of `word`. Else
 // false after an error that calls it what it is: "COMMAND: NAME must be a

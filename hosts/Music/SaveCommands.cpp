@@ -36,23 +36,12 @@ std::string hostPath(const Context& c, const std::string& path) {
     return (std::filesystem::path(c.startDirectory) / p).string();
 }
 
-// The open sheet's panel, or nil.
-id openPanel() {
-    platform::finishTransitions(kTransitionWait);
-    auto presented = platform::presentedViewControllers();
-    for (auto it = presented.rbegin(); it != presented.rend(); ++it) {
-        if (!objc_isKindOfClass(objc::as_id(*it), UIAlertController::cls())) continue;
-        id panel = objc_msgSend<id(NSInteger)>(objc_msgSend<id()>(*it, "view"_sel), "subViewWithTag:"_sel, kPanelTag);
-        if (panel != nil) return panel;
-    }
-    return nil;
-}
 
-// As a pick in the photo library: the sheet closes and a new sheet opens for
-// the same record with the picture and the stars as they were.
+// As a pick in the photo library, the whole way: the sheet's artwork tapped,
+// "Browse Photo library" chosen in the picture menu, the picture picked; the
+// sheet reopens for the same record with the picture and the stars as they were.
 bool pickimage(Context& c, const std::vector<std::string>& args) {
-    id panel = openPanel();
-    if (panel == nil) {
+    if (openPanel() == nil) {
         *c.err << "pickimage: no edit sheet is open\n";
         return false;
     }
@@ -63,18 +52,8 @@ bool pickimage(Context& c, const std::vector<std::string>& args) {
         *c.err << "pickimage: cannot read a picture from '" << args[0] << "'\n";
         return false;
     }
-    Strong<NSObject> entry(static_cast<NSObject*>(objc_msgSend<id()>(panel, "item_entry"_sel)));
-    long rating = objc_msgSend<long()>(panel, "newRating"_sel);
-    id alert = nil;
-    for (auto* presented : platform::presentedViewControllers())
-        if (objc_msgSend<id()>(presented, "view"_sel) == objc_msgSend<id()>(panel, "superview"_sel))
-            alert = objc::as_id(presented);
-    objc_msgSend<void(BOOL, id)>(alert, "dismissViewControllerAnimated:completion:"_sel, YES, nil);
-    platform::finishTransitions(kTransitionWait);
-    objc_msgSend<void(id, id, long)>(objc_getClass("EditHandler"), "openEditViewOnCurrentItem:andItemEntry:sentRating:"_sel,
-                                     image, entry.get(), rating);
-    platform::finishTransitions(kTransitionWait);
-    return true;
+    return tapArtwork(c, "pickimage", false) && chooseMenuEntry(c, "Browse Photo library", "pickimage") &&
+           finishPhotoPicker(c, image, "pickimage");
 }
 
 std::string utf8(const TagLib::String& s) { return s.to8Bit(true); }
@@ -157,6 +136,17 @@ bool db(Context& c, const std::vector<std::string>& args) {
 }
 
 }  // namespace
+
+id openPanel() {
+    platform::finishTransitions(kTransitionWait);
+    auto presented = platform::presentedViewControllers();
+    for (auto it = presented.rbegin(); it != presented.rend(); ++it) {
+        if (!objc_isKindOfClass(objc::as_id(*it), UIAlertController::cls())) continue;
+        id panel = objc_msgSend<id(NSInteger)>(objc_msgSend<id()>(*it, "view"_sel), "subViewWithTag:"_sel, kPanelTag);
+        if (panel != nil) return panel;
+    }
+    return nil;
+}
 
 void addSaveCommands(CommandTable& table) {
     table["pickimage"] = {"pickimage FILE", "hand a picture (host path) to the open edit sheet, as a pick in the photo library", pickimage};

@@ -7,6 +7,7 @@
 #include <Foundation/NSString.h>
 #include <MediaPlayer/MediaPlayer.h>
 #include <MusicApp/MPHRootViewController.h>
+#include <UIKit/UIApplication.h>
 #include <MusicApp/MPQueueFeeder.h>
 #include <MusicApp/MusicAlbumDetail.h>
 #include <MusicApp/MusicLibraryDataSource.h>
@@ -137,6 +138,7 @@ void MusicApp::launch() {
         objc_msgSend<id(id)>(objc_msgSend<id()>(MPHRootViewController::cls(), "alloc"_sel),
                              "initWithTabBarController:"_sel, tabBarController_.get()),
         "MusicApp::launch");
+    platform::setKeyWindowRootViewController(rootViewController_.get());
 
     avController_ = make<MPAVController>(MPAVController::cls());
     objc_msgSend<void(id)>(objc_msgSend<queue::sharedInstance>(MPMusicPlayerControllerServer::cls(), "sharedInstance"_sel),
@@ -180,6 +182,7 @@ void MusicApp::shutdown() {
     queueFeeder_.reset();
     audioDeviceController_.reset();
     avController_.reset();
+    platform::setKeyWindowRootViewController(nullptr);
     rootViewController_.reset();
     songsNavigationController_.reset();
     songsViewController_.reset();

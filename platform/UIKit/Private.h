@@ -38,6 +38,9 @@ void registerToolbars();     // UIBarButtonItem, UIToolbar
 void registerAlerts();       // presentation, UIAlertAction, UIAlertController
 void registerAlertViews();   // UIAlertView, recorded in the journal when shown
 void registerNibLoading();   // NSBundle's loadNibNamed:owner:options:
+void registerApplication();  // UIApplication, UIWindow (the key window)
+void registerImagePickers();  // UIImagePickerController
+void registerActivities();   // UIActivity, UIActivityViewController
 void registerSocial();       // SLComposeViewController
 // The settings pages' widgets (registerSettingsWidgets calls these in order):
 void registerSettingsWidgets();

@@ -36,6 +36,9 @@ void registerEditing() {
     registerAlertViews();
     registerNibLoading();
     registerSocial();
+    registerApplication();
+    registerActivities();
+    registerImagePickers();
 }
 
 void registerSettingsWidgets() {

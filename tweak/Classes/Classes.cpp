@@ -3,11 +3,13 @@
 #include "Classes.h"
 
 #include "ActionButtonImageView.h"
+#include "ActivityViewCustomActivity.h"
 #include "Cantrel_Tools.h"
 #include "CustomDrawView.h"
 #include "DBHandler.h"
 #include "DelegateClass.h"
 #include "EditHandler.h"
+#include "FileHandler.h"
 #include "IconView.h"
 #include "ItemEntry.h"
 #include "MessageView.h"
@@ -15,6 +17,7 @@
 #include "QueueHandler.h"
 #include "Libs/FMDB/FMDatabase.h"
 #include "NSObject+BKAssociatedObjects.h"
+#include "PanelActions.h"
 #include "ParentSongAlbumArtistView.h"
 #include "StarRatingControl.h"
 #include "UILongPressGestureRecognizerWithBlock.h"
@@ -39,7 +42,10 @@ void Cantrel_registerClasses() {
     registerCustomDrawView();
     registerStarRatingControl();
     registerEditingPanels();
+    registerPanelActions();
     registerEditHandler();
     registerQueueHandler();
     registerPlaylistTableViewController();
+    registerActivityViewCustomActivity();
+    registerFileHandler();
 }

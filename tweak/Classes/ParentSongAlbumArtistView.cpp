@@ -66,8 +66,6 @@ void setRating(Panel* self, SEL, int rating) {
     objc_msgSend<void(int)>(self->ratingView.get(), "setRating:"_sel, rating);
 }
 
-void shareTrack(Panel*, SEL, id) { CLog("ParentSongAlbumArtistView - shareTrack: not offered yet"); }
-void selectPhoto(Panel*, SEL, id) { CLog("ParentSongAlbumArtistView - selectPhoto: not offered yet"); }
 
 void dealloc(Panel* self, SEL) {
     CLog("ParentSongAlbumArtistView - dealloc");
@@ -125,8 +123,6 @@ void registerEditingPanels() {
             .method<newRating>("newRating::", "v@:@i")
             .method<releaseKeyboard>("releaseKeyboard", "v@:")
             .method<setRating>("setRating:", "v@:i")
-            .method<shareTrack>("shareTrack:", "v@:@")
-            .method<selectPhoto>("selectPhoto:", "v@:@")
             .method<dealloc>("dealloc", "v@:");
 
         objc::ClassDef<SongView> song("SongView", Panel::cls());

@@ -20,8 +20,8 @@
 //   newRating::                      void(id, int)   newRating = the rating
 //   releaseKeyboard                  void()          the title field resigns
 //   setRating:                       void(int)       the stars show it (ratingView)
-//   shareTrack: / selectPhoto:       void(id)        the tap recognisers' actions (the
-//                                    share and picture menus come later: logged only)
+//   shareTrack: / selectPhoto:       void(id)        the tap recognisers' actions
+//                                    (PanelActions.h, with the other sub-screens)
 //
 // Subclasses (each made only from its nib): SongView, AlbumView, GenreView,
 // PlaylistSelectionView, AlbumArtistView, with the outlets of their nibs.

@@ -3,7 +3,10 @@
 
 #include <CoreGraphics/CGGeometry.h>
 #include <UIKit/CALayer.h>
+#include <UIKit/UIActivityViewController.h>
 #include <UIKit/UIAlertController.h>
+#include <UIKit/UIApplication.h>
+#include <UIKit/UIImagePickerController.h>
 #include <UIKit/UIBezierPath.h>
 #include <UIKit/UIButton.h>
 #include <UIKit/UIColor.h>

@@ -1,0 +1,488 @@
+// The export to files: safe names, never-overwritten copies, the archive read
+// back by a reader that is not ours (Python's zipfile), and whole exports of a
+// song, an album, an album artist and a playlist over the known library:
+// their folders, the copies' tags, the badge's texts, the files left out.
+#include "Cantrel.h"
+#include "Classes.h"
+#include "EditSheetSupport.h"
+#include "ActivityViewCustomActivity.h"
+#include "FileHandler.h"
+#include "ItemEntry.h"
+#include "Libs/ZipArchive/ZipArchive.h"
+#include "MediaLibraryFixture.h"
+#include "MessageView.h"
+#include "TestSupport.h"
+#include "tools/mklibrary/MediaLibraryGenerator.h"
+
+#include <Foundation/Foundation.h>
+#include <MusicApp/MusicApp.h>
+#include <UIKit/UIActivityViewController.h>
+#include <UIKit/UIApplication.h>
+#include <UIKit/UIKit.h>
+#include <dispatch/dispatch.h>
+#include <platform/RunLoop.h>
+
+#include <id3v2tag.h>
+#include <mpegfile.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <thread>
+
+namespace fs = std::filesystem;
+namespace ex = cantrel::exporting;
+
+namespace {
+
+const std::string kExports = "var/mobile/Media/general_storage/Cantrel";
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool validUtf8(const std::string& s) {
+    for (size_t i = 0; i < s.size();) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        if (n == 0 || i + n > s.size()) return false;
+        for (size_t k = 1; k < n; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+        i += n;
+    }
+    return true;
+}
+
+// Runs Python's zipfile over an archive: one line per entry
+// "name|utf8flag|compress_type|size", then "testzip=None" when every CRC holds.
+// Empty when Python is not there.
+std::string pythonListing(const std::string& archive) {
+    if (std::system("python3 -c 'import zipfile' >/dev/null 2>&1") != 0) return "";
+    std::string script = fs::temp_directory_path() / ("zipcheck-" + std::to_string(getpid()) + ".py");
+    writeFile(script,
+              "import sys, zipfile\n"
+              "z = zipfile.ZipFile(sys.argv[1])\n"
+              "for i in z.infolist():\n"
+              "    print('%s|%d|%d|%d' % (i.filename, (i.flag_bits >> 11) & 1, i.compress_type, i.file_size))\n"
+              "print('count=%d' % len(z.infolist()))\n"
+              "print('testzip=%s' % z.testzip())\n");
+    std::string cmd = "python3 " + script + " '" + archive + "'";
+    std::string out;
+    if (FILE* p = popen(cmd.c_str(), "r")) {
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+        pclose(p);
+    }
+    fs::remove(script);
+    return out;
+}
+
+#define SKIP_WITHOUT_PYTHON(listing) \
+    if ((listing).empty()) GTEST_SKIP() << "python3 with zipfile is not available"
+
+class ExportFiles : public ::testing::Test {
+protected:
+    void SetUp() override { fs::create_directories(root.host(kExports)); }
+    test::TempRoot root;
+    AutoreleasePool pool;
+};
+
+// One table for the name rules: removed characters, placeholders, a leading
+// dot, the 255-byte cut on a character boundary.
+TEST_F(ExportFiles, SafeComponentTable) {
+    std::string cjk;
+    for (int i = 0; i < 100; ++i) cjk += "東";  // 300 bytes
+    std::string cut;
+    for (int i = 0; i < 85; ++i) cut += "東";  // 255 bytes
+    struct Case {
+        std::string in, placeholder, out;
+    } cases[] = {
+        {"AC/DC", "Untitled", "ACDC"},
+        {"Who? What: 100% *real* <yes> | \"no\" \\", "Untitled", "Who What: 100 real yes  no "},
+        {"", "Unknown Album", "Unknown Album"},
+        {"/?*", "Unknown Artist", "Unknown Artist"},
+        {".", "Untitled", "Untitled"},
+        {"..", "Untitled", "Untitled"},
+        {"../up", "Untitled", "_.up"},
+        {".hidden", "Untitled", "_hidden"},
+        {"tab\tand\x01" "control\x7f", "Untitled", "tabandcontrol"},
+        {"Été 🎧", "Untitled", "Été 🎧"},
+        {cjk, "Untitled", cut},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ex::safeComponent(c.in, c.placeholder), c.out) << c.in;
+    // Room kept for a suffix: still whole characters.
+    std::string reserved = ex::safeComponent(cjk, "Untitled", 8);
+    EXPECT_LE(reserved.size(), 247u);
+    EXPECT_TRUE(validUtf8(reserved));
+}
+
+// Copies never overwrite: a taken name gets " (2)", " (3)"; a long name with
+// its suffix and extension stays within 255 bytes; an unreadable source and a
+// folder outside the export folder copy nothing and leave no file.
+TEST_F(ExportFiles, CopiesClaimFreeNames) {
+    writeFile(root.host("var/mobile/Media/Music/a.mp3"), "first");
+    writeFile(root.host("var/mobile/Media/Music/b.mp3"), "second");
+    std::string why;
+    EXPECT_EQ(ex::copyInto(kExports, "Song", "var/mobile/Media/Music/a.mp3"), kExports + "/Song.mp3");
+    EXPECT_EQ(ex::copyInto(kExports, "Song", "var/mobile/Media/Music/b.mp3"), kExports + "/Song (2).mp3");
+    EXPECT_EQ(ex::copyInto(kExports, "Song", "var/mobile/Media/Music/a.mp3"), kExports + "/Song (3).mp3");
+    EXPECT_EQ(readFile(root.host(kExports + "/Song.mp3")), "first");
+    EXPECT_EQ(readFile(root.host(kExports + "/Song (2).mp3")), "second");
+    EXPECT_EQ(ex::copyInto(kExports, "a/b: c?", "var/mobile/Media/Music/a.mp3"), kExports + "/ab: c.mp3");
+    EXPECT_EQ(ex::copyInto(kExports, "", "var/mobile/Media/Music/a.mp3"), kExports + "/Untitled.mp3");
+
+    std::string cjk;
+    for (int i = 0; i < 100; ++i) cjk += "東";
+    for (int round = 0; round < 2; ++round) {
+        std::string copy = ex::copyInto(kExports, cjk, "var/mobile/Media/Music/a.mp3");
+        ASSERT_FALSE(copy.empty());
+        std::string name = fs::path(copy).filename().string();
+        EXPECT_LE(name.size(), 255u) << name;
+        EXPECT_TRUE(validUtf8(name));
+        EXPECT_TRUE(name.ends_with(round == 0 ? ".mp3" : " (2).mp3")) << name;
+    }
+
+    size_t before = std::distance(fs::directory_iterator(root.host(kExports)), {});
+    EXPECT_EQ(ex::copyInto(kExports, "Gone", "var/mobile/Media/Music/missing.mp3", &why), "");
+    EXPECT_FALSE(why.empty());
+    EXPECT_EQ(ex::copyInto("var/mobile/Media/general_storage", "Out", "var/mobile/Media/Music/a.mp3"), "");
+    EXPECT_EQ(ex::copyInto(kExports + "/../..", "Out", "var/mobile/Media/Music/a.mp3"), "");
+    EXPECT_EQ(static_cast<size_t>(std::distance(fs::directory_iterator(root.host(kExports)), {})), before);
+    EXPECT_FALSE(fs::exists(root.host("var/mobile/Media/general_storage/Out.mp3")));
+}
+
+// Two exports of the same song at once each get a file of their own.
+TEST_F(ExportFiles, ConcurrentCopiesClaimDifferentNames) {
+    writeFile(root.host("var/mobile/Media/Music/a.mp3"), std::string(1 << 20, 'a'));
+    for (int round = 0; round < 20; ++round) {
+        std::string folder = kExports + "/R" + std::to_string(round);
+        fs::create_directories(root.host(folder));
+        std::string first, second;
+        std::thread t([&] { first = ex::copyInto(folder, "Same", "var/mobile/Media/Music/a.mp3"); });
+        second = ex::copyInto(folder, "Same", "var/mobile/Media/Music/a.mp3");
+        t.join();
+        EXPECT_EQ(std::set<std::string>({first, second}),
+                  std::set<std::string>({folder + "/Same.mp3", folder + "/Same (2).mp3"}));
+        EXPECT_EQ(fs::file_size(root.host(folder + "/Same.mp3")), 1u << 20);
+        EXPECT_EQ(fs::file_size(root.host(folder + "/Same (2).mp3")), 1u << 20);
+    }
+}
+
+// The archive opens in Python's zipfile with its UTF-8 names, every CRC
+// right, MP3s stored and other files deflated; folders get no entries.
+TEST_F(ExportFiles, ArchiveReadsBackInAnotherReader) {
+    std::string folder = kExports + "/F1";
+    std::string tone(40000, '\0');
+    for (size_t i = 0; i < tone.size(); ++i) tone[i] = static_cast<char>((i * 7919) % 251);
+    writeFile(root.host(folder + "/Blue Harbor/Aerial Maps/Coming Home.mp3"), tone);
+    writeFile(root.host(folder + "/Blue Harbor/Aerial Maps/東京 🎧.mp3"), "short");
+    writeFile(root.host(folder + "/Road Trip - Playlist/notes.txt"), std::string(5000, 'a'));
+    fs::create_directories(root.host(folder + "/empty"));
+    std::string archive = ex::zipFolder(folder);
+    ASSERT_EQ(archive, folder + ".zip");
+    std::string listing = pythonListing(root.host(archive));
+    SKIP_WITHOUT_PYTHON(listing);
+    EXPECT_EQ(listing,
+              "Blue Harbor/Aerial Maps/Coming Home.mp3|1|0|40000\n"
+              "Blue Harbor/Aerial Maps/東京 🎧.mp3|1|0|5\n"
+              "Road Trip - Playlist/notes.txt|1|8|5000\n"
+              "count=3\n"
+              "testzip=None\n");
+}
+
+// More than 65,535 entries: the archive's zip64 end record carries the count.
+TEST_F(ExportFiles, ArchiveOfManyEntries) {
+    std::string file = root.host(kExports + "/one.txt");
+    writeFile(file, "x");
+    std::string archive = root.host(kExports + "/many.zip");
+    {
+        cantrel::ZipArchive zip;
+        ASSERT_TRUE(zip.create(archive));
+        for (int i = 0; i < 65540; ++i) ASSERT_TRUE(zip.addFile(file, "d/" + std::to_string(i) + ".txt"));
+        ASSERT_TRUE(zip.close());
+    }
+    std::string listing = pythonListing(archive);
+    SKIP_WITHOUT_PYTHON(listing);
+    EXPECT_NE(listing.find("count=65540\n"), std::string::npos);
+    EXPECT_NE(listing.find("testzip=None"), std::string::npos);
+}
+
+// A failing add (a source that went away) fails the close, and zipFolder
+// leaves no archive behind.
+TEST_F(ExportFiles, FailedArchiveIsRemoved) {
+    std::string archive = root.host(kExports + "/bad.zip");
+    cantrel::ZipArchive zip;
+    ASSERT_TRUE(zip.create(archive));
+    EXPECT_FALSE(zip.addFile(root.host(kExports + "/nothing.mp3"), "nothing.mp3"));
+    EXPECT_FALSE(zip.close());
+    EXPECT_EQ(ex::zipFolder("var/mobile/Media/elsewhere"), "");
+    EXPECT_FALSE(fs::exists(root.host("var/mobile/Media/elsewhere.zip")));
+}
+
+// The badge's texts, in order.
+std::vector<std::string>& badgeLog() {
+    static std::vector<std::string> log;
+    return log;
+}
+Slot<void(MessageView*, SEL, id)> originalSubText;
+void recordSubText(MessageView* self, SEL cmd, id t) {
+    badgeLog().push_back(to_string(static_cast<NSString*>(t)));
+    originalSubText(self, cmd, t);
+}
+
+class Export : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::Clock::setVirtual(true);
+        ASSERT_TRUE(fixture::writeLibrary());
+        fs::create_directories(root.host("/var/mobile/Media/Music/F00"));
+        audio = platform::generator::toneMP3(440);
+        for (const auto& s : fixture::songs()) writeMP3(s.pid);
+        platform::resetMainScreen();
+        platform::registerMusicApp();
+        Cantrel_registerClasses();
+        CantrelInitialize();
+        if (!originalSubText)
+            MSHookMessageEx(MessageView::cls(), "updateSubText:"_sel, imp_implementationWithFunction(recordSubText),
+                            &originalSubText.imp);
+        badgeLog().clear();
+        platform::setManualGlobalQueues(true);
+    }
+    void TearDown() override { platform::setManualGlobalQueues(false); }
+    void writeMP3(long long pid) {
+        std::ofstream(mp3Of(pid), std::ios::binary)
+            .write(reinterpret_cast<const char*>(audio.data()), static_cast<std::streamsize>(audio.size()));
+    }
+    std::string mp3Of(long long pid) { return root.host("/var/mobile/Media/Music/F00/" + std::to_string(pid) + ".mp3"); }
+    void sql(const std::string& statements) {
+        sqlite3* db = nullptr;
+        sqlite3_open(platform::devicePath(platform::mediaLibraryDevicePath()).c_str(), &db);
+        EXPECT_TRUE(fixture::exec(db, statements)) << statements;
+        sqlite3_close(db);
+    }
+    // Exports the row's entry and runs the background block and the main
+    // queue's steps.
+    void exportRow(const std::string& screen, unsigned long long pid,
+                   std::optional<unsigned long long> container = std::nullopt) {
+        Strong<ItemEntry> entry = test::entryForRow(app, screen, pid, container);
+        ASSERT_TRUE(entry);
+        objc_msgSend<void(id, int)>(FileHandler::cls(), "exportAlbum:andType:"_sel, entry.get(),
+                                    static_cast<int>(entry->viewIndex));
+        platform::drainGlobalQueues();
+        platform::RunLoop::main().runFor(0.1);
+    }
+    // The files under the export folder, relative, sorted; archives listed by
+    // their entries after a colon.
+    std::vector<std::string> tree() {
+        std::vector<std::string> out;
+        std::string base = root.host(kExports);
+        for (auto& e : fs::recursive_directory_iterator(base))
+            if (e.is_regular_file()) out.push_back(fs::relative(e.path(), base).generic_string());
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+    // The names under the only UUID folder, with the UUID replaced by "U".
+    std::vector<std::string> uuidTree() {
+        std::vector<std::string> out;
+        for (std::string p : tree()) {
+            auto slash = p.find('/');
+            std::string head = slash == std::string::npos ? p : p.substr(0, slash);
+            if (head.size() >= 36) p = "U" + p.substr(36);
+            out.push_back(p);
+        }
+        return out;
+    }
+    // The main lines of the badges shown in a view.
+    static std::vector<std::string> badgesIn(id view) {
+        std::vector<std::string> out;
+        id subviews = objc_msgSend<id()>(view, "subviews"_sel);
+        for (NSUInteger i = 0; i < objc_msgSend<NSUInteger()>(subviews, "count"_sel); ++i) {
+            id v = objc_msgSend<id(NSUInteger)>(subviews, "objectAtIndex:"_sel, i);
+            if (!objc_isKindOfClass(v, MessageView::cls())) continue;
+            id label = objc_msgSend<id(NSInteger)>(v, "viewWithTag:"_sel, 1);
+            out.push_back(to_string(static_cast<NSString*>(objc_msgSend<id()>(label, "text"_sel))));
+        }
+        return out;
+    }
+    static id rootView() {
+        id app = objc_msgSend<id()>(UIApplication::cls(), "sharedApplication"_sel);
+        return objc_msgSend<id()>(objc_msgSend<id()>(objc_msgSend<id()>(app, "keyWindow"_sel), "rootViewController"_sel),
+                                  "view"_sel);
+    }
+    // The open sheet's text, its file's path and its application activities' titles.
+    std::string sheetSummary() {
+        UIActivityViewController* sheet = platform::presentedActivitySheet();
+        if (!sheet) return "<no sheet>";
+        id items = sheet->_activityItems.get();
+        std::string out = to_string(static_cast<NSString*>(objc_msgSend<id(NSUInteger)>(items, "objectAtIndex:"_sel, 0)));
+        std::string path = to_string(static_cast<NSString*>(
+            objc_msgSend<id()>(objc_msgSend<id(NSUInteger)>(items, "objectAtIndex:"_sel, 1), "path"_sel)));
+        if (path.size() > kExports.size() + 37 && path.compare(kExports.size() + 37, 1, ".") == 0)
+            path = kExports + "/U" + path.substr(kExports.size() + 37);
+        out += " | " + path;
+        id acts = sheet->_applicationActivities.get();
+        for (NSUInteger i = 0; i < objc_msgSend<NSUInteger()>(acts, "count"_sel); ++i)
+            out += " | " + to_string(static_cast<NSString*>(
+                               objc_msgSend<id()>(objc_msgSend<id(NSUInteger)>(acts, "objectAtIndex:"_sel, i), "activityTitle"_sel)));
+        return out;
+    }
+    void choose(const std::string& choice) {
+        ASSERT_TRUE(platform::finishTransitions(1));
+        ASSERT_TRUE(platform::chooseActivity(platform::presentedActivitySheet(), choice)) << choice;
+        ASSERT_TRUE(platform::finishTransitions(1));
+    }
+    static std::string tagOf(const std::string& path) {
+        TagLib::MPEG::File f(path.c_str());
+        if (!f.hasID3v2Tag()) return "<none>";
+        auto* t = f.ID3v2Tag();
+        return t->title().to8Bit(true) + "|" + t->album().to8Bit(true) + "|" + t->artist().to8Bit(true);
+    }
+
+    test::TempRoot root;
+    AutoreleasePool pool;
+    platform::MusicApp app;
+    std::vector<unsigned char> audio;
+};
+
+// A song exports one file straight into the export folder, tagged, with
+// "1 of 1"; a second export of the same song gets its own file.
+TEST_F(Export, SingleSongTwice) {
+    OWN_PROCESS();
+    exportRow("songs", 1003);
+    exportRow("songs", 1003);
+    EXPECT_EQ(tree(), (std::vector<std::string>{"Coming Home (2).mp3", "Coming Home.mp3"}));
+    EXPECT_EQ(badgeLog(), (std::vector<std::string>{"1 of 1", "1 of 1"}));
+    EXPECT_EQ(tagOf(root.host(kExports + "/Coming Home.mp3")), "Coming Home|Aerial Maps|Blue Harbor");
+}
+
+// The sheet names what was exported (the album's title, the playlist's name,
+// the song's title) and offers "Export to Folder". Cancel removes the working
+// folder and keeps the archive; "Export to Folder" keeps both and shows
+// "Done!" over the key window's root view; a single song's file always stays.
+TEST_F(Export, ShareSheetEndings) {
+    OWN_PROCESS();
+    exportRow("albums", 202);
+    EXPECT_EQ(sheetSummary(), "'Aerial Maps' via Cantrel | " + kExports + "/U.zip | Export to Folder");
+    choose("cancel");
+    EXPECT_EQ(uuidTree(), (std::vector<std::string>{"U.zip"}));
+
+    fs::remove_all(root.host(kExports));
+    exportRow("playlists", 501);
+    EXPECT_EQ(sheetSummary(), "'Road Trip' via Cantrel | " + kExports + "/U.zip | Export to Folder");
+    choose("Export to Folder");
+    EXPECT_EQ(uuidTree().size(), 4u);
+    EXPECT_EQ(badgesIn(rootView()), (std::vector<std::string>{"Done!"}));
+    platform::RunLoop::main().runFor(2);
+    EXPECT_TRUE(badgesIn(rootView()).empty());
+
+    fs::remove_all(root.host(kExports));
+    exportRow("songs", 1003);
+    EXPECT_EQ(sheetSummary(), "'Coming Home' via Cantrel | " + kExports + "/Coming Home.mp3 | Export to Folder");
+    choose("UIActivityTypeMail");
+    EXPECT_EQ(tree(), (std::vector<std::string>{"Coming Home.mp3"}));
+}
+
+// The two activities as the sheet and its completion handler see them.
+TEST_F(Export, ActivitiesDescribeThemselves) {
+    OWN_PROCESS();
+    auto make = [](Class c) { return Strong<NSObject>::adopt(static_cast<NSObject*>(objc_msgSend<id()>(objc_msgSend<id()>(c, "alloc"_sel), "init"_sel))); };
+    auto text = [](id obj, const char* sel) { return to_string(static_cast<NSString*>(objc_msgSend<id()>(obj, sel_registerName(sel)))); };
+    Strong<NSObject> folder = make(ActivityViewCustomActivity::cls());
+    Strong<NSObject> share = make(ActivityViewCustomActivity_Share::cls());
+    EXPECT_EQ(text(folder.get(), "activityType"), "Cantrel.export");
+    EXPECT_EQ(text(folder.get(), "activityTitle"), "Export to Folder");
+    EXPECT_EQ(text(share.get(), "activityType"), "whatsapp");
+    EXPECT_EQ(text(share.get(), "activityTitle"), "WhatsApp");
+    EXPECT_EQ(objc_msgSend<NSInteger()>(ActivityViewCustomActivity::cls(), "activityCategory"_sel), 0);
+    EXPECT_EQ(objc_msgSend<NSInteger()>(ActivityViewCustomActivity_Share::cls(), "activityCategory"_sel), 1);
+    EXPECT_TRUE(objc_msgSend<BOOL(id)>(folder.get(), "canPerformWithActivityItems:"_sel, NSArray::make({})));
+    EXPECT_EQ(objc_msgSend<id()>(folder.get(), "activityViewController"_sel), nil);
+}
+
+// An album: UUID/album artist/album/title.ext, the sub-texts 1 of 3 … and
+// "Zipping Files", and the archive beside the folder holding the same names.
+TEST_F(Export, AlbumLayoutAndArchive) {
+    OWN_PROCESS();
+    exportRow("albums", 202);
+    std::vector<std::string> expected = {
+        "U.zip",
+        "U/Blue Harbor/Aerial Maps/Coming Home.mp3",
+        "U/Blue Harbor/Aerial Maps/Otter's Garden.mp3",
+        "U/Blue Harbor/Aerial Maps/Something Blue.mp3",
+    };
+    EXPECT_EQ(uuidTree(), expected);
+    EXPECT_EQ(badgeLog(), (std::vector<std::string>{"1 of 3", "2 of 3", "3 of 3", "Zipping Files"}));
+    std::string zip;
+    for (const std::string& p : tree())
+        if (p.ends_with(".zip")) zip = root.host(kExports + "/" + p);
+    std::string listing = pythonListing(zip);
+    SKIP_WITHOUT_PYTHON(listing);
+    EXPECT_NE(listing.find("Blue Harbor/Aerial Maps/Otter's Garden.mp3|1|0|"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("count=3\n"), std::string::npos);
+    EXPECT_NE(listing.find("testzip=None"), std::string::npos);
+}
+
+// A playlist: every track in "<name> - Playlist", whatever its album.
+TEST_F(Export, PlaylistLayout) {
+    OWN_PROCESS();
+    exportRow("playlists", 501);
+    std::vector<std::string> expected = {
+        "U.zip",
+        "U/Road Trip - Playlist/Atlas.mp3",
+        "U/Road Trip - Playlist/Coming Home.mp3",
+        "U/Road Trip - Playlist/Lullaby.mp3",
+    };
+    EXPECT_EQ(uuidTree(), expected);
+}
+
+// Unsafe library names become safe folders and files; two tracks with one
+// title keep both files.
+TEST_F(Export, UnsafeAndDuplicateNames) {
+    OWN_PROCESS();
+    sql("UPDATE album SET album = '../Maps: a/b?' WHERE album_pid = 202;"
+        "UPDATE item SET title = 'Same' WHERE item_pid IN (1003, 1004);"
+        "UPDATE item SET title = '.hidden/track' WHERE item_pid = 1005;");
+    exportRow("albums", 202);
+    std::vector<std::string> expected = {
+        "U.zip",
+        "U/Blue Harbor/_.Maps: ab/Same (2).mp3",
+        "U/Blue Harbor/_.Maps: ab/Same.mp3",
+        "U/Blue Harbor/_.Maps: ab/_hiddentrack.mp3",
+    };
+    EXPECT_EQ(uuidTree(), expected);
+}
+
+// An unreadable track is left out and the rest still ship; nothing readable:
+// "Export failed", no archive, no folder.
+TEST_F(Export, FailuresAreCounted) {
+    OWN_PROCESS();
+    fs::remove(mp3Of(1004));
+    exportRow("albums", 202);
+    EXPECT_EQ(uuidTree().size(), 3u);  // the archive and two copies
+    EXPECT_NE(platform::presentedActivitySheet(), nullptr);
+    choose("cancel");
+
+    fs::remove_all(root.host(kExports));
+    fs::remove(mp3Of(1006));
+    fs::remove(mp3Of(1007));
+    exportRow("albums", 203);
+    EXPECT_TRUE(tree().empty());
+    EXPECT_EQ(platform::presentedActivitySheet(), nullptr);
+    id screen = objc::as_id(app.currentScreen());
+    EXPECT_EQ(badgesIn(objc_msgSend<id()>(screen, "view"_sel)), (std::vector<std::string>{"Export failed"}));
+    fs::remove(mp3Of(1003));
+    exportRow("songs", 1003);
+    EXPECT_TRUE(tree().empty());
+}
+
+}  // namespace

@@ -1,0 +1,62 @@
+// The Music host's panel commands end to end: the picture menu of a song's
+// and an album's sheet, a search with no search screen, the photo picker
+// cancelled, a post without and with a composer (a song without artwork:
+// no picture is added).
+#include <gtest/gtest.h>
+
+#include "MediaLibraryFixture.h"
+#include "ProcessSupport.h"
+
+#include <platform/DeviceRoot.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+using testsupport::TempDir;
+
+namespace {
+
+class PanelHost : public ::testing::Test {
+protected:
+    void SetUp() override {
+        signal(SIGPIPE, SIG_IGN);
+        platform::setDeviceRoot(root.path());
+        ASSERT_TRUE(fixture::writeLibrary());
+        std::string bundle = root.path() + "/Library/Application Support/Cantrel/Cantrel.bundle";
+        std::filesystem::create_directories(bundle);
+        std::filesystem::copy(std::string(CANTREL_RESOURCES_DIR) + "/Cantrel.bundle", bundle);
+    }
+    TempDir root{"panelhost"};
+};
+
+TEST_F(PanelHost, MenuSearchPhotoAndPost) {
+    int code = -1;
+    auto lines = testsupport::runMusicScript(
+        root.path(),
+        "open album 202\nswipe 0 0\ntap 2\nartwork\nmenu Track title\nartwork\nmenu Browse Photo library\n"
+        "photo cancel\nshare twitter\nsocial twitter on\nshare twitter\ncompose done\n"
+        "open albums\nswipe 0 0\ntap 2\nartwork\n",
+        code);
+    EXPECT_EQ(code, 0);
+    std::vector<std::string> menuOfSong = {"menu Artist name & Album title", "menu Album title & Track title",
+                                           "menu Track title", "menu Browse Photo library", "menu Cancel"};
+    std::vector<std::string> expected = menuOfSong;
+    expected.push_back("screen sheet");  // no search screen: the sheet again
+    expected.insert(expected.end(), menuOfSong.begin(), menuOfSong.end());
+    for (const char* l : {"screen CUIImagePickerController", "screen sheet",  // photo cancelled
+                          "screen sheet",                                     // no composer
+                          "composer com.platform.social.twitter",
+                          "text ♪ In my music library: Coming Home by Blue Harbor ♪ ", " ", "sent via Cantrel ♫ ",
+                          "images 0", "screen sheet", "menu Artist name & Album title", "menu Browse Photo library",
+                          "menu Cancel"})
+        expected.push_back(l);
+    std::vector<std::string> got;
+    for (const std::string& l : lines)
+        if (l.rfind("menu ", 0) == 0 || l.rfind("screen ", 0) == 0 || l.rfind("composer ", 0) == 0 ||
+            l.rfind("text ", 0) == 0 || l.rfind("images ", 0) == 0 || l == " " || l.rfind("sent via", 0) == 0)
+            got.push_back(l);
+    EXPECT_EQ(got, expected);
+}
+
+}  // namespace

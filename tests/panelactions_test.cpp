@@ -1,0 +1,164 @@
+// The editing panel's sub-screens: the web query as sent, the picture menu's
+// entries by view index, a missing search screen, a missing composer, and a
+// post whose end reopens the sheet with the typed title.
+#include "Cantrel.h"
+#include "Classes.h"
+#include "EditHandler.h"
+#include "EditSheetSupport.h"
+#include "ItemEntry.h"
+#include "MediaLibraryFixture.h"
+#include "MessageView.h"
+#include "PanelActions.h"
+#include "ParentSongAlbumArtistView.h"
+#include "TestSupport.h"
+
+#include <Foundation/Foundation.h>
+#include <MusicApp/MusicApp.h>
+#include <Social/SLComposeViewController.h>
+#include <UIKit/UIKit.h>
+#include <platform/RunLoop.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+const std::string kBundle = "Library/Application Support/Cantrel/Cantrel.bundle";
+
+id get(id obj, const char* selector) { return objc_msgSend<id()>(obj, sel_registerName(selector)); }
+std::string str(id s) { return to_string(static_cast<NSString*>(s)); }
+
+TEST(SearchQuery, CleanedAndEncoded) {
+    struct Case {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"'Jazz & Blues' 'Live - Vol' album artwork", "'Jazz%20Blues'%20'Live%20Vol'%20album%20artwork"},
+        {"a    b", "a%20%20b"},
+        {"a+b-c&d", "abcd"},
+        {"'Été' album artwork", "'%C3%89t%C3%A9'%20album%20artwork"},
+        {"東京", "%E6%9D%B1%E4%BA%AC"},
+        {"#1 100% a=b", "%231%20100%25%20a%3Db"},
+        {"(x)!*,;:@/?~._", "(x)!*,;:@/?~._"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(cantrel::panel::searchQuery(c.in), c.out) << c.in;
+}
+
+class PanelActions : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::Clock::setVirtual(true);
+        ASSERT_TRUE(fixture::writeLibrary());
+        std::filesystem::create_directories(root.host(kBundle));
+        std::filesystem::copy(std::string(CANTREL_RESOURCES_DIR) + "/Cantrel.bundle", root.host(kBundle));
+        platform::resetMainScreen();
+        platform::registerMusicApp();
+        Cantrel_registerClasses();
+        CantrelInitialize();
+    }
+    UIAlertController* open(ItemEntry* entry) {
+        objc_msgSend<void(id, id, long)>(EditHandler::cls(), "openEditViewOnCurrentItem:andItemEntry:sentRating:"_sel,
+                                         nil, entry, -1L);
+        platform::finishTransitions(1);
+        return static_cast<UIAlertController*>(get(entry->currentViewController, "presentedViewController"));
+    }
+    static ParentSongAlbumArtistView* panelOf(id alert) {
+        return static_cast<ParentSongAlbumArtistView*>(
+            objc_msgSend<id(NSInteger)>(get(alert, "view"), "viewWithTag:"_sel, 99));
+    }
+    static std::vector<std::string> titles(id alert) {
+        std::vector<std::string> out;
+        id actions = get(alert, "actions");
+        for (NSUInteger i = 0; i < objc_msgSend<NSUInteger()>(actions, "count"_sel); ++i)
+            out.push_back(str(get(objc_msgSend<id(NSUInteger)>(actions, "objectAtIndex:"_sel, i), "title")));
+        return out;
+    }
+    static void tap(id alert, const std::string& title) {
+        id actions = get(alert, "actions");
+        for (NSUInteger i = 0; i < objc_msgSend<NSUInteger()>(actions, "count"_sel); ++i) {
+            auto* a = static_cast<UIAlertAction*>(objc_msgSend<id(NSUInteger)>(actions, "objectAtIndex:"_sel, i));
+            if (str(get(a, "title")) == title) {
+                ASSERT_TRUE(platform::tapAlertAction(static_cast<UIAlertController*>(alert), a));
+                return;
+            }
+        }
+        ADD_FAILURE() << "no entry " << title;
+    }
+    id presented(ItemEntry* entry) {
+        platform::finishTransitions(2);
+        platform::RunLoop::main().runFor(0.2);
+        platform::finishTransitions(2);
+        return get(entry->currentViewController, "presentedViewController");
+    }
+    test::TempRoot root;
+    AutoreleasePool pool;
+    platform::MusicApp app;
+};
+
+// Songs offer the three web searches; albums only the album one. A search
+// with no search screen reopens the sheet with the typed title and leaves no
+// "Searching" badge.
+TEST_F(PanelActions, PictureMenuAndMissingSearch) {
+    OWN_PROCESS();
+    Strong<ItemEntry> song = test::entryForRow(app, "songs", 1003);
+    auto* panel = panelOf(open(song.get()));
+    objc_msgSend<void(id)>(panel->titleTextField.get(), "setText:"_sel, "Typed"_ns);
+    objc_msgSend<void(id)>(panel, "selectPhoto:"_sel, nil);
+    id menu = presented(song.get());
+    ASSERT_TRUE(objc_isKindOfClass(menu, UIAlertController::cls()));
+    EXPECT_EQ(str(get(menu, "title")), "Search the web for...");
+    EXPECT_EQ(titles(menu), (std::vector<std::string>{"Artist name & Album title", "Album title & Track title",
+                                                     "Track title", "Browse Photo library", "Cancel"}));
+    tap(menu, "Track title");
+    id sheet = presented(song.get());
+    ASSERT_NE(sheet, nil);
+    EXPECT_NE(panelOf(sheet), nullptr);
+    EXPECT_EQ(str(get(panelOf(sheet)->titleTextField.get(), "text")), "Typed");
+    id view = get(song->currentViewController, "view");
+    id subviews = get(view, "subviews");
+    for (NSUInteger i = 0; i < objc_msgSend<NSUInteger()>(subviews, "count"_sel); ++i)
+        EXPECT_FALSE(objc_isKindOfClass(objc_msgSend<id(NSUInteger)>(subviews, "objectAtIndex:"_sel, i), MessageView::cls()));
+
+    objc_msgSend<void(BOOL, id)>(song->currentViewController, "dismissViewControllerAnimated:completion:"_sel, NO, nil);
+    platform::finishTransitions(1);
+    Strong<ItemEntry> album = test::entryForRow(app, "albums", 202);
+    objc_msgSend<void(id)>(panelOf(open(album.get())), "selectPhoto:"_sel, nil);
+    EXPECT_EQ(titles(presented(album.get())),
+              (std::vector<std::string>{"Artist name & Album title", "Browse Photo library", "Cancel"}));
+}
+
+// No composer for the service: the sheet comes back. With one: its text for a
+// song that is not playing, and its end reopens the sheet after 0.1 s.
+TEST_F(PanelActions, ShareWithAndWithoutComposer) {
+    OWN_PROCESS();
+    Strong<ItemEntry> song = test::entryForRow(app, "songs", 1003);
+    auto* panel = panelOf(open(song.get()));
+    id recogniser = objc_msgSend<id(NSUInteger)>(get(panel->twitterImageView.get(), "gestureRecognizers"),
+                                                 "objectAtIndex:"_sel, 0);
+    objc_msgSend<void(id)>(panel, "shareTrack:"_sel, recogniser);
+    id again = presented(song.get());
+    ASSERT_TRUE(objc_isKindOfClass(again, UIAlertController::cls()));
+    EXPECT_NE(panelOf(again), nullptr);
+
+    platform::setSocialServiceAvailable(to_string(SLServiceTypeTwitter), true);
+    panel = panelOf(again);
+    objc_msgSend<void(id)>(panel->titleTextField.get(), "setText:"_sel, "Kept"_ns);
+    recogniser = objc_msgSend<id(NSUInteger)>(get(panel->twitterImageView.get(), "gestureRecognizers"),
+                                              "objectAtIndex:"_sel, 0);
+    objc_msgSend<void(id)>(panel, "shareTrack:"_sel, recogniser);
+    auto* composer = static_cast<SLComposeViewController*>(presented(song.get()));
+    ASSERT_TRUE(objc_isKindOfClass(composer, SLComposeViewController::cls()));
+    EXPECT_EQ(str(composer->_serviceType.get()), to_string(SLServiceTypeTwitter));
+    EXPECT_EQ(str(composer->_initialText.get()),
+              "♪ In my music library: Coming Home by Blue Harbor ♪\r\n\r\nsent via Cantrel ♫\r\n");
+    objc_callBlock<void(NSInteger)>(composer->_completionHandler.get(), 0);
+    objc_msgSend<void(BOOL, id)>(song->currentViewController, "dismissViewControllerAnimated:completion:"_sel, YES, nil);
+    platform::finishTransitions(1);
+    platform::RunLoop::main().runFor(0.2);
+    id sheet = presented(song.get());
+    ASSERT_TRUE(objc_isKindOfClass(sheet, UIAlertController::cls()));
+    EXPECT_EQ(str(get(panelOf(sheet)->titleTextField.get(), "text")), "Kept");
+}
+
+}  // namespace

@@ -1,0 +1,442 @@
+#include "FileHandler.h"
+
+#include "Cantrel.h"
+#include "DBHandler.h"
+#include "EditHandler.h"
+#include "IconView.h"
+#include "ItemEntry.h"
+#include "Libs/ZipArchive/ZipArchive.h"
+#include "MessageView.h"
+
+#include <Foundation/Foundation.h>
+#include <UIKit/UIKit.h>
+#include <dispatch/dispatch.h>
+#include <platform/DeviceRoot.h>
+
+#include <uuid/uuid.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace cantrel::exporting {
+
+namespace {
+
+constexpr size_t kMaxComponent = 255;
+constexpr int kMaxSuffix = 100000;
+
+bool removedCharacter(unsigned char c) {
+    return c < 0x20 || c == 0x7f || std::strchr("/\\?%*|\"<>", c) != nullptr;
+}
+
+// The longest prefix of at most `limit` bytes that ends on a character boundary.
+std::string cutUtf8(std::string s, size_t limit) {
+    if (s.size() <= limit) return s;
+    size_t end = limit;
+    while (end > 0 && (static_cast<unsigned char>(s[end]) & 0xC0) == 0x80) --end;
+    s.resize(end);
+    return s;
+}
+
+std::string hostFolderOfExports() { return platform::devicePath(kExportFolder); }
+
+// Whether a host path lies inside the export folder (or is that folder, when
+// `orItself`).
+bool insideExports(const std::string& host, bool orItself = false) {
+    std::string root = hostFolderOfExports();
+    if (root.empty() || host.empty()) return false;
+    if (orItself && host == root) return platform::resolvesInside(host, root);
+    if (host.size() <= root.size() || host.compare(0, root.size(), root) != 0 || host[root.size()] != '/')
+        return false;
+    return platform::resolvesInside(host, root);
+}
+
+bool copyStream(int from, int to) {
+    std::vector<char> buffer(256 * 1024);
+    for (;;) {
+        ssize_t n = ::read(from, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) return true;
+        for (ssize_t done = 0; done < n;) {
+            ssize_t w = ::write(to, buffer.data() + done, static_cast<size_t>(n - done));
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) return false;
+            done += w;
+        }
+    }
+}
+
+}  // namespace
+
+std::string safeComponent(std::string_view name, std::string_view placeholder, size_t reserve) {
+    std::string out;
+    out.reserve(name.size());
+    for (char c : name)
+        if (!removedCharacter(static_cast<unsigned char>(c))) out += c;
+    if (out.empty() || out == "." || out == "..") out = std::string(placeholder);
+    if (out[0] == '.') out[0] = '_';
+    return cutUtf8(std::move(out), reserve < kMaxComponent ? kMaxComponent - reserve : 1);
+}
+
+std::string copyInto(const std::string& folder, std::string_view title, const std::string& source, std::string* why) {
+    auto fail = [&](std::string reason) {
+        if (why) *why = std::move(reason);
+        return std::string();
+    };
+    std::string hostFolder = platform::devicePath(folder);
+    if (!insideExports(hostFolder, true)) return fail("destination outside the export folder");
+    std::string hostSource = platform::devicePath(source);
+    if (hostSource.empty()) return fail("source outside the device");
+    int in = platform::openDeviceFile(hostSource);
+    if (in < 0) return fail(std::string("source not readable: ") + std::strerror(errno));
+
+    std::string ext = fs::path(hostSource).extension().string();
+    if (!ext.empty()) ext = safeComponent(ext.substr(1), "", kMaxComponent - 16);
+    std::string dotExt = ext.empty() ? "" : "." + ext;
+    int out = -1;
+    std::string name;
+    for (int n = 1; n <= kMaxSuffix && out < 0; ++n) {
+        std::string suffix = n == 1 ? "" : " (" + std::to_string(n) + ")";
+        name = safeComponent(title, kUntitled, suffix.size() + dotExt.size()) + suffix + dotExt;
+        std::string target = hostFolder + "/" + name;
+        if (!insideExports(target)) break;
+        out = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (out < 0 && errno != EEXIST) break;
+    }
+    if (out < 0) {
+        ::close(in);
+        return fail(std::string("no name could be claimed: ") + std::strerror(errno));
+    }
+    std::string target = hostFolder + "/" + name;
+    bool ok = copyStream(in, out);
+    ::close(in);
+    if (::close(out) != 0) ok = false;
+    if (!ok) {
+        ::unlink(target.c_str());
+        return fail("copy failed");
+    }
+    return folder + "/" + name;
+}
+
+std::string zipFolder(const std::string& folder) {
+    std::string host = platform::devicePath(folder);
+    if (!insideExports(host)) return "";
+    std::vector<std::string> entries;
+    std::error_code ec;
+    if (fs::is_directory(host, ec)) {
+        for (fs::recursive_directory_iterator it(host, ec), end; !ec && it != end; it.increment(ec)) {
+            if (it->is_regular_file(ec) && !it->is_symlink(ec))
+                entries.push_back(fs::relative(it->path(), host, ec).generic_string());
+        }
+    }
+    std::sort(entries.begin(), entries.end());
+    std::string archive = host + ".zip";
+    bool ok = !ec;
+    {
+        ZipArchive zip;
+        ok = zip.create(archive) && ok;
+        for (const std::string& entry : entries)
+            if (ok) ok = zip.addFile(host + "/" + entry, entry);
+        ok = zip.close() && ok;
+    }
+    if (!ok) {
+        ::unlink(archive.c_str());
+        return "";
+    }
+    return folder + ".zip";
+}
+
+}  // namespace cantrel::exporting
+
+namespace {
+
+namespace ex = cantrel::exporting;
+
+// Exports from the button until their share step has run (main thread only).
+int exportsInFlight = 0;
+
+id get(id obj, SEL sel) { return objc_msgSend<id()>(obj, sel); }
+NSString* ns(const std::string& s) { return NSString::make(s); }
+std::string str(id s) { return to_string(static_cast<NSString*>(s)); }
+NSUInteger countOf(id array) { return array ? objc_msgSend<NSUInteger()>(array, "count"_sel) : 0; }
+id fileManager() { return objc_msgSend<id()>(NSFileManager::cls(), "defaultManager"_sel); }
+void onMain(std::function<void()> work) { dispatch_async(dispatch_get_main_queue(), std::move(work)); }
+
+BOOL checkAndCreateFolder(id, SEL, NSString* path) {
+    BOOL isDir = NO;
+    if (objc_msgSend<BOOL(id, BOOL*)>(fileManager(), "fileExistsAtPath:isDirectory:"_sel, path, &isDir))
+        return isDir;
+    return objc_msgSend<BOOL(id, BOOL, id, NSError**)>(
+        fileManager(), "createDirectoryAtPath:withIntermediateDirectories:attributes:error:"_sel, path, NO, nil,
+        nullptr);
+}
+
+std::string newUUID() {
+    uuid_t u;
+    uuid_generate(u);
+    char text[37];
+    uuid_unparse_upper(u, text);
+    return text;
+}
+
+id createInitialSharingFolder(id self, SEL, BOOL unique) {
+    std::string root = "var/mobile/Media/general_storage";
+    checkAndCreateFolder(self, nullptr, ns(root));
+    checkAndCreateFolder(self, nullptr, ns(ex::kExportFolder));
+    if (!unique) return ns(ex::kExportFolder);
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        std::string folder = std::string(ex::kExportFolder) + "/" + newUUID();
+        std::string host = platform::devicePath(folder);
+        if (!host.empty() && ::mkdir(host.c_str(), 0755) == 0) return ns(folder);
+    }
+    return nil;
+}
+
+id sanitizeFileNameString(id, SEL, NSString* name) { return ns(ex::safeComponent(str(name), ex::kUntitled)); }
+
+id zipFolderMethod(id, SEL, NSString* folder) {
+    std::string archive = ex::zipFolder(str(folder));
+    return archive.empty() ? nil : ns(archive);
+}
+
+// One export's state, kept alive by its blocks.
+struct Export {
+    Strong<ItemEntry> entry;
+    Strong<MessageView> badge;
+    Strong<NSObject> screen;  // the entry's controller
+    Strong<NSObject> table;   // its table view
+    int type = 0;
+    bool single = true;
+    std::string working;
+    std::string shared;
+    size_t asked = 0;
+    size_t copied = 0;
+    std::vector<std::string> leftOut;
+};
+
+void badgeText(const std::shared_ptr<Export>& job, std::string text) {
+    onMain([job, text] { objc_msgSend<void(id)>(job->badge.get(), "updateSubText:"_sel, ns(text)); });
+}
+
+void showBadge(id inView, const char* text, double interval, NSInteger icon, long viewIndex, MessageView** out) {
+    CGRect screen = objc_msgSend<CGRect()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "bounds"_sel);
+    id badge = objc_msgSend<id(id, double, NSInteger, CGRect, int)>(
+        objc_msgSend<id()>(MessageView::cls(), "alloc"_sel),
+        "initWithMessage:dismissAfter:andWithIconTag:andFrame:andViewIndex:"_sel, ns(text), interval, icon, screen,
+        static_cast<int>(viewIndex));
+    objc_msgSend<void(id)>(get(inView, "view"_sel), "addSubview:"_sel, badge);
+    if (out) *out = static_cast<MessageView*>(badge);
+    objc_release(badge);
+}
+
+// The entry's screen when it still stands in a window, else the key window's root.
+id presenter(const std::shared_ptr<Export>& job) {
+    id screen = job->screen.get();
+    auto answers = [](id obj, SEL sel) {
+        return obj && objc_msgSend<BOOL(SEL)>(obj, "respondsToSelector:"_sel, sel) ? get(obj, sel) : nil;
+    };
+    if (screen && (answers(screen, "navigationController"_sel) || answers(get(screen, "view"_sel), "superview"_sel)))
+        return screen;
+    id app = objc_msgSend<id()>(objc_getClass("UIApplication"), "sharedApplication"_sel);
+    id root = get(get(app, "keyWindow"_sel), "rootViewController"_sel);
+    return root ? root : screen;
+}
+
+// The share sheet: the text and the file, with "Export to Folder". When it
+// ends, a multi-track export's working folder goes unless that activity was
+// chosen; the archive and a single export's file stay.
+void presentShareSheet(const std::shared_ptr<Export>& job, id text, id url) {
+    Class sheetClass = objc_getClass("UIActivityViewController");
+    if (sheetClass == nil) return;
+    id activity = objc_msgSend<id()>(objc_msgSend<id()>(objc_getClass("ActivityViewCustomActivity"), "alloc"_sel),
+                                     "init"_sel);
+    id sheet = objc_msgSend<id(id, id)>(objc_msgSend<id()>(sheetClass, "alloc"_sel),
+                                        "initWithActivityItems:applicationActivities:"_sel, NSArray::make({text, url}),
+                                        activity ? NSArray::make({activity}) : NSArray::make({}));
+    objc_release(activity);
+    objc_msgSend<void(id)>(
+        sheet, "setCompletionWithItemsHandler:"_sel,
+        objc_block<void(id, BOOL, id, id)>([job](id activityType, BOOL completed, id, id) {
+            CLog("completed    = '%@'", completed ? "YES"_ns : "NO"_ns);
+            CLog("activityType = '%@'", activityType);
+            bool keep = job->single || (activityType != nil && objc_msgSend<BOOL(id)>(
+                                                                   activityType, "isEqualToString:"_sel,
+                                                                   NSStringWithFormat("%@.export", "Cantrel"_ns)));
+            if (!keep)
+                objc_msgSend<BOOL(id, NSError**)>(fileManager(), "removeItemAtPath:error:"_sel, ns(job->working),
+                                                  nullptr);
+        }));
+    id from = presenter(job);
+    id device = objc_msgSend<id()>(objc_getClass("UIDevice"), "currentDevice"_sel);
+    long idiom = objc_msgSend<BOOL(SEL)>(device, "respondsToSelector:"_sel, "userInterfaceIdiom"_sel)
+                     ? objc_msgSend<long()>(device, "userInterfaceIdiom"_sel)
+                     : 0;
+    Class popoverClass = objc_getClass("UIPopoverController");
+    if (idiom == 1 && popoverClass != nil) {
+        id popover = objc_msgSend<id(id)>(objc_msgSend<id()>(popoverClass, "alloc"_sel),
+                                          "initWithContentViewController:"_sel, sheet);
+        CGRect screen =
+            objc_msgSend<CGRect()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "bounds"_sel);
+        id inView = job->table.get() ? static_cast<id>(job->table.get()) : get(from, "view"_sel);
+        objc_msgSend<void(CGRect, id, NSUInteger, BOOL)>(
+            popover, "presentPopoverFromRect:inView:permittedArrowDirections:animated:"_sel, screen, inView, 0, YES);
+        objc_msgSend<void(CGSize)>(popover, "setPopoverContentSize:"_sel, CGSize{330, 225});
+        objc_release(popover);
+    } else {
+        objc_msgSend<void(id, BOOL, id)>(from, "presentViewController:animated:completion:"_sel, sheet, YES, nil);
+    }
+    objc_release(sheet);
+}
+
+void shareStep(const std::shared_ptr<Export>& job) {
+    --exportsInFlight;
+    objc_msgSend<void()>(job->badge.get(), "removeFromSuperview"_sel);
+    objc_msgSend<void(BOOL)>(job->table.get(), "setEditing:"_sel, NO);
+    for (const std::string& name : job->leftOut) NSLog("** Cantrel ** export: left out %@", ns(name));
+    if (job->shared.empty()) {
+        NSLog("** Cantrel ** export: %lu of %lu files copied, nothing to share", static_cast<unsigned long>(job->copied),
+              static_cast<unsigned long>(job->asked));
+        showBadge(presenter(job), "Export failed", 1.3, IconViewTagDiscSquare, job->entry->viewIndex, nullptr);
+        return;
+    }
+    std::string name;
+    ItemEntry* entry = job->entry.get();
+    if (job->single) {
+        name = str(get(entry->mediaItem.get(), "title"_sel));
+    } else if (job->type == kViewIndexPlaylists) {
+        name = str(objc_msgSend<id(long long)>(
+            objc_msgSend<id()>(DBHandler::cls(), "sharedInstance"_sel), "getPlaylistName:"_sel,
+            static_cast<long long>(objc_msgSend<unsigned long long()>(entry->mediaItemCollection.get(), "persistentID"_sel))));
+    } else if (job->type == kViewIndexArtists) {
+        name = str(get(get(entry->mediaItemCollection.get(), "representativeItem"_sel), "albumArtist"_sel));
+    } else {
+        name = str(get(get(entry->mediaItemCollection.get(), "representativeItem"_sel), "albumTitle"_sel));
+    }
+    id text = NSStringWithFormat("'%@' via %@", ns(name), "Cantrel"_ns);
+    id url = objc_msgSend<id(id)>(objc_getClass("NSURL"), "fileURLWithPath:"_sel, ns(job->shared));
+    presentShareSheet(job, text, url);
+}
+
+void exportTracks(const std::shared_ptr<Export>& job) {
+    ItemEntry* entry = job->entry.get();
+    id collection = entry->mediaItemCollection.get();
+    job->working = str(createInitialSharingFolder(nil, nullptr, job->single ? NO : YES));
+    CLog("exportAlbum - workingFolder = %@", ns(job->working));
+    if (job->working.empty()) {
+        job->asked = 1;
+        onMain([job] { shareStep(job); });
+        return;
+    }
+    std::string playlistFolder;
+    if (!job->single && job->type == kViewIndexPlaylists) {
+        std::string playlist = str(objc_msgSend<id(long long)>(
+            objc_msgSend<id()>(DBHandler::cls(), "sharedInstance"_sel), "getPlaylistName:"_sel,
+            static_cast<long long>(objc_msgSend<unsigned long long()>(collection, "persistentID"_sel))));
+        playlistFolder = job->working + "/" + ex::safeComponent(playlist + " - Playlist", ex::kUntitled);
+    }
+    std::string lastCopy;
+    id tableView = get(job->screen.get(), "tableView"_sel);
+    for (NSUInteger index = 0;; ++index) {
+        id item = nil;
+        NSUInteger total = 1;
+        if (job->single) {
+            if (index > 0) break;
+            item = entry->mediaItem.get();
+        } else {
+            id items = get(collection, "items"_sel);
+            total = countOf(items);
+            if (index >= total) break;
+            item = objc_msgSend<id(NSUInteger)>(items, "objectAtIndex:"_sel, index);
+        }
+        ++job->asked;
+        badgeText(job, str(NSStringWithFormat("%ld of %ld", static_cast<long>(index + 1), static_cast<long>(total))));
+        std::string title = str(get(item, "title"_sel));
+        std::string folder = job->working;
+        if (!job->single) {
+            if (!playlistFolder.empty()) {
+                folder = playlistFolder;
+            } else {
+                folder += "/" + ex::safeComponent(str(get(item, "albumArtist"_sel)), ex::kUnknownArtist);
+                checkAndCreateFolder(nil, nullptr, ns(folder));
+                folder += "/" + ex::safeComponent(str(get(item, "albumTitle"_sel)), ex::kUnknownAlbum);
+            }
+            checkAndCreateFolder(nil, nullptr, ns(folder));
+        }
+        std::string source = str(objc_msgSend<id(id)>(item, "valueForProperty:"_sel, "filePath"_ns));
+        std::string why = "no file path";
+        std::string copy = source.empty() ? "" : ex::copyInto(folder, title, source, &why);
+        if (copy.empty()) {
+            CLog("!!ERROR!! %@: %@", ns(title), ns(why));
+            job->leftOut.push_back(title.empty() ? source : title);
+            continue;
+        }
+        CLog("Copying %@ to %@", ns(source), ns(copy));
+        ++job->copied;
+        lastCopy = copy;
+        if (enforce_ID3Tag_on_export)
+            objc_msgSend<void(id, id, id, id, id)>(tableView, "setID3Tags:andTitle:andAlbum:andArtist:andImagePath:"_sel,
+                                                   ns(copy), get(item, "title"_sel), get(item, "albumTitle"_sel),
+                                                   get(item, "albumArtist"_sel), ""_ns);
+    }
+    if (job->single) {
+        job->shared = lastCopy;
+    } else if (job->copied == 0) {
+        objc_msgSend<BOOL(id, NSError**)>(fileManager(), "removeItemAtPath:error:"_sel, ns(job->working), nullptr);
+    } else {
+        badgeText(job, "Zipping Files");
+        job->shared = ex::zipFolder(job->working);
+        if (job->shared.empty()) NSLog("** Cantrel ** export: the archive of %@ failed", ns(job->working));
+    }
+    onMain([job] { shareStep(job); });
+}
+
+// The background block: an exception ends the copying, and what was copied
+// until then is still offered.
+void exportBlock(const std::shared_ptr<Export>& job) {
+    AutoreleasePool pool;
+    try {
+        exportTracks(job);
+    } catch (NSException* e) {
+        NSLog("** Cantrel EXCEPTION: exportAlbum: %@", objc_msgSend<id()>(e, "reason"_sel));
+        onMain([job] { shareStep(job); });
+    }
+}
+
+void exportAlbum(id, SEL, ItemEntry* entry, int type) {
+    if (entry == nil) return;
+    CLog("exportAlbum - type = %@", getViewIndexNameByMusicViewIndex(type));
+    auto job = std::make_shared<Export>();
+    job->entry = Strong<ItemEntry>(entry);
+    job->type = type;
+    job->single = entry->mediaItemCollection.get() == nil || entry->viewIndex == kViewIndexFlipsideAlbum;
+    job->screen = Strong<NSObject>(static_cast<NSObject*>(entry->currentViewController));
+    job->table = Strong<NSObject>(static_cast<NSObject*>(get(entry->currentViewController, "tableView"_sel)));
+    MessageView* badge = nullptr;
+    showBadge(entry->currentViewController, job->single ? "Preparing Track" : "Preparing Tracks", 0.0,
+              IconViewTagDiscPlus, entry->viewIndex, &badge);
+    job->badge = Strong<MessageView>(badge);
+    ++exportsInFlight;
+    dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), [job] { exportBlock(job); });
+}
+
+}  // namespace
+
+bool Cantrel_exportsIdle() { return exportsInFlight == 0; }
+
+void registerFileHandler() {
+    objc::ClassDef<FileHandler>("FileHandler", NSObject::cls())
+        .classMethod<exportAlbum>("exportAlbum:andType:", "v@:@i")
+        .classMethod<sanitizeFileNameString>("sanitizeFileNameString:", "@@:@")
+        .classMethod<createInitialSharingFolder>("createInitialSharingFolder:", "@@:c")
+        .classMethod<checkAndCreateFolder>("checkAndCreateFolder:", "c@:@")
+        .classMethod<zipFolderMethod>("zipFolder:", "@@:@");
+}
