@@ -506,8 +506,19 @@ id titleForHeader(MusicTableViewController* self, SEL, id, NSInteger section) {
     return objc_msgSend<id(NSInteger)>(dataSourceOf(self), "titleForSection:"_sel, d);
 }
 
-void commitEditingStyle(MusicTableViewController* self, SEL, id, NSInteger style, id) {
-    if (style == UITableViewCellEditingStyleDelete) ++self->_deleteCommits;
+// A delete removes the row's entity from the media library and shows the
+// list anew; a row that shows no entity (an action row, past the end)
+// deletes nothing.
+void commitEditingStyle(MusicTableViewController* self, SEL, id table, NSInteger style, id path) {
+    if (style != UITableViewCellEditingStyleDelete) return;
+    ++self->_deleteCommits;
+    if (table != nullptr) objc_msgSend<void(BOOL)>(table, "setEditing:"_sel, NO);
+    id sourcePath = objc_msgSend<id(id)>(self, "dataSourceIndexPathForIndexPath:"_sel, path);
+    if (sourcePath == nullptr) return;
+    id entity = objc_msgSend<id(id)>(dataSourceOf(self), "entityAtIndexPath:"_sel, sourcePath);
+    if (entity == nullptr || !platform::deleteMediaEntity(entity)) return;
+    ++self->_deletedEntities;
+    objc_msgSend<void()>(self, "reloadDataSource"_sel);
 }
 
 id viewForHeader(MusicTableViewController*, SEL, id, NSInteger) { return nil; }

@@ -14,6 +14,7 @@
 #include "NavigationOptions.h"
 #include "QueueAccessors.h"
 #include "ID3Writer.h"
+#include "ListScreenReplacements.h"
 #include "SwipeButtons.h"
 
 #include <CoreFoundation/CFNotificationCenter.h>
@@ -566,6 +567,12 @@ const std::vector<InstallEntry>& installationTable() {
                  &__music_updateForContentChangeForInitialViewLoad$UIViewController),
         added("UIViewController", "documentInteractionControllerViewControllerForPreview:",
               documentInteractionControllerViewControllerForPreview, "v@:"),
+        replaced("MusicTableViewController", "tableView:cellForRowAtIndexPath:",
+                 tableView_cellForRowAtIndexPath$MusicTableViewController,
+                 &_tableView_cellForRowAtIndexPath$MusicTableViewController),
+        replaced("MusicTableViewController", "tableView:commitEditingStyle:forRowAtIndexPath:",
+                 tableView_commitEditingStyle_forRowAtIndexPath$MusicTableViewController,
+                 &_tableView_commitEditingStyle_forRowAtIndexPath$MusicTableViewController),
         replaced("MusicTableViewController", "tableView:viewForHeaderInSection:",
                  tableView_viewForHeaderInSection$MusicTableViewController,
                  &_tableView_viewForHeaderInSection$MusicTableViewController),
@@ -575,6 +582,7 @@ const std::vector<InstallEntry>& installationTable() {
         replaced("MusicSongListTableViewCell", "initWithStyle:reuseIdentifier:",
                  initWithStyle_reuseIdentifier$MusicSongListTableViewCell,
                  &_initWithStyle_reuseIdentifier$MusicSongListTableViewCell),
+        added("MusicSongListTableViewCell", "songsViewControllerCellSwipe:", songsViewControllerCellSwipe, "v@:"),
         replaced("_UITableViewCellActionButton", "layoutSubviews", layoutSubviews$_UITableViewCellActionButton,
                  &_layoutSubviews$_UITableViewCellActionButton),
         replaced("UITableView", "_swipeActionButtonsForRowAtIndexPath:", _swipeActionButtonsForRowAtIndexPath$UITableView,
