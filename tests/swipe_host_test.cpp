@@ -181,4 +181,21 @@ TEST_F(SwipeHost, BadSwipesAndTapsFail) {
     }
 }
 
+// A delete asks first; Cancel keeps the row, Delete removes the song from
+// the library and its row from the list.
+TEST_F(SwipeHost, DeleteAsksAndTheAnswerDecides) {
+    int code = -1;
+    auto lines = run("open album 201\nrows\ndelete 0 0\naction Cancel\ndeletes\nrows\ndelete 0 0\naction Delete\n"
+                     "deletes\nrows\ndelete 0 5\n",
+                     code);
+    EXPECT_NE(code, 0);  // the last delete names a row that is not there
+    std::vector<std::string> expected = {
+        "0 0 Dancing Lights", "0 1 Money, Money, Maybe",  // before
+        "deletes 0",          "0 0 Dancing Lights", "0 1 Money, Money, Maybe",  // cancelled
+        "deletes 1",          "0 0 Money, Money, Maybe",                         // deleted
+        "delete: no row 0 5 on this screen",
+    };
+    EXPECT_EQ(lines, expected);
+}
+
 }  // namespace

@@ -7,6 +7,7 @@
 #include <Foundation/NSIndexPath.h>
 #include <Foundation/NSString.h>
 #include <MediaPlayer/MPMediaItem.h>
+#include <MediaPlayer/MPMediaItemCollection.h>
 #include <MediaPlayer/MPMediaQuery.h>
 #include <MediaPlayer/MediaLibrary.h>
 #include <MusicApp/MusicAlbumDetail.h>
@@ -518,6 +519,18 @@ void commitEditingStyle(MusicTableViewController* self, SEL, id table, NSInteger
     id entity = objc_msgSend<id(id)>(dataSourceOf(self), "entityAtIndexPath:"_sel, sourcePath);
     if (entity == nullptr || !platform::deleteMediaEntity(entity)) return;
     ++self->_deletedEntities;
+    // A detail screen's album or playlist no longer holds the deleted song.
+    if (auto* collection = objectAs<MPMediaItemCollection>(self->_collection)) {
+        id remaining = objc_msgSend<id()>(NSMutableArray::cls(), "array"_sel);
+        id items = collection->_items;
+        NSUInteger n = items ? objc_msgSend<NSUInteger()>(items, "count"_sel) : 0;
+        for (NSUInteger i = 0; i < n; ++i) {
+            id item = objc_msgSend<id(NSUInteger)>(items, "objectAtIndex:"_sel, i);
+            if (!objc_msgSend<BOOL(id)>(item, "isEqual:"_sel, entity))
+                objc_msgSend<void(id)>(remaining, "addObject:"_sel, item);
+        }
+        storeStrong(collection->_items, remaining);
+    }
     objc_msgSend<void()>(self, "reloadDataSource"_sel);
 }
 
