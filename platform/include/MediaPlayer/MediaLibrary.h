@@ -76,4 +76,12 @@ int mediaLibrarySortSection(const std::string& name);
 // the entity is neither an item nor a collection.
 bool deleteMediaEntity(id entity);
 
+// Test switches, off at start: addPlaylistWithName: answers nil without
+// writing anything; the playlists query lists hidden playlists too (so that
+// a caller's own hidden-playlist check is what a test sees).
+void setAddPlaylistAnswersNil(bool on);
+bool addPlaylistAnswersNil();
+void setPlaylistsQueryListsHidden(bool on);
+bool playlistsQueryListsHidden();
+
 }  // namespace platform
