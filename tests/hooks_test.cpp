@@ -65,6 +65,8 @@ TEST_F(Hooks, TableIsInstalledInOrder) {
         "MusicNowPlayingViewController showNowPlayingList: A",
         "MusicAlbumsDetailTableHeaderView layoutSubviews R",
         "MusicFlipsideAlbumDetailViewController setDataSource: R",
+        "MusicFlipsideAlbumDetailViewController reloadData R",
+        "MusicFlipsideAlbumDetailHeaderView layoutSubviews R",
         "MusicTabBarController _isRadioEnabledDidChangeNotification: R",
         "MusicTabBarController _availableMediaLibrariesDidChangeNotification: R",
         "MusicTabBarController _mediaLibraryDidChangeNotification: R",

@@ -132,6 +132,7 @@ const CommandTable& commands() {
         addQueueCommands(t);
         addPlayingListCommands(t);
         addSaveCommands(t);
+        addFlipsideCommands(t);
         return t;
     }();
     return table;

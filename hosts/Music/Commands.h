@@ -57,6 +57,10 @@ bool parseID(Context& c, const char* command, const std::string& text, unsigned 
 bool screenID(Context& c, const char* command, const std::vector<std::string>& args,
               std::optional<unsigned long long>& out);
 
+// A host path named on a command line: relative ones are relative to where
+// the host was started.
+std::string resolveHostPath(const Context& c, const std::string& path);
+
 // Every command by name.
 const CommandTable& commands();
 
@@ -70,6 +74,7 @@ void addQueueCommands(CommandTable& table);   // the play queue and the player
 void addSheetCommands(CommandTable& table);   // the edit sheet
 void addPlayingListCommands(CommandTable& table);  // the navigation bar and the "Playing list"
 void addSaveCommands(CommandTable& table);    // a picked picture, ID3 frames, item rows
+void addFlipsideCommands(CommandTable& table);  // the flipside album view
 
 // A whole number from `min` to `max` making up the whole of `word`. Else
 // false after an error that calls it what it is: "COMMAND: NAME must be a

@@ -13,6 +13,7 @@
 #include "FeederTracking.h"
 #include "NavigationOptions.h"
 #include "QueueAccessors.h"
+#include "FlipsideAlbumView.h"
 #include "ID3Writer.h"
 #include "ListScreenReplacements.h"
 #include "SwipeButtons.h"
@@ -543,6 +544,10 @@ const std::vector<InstallEntry>& installationTable() {
         replaced("MusicFlipsideAlbumDetailViewController", "setDataSource:",
                  setDataSource$MusicFlipsideAlbumDetailViewController,
                  &_setDataSource$MusicFlipsideAlbumDetailViewController),
+        replaced("MusicFlipsideAlbumDetailViewController", "reloadData", reloadData$MusicFlipsideAlbumDetailViewController,
+                 &_reloadData$MusicFlipsideAlbumDetailViewController),
+        replaced("MusicFlipsideAlbumDetailHeaderView", "layoutSubviews", layoutSubviews$MusicFlipsideAlbumDetailHeaderView,
+                 &_layoutSubviews$MusicFlipsideAlbumDetailHeaderView),
         replaced("MusicTabBarController", "_isRadioEnabledDidChangeNotification:",
                  _isRadioEnabledDidChangeNotification$MusicTabBarController,
                  &__isRadioEnabledDidChangeNotification$MusicTabBarController),
