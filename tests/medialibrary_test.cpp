@@ -822,3 +822,26 @@ TEST_F(Library, NewPlaylistsTakeItemsAndShowInThePlaylistsQuery) {
 }
 
 }  // namespace
+
+namespace {
+
+// The two test switches: a new playlist answered nil writes nothing; the
+// playlists query with hidden ones listed adds exactly the hidden playlists.
+TEST_F(Library, SwitchesRefuseNewPlaylistsAndListHiddenOnes) {
+    id library = objc_msgSend<id()>(MPMediaLibrary::cls(), "defaultMediaLibrary"_sel);
+    std::string before = sql->get("SELECT count(*) FROM container");
+    platform::setAddPlaylistAnswersNil(true);
+    EXPECT_EQ(objc_msgSend<id(id)>(library, "addPlaylistWithName:"_sel, "Refused"_ns), nullptr);
+    platform::setAddPlaylistAnswersNil(false);
+    EXPECT_EQ(sql->get("SELECT count(*) FROM container"), before);
+
+    platform::setPlaylistsQueryListsHidden(true);
+    NSArray* all = collectionsOf("playlistsQuery"_sel);
+    platform::setPlaylistsQueryListsHidden(false);
+    EXPECT_EQ(pids(all), asUnsigned(sql->ids("SELECT container_pid FROM container ORDER BY name_order, container_pid")));
+    EXPECT_EQ(pids(collectionsOf("playlistsQuery"_sel)),
+              asUnsigned(sql->ids("SELECT container_pid FROM container WHERE is_hidden <> 1 "
+                                  "ORDER BY name_order, container_pid")));
+}
+
+}  // namespace

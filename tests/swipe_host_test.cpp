@@ -70,14 +70,15 @@ TEST_F(SwipeHost, SwipeListsTheButtonsAndTapsShowTheBadgeAndDelete) {
     std::string shown = root.path() + "/shown.png", gone = root.path() + "/gone.png";
     std::vector<std::string> errors;  // drawing text may end them with a sanitizer's summary
     auto lines = run("open album 201\nswipe 0 1\ntap 4\nsnapshot " + shown + "\nrun 1\nsnapshot " + gone +
-                         "\ndeletes\ntap 1\ndeletes\n",
+                         "\ndeletes\ntap 1\nrun 1\ndeletes\naction Delete\ndeletes\n",
                      code, &errors);
     EXPECT_EQ(code, 0);
     std::vector<std::string> expected = kAlbumTrackButtons;
     expected.push_back("snapshot: 320x480 points at scale 2 -> " + shown);
     expected.push_back("snapshot: 320x480 points at scale 2 -> " + gone);
     expected.push_back("deletes 0");
-    expected.push_back("deletes 1");  // the restyled delete still deletes
+    expected.push_back("deletes 0");  // asked first
+    expected.push_back("deletes 1");  // the restyled delete still deletes, once confirmed
     EXPECT_EQ(lines, expected);
 
     // The "Play Next!" badge, 150 points square, stands centred 30 points
@@ -178,6 +179,23 @@ TEST_F(SwipeHost, BadSwipesAndTapsFail) {
         EXPECT_EQ(code, 1);
         EXPECT_NE(std::find(errors.begin(), errors.end(), c.error), errors.end()) << c.error;
     }
+}
+
+// A delete asks first; Cancel keeps the row, Delete removes the song from
+// the library and its row from the list.
+TEST_F(SwipeHost, DeleteAsksAndTheAnswerDecides) {
+    int code = -1;
+    auto lines = run("open album 201\nrows\ndelete 0 0\naction Cancel\ndeletes\nrows\ndelete 0 0\naction Delete\n"
+                     "deletes\nrows\ndelete 0 5\n",
+                     code);
+    EXPECT_NE(code, 0);  // the last delete names a row that is not there
+    std::vector<std::string> expected = {
+        "0 0 Dancing Lights", "0 1 Money, Money, Maybe",  // before
+        "deletes 0",          "0 0 Dancing Lights", "0 1 Money, Money, Maybe",  // cancelled
+        "deletes 1",          "0 0 Money, Money, Maybe",                         // deleted
+        "delete: no row 0 5 on this screen",
+    };
+    EXPECT_EQ(lines, expected);
 }
 
 }  // namespace

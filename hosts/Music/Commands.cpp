@@ -134,6 +134,7 @@ const CommandTable& commands() {
         addSaveCommands(t);
         addExportCommands(t);
         addPanelCommands(t);
+        addFlipsideCommands(t);
         return t;
     }();
     return table;

@@ -57,6 +57,10 @@ bool parseID(Context& c, const char* command, const std::string& text, unsigned 
 bool screenID(Context& c, const char* command, const std::vector<std::string>& args,
               std::optional<unsigned long long>& out);
 
+// A host path named on a command line: relative ones are relative to where
+// the host was started.
+std::string resolveHostPath(const Context& c, const std::string& path);
+
 // Every command by name.
 const CommandTable& commands();
 
@@ -72,6 +76,7 @@ void addPlayingListCommands(CommandTable& table);  // the navigation bar and the
 void addSaveCommands(CommandTable& table);    // a picked picture, ID3 frames, item rows
 void addExportCommands(CommandTable& table);  // the share sheet, its activities, device folders
 void addPanelCommands(CommandTable& table);   // the panel's picture menu, posts and photo picker
+void addFlipsideCommands(CommandTable& table);  // the flipside album view
 
 // The open edit sheet's panel, or nil (after the transitions in flight).
 id openPanel();

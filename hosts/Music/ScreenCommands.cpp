@@ -18,8 +18,6 @@
 
 namespace host {
 
-namespace {
-
 // A host path named on a command line: relative ones are relative to where
 // the host was started.
 std::string resolveHostPath(const Context& c, const std::string& path) {
@@ -27,6 +25,9 @@ std::string resolveHostPath(const Context& c, const std::string& path) {
     if (p.is_absolute() || c.startDirectory.empty()) return path;
     return (std::filesystem::path(c.startDirectory) / p).string();
 }
+
+namespace {
+
 
 // What stands on the screen, back to front: the view of the controller on top
 // of the navigation stack (with whatever was added to it, such as a badge),

@@ -5,7 +5,9 @@
 #include <Foundation/Foundation.h>
 #include <MusicApp/MusicApp.h>
 #include <MusicApp/MusicTableViewController.h>
+#include <UIKit/UIAlertController.h>
 #include <UIKit/UIKit.h>
+#include <platform/RunLoop.h>
 
 #include <climits>
 #include <cstdio>
@@ -52,29 +54,36 @@ std::string imageText(id image) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool swipe(Context& c, const std::vector<std::string>& args) {
+// Swipes the row SECTION ROW (args) of the current screen; the command's
+// name heads its error lines.
+bool swipeRowAt(Context& c, const char* name, const std::vector<std::string>& args) {
     // A failed swipe leaves no swiped row behind.
     c.forgetSwipe();
     long long section = 0, row = 0;
-    if (!parseWhole(c, "swipe", "SECTION", args[0], 0, LONG_MAX, section) ||
-        !parseWhole(c, "swipe", "ROW", args[1], 0, LONG_MAX, row))
+    if (!parseWhole(c, name, "SECTION", args[0], 0, LONG_MAX, section) ||
+        !parseWhole(c, name, "ROW", args[1], 0, LONG_MAX, row))
         return false;
     id screen = c.app ? objc::as_id(c.app->currentScreen()) : nil;
     if (screen == nullptr) {
-        *c.err << "swipe: no list screen is open\n";
+        *c.err << name << ": no list screen is open\n";
         return false;
     }
     AutoreleasePool pool;
     auto* table = static_cast<UITableView*>(objc_msgSend<id()>(screen, "tableView"_sel));
     if (section >= objc_msgSend<NSInteger()>(table, "numberOfSections"_sel) ||
         row >= objc_msgSend<NSInteger(NSInteger)>(table, "numberOfRowsInSection:"_sel, section)) {
-        *c.err << "swipe: no row " << section << " " << row << " on this screen\n";
+        *c.err << name << ": no row " << section << " " << row << " on this screen\n";
         return false;
     }
     auto* path = objc_msgSend<NSIndexPath*(NSInteger, NSInteger)>(NSIndexPath::cls(), "indexPathForRow:inSection:"_sel,
                                                                   row, section);
     c.swipeButtons = platform::swipeRow(table, path);
     c.swipeScreen = screen;
+    return true;
+}
+
+bool swipe(Context& c, const std::vector<std::string>& args) {
+    if (!swipeRowAt(c, "swipe", args)) return false;
     for (const Strong<_UITableViewCellActionButton>& button : c.swipeButtons) {
         id title = objc_msgSend<id(NSUInteger)>(button.get(), "titleForState:"_sel, UIControlStateNormal);
         *c.out << objc_msgSend<NSInteger()>(button.get(), "tag"_sel) << " "
@@ -119,6 +128,37 @@ bool deletes(Context& c, const std::vector<std::string>&) {
     return true;
 }
 
+// Taps the delete button of a row: the library's (tag 1), else the
+// system's ("Delete"). A delete that asks first shows its question before
+// the command ends; `action Delete` or `action Cancel` answers it.
+bool deleteRow(Context& c, const std::vector<std::string>& args) {
+    if (!swipeRowAt(c, "delete", args)) return false;
+    _UITableViewCellActionButton* button = nullptr;
+    for (const Strong<_UITableViewCellActionButton>& b : c.swipeButtons) {
+        std::string title =
+            to_string(static_cast<NSString*>(objc_msgSend<id(NSUInteger)>(b.get(), "titleForState:"_sel, UIControlStateNormal)));
+        if (objc_msgSend<NSInteger()>(b.get(), "tag"_sel) == 1 || title == "Delete") {
+            button = b.get();
+            break;
+        }
+    }
+    if (button == nullptr) {
+        *c.err << "delete: the row has no delete button\n";
+        c.forgetSwipe();
+        return false;
+    }
+    auto* screen = c.app->currentScreen();
+    NSInteger before = screen->_deleteCommits;
+    size_t shown = platform::journal().size();
+    Strong<MusicTableViewController> kept(screen);
+    platform::tapSwipeButton(button);
+    c.forgetSwipe();
+    platform::RunLoop::main().runUntil(
+        [&] { return kept->_deleteCommits != before || platform::journal().size() != shown; }, 2);
+    platform::finishTransitions(2);
+    return true;
+}
+
 }  // namespace
 
 void addSwipeCommands(CommandTable& table) {
@@ -126,6 +166,9 @@ void addSwipeCommands(CommandTable& table) {
                       "swipe a row of the current screen and print its buttons: tag title-code-points r,g,b,a image",
                       swipe};
     table["tap"] = {"tap TAG", "tap the button of that tag of the last swipe", tap};
+    table["delete"] = {"delete SECTION ROW",
+                       "tap the delete button of a row of the current screen (answer a question with action)",
+                       deleteRow};
     table["deletes"] = {"deletes", "print how many row deletes the current list screen has committed", deletes};
 }
 

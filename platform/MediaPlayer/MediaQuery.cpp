@@ -8,7 +8,10 @@
 #include <Foundation/NSDictionary.h>
 #include <MediaPlayer/MPMediaQuery.h>
 
+#include <MediaPlayer/MediaLibrary.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <random>
@@ -23,6 +26,20 @@ MPMediaPropertyPredicate::~MPMediaPropertyPredicate() {
 }
 
 MPMediaQuery::~MPMediaQuery() { clearStrong(_filterPredicates); }
+
+namespace platform {
+
+namespace {
+std::atomic<bool> addPlaylistNil{false};
+std::atomic<bool> listHidden{false};
+}  // namespace
+
+void setAddPlaylistAnswersNil(bool on) { addPlaylistNil = on; }
+bool addPlaylistAnswersNil() { return addPlaylistNil; }
+void setPlaylistsQueryListsHidden(bool on) { listHidden = on; }
+bool playlistsQueryListsHidden() { return listHidden; }
+
+}  // namespace platform
 
 namespace platform::medialibrary {
 
@@ -301,7 +318,7 @@ NSMutableArray* playlistCollections(const Filter& f) {
     };
     std::vector<PlaylistRow> playlists;
     std::unordered_map<int64_t, size_t> index;
-    const char* visible = "ct.is_hidden IS NOT 1";
+    const char* visible = platform::playlistsQueryListsHidden() ? "1" : "ct.is_hidden IS NOT 1";
     bool ok = readRows("SELECT ct.container_pid, ct.name, ct.is_smart FROM container ct" +
                            f.playlists.where({visible}) + " ORDER BY ct.name_order, ct.container_pid",
                        f.playlists.bindings, [&](sqlite3_stmt* st) {
@@ -503,7 +520,7 @@ id defaultMediaLibrary(objc_class* cls, SEL) {
 // A new visible playlist with a fresh persistent id.
 id addPlaylistWithName(MPMediaLibrary*, SEL, id name) {
     auto* text = objectAs<NSString>(name);
-    if (text == nullptr) return nil;
+    if (text == nullptr || platform::addPlaylistAnswersNil()) return nil;
     static std::mt19937_64 ids{std::random_device{}()};
     static std::mutex idLock;
     int64_t pid = 0;

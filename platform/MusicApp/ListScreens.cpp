@@ -7,6 +7,7 @@
 #include <Foundation/NSIndexPath.h>
 #include <Foundation/NSString.h>
 #include <MediaPlayer/MPMediaItem.h>
+#include <MediaPlayer/MPMediaItemCollection.h>
 #include <MediaPlayer/MPMediaQuery.h>
 #include <MediaPlayer/MediaLibrary.h>
 #include <MusicApp/MusicAlbumDetail.h>
@@ -506,8 +507,31 @@ id titleForHeader(MusicTableViewController* self, SEL, id, NSInteger section) {
     return objc_msgSend<id(NSInteger)>(dataSourceOf(self), "titleForSection:"_sel, d);
 }
 
-void commitEditingStyle(MusicTableViewController* self, SEL, id, NSInteger style, id) {
-    if (style == UITableViewCellEditingStyleDelete) ++self->_deleteCommits;
+// A delete removes the row's entity from the media library and shows the
+// list anew; a row that shows no entity (an action row, past the end)
+// deletes nothing.
+void commitEditingStyle(MusicTableViewController* self, SEL, id table, NSInteger style, id path) {
+    if (style != UITableViewCellEditingStyleDelete) return;
+    ++self->_deleteCommits;
+    if (table != nullptr) objc_msgSend<void(BOOL)>(table, "setEditing:"_sel, NO);
+    id sourcePath = objc_msgSend<id(id)>(self, "dataSourceIndexPathForIndexPath:"_sel, path);
+    if (sourcePath == nullptr) return;
+    id entity = objc_msgSend<id(id)>(dataSourceOf(self), "entityAtIndexPath:"_sel, sourcePath);
+    if (entity == nullptr || !platform::deleteMediaEntity(entity)) return;
+    ++self->_deletedEntities;
+    // A detail screen's album or playlist no longer holds the deleted song.
+    if (auto* collection = objectAs<MPMediaItemCollection>(self->_collection)) {
+        id remaining = objc_msgSend<id()>(NSMutableArray::cls(), "array"_sel);
+        id items = collection->_items;
+        NSUInteger n = items ? objc_msgSend<NSUInteger()>(items, "count"_sel) : 0;
+        for (NSUInteger i = 0; i < n; ++i) {
+            id item = objc_msgSend<id(NSUInteger)>(items, "objectAtIndex:"_sel, i);
+            if (!objc_msgSend<BOOL(id)>(item, "isEqual:"_sel, entity))
+                objc_msgSend<void(id)>(remaining, "addObject:"_sel, item);
+        }
+        storeStrong(collection->_items, remaining);
+    }
+    objc_msgSend<void()>(self, "reloadDataSource"_sel);
 }
 
 id viewForHeader(MusicTableViewController*, SEL, id, NSInteger) { return nil; }

@@ -200,6 +200,15 @@ void drawCard(_UIAlertControllerView* self, SEL, CGRect) {
     CGRect bounds = objc_msgSend<CGRect()>(self, "bounds"_sel);
     id title = objc_msgSend<id()>(alert, "title"_sel);
     drawCentred(title, textAttributes(kTitleFont, true, UIColor::make(0, 0, 0, 1)), CGRectMake(0, kMargin - 4, bounds.size.width, 22));
+    // A message of one line of text (a question) stands under the title; a
+    // message of blank lines is room for a view laid over the card.
+    NSString* message = alert->_message.get();
+    if (message != nullptr && messageLines(message) == 1 &&
+        message->str().find_first_not_of(" \t") != std::string::npos) {
+        double titleHeight = title != nil && static_cast<NSString*>(title)->length() > 0 ? 22 : 0;
+        drawCentred(message, textAttributes(13, false, UIColor::make(0, 0, 0, 1)),
+                    CGRectMake(0, kMargin + titleHeight, bounds.size.width, kMessageLineHeight));
+    }
     size_t n = alert->_actions.size();
     if (n == 0) return;
     id tint = objc_msgSend<id()>(self, "tintColor"_sel);

@@ -90,12 +90,40 @@ void setBarStyle(UIToolbar* self, SEL, NSInteger v) { self->_barStyle = v; }
 constexpr double kMargin = 12;
 constexpr double kFontSize = 17;
 
+void setBackgroundImage(UIToolbar* self, SEL, id image, NSInteger position, NSInteger metrics) {
+    self->_backgroundImages[{position, metrics}] = static_cast<NSObject*>(image);
+}
+
+id backgroundImage(UIToolbar* self, SEL, NSInteger position, NSInteger metrics) {
+    auto it = self->_backgroundImages.find({position, metrics});
+    return it == self->_backgroundImages.end() ? nil : objc::as_id(it->second.get());
+}
+
+// A pad and pencil: a square outline with a stroke across its top right.
+void drawCompose(double x, double height, id colour) {
+    double side = 20, top = (height - side) / 2;
+    objc_msgSend<void()>(colour, "setStroke"_sel);
+    id pad = objc_msgSend<id(CGRect)>(objc_getClass("UIBezierPath"), "bezierPathWithRect:"_sel,
+                                      CGRectMake(x, top + 2, side - 2, side - 2));
+    objc_msgSend<void(double)>(pad, "setLineWidth:"_sel, 1.5);
+    objc_msgSend<void()>(pad, "stroke"_sel);
+    id pencil = objc_msgSend<id()>(objc_getClass("UIBezierPath"), "bezierPath"_sel);
+    objc_msgSend<void(CGPoint)>(pencil, "moveToPoint:"_sel, CGPointMake(x + 7, top + 13));
+    objc_msgSend<void(CGPoint)>(pencil, "addLineToPoint:"_sel, CGPointMake(x + side + 1, top - 1));
+    objc_msgSend<void(double)>(pencil, "setLineWidth:"_sel, 2);
+    objc_msgSend<void()>(pencil, "stroke"_sel);
+}
+
 void drawRect(UIToolbar* self, SEL, CGRect) {
     CGRect bounds = objc_msgSend<CGRect()>(self, "bounds"_sel);
-    id line = objc_msgSend<id(CGRect)>(objc_getClass("UIBezierPath"), "bezierPathWithRect:"_sel,
-                                       CGRectMake(0, 0, bounds.size.width, 0.5));
-    objc_msgSend<void()>(UIColor::make(0.7, 0.7, 0.7, 1), "setFill"_sel);
-    objc_msgSend<void()>(line, "fill"_sel);
+    if (id picture = backgroundImage(self, nullptr, 0, 0)) {
+        objc_msgSend<void(CGRect)>(picture, "drawInRect:"_sel, bounds);
+    } else {
+        id line = objc_msgSend<id(CGRect)>(objc_getClass("UIBezierPath"), "bezierPathWithRect:"_sel,
+                                           CGRectMake(0, 0, bounds.size.width, 0.5));
+        objc_msgSend<void()>(UIColor::make(0.7, 0.7, 0.7, 1), "setFill"_sel);
+        objc_msgSend<void()>(line, "fill"_sel);
+    }
 
     id tint = objc_msgSend<id()>(self, "tintColor"_sel);
     struct Placed {
@@ -111,6 +139,10 @@ void drawRect(UIToolbar* self, SEL, CGRect) {
         Placed p{nil, it->_width, it->_systemItem == UIBarButtonSystemItemFlexibleSpace, nullptr};
         if (p.flexible) {
             ++flexible;
+        } else if (it->_systemItem == UIBarButtonSystemItemCompose) {
+            p.width = 22;
+            p.attributes = NSDictionary::make({{NSForegroundColorAttributeName,
+                                                it->_tintColor ? objc::as_id(it->_tintColor.get()) : tint}});
         } else if (it->_title) {
             id colour = it->_tintColor ? objc::as_id(it->_tintColor.get()) : tint;
             p.attributes = NSDictionary::make(
@@ -128,6 +160,10 @@ void drawRect(UIToolbar* self, SEL, CGRect) {
     for (const Placed& p : placed) {
         if (p.flexible) {
             x += share;
+        } else if (p.title == nil && p.attributes != nullptr) {
+            drawCompose(x, bounds.size.height, objc_msgSend<id(id)>(p.attributes, "objectForKey:"_sel,
+                                                                    NSForegroundColorAttributeName));
+            x += p.width + kMargin;
         } else if (p.title != nil) {
             CGSize size = objc_msgSend<CGSize(id)>(p.title, "sizeWithAttributes:"_sel, p.attributes);
             objc_msgSend<void(CGPoint, id)>(p.title, "drawAtPoint:withAttributes:"_sel,
@@ -172,6 +208,8 @@ void platform::uikit::registerToolbars() {
         .method<toolbar::setItemsAnimated>("setItems:animated:")
         .method<toolbar::barStyle>("barStyle")
         .method<toolbar::setBarStyle>("setBarStyle:")
+        .method<toolbar::setBackgroundImage>("setBackgroundImage:forToolbarPosition:barMetrics:")
+        .method<toolbar::backgroundImage>("backgroundImageForToolbarPosition:barMetrics:")
         .method<toolbar::drawRect>("drawRect:");
 }
 

@@ -13,7 +13,9 @@
 #include "FeederTracking.h"
 #include "NavigationOptions.h"
 #include "QueueAccessors.h"
+#include "FlipsideAlbumView.h"
 #include "ID3Writer.h"
+#include "ListScreenReplacements.h"
 #include "SwipeButtons.h"
 
 #include <CoreFoundation/CFNotificationCenter.h>
@@ -542,6 +544,10 @@ const std::vector<InstallEntry>& installationTable() {
         replaced("MusicFlipsideAlbumDetailViewController", "setDataSource:",
                  setDataSource$MusicFlipsideAlbumDetailViewController,
                  &_setDataSource$MusicFlipsideAlbumDetailViewController),
+        replaced("MusicFlipsideAlbumDetailViewController", "reloadData", reloadData$MusicFlipsideAlbumDetailViewController,
+                 &_reloadData$MusicFlipsideAlbumDetailViewController),
+        replaced("MusicFlipsideAlbumDetailHeaderView", "layoutSubviews", layoutSubviews$MusicFlipsideAlbumDetailHeaderView,
+                 &_layoutSubviews$MusicFlipsideAlbumDetailHeaderView),
         replaced("MusicTabBarController", "_isRadioEnabledDidChangeNotification:",
                  _isRadioEnabledDidChangeNotification$MusicTabBarController,
                  &__isRadioEnabledDidChangeNotification$MusicTabBarController),
@@ -566,6 +572,12 @@ const std::vector<InstallEntry>& installationTable() {
                  &__music_updateForContentChangeForInitialViewLoad$UIViewController),
         added("UIViewController", "documentInteractionControllerViewControllerForPreview:",
               documentInteractionControllerViewControllerForPreview, "v@:"),
+        replaced("MusicTableViewController", "tableView:cellForRowAtIndexPath:",
+                 tableView_cellForRowAtIndexPath$MusicTableViewController,
+                 &_tableView_cellForRowAtIndexPath$MusicTableViewController),
+        replaced("MusicTableViewController", "tableView:commitEditingStyle:forRowAtIndexPath:",
+                 tableView_commitEditingStyle_forRowAtIndexPath$MusicTableViewController,
+                 &_tableView_commitEditingStyle_forRowAtIndexPath$MusicTableViewController),
         replaced("MusicTableViewController", "tableView:viewForHeaderInSection:",
                  tableView_viewForHeaderInSection$MusicTableViewController,
                  &_tableView_viewForHeaderInSection$MusicTableViewController),
@@ -575,6 +587,7 @@ const std::vector<InstallEntry>& installationTable() {
         replaced("MusicSongListTableViewCell", "initWithStyle:reuseIdentifier:",
                  initWithStyle_reuseIdentifier$MusicSongListTableViewCell,
                  &_initWithStyle_reuseIdentifier$MusicSongListTableViewCell),
+        added("MusicSongListTableViewCell", "songsViewControllerCellSwipe:", songsViewControllerCellSwipe, "v@:"),
         replaced("_UITableViewCellActionButton", "layoutSubviews", layoutSubviews$_UITableViewCellActionButton,
                  &_layoutSubviews$_UITableViewCellActionButton),
         replaced("UITableView", "_swipeActionButtonsForRowAtIndexPath:", _swipeActionButtonsForRowAtIndexPath$UITableView,

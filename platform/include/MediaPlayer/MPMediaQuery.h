@@ -36,7 +36,8 @@
 // with a "playlistPersistentID" predicate lists its items in the
 // playlist's order. Grouped queries leave out the items that have nothing
 // to group by (no composer, genre id 0, ...). The playlists query leaves
-// out hidden playlists (is_hidden 1). The artists query groups by album
+// out hidden playlists (is_hidden 1) unless platform::
+// setPlaylistsQueryListsHidden is on. The artists query groups by album
 // artist, like the album artists query (track artists are only texts).
 // A missing or unreadable database gives empty results.
 //
@@ -44,7 +45,8 @@
 //   +defaultMediaLibrary      id()  the one library object
 //   addPlaylistWithName:      id(id)  a new, empty, visible playlist
 //                             (autoreleased), or nil when the database
-//                             cannot be written
+//                             cannot be written (or platform::
+//                             setAddPlaylistAnswersNil is on)
 #pragma once
 
 #include <MediaPlayer/MPMediaItemCollection.h>

@@ -25,6 +25,8 @@
 // values of their name, and the queries sort by them.
 #pragma once
 
+#include <objc/objc.h>
+
 #include <cstdint>
 #include <string>
 
@@ -65,5 +67,21 @@ MediaLibraryReadFailures mediaLibraryReadFailures();
 std::string mediaLibrarySortKey(const std::string& name);
 // 0..25 for a name whose sort key starts with a..z, 26 otherwise.
 int mediaLibrarySortSection(const std::string& name);
+
+// Deletes an entity from the library as the Music app's list screens do: an
+// item's rows (its stats, playback, artwork link and playlist memberships);
+// a playlist's container and memberships, its songs staying; any other
+// collection (album, artist, genre, composer) with all of its items. One
+// transaction: false, and nothing changed, when the database refuses it or
+// the entity is neither an item nor a collection.
+bool deleteMediaEntity(id entity);
+
+// Test switches, off at start: addPlaylistWithName: answers nil without
+// writing anything; the playlists query lists hidden playlists too (so that
+// a caller's own hidden-playlist check is what a test sees).
+void setAddPlaylistAnswersNil(bool on);
+bool addPlaylistAnswersNil();
+void setPlaylistsQueryListsHidden(bool on);
+bool playlistsQueryListsHidden();
 
 }  // namespace platform

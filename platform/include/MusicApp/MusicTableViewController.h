@@ -57,7 +57,11 @@
 //                                                    a bare cellClass cell for anything else
 //   tableView:titleForHeaderInSection:              id(id, NSInteger)   the data-source
 //                                                    section's title, nil for other sections
-//   tableView:commitEditingStyle:forRowAtIndexPath: void(id, NSInteger, id)   a delete is counted in _deleteCommits
+//   tableView:commitEditingStyle:forRowAtIndexPath: void(id, NSInteger, id)   a delete is counted in
+//                                                    _deleteCommits, ends the table's editing, deletes the
+//                                                    row's entity from the media library
+//                                                    (platform::deleteMediaEntity; counted in
+//                                                    _deletedEntities) and reloads the data source
 //   tableView:viewForHeaderInSection:               id(id, NSInteger)   nil (no section header views)
 //   tableView:willDisplayHeaderView:forSection:     void(id, id, NSInteger)
 //
@@ -95,6 +99,7 @@ struct MusicTableViewController : UIViewController {
     OBJC_CLASS(MusicTableViewController)
 
     NSInteger _deleteCommits = 0;
+    NSInteger _deletedEntities = 0;
     MusicLibraryDataSource* _dataSource = nullptr;  // owned
     BOOL _dataSourceLoaded = NO;
     id _collection = nil;  // owned

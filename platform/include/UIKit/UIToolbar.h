@@ -20,12 +20,19 @@
 // UIToolbar : UIView
 //   items / setItems: / setItems:animated:   id() / void(id) / void(id, BOOL)   NSArray
 //   barStyle / setBarStyle:  NSInteger() / void(NSInteger)
+//   setBackgroundImage:forToolbarPosition:barMetrics: / backgroundImageForToolbarPosition:barMetrics:
+//                            void(id, NSInteger, NSInteger) / id(NSInteger, NSInteger)   kept
+//                            per position and metrics; with one for position 0 (any) and
+//                            metrics 0 (default) the bar draws that picture (stretched)
+//                            instead of its hairline, so an empty picture makes it clear
 //   drawRect:                a hairline at the top; the items' titles laid out from the
 //                            left, flexible spaces sharing what is left, in the tint colour
 #pragma once
 
 #include <UIKit/UIView.h>
 
+#include <map>
+#include <utility>
 #include <vector>
 
 using UIBarButtonSystemItem = NSInteger;
@@ -36,6 +43,7 @@ inline constexpr UIBarButtonSystemItem UIBarButtonSystemItemSave = 3;
 inline constexpr UIBarButtonSystemItem UIBarButtonSystemItemAdd = 4;
 inline constexpr UIBarButtonSystemItem UIBarButtonSystemItemFlexibleSpace = 5;
 inline constexpr UIBarButtonSystemItem UIBarButtonSystemItemFixedSpace = 6;
+inline constexpr UIBarButtonSystemItem UIBarButtonSystemItemCompose = 7;  // drawn as a pad and pencil, no title
 inline constexpr UIBarButtonSystemItem UIBarButtonSystemItemBookmarks = 11;  // drawn as a book, no title
 
 using UIBarButtonItemStyle = NSInteger;
@@ -66,6 +74,7 @@ struct UIToolbar : UIView {
 
     std::vector<Strong<UIBarButtonItem>> _items;
     NSInteger _barStyle = 0;
+    std::map<std::pair<NSInteger, NSInteger>, Strong<NSObject>> _backgroundImages;  // UIImage by position, metrics
 };
 
 namespace platform {
