@@ -1,4 +1,5 @@
 #include "EditHandler.h"
+#include "Sends.h"
 #include "EditSave.h"
 
 #include "Cantrel.h"
@@ -16,6 +17,8 @@
 #include <cmath>
 #include <mutex>
 #include <string>
+
+using cantrel::countOf;
 
 namespace {
 
@@ -36,7 +39,6 @@ void hide(id view, BOOL hidden) { objc_msgSend<void(BOOL)>(view, "setHidden:"_se
 void setAlpha(id view, double alpha) { objc_msgSend<void(double)>(view, "setAlpha:"_sel, alpha); }
 id colour(SEL name) { return objc_msgSend<id()>(UIColor::cls(), name); }
 id dbHandler() { return objc_msgSend<id()>(objc_getClass("DBHandler"), "sharedInstance"_sel); }
-NSUInteger countOf(id array) { return objc_msgSend<NSUInteger()>(array, "count"_sel); }
 id elementAt(id array, long index) {
     if (index < 0 || static_cast<NSUInteger>(index) >= countOf(array)) return nil;
     return objc_msgSend<id(NSUInteger)>(array, "objectAtIndex:"_sel, static_cast<NSUInteger>(index));

@@ -1,4 +1,5 @@
 #include "EditSave.h"
+#include "Sends.h"
 
 #include "Cantrel.h"
 #include "DBHandler.h"
@@ -15,6 +16,9 @@
 #include <memory>
 #include <mutex>
 
+using cantrel::countOf;
+using cantrel::responds;
+
 namespace {
 
 using Panel = ParentSongAlbumArtistView;
@@ -23,10 +27,8 @@ constexpr double kRefreshDelay = 1.0;
 
 id get(id obj, SEL sel) { return objc_msgSend<id()>(obj, sel); }
 id dbHandler() { return objc_msgSend<id()>(objc_getClass("DBHandler"), "sharedInstance"_sel); }
-NSUInteger countOf(id array) { return array ? objc_msgSend<NSUInteger()>(array, "count"_sel) : 0; }
 // Raises NSRangeException outside the array, as the step guards expect.
 id at(id array, long index) { return objc_msgSend<id(NSUInteger)>(array, "objectAtIndex:"_sel, static_cast<NSUInteger>(index)); }
-bool responds(id obj, SEL sel) { return obj != nil && objc_msgSend<BOOL(SEL)>(obj, "respondsToSelector:"_sel, sel); }
 bool isEmptyText(id s) { return s == nil || objc_msgSend<NSUInteger()>(s, "length"_sel) == 0; }
 unsigned long long pidOf(id item, SEL sel = "persistentID"_sel) { return objc_msgSend<unsigned long long()>(item, sel); }
 id tableViewOf(ItemEntry* entry) { return get(entry->currentViewController, "tableView"_sel); }

@@ -1,4 +1,5 @@
 #include "FileHandler.h"
+#include "Sends.h"
 
 #include "Cantrel.h"
 #include "DBHandler.h"
@@ -25,6 +26,7 @@
 #include <vector>
 
 namespace fs = std::filesystem;
+using cantrel::countOf;
 
 namespace cantrel::exporting {
 
@@ -167,7 +169,6 @@ int exportsInFlight = 0;
 id get(id obj, SEL sel) { return objc_msgSend<id()>(obj, sel); }
 NSString* ns(const std::string& s) { return NSString::make(s); }
 std::string str(id s) { return to_string(static_cast<NSString*>(s)); }
-NSUInteger countOf(id array) { return array ? objc_msgSend<NSUInteger()>(array, "count"_sel) : 0; }
 id fileManager() { return objc_msgSend<id()>(NSFileManager::cls(), "defaultManager"_sel); }
 void onMain(std::function<void()> work) { dispatch_async(dispatch_get_main_queue(), std::move(work)); }
 

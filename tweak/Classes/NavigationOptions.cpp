@@ -1,4 +1,5 @@
 #include "NavigationOptions.h"
+#include "Sends.h"
 
 #include "Cantrel.h"
 
@@ -9,11 +10,12 @@ Slot<BOOL(UIViewController*, SEL)> _MPH_supportsCoverFlow$UIViewController;
 Slot<void(UIViewController*, SEL)> _music_updateStoreNavigationItem$UIViewController;
 Slot<void(UIViewController*, SEL, BOOL)> __music_updateForContentChangeForInitialViewLoad$UIViewController;
 
+using cantrel::countOf;
+
 namespace {
 
 constexpr NSInteger kBookmarksSystemItem = 11;
 
-NSUInteger countOf(id array) { return objc_msgSend<NSUInteger()>(array, "count"_sel); }
 NSInteger tagOf(id item) { return objc_msgSend<NSInteger()>(item, "tag"_sel); }
 void setTag(id item, NSInteger tag) { objc_msgSend<void(NSInteger)>(item, "setTag:"_sel, tag); }
 

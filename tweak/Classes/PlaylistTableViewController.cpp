@@ -1,4 +1,5 @@
 #include "PlaylistTableViewController.h"
+#include "Sends.h"
 
 #include "Cantrel.h"
 #include "DBHandler.h"
@@ -13,6 +14,10 @@
 #include <platform/RunLoop.h>
 
 #include <climits>
+
+using cantrel::countOf;
+using cantrel::objectAt;
+using cantrel::responds;
 
 namespace {
 
@@ -29,12 +34,7 @@ constexpr CGFloat kWhiteSquarePoints = 60;
 
 PlaylistTableViewController* gSharedInstance = nullptr;  // owned, never released
 
-NSUInteger countOf(id array) { return objc_msgSend<NSUInteger()>(array, "count"_sel); }
-id objectAt(id array, NSUInteger i) { return objc_msgSend<id(NSUInteger)>(array, "objectAtIndex:"_sel, i); }
 id mutableCopyOf(id array) { return objc_autorelease(objc_msgSend<id()>(array, "mutableCopy"_sel)); }
-bool responds(id object, SEL sel) {
-    return object != nil && objc_msgSend<BOOL(SEL)>(object, "respondsToSelector:"_sel, sel);
-}
 // 0 for an entry without one (a radio track).
 unsigned long long pidOf(id item) {
     return responds(item, "persistentID"_sel) ? objc_msgSend<unsigned long long()>(item, "persistentID"_sel) : 0;

@@ -1,4 +1,5 @@
 #include "QueueAccessors.h"
+#include "Sends.h"
 
 #include "Cantrel.h"
 #include "ItemEntry.h"
@@ -6,6 +7,8 @@
 #include <Foundation/Foundation.h>
 
 #include <cstdlib>
+
+using cantrel::responds;
 
 namespace {
 
@@ -31,9 +34,6 @@ void storeOwned(id object, const char* name, id owned) {
     objc_release(old);
 }
 
-bool responds(id object, SEL sel) {
-    return object != nil && objc_msgSend<BOOL(SEL)>(object, "respondsToSelector:"_sel, sel);
-}
 
 bool isShuffledItems(id object) { return responds(object, "shuffleItemsWithInitialIndex:"_sel); }
 bool isArtwork(id object) { return responds(object, "imageWithSize:"_sel); }

@@ -1,4 +1,5 @@
 #include "QueueHandler.h"
+#include "Sends.h"
 
 #include "Cantrel.h"
 #include "ItemEntry.h"
@@ -11,6 +12,9 @@
 
 #include <climits>
 #include <vector>
+
+using cantrel::countOf;
+using cantrel::objectAt;
 
 namespace {
 
@@ -42,8 +46,6 @@ void fetchQueue(ResolvedQueue& q) {
     q.orderedArray = objc_msgSend<id()>(q.shuffledItems, "get_orderedArray"_sel);
 }
 
-NSUInteger countOf(id array) { return objc_msgSend<NSUInteger()>(array, "count"_sel); }
-id objectAt(id array, NSUInteger i) { return objc_msgSend<id(NSUInteger)>(array, "objectAtIndex:"_sel, i); }
 NSUInteger indexIn(id array, id object) {
     if (array == nil || object == nil) return NSNotFound;
     return objc_msgSend<NSUInteger(id)>(array, "indexOfObject:"_sel, object);
