@@ -11,6 +11,7 @@
 #include <UIKit/UIImage.h>
 #include <platform/Network.h>
 #include <platform/RunLoop.h>
+#include <dispatch/dispatch.h>
 
 
 #include <fstream>
@@ -96,6 +97,20 @@ TEST(WebPages, APageArrivesWithItsEightResultsAndTheQueryVerbatim) {
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0], "/ajax/services/search/images?v=1.0&rsz=8&start=8&as_filetype=jpg&q=red%20car%26more+%C3%A9");
     EXPECT_EQ(platform::net::activityCount(), 0u);
+}
+
+// The way pages are fetched for the grid: on a global queue, the result
+// handed to the main queue. The wait ends only after it was handed over.
+TEST(WebPages, WorkOnAGlobalQueueIsWaitedForUntilItDelivers) {
+    SearchServer server;
+    auto delivered = std::make_shared<int>(0);
+    dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), [&server, delivered] {
+        size_t length = 0;
+        for (int start : {0, 8, 16}) length += fetch(server.page(start))->length();
+        dispatch_async(dispatch_get_main_queue(), [delivered, length] { *delivered = length > 0 ? 1 : -1; });
+    });
+    ASSERT_TRUE(platform::waitForNetworkIdle(30));
+    EXPECT_EQ(*delivered, 1);
 }
 
 TEST(WebPages, FailedOrOversizedPagesGiveNil) {
