@@ -134,7 +134,7 @@ TEST(JSONReading, BadInputGivesNilAndAnError) {
     deepObjects += "1" + std::string(600, '}');
     for (const std::string& bad : std::vector<std::string>{
              "", " ", "{", "[1,]", "{\"a\":}", "{\"a\" 1}", "[1 2]", "{'a':1}", "[01]", "[1.]", "[.5]", "[+1]",
-             "[NaN]", "[Infinity]", "[tru]", "[\"unterminated]", "[\"tab\there\"]", "[\"\\x\"]", "[\"\\u12\"]",
+             "[NaN]", "[Infinity]", "[1e400]", "[-1e99999]", "[tru]", "[\"unterminated]", "[\"tab\there\"]", "[\"\\x\"]", "[\"\\u12\"]",
              "[\"\xff\"]", "[\"\xc3\"]", "[\"\xed\xa0\x80\"]", "[\"\\ud800\"]", "[\"\\udc00x\"]", "[1]]", "[1] [2]",
              "/* c */ []", deep513, deepObjects, std::string("[\"a\0b\"]", 7)}) {
         SCOPED_TRACE(testing::PrintToString(bad.substr(0, 40)));

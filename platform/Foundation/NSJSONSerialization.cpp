@@ -13,6 +13,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -39,7 +40,10 @@ public:
         return add(v > static_cast<uint64_t>(INT64_MAX) ? NSNumber::withUnsignedLongLong(v)
                                                         : NSNumber::withLongLong(static_cast<long long>(v)));
     }
-    bool number_float(number_float_t v, const string_t&) override { return add(NSNumber::withDouble(v)); }
+    bool number_float(number_float_t v, const string_t& text) override {
+        if (!std::isfinite(v)) return fail("number out of range: " + text);
+        return add(NSNumber::withDouble(v));
+    }
     bool string(string_t& v) override {
         if (options_ & NSJSONReadingMutableLeaves) return add(NSMutableString::make(v));
         return add(NSString::make(v));
