@@ -306,6 +306,33 @@ TEST(WebPictures, ManyLoadsAllArriveBeforeTheWaitEnds) {
     EXPECT_EQ(class_getLiveInstanceCount(AFImageRequestOperation::cls()), 0u);
 }
 
+TEST(SearchServerTool, StopsWhenIdleOrAskedAndRefusesOtherQueries) {
+    {
+        testsupport::Child idle({binPath("searchserver"), "--idle-exit", "0.3"});
+        ASSERT_TRUE(idle.readLine(20));
+        std::optional<int> status = idle.waitExit(20);
+        ASSERT_TRUE(status);
+        EXPECT_EQ(*status, 0);
+    }
+    {
+        testsupport::Child asked({binPath("searchserver"), "--idle-exit", "60"});
+        ASSERT_TRUE(asked.readLine(20));
+        kill(asked.pid(), SIGTERM);
+        std::optional<int> status = asked.waitExit(20);
+        ASSERT_TRUE(status);
+        EXPECT_EQ(*status, 0);
+    }
+    SearchServer server;
+    for (const char* query : {"v=1.0&rsz=8&start=0&as_filetype=jpg", "v=2.0&rsz=8&start=0&as_filetype=jpg&q=a",
+                              "v=1.0&rsz=9&start=0&as_filetype=jpg&q=a", "v=1.0&rsz=8&start=x&as_filetype=jpg&q=a"}) {
+        SCOPED_TRACE(query);
+        platform::net::Response r =
+            platform::net::HTTPRequest(server.base() + "/ajax/services/search/images?" + query, 1024).perform();
+        EXPECT_EQ(r.failure, platform::net::Failure::Status);
+        EXPECT_EQ(r.status, 400);
+    }
+}
+
 // --- Headers and names ------------------------------------------------------------
 
 TEST(PictureHeaders, SizesAreReadWithoutDecoding) {

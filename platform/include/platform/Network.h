@@ -11,8 +11,8 @@
 //   - TLS peers and host names verified;
 //   - no decompression of the body, no cookies, no proxy from the
 //     environment;
-//   - cancellable from another thread (the transfer stops within a few
-//     milliseconds).
+//   - cancellable from another thread (the transfer stops within about
+//     20 ms, even while the server sends nothing).
 // Only a 2xx answer counts as success.
 #pragma once
 
