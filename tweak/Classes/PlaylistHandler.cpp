@@ -129,6 +129,19 @@ void playlistPickerInit(Class, SEL, id panelObj, id, int type) {
     set(field, "setDelegate:"_sel, panel);
     panel->playlistIndex = 0;
     objc_msgSend<void(NSInteger)>(picker, "reloadComponent:"_sel, 0);
+    objc_msgSend<void(NSInteger, NSInteger, BOOL)>(picker, "selectRow:inComponent:animated:"_sel, 0, 0, NO);
+}
+
+// The sheet's panel, or nil.
+Panel* panelOf(id alert) {
+    id panel = objc_msgSend<id(NSInteger)>(get(alert, "view"_sel), "viewWithTag:"_sel, kPanelTag);
+    return objc_isKindOfClass(panel, Panel::cls()) ? static_cast<Panel*>(panel) : nullptr;
+}
+
+// Closes the sheet; its field gives the keyboard or picker up first.
+void closeSheet(id alert) {
+    if (Panel* panel = panelOf(alert)) objc_msgSend<BOOL()>(panel->titleTextField.get(), "resignFirstResponder"_sel);
+    objc_msgSend<void(BOOL, id)>(alert, "dismissViewControllerAnimated:completion:"_sel, YES, nil);
 }
 
 // The playlist that "Done" adds to: a new one for the first row, else the
@@ -156,8 +169,7 @@ id buildAlertActionBtn(Class, SEL, int kind, id alert, id item, id controller) {
             UIAlertAction::cls(), "actionWithTitle:style:handler:"_sel, "Cancel"_ns, UIAlertActionStyleCancel,
             objc_block<void(id)>([weakAlert](id) {
                 Strong<NSObject> a = weakAlert.lock();
-                objc_msgSend<void(BOOL, id)>(objc::as_id(a.get()), "dismissViewControllerAnimated:completion:"_sel, YES,
-                                             nil);
+                closeSheet(objc::as_id(a.get()));
             }));
     }
     Strong<NSObject> keptItem(static_cast<NSObject*>(item));
@@ -167,11 +179,8 @@ id buildAlertActionBtn(Class, SEL, int kind, id alert, id item, id controller) {
         objc_block<void(id)>([weakAlert, keptItem, presenter](id) {
             CLog("DONE PRESSED!");
             Strong<NSObject> a = weakAlert.lock();
-            id alertObj = objc::as_id(a.get());
-            Strong<Panel> panel(static_cast<Panel*>(
-                objc_msgSend<id(NSInteger)>(get(alertObj, "view"_sel), "viewWithTag:"_sel, kPanelTag)));
-            objc_msgSend<void(BOOL, id)>(alertObj, "dismissViewControllerAnimated:completion:"_sel, YES, nil);
-            if (!objc_isKindOfClass(objc::as_id(panel.get()), Panel::cls())) panel = nullptr;
+            Strong<Panel> panel(panelOf(objc::as_id(a.get())));
+            closeSheet(objc::as_id(a.get()));
             id playlist = chosenPlaylist(panel.get());
             if (playlist == nil) {
                 showOutcomeOnMainQueue(presenter, false);
