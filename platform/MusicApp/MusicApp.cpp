@@ -211,6 +211,7 @@ void MusicApp::showNowPlaying() {
     id item = nowPlayingItem();
     objc_msgSend<id()>(nowPlayingNavigationController_.get(), "view"_sel);
     objc_msgSend<void(id)>(controller, "setItem:"_sel, item);
+    objc_msgSend<void()>(controller, "_didUpdateArtworkImage"_sel);
     present(controller);
     nowPlayingShown_ = true;
 }

@@ -80,7 +80,8 @@ public:
     // What a user does; each is a no-op before launch().
 
     // Opens the now-playing screen on nowPlayingItem(), the root of its
-    // navigation controller: setItem:, viewWillAppear:, a layout pass of its
+    // navigation controller: setItem:, _didUpdateArtworkImage,
+    // viewWillAppear:, a layout pass of its
     // view (which sends viewWillLayoutSubviews / viewDidLayoutSubviews and
     // lays the playback controls out), viewDidAppear:. It is the screen shown
     // until a list screen is opened or the flipside view is shown.
