@@ -355,6 +355,42 @@ TEST_F(NowPlaying, PickerRowsLeaveHiddenOutAndKeepNamelessOnes) {
     EXPECT_TRUE(objc_msgSend<BOOL()>(field(), "isFirstResponder"_sel));
 }
 
+// A library without playlists offers the one row that creates one.
+TEST_F(NowPlaying, NoPlaylistsLeaveTheCreateRowAlone) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(platform::devicePath(platform::mediaLibraryDevicePath()).c_str(), &db), SQLITE_OK);
+    bool emptied = fixture::exec(db, "DELETE FROM container_items; DELETE FROM container;");
+    sqlite3_close(db);
+    ASSERT_TRUE(emptied);
+    tap("addToPlaylist:");
+    ASSERT_NE(panel(), nullptr);
+    EXPECT_EQ(rowNames(), (std::vector<std::string>{"Create new playlist"}));
+}
+
+// Each layout of the screen runs the queue-button step: while the queue
+// plays, the screen's own first item gets a queue button beside it (the
+// item tagged 99, the button untagged); a second layout adds no other.
+TEST_F(NowPlaying, LayoutPutsTheQueueButtonBesideTheScreensItem) {
+    id navigationItem = objc_msgSend<id()>(controller(), "navigationItem"_sel);
+    id own = objc_autorelease(objc_msgSend<id(id, NSInteger, id, SEL)>(
+        objc_msgSend<id()>(UIBarButtonItem::cls(), "alloc"_sel), "initWithTitle:style:target:action:"_sel,
+        "Own"_ns, 0, nil, static_cast<SEL>(nullptr)));
+    objc_msgSend<void(id)>(navigationItem, "setRightBarButtonItems:"_sel, nil);
+    objc_msgSend<void(id)>(navigationItem, "setRightBarButtonItem:"_sel, own);
+    for (int pass = 0; pass < 2; ++pass) {
+        id view = objc_msgSend<id()>(controller(), "view"_sel);
+        objc_msgSend<void()>(view, "setNeedsLayout"_sel);
+        objc_msgSend<void()>(view, "layoutIfNeeded"_sel);
+    }
+    id items = objc_msgSend<id()>(navigationItem, "rightBarButtonItems"_sel);
+    ASSERT_EQ(count(items), 2u);
+    EXPECT_EQ(at(items, 0), own);
+    EXPECT_EQ(objc_msgSend<NSInteger()>(own, "tag"_sel), 99);
+    EXPECT_EQ(objc_msgSend<NSInteger()>(at(items, 1), "systemItem"_sel), 11);
+    EXPECT_EQ(objc_msgSend<NSInteger()>(at(items, 1), "tag"_sel), 0);
+    EXPECT_EQ(objc_msgSend<id()>(at(items, 1), "target"_sel), controller());
+}
+
 // Only the toolbar's Done commits a row: scrolled and cancelled, the picker
 // goes back to row 0 and "Done" on the sheet makes a new playlist (of the
 // empty name, as the field is empty) rather than adding to the row scrolled
