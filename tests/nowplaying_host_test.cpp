@@ -77,3 +77,26 @@ TEST(NowPlayingHost, ShowsTheButtonsAndAddsThePlayingSong) {
 }
 
 }  // namespace
+
+namespace {
+
+// On a 375 x 667 phone the controls take the 292 points below the square
+// artwork (y 375): add at (359 - 63 + 10, 375 + 10 + 120 - 14), edit at
+// (8 + 18 - 15, 375 + 10 + 117 - 14). The edit button opens the playing
+// song's sheet.
+TEST(NowPlayingHost, OnA667PhoneTheEditButtonOpensTheSongsSheet) {
+    signal(SIGPIPE, SIG_IGN);
+    TempDir root{"nowplayinghost667"};
+    ASSERT_TRUE(fixture::writeHostRoot(root.path()));
+    int code = -1;
+    auto lines = testsupport::runMusicScript(root.path(), "play album 202\nnowplayingscreen\neditnowplaying\nsheet\n",
+                                             code, "--screen 375x667", nullptr);
+    EXPECT_EQ(code, 0);
+    ASSERT_GE(lines.size(), 7u);
+    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 6),
+              (std::vector<std::string>{"nowplaying 1003 Coming Home", "99 Tracks", "101 bookmarks",
+                                        "add button 306 491 50 50", "edit button 11 488 50 50", "panel SongView"}));
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "field titleTextField \"Coming Home\" width=227"), lines.end());
+}
+
+}  // namespace
