@@ -138,14 +138,17 @@ protected:
             if (objc_isKindOfClass(at(subviews, i), UIToolbar::cls())) bar = at(subviews, i);
         id items = objc_msgSend<id()>(bar, "items"_sel);
         for (NSUInteger i = 0; i < count(items); ++i)
-            if (text(objc_msgSend<id()>(at(items, i), "title"_sel)) == title)
+            if (text(objc_msgSend<id()>(at(items, i), "title"_sel)) == title) {
                 ASSERT_TRUE(platform::tapBarButtonItem(static_cast<UIBarButtonItem*>(at(items, i))));
+            }
     }
     void action(const std::string& title) {
         UIAlertController* alert = pickerAlert();
         ASSERT_NE(alert, nullptr);
         for (const auto& a : alert->_actions)
-            if (text(objc::as_id(a->_title.get())) == title) ASSERT_TRUE(platform::tapAlertAction(alert, a.get()));
+            if (text(objc::as_id(a->_title.get())) == title) {
+                ASSERT_TRUE(platform::tapAlertAction(alert, a.get()));
+            }
         platform::finishTransitions(5);
         platform::RunLoop::main().runUntil([] { return false; }, 0.05);
     }

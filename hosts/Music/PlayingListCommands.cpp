@@ -53,7 +53,6 @@ bool navbar(Context& c, const std::vector<std::string>&) {
     if (!running(c, "navbar")) return false;
     AutoreleasePool pool;
     id items = rightItems(c);
-    NSUInteger n = objc_msgSend<NSUInteger()>(items, "count"_sel);
     printBarItems(c, items);
     return true;
 }
