@@ -392,6 +392,48 @@ TEST_F(Export, ShareSheetEndings) {
     EXPECT_EQ(tree(), (std::vector<std::string>{"Coming Home.mp3"}));
 }
 
+// On a pad the sheet is shown in a popover pointing at the screen's bounds in
+// the entry's table, 330 x 225 points, with nothing presented over the
+// screen; the platform keeps the popover while it shows, and the sheet's end
+// dismisses it and runs the completion handler as on a phone.
+TEST_F(Export, PadSharesInAPopover) {
+    OWN_PROCESS();
+    platform::setDeviceIdiom(UIUserInterfaceIdiomPad);
+    platform::setMainScreen(CGSizeMake(768, 1024), 2);
+    platform::clearJournal();
+    struct Ending {
+        std::string choice;
+        size_t filesLeft;  // the archive, and the working folder's three copies when kept
+    } endings[] = {{"Export to Folder", 4}, {"cancel", 1}};
+    for (const Ending& e : endings) {
+        fs::remove_all(root.host(kExports));
+        exportRow("albums", 202);
+        ASSERT_TRUE(platform::finishTransitions(1));
+        std::vector<UIPopoverController*> popovers = platform::shownPopovers();
+        ASSERT_EQ(popovers.size(), 1u);
+        UIPopoverController* popover = popovers[0];
+        EXPECT_EQ(objc::as_id(popover->_contentViewController.get()), objc::as_id(platform::presentedActivitySheet()));
+        EXPECT_TRUE(objc_msgSend<BOOL()>(popover, "isPopoverVisible"_sel));
+        CGSize size = objc_msgSend<CGSize()>(popover, "popoverContentSize"_sel);
+        EXPECT_EQ(size.width, 330);
+        EXPECT_EQ(size.height, 225);
+        CGRect card = objc_msgSend<CGRect()>(popover->_popoverView.get(), "frame"_sel);
+        EXPECT_EQ(card.origin.x, 219);  // centred on the 768 x 1024 screen
+        EXPECT_EQ(card.origin.y, 400);
+        EXPECT_EQ(sheetSummary(), "'Aerial Maps' via Cantrel | " + kExports + "/U.zip | Export to Folder");
+        EXPECT_TRUE(platform::presentedViewControllers().empty());
+        choose(e.choice);
+        EXPECT_TRUE(platform::shownPopovers().empty());
+        EXPECT_EQ(class_getLiveInstanceCount(UIPopoverController::cls()), 0);
+        EXPECT_EQ(uuidTree().size(), e.filesLeft) << e.choice;
+    }
+    std::vector<std::string> kinds;
+    for (const platform::JournalEntry& j : platform::journal())
+        if (j.presenter == "UIPopoverController") kinds.push_back(j.kind + " " + j.presented);
+    EXPECT_EQ(kinds, (std::vector<std::string>{"present UIActivityViewController", "dismiss UIActivityViewController",
+                                               "present UIActivityViewController", "dismiss UIActivityViewController"}));
+}
+
 // The two activities as the sheet and its completion handler see them.
 TEST_F(Export, ActivitiesDescribeThemselves) {
     OWN_PROCESS();
