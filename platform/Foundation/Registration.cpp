@@ -24,6 +24,8 @@ void registerFoundation() {
     registerAutoreleasePools();
     registerBundles();
     registerURLs();
+    registerUUIDs();
+    registerCharacterSets();
 }
 
 }  // namespace platform
