@@ -598,7 +598,9 @@ TEST_F(Export, TagOptionDecidesTheCopies) {
         std::string copy = root.host(kExports + "/Coming Home.mp3");
         EXPECT_EQ(tagOf(copy), c.tag);
         std::string bytes = readFile(copy);
-        if (!c.tags) EXPECT_EQ(bytes, original);
+        if (!c.tags) {
+            EXPECT_EQ(bytes, original);
+        }
         // The audio frames follow the tag unchanged either way.
         std::string tone(reinterpret_cast<const char*>(audio.data()), audio.size());
         EXPECT_TRUE(bytes.ends_with(tone)) << c.tags;

@@ -53,17 +53,6 @@ bool readWhole(const std::string& path, std::vector<unsigned char>& out) {
     return true;
 }
 
-bool writeAll(int fd, const unsigned char* p, size_t n) {
-    while (n > 0) {
-        ssize_t w = ::write(fd, p, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        p += w;
-        n -= static_cast<size_t>(w);
-    }
-    return true;
-}
-
 // An MP3 file we may replace: a regular file, readable, with write permission.
 bool openForRewrite(const std::string& path, Fd& fd, struct stat& st, std::string* why) {
     fd.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
