@@ -380,13 +380,11 @@ void exportTracks(const std::shared_ptr<Export>& job) {
         }
         std::string source = str(objc_msgSend<id(id)>(item, "valueForProperty:"_sel, "filePath"_ns));
         std::string why = "no file path";
-        bool readable = false;
-        if (!source.empty() &&
-            !objc_msgSend<BOOL(id)>(fileManager(), "isReadableFileAtPath:"_sel, ns(source))) {
+        bool readable =
+            !source.empty() && objc_msgSend<BOOL(id)>(fileManager(), "isReadableFileAtPath:"_sel, ns(source));
+        if (!source.empty() && !readable) {
             CLog("!isReadableFileAtPath %@", ns(source));
             why = "not readable";
-        } else if (!source.empty()) {
-            readable = true;
         }
         // An MP3's copy is written with its tag in the same pass; any other
         // file is copied and then handed to the tag writer, which says it
