@@ -122,7 +122,7 @@ bool NSFileManager::copyItemAtPath(NSString* from, NSString* to, NSError** error
             [&](int n) { return n == 1 ? target.filename().string() : std::string(); });
         int err = errno;
         ::close(in);
-        if (name.empty()) return fail(error, err, err == EEXIST ? to : from, Access::Write, "copied");
+        if (name.empty()) return fail(error, err, to, Access::Write, "copied");
         return true;
     }
     std::error_code ec;
