@@ -650,13 +650,22 @@ TEST_F(Export, UnreadableSourcesAreLeftOut) {
     fs::create_directories(mp3Of(1003));
     fs::remove(mp3Of(1004));
     ASSERT_EQ(mkfifo(mp3Of(1004).c_str(), 0644), 0);
-    platform::clearRecentLogLines();
-    exportRow("albums", 202);
-    std::vector<std::string> expected = {"U.zip", "U/Blue Harbor/Aerial Maps/Otter's Garden.mp3"};
-    EXPECT_EQ(uuidTree(), expected);
-    EXPECT_EQ(logLinesWith("left out"),
-              (std::vector<std::string>{"left out Coming Home", "left out Something Blue"}));
-    EXPECT_NE(platform::presentedActivitySheet(), nullptr);
+    for (bool tags : {true, false}) {
+        fs::remove_all(root.host(kExports));
+        setExportTags(tags);
+        platform::clearRecentLogLines();
+        exportRow("albums", 202);
+        std::vector<std::string> expected = {"U.zip", "U/Blue Harbor/Aerial Maps/Otter's Garden.mp3"};
+        EXPECT_EQ(uuidTree(), expected);
+        // Nothing else in the album's folder: no folder copied in a track's place.
+        std::vector<std::string> names;
+        for (auto& e : fs::recursive_directory_iterator(root.host(kExports)))
+            if (e.path().parent_path().filename() == "Aerial Maps") names.push_back(e.path().filename().string());
+        EXPECT_EQ(names, (std::vector<std::string>{"Otter's Garden.mp3"})) << tags;
+        EXPECT_EQ(logLinesWith("left out"),
+                  (std::vector<std::string>{"left out Coming Home", "left out Something Blue"}));
+        choose("cancel");
+    }
 }
 
 // A collection with no items copies nothing: "Export failed", no sheet, no
