@@ -38,6 +38,7 @@ void registerEditing() {
     registerSocial();
     registerApplication();
     registerActivities();
+    registerPopovers();
     registerImagePickers();
 }
 
