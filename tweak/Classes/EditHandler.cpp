@@ -18,6 +18,7 @@
 #include <mutex>
 #include <string>
 
+using cantrel::get;
 using cantrel::countOf;
 
 namespace {
@@ -33,7 +34,6 @@ constexpr double kAlertBottom = 45;
 
 // --- Small sends ----------------------------------------------------------------
 
-id get(id obj, SEL sel) { return objc_msgSend<id()>(obj, sel); }
 void set(id obj, SEL sel, id value) { objc_msgSend<void(id)>(obj, sel, value); }
 void hide(id view, BOOL hidden) { objc_msgSend<void(BOOL)>(view, "setHidden:"_sel, hidden); }
 void setAlpha(id view, double alpha) { objc_msgSend<void(double)>(view, "setAlpha:"_sel, alpha); }

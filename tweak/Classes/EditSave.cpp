@@ -16,6 +16,7 @@
 #include <memory>
 #include <mutex>
 
+using cantrel::get;
 using cantrel::countOf;
 using cantrel::responds;
 
@@ -25,7 +26,6 @@ using Panel = ParentSongAlbumArtistView;
 constexpr NSInteger kPanelTag = 99;
 constexpr double kRefreshDelay = 1.0;
 
-id get(id obj, SEL sel) { return objc_msgSend<id()>(obj, sel); }
 id dbHandler() { return objc_msgSend<id()>(objc_getClass("DBHandler"), "sharedInstance"_sel); }
 // Raises NSRangeException outside the array, as the step guards expect.
 id at(id array, long index) { return objc_msgSend<id(NSUInteger)>(array, "objectAtIndex:"_sel, static_cast<NSUInteger>(index)); }

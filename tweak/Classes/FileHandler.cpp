@@ -25,6 +25,7 @@
 #include <vector>
 
 namespace fs = std::filesystem;
+using cantrel::get;
 using cantrel::countOf;
 
 namespace cantrel::exporting {
@@ -175,7 +176,6 @@ namespace ex = cantrel::exporting;
 // Exports from the button until their share step has run (main thread only).
 int exportsInFlight = 0;
 
-id get(id obj, SEL sel) { return objc_msgSend<id()>(obj, sel); }
 NSString* ns(const std::string& s) { return NSString::make(s); }
 std::string str(id s) { return to_string(static_cast<NSString*>(s)); }
 std::u16string to_u16(id s) { return s ? static_cast<NSString*>(s)->utf16() : std::u16string(); }

@@ -7,6 +7,7 @@
 #include "ItemEntry.h"
 #include "MessageView.h"
 #include "ParentSongAlbumArtistView.h"
+#include "Sends.h"
 
 #include <Foundation/Foundation.h>
 #include <Foundation/NSBundle.h>
@@ -15,6 +16,8 @@
 #include <dispatch/dispatch.h>
 
 #include <cstring>
+
+using cantrel::get;
 
 namespace cantrel::panel {
 
@@ -53,7 +56,6 @@ namespace {
 
 using Panel = ParentSongAlbumArtistView;
 
-id get(id obj, SEL sel) { return objc_msgSend<id()>(obj, sel); }
 ItemEntry* entryOf(Panel* panel) { return static_cast<ItemEntry*>(panel->item_entry.get()); }
 std::string str(id s) { return to_string(static_cast<NSString*>(s)); }
 

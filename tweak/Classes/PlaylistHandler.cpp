@@ -14,6 +14,7 @@
 
 #include <mutex>
 
+using cantrel::get;
 using cantrel::countOf;
 using cantrel::objectAt;
 
@@ -27,7 +28,6 @@ constexpr double kAlertBottom = 45;
 constexpr double kBadgeInterval = 1.0;
 constexpr int kBadgeViewIndex = 11;
 
-id get(id obj, SEL sel) { return objc_msgSend<id()>(obj, sel); }
 void set(id obj, SEL sel, id value) { objc_msgSend<void(id)>(obj, sel, value); }
 
 id rowsNamed(Panel* panel, NSString* key) {

@@ -6,6 +6,8 @@
 
 namespace cantrel {
 
+// The object's answer to a getter that answers an object.
+inline id get(id object, SEL getter) { return objc_msgSend<id()>(object, getter); }
 // The array's count.
 inline NSUInteger countOf(id array) { return objc_msgSend<NSUInteger()>(array, "count"_sel); }
 // The array's object at `index` (the array raises beyond its end).
