@@ -135,6 +135,7 @@ const CommandTable& commands() {
         addExportCommands(t);
         addPanelCommands(t);
         addFlipsideCommands(t);
+        addSearchCommands(t);
         return t;
     }();
     return table;

@@ -18,6 +18,7 @@ void registerViewControllers();  // UIViewController and its UIKit subclasses
 void registerNavigationControllers();  // UINavigationController, UINavigationItem, UINavigationBar
 void registerTableViewControllers();   // UITableViewController; the tables' editing, moves and taps
 void registerTableViews();       // UITableView, UITableViewCell, _UITableViewCellActionButton
+void registerCollectionViews();  // UICollectionView, its layout, attributes and cells
 void registerRowActions();       // UITableViewRowAction, the swipe buttons of the rows (RowActions.cpp)
 void registerColors();           // UIColor
 void registerImages();           // UIImage
@@ -60,6 +61,10 @@ void placeEditingState(::UITableView* table, ::UITableViewCell* cell, objc_objec
 // Takes the swipe buttons (_UITableViewCellActionButton) among the view's
 // own subviews out of it (removeFromSuperview): a swiped cell closing.
 void removeSwipeButtons(objc_object* view);
+
+// Places the view's direct subviews that do not translate their masks by
+// the view's edge constraints (UIControl.cpp).
+void applyEdgeConstraints(objc_object* view);
 
 // Inside an animations block: keeps `view` alive until the animation's
 // completion has run. Nothing outside one.

@@ -16,6 +16,13 @@
 #include "PlaylistTableViewController.h"
 #include "QueueHandler.h"
 #include "Libs/FMDB/FMDatabase.h"
+#include "Libs/MosaicLayout/Controllers/MosaicLayout.h"
+#include "Libs/MosaicLayout/Entities/MosaicData.h"
+#include "Libs/MosaicLayout/Views/MosaicCell.h"
+#include "CustomDataSource.h"
+#include "ImageSearchQuery.h"
+#include "NSDictionary+JSONCategories.h"
+#include "SearchQueryViewController.h"
 #include "NSObject+BKAssociatedObjects.h"
 #include "PanelActions.h"
 #include "ParentSongAlbumArtistView.h"
@@ -43,6 +50,13 @@ void Cantrel_registerClasses() {
     registerStarRatingControl();
     registerEditingPanels();
     registerPanelActions();
+    registerNSDictionaryJSONCategories();
+    registerMosaicData();
+    registerMosaicLayout();
+    registerMosaicCell();
+    registerCustomDataSource();
+    registerSearchQueryViewController();
+    registerImageSearchQuery();
     registerEditHandler();
     registerQueueHandler();
     registerPlaylistTableViewController();
