@@ -12,7 +12,9 @@
 
 #include <Foundation/Foundation.h>
 #include <Foundation/NSBundle.h>
+#include <UIKit/Rendering.h>
 #include <UIKit/UIKit.h>
+#include <cairo.h>
 #include <platform/RunLoop.h>
 
 #include <gtest/gtest.h>
@@ -297,6 +299,58 @@ TEST(MosaicCellPictures, LateOrReusedPicturesAndAddresses) {
     ASSERT_EQ(held.size(), 3u);
     cell = nullptr;  // the grid goes: its running request with it
     EXPECT_TRUE(held[2]->cancelled);
+}
+
+// The picture of a surface at (x, y): 0xAARRGGBB.
+uint32_t pixelAt(cairo_surface_t* s, int x, int y) {
+    cairo_surface_flush(s);
+    const unsigned char* row = cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s);
+    return reinterpret_cast<const uint32_t*>(row)[x];
+}
+
+// A tile draws its picture over its whole size (the image view pinned to
+// the tile's edges), cut to the tile's shape rather than squeezed: a 2:1
+// picture in a square tile shows its middle half. Its white border frames
+// it; the caption sits in the lower right corner, white on a black shadow.
+TEST(MosaicCellDrawing, PictureFillsTheTileWithItsCaption) {
+    OWN_PROCESS();
+    test::TempRoot root;
+    Cantrel_registerClasses();
+    AutoreleasePool pool;
+    Strong<MosaicCell> cell = Strong<MosaicCell>::adopt(static_cast<MosaicCell*>(objc_msgSend<id(CGRect)>(
+        objc_msgSend<id()>(MosaicCell::cls(), "alloc"_sel), "initWithFrame:"_sel, CGRectMake(0, 0, 160, 160))));
+    // 200 x 100: red in its left quarter, green elsewhere.
+    UIGraphicsBeginImageContextWithOptions(CGSizeMake(200, 100), YES, 1);
+    CGContextRef c = UIGraphicsGetCurrentContext();
+    CGContextSetFillColorWithColor(c, CGColor{0, 1, 0, 1});
+    CGContextFillRect(c, CGRectMake(0, 0, 200, 100));
+    CGContextSetFillColorWithColor(c, CGColor{1, 0, 0, 1});
+    CGContextFillRect(c, CGRectMake(0, 0, 50, 100));
+    id wide = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    objc_msgSend<void(id)>(cell.get(), "setMosaicData:"_sel, record(nullptr, "200x100"));
+    objc_msgSend<void(id)>(cell.get(), "setImage:"_sel, wide);
+    objc_msgSend<void(double)>(cell->imageView.get(), "setAlpha:"_sel, 1.0);  // past its fade-in
+    objc_msgSend<void()>(cell.get(), "layoutIfNeeded"_sel);
+    EXPECT_TRUE(CGRectEqualToRect(objc_msgSend<CGRect()>(cell->imageView.get(), "frame"_sel), CGRectMake(0, 0, 160, 160)));
+    EXPECT_TRUE(CGRectEqualToRect(objc_msgSend<CGRect()>(cell->titleLabel.get(), "frame"_sel), CGRectMake(10, 130, 140, 20)));
+
+    cairo_surface_t* s = platform::renderView(cell.get(), 1);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(pixelAt(s, 16, 80), 0xff00ff00u);   // a squeezed picture would be red here
+    EXPECT_EQ(pixelAt(s, 80, 10), 0xff00ff00u);   // the picture reaches the top
+    EXPECT_EQ(pixelAt(s, 0, 80), 0xffffffffu);    // the border
+    EXPECT_EQ(pixelAt(s, 159, 80), 0xffffffffu);
+    int white = 0, black = 0;
+    for (int y = 130; y < 150; ++y)
+        for (int x = 100; x < 150; ++x) {
+            uint32_t p = pixelAt(s, x, y);
+            white += p == 0xffffffffu;
+            black += ((p >> 16) & 0xff) < 0x30 && ((p >> 8) & 0xff) < 0x30 && (p & 0xff) < 0x30;
+        }
+    EXPECT_GT(white, 10);  // "200x100"
+    EXPECT_GT(black, 10);  // its shadow
+    cairo_surface_destroy(s);
 }
 
 class SearchScreen : public ::testing::Test {
