@@ -172,7 +172,12 @@ bool waitForSearch(Context& c, const char* command) {
     // main queue once they are in, or the sheet reopens when there is no
     // search screen.
     bool ended = platform::RunLoop::main().runUntil(
-        [] { return searchScreen() != nil || openPanel() != nil; }, kSearchWait);
+        [] {
+            if (searchScreen() != nil) return true;
+            auto shown = platform::presentedViewControllers();  // the sheet (an alert) again
+            return !shown.empty() && objc_isKindOfClass(objc::as_id(shown.back()), UIAlertController::cls());
+        },
+        kSearchWait);
     settle();
     if (!ended) {
         *c.err << command << ": the search did not end within " << kSearchWait << " seconds\n";

@@ -85,6 +85,22 @@ id elementOf(id result) {
     return objc_autorelease(element);
 }
 
+}  // namespace
+
+id cantrel::imagesearch::elementsOfPage(id answer) {
+    id elements = objc_msgSend<id()>(NSMutableArray::cls(), "array"_sel);
+    id results = resultsOf(answer);
+    NSUInteger n = objc_msgSend<NSUInteger()>(results, "count"_sel);
+    for (NSUInteger i = 0; i < n; ++i) {
+        id result = objc_msgSend<id(NSUInteger)>(results, "objectAtIndex:"_sel, i);
+        if (!isKind(result, "NSDictionary")) continue;  // only objects are results
+        objc_msgSend<void(id)>(elements, "addObject:"_sel, elementOf(result));
+    }
+    return elements;
+}
+
+namespace {
+
 void loadFromDisk(CustomDataSource* self, SEL) {
     AutoreleasePool pool;
     id fresh = objc_msgSend<id()>(NSMutableArray::cls(), "array"_sel);
@@ -94,20 +110,13 @@ void loadFromDisk(CustomDataSource* self, SEL) {
         old = std::move(self->elements);
         self->elements = static_cast<NSMutableArray*>(fresh);
     }
-    id results = objc_msgSend<id(NSUInteger)>(NSMutableArray::cls(), "arrayWithCapacity:"_sel, kPages * kResultsPerPage);
     std::string query = to_string(static_cast<NSString*>(objc_msgSend<id()>(self, "searchString"_sel)));
     for (unsigned long page = 0; page < kPages; ++page) {
         AutoreleasePool pagePool;
         id address = NSString::make(pageAddress(query, page));
         CLog("CustomDataSource - searchString: %@", address);
         id answer = objc_msgSend<id(id)>(NSDictionary::cls(), "dictionaryWithContentsOfJSONURLString:"_sel, address);
-        if (id list = resultsOf(answer)) objc_msgSend<void(id)>(results, "addObjectsFromArray:"_sel, list);
-    }
-    NSUInteger n = objc_msgSend<NSUInteger()>(results, "count"_sel);
-    for (NSUInteger i = 0; i < n; ++i) {
-        id result = objc_msgSend<id(NSUInteger)>(results, "objectAtIndex:"_sel, i);
-        if (!isKind(result, "NSDictionary")) continue;  // only objects are results
-        objc_msgSend<void(id)>(fresh, "addObject:"_sel, elementOf(result));
+        objc_msgSend<void(id)>(fresh, "addObjectsFromArray:"_sel, elementsOfPage(answer));
     }
 }
 

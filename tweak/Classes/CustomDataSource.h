@@ -45,6 +45,11 @@ std::string endpoint();
 // The address of one page (0, 1, 2) of results for the query.
 std::string pageAddress(const std::string& query, unsigned long page);
 
+// The elements (MosaicData, autoreleased NSMutableArray) of one page's
+// parsed answer: one per object of its "responseData" object's "results"
+// array; none for any other answer (nil included).
+id elementsOfPage(id answer);
+
 }  // namespace cantrel::imagesearch
 
 void registerCustomDataSource();
