@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Cantrel.h"
+#include "Classes.h"
 
 #include <Foundation/NSString.h>
 #include <MediaLibraryGenerator.h>
@@ -15,8 +16,10 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace bench {
 
@@ -87,6 +90,16 @@ struct GeneratedLibrary : DeviceRootFolder {
         if (app) app->shutdown();
     }
 
+    // Starts the library in the Music app (its classes registered, its
+    // replacements installed) and opens the songs screen.
+    void openSongsScreenWithCantrel() {
+        if (!error.empty()) return;
+        platform::registerMusicApp();
+        Cantrel_registerClasses();
+        CantrelInitialize();
+        openSongsScreen();
+    }
+
     // Launches the Music app with its songs screen open.
     void openSongsScreen() {
         if (!error.empty()) return;
@@ -95,6 +108,19 @@ struct GeneratedLibrary : DeviceRootFolder {
         app->launch();
         app->openScreen("songs", std::nullopt, &error);
     }
+};
+
+// The console report, keeping each run's time per iteration (by name) for a
+// closing comparison.
+class TimesReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs)
+            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
+                times[run.benchmark_name()] = run.GetAdjustedRealTime();
+    }
+    std::map<std::string, double> times;
 };
 
 // The process's one fixture of type F, made at first use; nullptr, with the

@@ -25,6 +25,7 @@
 #include "Classes.h"
 #include "DBHandler.h"
 #include "GeneratedLibrary.h"
+#include "KeptOpenConnection.h"
 
 namespace {
 
@@ -45,42 +46,6 @@ Library& library() {
     static Library lib;
     return lib;
 }
-
-// While it lives, every DBHandler borrows one open connection instead of
-// opening and closing the file.
-class KeptOpenConnection {
-public:
-    KeptOpenConnection() {
-        sqlite3_open_v2(platform::devicePath(platform::mediaLibraryDevicePath()).c_str(), &shared_,
-                        SQLITE_OPEN_READWRITE, nullptr);
-        sqlite3_busy_timeout(shared_, 2000);
-        open_ = class_getInstanceMethod(DBHandler::cls(), "openDatabase"_sel);
-        close_ = class_getInstanceMethod(DBHandler::cls(), "closeDatabase"_sel);
-        savedOpen_ = method_setImplementation(open_, imp_implementationWithFunction(&borrow));
-        savedClose_ = method_setImplementation(close_, imp_implementationWithFunction(&giveBack));
-    }
-    ~KeptOpenConnection() {
-        method_setImplementation(open_, savedOpen_);
-        method_setImplementation(close_, savedClose_);
-        sqlite3_close(shared_);
-        shared_ = nullptr;
-    }
-    KeptOpenConnection(const KeptOpenConnection&) = delete;
-    KeptOpenConnection& operator=(const KeptOpenConnection&) = delete;
-
-private:
-    static BOOL borrow(DBHandler* self, SEL) {
-        self->db = shared_;
-        return YES;
-    }
-    static void giveBack(DBHandler* self, SEL) { self->db = nullptr; }
-
-    static inline sqlite3* shared_ = nullptr;
-    Method open_;
-    Method close_;
-    IMP savedOpen_;
-    IMP savedClose_;
-};
 
 id handler() { return objc_msgSend<id()>(DBHandler::cls(), "sharedInstance"_sel); }
 
@@ -117,8 +82,8 @@ void runRead(benchmark::State& state, const Read& read, bool keptOpen) {
         state.SkipWithError(library().error.c_str());
         return;
     }
-    std::unique_ptr<KeptOpenConnection> kept;
-    if (keptOpen) kept = std::make_unique<KeptOpenConnection>();
+    std::unique_ptr<bench::KeptOpenConnection> kept;
+    if (keptOpen) kept = std::make_unique<bench::KeptOpenConnection>();
     {
         AutoreleasePool pool;
         if (!foundSomething(read.run())) {
@@ -131,18 +96,6 @@ void runRead(benchmark::State& state, const Read& read, bool keptOpen) {
         benchmark::DoNotOptimize(read.run());
     }
 }
-
-// Prints the console report and keeps each run's time per iteration.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
-    }
-    std::map<std::string, double> times;
-};
 
 }  // namespace
 
@@ -158,7 +111,7 @@ int main(int argc, char** argv) {
     }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RatioReporter reporter;
+    bench::TimesReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 

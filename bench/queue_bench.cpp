@@ -30,10 +30,7 @@ struct Fixture : bench::GeneratedLibrary {
 
     Fixture() : GeneratedLibrary(kQueue + kCollection) {
         if (!error.empty()) return;
-        platform::registerMusicApp();
-        Cantrel_registerClasses();
-        CantrelInitialize();
-        openSongsScreen();
+        openSongsScreenWithCantrel();
         if (!error.empty()) return;
         AutoreleasePool pool;
         id songs = objc_msgSend<id()>(objc_msgSend<id()>(MPMediaQuery::cls(), "songsQuery"_sel), "items"_sel);

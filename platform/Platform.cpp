@@ -18,6 +18,7 @@ void initialize() {
         registerMediaPlayer();
         registerImageIO();
         registerPreferences();
+        registerNetwork();
     });
 }
 

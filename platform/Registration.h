@@ -9,4 +9,5 @@ void registerUIKit();           // platform/UIKit
 void registerMediaPlayer();     // platform/MediaPlayer
 void registerImageIO();         // platform/ImageIO
 void registerPreferences();     // platform/Preferences (PSViewController)
+void registerNetwork();         // platform/Network (AFImageRequestOperation)
 }  // namespace platform

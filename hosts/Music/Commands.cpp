@@ -135,6 +135,7 @@ const CommandTable& commands() {
         addExportCommands(t);
         addPanelCommands(t);
         addFlipsideCommands(t);
+        addNowPlayingCommands(t);
         addSearchCommands(t);
         return t;
     }();

@@ -78,6 +78,11 @@ void addExportCommands(CommandTable& table);  // the share sheet, its activities
 void addPanelCommands(CommandTable& table);   // the panel's picture menu, posts and photo picker
 void addFlipsideCommands(CommandTable& table);  // the flipside album view
 void addSearchCommands(CommandTable& table);  // the web image search's grid
+void addNowPlayingCommands(CommandTable& table);  // the now-playing screen's buttons and the playlist picker
+
+// Prints bar button items as `TAG NAME` lines (`bookmarks` for the queue
+// button, else the title, `-` for none), or `# no right bar items`.
+void printBarItems(Context& c, id items);
 
 // The open edit sheet's panel, or nil (after the transitions in flight).
 id openPanel();

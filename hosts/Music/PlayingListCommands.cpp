@@ -45,12 +45,6 @@ std::string text(id string) {
     return string != nil && objc_isKindOfClass(string, NSString::cls()) ? to_string(static_cast<NSString*>(string)) : "";
 }
 
-std::string itemName(id item) {
-    if (objc_msgSend<NSInteger()>(item, "systemItem"_sel) == UIBarButtonSystemItemBookmarks) return "bookmarks";
-    std::string title = text(objc_msgSend<id()>(item, "title"_sel));
-    return title.empty() ? "-" : printable(title);
-}
-
 id rightItems(Context& c) {
     return objc_msgSend<id()>(objc_msgSend<id()>(currentScreen(c), "navigationItem"_sel), "rightBarButtonItems"_sel);
 }
@@ -59,12 +53,7 @@ bool navbar(Context& c, const std::vector<std::string>&) {
     if (!running(c, "navbar")) return false;
     AutoreleasePool pool;
     id items = rightItems(c);
-    NSUInteger n = objc_msgSend<NSUInteger()>(items, "count"_sel);
-    if (n == 0) *c.out << "# no right bar items\n";
-    for (NSUInteger i = 0; i < n; ++i) {
-        id item = objc_msgSend<id(NSUInteger)>(items, "objectAtIndex:"_sel, i);
-        *c.out << objc_msgSend<NSInteger()>(item, "tag"_sel) << " " << itemName(item) << "\n";
-    }
+    printBarItems(c, items);
     return true;
 }
 
@@ -169,6 +158,18 @@ Handler withArgs(size_t count, const char* usage, bool (*run)(Context&, const st
 }
 
 }  // namespace
+
+void printBarItems(Context& c, id items) {
+    NSUInteger n = objc_msgSend<NSUInteger()>(items, "count"_sel);
+    if (n == 0) *c.out << "# no right bar items\n";
+    for (NSUInteger i = 0; i < n; ++i) {
+        id item = objc_msgSend<id(NSUInteger)>(items, "objectAtIndex:"_sel, i);
+        std::string name = objc_msgSend<NSInteger()>(item, "systemItem"_sel) == UIBarButtonSystemItemBookmarks
+                               ? "bookmarks"
+                               : printable(text(objc_msgSend<id()>(item, "title"_sel)));
+        *c.out << objc_msgSend<NSInteger()>(item, "tag"_sel) << " " << (name.empty() ? "-" : name) << "\n";
+    }
+}
 
 void addPlayingListCommands(CommandTable& table) {
     table["navbar"] = {"navbar", "prints the current screen's right bar items, `TAG NAME` a line",

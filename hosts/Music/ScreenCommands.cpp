@@ -29,12 +29,20 @@ std::string resolveHostPath(const Context& c, const std::string& path) {
 namespace {
 
 
+// The navigation controller of the screen shown: the now-playing screen's
+// while it is shown, else the list screens'.
+id shownNavigation(const Context& c) {
+    if (c.app == nullptr) return nil;
+    if (c.app->nowPlayingShown()) return objc::as_id(c.app->nowPlayingNavigationController());
+    return objc::as_id(c.app->songsNavigationController());
+}
+
 // What stands on the screen, back to front: the view of the controller on top
 // of the navigation stack (with whatever was added to it, such as a badge),
 // then the navigation controller's own view when it has one.
 std::vector<UIView*> screenViews(const Context& c) {
     std::vector<UIView*> views;
-    id navigation = c.app ? objc::as_id(c.app->songsNavigationController()) : nil;
+    id navigation = shownNavigation(c);
     id top = objc_msgSend<id()>(navigation, "topViewController"_sel);
     if (top == nil && c.app != nullptr) top = objc::as_id(c.app->currentScreen());
     if (top != nil) views.push_back(static_cast<UIView*>(objc_msgSend<id()>(top, "view"_sel)));
@@ -86,7 +94,7 @@ void addPresentedViews(std::vector<UIView*>& views, std::vector<Strong<UIView>>&
 // app's list screens draw from the top of the screen.
 void addNavigationBar(const Context& c, std::vector<UIView*>& views,
                       std::vector<std::pair<Strong<UIView>, CGRect>>& moved) {
-    id navigation = c.app ? objc::as_id(c.app->songsNavigationController()) : nil;
+    id navigation = shownNavigation(c);
     id top = objc_msgSend<id()>(navigation, "topViewController"_sel);
     if (top == nil) return;
     id item = objc_msgSend<id()>(top, "navigationItem"_sel);

@@ -164,6 +164,11 @@ size_t RunLoop::pendingCount() const {
     return items_.size();
 }
 
+size_t RunLoop::postedCount() const {
+    std::lock_guard<std::mutex> g(lock_);
+    return items_.size() - timerTimes_.size();
+}
+
 bool RunLoop::isServingThread() const {
     return depth_.load() > 0 && owner_.load() == std::this_thread::get_id();
 }

@@ -27,6 +27,7 @@ void registerExceptions();       // NSException's runtime methods
 void registerAutoreleasePools();  // NSAutoreleasePool
 void registerBundles();          // NSBundle (its nibs come with UIKit)
 void registerURLs();             // NSURL, NSBundle's and NSData's URL methods
+void registerJSON();             // NSJSONSerialization, NSNull
 
 // A fresh instance of `cls` (which must be T's runtime class or a subclass),
 // owned (+1).

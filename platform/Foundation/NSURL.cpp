@@ -6,6 +6,7 @@
 #include <Foundation/NSString.h>
 #include <Foundation/NSURL.h>
 #include <platform/DeviceRoot.h>
+#include <platform/Network.h>
 
 #include <cctype>
 #include <functional>
@@ -93,17 +94,24 @@ id fileURLWithPath(Class cls, SEL, NSString* path) {
     return urlOf(cls, kFilePrefix + percentEncode(path->str()));
 }
 
-id URLWithString(Class cls, SEL, NSString* string) {
-    if (string == nullptr) return nil;
-    const std::string& s = string->str();
-    if (schemeOf(s).empty()) return nil;
-    for (unsigned char c : s)
-        if (c <= ' ' || c == 0x7f) return nil;
+id URLWithString(Class cls, SEL, id string) {
+    if (!objc_isKindOfClass(string, NSString::cls())) return nil;
+    const std::string& s = static_cast<NSString*>(string)->str();
+    if (!platform::net::parseURL(s)) return nil;
     return urlOf(cls, s);
 }
 
 id absoluteString(NSURL* self, SEL) { return str(self->_string); }
 id scheme(NSURL* self, SEL) { return str(schemeOf(self->_string)); }
+// nil without an authority or with an empty host; an IPv6 host without
+// its brackets.
+id host(NSURL* self, SEL) {
+    std::optional<platform::net::URLParts> parts = platform::net::parseURL(self->_string);
+    if (!parts || parts->host.empty()) return nil;
+    std::string h = percentDecode(parts->host);
+    if (h.size() >= 2 && h.front() == '[') h = h.substr(1, h.size() - 2);
+    return str(h);
+}
 BOOL isFileURL(NSURL* self, SEL) { return isFile(self); }
 id path(NSURL* self, SEL) { return str(pathOf(self)); }
 BOOL isEqual(NSURL* self, SEL, id other) {
@@ -118,10 +126,28 @@ id URLForResourceWithExtension(NSBundle* self, SEL, id name, id extension) {
     return objc_msgSend<id(id)>(NSURL::cls(), "fileURLWithPath:"_sel, path);
 }
 
+// A page read from the web is at most this large; a larger one counts as
+// failed (nil), as does any answer other than 2xx.
+constexpr size_t kMaxPageBytes = 2 * 1024 * 1024;
+
 id dataWithContentsOfURL(Class cls, SEL, id url) {
-    if (!objc_isKindOfClass(url, NSURL::cls()) || !isFile(static_cast<NSURL*>(url))) return nil;
-    return objc_msgSend<id(id)>(cls, "dataWithContentsOfFile:"_sel, str(pathOf(static_cast<NSURL*>(url))));
+    if (!objc_isKindOfClass(url, NSURL::cls())) return nil;
+    auto* u = static_cast<NSURL*>(url);
+    if (isFile(u)) return objc_msgSend<id(id)>(cls, "dataWithContentsOfFile:"_sel, str(pathOf(u)));
+    if (!platform::net::isWebURL(u->_string)) return nil;
+    platform::net::Activity activity;
+    platform::net::Response r = platform::net::HTTPRequest(u->_string, kMaxPageBytes).perform();
+    if (!r.ok()) return nil;
+    return objc_msgSend<id(const void*, NSUInteger)>(cls, "dataWithBytes:length:"_sel, r.body.data(), r.body.size());
 }
+
+// NSURLRequest: the URL of a request.
+id requestWithURL(Class cls, SEL, id url) {
+    auto* r = allocate<NSURLRequest>(cls);
+    if (objc_isKindOfClass(url, NSURL::cls())) r->_URL = static_cast<NSURL*>(url);
+    return autorelease(r);
+}
+id requestURL(NSURLRequest* self, SEL) { return self->_URL.get(); }
 
 }  // namespace
 
@@ -131,11 +157,15 @@ void platform::foundation::registerURLs() {
         .classMethod<URLWithString>("URLWithString:")
         .method<absoluteString>("absoluteString")
         .method<scheme>("scheme")
+        .method<host>("host")
         .method<isFileURL>("isFileURL")
         .method<path>("path")
         .method<isEqual>("isEqual:")
         .method<hash>("hash")
         .method<description>("description");
+    objc::ClassDef<NSURLRequest>("NSURLRequest", NSObject::cls())
+        .classMethod<requestWithURL>("requestWithURL:")
+        .method<requestURL>("URL");
     objc::define_method(NSBundle::cls(), "URLForResource:withExtension:"_sel,
                         objc::make_imp<URLForResourceWithExtension>(), "@@:@@");
     objc::define_method(NSData::cls()->isa, "dataWithContentsOfURL:"_sel, objc::make_imp<dataWithContentsOfURL>(),

@@ -24,6 +24,7 @@ void registerFoundation() {
     registerAutoreleasePools();
     registerBundles();
     registerURLs();
+    registerJSON();
 }
 
 }  // namespace platform

@@ -1,5 +1,6 @@
 // The MediaPlayer classes: MPAudioDeviceController,
-// MPUNowPlayingPlaybackControlsView and MPMediaLibraryArtworkDataSource; the
+// MPUNowPlayingPlaybackControlsView, MPDetailSlider and
+// MPMediaLibraryArtworkDataSource; the
 // media library's classes and the player's register from their own files
 // (LibraryStore.h).
 #include "../Registration.h"
@@ -11,6 +12,9 @@
 #include "../UIKit/ObjectSupport.h"
 
 #include <MediaPlayer/MediaPlayer.h>
+#include <UIKit/UIGraphics.h>
+
+#include <algorithm>
 
 using namespace platform::support;
 
@@ -43,6 +47,34 @@ void setDelegate(MPUNowPlayingPlaybackControlsView* self, SEL, id delegate) { se
 
 }  // namespace controlsView
 
+namespace slider {
+
+double value(MPDetailSlider* self, SEL) { return self->_value; }
+void setValue(MPDetailSlider* self, SEL, double v) { self->_value = std::clamp(v, 0.0, 1.0); }
+
+void fill(CGRect rect, double r, double g, double b) {
+    id colour = objc_msgSend<id(double, double, double, double)>(objc_getClass("UIColor"),
+                                                                 "colorWithRed:green:blue:alpha:"_sel, r, g, b, 1.0);
+    objc_msgSend<void()>(colour, "setFill"_sel);
+    objc_msgSend<void()>(objc_msgSend<id(CGRect)>(objc_getClass("UIBezierPath"), "bezierPathWithOvalInRect:"_sel, rect),
+                         "fill"_sel);
+}
+
+void drawRect(MPDetailSlider* self, SEL, CGRect) {
+    CGContextRef context = UIGraphicsGetCurrentContext();
+    if (context == nullptr) return;
+    CGRect bounds = objc_msgSend<CGRect()>(self, "bounds"_sel);
+    double knob = 12, mid = bounds.size.height / 2, span = std::max(0.0, bounds.size.width - knob);
+    double at = knob / 2 + span * self->_value;
+    CGContextSetFillColorWithColor(context, CGColor{0.78, 0.78, 0.8, 1});
+    CGContextFillRect(context, CGRectMake(knob / 2, mid - 1, span, 2));
+    CGContextSetFillColorWithColor(context, CGColor{1, 0.18, 0.33, 1});
+    CGContextFillRect(context, CGRectMake(knob / 2, mid - 1, at - knob / 2, 2));
+    fill(CGRectMake(at - knob / 2, mid - knob / 2, knob, knob), 0.55, 0.55, 0.58);
+}
+
+}  // namespace slider
+
 namespace artwork {
 
 id cacheRepresentationForCatalog(MPMediaLibraryArtworkDataSource*, SEL, id representation, id) {
@@ -69,6 +101,11 @@ void registerMediaPlayer() {
         .method<controlsView::delegate>("delegate")
         .method<controlsView::setDelegate>("setDelegate:")
         .OBJC_IVAR(MPUNowPlayingPlaybackControlsView, _delegate);
+    objc::ClassDef<MPDetailSlider>("MPDetailSlider", UIView::cls())
+        .method<slider::value>("value")
+        .method<slider::setValue>("setValue:")
+        .method<slider::drawRect>("drawRect:")
+        .OBJC_IVAR(MPDetailSlider, _value);
     objc::ClassDef<MPMediaLibraryArtworkDataSource>("MPMediaLibraryArtworkDataSource", NSObject::cls())
         .method<artwork::cacheRepresentationForCatalog>("_cacheRepresentation:forCatalog:");
     ml3::registerML3MusicLibrary();

@@ -188,6 +188,7 @@ void MusicApp::shutdown() {
     songsViewController_.reset();
     tabBarController_.reset();
     launched_ = false;
+    nowPlayingShown_ = false;
 }
 
 // What the now-playing screen shows: the player's item, or before anything
@@ -208,13 +209,17 @@ void MusicApp::showNowPlaying() {
     AutoreleasePool pool;
     id controller = nowPlayingViewController_.get();
     id item = nowPlayingItem();
+    objc_msgSend<id()>(nowPlayingNavigationController_.get(), "view"_sel);
     objc_msgSend<void(id)>(controller, "setItem:"_sel, item);
+    objc_msgSend<void()>(controller, "_didUpdateArtworkImage"_sel);
     present(controller);
+    nowPlayingShown_ = true;
 }
 
 void MusicApp::showFlipside() {
     if (!launched_) return;
     AutoreleasePool pool;
+    nowPlayingShown_ = false;
     if (!flipsideViewController_)
         flipsideViewController_ = make<MusicFlipsideAlbumDetailViewController>(MusicFlipsideAlbumDetailViewController::cls());
     id item = nowPlayingItem();
@@ -277,6 +282,7 @@ bool MusicApp::openScreen(const std::string& name, std::optional<unsigned long l
     }
     id nav = songsNavigationController_.get();
     objc_msgSend<id(BOOL)>(nav, "popToRootViewControllerAnimated:"_sel, NO);
+    nowPlayingShown_ = false;
     objc_msgSend<void(id, BOOL)>(nav, "pushViewController:animated:"_sel, shown.get(), YES);
     layOut(shown.get());
     if (mediaLibraryReadFailures().busy != busyBefore) {

@@ -3,6 +3,7 @@
 #include "../UIKit/ObjectSupport.h"
 #include "Private.h"
 
+#include <MediaPlayer/MediaPlayer.h>
 #include <MusicApp/MPHRootViewController.h>
 #include <MusicApp/MusicAlbumDetail.h>
 #include <MusicApp/MusicNowPlayingViewController.h>
@@ -76,7 +77,13 @@ id initWithNibNameBundle(MusicNowPlayingViewController* self, SEL, id nibName, i
 }
 
 id item(MusicNowPlayingViewController* self, SEL) { return self->_item; }
-void setItem(MusicNowPlayingViewController* self, SEL, id item) { storeStrong(self->_item, item); }
+void setItem(MusicNowPlayingViewController* self, SEL, id item) {
+    bool changed = item != self->_item;
+    storeStrong(self->_item, item);
+    if (!changed || !objc_msgSend<BOOL()>(self, "isViewLoaded"_sel)) return;
+    objc_msgSend<void()>(objc_msgSend<id()>(self, "view"_sel), "setNeedsLayout"_sel);
+    objc_msgSend<void()>(self->_playbackControlsView, "setNeedsLayout"_sel);
+}
 id albumText(MusicNowPlayingViewController* self, SEL) { return self->_albumText; }
 id playbackControlsView(MusicNowPlayingViewController* self, SEL) { return self->_playbackControlsView; }
 
@@ -87,32 +94,108 @@ void loadView(MusicNowPlayingViewController* self, SEL) {
         objc_msgSend<id(CGRect)>(alloced, "initWithFrame:"_sel, CGRectZero), "-[MusicNowPlayingViewController loadView]");
     storeStrong(self->_playbackControlsView, controls.get());
     platform::musicapp::addNowPlayingArtworkView(objc::as_id(self));
-    objc_msgSend<void(id)>(objc_msgSend<id()>(self, "view"_sel), "addSubview:"_sel, controls.get());
+    id view = objc_msgSend<id()>(self, "view"_sel);
+    objc_msgSend<void(id)>(view, "setBackgroundColor:"_sel, objc_msgSend<id()>(UIColor::cls(), "whiteColor"_sel));
+    objc_msgSend<void(id)>(view, "addSubview:"_sel, controls.get());
+    id tracks = objc_msgSend<id(id, NSInteger, id, SEL)>(objc_msgSend<id()>(UIBarButtonItem::cls(), "alloc"_sel),
+                                                         "initWithTitle:style:target:action:"_sel, NSString::make("Tracks"),
+                                                         UIBarButtonItemStylePlain, nil, static_cast<SEL>(nullptr));
+    objc_msgSend<void(id)>(objc_msgSend<id()>(self, "navigationItem"_sel), "setRightBarButtonItem:"_sel, tracks);
+    objc_release(tracks);
+}
+
+// What the app asks the album line of: the playing item as the player's
+// queue wraps it (no media item for anything but a library item).
+id nowPlayingItemFor(id item) {
+    id media = objc_isKindOfClass(item, MPMediaItem::cls()) ? item : nil;
+    id alloced = objc_msgSend<id()>(MusicQueryNowPlayingItem::cls(), "alloc"_sel);
+    return objc_autorelease(objc_msgSend<id(id)>(alloced, "initWithMediaItem:"_sel, media));
 }
 
 void viewWillAppear(MusicNowPlayingViewController* self, SEL, BOOL animated) {
     objc_msgSendSuper<void(BOOL)>(self, MusicNowPlayingViewController::cls(), "viewWillAppear:"_sel, animated);
-    id text = objc_msgSend<id(id)>(self, "_albumTextForItem:"_sel, self->_item);
+    AutoreleasePool pool;
+    id text = objc_msgSend<id(id)>(self, "_albumTextForItem:"_sel, nowPlayingItemFor(self->_item));
     storeStrong(self->_albumText, text);
+    if (auto* controls = self->_playbackControlsView) {
+        id title = objc_isKindOfClass(self->_item, MPMediaItem::cls())
+                       ? objc_msgSend<id(id)>(self->_item, "valueForProperty:"_sel, NSString::make("title"))
+                       : nil;
+        objc_msgSend<void(id)>(controls->_titleLabel, "setText:"_sel, title);
+        objc_msgSend<void(id)>(controls->_albumLabel, "setText:"_sel, text);
+    }
     objc_msgSend<void()>(self, "music_updateStoreNavigationItem"_sel);
 }
 
 void viewDidLayoutSubviews(MusicNowPlayingViewController* self, SEL) {
     objc_msgSendSuper<void()>(self, MusicNowPlayingViewController::cls(), "viewDidLayoutSubviews"_sel);
     CGRect bounds = objc_msgSend<CGRect()>(objc_msgSend<id()>(self, "view"_sel), "bounds"_sel);
-    CGFloat height = std::min(kMusicNowPlayingControlsHeight, CGRectGetHeight(bounds));
+    CGFloat below = CGRectGetHeight(bounds) - CGRectGetWidth(bounds);
+    CGFloat height = std::min(std::max(kMusicNowPlayingControlsHeight, below), CGRectGetHeight(bounds));
     objc_msgSend<void(CGRect)>(self->_playbackControlsView, "setFrame:"_sel,
                                CGRectMake(0, CGRectGetMaxY(bounds) - height, CGRectGetWidth(bounds), height));
 }
 
 id albumTextForItem(MusicNowPlayingViewController*, SEL, id item) {
-    if (!objc_msgSend<BOOL(SEL)>(item, "respondsToSelector:"_sel, "albumTitle"_sel)) return nil;
-    return objc_msgSend<id()>(item, "albumTitle"_sel);
+    id media = objc_msgSend<BOOL(SEL)>(item, "respondsToSelector:"_sel, "mediaItem"_sel)
+                   ? objc_msgSend<id()>(item, "mediaItem"_sel)
+                   : nil;
+    if (!objc_msgSend<BOOL(SEL)>(media, "respondsToSelector:"_sel, "albumTitle"_sel)) return nil;
+    return objc_msgSend<id()>(media, "albumTitle"_sel);
 }
+
+id newLabel(double fontSize, id colour) {
+    id label = objc_msgSend<id(CGRect)>(objc_msgSend<id()>(UILabel::cls(), "alloc"_sel), "initWithFrame:"_sel, CGRectZero);
+    objc_msgSend<void(id)>(label, "setFont:"_sel,
+                           objc_msgSend<id(double)>(UIFont::cls(), "systemFontOfSize:"_sel, fontSize));
+    objc_msgSend<void(id)>(label, "setTextColor:"_sel, colour);
+    objc_msgSend<void(NSInteger)>(label, "setTextAlignment:"_sel, NSTextAlignmentCenter);
+    return label;
+}
+
+id controlsInitWithFrame(MusicNowPlayingPlaybackControlsView* self, SEL, CGRect frame) {
+    self = objectAs<MusicNowPlayingPlaybackControlsView>(objc_msgSendSuper<id(CGRect)>(
+        self, MusicNowPlayingPlaybackControlsView::cls(), "initWithFrame:"_sel, frame));
+    if (self == nullptr) return nil;
+    id slider = objc_msgSend<id(CGRect)>(objc_msgSend<id()>(MPDetailSlider::cls(), "alloc"_sel), "initWithFrame:"_sel,
+                                         CGRectZero);
+    objc_msgSend<void(id)>(self, "addSubview:"_sel, slider);
+    objc_release(slider);
+    id title = newLabel(17, objc_msgSend<id()>(UIColor::cls(), "blackColor"_sel));
+    id album = newLabel(14, objc_msgSend<id()>(UIColor::cls(), "grayColor"_sel));
+    for (id label : {title, album}) {
+        objc_msgSend<void(id)>(self, "addSubview:"_sel, label);
+        objc_release(label);
+    }
+    self->_titleLabel = static_cast<UIView*>(title);
+    self->_albumLabel = static_cast<UIView*>(album);
+    return self;
+}
+
+id controlsTitleLabel(MusicNowPlayingPlaybackControlsView* self, SEL) { return self->_titleLabel; }
+id controlsAlbumLabel(MusicNowPlayingPlaybackControlsView* self, SEL) { return self->_albumLabel; }
 
 void controlsLayoutSubviews(MusicNowPlayingPlaybackControlsView* self, SEL) {
     sendLayoutSubviewsToSuper(self, MusicNowPlayingPlaybackControlsView::cls());
+    CGFloat width = CGRectGetWidth(objc_msgSend<CGRect()>(self, "bounds"_sel));
+    id subviews = objc_msgSend<id()>(self, "subviews"_sel);
+    for (NSUInteger i = 0, n = arrayCount(subviews); i < n; ++i) {
+        id view = arrayObjectAt(subviews, i);
+        if (objc_isKindOfClass(view, MPDetailSlider::cls()))
+            objc_msgSend<void(CGRect)>(view, "setFrame:"_sel, CGRectMake(8, 10, std::max<CGFloat>(0, width - 16), 30));
+    }
+    const CGFloat labelWidth = std::max<CGFloat>(0, width - 32);
+    objc_msgSend<void(CGRect)>(self->_titleLabel, "setFrame:"_sel, CGRectMake(16, 44, labelWidth, 20));
+    objc_msgSend<void(CGRect)>(self->_albumLabel, "setFrame:"_sel, CGRectMake(16, 66, labelWidth, 18));
 }
+
+id queryItemInit(MusicQueryNowPlayingItem* self, SEL, id mediaItem) {
+    self = objectAs<MusicQueryNowPlayingItem>(objc_msgSendSuper<id()>(self, MusicQueryNowPlayingItem::cls(), "init"_sel));
+    if (self != nullptr) self->_mediaItem = static_cast<NSObject*>(mediaItem);
+    return self;
+}
+
+id queryItemMediaItem(MusicQueryNowPlayingItem* self, SEL) { return self->_mediaItem.get(); }
 
 }  // namespace nowPlaying
 
@@ -188,7 +271,13 @@ void platform::musicapp::registerViewControllers() {
         .OBJC_IVAR(MusicTabBarController, _availableLibrariesChanges)
         .OBJC_IVAR(MusicTabBarController, _mediaLibraryChanges);
     objc::ClassDef<MusicNowPlayingPlaybackControlsView>("MusicNowPlayingPlaybackControlsView", UIView::cls())
+        .method<nowPlaying::controlsInitWithFrame>("initWithFrame:")
+        .method<nowPlaying::controlsTitleLabel>("titleLabel")
+        .method<nowPlaying::controlsAlbumLabel>("albumLabel")
         .method<nowPlaying::controlsLayoutSubviews>("layoutSubviews");
+    objc::ClassDef<MusicQueryNowPlayingItem>("MusicQueryNowPlayingItem", NSObject::cls())
+        .method<nowPlaying::queryItemInit>("initWithMediaItem:")
+        .method<nowPlaying::queryItemMediaItem>("mediaItem");
     objc::ClassDef<MusicNowPlayingViewController>("MusicNowPlayingViewController", UIViewController::cls())
         .method<nowPlaying::initWithNibNameBundle>("initWithNibName:bundle:")
         .method<nowPlaying::item>("item")

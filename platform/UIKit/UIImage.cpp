@@ -75,13 +75,20 @@ cairo_status_t readBytes(void* closure, unsigned char* data, unsigned int length
     return CAIRO_STATUS_SUCCESS;
 }
 
-cairo_surface_t* decodePNG(const uint8_t* bytes, size_t length) {
-    // The size stands in the first chunk (IHDR), right after the signature.
-    if (length < 24) return nullptr;
+// The size stands in the first chunk (IHDR), right after the signature.
+bool pngSize(const uint8_t* bytes, size_t length, uint64_t& width, uint64_t& height) {
+    if (length < 24 || std::memcmp(bytes + 12, "IHDR", 4) != 0) return false;
     auto be32 = [&](size_t at) {
         return uint64_t{bytes[at]} << 24 | uint64_t{bytes[at + 1]} << 16 | uint64_t{bytes[at + 2]} << 8 | bytes[at + 3];
     };
-    if (std::memcmp(bytes + 12, "IHDR", 4) != 0 || tooManyPixels(be32(16), be32(20))) return nullptr;
+    width = be32(16);
+    height = be32(20);
+    return true;
+}
+
+cairo_surface_t* decodePNG(const uint8_t* bytes, size_t length) {
+    uint64_t width, height;
+    if (!pngSize(bytes, length, width, height) || tooManyPixels(width, height)) return nullptr;
     ByteReader reader{bytes, length};
     cairo_surface_t* surface = cairo_image_surface_create_from_png_stream(readBytes, &reader);
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
@@ -114,6 +121,25 @@ unsigned jpegEighths(unsigned width, unsigned height, unsigned fit) {
     for (unsigned m = 1; m < 8; ++m)
         if ((width * m + 7) / 8 >= fit && (height * m + 7) / 8 >= fit) return m;
     return 8;
+}
+
+bool jpegSize(const uint8_t* bytes, size_t length, uint64_t& width, uint64_t& height) {
+    jpeg_decompress_struct info;
+    JpegErrors errors;
+    info.err = jpeg_std_error(&errors.manager);
+    errors.manager.error_exit = jpegFailed;
+    errors.manager.emit_message = jpegMessage;
+    if (setjmp(errors.jump) != 0) {
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, bytes, static_cast<unsigned long>(length));
+    jpeg_read_header(&info, TRUE);
+    width = info.image_width;
+    height = info.image_height;
+    jpeg_destroy_decompress(&info);
+    return true;
 }
 
 // Only plain data lives across setjmp: the surface pointer is volatile, and
@@ -284,6 +310,11 @@ constexpr const char kBundleFolder[] = "/Applications/Music.app/";
 id imageNamed(objc_class* cls, SEL, id name) {
     auto* str = objectAs<NSString>(name);
     if (str == nullptr || str->str().empty()) return nil;
+    // A bare name stays in the bundle folder: no folders, no way up, no
+    // other separator. A full device path may have folders but no way up.
+    const std::string& given = str->str();
+    if (given.find("..") != std::string::npos || given.find('\\') != std::string::npos) return nil;
+    if (given[0] != '/' && given.find('/') != std::string::npos) return nil;
     std::string base = str->str()[0] == '/' ? str->str() : kBundleFolder + str->str();
     for (const char* suffix : {"", "@2x.png", ".png", "@3x.png", ".jpg"}) {
         std::string path = base + suffix;
@@ -302,6 +333,20 @@ NSString* description(UIImage* self, SEL) {
 }  // namespace image
 
 }  // namespace
+
+bool platform::imagePixelSize(const void* data, size_t length, uint64_t& width, uint64_t& height) {
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    if (bytes == nullptr) return false;
+    if (hasPrefix(bytes, length, "\x89PNG\r\n\x1a\n", 8)) return pngSize(bytes, length, width, height);
+    if (hasPrefix(bytes, length, "\xff\xd8\xff", 3)) return jpegSize(bytes, length, width, height);
+    // GIF: the logical screen's size, little-endian, right after the stamp.
+    if (length >= 10 && (hasPrefix(bytes, length, "GIF87a", 6) || hasPrefix(bytes, length, "GIF89a", 6))) {
+        width = bytes[6] | bytes[7] << 8;
+        height = bytes[8] | bytes[9] << 8;
+        return true;
+    }
+    return false;
+}
 
 _cairo_surface* platform::decodeImage(const void* data, size_t length, unsigned fitPixels) {
     const auto* bytes = static_cast<const uint8_t*>(data);

@@ -114,6 +114,19 @@ void drawCompose(double x, double height, id colour) {
     objc_msgSend<void()>(pencil, "stroke"_sel);
 }
 
+// A plus sign, the add item's picture.
+void drawPlus(double x, double height, id colour) {
+    double side = 20, top = (height - side) / 2;
+    objc_msgSend<void()>(colour, "setStroke"_sel);
+    id plus = objc_msgSend<id()>(objc_getClass("UIBezierPath"), "bezierPath"_sel);
+    objc_msgSend<void(CGPoint)>(plus, "moveToPoint:"_sel, CGPointMake(x + side / 2, top));
+    objc_msgSend<void(CGPoint)>(plus, "addLineToPoint:"_sel, CGPointMake(x + side / 2, top + side));
+    objc_msgSend<void(CGPoint)>(plus, "moveToPoint:"_sel, CGPointMake(x, top + side / 2));
+    objc_msgSend<void(CGPoint)>(plus, "addLineToPoint:"_sel, CGPointMake(x + side, top + side / 2));
+    objc_msgSend<void(double)>(plus, "setLineWidth:"_sel, 2);
+    objc_msgSend<void()>(plus, "stroke"_sel);
+}
+
 void drawRect(UIToolbar* self, SEL, CGRect) {
     CGRect bounds = objc_msgSend<CGRect()>(self, "bounds"_sel);
     if (id picture = backgroundImage(self, nullptr, 0, 0)) {
@@ -131,15 +144,16 @@ void drawRect(UIToolbar* self, SEL, CGRect) {
         double width;
         bool flexible;
         NSDictionary* attributes;
+        NSInteger systemItem;
     };
     std::vector<Placed> placed;
     double used = 0;
     int flexible = 0;
     for (const Strong<UIBarButtonItem>& it : self->_items) {
-        Placed p{nil, it->_width, it->_systemItem == UIBarButtonSystemItemFlexibleSpace, nullptr};
+        Placed p{nil, it->_width, it->_systemItem == UIBarButtonSystemItemFlexibleSpace, nullptr, it->_systemItem};
         if (p.flexible) {
             ++flexible;
-        } else if (it->_systemItem == UIBarButtonSystemItemCompose) {
+        } else if (it->_systemItem == UIBarButtonSystemItemCompose || it->_systemItem == UIBarButtonSystemItemAdd) {
             p.width = 22;
             p.attributes = NSDictionary::make({{NSForegroundColorAttributeName,
                                                 it->_tintColor ? objc::as_id(it->_tintColor.get()) : tint}});
@@ -161,8 +175,9 @@ void drawRect(UIToolbar* self, SEL, CGRect) {
         if (p.flexible) {
             x += share;
         } else if (p.title == nil && p.attributes != nullptr) {
-            drawCompose(x, bounds.size.height, objc_msgSend<id(id)>(p.attributes, "objectForKey:"_sel,
-                                                                    NSForegroundColorAttributeName));
+            id colour = objc_msgSend<id(id)>(p.attributes, "objectForKey:"_sel, NSForegroundColorAttributeName);
+            if (p.systemItem == UIBarButtonSystemItemAdd) drawPlus(x, bounds.size.height, colour);
+            else drawCompose(x, bounds.size.height, colour);
             x += p.width + kMargin;
         } else if (p.title != nil) {
             CGSize size = objc_msgSend<CGSize(id)>(p.title, "sizeWithAttributes:"_sel, p.attributes);

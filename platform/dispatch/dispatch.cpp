@@ -54,6 +54,7 @@ public:
         {
             std::lock_guard<std::mutex> g(lock_);
             bands_[band].push_back(Job{seq_++, std::move(block)});
+            ++outstanding_;
             startWorkersLocked();
         }
         cv_.notify_one();
@@ -82,6 +83,11 @@ public:
     }
 
     void wake() { cv_.notify_all(); }
+    size_t outstanding() {
+        std::lock_guard<std::mutex> g(lock_);
+        promoteDueLocked();
+        return outstanding_;
+    }
 
     size_t drain() {
         size_t ran = 0;
@@ -99,6 +105,7 @@ public:
                 oldest->pop_front();
             }
             runInPool(job.block);
+            finished();
             ++ran;
         }
     }
@@ -113,6 +120,10 @@ private:
         dispatch_block_t block;
     };
 
+    void finished() {
+        std::lock_guard<std::mutex> g(lock_);
+        --outstanding_;
+    }
     void startWorkersLocked() {
         if (started_) return;
         started_ = true;
@@ -126,6 +137,7 @@ private:
         while (!timers_.empty() && timers_.begin()->first.first <= now) {
             auto node = timers_.extract(timers_.begin());
             bands_[node.mapped().band].push_back(Job{node.key().second, std::move(node.mapped().block)});
+            ++outstanding_;
         }
     }
 
@@ -146,6 +158,7 @@ private:
                         std::terminate();
                     }
                     lk.lock();
+                    --outstanding_;
                     continue;
                 }
             }
@@ -163,6 +176,7 @@ private:
     std::deque<Job> bands_[4];
     std::map<std::pair<double, uint64_t>, Delayed> timers_;
     uint64_t seq_ = 0;
+    size_t outstanding_ = 0;  // queued and running blocks
     bool manual_ = false;
     bool started_ = false;
 };
@@ -186,6 +200,7 @@ void checkQueue(dispatch_queue_t queue, const char* function) {
 }  // namespace
 
 void detail::wakeGlobalQueues() { GlobalPool::shared().wake(); }
+size_t detail::globalQueueOutstanding() { return GlobalPool::shared().outstanding(); }
 
 void setManualGlobalQueues(bool manual) { GlobalPool::shared().setManual(manual); }
 bool manualGlobalQueues() { return GlobalPool::shared().manual(); }

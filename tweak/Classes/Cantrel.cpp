@@ -12,6 +12,7 @@
 #include "ItemEntry.h"
 #include "FeederTracking.h"
 #include "NavigationOptions.h"
+#include "NowPlayingButtons.h"
 #include "QueueAccessors.h"
 #include "FlipsideAlbumView.h"
 #include "ID3Writer.h"
@@ -23,6 +24,7 @@
 #include <MediaPlayer/MediaPlayer.h>
 #include <MusicApp/MPQueueFeeder.h>
 #include <MusicApp/MusicAlbumDetail.h>
+#include <MusicApp/MusicNowPlayingViewController.h>
 #include <MusicApp/MusicTabBarController.h>
 #include <MusicApp/MusicTableViewController.h>
 #include <UIKit/UIKit.h>
@@ -537,8 +539,23 @@ const std::vector<InstallEntry>& installationTable() {
         replaced("UIMoreListController", "_layoutCells", _layoutCells$UIMoreListController,
                  &__layoutCells$UIMoreListController),
         replaced("MPAVController", "_itemWillChange:", _itemWillChange$MPAVController, &__itemWillChange$MPAVController),
+        replaced("MusicNowPlayingViewController", "_albumTextForItem:", _albumTextForItem$MusicNowPlayingViewController,
+                 &__albumTextForItem$MusicNowPlayingViewController),
         added("MusicNowPlayingViewController", "setID3TagArtwork:andImagePath:", setID3TagArtwork, "@@::"),
+        replaced("MusicNowPlayingViewController", "viewWillAppear:", viewWillAppear$MusicNowPlayingViewController,
+                 &_viewWillAppear$MusicNowPlayingViewController),
+        replaced("MusicNowPlayingViewController", "viewDidLayoutSubviews",
+                 viewDidLayoutSubviews$MusicNowPlayingViewController,
+                 &_viewDidLayoutSubviews$MusicNowPlayingViewController),
+        replaced("MusicNowPlayingViewController", "initWithNibName:bundle:",
+                 initWithNibName_bundle$MusicNowPlayingViewController,
+                 &_initWithNibName_bundle$MusicNowPlayingViewController),
         added("MusicNowPlayingViewController", "showNowPlayingList:", showNowPlayingList, "v@:"),
+        replaced("MusicNowPlayingPlaybackControlsView", "layoutSubviews",
+                 layoutSubviews$MusicNowPlayingPlaybackControlsView,
+                 &_layoutSubviews$MusicNowPlayingPlaybackControlsView),
+        added("MusicNowPlayingPlaybackControlsView", "addToPlaylist:", addToPlaylist, "v@:"),
+        added("MusicNowPlayingPlaybackControlsView", "editItemOnNowPlayingView:", editItemOnNowPlayingView, "v@:"),
         replaced("MusicAlbumsDetailTableHeaderView", "layoutSubviews", layoutSubviews$MusicAlbumsDetailTableHeaderView,
                  &_layoutSubviews$MusicAlbumsDetailTableHeaderView),
         replaced("MusicFlipsideAlbumDetailViewController", "setDataSource:",

@@ -13,6 +13,7 @@
 #include "IconView.h"
 #include "ItemEntry.h"
 #include "MessageView.h"
+#include "PlaylistHandler.h"
 #include "PlaylistTableViewController.h"
 #include "QueueHandler.h"
 #include "Libs/FMDB/FMDatabase.h"
@@ -58,6 +59,7 @@ void Cantrel_registerClasses() {
     registerSearchQueryViewController();
     registerImageSearchQuery();
     registerEditHandler();
+    registerPlaylistHandler();
     registerQueueHandler();
     registerPlaylistTableViewController();
     registerActivityViewCustomActivity();

@@ -105,9 +105,11 @@ id storedTitle(ItemEntry* entry) {
 
 id stringFromObject(Class, SEL, id obj) { return obj != nil ? obj : ""_ns; }
 
+}  // namespace
+
 // The panel loaded from its nib, or nil (logged) when the bundle, the nib or
 // the panel is missing.
-Panel* loadPanel(const char* nib) {
+ParentSongAlbumArtistView* EditPanelFromNib(const char* nib, Class owner) {
     id bundle = objc_msgSend<id(id)>(NSBundle::cls(), "bundleWithPath:"_sel, CantrelBundlePath());
     if (bundle == nil) {
         CLog("openEditViewOnCurrentItem - no bundle at %@", CantrelBundlePath());
@@ -116,7 +118,7 @@ Panel* loadPanel(const char* nib) {
     id objects = nil;
     try {
         objects = objc_msgSend<id(id, id, id)>(bundle, "loadNibNamed:owner:options:"_sel, NSString::make(nib),
-                                               EditHandler::cls(), nil);
+                                               objc::as_id(owner), nil);
     } catch (NSException* e) {
         CLog("openEditViewOnCurrentItem - cannot load %s: %@", nib, e);
         return nullptr;
@@ -128,6 +130,8 @@ Panel* loadPanel(const char* nib) {
     }
     return static_cast<Panel*>(first);
 }
+
+namespace {
 
 void addTap(id view, id panel, SEL action) {
     if (view == nil) return;
@@ -192,8 +196,9 @@ void showShareIcons(Panel* panel) {
     }
 }
 
-// The width of the text fields on this screen.
-double fieldWidth(long viewIndex, CGRect alertFrame) {
+}  // namespace
+
+double EditSheetFieldWidth(long viewIndex, CGRect alertFrame) {
     id screen = objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel);
     CGRect bounds = objc_msgSend<CGRect()>(screen, "bounds"_sel);
     double scale = objc_msgSend<double()>(screen, "scale"_sel);
@@ -219,6 +224,8 @@ double fieldWidth(long viewIndex, CGRect alertFrame) {
     return width;
 }
 
+namespace {
+
 void openEditView(id image, id obj, long sentRating) {
     auto* entry = static_cast<ItemEntry*>(obj);
     if (entry == nullptr) return;
@@ -226,7 +233,7 @@ void openEditView(id image, id obj, long sentRating) {
     CLog("openEditViewOnCurrentItem - START - sentRating = %ld............................", sentRating);
     PanelKind kind;
     if (!panelKind(viewIndex, kind)) return;
-    Strong<Panel> panel(loadPanel(kind.nib));
+    Strong<Panel> panel(EditPanelFromNib(kind.nib, EditHandler::cls()));
     if (!panel) return;
     panel->newRating = -1;
     id item = entry->mediaItem.get();
@@ -306,7 +313,7 @@ void openEditView(id image, id obj, long sentRating) {
     CGRect frame = objc_msgSend<CGRect()>(alertView, "frame"_sel);
     objc_msgSend<void(CGRect)>(panel, "setFrame:"_sel,
                                CGRectMake(0, 0, frame.size.width, frame.size.height - kAlertBottom));
-    double width = fieldWidth(viewIndex, frame);
+    double width = EditSheetFieldWidth(viewIndex, frame);
     id constraints[] = {panel->constraintWidthTitle.get(), panel->constraintWidthSubTitle.get(),
                         panel->constraintWidthSubSubTitle.get()};
     id fields[] = {panel->titleTextField.get(), panel->subTitleTextField.get(), panel->subSubTitleTextField.get()};
@@ -390,15 +397,9 @@ void cancelPickerView(EditPickerToolbarTarget* self, SEL, id) {
     objc_msgSend<BOOL()>(self->field.get(), "resignFirstResponder"_sel);
 }
 
-void genreOrArtistPickerInit(Class, SEL, id panelObj, id entryObj, int type) {
-    auto* panel = static_cast<Panel*>(panelObj);
-    auto* entry = static_cast<ItemEntry*>(entryObj);
-    if (panel == nullptr || entry == nullptr || (type != kPickerGenre && type != kPickerAlbumArtist)) return;
-    bool genre = type == kPickerGenre;
-    id lists = objc_msgSend<id()>(dbHandler(), genre ? "getGenres"_sel : "getArtists"_sel);
-    Strong<NSObject> copy = Strong<NSObject>::adopt(static_cast<NSObject*>(objc_msgSend<id()>(lists, "mutableCopy"_sel)));
-    (genre ? panel->genreDictionary : panel->artistDictionary) = copy;
+}  // namespace
 
+id EditPickerInputView(id panel, NSInteger tag, id target, SEL cancel, SEL done, id* pickerOut) {
     CGRect screen = objc_msgSend<CGRect()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "bounds"_sel);
     double W = screen.size.width;
     id container = objc_msgSend<id(CGRect)>(objc_msgSend<id()>(UIView::cls(), "alloc"_sel), "initWithFrame:"_sel,
@@ -414,7 +415,7 @@ void genreOrArtistPickerInit(Class, SEL, id panelObj, id entryObj, int type) {
     id picker = objc_msgSend<id(CGRect)>(objc_msgSend<id()>(UIPickerView::cls(), "alloc"_sel), "initWithFrame:"_sel,
                                          CGRectMake(0, 0, W, 0));
     objc_autorelease(picker);
-    objc_msgSend<void(NSInteger)>(picker, "setTag:"_sel, type);
+    objc_msgSend<void(NSInteger)>(picker, "setTag:"_sel, tag);
     objc_msgSend<void(BOOL)>(picker, "setShowsSelectionIndicator:"_sel, YES);
     set(picker, "setDelegate:"_sel, panel);
     set(picker, "setDataSource:"_sel, panel);
@@ -423,18 +424,7 @@ void genreOrArtistPickerInit(Class, SEL, id panelObj, id entryObj, int type) {
     objc_msgSend<void(CGRect)>(picker, "setFrame:"_sel,
                                CGRectMake(0, kPickerContainerHeight - pf.size.height, W, pf.size.height));
 
-    long viewIndex = entry->viewIndex;
-    id field = genre && isAlbumIndex(viewIndex) ? panel->subSubTitleTextField.get() : panel->subTitleTextField.get();
-
-    auto* target = static_cast<EditPickerToolbarTarget*>(
-        objc_msgSend<id()>(objc_msgSend<id()>(EditPickerToolbarTarget::cls(), "alloc"_sel), "init"_sel));
-    target->panel = panel;
-    target->entry = entry;
-    target->picker = static_cast<NSObject*>(picker);
-    target->field = static_cast<NSObject*>(field);
-    target->contentType = type;
     objc_setAssociatedObject(toolbar, &kToolbarTargetKey, target, OBJC_ASSOCIATION_RETAIN_NONATOMIC);
-    objc_release(target);
     auto button = [&](NSString* title, SEL action) {
         id b = objc_msgSend<id(id, NSInteger, id, SEL)>(objc_msgSend<id()>(UIBarButtonItem::cls(), "alloc"_sel),
                                                         "initWithTitle:style:target:action:"_sel, title,
@@ -445,7 +435,38 @@ void genreOrArtistPickerInit(Class, SEL, id panelObj, id entryObj, int type) {
         objc_msgSend<id()>(UIBarButtonItem::cls(), "alloc"_sel), "initWithBarButtonSystemItem:target:action:"_sel,
         UIBarButtonSystemItemFlexibleSpace, nil, static_cast<SEL>(nullptr)));
     set(toolbar, "setItems:"_sel,
-        NSArray::make({button("Cancel"_ns, "cancelPickerView:"_sel), space, button("Done"_ns, "donePickerView:"_sel)}));
+        NSArray::make({button("Cancel"_ns, cancel), space, button("Done"_ns, done)}));
+
+    set(container, "addSubview:"_sel, toolbar);
+    set(container, "addSubview:"_sel, picker);
+    if (pickerOut) *pickerOut = picker;
+    return container;
+}
+
+namespace {
+
+void genreOrArtistPickerInit(Class, SEL, id panelObj, id entryObj, int type) {
+    auto* panel = static_cast<Panel*>(panelObj);
+    auto* entry = static_cast<ItemEntry*>(entryObj);
+    if (panel == nullptr || entry == nullptr || (type != kPickerGenre && type != kPickerAlbumArtist)) return;
+    bool genre = type == kPickerGenre;
+    id lists = objc_msgSend<id()>(dbHandler(), genre ? "getGenres"_sel : "getArtists"_sel);
+    Strong<NSObject> copy = Strong<NSObject>::adopt(static_cast<NSObject*>(objc_msgSend<id()>(lists, "mutableCopy"_sel)));
+    (genre ? panel->genreDictionary : panel->artistDictionary) = copy;
+
+    long viewIndex = entry->viewIndex;
+    id field = genre && isAlbumIndex(viewIndex) ? panel->subSubTitleTextField.get() : panel->subTitleTextField.get();
+
+    auto* target = static_cast<EditPickerToolbarTarget*>(
+        objc_msgSend<id()>(objc_msgSend<id()>(EditPickerToolbarTarget::cls(), "alloc"_sel), "init"_sel));
+    id picker = nil;
+    id container = EditPickerInputView(panel, type, target, "cancelPickerView:"_sel, "donePickerView:"_sel, &picker);
+    target->panel = panel;
+    target->entry = entry;
+    target->picker = static_cast<NSObject*>(picker);
+    target->field = static_cast<NSObject*>(field);
+    target->contentType = type;
+    objc_release(target);
 
     set(field, "setInputView:"_sel, container);
     set(field, "setDelegate:"_sel, panel);
@@ -478,8 +499,6 @@ void genreOrArtistPickerInit(Class, SEL, id panelObj, id entryObj, int type) {
         set(field, "setText:"_sel, elementAt(names, carried));
     }
     objc_msgSend<void(NSInteger)>(picker, "reloadComponent:"_sel, 0);
-    set(container, "addSubview:"_sel, toolbar);
-    set(container, "addSubview:"_sel, picker);
 }
 
 // --- Alert actions ----------------------------------------------------------------

@@ -22,6 +22,7 @@
 // (donePickerView:, cancelPickerView:), kept alive by the toolbar.
 #pragma once
 
+#include <CoreGraphics/CGGeometry.h>
 #include <objc/NSObject.h>
 
 struct EditHandler : NSObject {
@@ -32,6 +33,22 @@ struct NSString;
 
 // The CR LF pairs of a sheet's message.
 NSString* EditSheetMessage(int pairs);
+
+struct ParentSongAlbumArtistView;
+
+// The first top-level object of a nib of the library's bundle when it is a
+// panel (nil, logged, when the bundle, the nib or the panel is missing).
+ParentSongAlbumArtistView* EditPanelFromNib(const char* nib, Class owner);
+
+// The width of a sheet's text fields for the alert's frame on this screen.
+double EditSheetFieldWidth(long viewIndex, CGRect alertFrame);
+
+// The input view of a picker field (autoreleased): a container (0, 219,
+// screen width, 258) holding a white toolbar (a plain "Cancel" and a plain
+// "Done" button, sent to `target`, which the toolbar keeps) and a white
+// picker with the tag, the panel as its data source and delegate, at the
+// container's bottom. `*pickerOut` gets the picker.
+id EditPickerInputView(id panel, NSInteger tag, id target, SEL cancel, SEL done, id* pickerOut);
 
 // Registers EditHandler, its picker toolbar target and NSString(Extra).
 // Idempotent.

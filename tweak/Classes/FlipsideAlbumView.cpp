@@ -2,9 +2,9 @@
 #include "FlipsideAlbumView.h"
 
 #include "Cantrel.h"
-#include "CustomDrawView.h"
 #include "ItemEntry.h"
 #include "NSObject+BKAssociatedObjects.h"
+#include "NowPlayingButtons.h"
 
 #include <Foundation/Foundation.h>
 #include <MusicApp/MusicAlbumDetail.h>
@@ -33,8 +33,6 @@ void dropContainer() {
     objc_release(old);
     containerController = nullptr;
 }
-
-id clearColor() { return objc_msgSend<id()>(UIColor::cls(), "clearColor"_sel); }
 
 }  // namespace
 
@@ -67,24 +65,7 @@ void reloadData$MusicFlipsideAlbumDetailViewController(MusicFlipsideAlbumDetailV
                                          objc::as_id(record.get()), -1);
     });
 
-    id container = objc_msgSend<id(CGRect)>(objc_msgSend<id()>(CustomDrawView::cls(), "alloc"_sel),
-                                            "initWithFrame:"_sel, CGRectZero);
-    objc_msgSend<void(id)>(container, "setBackgroundColor:"_sel, clearColor());
-    id toolbar = objc_autorelease(objc_msgSend<id(CGRect)>(objc_msgSend<id()>(UIToolbar::cls(), "alloc"_sel),
-                                                           "initWithFrame:"_sel, CGRectMake(0, 0, 50, 50)));
-    objc_msgSend<void(NSInteger)>(toolbar, "setBarStyle:"_sel, 0);
-    objc_msgSend<void(id)>(toolbar, "setBackgroundColor:"_sel, clearColor());
-    if (objc_msgSend<BOOL(SEL)>(toolbar, "respondsToSelector:"_sel, "setBackgroundImage:forToolbarPosition:barMetrics:"_sel))
-        objc_msgSend<void(id, NSInteger, NSInteger)>(
-            toolbar, "setBackgroundImage:forToolbarPosition:barMetrics:"_sel,
-            objc_autorelease(objc_msgSend<id()>(objc_msgSend<id()>(UIImage::cls(), "alloc"_sel), "init"_sel)), 0, 0);
-    objc_msgSend<void(NSInteger)>(toolbar, "setTag:"_sel, kFlipsideToolbarTag);
-    objc_msgSend<void(BOOL)>(toolbar, "setClipsToBounds:"_sel, YES);
-    id item = objc_autorelease(objc_msgSend<id(NSInteger, id, SEL)>(
-        objc_msgSend<id()>(UIBarButtonItem::cls(), "alloc"_sel), "initWithBarButtonSystemItem:target:action:"_sel,
-        kComposeSystemItem, block, "invoke"_sel));
-    objc_msgSend<void(id)>(toolbar, "setItems:"_sel, objc_msgSend<id(id)>(NSArray::cls(), "arrayWithObject:"_sel, item));
-    objc_msgSend<void(id)>(container, "addSubview:"_sel, toolbar);
+    id container = newToolbarButtonContainer(kComposeSystemItem, block, "invoke"_sel);
     objc_msgSend<void(id, const void*)>(container, "associateValue:withKey:"_sel, block, kContainerBlockKey);
 
     musicFlipsideAlbumDetailViewController_drawView = static_cast<UIView*>(container);  // keeps the +1

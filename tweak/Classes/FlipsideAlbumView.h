@@ -23,5 +23,3 @@ void layoutSubviews$MusicFlipsideAlbumDetailHeaderView(MusicFlipsideAlbumDetailH
 // reload, and none after a reload of an empty album list.
 extern UIView* musicFlipsideAlbumDetailViewController_drawView;
 
-// The tag of the container's toolbar.
-inline constexpr NSInteger kFlipsideToolbarTag = 99;

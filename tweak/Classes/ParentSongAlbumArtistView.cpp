@@ -48,12 +48,11 @@ id titleForRow(Panel* self, SEL, id picker, NSInteger row, NSInteger) {
     return objc_msgSend<id(NSUInteger)>(rows, "objectAtIndex:"_sel, static_cast<NSUInteger>(row));
 }
 
-// The genre and album-artist rows are committed by their toolbar's Done
-// (the picker shows the row until then), so that Cancel really cancels.
-void didSelectRow(Panel* self, SEL, id picker, NSInteger row, NSInteger) {
-    NSInteger tag = pickerTag(picker);
-    CLog("ParentSongAlbumArtistView - didSelectRow: %ld, picker: %ld", static_cast<long>(row), static_cast<long>(tag));
-    if (tag == kPickerPlaylist) self->playlistIndex = row;
+// Every picker's row is committed by its toolbar's Done (the picker shows
+// the row until then), so that Cancel really cancels.
+void didSelectRow(Panel*, SEL, id picker, NSInteger row, NSInteger) {
+    CLog("ParentSongAlbumArtistView - didSelectRow: %ld, picker: %ld", static_cast<long>(row),
+         static_cast<long>(pickerTag(picker)));
 }
 
 void newRating(Panel* self, SEL, id, int rating) { self->newRating = rating; }

@@ -14,9 +14,8 @@
 //   pickerView:numberOfRowsInComponent:                     NSInteger(id, NSInteger)
 //   pickerView:titleForRow:forComponent:                    id(id, NSInteger, NSInteger)
 //   pickerView:didSelectRow:inComponent:                    void(id, NSInteger, NSInteger)
-//                                    the playlist picker (11) sets playlistIndex; the genre
-//                                    and album-artist pickers keep the row on the picker
-//                                    until their toolbar's Done commits it
+//                                    commits nothing: every picker keeps the row on
+//                                    itself until its toolbar's Done commits it
 //   newRating::                      void(id, int)   newRating = the rating
 //   releaseKeyboard                  void()          the title field resigns
 //   setRating:                       void(int)       the stars show it (ratingView)

@@ -10,6 +10,7 @@
 #include <Foundation/NSException.h>
 #include <Foundation/NSFileManager.h>
 #include <Foundation/NSIndexPath.h>
+#include <Foundation/NSJSONSerialization.h>
 #include <Foundation/NSNotification.h>
 #include <Foundation/NSNumber.h>
 #include <Foundation/NSObjCRuntime.h>

@@ -3,10 +3,16 @@
 //   +fileURLWithPath:           id(id)   "file://" and the path (percent-encoded where
 //                                        needed); nil for nil. A relative path stays
 //                                        relative to the device root, as device paths do
-//   +URLWithString:             id(id)   nil for nil or a string that is not a URL
-//                                        (no scheme, or a space or control character)
+//   +URLWithString:             id(id)   nil for nil, a non-string or a string that is
+//                                        not an absolute URL (platform::net::parseURL in
+//                                        platform/Network.h: no scheme, a space, control
+//                                        or non-ASCII character, a bad "%" escape, a bad
+//                                        port, http(s) without a host)
 //   absoluteString              id()     the whole URL
-//   scheme                      id()     "file", "http", …
+//   scheme                      id()     "file", "http", … as written
+//   host                        id()     the host of the authority, percent-decoded,
+//                                        without an IPv6 literal's brackets; nil without
+//                                        an authority or for an empty host (file:///…)
 //   isFileURL                   BOOL()
 //   path                        id()     a file URL's path, percent-decoded; for other
 //                                        URLs the part after the host, without query
@@ -16,8 +22,17 @@
 //   URLForResource:withExtension:   id(id, id)   the file URL of pathForResource:ofType:,
 //                                                nil when there is no such file
 // NSData gains
-//   +dataWithContentsOfURL:     id(id)   the whole file of a file URL; nil for other
+//   +dataWithContentsOfURL:     id(id)   the whole file of a file URL; for an http(s)
+//                                        URL the body of a GET (platform::net::HTTPRequest,
+//                                        blocking on the calling thread, at most 2 MB: a
+//                                        larger body, an answer other than 2xx, a time-out
+//                                        or any other failure gives nil); nil for other
 //                                        schemes or an unreadable file
+//
+// NSURLRequest: a request for a URL.
+//   +requestWithURL:            id(id)   an autoreleased request (its URL nil for anything
+//                                        but an NSURL)
+//   URL                         id()
 #pragma once
 
 #include <objc/NSObject.h>
@@ -28,4 +43,10 @@ struct NSURL : NSObject {
     OBJC_CLASS(NSURL)
 
     std::string _string;  // the whole URL
+};
+
+struct NSURLRequest : NSObject {
+    OBJC_CLASS(NSURLRequest)
+
+    Strong<NSURL> _URL;
 };

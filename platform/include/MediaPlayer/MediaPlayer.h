@@ -3,6 +3,7 @@
 
 #include <MediaPlayer/MPAVController.h>
 #include <MediaPlayer/MPAudioDeviceController.h>
+#include <MediaPlayer/MPDetailSlider.h>
 #include <MediaPlayer/MPMediaItem.h>
 #include <MediaPlayer/MPMediaItemCollection.h>
 #include <MediaPlayer/MPMediaLibraryArtworkDataSource.h>

@@ -79,10 +79,14 @@ public:
 
     // What a user does; each is a no-op before launch().
 
-    // Opens the now-playing screen on nowPlayingItem():
-    // setItem:, viewWillAppear:, a layout pass of its view (which sends
-    // viewWillLayoutSubviews / viewDidLayoutSubviews), viewDidAppear:.
+    // Opens the now-playing screen on nowPlayingItem(), the root of its
+    // navigation controller: setItem:, _didUpdateArtworkImage,
+    // viewWillAppear:, a layout pass of its
+    // view (which sends viewWillLayoutSubviews / viewDidLayoutSubviews and
+    // lays the playback controls out), viewDidAppear:. It is the screen shown
+    // until a list screen is opened or the flipside view is shown.
     void showNowPlaying();
+    bool nowPlayingShown() const { return nowPlayingShown_; }
     // The player moves on: _itemWillChange: to the MPAVController.
     void changeItem(id notification = nil);
     // Starts a list playing from its first song as the app does when a row
@@ -147,6 +151,7 @@ public:
 private:
     MusicAppOptions options_;
     bool launched_ = false;
+    bool nowPlayingShown_ = false;
     Strong<MusicTabBarController> tabBarController_;
     Strong<MusicTableViewController> songsViewController_;
     Strong<UINavigationController> songsNavigationController_;

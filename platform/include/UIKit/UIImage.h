@@ -25,7 +25,9 @@
 //                                        path /Applications/Music.app/NAME: the name as
 //                                        given, then with "@2x.png", ".png", "@3x.png",
 //                                        ".jpg" added; a name starting with "/" is a full
-//                                        device path. nil when none is there
+//                                        device path. nil when none is there, and for a
+//                                        name holding ".." or "\", or a "/" other than
+//                                        as its first character
 //   CGImage                     CGImage*()   the pixels (CoreGraphics/CGContext.h); they
 //                                        belong to the image
 //   drawInRect:                 void(CGRect)   the picture upright, scaled to the rect, into
@@ -88,6 +90,9 @@ namespace platform {
 // fitPixels, a JPEG is decoded at the smallest of libjpeg's scales (1/8 to
 // 8/8) whose picture is still at least that many pixels a side.
 _cairo_surface* decodeImage(const void* bytes, size_t length, unsigned fitPixels = 0);
+// The pixel size that PNG, JPEG or GIF bytes claim in their header, read
+// without decoding any pixel; false for other bytes or a broken header.
+bool imagePixelSize(const void* bytes, size_t length, uint64_t& width, uint64_t& height);
 // A baseline JPEG of an ARGB32 surface at a quality of 0..1 (transparent
 // parts over white); empty on failure.
 std::vector<uint8_t> encodeJPEG(_cairo_surface* surface, double quality);

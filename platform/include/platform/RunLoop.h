@@ -88,6 +88,8 @@ public:
 
     // Items (work and timers) waiting to run.
     size_t pendingCount() const;
+    // Posted work waiting to run (timers not counted).
+    size_t postedCount() const;
     // True on the thread that is serving the loop right now.
     bool isServingThread() const;
     // True on the threads whose run loop this is: the process's main thread

@@ -1,0 +1,384 @@
+// The network layer against tools/searchserver on loopback: pages through
+// NSData's dataWithContentsOfURL: with their caps, time-out, redirects and
+// refused schemes; pictures through AFImageRequestOperation; picture sizes
+// read from headers; and imageNamed:'s refusal of paths.
+#include "ProcessSupport.h"
+#include "TestSupport.h"
+
+#include <Foundation/Foundation.h>
+#include <Foundation/NSURL.h>
+#include <Network/AFImageRequestOperation.h>
+#include <UIKit/UIImage.h>
+#include <platform/Network.h>
+#include <platform/RunLoop.h>
+#include <dispatch/dispatch.h>
+
+
+#include <fstream>
+#include <memory>
+#include <thread>
+
+namespace {
+
+using testsupport::binPath;
+
+// No request of these tests may leave the machine.
+const bool loopbackOnly = [] {
+    platform::net::setLoopbackOnly(true);
+    return true;
+}();
+
+class SearchServer {
+public:
+    explicit SearchServer(std::vector<std::string> args = {}) {
+        log_ = dir_.path() + "/requests.log";
+        std::vector<std::string> argv = {binPath("searchserver"), "--idle-exit", "60", "--log", log_};
+        argv.insert(argv.end(), args.begin(), args.end());
+        child_ = std::make_unique<testsupport::Child>(argv);
+        std::optional<std::string> line = child_->readLine(20);
+        if (!line) throw std::runtime_error("searchserver did not start");
+        port_ = std::stoi(*line);
+    }
+    std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+    std::string page(int start, const std::string& query = "cat") const {
+        return base() + "/ajax/services/search/images?v=1.0&rsz=8&start=" + std::to_string(start) +
+               "&as_filetype=jpg&q=" + query;
+    }
+    std::vector<std::string> requests() const {
+        std::ifstream in(log_);
+        std::vector<std::string> lines;
+        for (std::string l; std::getline(in, l);) lines.push_back(l);
+        return lines;
+    }
+
+private:
+    testsupport::TempDir dir_{"searchserver"};
+    std::string log_;
+    std::unique_ptr<testsupport::Child> child_;
+    int port_ = 0;
+};
+
+id urlOf(const std::string& s) { return objc_msgSend<id(id)>(NSURL::cls(), "URLWithString:"_sel, NSString::make(s)); }
+
+NSData* fetch(const std::string& s) {
+    return static_cast<NSData*>(objc_msgSend<id(id)>(NSData::cls(), "dataWithContentsOfURL:"_sel, urlOf(s)));
+}
+
+std::string bytesOf(NSData* d) { return d ? std::string(static_cast<const char*>(d->bytes()), d->length()) : ""; }
+
+id parse(NSData* d) {
+    return objc_msgSend<id(id, NSUInteger, NSError**)>(NSJSONSerialization::cls(),
+                                                       "JSONObjectWithData:options:error:"_sel, d, 0, nullptr);
+}
+id at(id dict, const char* key) { return static_cast<NSDictionary*>(dict)->objectForKey(NSString::make(key)); }
+std::string text(id s) { return objc_isKindOfClass(s, NSString::cls()) ? static_cast<NSString*>(s)->str() : "(none)"; }
+
+// Short time-outs for the tests of a server that never answers.
+struct ShortTimeouts {
+    ShortTimeouts() { platform::net::setTimeouts(0.2, 0.4); }
+    ~ShortTimeouts() { platform::net::resetTimeouts(); }
+};
+
+TEST(WebPages, APageArrivesWithItsEightResultsAndTheQueryVerbatim) {
+    AutoreleasePool pool;
+    SearchServer server;
+    std::string query = "red%20car%26more+%C3%A9";
+    NSData* data = fetch(server.page(8, query));
+    ASSERT_NE(data, nullptr);
+    id root = parse(data);
+    auto* results = static_cast<NSArray*>(at(at(root, "responseData"), "results"));
+    ASSERT_TRUE(objc_isKindOfClass(results, NSArray::cls()));
+    ASSERT_EQ(results->count(), 8u);
+    for (NSUInteger i = 0; i < 8; ++i) {
+        EXPECT_EQ(text(at(results->at(i), "url")), server.base() + "/img/" + std::to_string(8 + i) + ".jpg");
+        EXPECT_NE(text(at(results->at(i), "width")), "(none)");
+    }
+    std::vector<std::string> seen = server.requests();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0], "/ajax/services/search/images?v=1.0&rsz=8&start=8&as_filetype=jpg&q=red%20car%26more+%C3%A9");
+    EXPECT_EQ(platform::net::activityCount(), 0u);
+}
+
+// The way pages are fetched for the grid: on a global queue, the result
+// handed to the main queue. The wait ends only after it was handed over.
+TEST(WebPages, WorkOnAGlobalQueueIsWaitedForUntilItDelivers) {
+    SearchServer server;
+    auto delivered = std::make_shared<int>(0);
+    dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), [&server, delivered] {
+        size_t length = 0;
+        for (int start : {0, 8, 16}) length += fetch(server.page(start))->length();
+        dispatch_async(dispatch_get_main_queue(), [delivered, length] { *delivered = length > 0 ? 1 : -1; });
+    });
+    ASSERT_TRUE(platform::waitForNetworkIdle(30));
+    EXPECT_EQ(*delivered, 1);
+}
+
+TEST(WebPages, FailedOrOversizedPagesGiveNil) {
+    AutoreleasePool pool;
+    {
+        SearchServer server({"--fail", "status500"});
+        EXPECT_EQ(fetch(server.page(0)), nullptr);
+        EXPECT_EQ(fetch(server.base() + "/no/such/path"), nullptr);
+    }
+    {
+        // 3 MB is past the 2 MB a page may have.
+        SearchServer server({"--fail", "big-page", "--fail-start", "8"});
+        EXPECT_NE(fetch(server.page(0)), nullptr);
+        EXPECT_EQ(fetch(server.page(8)), nullptr);
+    }
+    {
+        SearchServer server({"--fail", "garbage"});
+        NSData* data = fetch(server.page(0));
+        ASSERT_NE(data, nullptr);
+        EXPECT_EQ(parse(data), nil);
+    }
+}
+
+TEST(WebPages, AServerThatNeverAnswersTimesOut) {
+    AutoreleasePool pool;
+    SearchServer server({"--fail", "hang"});
+    ShortTimeouts shortly;
+    platform::net::Response r = platform::net::HTTPRequest(server.page(0), 1024).perform();
+    EXPECT_EQ(r.failure, platform::net::Failure::Timeout);
+    EXPECT_EQ(fetch(server.page(0)), nullptr);
+}
+
+TEST(WebPages, RedirectsAreFollowedFiveTimesAndOnlyToTheWeb) {
+    AutoreleasePool pool;
+    SearchServer server;
+    EXPECT_EQ(bytesOf(fetch(server.base() + "/redirect/5")), "arrived");
+    EXPECT_EQ(fetch(server.base() + "/redirect/6"), nullptr);
+    EXPECT_EQ(platform::net::HTTPRequest(server.base() + "/redirect/6", 1024).perform().failure,
+              platform::net::Failure::TooManyRedirects);
+    for (const char* target : {"file:///etc/passwd", "ftp://127.0.0.1/x", "gopher://127.0.0.1/", "dict://127.0.0.1/"}) {
+        SCOPED_TRACE(target);
+        platform::net::Response r =
+            platform::net::HTTPRequest(server.base() + "/redirect-to?url=" + target, 1024).perform();
+        EXPECT_EQ(r.failure, platform::net::Failure::Refused);
+        EXPECT_TRUE(r.body.empty());
+    }
+}
+
+TEST(WebPages, OnlyWebAndFileURLsAreRead) {
+    test::TempRoot root;
+    AutoreleasePool pool;
+    std::filesystem::create_directories(root.host("/tmp"));
+    std::ofstream(root.host("/tmp/page.json")) << "[1]";
+    EXPECT_EQ(bytesOf(fetch("file:///tmp/page.json")), "[1]");
+    for (const char* refused : {"ftp://127.0.0.1/page", "gopher://127.0.0.1/", "dict://127.0.0.1:1/x", "data:,hello"}) {
+        SCOPED_TRACE(refused);
+        EXPECT_EQ(fetch(refused), nullptr);
+    }
+    EXPECT_EQ(platform::net::HTTPRequest("ftp://127.0.0.1/", 10).perform().failure, platform::net::Failure::Refused);
+    EXPECT_EQ(platform::net::HTTPRequest("not a url", 10).perform().failure, platform::net::Failure::BadURL);
+}
+
+TEST(WebPages, ConnectionsOffLoopbackAreRefusedInTests) {
+    AutoreleasePool pool;
+    size_t before = platform::net::refusedOffLoopback();
+    platform::net::Response r = platform::net::HTTPRequest("http://192.0.2.1:9/", 10).perform();
+    EXPECT_EQ(r.failure, platform::net::Failure::Refused);
+    EXPECT_EQ(platform::net::refusedOffLoopback(), before + 1);
+}
+
+// --- Pictures ------------------------------------------------------------------
+
+struct Delivery {
+    int calls = 0;
+    int width = 0, height = 0;
+    bool onMainThread = false;
+};
+
+// An operation for `address` that records what its success block receives.
+id loader(const std::string& address, std::shared_ptr<Delivery> d) {
+    id request = objc_msgSend<id(id)>(NSURLRequest::cls(), "requestWithURL:"_sel, urlOf(address));
+    NSBlock* block = objc_block<void(UIImage*)>([d](UIImage* image) {
+        ++d->calls;
+        d->onMainThread = platform::RunLoop::main().isServingThread() && gettid() == getpid();
+        d->width = image ? image->pixelWidth() : -1;
+        d->height = image ? image->pixelHeight() : -1;
+    });
+    return objc_msgSend<id(id, id)>(AFImageRequestOperation::cls(), "imageRequestOperationWithRequest:success:"_sel,
+                                    request, block);
+}
+
+// Starts a load, lets go of the operation and waits for the network to settle.
+std::shared_ptr<Delivery> load(const std::string& address) {
+    auto d = std::make_shared<Delivery>();
+    {
+        AutoreleasePool pool;
+        objc_msgSend<void()>(loader(address, d), "start"_sel);
+    }
+    EXPECT_TRUE(platform::waitForNetworkIdle(30));
+    return d;
+}
+
+TEST(WebPictures, APictureArrivesDecodedOnTheMainQueue) {
+    SearchServer server;
+    std::shared_ptr<Delivery> d = load(server.base() + "/img/9.jpg");
+    EXPECT_EQ(d->calls, 1);
+    EXPECT_TRUE(d->onMainThread);
+    // The page lists result 9 with its size; the picture has that size.
+    AutoreleasePool pool;
+    auto* results = static_cast<NSArray*>(at(at(parse(fetch(server.page(8))), "responseData"), "results"));
+    EXPECT_EQ(std::to_string(d->width), text(at(results->at(1), "width")));
+    EXPECT_EQ(std::to_string(d->height), text(at(results->at(1), "height")));
+}
+
+TEST(WebPictures, PicturesPastTheCapsAreRefused) {
+    struct Case {
+        std::vector<std::string> server;
+        int calls;
+    } cases[] = {
+        {{"--fail", "big-picture"}, 0},                // 25 MB, past the 20 MB cap
+        {{"--fail", "huge-header"}, 0},                // claims 30000 x 30000
+        {{"--picture-size", "5001x5000"}, 0},          // just past 25 megapixels
+        {{"--picture-size", "5000x5000"}, 1},          // exactly 25 megapixels
+        {{"--fail", "picture-500"}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.server));
+        SearchServer server(c.server);
+        std::shared_ptr<Delivery> d = load(server.base() + "/img/3.jpg");
+        EXPECT_EQ(d->calls, c.calls);
+        EXPECT_EQ(server.requests().size(), 1u);
+    }
+}
+
+TEST(WebPictures, OnlyWebAddressesAreRequested) {
+    for (const char* address : {"file:///etc/passwd", "ftp://127.0.0.1/x.jpg"}) {
+        auto d = std::make_shared<Delivery>();
+        AutoreleasePool pool;
+        objc_msgSend<void()>(loader(address, d), "start"_sel);
+        EXPECT_EQ(platform::net::activityCount(), 0u);
+        EXPECT_TRUE(platform::waitForNetworkIdle(5));
+        EXPECT_EQ(d->calls, 0);
+    }
+}
+
+TEST(WebPictures, ACancelledLoadNeverCallsBack) {
+    ShortTimeouts shortly;
+    {
+        // Cancelled while the server keeps it waiting.
+        SearchServer server({"--fail", "picture-hang"});
+        auto d = std::make_shared<Delivery>();
+        AutoreleasePool pool;
+        id op = loader(server.base() + "/img/1.jpg", d);
+        objc_msgSend<void()>(op, "start"_sel);
+        objc_msgSend<void()>(op, "cancel"_sel);
+        EXPECT_TRUE(objc_msgSend<BOOL()>(op, "isCancelled"_sel));
+        EXPECT_TRUE(platform::waitForNetworkIdle(30));
+        EXPECT_EQ(d->calls, 0);
+    }
+    {
+        // Cancelled when its picture already waits on the main queue.
+        SearchServer server;
+        auto d = std::make_shared<Delivery>();
+        AutoreleasePool pool;
+        id op = loader(server.base() + "/img/1.jpg", d);
+        objc_msgSend<void()>(op, "start"_sel);
+        for (int i = 0; i < 3000 && platform::RunLoop::main().postedCount() == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ASSERT_GT(platform::RunLoop::main().postedCount(), 0u);
+        objc_msgSend<void()>(op, "cancel"_sel);
+        EXPECT_TRUE(platform::waitForNetworkIdle(30));
+        EXPECT_EQ(d->calls, 0);
+        // A cancelled operation does not start again.
+        objc_msgSend<void()>(op, "start"_sel);
+        EXPECT_TRUE(platform::waitForNetworkIdle(30));
+        EXPECT_EQ(d->calls, 0);
+        EXPECT_EQ(server.requests().size(), 1u);
+    }
+}
+
+TEST(WebPictures, ManyLoadsAllArriveBeforeTheWaitEnds) {
+    SearchServer server;
+    std::vector<std::shared_ptr<Delivery>> all;
+    {
+        AutoreleasePool pool;
+        for (int i = 0; i < 24; ++i) {
+            all.push_back(std::make_shared<Delivery>());
+            objc_msgSend<void()>(loader(server.base() + "/img/" + std::to_string(i) + ".jpg", all.back()), "start"_sel);
+        }
+    }
+    ASSERT_TRUE(platform::waitForNetworkIdle(60));
+    for (const auto& d : all) EXPECT_EQ(d->calls, 1);
+    EXPECT_EQ(class_getLiveInstanceCount(AFImageRequestOperation::cls()), 0u);
+}
+
+TEST(SearchServerTool, StopsWhenIdleOrAskedAndRefusesOtherQueries) {
+    {
+        testsupport::Child idle({binPath("searchserver"), "--idle-exit", "0.3"});
+        ASSERT_TRUE(idle.readLine(20));
+        std::optional<int> status = idle.waitExit(20);
+        ASSERT_TRUE(status);
+        EXPECT_EQ(*status, 0);
+    }
+    {
+        testsupport::Child asked({binPath("searchserver"), "--idle-exit", "60"});
+        ASSERT_TRUE(asked.readLine(20));
+        kill(asked.pid(), SIGTERM);
+        std::optional<int> status = asked.waitExit(20);
+        ASSERT_TRUE(status);
+        EXPECT_EQ(*status, 0);
+    }
+    SearchServer server;
+    for (const char* query : {"v=1.0&rsz=8&start=0&as_filetype=jpg", "v=2.0&rsz=8&start=0&as_filetype=jpg&q=a",
+                              "v=1.0&rsz=9&start=0&as_filetype=jpg&q=a", "v=1.0&rsz=8&start=x&as_filetype=jpg&q=a"}) {
+        SCOPED_TRACE(query);
+        platform::net::Response r =
+            platform::net::HTTPRequest(server.base() + "/ajax/services/search/images?" + query, 1024).perform();
+        EXPECT_EQ(r.failure, platform::net::Failure::Status);
+        EXPECT_EQ(r.status, 400);
+    }
+}
+
+// --- Headers and names ------------------------------------------------------------
+
+TEST(PictureHeaders, SizesAreReadWithoutDecoding) {
+    std::string png = std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\x75\x30\0\0\x01\x2c", 24);
+    std::string gif = std::string("GIF89a\x30\x75\x2c\x01", 10);
+    std::vector<uint8_t> rgb(16 * 8 * 3, 0x80);
+    std::vector<uint8_t> jpegBytes = platform::encodeRGBJPEG(rgb, 16, 8, 80);
+    std::string jpeg(jpegBytes.begin(), jpegBytes.end());
+    struct Case {
+        std::string bytes;
+        bool known;
+        uint64_t width, height;
+    } cases[] = {
+        {png, true, 30000, 300}, {gif, true, 30000, 300}, {jpeg, true, 16, 8},
+        {"not a picture", false, 0, 0}, {png.substr(0, 20), false, 0, 0}, {jpeg.substr(0, 10), false, 0, 0},
+    };
+    for (const Case& c : cases) {
+        uint64_t w = 0, h = 0;
+        EXPECT_EQ(platform::imagePixelSize(c.bytes.data(), c.bytes.size(), w, h), c.known);
+        if (c.known) {
+            EXPECT_EQ(w, c.width);
+            EXPECT_EQ(h, c.height);
+        }
+    }
+}
+
+TEST(PictureNames, NamesThatLeaveTheBundleFolderAreRefused) {
+    test::TempRoot root;
+    AutoreleasePool pool;
+    std::vector<uint8_t> rgb(4 * 4 * 3, 0x40);
+    std::vector<uint8_t> jpeg = platform::encodeRGBJPEG(rgb, 4, 4, 80);
+    for (const char* path : {"/Applications/Music.app/pic.jpg", "/Applications/Music.app/sub/pic.jpg",
+                             "/Applications/pic.jpg", "/Applications/Music.app/a..b.jpg", "/etc/pic.jpg"}) {
+        std::filesystem::create_directories(std::filesystem::path(root.host(path)).parent_path());
+        std::ofstream(root.host(path), std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()), jpeg.size());
+    }
+    auto named = [](const char* name) {
+        return objc_msgSend<id(id)>(UIImage::cls(), "imageNamed:"_sel, NSString::make(name));
+    };
+    EXPECT_NE(named("pic"), nil);
+    EXPECT_NE(named("/Applications/Music.app/pic.jpg"), nil);
+    for (const char* refused : {"sub/pic", "../pic", "..", "a..b", "sub\\pic", "..\\..\\pic", "./sub/pic",
+                                "/Applications/Music.app/../pic.jpg", "/etc/../etc/pic.jpg"}) {
+        SCOPED_TRACE(refused);
+        EXPECT_EQ(named(refused), nil);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,102 @@
+// The Music host's now-playing commands, end to end with the library
+// injected: the screen's bar and buttons, the picker's rows, an add to an
+// existing playlist and to a new one.
+#include <gtest/gtest.h>
+
+#include "MediaLibraryFixture.h"
+#include "ProcessSupport.h"
+
+#include <algorithm>
+#include <csignal>
+#include <string>
+#include <vector>
+
+using testsupport::TempDir;
+
+namespace {
+
+TEST(NowPlayingHost, ShowsTheButtonsAndAddsThePlayingSong) {
+    signal(SIGPIPE, SIG_IGN);
+    TempDir root{"nowplayinghost"};
+    ASSERT_TRUE(fixture::writeHostRoot(root.path()));
+    int code = -1;
+    auto lines = testsupport::runMusicScript(root.path(),
+                                             "addtoplaylist\n"
+                                             "play album 202\n"
+                                             "nowplayingscreen\n"
+                                             "addtoplaylist\n"
+                                             "pick 2\n"
+                                             "toolbar Done\n"
+                                             "playlists\n"
+                                             "action Done\n"
+                                             "addtoplaylist\n"
+                                             "toolbar Done\n"
+                                             "type Night Drive\n"
+                                             "action Done\n"
+                                             "open playlists\n"
+                                             "rows\n"
+                                             "open playlist 501\n"
+                                             "rows\n",
+                                             code, "", nullptr);
+    EXPECT_NE(code, 0);  // the first tap comes before the screen is shown
+    // A 320 x 480 phone: the controls take the bottom 180 points (y 300),
+    // their slider stands at (8, 10, 304, 30); the add button at
+    // (304 - 63 + 20, 300 + 10 + 120 - 37), the edit button at
+    // (8 + 18 - 20, 300 + 10 + 117 - 35).
+    std::vector<std::string> expected = {
+        "addtoplaylist: no add button is shown (nowplayingscreen first)",
+        "nowplaying 1003 Coming Home",
+        "99 Tracks",
+        "101 bookmarks",
+        "add button 261 393 50 50",
+        "edit button 6 392 50 50",
+        "# Add to playlist, 3 row(s), chosen 0, picker at 0, field \"\"",
+        "* 0 Create new playlist",
+        "  1 Chill",
+        "  2 Road Trip",
+        "# Add to playlist, 3 row(s), chosen 2, picker at 2, field \"Road Trip\"",
+        "  0 Create new playlist",
+        "  1 Chill",
+        "* 2 Road Trip",
+        "# Add to playlist, 3 row(s), chosen 0, picker at 0, field \"\"",
+        "* 0 Create new playlist",
+        "  1 Chill",
+        "  2 Road Trip",
+        "type: 11 character(s) taken, text \"Night Drive\"",
+    };
+    ASSERT_GE(lines.size(), expected.size() + 7);
+    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + expected.size()), expected);
+    // The playlists screen lists the new playlist beside the two visible
+    // ones; Road Trip ends with the song added to it.
+    std::vector<std::string> names;
+    for (size_t i = expected.size(); i < expected.size() + 3; ++i) names.push_back(lines[i].substr(4));
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"Chill", "Night Drive", "Road Trip"}));
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + expected.size() + 3, lines.end()),
+              (std::vector<std::string>{"0 0 Atlas", "0 1 Coming Home", "0 2 Lullaby", "0 3 Coming Home"}));
+}
+
+}  // namespace
+
+namespace {
+
+// On a 375 x 667 phone the controls take the 292 points below the square
+// artwork (y 375): add at (359 - 63 + 10, 375 + 10 + 120 - 14), edit at
+// (8 + 18 - 15, 375 + 10 + 117 - 14). The edit button opens the playing
+// song's sheet.
+TEST(NowPlayingHost, OnA667PhoneTheEditButtonOpensTheSongsSheet) {
+    signal(SIGPIPE, SIG_IGN);
+    TempDir root{"nowplayinghost667"};
+    ASSERT_TRUE(fixture::writeHostRoot(root.path()));
+    int code = -1;
+    auto lines = testsupport::runMusicScript(root.path(), "play album 202\nnowplayingscreen\neditnowplaying\nsheet\n",
+                                             code, "--screen 375x667", nullptr);
+    EXPECT_EQ(code, 0);
+    ASSERT_GE(lines.size(), 7u);
+    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 6),
+              (std::vector<std::string>{"nowplaying 1003 Coming Home", "99 Tracks", "101 bookmarks",
+                                        "add button 306 491 50 50", "edit button 11 488 50 50", "panel SongView"}));
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "field titleTextField \"Coming Home\" width=227"), lines.end());
+}
+
+}  // namespace

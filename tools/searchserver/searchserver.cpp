@@ -1,0 +1,317 @@
+// searchserver: a loopback stand-in for a JSON image-search service, with
+// generated JPEG pictures and switches for the ways a server can fail.
+//
+//   searchserver [--port N] [--idle-exit SECONDS] [--log FILE]
+//                [--fail MODE] [--fail-start S] [--picture-size WxH]
+//
+// Listens on 127.0.0.1 only; port 0 (the default) takes a free one. The
+// first line on standard output is the port. It stops after SECONDS without
+// a request (default 60) and on SIGTERM or SIGINT.
+//
+// GET /ajax/services/search/images?v=1.0&rsz=8&start=S&as_filetype=jpg&q=Q
+//   {"responseData":{"results":[8 results numbered S..S+7]}}, each
+//   {"url":"http://127.0.0.1:PORT/img/N.jpg","width":"W","height":"H"};
+//   another query gives 400.
+// GET /img/N.jpg     a JPEG of W x H pixels in a colour of its own
+// GET /redirect/N    redirects to /redirect/N-1; /redirect/0 answers "arrived"
+// GET /redirect-to?url=U   redirects to U
+//
+// --log FILE: each request's target, verbatim, one a line (flushed at once).
+// --fail MODE, for pages (only the page with start=S under --fail-start S):
+//   status500, garbage, empty-object, top-array, responsedata-array,
+//   results-object, wrong-types (entries of every JSON type, widths and
+//   heights not strings), url-number (urls of number, array, object, boolean
+//   and null), url-file (file: urls), url-relative (relative names and
+//   paths), big-page (a 3 MB page), hang (accepts, reads and never answers)
+// and for pictures:
+//   big-picture (25 MB, sent without a length), huge-header (a JPEG whose
+//   header claims 30000 x 30000), picture-500, picture-hang.
+// --picture-size WxH: every result and picture is W x H (default: small
+//   sizes that differ from one result to the next).
+#include <platform/Platform.h>
+#include <UIKit/UIImage.h>
+
+#include <httplib.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+namespace {
+
+volatile std::sig_atomic_t stopSignal = 0;
+void onSignal(int) { stopSignal = 1; }
+
+struct Options {
+    int port = 0;
+    double idleExit = 60;
+    std::string log;
+    std::string fail;
+    long failStart = -1;
+    int width = 0, height = 0;
+};
+
+std::atomic<bool> stopping{false};
+std::mutex hangLock;
+std::condition_variable hangWake;
+
+std::mutex stateLock;
+std::chrono::steady_clock::time_point lastRequest = std::chrono::steady_clock::now();
+std::ofstream logFile;
+
+[[noreturn]] void usage(const std::string& why) {
+    std::cerr << "searchserver: " << why << "\n"
+              << "usage: searchserver [--port N] [--idle-exit SECONDS] [--log FILE] [--fail MODE] [--fail-start S] "
+                 "[--picture-size WxH]\n";
+    std::exit(2);
+}
+
+std::optional<long> number(const std::string& s) {
+    if (s.empty() || s.size() > 9) return {};
+    for (char c : s)
+        if (c < '0' || c > '9') return {};
+    return std::stol(s);
+}
+
+Options parse(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (i + 1 >= argc) usage("missing value after " + a);
+        std::string v = argv[++i];
+        if (a == "--port") {
+            auto n = number(v);
+            if (!n || *n > 65535) usage("bad port " + v);
+            o.port = static_cast<int>(*n);
+        } else if (a == "--idle-exit") {
+            char* end = nullptr;
+            o.idleExit = std::strtod(v.c_str(), &end);
+            if (end == v.c_str() || *end != '\0' || !(o.idleExit > 0)) usage("bad --idle-exit " + v);
+        } else if (a == "--log") {
+            o.log = v;
+        } else if (a == "--fail") {
+            static const char* modes[] = {"status500", "garbage", "empty-object", "top-array", "responsedata-array",
+                                          "results-object", "wrong-types", "url-number", "url-file", "url-relative",
+                                          "big-page", "hang", "big-picture", "huge-header", "picture-500",
+                                          "picture-hang"};
+            bool known = false;
+            for (const char* m : modes) known = known || v == m;
+            if (!known) usage("unknown --fail mode " + v);
+            o.fail = v;
+        } else if (a == "--fail-start") {
+            auto n = number(v);
+            if (!n) usage("bad --fail-start " + v);
+            o.failStart = *n;
+        } else if (a == "--picture-size") {
+            size_t x = v.find('x');
+            auto w = number(v.substr(0, x)), h = x == std::string::npos ? std::nullopt : number(v.substr(x + 1));
+            if (!w || !h || *w == 0 || *h == 0 || *w > 20000 || *h > 20000) usage("bad --picture-size " + v);
+            o.width = static_cast<int>(*w);
+            o.height = static_cast<int>(*h);
+        } else {
+            usage("unknown option " + a);
+        }
+    }
+    return o;
+}
+
+// The size of result n: small, and different from its neighbours'.
+std::pair<int, int> sizeOf(const Options& o, long n) {
+    if (o.width > 0) return {o.width, o.height};
+    return {static_cast<int>(40 + (n * 29) % 100), static_cast<int>(40 + (n * 41) % 100)};
+}
+
+std::string jsonString(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+std::string resultJSON(const std::string& url, const std::string& width, const std::string& height) {
+    return "{\"url\":" + url + ",\"width\":" + width + ",\"height\":" + height + "}";
+}
+
+std::string page(const Options& o, int port, long start, bool failing) {
+    std::string mode = failing ? o.fail : "";
+    if (mode == "garbage") return "<html>this is not {JSON\x01\xff";
+    if (mode == "empty-object") return "{}";
+    std::string results;
+    for (long n = start; n < start + 8; ++n) {
+        auto [w, h] = sizeOf(o, n);
+        std::string url = jsonString("http://127.0.0.1:" + std::to_string(port) + "/img/" + std::to_string(n) + ".jpg");
+        std::string ws = jsonString(std::to_string(w)), hs = jsonString(std::to_string(h));
+        if (mode == "url-number") {
+            static const char* kinds[] = {"12345", "[\"http://127.0.0.1/img/0.jpg\"]", "{\"href\":\"x\"}", "true", "null"};
+            url = kinds[n % 5];
+        } else if (mode == "url-file") {
+            url = jsonString(n % 2 ? "file:///etc/passwd" : "file:///Applications/Music.app/Default.png");
+        } else if (mode == "url-relative") {
+            static const char* names[] = {"img/0.jpg", "../../../etc/passwd", "/etc/hosts", "..\\\\secret", "Default"};
+            url = jsonString(names[n % 5]);
+        } else if (mode == "wrong-types") {
+            ws = "{\"w\":" + std::to_string(w) + "}";
+            hs = "[" + std::to_string(h) + "]";
+        }
+        if (!results.empty()) results += ",";
+        results += resultJSON(url, ws, hs);
+    }
+    if (mode == "wrong-types") results = "1,\"two\",null,[3],true," + results;
+    std::string body;
+    if (mode == "top-array") return "[" + results + "]";
+    if (mode == "responsedata-array") return "{\"responseData\":[" + results + "]}";
+    if (mode == "results-object") return "{\"responseData\":{\"results\":{\"0\":" + resultJSON("\"x\"", "1", "1") + "}}}";
+    body = "{\"responseData\":{\"results\":[" + results + "]},\"responseStatus\":200}";
+    if (mode == "big-page") body += std::string(3 * 1024 * 1024, ' ');
+    return body;
+}
+
+// A JPEG of w x h in a colour of result n's own.
+std::string picture(long n, int w, int h) {
+    int hue = static_cast<int>((n * 47) % 360);
+    auto channel = [&](int shift) {
+        int x = (hue + shift) % 360;
+        return static_cast<uint8_t>(x < 120 ? 255 - x * 2 : x < 240 ? 15 : (x - 240) * 2);
+    };
+    uint8_t r = channel(0), g = channel(120), b = channel(240);
+    std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3);
+    for (size_t i = 0; i < rgb.size(); i += 3) {
+        rgb[i] = r;
+        rgb[i + 1] = g;
+        rgb[i + 2] = b;
+    }
+    std::vector<uint8_t> jpeg = platform::encodeRGBJPEG(rgb, w, h, 85);
+    return std::string(jpeg.begin(), jpeg.end());
+}
+
+// Rewrites the size in a JPEG's frame header (SOF0).
+std::string claimSize(std::string jpeg, int w, int h) {
+    for (size_t i = 2; i + 9 < jpeg.size();) {
+        if (static_cast<uint8_t>(jpeg[i]) != 0xff) break;
+        uint8_t marker = static_cast<uint8_t>(jpeg[i + 1]);
+        size_t length = static_cast<uint8_t>(jpeg[i + 2]) << 8 | static_cast<uint8_t>(jpeg[i + 3]);
+        if (marker == 0xc0) {
+            jpeg[i + 5] = static_cast<char>(h >> 8);
+            jpeg[i + 6] = static_cast<char>(h & 0xff);
+            jpeg[i + 7] = static_cast<char>(w >> 8);
+            jpeg[i + 8] = static_cast<char>(w & 0xff);
+            break;
+        }
+        i += 2 + length;
+    }
+    return jpeg;
+}
+
+void hang() {
+    std::unique_lock<std::mutex> lk(hangLock);
+    hangWake.wait(lk, [] { return stopping.load(); });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options o = parse(argc, argv);
+    if (!o.log.empty()) {
+        logFile.open(o.log, std::ios::app);
+        if (!logFile) usage("cannot write " + o.log);
+    }
+    std::signal(SIGTERM, onSignal);
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    httplib::Server server;
+    int port = o.port == 0 ? server.bind_to_any_port("127.0.0.1") : (server.bind_to_port("127.0.0.1", o.port) ? o.port : -1);
+    if (port <= 0) {
+        std::cerr << "searchserver: cannot listen on 127.0.0.1:" << o.port << "\n";
+        return 1;
+    }
+    server.set_pre_routing_handler([&](const httplib::Request& req, httplib::Response&) {
+        std::lock_guard<std::mutex> g(stateLock);
+        lastRequest = std::chrono::steady_clock::now();
+        if (logFile.is_open()) logFile << req.target << std::endl;
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+
+    server.Get("/ajax/services/search/images", [&](const httplib::Request& req, httplib::Response& res) {
+        auto param = [&](const char* key) { return req.has_param(key) ? req.get_param_value(key) : std::string(); };
+        std::optional<long> start = number(param("start"));
+        if (param("v") != "1.0" || param("rsz") != "8" || !start || param("as_filetype") != "jpg" || !req.has_param("q")) {
+            res.status = 400;
+            res.set_content("{\"responseStatus\":400}", "application/json");
+            return;
+        }
+        bool failing = !o.fail.empty() && (o.failStart < 0 || o.failStart == *start);
+        if (failing && o.fail == "hang") return hang();
+        if (failing && o.fail == "status500") {
+            res.status = 500;
+            res.set_content("{\"responseStatus\":500}", "application/json");
+            return;
+        }
+        res.set_content(page(o, port, *start, failing), "application/json");
+    });
+
+    server.Get(R"(/img/(\d{1,6})\.jpg)", [&](const httplib::Request& req, httplib::Response& res) {
+        long n = std::stol(req.matches[1]);
+        if (o.fail == "picture-hang") return hang();
+        if (o.fail == "picture-500") {
+            res.status = 500;
+            return;
+        }
+        if (o.fail == "big-picture") {
+            auto head = std::make_shared<std::string>(picture(n, 8, 8));
+            res.set_chunked_content_provider("image/jpeg", [head](size_t offset, httplib::DataSink& sink) {
+                constexpr size_t total = 25 * 1024 * 1024;
+                static const std::string filler(64 * 1024, '\0');
+                if (offset == 0) return sink.write(head->data(), head->size());
+                if (offset >= total) {
+                    sink.done();
+                    return true;
+                }
+                return sink.write(filler.data(), filler.size());
+            });
+            return;
+        }
+        auto [w, h] = sizeOf(o, n);
+        std::string jpeg = picture(n, w, h);
+        if (o.fail == "huge-header") jpeg = claimSize(jpeg, 30000, 30000);
+        res.set_content(jpeg, "image/jpeg");
+    });
+
+    server.Get(R"(/redirect/(\d{1,3}))", [](const httplib::Request& req, httplib::Response& res) {
+        long n = std::stol(req.matches[1]);
+        if (n == 0) return res.set_content("arrived", "text/plain");
+        res.set_redirect("/redirect/" + std::to_string(n - 1));
+    });
+    server.Get("/redirect-to", [](const httplib::Request& req, httplib::Response& res) {
+        res.set_redirect(req.get_param_value("url"));
+    });
+
+    std::thread listener([&] { server.listen_after_bind(); });
+    std::cout << port << std::endl;
+
+    for (;;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (stopSignal) break;
+        std::lock_guard<std::mutex> g(stateLock);
+        if (std::chrono::duration<double>(std::chrono::steady_clock::now() - lastRequest).count() >= o.idleExit) break;
+    }
+    {
+        std::lock_guard<std::mutex> g(hangLock);
+        stopping = true;
+    }
+    hangWake.notify_all();
+    server.stop();
+    listener.join();
+    return 0;
+}
