@@ -221,6 +221,55 @@ TEST_F(EditingUIKit, PresentationRunsCompletionsAfterTheTransitionAndRefusesOver
     EXPECT_EQ(j[2].kind, "dismiss");
 }
 
+// A popover lives while shown though its maker let it go; a second
+// presentation is refused; its card stands centred on the rectangle within
+// the screen's margins at its content size; the content's own dismissal
+// ends it and then runs the completion.
+TEST_F(EditingUIKit, PopoverShowsItsContentUntilDismissed) {
+    platform::clearJournal();
+    auto content = Strong<UIViewController>::adopt(static_cast<UIViewController*>(
+        objc_msgSend<id()>(objc_msgSend<id()>(UIViewController::cls(), "alloc"_sel), "init"_sel)));
+    id anchorView = objc_msgSend<id(CGRect)>(objc_msgSend<id()>(UIView::cls(), "alloc"_sel), "initWithFrame:"_sel,
+                                             CGRectMake(0, 0, 320, 480));
+    id popover = objc_msgSend<id(id)>(objc_msgSend<id()>(UIPopoverController::cls(), "alloc"_sel),
+                                      "initWithContentViewController:"_sel, content.get());
+    CGSize initial = objc_msgSend<CGSize()>(popover, "popoverContentSize"_sel);
+    EXPECT_EQ(initial.width, 320);
+    EXPECT_EQ(initial.height, 480);
+    objc_msgSend<void(CGSize)>(popover, "setPopoverContentSize:"_sel, CGSizeMake(200, 100));
+    // Anchored near the bottom right corner: pushed back inside the 320 x 480 screen.
+    objc_msgSend<void(CGRect, id, NSUInteger, BOOL)>(popover, "presentPopoverFromRect:inView:permittedArrowDirections:animated:"_sel,
+                                                     CGRectMake(300, 470, 10, 10), anchorView, 0, YES);
+    objc_msgSend<void(CGRect, id, NSUInteger, BOOL)>(popover, "presentPopoverFromRect:inView:permittedArrowDirections:animated:"_sel,
+                                                     CGRectMake(0, 0, 10, 10), anchorView, 0, YES);
+    objc_release(popover);
+    objc_release(anchorView);
+    ASSERT_EQ(platform::shownPopovers().size(), 1u);
+    auto* shown = platform::shownPopovers()[0];
+    EXPECT_TRUE(objc_msgSend<BOOL()>(shown, "isPopoverVisible"_sel));
+    CGRect card = objc_msgSend<CGRect()>(shown->_popoverView.get(), "frame"_sel);
+    EXPECT_TRUE(CGRectEqualToRect(card, CGRectMake(110, 370, 200, 100)));
+    objc_msgSend<void(CGSize)>(shown, "setPopoverContentSize:"_sel, CGSizeMake(100, 50));
+    card = objc_msgSend<CGRect()>(shown->_popoverView.get(), "frame"_sel);
+    EXPECT_TRUE(CGRectEqualToRect(card, CGRectMake(210, 420, 100, 50)));
+    EXPECT_EQ(objc_msgSend<id()>(content.get(), "presentingViewController"_sel), nil);
+
+    int completions = 0;
+    ASSERT_TRUE(platform::finishTransitions(1));
+    objc_msgSend<void(BOOL, id)>(content.get(), "dismissViewControllerAnimated:completion:"_sel, YES,
+                                 objc_block<void()>([&] { ++completions; }));
+    EXPECT_EQ(platform::shownPopovers().size(), 1u);  // until the transition is over
+    EXPECT_TRUE(platform::finishTransitions(1));
+    EXPECT_EQ(completions, 1);
+    EXPECT_TRUE(platform::shownPopovers().empty());
+    EXPECT_EQ(class_getLiveInstanceCount(UIPopoverController::cls()), 0);
+    std::vector<std::string> kinds;
+    for (const auto& j : platform::journal()) kinds.push_back(j.kind + " " + j.presenter + " " + j.presented);
+    EXPECT_EQ(kinds, (std::vector<std::string>{"present UIPopoverController UIViewController",
+                                               "refused UIPopoverController UIViewController",
+                                               "dismiss UIPopoverController UIViewController"}));
+}
+
 // An alert action's tap dismisses the alert, then runs the handler.
 TEST_F(EditingUIKit, AlertActionTapDismissesThenRunsItsHandler) {
     platform::clearJournal();

@@ -10,6 +10,8 @@
 
 #include <platform/DeviceRoot.h>
 
+#include <cairo.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -71,6 +73,30 @@ TEST_F(ExportHost, ExportShareAndList) {
     };
     for (const std::string& e : expected)
         EXPECT_NE(std::find(lines.begin(), lines.end(), e), lines.end()) << e;
+}
+
+// On a pad the sheet comes in a popover: the snapshot draws its card (light
+// grey) in the middle of the screen until the sheet ends.
+TEST_F(ExportHost, PadSheetInAPopoverIsDrawn) {
+    int code = -1;
+    std::string shown = root.path() + "/shown.png", ended = root.path() + "/ended.png";
+    auto lines = testsupport::runMusicScript(root.path(),
+                                             "open albums\nswipe 0 0\ntap 5\nsharesheet\nsnapshot " + shown +
+                                                 "\nactivity cancel\nsnapshot " + ended + "\n",
+                                             code, "--idiom ipad --screen 768x1024");
+    ASSERT_EQ(code, 0) << ::testing::PrintToString(lines);
+    auto centre = [](const std::string& png) {
+        cairo_surface_t* s = cairo_image_surface_create_from_png(png.c_str());
+        EXPECT_EQ(cairo_surface_status(s), CAIRO_STATUS_SUCCESS);
+        cairo_surface_flush(s);
+        uint32_t pixel = *reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(s) +
+                                                      1024 * cairo_image_surface_get_stride(s) + 768 * 4) &
+                         0xFFFFFF;
+        cairo_surface_destroy(s);
+        return pixel;
+    };
+    EXPECT_EQ(centre(shown), 0xF8F8F8u);
+    EXPECT_NE(centre(ended), 0xF8F8F8u);
 }
 
 TEST_F(ExportHost, ChoicesWithoutASheetAreRefused) {

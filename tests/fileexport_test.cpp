@@ -21,6 +21,7 @@
 #include <UIKit/UIKit.h>
 #include <dispatch/dispatch.h>
 #include <platform/RunLoop.h>
+#include <platform/Log.h>
 
 #include <id3v2tag.h>
 #include <mpegfile.h>
@@ -28,10 +29,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <thread>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 namespace ex = cantrel::exporting;
@@ -167,14 +173,19 @@ TEST_F(ExportFiles, ConcurrentCopiesClaimDifferentNames) {
     for (int round = 0; round < 20; ++round) {
         std::string folder = kExports + "/R" + std::to_string(round);
         fs::create_directories(root.host(folder));
+        // Odd rounds write the copies with a tag in the same pass.
+        const ex::Tags tags{u"Same", u"Album", u"Artist"};
+        const ex::Tags* tagged = round % 2 ? &tags : nullptr;
         std::string first, second;
-        std::thread t([&] { first = ex::copyInto(folder, "Same", "var/mobile/Media/Music/a.mp3"); });
-        second = ex::copyInto(folder, "Same", "var/mobile/Media/Music/a.mp3");
+        std::thread t([&] { first = ex::copyInto(folder, "Same", "var/mobile/Media/Music/a.mp3", nullptr, tagged); });
+        second = ex::copyInto(folder, "Same", "var/mobile/Media/Music/a.mp3", nullptr, tagged);
         t.join();
         EXPECT_EQ(std::set<std::string>({first, second}),
                   std::set<std::string>({folder + "/Same.mp3", folder + "/Same (2).mp3"}));
-        EXPECT_EQ(fs::file_size(root.host(folder + "/Same.mp3")), 1u << 20);
-        EXPECT_EQ(fs::file_size(root.host(folder + "/Same (2).mp3")), 1u << 20);
+        auto size = fs::file_size(root.host(folder + "/Same.mp3"));
+        EXPECT_EQ(fs::file_size(root.host(folder + "/Same (2).mp3")), size);
+        EXPECT_EQ(size > 1u << 20, tagged != nullptr) << size;
+        EXPECT_GE(size, 1u << 20);
     }
 }
 
@@ -341,6 +352,27 @@ protected:
         ASSERT_TRUE(platform::chooseActivity(platform::presentedActivitySheet(), choice)) << choice;
         ASSERT_TRUE(platform::finishTransitions(1));
     }
+    // The log lines holding `text`.
+    static std::vector<std::string> logLinesWith(const std::string& text) {
+        std::vector<std::string> out;
+        for (const std::string& l : platform::recentLogLines())
+            if (l.find(text) != std::string::npos) out.push_back(l.substr(l.find(text)));
+        return out;
+    }
+    // Temporary files left in the export folder.
+    std::vector<std::string> hiddenFiles() {
+        std::vector<std::string> out;
+        for (auto& e : fs::recursive_directory_iterator(root.host(kExports)))
+            if (e.path().filename().string()[0] == '.') out.push_back(e.path().string());
+        return out;
+    }
+    void setExportTags(bool on) {
+        writeFile(root.host("/var/mobile/Library/Preferences/com.brevank.Cantrel.plist"),
+                  std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+                              "<key>enforce_ID3Tag_on_export</key>") +
+                      (on ? "<true/>" : "<false/>") + "</dict></plist>\n");
+        test::postSettingsChanged();
+    }
     static std::string tagOf(const std::string& path) {
         TagLib::MPEG::File f(path.c_str());
         if (!f.hasID3v2Tag()) return "<none>";
@@ -390,6 +422,48 @@ TEST_F(Export, ShareSheetEndings) {
     EXPECT_EQ(sheetSummary(), "'Coming Home' via Cantrel | " + kExports + "/Coming Home.mp3 | Export to Folder");
     choose("UIActivityTypeMail");
     EXPECT_EQ(tree(), (std::vector<std::string>{"Coming Home.mp3"}));
+}
+
+// On a pad the sheet is shown in a popover pointing at the screen's bounds in
+// the entry's table, 330 x 225 points, with nothing presented over the
+// screen; the platform keeps the popover while it shows, and the sheet's end
+// dismisses it and runs the completion handler as on a phone.
+TEST_F(Export, PadSharesInAPopover) {
+    OWN_PROCESS();
+    platform::setDeviceIdiom(UIUserInterfaceIdiomPad);
+    platform::setMainScreen(CGSizeMake(768, 1024), 2);
+    platform::clearJournal();
+    struct Ending {
+        std::string choice;
+        size_t filesLeft;  // the archive, and the working folder's three copies when kept
+    } endings[] = {{"Export to Folder", 4}, {"cancel", 1}};
+    for (const Ending& e : endings) {
+        fs::remove_all(root.host(kExports));
+        exportRow("albums", 202);
+        ASSERT_TRUE(platform::finishTransitions(1));
+        std::vector<UIPopoverController*> popovers = platform::shownPopovers();
+        ASSERT_EQ(popovers.size(), 1u);
+        UIPopoverController* popover = popovers[0];
+        EXPECT_EQ(objc::as_id(popover->_contentViewController.get()), objc::as_id(platform::presentedActivitySheet()));
+        EXPECT_TRUE(objc_msgSend<BOOL()>(popover, "isPopoverVisible"_sel));
+        CGSize size = objc_msgSend<CGSize()>(popover, "popoverContentSize"_sel);
+        EXPECT_EQ(size.width, 330);
+        EXPECT_EQ(size.height, 225);
+        CGRect card = objc_msgSend<CGRect()>(popover->_popoverView.get(), "frame"_sel);
+        EXPECT_EQ(card.origin.x, 219);  // centred on the 768 x 1024 screen
+        EXPECT_EQ(card.origin.y, 400);
+        EXPECT_EQ(sheetSummary(), "'Aerial Maps' via Cantrel | " + kExports + "/U.zip | Export to Folder");
+        EXPECT_TRUE(platform::presentedViewControllers().empty());
+        choose(e.choice);
+        EXPECT_TRUE(platform::shownPopovers().empty());
+        EXPECT_EQ(class_getLiveInstanceCount(UIPopoverController::cls()), 0);
+        EXPECT_EQ(uuidTree().size(), e.filesLeft) << e.choice;
+    }
+    std::vector<std::string> kinds;
+    for (const platform::JournalEntry& j : platform::journal())
+        if (j.presenter == "UIPopoverController") kinds.push_back(j.kind + " " + j.presented);
+    EXPECT_EQ(kinds, (std::vector<std::string>{"present UIActivityViewController", "dismiss UIActivityViewController",
+                                               "present UIActivityViewController", "dismiss UIActivityViewController"}));
 }
 
 // The two activities as the sheet and its completion handler see them.
@@ -483,6 +557,163 @@ TEST_F(Export, FailuresAreCounted) {
     fs::remove(mp3Of(1003));
     exportRow("songs", 1003);
     EXPECT_TRUE(tree().empty());
+}
+
+// An album artist's export holds each of its albums in a folder of its own
+// under the artist's, and the sheet names the artist.
+TEST_F(Export, AlbumArtistLayout) {
+    OWN_PROCESS();
+    sql("UPDATE item SET album_artist_pid = 102 WHERE item_pid IN (1006, 1007);"
+        "UPDATE album SET album_artist_pid = 102 WHERE album_pid = 203;");
+    exportRow("artists", 102);
+    std::vector<std::string> expected = {
+        "U.zip",
+        "U/Blue Harbor/Aerial Maps/Coming Home.mp3",
+        "U/Blue Harbor/Aerial Maps/Otter's Garden.mp3",
+        "U/Blue Harbor/Aerial Maps/Something Blue.mp3",
+        "U/Blue Harbor/Driftwood/Lovesong.mp3",
+        "U/Blue Harbor/Driftwood/Lullaby.mp3",
+    };
+    EXPECT_EQ(uuidTree(), expected);
+    EXPECT_EQ(sheetSummary(), "'Blue Harbor' via Cantrel | " + kExports + "/U.zip | Export to Folder");
+    EXPECT_EQ(badgeLog().back(), "Zipping Files");
+    EXPECT_EQ(badgeLog().size(), 6u);
+}
+
+// With the tag option off the copies are the library's files byte for byte
+// (their own tags kept); with it on each copy holds the new tag and the same
+// audio.
+TEST_F(Export, TagOptionDecidesTheCopies) {
+    OWN_PROCESS();
+    ASSERT_TRUE(platform::generator::tagMP3(mp3Of(1003), "Own Title", "Own Album", "Own Artist", {}, nullptr));
+    std::string original = readFile(mp3Of(1003));
+    struct Case {
+        bool tags;
+        std::string tag;
+    } cases[] = {{false, "Own Title|Own Album|Own Artist"}, {true, "Coming Home|Aerial Maps|Blue Harbor"}};
+    for (const Case& c : cases) {
+        fs::remove_all(root.host(kExports));
+        setExportTags(c.tags);
+        exportRow("songs", 1003);
+        std::string copy = root.host(kExports + "/Coming Home.mp3");
+        EXPECT_EQ(tagOf(copy), c.tag);
+        std::string bytes = readFile(copy);
+        if (!c.tags) {
+            EXPECT_EQ(bytes, original);
+        }
+        // The audio frames follow the tag unchanged either way.
+        std::string tone(reinterpret_cast<const char*>(audio.data()), audio.size());
+        EXPECT_TRUE(bytes.ends_with(tone)) << c.tags;
+        choose("cancel");
+    }
+}
+
+// A copy that fails part-way (the file grows past what the process may
+// write) leaves no file, not even a temporary one; the log names the track,
+// and the sheet still opens with the rest, with the tag writer and without.
+TEST_F(Export, CopyFailingPartWay) {
+    OWN_PROCESS();
+    std::string big(400 * 1024, '\0');
+    for (size_t i = 0; i < big.size(); i += audio.size())
+        std::memcpy(&big[i], audio.data(), std::min(audio.size(), big.size() - i));
+    writeFile(mp3Of(1004), big);
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit old {};
+    getrlimit(RLIMIT_FSIZE, &old);
+    for (bool tags : {true, false}) {
+        fs::remove_all(root.host(kExports));
+        setExportTags(tags);
+        platform::clearRecentLogLines();
+        struct rlimit small = old;
+        small.rlim_cur = 200 * 1024;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        exportRow("albums", 202);
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::vector<std::string> expected = {
+            "U.zip",
+            "U/Blue Harbor/Aerial Maps/Coming Home.mp3",
+            "U/Blue Harbor/Aerial Maps/Otter's Garden.mp3",
+        };
+        EXPECT_EQ(uuidTree(), expected) << tags;
+        EXPECT_TRUE(hiddenFiles().empty()) << ::testing::PrintToString(hiddenFiles());
+        EXPECT_EQ(logLinesWith("left out"), (std::vector<std::string>{"left out Something Blue"})) << tags;
+        EXPECT_EQ(sheetSummary(), "'Aerial Maps' via Cantrel | " + kExports + "/U.zip | Export to Folder");
+        choose("Export to Folder");
+    }
+}
+
+// Sources that cannot be read as files (a folder, a FIFO in a track's place,
+// a missing file) are left out and named, without blocking on the FIFO.
+TEST_F(Export, UnreadableSourcesAreLeftOut) {
+    OWN_PROCESS();
+    fs::remove(mp3Of(1003));
+    fs::create_directories(mp3Of(1003));
+    fs::remove(mp3Of(1004));
+    ASSERT_EQ(mkfifo(mp3Of(1004).c_str(), 0644), 0);
+    for (bool tags : {true, false}) {
+        fs::remove_all(root.host(kExports));
+        setExportTags(tags);
+        platform::clearRecentLogLines();
+        exportRow("albums", 202);
+        std::vector<std::string> expected = {"U.zip", "U/Blue Harbor/Aerial Maps/Otter's Garden.mp3"};
+        EXPECT_EQ(uuidTree(), expected);
+        // Nothing else in the album's folder: no folder copied in a track's place.
+        std::vector<std::string> names;
+        for (auto& e : fs::recursive_directory_iterator(root.host(kExports)))
+            if (e.path().parent_path().filename() == "Aerial Maps") names.push_back(e.path().filename().string());
+        EXPECT_EQ(names, (std::vector<std::string>{"Otter's Garden.mp3"})) << tags;
+        EXPECT_EQ(logLinesWith("left out"),
+                  (std::vector<std::string>{"left out Coming Home", "left out Something Blue"}));
+        choose("cancel");
+    }
+}
+
+// A collection with no items copies nothing: "Export failed", no sheet, no
+// folder and no archive left.
+TEST_F(Export, EmptyCollection) {
+    OWN_PROCESS();
+    Strong<ItemEntry> entry = test::entryForRow(app, "albums", 202);
+    ASSERT_TRUE(entry);
+    entry->mediaItemCollection = Strong<NSObject>(static_cast<NSObject*>(objc_msgSend<id(id)>(
+        objc_getClass("MPMediaItemCollection"), "collectionWithItems:"_sel, NSArray::make({}))));
+    objc_msgSend<void(id, int)>(FileHandler::cls(), "exportAlbum:andType:"_sel, entry.get(),
+                                static_cast<int>(entry->viewIndex));
+    platform::drainGlobalQueues();
+    platform::RunLoop::main().runFor(0.1);
+    EXPECT_TRUE(tree().empty());
+    EXPECT_EQ(platform::presentedActivitySheet(), nullptr);
+    id screen = objc::as_id(app.currentScreen());
+    EXPECT_EQ(badgesIn(objc_msgSend<id()>(screen, "view"_sel)), (std::vector<std::string>{"Export failed"}));
+}
+
+// The messaging activity, offered by a sheet: its badge "WDone!" stands over
+// the key window's root view for 1.3 seconds, and the sheet ends at once,
+// completed, with its type.
+TEST_F(Export, MessagingActivityBadge) {
+    OWN_PROCESS();
+    app.launch();
+    id activity = objc_msgSend<id()>(objc_msgSend<id()>(ActivityViewCustomActivity_Share::cls(), "alloc"_sel), "init"_sel);
+    id sheet = objc_msgSend<id(id, id)>(objc_msgSend<id()>(UIActivityViewController::cls(), "alloc"_sel),
+                                        "initWithActivityItems:applicationActivities:"_sel,
+                                        NSArray::make({NSString::make("text")}), NSArray::make({activity}));
+    objc_release(activity);
+    std::vector<std::string> ended;
+    objc_msgSend<void(id)>(sheet, "setCompletionWithItemsHandler:"_sel,
+                           objc_block<void(id, BOOL, id, id)>([&ended](id type, BOOL completed, id, id) {
+                               ended.push_back(to_string(static_cast<NSString*>(type)) + (completed ? " YES" : " NO"));
+                           }));
+    id rootController = objc_msgSend<id()>(objc_msgSend<id()>(objc_msgSend<id()>(UIApplication::cls(), "sharedApplication"_sel),
+                                                              "keyWindow"_sel),
+                                           "rootViewController"_sel);
+    objc_msgSend<void(id, BOOL, id)>(rootController, "presentViewController:animated:completion:"_sel, sheet, YES, nil);
+    objc_release(sheet);
+    choose("WhatsApp");
+    EXPECT_EQ(ended, (std::vector<std::string>{"whatsapp YES"}));
+    EXPECT_EQ(badgesIn(rootView()), (std::vector<std::string>{"WDone!"}));
+    platform::RunLoop::main().runFor(1.0);
+    EXPECT_EQ(badgesIn(rootView()), (std::vector<std::string>{"WDone!"}));
+    platform::RunLoop::main().runFor(0.5);
+    EXPECT_TRUE(badgesIn(rootView()).empty());
 }
 
 }  // namespace

@@ -5,6 +5,9 @@
 #include <cstring>
 #include <ctime>
 #include <thread>
+#include <set>
+#include <fstream>
+#include <unistd.h>
 
 #include <platform/Log.h>
 
@@ -941,6 +944,117 @@ TEST_F(FileManagerTest, CopyMoveListAndRemove) {
     EXPECT_FALSE(remove("/"));  // never the device root itself
     EXPECT_TRUE(std::filesystem::exists(host("/var/mobile/Media/c.txt")));
     EXPECT_NE(text(objc_msgSend<id()>(error, "localizedDescription"_sel)), "");
+}
+
+// Copies by file URL never replace a file, a failed one leaves nothing under
+// its name; readability and the recursive listing go through the device root.
+TEST_F(FileManagerTest, CopyByURLReadableAndSubpaths) {
+    ASSERT_TRUE(mkdirs("/var/mobile/Media/Sub/Deeper", YES));
+    writeHost(host("/var/mobile/Media/a.mp3"), std::string(300000, 'a'));
+    writeHost(host("/var/mobile/Media/Sub/Deeper/b.txt"), "bee");
+    NSError* error = nullptr;
+    auto url = [](const char* path) { return objc_msgSend<id(NSString*)>(objc_getClass("NSURL"), "fileURLWithPath:"_sel, S(path)); };
+    auto copy = [&](id from, id to) {
+        error = nullptr;
+        return objc_msgSend<BOOL(id, id, NSError**)>(fm, "copyItemAtURL:toURL:error:"_sel, from, to, &error);
+    };
+    EXPECT_TRUE(copy(url("/var/mobile/Media/a.mp3"), url("/var/mobile/Media/Sub/c.mp3")));
+    EXPECT_EQ(std::filesystem::file_size(host("/var/mobile/Media/Sub/c.mp3")), 300000u);
+    writeHost(host("/var/mobile/Media/Sub/d.mp3"), "kept");
+    EXPECT_FALSE(copy(url("/var/mobile/Media/a.mp3"), url("/var/mobile/Media/Sub/d.mp3")));
+    ASSERT_NE(error, nullptr);
+    EXPECT_EQ(error->code_, NSFileWriteFileExistsError);
+    std::ifstream kept(host("/var/mobile/Media/Sub/d.mp3"));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "kept");
+    EXPECT_FALSE(copy(url("/var/mobile/Media/none.mp3"), url("/var/mobile/Media/Sub/e.mp3")));
+    EXPECT_EQ(error->code_, NSFileReadNoSuchFileError);
+    EXPECT_FALSE(copy(url("/var/mobile/Media/a.mp3"), url("/var/mobile/Media/NoFolder/e.mp3")));
+    EXPECT_FALSE(copy(url("/var/mobile/Media/a.mp3"), url("/../../escaped.mp3")));
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(root_).parent_path() / "escaped.mp3"));
+    EXPECT_FALSE(copy(url("/var/mobile/Media/a.mp3"), objc_msgSend<id(NSString*)>(objc_getClass("NSURL"), "URLWithString:"_sel,
+                                                                                  S("http://127.0.0.1/e.mp3"))));
+    EXPECT_FALSE(copy(nil, url("/var/mobile/Media/Sub/e.mp3")));
+
+    auto readable = [&](const char* path) { return objc_msgSend<BOOL(NSString*)>(fm, "isReadableFileAtPath:"_sel, S(path)); };
+    EXPECT_TRUE(readable("/var/mobile/Media/a.mp3"));
+    EXPECT_FALSE(readable("/var/mobile/Media/none.mp3"));
+    EXPECT_FALSE(readable("/../../etc/hostname"));
+    if (geteuid() != 0) {  // root reads anything
+        std::filesystem::permissions(host("/var/mobile/Media/a.mp3"), std::filesystem::perms::none);
+        EXPECT_FALSE(readable("/var/mobile/Media/a.mp3"));
+        EXPECT_FALSE(copy(url("/var/mobile/Media/a.mp3"), url("/var/mobile/Media/Sub/f.mp3")));
+        EXPECT_FALSE(std::filesystem::exists(host("/var/mobile/Media/Sub/f.mp3")));
+    }
+
+    auto subpaths = [&](const char* path) {
+        std::vector<std::string> names;
+        id listing = objc_msgSend<id(NSString*)>(fm, "subpathsAtPath:"_sel, S(path));
+        if (listing == nil) return std::vector<std::string>{"<nil>"};
+        for (id n : *static_cast<NSArray*>(listing)) names.push_back(text(n));
+        return names;
+    };
+    std::filesystem::create_symlink("/", host("/var/mobile/Media/Sub/out"));
+    EXPECT_EQ(subpaths("/var/mobile/Media/Sub"),
+              (std::vector<std::string>{"Deeper", "Deeper/b.txt", "c.mp3", "d.mp3", "out"}));
+    EXPECT_EQ(subpaths("/var/mobile/Media/a.mp3"), (std::vector<std::string>{"<nil>"}));
+    EXPECT_EQ(subpaths("/var/mobile/Missing"), (std::vector<std::string>{"<nil>"}));
+    // No temporary file is left in the folders copied into.
+    for (auto& e : std::filesystem::recursive_directory_iterator(host("/var/mobile/Media")))
+        EXPECT_NE(e.path().filename().string().rfind(".new-", 0), 0u) << e.path();
+}
+
+// Identifiers: new ones differ, the string is the upper-case 8-4-4-4-12 form
+// of a random (version 4) identifier.
+TEST(UUIDTest, NewIdentifiersAndTheirStrings) {
+    AutoreleasePool pool;
+    std::set<std::string> seen;
+    for (int i = 0; i < 100; ++i) {
+        id uuid = objc_msgSend<id()>(objc_getClass("NSUUID"), "UUID"_sel);
+        std::string s = text(objc_msgSend<id()>(uuid, "UUIDString"_sel));
+        ASSERT_EQ(s.size(), 36u);
+        for (size_t k : {8u, 13u, 18u, 23u}) EXPECT_EQ(s[k], '-') << s;
+        EXPECT_EQ(s[14], '4') << s;
+        EXPECT_EQ(s.find_first_not_of("0123456789ABCDEF-"), std::string::npos) << s;
+        EXPECT_TRUE(objc_msgSend<BOOL(id)>(uuid, "isEqual:"_sel, uuid));
+        seen.insert(s);
+    }
+    EXPECT_EQ(seen.size(), 100u);
+}
+
+// Splitting at a set of characters: empty pieces stay, characters outside
+// the ASCII range count as one character each.
+TEST(CharacterSetTest, SplitAtTheSetsCharacters) {
+    AutoreleasePool pool;
+    auto split = [](const std::string& in, id set) {
+        std::vector<std::string> out;
+        id pieces = objc_msgSend<id(id)>(NSString::make(in), "componentsSeparatedByCharactersInSet:"_sel, set);
+        for (id p : *static_cast<NSArray*>(pieces)) out.push_back(text(p));
+        return out;
+    };
+    id slashes = objc_msgSend<id(id)>(objc_getClass("NSCharacterSet"), "characterSetWithCharactersInString:"_sel,
+                                      NSString::make("/?東"));
+    id control = objc_msgSend<id()>(objc_getClass("NSCharacterSet"), "controlCharacterSet"_sel);
+    struct Case {
+        std::string in;
+        id set;
+        std::vector<std::string> out;
+    } cases[] = {
+        {"AC/DC", slashes, {"AC", "DC"}},
+        {"a//b?", slashes, {"a", "", "b", ""}},
+        {"京東京", slashes, {"京", "京"}},
+        {"", slashes, {""}},
+        {"tab\tbell\x07\xc2\x85" "end\x7f", control, {"tab", "bell", "", "end", ""}},
+        {"plain é", control, {"plain é"}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(split(c.in, c.set), c.out) << c.in;
+    EXPECT_TRUE(objc_msgSend<BOOL(unsigned short)>(slashes, "characterIsMember:"_sel, '/'));
+    EXPECT_FALSE(objc_msgSend<BOOL(unsigned short)>(slashes, "characterIsMember:"_sel, ':'));
+    id inverted = objc_msgSend<id()>(slashes, "invertedSet"_sel);
+    EXPECT_TRUE(objc_msgSend<BOOL(unsigned short)>(inverted, "characterIsMember:"_sel, ':'));
+    EXPECT_EQ(text(objc_msgSend<id(id)>(NSArray::make({NSString::make("a"), NSString::make("b")}),
+                                        "componentsJoinedByString:"_sel, NSString::make(", "))),
+              "a, b");
+    EXPECT_THROW(split("a", nil), NSException*);
 }
 
 TEST_F(FileManagerTest, DataFilesGoThroughTheDeviceRoot) {

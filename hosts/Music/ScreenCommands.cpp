@@ -5,6 +5,7 @@
 #include <UIKit/Rendering.h>
 #include <UIKit/UIAlertController.h>
 #include <UIKit/UIColor.h>
+#include <UIKit/UIPopoverController.h>
 #include <UIKit/UITextField.h>
 #include <UIKit/UIScreen.h>
 #include <UIKit/UINavigationController.h>
@@ -52,7 +53,7 @@ std::vector<UIView*> screenViews(const Context& c) {
 }
 
 // Over the screen: each presented controller's view (an alert's card over a
-// dimmed screen), then the focused field's input view (or a plain keyboard)
+// dimmed screen), each shown popover's card, then the focused field's input view (or a plain keyboard)
 // at the bottom. `keep` holds the views made for the picture; `moved` the
 // input views to put back where they were.
 constexpr double kKeyboardHeight = 216;
@@ -73,6 +74,8 @@ void addPresentedViews(std::vector<UIView*>& views, std::vector<Strong<UIView>>&
             views.push_back(plainView(screen, UIColor::make(0, 0, 0, 0.4), keep));
         views.push_back(view);
     }
+    for (UIPopoverController* popover : platform::shownPopovers())
+        if (popover->_popoverView) views.push_back(popover->_popoverView.get());
     id responder = platform::firstResponder();
     if (!objc_isKindOfClass(responder, UITextField::cls())) return;
     auto* input = static_cast<UIView*>(objc_msgSend<id()>(responder, "inputView"_sel));

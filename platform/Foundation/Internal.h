@@ -26,6 +26,8 @@ void registerFileManager();      // NSFileManager
 void registerExceptions();       // NSException's runtime methods
 void registerAutoreleasePools();  // NSAutoreleasePool
 void registerBundles();          // NSBundle (its nibs come with UIKit)
+void registerUUIDs();           // NSUUID
+void registerCharacterSets();   // NSCharacterSet, NSString's componentsSeparatedByCharactersInSet:
 void registerURLs();             // NSURL, NSBundle's and NSData's URL methods
 void registerJSON();             // NSJSONSerialization, NSNull
 

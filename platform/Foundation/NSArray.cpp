@@ -288,6 +288,20 @@ void replaceObjectsInRange(NSMutableArray* self, SEL, NSRange range, NSArray* ot
     self->replaceObjectsInRange(range, other);
 }
 
+// The elements' descriptions (a string is its own) joined by the separator.
+NSString* componentsJoinedByString(NSArray* self, SEL, NSString* separator) {
+    std::string out;
+    bool first = true;
+    for (id item : *self) {
+        if (!first) out += to_string(separator);
+        first = false;
+        out += objc_isKindOfClass(item, NSString::cls())
+                   ? to_string(static_cast<NSString*>(item))
+                   : to_string(objc_msgSend<NSString*()>(item, "description"_sel));
+    }
+    return NSString::make(out);
+}
+
 }  // namespace
 
 void platform::foundation::registerArrays() {
@@ -308,7 +322,8 @@ void platform::foundation::registerArrays() {
         .method<description>("description")
         .method<copyImmutable>("copyWithZone:")
         .method<mutableCopy>("mutableCopyWithZone:")
-        .method<arrayByAddingObject>("arrayByAddingObject:");
+        .method<arrayByAddingObject>("arrayByAddingObject:")
+        .method<componentsJoinedByString>("componentsJoinedByString:");
     objc::ClassDef<NSMutableArray>("NSMutableArray", NSArray::cls())
         .classMethod<arrayWithCapacity>("arrayWithCapacity:")
         .method<initWithCapacity>("initWithCapacity:")

@@ -4,6 +4,7 @@
 #include <Foundation/NSError.h>
 #include <Foundation/NSFileManager.h>
 #include <Foundation/NSString.h>
+#include <Foundation/NSURL.h>
 #include <platform/DeviceRoot.h>
 
 #include "Internal.h"
@@ -14,7 +15,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -99,8 +102,29 @@ bool NSFileManager::copyItemAtPath(NSString* from, NSString* to, NSError** error
     std::string src = hostPath(from), dst = hostPath(to);
     if (src.empty()) return fail(error, EPERM, from, Access::Read, "copied");
     if (dst.empty()) return fail(error, EPERM, to, Access::Write, "copied");
-    if (!exists(src)) return fail(error, ENOENT, from, Access::Read, "copied");
+    struct stat st;
+    if (::lstat(src.c_str(), &st) != 0) return fail(error, ENOENT, from, Access::Read, "copied");
     if (exists(dst)) return fail(error, EEXIST, to, Access::Write, "copied");
+    if (S_ISREG(st.st_mode)) {
+        // A file appears whole under its name or not at all, and never
+        // replaces one that was made meanwhile.
+        int in = platform::openDeviceFile(src);
+        if (in < 0) return fail(error, errno, from, Access::Read, "copied");
+        struct stat opened;
+        bool sized = ::fstat(in, &opened) == 0;
+        fs::path target(dst);
+        std::string name = platform::publishNewFile(
+            target.parent_path().string(),
+            [&](const std::string&, int out) {
+                return sized && ::fchmod(out, opened.st_mode & 0777) == 0 &&
+                       platform::appendFileRange(in, out, 0, opened.st_size);
+            },
+            [&](int n) { return n == 1 ? target.filename().string() : std::string(); });
+        int err = errno;
+        ::close(in);
+        if (name.empty()) return fail(error, err, to, Access::Write, "copied");
+        return true;
+    }
     std::error_code ec;
     fs::copy(src, dst, fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
     if (ec) return fail(error, ec.value(), to, Access::Write, "copied");
@@ -120,6 +144,39 @@ bool NSFileManager::moveItemAtPath(NSString* from, NSString* to, NSError** error
     if (!ec) fs::remove_all(src, ec);
     if (ec) return fail(error, ec.value(), to, Access::Write, "moved");
     return true;
+}
+
+bool NSFileManager::copyItemAtURL(NSURL* from, NSURL* to, NSError** error) {
+    auto pathOf = [](NSURL* url) -> NSString* {
+        if (url == nullptr || !objc_msgSend<BOOL()>(url, "isFileURL"_sel)) return nullptr;
+        return objc_msgSend<NSString*()>(url, "path"_sel);
+    };
+    NSString* src = pathOf(from);
+    NSString* dst = pathOf(to);
+    if (src == nullptr) return fail(error, EINVAL, src, Access::Read, "copied");
+    if (dst == nullptr) return fail(error, EINVAL, dst, Access::Write, "copied");
+    return copyItemAtPath(src, dst, error);
+}
+
+bool NSFileManager::isReadableFileAtPath(NSString* path) {
+    std::string host = hostPath(path);
+    return !host.empty() && ::access(host.c_str(), R_OK) == 0;
+}
+
+NSArray* NSFileManager::subpathsAtPath(NSString* path) {
+    std::string host = hostPath(path);
+    std::error_code ec;
+    if (host.empty() || !fs::is_directory(host, ec)) return nullptr;
+    std::vector<std::string> names;
+    // Symlinks are listed, never followed.
+    // Relative by the text of the path: resolving it would follow the symlinks.
+    for (fs::recursive_directory_iterator it(host, ec), end; !ec && it != end; it.increment(ec))
+        names.push_back(it->path().generic_string().substr(host.size() + 1));
+    if (ec) return nullptr;
+    std::sort(names.begin(), names.end());
+    std::vector<id> items;
+    for (const auto& n : names) items.push_back(NSString::make(n));
+    return NSArray::make(items);
 }
 
 NSArray* NSFileManager::contentsOfDirectoryAtPath(NSString* path, NSError** error) {
@@ -159,6 +216,11 @@ BOOL copyItem(NSFileManager* self, SEL, NSString* from, NSString* to, NSError** 
 BOOL moveItem(NSFileManager* self, SEL, NSString* from, NSString* to, NSError** error) {
     return self->moveItemAtPath(from, to, error);
 }
+BOOL copyURL(NSFileManager* self, SEL, NSURL* from, NSURL* to, NSError** error) {
+    return self->copyItemAtURL(from, to, error);
+}
+BOOL isReadable(NSFileManager* self, SEL, NSString* path) { return self->isReadableFileAtPath(path); }
+NSArray* subpaths(NSFileManager* self, SEL, NSString* path) { return self->subpathsAtPath(path); }
 NSArray* contentsOfDirectory(NSFileManager* self, SEL, NSString* path, NSError** error) {
     return self->contentsOfDirectoryAtPath(path, error);
 }
@@ -173,6 +235,9 @@ void platform::foundation::registerFileManager() {
         .method<createDirectory>("createDirectoryAtPath:withIntermediateDirectories:attributes:error:")
         .method<removeItem>("removeItemAtPath:error:")
         .method<copyItem>("copyItemAtPath:toPath:error:")
+        .method<copyURL>("copyItemAtURL:toURL:error:")
+        .method<isReadable>("isReadableFileAtPath:")
+        .method<subpaths>("subpathsAtPath:")
         .method<moveItem>("moveItemAtPath:toPath:error:")
         .method<contentsOfDirectory>("contentsOfDirectoryAtPath:error:");
 }

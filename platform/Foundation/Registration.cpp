@@ -25,6 +25,8 @@ void registerFoundation() {
     registerBundles();
     registerURLs();
     registerJSON();
+    registerUUIDs();
+    registerCharacterSets();
 }
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <CoreGraphics/CGContext.h>
+#include <objc/objc.h>
 
 #include <functional>
 
@@ -42,6 +43,7 @@ void registerNibLoading();   // NSBundle's loadNibNamed:owner:options:
 void registerApplication();  // UIApplication, UIWindow (the key window)
 void registerImagePickers();  // UIImagePickerController
 void registerActivities();   // UIActivity, UIActivityViewController
+void registerPopovers();     // UIPopoverController
 void registerSocial();       // SLComposeViewController
 // The settings pages' widgets (registerSettingsWidgets calls these in order):
 void registerSettingsWidgets();
@@ -61,6 +63,15 @@ void placeEditingState(::UITableView* table, ::UITableViewCell* cell, objc_objec
 // Takes the swipe buttons (_UITableViewCellActionButton) among the view's
 // own subviews out of it (removeFromSuperview): a swiped cell closing.
 void removeSwipeButtons(objc_object* view);
+
+// Runs `work` on the main run loop once a presentation's transition is over
+// (kUIPresentationDuration of clock time when animated, the next pass
+// otherwise); platform::finishTransitions waits for it.
+void afterTransition(BOOL animated, std::function<void()> work);
+
+// When `content` is the content of a shown popover: dismisses the popover,
+// then runs the completion block (void(), may be nil), and answers true.
+bool dismissPopoverShowing(objc_object* content, BOOL animated, objc_object* completion);
 
 // Places the view's direct subviews that do not translate their masks by
 // the view's edge constraints (UIControl.cpp).

@@ -39,6 +39,7 @@ void registerEditing() {
     registerSocial();
     registerApplication();
     registerActivities();
+    registerPopovers();
     registerImagePickers();
 }
 

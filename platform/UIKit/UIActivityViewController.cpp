@@ -4,6 +4,7 @@
 
 #include <Foundation/Foundation.h>
 #include <UIKit/UIAlertController.h>
+#include <UIKit/UIPopoverController.h>
 
 namespace {
 
@@ -63,7 +64,9 @@ const std::vector<std::string>& systemActivityTypes() {
 
 UIActivityViewController* presentedActivitySheet() {
     UIActivityViewController* found = nullptr;
-    for (UIViewController* c : presentedViewControllers())
+    std::vector<UIViewController*> shown = presentedViewControllers();
+    for (UIPopoverController* p : shownPopovers()) shown.push_back(p->_contentViewController.get());
+    for (UIViewController* c : shown)
         if (objc_isKindOfClass(c, UIActivityViewController::cls())) found = static_cast<UIActivityViewController*>(c);
     return found;
 }

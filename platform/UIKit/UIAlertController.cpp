@@ -43,8 +43,9 @@ int& transitionsInProgress() {
     return count;
 }
 
-// Runs the completion block (void()) after the transition.
-void afterTransition(BOOL animated, std::function<void()> work) {
+}  // namespace
+
+void platform::uikit::afterTransition(BOOL animated, std::function<void()> work) {
     ++transitionsInProgress();
     auto done = [work = std::move(work)] {
         --transitionsInProgress();
@@ -55,6 +56,10 @@ void afterTransition(BOOL animated, std::function<void()> work) {
     else
         platform::RunLoop::main().post(std::move(done));
 }
+
+namespace {
+
+using platform::uikit::afterTransition;
 
 namespace presentation {
 
@@ -91,6 +96,8 @@ void dismiss(UIViewController* self, SEL, BOOL animated, id completion) {
     if (presenter->_presentedViewController == nullptr && presenter->_presentingViewController != nullptr)
         presenter = presenter->_presentingViewController;
     UIViewController* controller = presenter->_presentedViewController;
+    // A popover's content ending itself ends its popover.
+    if (controller == nullptr && platform::uikit::dismissPopoverShowing(self, animated, completion)) return;
     if (controller == nullptr || presenter->_inTransition) return;
     presenter->_inTransition = YES;
     journalPresentation("dismiss", presenter, controller);

@@ -4,6 +4,7 @@
 #include "Cantrel.h"
 #include "DBHandler.h"
 #include "EditHandler.h"
+#include "ID3Writer.h"
 #include "IconView.h"
 #include "ItemEntry.h"
 #include "Libs/ZipArchive/ZipArchive.h"
@@ -13,8 +14,6 @@
 #include <UIKit/UIKit.h>
 #include <dispatch/dispatch.h>
 #include <platform/DeviceRoot.h>
-
-#include <uuid/uuid.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -35,9 +34,8 @@ namespace {
 constexpr size_t kMaxComponent = 255;
 constexpr int kMaxSuffix = 100000;
 
-bool removedCharacter(unsigned char c) {
-    return c < 0x20 || c == 0x7f || std::strchr("/\\?%*|\"<>", c) != nullptr;
-}
+// The characters a file name never keeps (control characters go too).
+constexpr char kRemovedCharacters[] = "/\\?%*|\"<>";
 
 // The longest prefix of at most `limit` bytes that ends on a character boundary.
 std::string cutUtf8(std::string s, size_t limit) {
@@ -61,35 +59,35 @@ bool insideExports(const std::string& host, bool orItself = false) {
     return platform::resolvesInside(host, root);
 }
 
-bool copyStream(int from, int to) {
-    std::vector<char> buffer(256 * 1024);
-    for (;;) {
-        ssize_t n = ::read(from, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) return true;
-        for (ssize_t done = 0; done < n;) {
-            ssize_t w = ::write(to, buffer.data() + done, static_cast<size_t>(n - done));
-            if (w < 0 && errno == EINTR) continue;
-            if (w <= 0) return false;
-            done += w;
-        }
-    }
+id fileManager() { return objc_msgSend<id()>(NSFileManager::cls(), "defaultManager"_sel); }
+id fileURL(const std::string& devicePath) {
+    return objc_msgSend<id(id)>(objc_getClass("NSURL"), "fileURLWithPath:"_sel, NSString::make(devicePath));
+}
+
+// The name split at `set`'s characters and joined again without them.
+std::string withoutCharacters(const std::string& name, id set) {
+    id pieces = objc_msgSend<id(id)>(NSString::make(name), "componentsSeparatedByCharactersInSet:"_sel, set);
+    return to_string(objc_msgSend<NSString*(id)>(pieces, "componentsJoinedByString:"_sel, ""_ns));
 }
 
 }  // namespace
 
 std::string safeComponent(std::string_view name, std::string_view placeholder, size_t reserve) {
     std::string out;
-    out.reserve(name.size());
-    for (char c : name)
-        if (!removedCharacter(static_cast<unsigned char>(c))) out += c;
+    {
+        AutoreleasePool pool;
+        id removed = objc_msgSend<id(id)>(objc_getClass("NSCharacterSet"), "characterSetWithCharactersInString:"_sel,
+                                          NSString::make(kRemovedCharacters));
+        id control = objc_msgSend<id()>(objc_getClass("NSCharacterSet"), "controlCharacterSet"_sel);
+        out = withoutCharacters(withoutCharacters(std::string(name), removed), control);
+    }
     if (out.empty() || out == "." || out == "..") out = std::string(placeholder);
     if (out[0] == '.') out[0] = '_';
     return cutUtf8(std::move(out), reserve < kMaxComponent ? kMaxComponent - reserve : 1);
 }
 
-std::string copyInto(const std::string& folder, std::string_view title, const std::string& source, std::string* why) {
+std::string copyInto(const std::string& folder, std::string_view title, const std::string& source, std::string* why,
+                     const Tags* tags) {
     auto fail = [&](std::string reason) {
         if (why) *why = std::move(reason);
         return std::string();
@@ -98,51 +96,62 @@ std::string copyInto(const std::string& folder, std::string_view title, const st
     if (!insideExports(hostFolder, true)) return fail("destination outside the export folder");
     std::string hostSource = platform::devicePath(source);
     if (hostSource.empty()) return fail("source outside the device");
-    int in = platform::openDeviceFile(hostSource);
-    if (in < 0) return fail(std::string("source not readable: ") + std::strerror(errno));
+    // Only a regular file is copied (never a folder, a FIFO or a device).
+    int probe = platform::openDeviceFile(hostSource);
+    if (probe < 0) return fail(std::string("source not readable: ") + std::strerror(errno));
+    ::close(probe);
 
     std::string ext = fs::path(hostSource).extension().string();
     if (!ext.empty()) ext = safeComponent(ext.substr(1), "", kMaxComponent - 16);
     std::string dotExt = ext.empty() ? "" : "." + ext;
-    int out = -1;
-    std::string name;
-    for (int n = 1; n <= kMaxSuffix && out < 0; ++n) {
-        std::string suffix = n == 1 ? "" : " (" + std::to_string(n) + ")";
-        name = safeComponent(title, kUntitled, suffix.size() + dotExt.size()) + suffix + dotExt;
-        std::string target = hostFolder + "/" + name;
-        if (!insideExports(target)) break;
-        out = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (out < 0 && errno != EEXIST) break;
+    std::string base = safeComponent(title, kUntitled, dotExt.size());
+    // The n-th name offered: "<title>.<ext>", then "<title> (n).<ext>".
+    auto nameFor = [&](int n) -> std::string {
+        if (n > kMaxSuffix) return "";
+        if (n == 1) return base + dotExt;
+        std::string suffix = " (" + std::to_string(n) + ")";
+        return safeComponent(title, kUntitled, suffix.size() + dotExt.size()) + suffix + dotExt;
+    };
+
+    if (tags != nullptr) {
+        // The tag and the audio in one pass; the file appears whole under a
+        // free name, or not at all.
+        std::string name = id3::writeTaggedCopy(hostSource, hostFolder, nameFor, tags->title, tags->album, tags->artist, why);
+        return name.empty() ? "" : folder + "/" + name;
     }
-    if (out < 0) {
-        ::close(in);
-        return fail(std::string("no name could be claimed: ") + std::strerror(errno));
+    // The file manager's copy never replaces a file and leaves nothing half
+    // written: a name taken meanwhile answers "file exists", and the next is tried.
+    AutoreleasePool pool;
+    for (int n = 1;; ++n) {
+        std::string name = nameFor(n);
+        if (name.empty()) return fail("no free name");
+        struct stat st;
+        if (::lstat((hostFolder + "/" + name).c_str(), &st) == 0) continue;
+        NSError* error = nullptr;
+        if (objc_msgSend<BOOL(id, id, NSError**)>(fileManager(), "copyItemAtURL:toURL:error:"_sel, fileURL(source),
+                                                  fileURL(folder + "/" + name), &error))
+            return folder + "/" + name;
+        if (objc_msgSend<NSInteger()>(error, "code"_sel) != NSFileWriteFileExistsError)
+            return fail(to_string(objc_msgSend<NSString*()>(error, "localizedDescription"_sel)));
     }
-    std::string target = hostFolder + "/" + name;
-    bool ok = copyStream(in, out);
-    ::close(in);
-    if (::close(out) != 0) ok = false;
-    if (!ok) {
-        ::unlink(target.c_str());
-        return fail("copy failed");
-    }
-    return folder + "/" + name;
 }
 
 std::string zipFolder(const std::string& folder) {
     std::string host = platform::devicePath(folder);
     if (!insideExports(host)) return "";
     std::vector<std::string> entries;
-    std::error_code ec;
-    if (fs::is_directory(host, ec)) {
-        for (fs::recursive_directory_iterator it(host, ec), end; !ec && it != end; it.increment(ec)) {
-            if (it->is_regular_file(ec) && !it->is_symlink(ec))
-                entries.push_back(fs::relative(it->path(), host, ec).generic_string());
+    {
+        AutoreleasePool pool;
+        id subpaths = objc_msgSend<id(id)>(fileManager(), "subpathsAtPath:"_sel, NSString::make(folder));
+        for (NSUInteger i = 0, n = countOf(subpaths); i < n; ++i) {
+            std::string entry = to_string(objc_msgSend<NSString*(NSUInteger)>(subpaths, "objectAtIndex:"_sel, i));
+            // Regular files only: a symlink is never followed.
+            struct stat st;
+            if (::lstat((host + "/" + entry).c_str(), &st) == 0 && S_ISREG(st.st_mode)) entries.push_back(entry);
         }
     }
-    std::sort(entries.begin(), entries.end());
     std::string archive = host + ".zip";
-    bool ok = !ec;
+    bool ok = true;
     {
         ZipArchive zip;
         ok = zip.create(archive) && ok;
@@ -169,7 +178,8 @@ int exportsInFlight = 0;
 id get(id obj, SEL sel) { return objc_msgSend<id()>(obj, sel); }
 NSString* ns(const std::string& s) { return NSString::make(s); }
 std::string str(id s) { return to_string(static_cast<NSString*>(s)); }
-id fileManager() { return objc_msgSend<id()>(NSFileManager::cls(), "defaultManager"_sel); }
+std::u16string to_u16(id s) { return s ? static_cast<NSString*>(s)->utf16() : std::u16string(); }
+using ex::fileManager;
 void onMain(std::function<void()> work) { dispatch_async(dispatch_get_main_queue(), std::move(work)); }
 
 BOOL checkAndCreateFolder(id, SEL, NSString* path) {
@@ -181,23 +191,19 @@ BOOL checkAndCreateFolder(id, SEL, NSString* path) {
         nullptr);
 }
 
-std::string newUUID() {
-    uuid_t u;
-    uuid_generate(u);
-    char text[37];
-    uuid_unparse_upper(u, text);
-    return text;
-}
-
 id createInitialSharingFolder(id self, SEL, BOOL unique) {
     std::string root = "var/mobile/Media/general_storage";
     checkAndCreateFolder(self, nullptr, ns(root));
     checkAndCreateFolder(self, nullptr, ns(ex::kExportFolder));
     if (!unique) return ns(ex::kExportFolder);
+    // Made without intermediate folders, so an existing one is never taken.
     for (int attempt = 0; attempt < 8; ++attempt) {
-        std::string folder = std::string(ex::kExportFolder) + "/" + newUUID();
-        std::string host = platform::devicePath(folder);
-        if (!host.empty() && ::mkdir(host.c_str(), 0755) == 0) return ns(folder);
+        id uuid = objc_msgSend<id()>(objc_msgSend<id()>(objc_getClass("NSUUID"), "UUID"_sel), "UUIDString"_sel);
+        id folder = NSStringWithFormat("%@/%@", ns(ex::kExportFolder), uuid);
+        if (objc_msgSend<BOOL(id, BOOL, id, NSError**)>(
+                fileManager(), "createDirectoryAtPath:withIntermediateDirectories:attributes:error:"_sel, folder, NO,
+                nil, nullptr))
+            return folder;
     }
     return nil;
 }
@@ -374,7 +380,22 @@ void exportTracks(const std::shared_ptr<Export>& job) {
         }
         std::string source = str(objc_msgSend<id(id)>(item, "valueForProperty:"_sel, "filePath"_ns));
         std::string why = "no file path";
-        std::string copy = source.empty() ? "" : ex::copyInto(folder, title, source, &why);
+        bool readable =
+            !source.empty() && objc_msgSend<BOOL(id)>(fileManager(), "isReadableFileAtPath:"_sel, ns(source));
+        if (!source.empty() && !readable) {
+            CLog("!isReadableFileAtPath %@", ns(source));
+            why = "not readable";
+        }
+        // An MP3's copy is written with its tag in the same pass; any other
+        // file is copied and then handed to the tag writer, which says it
+        // cannot tag it.
+        bool tagInCopy = enforce_ID3Tag_on_export && cantrel::id3::hasMP3Extension(source);
+        ex::Tags tags;
+        if (tagInCopy) {
+            auto utf16 = [&](SEL sel) { return to_u16(get(item, sel)); };
+            tags = {utf16("title"_sel), utf16("albumTitle"_sel), utf16("albumArtist"_sel)};
+        }
+        std::string copy = !readable ? "" : ex::copyInto(folder, title, source, &why, tagInCopy ? &tags : nullptr);
         if (copy.empty()) {
             CLog("!!ERROR!! %@: %@", ns(title), ns(why));
             job->leftOut.push_back(title.empty() ? source : title);
@@ -383,7 +404,7 @@ void exportTracks(const std::shared_ptr<Export>& job) {
         CLog("Copying %@ to %@", ns(source), ns(copy));
         ++job->copied;
         lastCopy = copy;
-        if (enforce_ID3Tag_on_export)
+        if (enforce_ID3Tag_on_export && !tagInCopy)
             objc_msgSend<void(id, id, id, id, id)>(tableView, "setID3Tags:andTitle:andAlbum:andArtist:andImagePath:"_sel,
                                                    ns(copy), get(item, "title"_sel), get(item, "albumTitle"_sel),
                                                    get(item, "albumArtist"_sel), ""_ns);

@@ -52,12 +52,20 @@ inline constexpr char kUntitled[] = "Untitled";
 // boundary) to at most 255 - reserve bytes.
 std::string safeComponent(std::string_view name, std::string_view placeholder, size_t reserve = 0);
 
+// The export copy's ID3 tag.
+struct Tags {
+    std::u16string title, album, artist;
+};
+
 // Copies the device file `source` into the device folder `folder` (which
 // must lie in the export folder) as "<title>.<source's extension>", taking
-// the first free name. Answers the new file's device path, or "" (with the
-// reason in *why) when nothing was copied; a failed copy leaves no file.
+// the first free name. With `tags` (an MP3) the copy is written with that
+// tag in the same pass, else through the file manager's copyItemAtURL:.
+// Answers the new file's device path, or "" (with the reason in *why) when
+// nothing was copied. A copy appears only once whole: a failed one leaves
+// no file.
 std::string copyInto(const std::string& folder, std::string_view title, const std::string& source,
-                     std::string* why = nullptr);
+                     std::string* why = nullptr, const Tags* tags = nullptr);
 
 // Writes "<folder>.zip" of the regular files under the device folder, named
 // by their paths relative to it. Answers the archive's device path, or ""

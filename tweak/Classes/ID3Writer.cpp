@@ -53,38 +53,6 @@ bool readWhole(const std::string& path, std::vector<unsigned char>& out) {
     return true;
 }
 
-bool writeAll(int fd, const unsigned char* p, size_t n) {
-    while (n > 0) {
-        ssize_t w = ::write(fd, p, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        p += w;
-        n -= static_cast<size_t>(w);
-    }
-    return true;
-}
-
-// Copies [from, to) of `src` to the end of `dst`: in the kernel where it can,
-// else through a buffer.
-bool copyRange(int src, int dst, off_t from, off_t to) {
-    off_t in = from;
-    while (in < to) {
-        ssize_t n = ::copy_file_range(src, &in, dst, nullptr, static_cast<size_t>(to - in), 0);
-        if (n > 0) continue;
-        if (n < 0 && errno == EINTR) continue;
-        if (n == 0) return false;  // the file shrank under us
-        break;                     // not supported here: copy by hand
-    }
-    std::vector<unsigned char> buffer(1 << 20);
-    while (in < to) {
-        ssize_t n = ::pread(src, buffer.data(), std::min<size_t>(buffer.size(), static_cast<size_t>(to - in)), in);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0 || !writeAll(dst, buffer.data(), static_cast<size_t>(n))) return false;
-        in += n;
-    }
-    return true;
-}
-
 // An MP3 file we may replace: a regular file, readable, with write permission.
 bool openForRewrite(const std::string& path, Fd& fd, struct stat& st, std::string* why) {
     fd.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -98,6 +66,27 @@ bool openForRewrite(const std::string& path, Fd& fd, struct stat& st, std::strin
         return false;
     }
     return true;
+}
+
+// id3lib renders the tag that `fill` gives its frames into the empty file at
+// `path`, without padding or unsynchronisation.
+bool renderTag(const char* path, const std::function<void(ID3_Tag&)>& fill) {
+    ID3_Tag tag;
+    tag.Link(path, static_cast<flags_t>(ID3TT_NONE));
+    fill(tag);
+    tag.SetPadding(false);
+    tag.SetUnsync(false);
+    return (tag.Update(ID3TT_ID3V2) & ID3TT_ID3V2) != 0;
+}
+
+// Where the audio of an MP3 file lies: after its ID3v2 tag, before every
+// appended tag.
+std::pair<off_t, off_t> audioRange(const std::string& path, off_t size) {
+    ID3_Tag old;
+    old.Link(path.c_str(), static_cast<flags_t>(ID3TT_ALL));
+    auto from = static_cast<off_t>(old.GetPrependedBytes());
+    off_t to = size - static_cast<off_t>(old.GetAppendedBytes());
+    return {std::min(from, to), to};
 }
 
 // Writes a new file beside the original: id3lib renders the tag that `fill`
@@ -123,21 +112,13 @@ bool replaceFile(const std::string& path, const Fd& original, const struct stat&
             return false;
         }
     }
-    bool ok = false;
-    {
-        ID3_Tag tag;
-        tag.Link(name.data(), static_cast<flags_t>(ID3TT_NONE));
-        fill(tag);
-        tag.SetPadding(false);
-        tag.SetUnsync(false);
-        ok = (tag.Update(ID3TT_ID3V2) & ID3TT_ID3V2) != 0;
-    }
+    bool ok = renderTag(name.data(), fill);
     Fd out(::open(name.data(), O_WRONLY | O_APPEND | O_CLOEXEC));
     struct stat made {};
     ok = ok && out.fd >= 0 && ::fstat(out.fd, &made) == 0 && made.st_size > 0;
     ok = ok && ::fchmod(out.fd, st.st_mode & 07777) == 0;
     ok = ok && (made.st_uid == st.st_uid && made.st_gid == st.st_gid ? true : ::fchown(out.fd, st.st_uid, st.st_gid) == 0);
-    ok = ok && copyRange(original.fd, out.fd, from, to);
+    ok = ok && platform::appendFileRange(original.fd, out.fd, from, to);
     ok = ok && ::fsync(out.fd) == 0;
     ok = ok && ::rename(name.data(), path.c_str()) == 0;
     if (!ok) {
@@ -190,6 +171,17 @@ ID3_Frame* pictureFrame(const std::vector<unsigned char>& jpeg) {
     return frame;
 }
 
+// The export tag's frames.
+std::function<void(ID3_Tag&)> exportFrames(const std::u16string& title, const std::u16string& album,
+                                           const std::u16string& artist, const std::vector<unsigned char>* jpeg) {
+    return [&title, &album, &artist, jpeg](ID3_Tag& tag) {
+        tag.AttachFrame(textFrame(ID3FID_TITLE, title));
+        tag.AttachFrame(textFrame(ID3FID_ALBUM, album));
+        tag.AttachFrame(textFrame(ID3FID_LEADARTIST, artist));
+        if (jpeg != nullptr) tag.AttachFrame(pictureFrame(*jpeg));
+    };
+}
+
 bool isOurDescription(ID3_Field* field) {
     if (field == nullptr) return false;
     if (field->GetEncoding() == ID3TE_ISO8859_1 || field->GetEncoding() == ID3TE_UTF8) {
@@ -240,20 +232,33 @@ Outcome writeExportTag(const std::string& path, const std::u16string& title, con
         fail(why, "cannot read the picture " + imagePath);
         return Outcome::Untouched;
     }
-    // Where the audio lies: after the ID3v2 tag, before every appended tag.
-    ID3_Tag old;
-    old.Link(path.c_str(), static_cast<flags_t>(ID3TT_ALL));
-    auto from = static_cast<off_t>(old.GetPrependedBytes());
-    off_t to = st.st_size - static_cast<off_t>(old.GetAppendedBytes());
-    if (from > to) from = to;
+    auto [from, to] = audioRange(path, st.st_size);
+    return replaceFile(path, original, st, exportFrames(title, album, artist, imagePath.empty() ? nullptr : &jpeg), from,
+                       to, why)
+               ? Outcome::Written
+               : Outcome::Untouched;
+}
 
-    auto fill = [&](ID3_Tag& tag) {
-        tag.AttachFrame(textFrame(ID3FID_TITLE, title));
-        tag.AttachFrame(textFrame(ID3FID_ALBUM, album));
-        tag.AttachFrame(textFrame(ID3FID_LEADARTIST, artist));
-        if (!imagePath.empty()) tag.AttachFrame(pictureFrame(jpeg));
-    };
-    return replaceFile(path, original, st, fill, from, to, why) ? Outcome::Written : Outcome::Untouched;
+std::string writeTaggedCopy(const std::string& source, const std::string& folder,
+                            const std::function<std::string(int)>& nameFor, const std::u16string& title,
+                            const std::u16string& album, const std::u16string& artist, std::string* why) {
+    Fd in(platform::openDeviceFile(source));
+    struct stat st {};
+    if (in.fd < 0 || ::fstat(in.fd, &st) != 0) {
+        fail(why, "cannot read " + source + ": " + std::strerror(errno));
+        return "";
+    }
+    auto [from, to] = audioRange(source, st.st_size);
+    auto frames = exportFrames(title, album, artist, nullptr);
+    std::string name = platform::publishNewFile(
+        folder,
+        [&](const std::string& path, int fd) {
+            return renderTag(path.c_str(), frames) && ::lseek(fd, 0, SEEK_END) > 0 && ::fchmod(fd, 0644) == 0 &&
+                   platform::appendFileRange(in.fd, fd, from, to);
+        },
+        nameFor);
+    if (name.empty()) fail(why, "cannot write a copy of " + source + " in " + folder + ": " + std::strerror(errno));
+    return name;
 }
 
 Outcome writeArtworkTag(const std::string& path, const std::string& imagePath, std::string* why) {

@@ -21,6 +21,7 @@
 
 #include <objc/NSObject.h>
 
+#include <functional>
 #include <string>
 
 struct NSString;
@@ -40,6 +41,14 @@ enum class Outcome {
 // Host paths. `imagePath` empty: no picture.
 Outcome writeExportTag(const std::string& path, const std::u16string& title, const std::u16string& album,
                        const std::u16string& artist, const std::string& imagePath, std::string* why = nullptr);
+// A new copy of the MP3 file `source` in the folder `folder`, written in one
+// pass: a new ID3v2 tag with title, album and lead artist, then the source's
+// audio (its own tags left out). The copy appears complete under the first
+// free name of nameFor(1), nameFor(2), … (platform::publishNewFile) or not
+// at all. Host paths; answers the name taken, or "" (the reason in *why).
+std::string writeTaggedCopy(const std::string& source, const std::string& folder,
+                            const std::function<std::string(int)>& nameFor, const std::u16string& title,
+                            const std::u16string& album, const std::u16string& artist, std::string* why = nullptr);
 Outcome writeArtworkTag(const std::string& path, const std::string& imagePath, std::string* why = nullptr);
 
 // Whether a path names an MP3 file by its extension, in any case.

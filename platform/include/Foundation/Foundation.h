@@ -3,6 +3,7 @@
 
 #include <Foundation/NSArray.h>
 #include <Foundation/NSAutoreleasePool.h>
+#include <Foundation/NSCharacterSet.h>
 #include <Foundation/NSData.h>
 #include <Foundation/NSDate.h>
 #include <Foundation/NSDictionary.h>
@@ -17,3 +18,4 @@
 #include <Foundation/NSPropertyList.h>
 #include <Foundation/NSSet.h>
 #include <Foundation/NSString.h>
+#include <Foundation/NSUUID.h>

@@ -51,7 +51,7 @@ namespace platform {
 // The system's own activity types the sheet offers beside the application's.
 const std::vector<std::string>& systemActivityTypes();
 
-// The sheet presented now (the last one), or nullptr.
+// The sheet presented now, or shown in a popover (the last one), or nullptr.
 UIActivityViewController* presentedActivitySheet();
 
 // A user's choice: a system activity type, an application activity's type or

@@ -20,6 +20,7 @@
 #include <UIKit/UILabel.h>
 #include <UIKit/UIMoreListController.h>
 #include <UIKit/UIPickerView.h>
+#include <UIKit/UIPopoverController.h>
 #include <UIKit/UINavigationController.h>
 #include <UIKit/UIResponder.h>
 #include <UIKit/UIScreen.h>

@@ -14,7 +14,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <sys/types.h>
 
 namespace platform {
 
@@ -45,5 +47,20 @@ bool resolvesInside(const std::string& hostPath, const std::string& rootHostPath
 int openDeviceFile(const std::string& hostPath);  // a read-only descriptor, or -1
 // The whole file, refused (EFBIG) when larger than maxBytes.
 bool readDeviceFile(const std::string& hostPath, std::string& out, size_t maxBytes = SIZE_MAX);
+
+// Every new file written whole goes through this. `fill` writes the file into
+// a hidden temporary file in the host folder `folder` (it gets the file's
+// path and a descriptor open for writing); once it answers true the file
+// appears at once and complete under the first of nameFor(1), nameFor(2), …
+// that is not taken (never replacing a file; "" from nameFor stops), and the
+// temporary name goes. Answers the name taken, or "" with errno set (EEXIST
+// when every name offered was taken) and nothing left behind.
+std::string publishNewFile(const std::string& folder, const std::function<bool(const std::string& path, int fd)>& fill,
+                           const std::function<std::string(int n)>& nameFor);
+
+// Appends bytes [from, to) of `source` to `target`: in the kernel where it
+// can, else through a buffer. False on a read or write error or when the
+// source ends early.
+bool appendFileRange(int source, int target, off_t from, off_t to);
 
 }  // namespace platform
