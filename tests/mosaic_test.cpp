@@ -15,6 +15,7 @@
 #include <UIKit/Rendering.h>
 #include <UIKit/UIKit.h>
 #include <cairo.h>
+#include <platform/Random.h>
 #include <platform/RunLoop.h>
 
 #include <gtest/gtest.h>
@@ -278,10 +279,10 @@ TEST(MosaicCellPictures, LateOrReusedPicturesAndAddresses) {
     EXPECT_TRUE(held[0]->started && held[0]->cancelled);
     EXPECT_TRUE(held[1]->started && !held[1]->cancelled);
 
-    objc_callBlock<void(id)>(objc::as_id(held[0]->success.get()), picture(64, 48));  // late, same caption
+    objc_callBlock<void(UIImage*)>(objc::as_id(held[0]->success.get()), static_cast<UIImage*>(picture(64, 48)));  // late, same caption
     EXPECT_EQ(objc_msgSend<id()>(cell.get(), "image"_sel), nil);
     id mine = picture(64, 48);
-    objc_callBlock<void(id)>(objc::as_id(held[1]->success.get()), mine);
+    objc_callBlock<void(UIImage*)>(objc::as_id(held[1]->success.get()), static_cast<UIImage*>(mine));
     EXPECT_EQ(objc_msgSend<id()>(cell.get(), "image"_sel), mine);
     EXPECT_FALSE(second->firstTimeShown);
     id imageView = objc::as_id(cell->imageView.get());
@@ -401,6 +402,7 @@ TEST_F(SearchScreen, ColumnsByDeviceAndOrientation) {
 // the device turns and the grid is laid out again in 3 columns.
 TEST_F(SearchScreen, DecisionsKeptAcrossRotation) {
     OWN_PROCESS();
+    platform::seedRandom(5);  // one sequence of decisions, every run
     SearchQueryViewController* screen = make(60);
     platform::setKeyWindowRootViewController(screen);
     id view = objc_msgSend<id()>(screen, "view"_sel);

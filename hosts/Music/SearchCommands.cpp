@@ -5,6 +5,7 @@
 #include <Foundation/Foundation.h>
 #include <UIKit/UIKit.h>
 #include <UIKit/UITouch.h>
+#include <platform/Network.h>
 #include <platform/RunLoop.h>
 
 #include <cstdio>
@@ -34,6 +35,14 @@ void settle() {
     platform::finishTransitions(kTransitionWait);
     platform::RunLoop::main().runFor(kSettle);
     platform::finishTransitions(kTransitionWait);
+}
+
+// The open grid laid out, or nil.
+id openGridOrNil() {
+    id screen = searchScreen();
+    if (screen == nil) return nil;
+    objc_msgSend<void()>(objc_msgSend<id()>(screen, "view"_sel), "layoutIfNeeded"_sel);
+    return gridOf(screen);
 }
 
 // The open grid, laid out, or nil after an error.
@@ -100,6 +109,7 @@ bool scrollgrid(Context& c, const std::vector<std::string>& args) {
     double to = std::min(static_cast<double>(y), most);
     objc_msgSend<void(CGPoint)>(view, "setContentOffset:"_sel, CGPointMake(0, to));
     objc_msgSend<void()>(view, "layoutIfNeeded"_sel);
+    platform::waitForNetworkIdle(kSearchWait);  // the pictures of the cells now in sight
     settle();
     *c.out << "scrollgrid " << to << "\n";
     return true;
@@ -113,6 +123,8 @@ bool rotate(Context& c, const std::vector<std::string>& args) {
     platform::finishTransitions(kTransitionWait);
     platform::rotateInterface(args[0] == "landscape" ? UIInterfaceOrientationLandscapeRight
                                                      : UIInterfaceOrientationPortrait);
+    if (id grid = openGridOrNil()) objc_msgSend<void()>(grid, "layoutIfNeeded"_sel);
+    platform::waitForNetworkIdle(kSearchWait);
     settle();
     CGRect screen = objc_msgSend<CGRect()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "bounds"_sel);
     *c.out << "rotate " << args[0] << " " << screen.size.width << "x" << screen.size.height << "\n";
@@ -178,6 +190,9 @@ bool waitForSearch(Context& c, const char* command) {
             return !shown.empty() && objc_isKindOfClass(objc::as_id(shown.back()), UIAlertController::cls());
         },
         kSearchWait);
+    platform::finishTransitions(kTransitionWait);
+    openGridOrNil();  // on screen: its cells are made and ask for their pictures
+    platform::waitForNetworkIdle(kSearchWait);
     settle();
     if (!ended) {
         *c.err << command << ": the search did not end within " << kSearchWait << " seconds\n";

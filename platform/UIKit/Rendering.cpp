@@ -71,7 +71,7 @@ void drawImage(cairo_t* cr, UIImage* image, CGRect bounds, NSInteger mode) {
     cairo_scale(cr, sx, sy);
     cairo_set_source_surface(cr, image->surface(), 0, 0);
     cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
-    if (mode == 0) cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);  // no fading at the edges
+    cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);  // no fading at the edges
     cairo_paint(cr);
     cairo_restore(cr);
 }

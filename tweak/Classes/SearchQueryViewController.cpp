@@ -7,8 +7,8 @@
 
 #include <Foundation/Foundation.h>
 #include <UIKit/UIKit.h>
+#include <platform/Random.h>
 
-#include <cstdlib>
 #include <mutex>
 
 namespace {

@@ -4,9 +4,9 @@
 
 #include <Foundation/Foundation.h>
 #include <UIKit/UIKit.h>
+#include <platform/Random.h>
 #include <dispatch/dispatch.h>
 
-#include <cstdlib>
 #include <mutex>
 #include <string>
 
@@ -102,7 +102,7 @@ void setMosaicData(MosaicCell* self, SEL, id obj) {
         Strong<MosaicData> asked(record);
         id operation = request == nil ? nil : objc_msgSend<id(id, id)>(
             objc_getClass("AFImageRequestOperation"), "imageRequestOperationWithRequest:success:"_sel, request,
-            objc_block<void(id)>([cell, asked](id image) {
+            objc_block<void(UIImage*)>([cell, asked](UIImage* image) {
                 MosaicCell* c = cell.get();
                 // The same record, not merely the same caption: many pictures
                 // share a pixel size.
