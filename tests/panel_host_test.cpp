@@ -1,5 +1,5 @@
 // The Music host's panel commands end to end: the picture menu of a song's
-// and an album's sheet, a search with no search screen, the photo picker
+// and an album's sheet, a search ending in an empty grid and cancelled, the photo picker
 // cancelled, a post without and with a composer (a song without artwork:
 // no picture is added).
 #include <gtest/gtest.h>
@@ -21,6 +21,7 @@ class PanelHost : public ::testing::Test {
 protected:
     void SetUp() override {
         signal(SIGPIPE, SIG_IGN);
+        setenv("CANTREL_IMAGE_SEARCH_ENDPOINT", "http://127.0.0.1:1", 1);  // nothing listens there
         platform::setDeviceRoot(root.path());
         ASSERT_TRUE(fixture::writeLibrary());
         std::string bundle = root.path() + "/Library/Application Support/Cantrel/Cantrel.bundle";
@@ -34,7 +35,7 @@ TEST_F(PanelHost, MenuSearchPhotoAndPost) {
     int code = -1;
     auto lines = testsupport::runMusicScript(
         root.path(),
-        "open album 202\nswipe 0 0\ntap 2\nartwork\nmenu Track title\nartwork\nmenu Browse Photo library\n"
+        "open album 202\nswipe 0 0\ntap 2\nartwork\nmenu Track title\ncancelsearch\nartwork\nmenu Browse Photo library\n"
         "photo cancel\nshare twitter\nsocial twitter on\nshare twitter\ncompose done\n"
         "open albums\nswipe 0 0\ntap 2\nartwork\n",
         code);
@@ -42,7 +43,7 @@ TEST_F(PanelHost, MenuSearchPhotoAndPost) {
     std::vector<std::string> menuOfSong = {"menu Artist name & Album title", "menu Album title & Track title",
                                            "menu Track title", "menu Browse Photo library", "menu Cancel"};
     std::vector<std::string> expected = menuOfSong;
-    expected.push_back("screen sheet");  // no search screen: the sheet again
+    expected.push_back("screen SearchQueryViewController");  // an empty grid: no service answers
     expected.insert(expected.end(), menuOfSong.begin(), menuOfSong.end());
     for (const char* l : {"screen CUIImagePickerController", "screen sheet",  // photo cancelled
                           "screen sheet",                                     // no composer

@@ -1,5 +1,5 @@
 // The editing panel's sub-screens: the web query as sent, the picture menu's
-// entries by view index, a missing search screen, a missing composer, and a
+// entries by view index, the web search's grid, its cancel and pick, a missing composer, and a
 // post whose end reopens the sheet with the typed title.
 #include "Cantrel.h"
 #include "Classes.h"
@@ -53,6 +53,7 @@ protected:
         std::filesystem::create_directories(root.host(kBundle));
         std::filesystem::copy(std::string(CANTREL_RESOURCES_DIR) + "/Cantrel.bundle", root.host(kBundle));
         platform::resetMainScreen();
+        setenv("CANTREL_IMAGE_SEARCH_ENDPOINT", "http://127.0.0.1:1", 1);  // nothing listens there
         platform::registerMusicApp();
         Cantrel_registerClasses();
         CantrelInitialize();
@@ -91,15 +92,33 @@ protected:
         platform::finishTransitions(2);
         return get(entry->currentViewController, "presentedViewController");
     }
+    // The grid, once the search's page fetches (on a global queue) are over.
+    id searchScreen(ItemEntry* entry) {
+        platform::RunLoop::main().runUntil(
+            [&] {
+                return objc_isKindOfClass(get(entry->currentViewController, "presentedViewController"),
+                                          objc_getClass("SearchQueryViewController"));
+            },
+            20);
+        return presented(entry);
+    }
+    // The journal's presentations and dismissals: "KIND CLASS".
+    static std::vector<std::string> shown() {
+        std::vector<std::string> out;
+        for (const auto& e : platform::journal())
+            if (e.kind == "present" || e.kind == "dismiss" || e.kind == "refused") out.push_back(e.kind + " " + e.presented);
+        return out;
+    }
     test::TempRoot root;
     AutoreleasePool pool;
     platform::MusicApp app;
 };
 
 // Songs offer the three web searches; albums only the album one. A search
-// with no search screen reopens the sheet with the typed title and leaves no
-// "Searching" badge.
-TEST_F(PanelActions, PictureMenuAndMissingSearch) {
+// shows its grid (empty: no service answers) once the "Searching" badge has
+// gone, with the query as the panel cleaned it; its cancel closes the grid
+// first and then reopens the sheet with the typed title, once.
+TEST_F(PanelActions, PictureMenuSearchAndCancel) {
     OWN_PROCESS();
     Strong<ItemEntry> song = test::entryForRow(app, "songs", 1003);
     auto* panel = panelOf(open(song.get()));
@@ -111,14 +130,34 @@ TEST_F(PanelActions, PictureMenuAndMissingSearch) {
     EXPECT_EQ(titles(menu), (std::vector<std::string>{"Artist name & Album title", "Album title & Track title",
                                                      "Track title", "Browse Photo library", "Cancel"}));
     tap(menu, "Track title");
-    id sheet = presented(song.get());
-    ASSERT_NE(sheet, nil);
-    EXPECT_NE(panelOf(sheet), nullptr);
-    EXPECT_EQ(str(get(panelOf(sheet)->titleTextField.get(), "text")), "Typed");
+    id search = searchScreen(song.get());
+    ASSERT_TRUE(objc_isKindOfClass(search, objc_getClass("SearchQueryViewController")));
+    EXPECT_EQ(str(get(get(search, "customDatasource"), "searchString")), "'Coming%20Home'%20album%20artwork");
+    EXPECT_EQ(objc_msgSend<NSUInteger()>(get(get(search, "customDatasource"), "elements"), "count"_sel), 0u);
     id view = get(song->currentViewController, "view");
     id subviews = get(view, "subviews");
     for (NSUInteger i = 0; i < objc_msgSend<NSUInteger()>(subviews, "count"_sel); ++i)
         EXPECT_FALSE(objc_isKindOfClass(objc_msgSend<id(NSUInteger)>(subviews, "objectAtIndex:"_sel, i), MessageView::cls()));
+
+    // When the panel hears of the cancel, the grid has gone.
+    static Slot<void(id, SEL, id)> _cancelled;
+    static std::vector<id> presentedWhenTold;
+    static id presenter = song->currentViewController;
+    MSHookMessageEx(ParentSongAlbumArtistView::cls(), "internetImagePickerControllerDidCancel:"_sel,
+                    +[](id self, SEL cmd, id controller) {
+                        presentedWhenTold.push_back(get(presenter, "presentedViewController"));
+                        _cancelled(self, cmd, controller);
+                    },
+                    &_cancelled);
+    platform::clearJournal();
+    objc_msgSend<void(id)>(search, "cancelItemSearch:"_sel, nil);
+    objc_msgSend<void(id)>(search, "cancelItemSearch:"_sel, nil);  // a second tap before it has gone
+    id sheet = presented(song.get());
+    ASSERT_NE(sheet, nil);
+    ASSERT_NE(panelOf(sheet), nullptr);
+    EXPECT_EQ(str(get(panelOf(sheet)->titleTextField.get(), "text")), "Typed");
+    EXPECT_EQ(shown(), (std::vector<std::string>{"dismiss SearchQueryViewController", "present UIAlertController"}));
+    EXPECT_EQ(presentedWhenTold, std::vector<id>{nil});
 
     objc_msgSend<void(BOOL, id)>(song->currentViewController, "dismissViewControllerAnimated:completion:"_sel, NO, nil);
     platform::finishTransitions(1);
@@ -126,6 +165,58 @@ TEST_F(PanelActions, PictureMenuAndMissingSearch) {
     objc_msgSend<void(id)>(panelOf(open(album.get())), "selectPhoto:"_sel, nil);
     EXPECT_EQ(titles(presented(album.get())),
               (std::vector<std::string>{"Artist name & Album title", "Browse Photo library", "Cancel"}));
+}
+
+// A tap on a tile hands its picture to the panel, which closes the grid and
+// reopens the sheet with it; a second tap before the grid has gone is not
+// a second pick. The grid keeps the panel alive until it has answered.
+TEST_F(PanelActions, SearchPickReachesThePanelOnce) {
+    OWN_PROCESS();
+    Strong<ItemEntry> song = test::entryForRow(app, "songs", 1003);
+    Weak<ParentSongAlbumArtistView> firstPanel;
+    {
+        AutoreleasePool inner;
+        auto* panel = panelOf(open(song.get()));
+        firstPanel = panel;
+        objc_msgSend<void(id)>(panel, "selectPhoto:"_sel, nil);
+        tap(presented(song.get()), "Album title & Track title");
+    }
+    id search = searchScreen(song.get());
+    ASSERT_NE(search, nil);
+    EXPECT_NE(firstPanel.get(), nullptr);  // only the grid holds it now
+    id list = get(get(search, "customDatasource"), "elements");
+    for (int i = 0; i < 3; ++i) {
+        id element = objc_msgSend<id()>(objc_msgSend<id()>(objc_getClass("MosaicData"), "alloc"_sel), "init"_sel);
+        objc_msgSend<void(id)>(element, "setTitle:"_sel, "8x8"_ns);
+        objc_msgSend<void(id)>(list, "addObject:"_sel, element);
+        objc_release(element);
+    }
+    auto* grid = static_cast<UICollectionView*>(get(search, "collectionView"));
+    objc_msgSend<void()>(grid, "reloadData"_sel);
+    objc_msgSend<void()>(grid, "layoutIfNeeded"_sel);
+    UIGraphicsBeginImageContextWithOptions(CGSizeMake(8, 8), NO, 1);
+    Strong<NSObject> picture(static_cast<NSObject*>(objc::as_id(UIGraphicsGetImageFromCurrentImageContext())));
+    UIGraphicsEndImageContext();
+    id cell = objc_msgSend<id(id)>(grid, "cellForItemAtIndexPath:"_sel, objc::as_id(NSIndexPath::make(1, 0)));
+    ASSERT_NE(cell, nil);
+    objc_msgSend<void(id)>(cell, "setImage:"_sel, picture.get());
+
+    static Slot<void(id, SEL, id, id)> _picked;
+    static std::vector<id> picks;
+    MSHookMessageEx(ParentSongAlbumArtistView::cls(), "internetImagePickerController:didFinishPickingImage:"_sel,
+                    +[](id self, SEL cmd, id controller, id image) {
+                        picks.push_back(image);
+                        _picked(self, cmd, controller, image);
+                    },
+                    &_picked);
+    platform::clearJournal();
+    EXPECT_TRUE(platform::tapCollectionItem(grid, 0, 1));
+    EXPECT_TRUE(platform::tapCollectionItem(grid, 0, 0));  // reaches the grid, which has answered already
+    id sheet = presented(song.get());
+    ASSERT_NE(panelOf(sheet), nullptr);
+    EXPECT_EQ(shown(), (std::vector<std::string>{"dismiss SearchQueryViewController", "present UIAlertController"}));
+    EXPECT_EQ(objc::as_id(song->pendingArtwork.get()), objc::as_id(picture.get()));
+    EXPECT_EQ(picks, std::vector<id>{objc::as_id(picture.get())});
 }
 
 // No composer for the service: the sheet comes back. With one: its text for a

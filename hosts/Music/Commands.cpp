@@ -136,6 +136,7 @@ const CommandTable& commands() {
         addPanelCommands(t);
         addFlipsideCommands(t);
         addNowPlayingCommands(t);
+        addSearchCommands(t);
         return t;
     }();
     return table;

@@ -77,6 +77,7 @@ void addSaveCommands(CommandTable& table);    // a picked picture, ID3 frames, i
 void addExportCommands(CommandTable& table);  // the share sheet, its activities, device folders
 void addPanelCommands(CommandTable& table);   // the panel's picture menu, posts and photo picker
 void addFlipsideCommands(CommandTable& table);  // the flipside album view
+void addSearchCommands(CommandTable& table);  // the web image search's grid
 void addNowPlayingCommands(CommandTable& table);  // the now-playing screen's buttons and the playlist picker
 
 // Prints bar button items as `TAG NAME` lines (`bookmarks` for the queue
@@ -93,6 +94,10 @@ id openPanel();
 bool tapArtwork(Context& c, const char* command, bool print);
 bool chooseMenuEntry(Context& c, const std::string& title, const char* command);
 bool finishPhotoPicker(Context& c, id picture, const char* command);
+// After a web-search entry of the picture menu: waits until the search has
+// ended in its grid (or back at the sheet); false after an error when
+// neither came.
+bool waitForSearch(Context& c, const char* command);
 
 // A whole number from `min` to `max` making up the whole of `word`. Else
 // false after an error that calls it what it is: "COMMAND: NAME must be a

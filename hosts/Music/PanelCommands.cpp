@@ -70,6 +70,7 @@ bool menu(Context& c, const std::vector<std::string>& args) {
     std::string title = args[0];
     for (size_t i = 1; i < args.size(); ++i) title += " " + args[i];
     if (!chooseMenuEntry(c, title, "menu")) return false;
+    if (title != "Browse Photo library" && title != "Cancel" && !waitForSearch(c, "menu")) return false;
     printScreen(c);
     return true;
 }

@@ -19,6 +19,7 @@ void registerViewControllers();  // UIViewController and its UIKit subclasses
 void registerNavigationControllers();  // UINavigationController, UINavigationItem, UINavigationBar
 void registerTableViewControllers();   // UITableViewController; the tables' editing, moves and taps
 void registerTableViews();       // UITableView, UITableViewCell, _UITableViewCellActionButton
+void registerCollectionViews();  // UICollectionView, its layout, attributes and cells
 void registerRowActions();       // UITableViewRowAction, the swipe buttons of the rows (RowActions.cpp)
 void registerColors();           // UIColor
 void registerImages();           // UIImage
@@ -71,6 +72,10 @@ void afterTransition(BOOL animated, std::function<void()> work);
 // When `content` is the content of a shown popover: dismisses the popover,
 // then runs the completion block (void(), may be nil), and answers true.
 bool dismissPopoverShowing(objc_object* content, BOOL animated, objc_object* completion);
+
+// Places the view's direct subviews that do not translate their masks by
+// the view's edge constraints (UIControl.cpp).
+void applyEdgeConstraints(objc_object* view);
 
 // Inside an animations block: keeps `view` alive until the animation's
 // completion has run. Nothing outside one.

@@ -9,6 +9,7 @@ void registerUIKit() {
     uikit::registerButtons();
     uikit::registerViewControllers();
     uikit::registerTableViews();
+    uikit::registerCollectionViews();
     uikit::registerRowActions();
     uikit::registerColors();
     uikit::registerImages();

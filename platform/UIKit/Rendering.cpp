@@ -54,14 +54,21 @@ void fillShape(cairo_t* cr, CGRect bounds, double radius, CGColor color) {
     cairo_fill(cr);
 }
 
-void drawImage(cairo_t* cr, UIImage* image, CGRect bounds) {
+// The picture in the bounds: stretched (content mode 0), whole and centred
+// (1, aspect fit) or covering them, centred and cut at the bounds (2, aspect fill).
+void drawImage(cairo_t* cr, UIImage* image, CGRect bounds, NSInteger mode) {
     if (image == nullptr || image->surface() == nullptr || image->pixelWidth() == 0 || image->pixelHeight() == 0)
         return;
+    double pw = image->pixelWidth(), ph = image->pixelHeight();
+    double sx = bounds.size.width / pw, sy = bounds.size.height / ph;
+    if (mode == 1 || mode == 2) sx = sy = mode == 1 ? std::min(sx, sy) : std::max(sx, sy);
+    if (!(sx > 0) || !(sy > 0)) return;
     cairo_save(cr);
     cairo_rectangle(cr, bounds.origin.x, bounds.origin.y, bounds.size.width, bounds.size.height);
     cairo_clip(cr);
-    cairo_translate(cr, bounds.origin.x, bounds.origin.y);
-    cairo_scale(cr, bounds.size.width / image->pixelWidth(), bounds.size.height / image->pixelHeight());
+    cairo_translate(cr, bounds.origin.x + (bounds.size.width - pw * sx) / 2,
+                    bounds.origin.y + (bounds.size.height - ph * sy) / 2);
+    cairo_scale(cr, sx, sy);
     cairo_set_source_surface(cr, image->surface(), 0, 0);
     cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
     cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);  // no fading at the edges
@@ -99,11 +106,15 @@ void drawView(cairo_t* cr, double scale, UIView* view, bool atOrigin) {
     bool masks = objc_msgSend<BOOL()>(layer, "masksToBounds"_sel);
     double borderWidth = objc_msgSend<double()>(layer, "borderWidth"_sel);
     CGColor borderColor = objc_msgSend<CGColor()>(layer, "borderColor"_sel);
+    float shadowOpacity = objc_msgSend<float()>(layer, "shadowOpacity"_sel);
 
     cairo_save(cr);
     if (!atOrigin) cairo_translate(cr, frame.origin.x, frame.origin.y);
     bool group = alpha < 1;
     if (group) cairo_push_group(cr);
+    // A shadow: what the view paints, in the shadow colour at the offset, under it.
+    bool shadow = shadowOpacity > 0;
+    if (shadow) cairo_push_group(cr);
 
     if (auto* color = objectAs<UIColor>(objc_msgSend<id()>(view, "backgroundColor"_sel)))
         fillShape(cr, bounds, radius, color->cgColor());
@@ -112,7 +123,8 @@ void drawView(cairo_t* cr, double scale, UIView* view, bool atOrigin) {
         roundedRect(cr, bounds, radius);
         cairo_clip(cr);
     }
-    if (auto* imageView = objectAs<UIImageView>(view)) drawImage(cr, platform::imageViewShownImage(imageView), bounds);
+    if (auto* imageView = objectAs<UIImageView>(view))
+        drawImage(cr, platform::imageViewShownImage(imageView), bounds, objc_msgSend<NSInteger()>(view, "contentMode"_sel));
     sendDrawRect(cr, scale, view, bounds);
     std::vector<Strong<UIView>> subviews = objectsOf<UIView>(objc_msgSend<id()>(view, "subviews"_sel), "render pass");
     // A scroll view shows its content from contentOffset.
@@ -133,6 +145,19 @@ void drawView(cairo_t* cr, double scale, UIView* view, bool atOrigin) {
         cairo_stroke(cr);
     }
 
+    if (shadow) {
+        cairo_pattern_t* painted = cairo_pop_group(cr);
+        CGColor colour = objc_msgSend<CGColor()>(layer, "shadowColor"_sel);
+        CGSize offset = objc_msgSend<CGSize()>(layer, "shadowOffset"_sel);
+        cairo_save(cr);
+        cairo_translate(cr, offset.width, offset.height);
+        cairo_set_source_rgba(cr, colour.red, colour.green, colour.blue, colour.alpha * shadowOpacity);
+        cairo_mask(cr, painted);
+        cairo_restore(cr);
+        cairo_set_source(cr, painted);
+        cairo_paint(cr);
+        cairo_pattern_destroy(painted);
+    }
     if (group) {
         cairo_pop_group_to_source(cr);
         cairo_paint_with_alpha(cr, alpha);

@@ -11,6 +11,8 @@
 #include <UIKit/UITouch.h>
 
 #include <algorithm>
+#include <cmath>
+#include <optional>
 
 using namespace platform::support;
 
@@ -116,6 +118,9 @@ void updateConstraints(UIView* self, SEL) {
     }
     if (changed) objc_msgSend<void(CGRect)>(self, "setFrame:"_sel, frame);
 }
+
+BOOL translatesMask(UIView* self, SEL) { return self->_translatesAutoresizingMask; }
+void setTranslatesMask(UIView* self, SEL, BOOL v) { self->_translatesAutoresizingMask = v; }
 
 }  // namespace view
 
@@ -246,6 +251,8 @@ void platform::uikit::registerControls() {
     def(v, "removeConstraint:", objc::make_imp<view::removeConstraint>());
     def(v, "constraints", objc::make_imp<view::constraints>());
     def(v, "updateConstraints", objc::make_imp<view::updateConstraints>());
+    def(v, "translatesAutoresizingMaskIntoConstraints", objc::make_imp<view::translatesMask>());
+    def(v, "setTranslatesAutoresizingMaskIntoConstraints:", objc::make_imp<view::setTranslatesMask>());
 
     Class c = UIControl::cls();
     def(c, "beginTrackingWithTouch:withEvent:", objc::make_imp<control::beginTracking>());
@@ -382,3 +389,72 @@ void TouchSequence::cancel() {
 }
 
 }  // namespace platform
+
+void platform::uikit::applyEdgeConstraints(objc_object* obj) {
+    auto* self = static_cast<UIView*>(obj);
+    if (self->_constraints.empty()) return;
+    CGSize size = self->_frame.size;
+    auto edgeOf = [&](NSInteger attribute) -> std::optional<double> {
+        switch (attribute) {
+            case NSLayoutAttributeLeft:
+            case NSLayoutAttributeLeading:
+            case NSLayoutAttributeTop: return 0.0;
+            case NSLayoutAttributeRight:
+            case NSLayoutAttributeTrailing: return size.width;
+            case NSLayoutAttributeBottom: return size.height;
+            default: return std::nullopt;
+        }
+    };
+    struct Edges {
+        std::optional<double> left, right, top, bottom;
+    };
+    std::vector<std::pair<UIView*, Edges>> placed;
+    std::vector<Strong<NSLayoutConstraint>> constraints = self->_constraints;
+    for (const Strong<NSLayoutConstraint>& c : constraints) {
+        if (!c->_active || c->_relation != 0 || c->_firstAttribute != c->_secondAttribute) continue;
+        std::optional<double> edge = edgeOf(c->_firstAttribute);
+        if (!edge) continue;
+        // subview.edge = view.edge x m + c, or view.edge = subview.edge x m + c.
+        id other = c->_firstItem == obj ? c->_secondItem : c->_secondItem == obj ? c->_firstItem : nil;
+        auto* sub = objectAs<UIView>(other);
+        if (sub == nullptr || sub->_superview != self || sub->_translatesAutoresizingMask) continue;
+        double value;
+        if (c->_firstItem == other) {
+            value = *edge * c->_multiplier + c->_constant;
+        } else {
+            if (c->_multiplier == 0) continue;
+            value = (*edge - c->_constant) / c->_multiplier;
+        }
+        if (!std::isfinite(value)) continue;
+        auto it = std::find_if(placed.begin(), placed.end(), [&](const auto& p) { return p.first == sub; });
+        if (it == placed.end()) it = placed.insert(placed.end(), {sub, Edges{}});
+        switch (c->_firstAttribute) {
+            case NSLayoutAttributeLeft:
+            case NSLayoutAttributeLeading: it->second.left = value; break;
+            case NSLayoutAttributeRight:
+            case NSLayoutAttributeTrailing: it->second.right = value; break;
+            case NSLayoutAttributeTop: it->second.top = value; break;
+            default: it->second.bottom = value; break;
+        }
+    }
+    for (auto& [sub, e] : placed) {
+        CGRect f = sub->_frame;
+        if (e.left && e.right) {
+            f.origin.x = *e.left;
+            f.size.width = std::max(0.0, *e.right - *e.left);
+        } else if (e.left) {
+            f.origin.x = *e.left;
+        } else if (e.right) {
+            f.origin.x = *e.right - f.size.width;
+        }
+        if (e.top && e.bottom) {
+            f.origin.y = *e.top;
+            f.size.height = std::max(0.0, *e.bottom - *e.top);
+        } else if (e.top) {
+            f.origin.y = *e.top;
+        } else if (e.bottom) {
+            f.origin.y = *e.bottom - f.size.height;
+        }
+        if (!CGRectEqualToRect(f, sub->_frame)) objc_msgSend<void(CGRect)>(sub, "setFrame:"_sel, f);
+    }
+}

@@ -101,6 +101,15 @@ void setMinimumScaleFactor(UILabel* self, SEL, double v) {
     self->_minimumScaleFactor = std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0;
 }
 
+id shadowColor(UILabel* self, SEL) { return self->_shadowColor.get(); }
+void setShadowColor(UILabel* self, SEL, id colour) {
+    self->_shadowColor = requireObject<UIColor>(colour, "-[UILabel setShadowColor:]");
+}
+CGSize shadowOffset(UILabel* self, SEL) { return self->_shadowOffset; }
+void setShadowOffset(UILabel* self, SEL, CGSize v) {
+    if (std::isfinite(v.width) && std::isfinite(v.height)) self->_shadowOffset = v;
+}
+
 void drawTextInRect(UILabel* self, SEL, CGRect rect) {
     CGContextRef c = UIGraphicsGetCurrentContext();
     if (c == nullptr) return;
@@ -121,6 +130,12 @@ void drawTextInRect(UILabel* self, SEL, CGRect rect) {
     auto* color = objectAs<UIColor>(objc_msgSend<id()>(self, "textColor"_sel));
     CGContextSaveGState(c);
     CGContextClipToRect(c, rect);
+    if (UIColor* shadow = self->_shadowColor.get()) {
+        CGRect moved = box;
+        moved.origin.x += self->_shadowOffset.width;
+        moved.origin.y += self->_shadowOffset.height;
+        text::drawLines(c, face, lines, moved, self->_textAlignment, shadow->cgColor());
+    }
     auto draw = [&](CGColor paint) { text::drawLines(c, face, lines, box, self->_textAlignment, paint); };
     if (!platform::uikit::paintWithPattern(c, color, draw)) draw(color ? color->cgColor() : CGColor{0, 0, 0, 1});
     CGContextRestoreGState(c);
@@ -172,6 +187,10 @@ void platform::uikit::registerLabels() {
         .method<label::setAdjusts>("setAdjustsFontSizeToFitWidth:")
         .method<label::minimumScaleFactor>("minimumScaleFactor")
         .method<label::setMinimumScaleFactor>("setMinimumScaleFactor:")
+        .method<label::shadowColor>("shadowColor")
+        .method<label::setShadowColor>("setShadowColor:")
+        .method<label::shadowOffset>("shadowOffset")
+        .method<label::setShadowOffset>("setShadowOffset:")
         .method<label::drawTextInRect>("drawTextInRect:")
         .method<label::drawRect>("drawRect:")
         .method<label::sizeThatFits>("sizeThatFits:")

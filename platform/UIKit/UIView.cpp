@@ -105,7 +105,7 @@ void layoutIfNeeded(UIView* self, SEL) {
     for (const Strong<UIView>& v : subviews) objc_msgSend<void()>(v.get(), "layoutIfNeeded"_sel);
 }
 
-void layoutSubviews(UIView*, SEL) {}
+void layoutSubviews(UIView* self, SEL) { platform::uikit::applyEdgeConstraints(self); }
 
 id backgroundColor(UIView* self, SEL) { return self->_backgroundColor; }
 

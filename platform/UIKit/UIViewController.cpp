@@ -49,6 +49,9 @@ id initWithNibNameBundle(UIViewController* self, SEL, id nibName, id bundle) {
 }
 
 id nibName(UIViewController* self, SEL) { return self->_nibName; }
+NSInteger interfaceOrientation(UIViewController* self, SEL) { return self->_interfaceOrientation; }
+void willRotate(UIViewController*, SEL, NSInteger, double) {}
+void didRotate(UIViewController*, SEL, NSInteger) {}
 id nibBundle(UIViewController* self, SEL) { return self->_nibBundle; }
 
 id view(UIViewController* self, SEL) {
@@ -208,6 +211,9 @@ void platform::uikit::registerViewControllers() {
         .method<controller::init>("init")
         .method<controller::initWithNibNameBundle>("initWithNibName:bundle:")
         .method<controller::nibName>("nibName")
+        .method<controller::interfaceOrientation>("interfaceOrientation")
+        .method<controller::willRotate>("willRotateToInterfaceOrientation:duration:")
+        .method<controller::didRotate>("didRotateFromInterfaceOrientation:")
         .method<controller::nibBundle>("nibBundle")
         .method<controller::view>("view")
         .method<controller::setView>("setView:")

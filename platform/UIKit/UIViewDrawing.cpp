@@ -41,6 +41,19 @@ void setOpacity(CALayer* self, SEL, float v) { self->_opacity = std::isnan(v) ? 
 BOOL hidden(CALayer* self, SEL) { return self->_hidden; }
 void setHidden(CALayer* self, SEL, BOOL v) { self->_hidden = v; }
 
+CGColor shadowColor(CALayer* self, SEL) { return self->_shadowColor; }
+void setShadowColor(CALayer* self, SEL, CGColor c) { self->_shadowColor = c; }
+CGSize shadowOffset(CALayer* self, SEL) { return self->_shadowOffset; }
+void setShadowOffset(CALayer* self, SEL, CGSize v) {
+    if (std::isfinite(v.width) && std::isfinite(v.height)) self->_shadowOffset = v;
+}
+float shadowOpacity(CALayer* self, SEL) { return self->_shadowOpacity; }
+void setShadowOpacity(CALayer* self, SEL, float v) {
+    self->_shadowOpacity = std::isnan(v) ? 0 : std::clamp(v, 0.0f, 1.0f);
+}
+double shadowRadius(CALayer* self, SEL) { return self->_shadowRadius; }
+void setShadowRadius(CALayer* self, SEL, double v) { self->_shadowRadius = std::isfinite(v) && v > 0 ? v : 0; }
+
 }  // namespace layer
 
 namespace view {
@@ -89,6 +102,9 @@ void moveSubview(UIView* self, id obj, bool toFront) {
     if (toFront) list.push_back(keep);
     else list.insert(list.begin(), keep);
 }
+
+NSInteger contentMode(UIView* self, SEL) { return self->_contentMode; }
+void setContentMode(UIView* self, SEL, NSInteger mode) { self->_contentMode = mode; }
 
 void bringSubviewToFront(UIView* self, SEL, id obj) { moveSubview(self, obj, true); }
 void sendSubviewToBack(UIView* self, SEL, id obj) { moveSubview(self, obj, false); }
@@ -159,6 +175,14 @@ void platform::uikit::registerViewDrawing() {
         .method<layer::hidden>("hidden")
         .method<layer::hidden>("isHidden")
         .method<layer::setHidden>("setHidden:")
+        .method<layer::shadowColor>("shadowColor")
+        .method<layer::setShadowColor>("setShadowColor:")
+        .method<layer::shadowOffset>("shadowOffset")
+        .method<layer::setShadowOffset>("setShadowOffset:")
+        .method<layer::shadowOpacity>("shadowOpacity")
+        .method<layer::setShadowOpacity>("setShadowOpacity:")
+        .method<layer::shadowRadius>("shadowRadius")
+        .method<layer::setShadowRadius>("setShadowRadius:")
         .OBJC_IVAR(CALayer, _cornerRadius)
         .OBJC_IVAR(CALayer, _borderWidth)
         .OBJC_IVAR(CALayer, _masksToBounds)
@@ -173,6 +197,8 @@ void platform::uikit::registerViewDrawing() {
     def("setHidden:", objc::make_imp<view::setHidden>());
     def("clipsToBounds", objc::make_imp<view::clipsToBounds>());
     def("setClipsToBounds:", objc::make_imp<view::setClipsToBounds>());
+    def("contentMode", objc::make_imp<view::contentMode>());
+    def("setContentMode:", objc::make_imp<view::setContentMode>());
     def("center", objc::make_imp<view::center>());
     def("setCenter:", objc::make_imp<view::setCenter>());
     def("bringSubviewToFront:", objc::make_imp<view::bringSubviewToFront>());

@@ -17,6 +17,13 @@
 #include "PlaylistTableViewController.h"
 #include "QueueHandler.h"
 #include "Libs/FMDB/FMDatabase.h"
+#include "Libs/MosaicLayout/Controllers/MosaicLayout.h"
+#include "Libs/MosaicLayout/Entities/MosaicData.h"
+#include "Libs/MosaicLayout/Views/MosaicCell.h"
+#include "CustomDataSource.h"
+#include "ImageSearchQuery.h"
+#include "NSDictionary+JSONCategories.h"
+#include "SearchQueryViewController.h"
 #include "NSObject+BKAssociatedObjects.h"
 #include "PanelActions.h"
 #include "ParentSongAlbumArtistView.h"
@@ -44,6 +51,13 @@ void Cantrel_registerClasses() {
     registerStarRatingControl();
     registerEditingPanels();
     registerPanelActions();
+    registerNSDictionaryJSONCategories();
+    registerMosaicData();
+    registerMosaicLayout();
+    registerMosaicCell();
+    registerCustomDataSource();
+    registerSearchQueryViewController();
+    registerImageSearchQuery();
     registerEditHandler();
     registerPlaylistHandler();
     registerQueueHandler();

@@ -64,3 +64,9 @@ constexpr CGFloat CGRectGetMidY(CGRect r) { return CGRectGetMinY(r) + CGRectGetH
 
 // A rectangle with no area: a zero width or height.
 constexpr bool CGRectIsEmpty(CGRect r) { return r.size.width == 0 || r.size.height == 0; }
+// Whether the two rectangles share some area (an empty one meets nothing).
+constexpr bool CGRectIntersectsRect(CGRect a, CGRect b) {
+    if (CGRectIsEmpty(a) || CGRectIsEmpty(b)) return false;
+    return CGRectGetMinX(a) < CGRectGetMaxX(b) && CGRectGetMinX(b) < CGRectGetMaxX(a) &&
+           CGRectGetMinY(a) < CGRectGetMaxY(b) && CGRectGetMinY(b) < CGRectGetMaxY(a);
+}

@@ -8,6 +8,12 @@
 //                                       view's subviews and drawing) to the rounded bounds
 //   opacity / setOpacity:               float() / void(float)       0..1, 1 by default
 //   hidden / isHidden / setHidden:      BOOL() / void(BOOL)
+//   shadowColor / setShadowColor:       CGColor() / void(CGColor)   opaque black by default
+//   shadowOffset / setShadowOffset:     CGSize() / void(CGSize)     (0, -3) by default
+//   shadowOpacity / setShadowOpacity:   float() / void(float)       0..1, 0 (no shadow) by default
+//   shadowRadius / setShadowRadius:     double() / void(double)     stored; the shadow is drawn
+//                                       sharp: the layer's painted pixels (its view and
+//                                       subviews) in the shadow colour at the offset, under them
 //   renderInContext:                    void(CGContextRef)   draws the layer's view and its
 //                                       subviews, as the render pass does, into the context at
 //                                       its origin
@@ -28,5 +34,9 @@ struct CALayer : NSObject {
     BOOL _masksToBounds = NO;
     float _opacity = 1;
     BOOL _hidden = NO;
+    CGColor _shadowColor{0, 0, 0, 1};
+    CGSize _shadowOffset{0, -3};
+    float _shadowOpacity = 0;
+    double _shadowRadius = 3;
     struct UIView* _view = nullptr;  // the view whose layer this is (not retained)
 };

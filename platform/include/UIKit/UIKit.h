@@ -9,6 +9,7 @@
 #include <UIKit/UIImagePickerController.h>
 #include <UIKit/UIBezierPath.h>
 #include <UIKit/UIButton.h>
+#include <UIKit/UICollectionView.h>
 #include <UIKit/UIColor.h>
 #include <UIKit/UIControl.h>
 #include <UIKit/UIFont.h>

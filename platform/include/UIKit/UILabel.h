@@ -12,6 +12,9 @@
 //   adjustsFontSizeToFitWidth / setAdjustsFontSizeToFitWidth:   BOOL()
 //   minimumScaleFactor / setMinimumScaleFactor:   double()   the smallest size the fitting
 //                                                    may choose, as a share of the font's
+//   shadowColor / setShadowColor:   id() / void(id)  UIColor; nil (the default) draws no shadow
+//   shadowOffset / setShadowOffset: CGSize() / void(CGSize)   (0, -1) by default; the text
+//                                                    is drawn first in the shadow colour there
 //   drawRect:                       void(CGRect)     sends drawTextInRect: with the bounds
 //   drawTextInRect:                 void(CGRect)     the text, wrapped to the width (when
 //                                                    more than one line is allowed), centred
@@ -40,6 +43,8 @@ struct UILabel : UIView {
     NSInteger _lineBreakMode = 4;
     BOOL _adjustsFontSizeToFitWidth = NO;
     double _minimumScaleFactor = 0;
+    Strong<UIColor> _shadowColor;
+    CGSize _shadowOffset{0, -1};
 
     ~UILabel() override;
 

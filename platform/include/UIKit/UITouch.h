@@ -31,6 +31,12 @@
 
 using NSLayoutAttribute = NSInteger;
 inline constexpr NSLayoutAttribute NSLayoutAttributeNotAnAttribute = 0;
+inline constexpr NSLayoutAttribute NSLayoutAttributeLeft = 1;
+inline constexpr NSLayoutAttribute NSLayoutAttributeRight = 2;
+inline constexpr NSLayoutAttribute NSLayoutAttributeTop = 3;
+inline constexpr NSLayoutAttribute NSLayoutAttributeBottom = 4;
+inline constexpr NSLayoutAttribute NSLayoutAttributeLeading = 5;
+inline constexpr NSLayoutAttribute NSLayoutAttributeTrailing = 6;
 inline constexpr NSLayoutAttribute NSLayoutAttributeWidth = 7;
 inline constexpr NSLayoutAttribute NSLayoutAttributeHeight = 8;
 

@@ -64,6 +64,18 @@
 //   addConstraint: / removeConstraint: / constraints   NSLayoutConstraint, retained
 //   updateConstraints         void()          a width or height constraint of the view
 //                                             on itself sets that side of its frame
+//   translatesAutoresizingMaskIntoConstraints / setTranslatesAutoresizingMaskIntoConstraints:
+//                             BOOL() / void(BOOL)   YES by default
+//   layoutSubviews            (UIView's own) places each direct subview that does not
+//                             translate its mask by the view's equal constraints tying
+//                             its left, right, top or bottom (leading, trailing) edge
+//                             to the same edge of the view: x = edge x multiplier +
+//                             constant; a side tied at both edges gets its size too
+//
+// Content mode (UIViewDrawing.cpp):
+//   contentMode / setContentMode:   NSInteger() / void(NSInteger)   how an image view draws
+//                             its picture: 0 scale to fill (the default), 1 aspect fit,
+//                             2 aspect fill
 //
 // A view owns its subviews; the superview and the controller pointers are not
 // retained and are cleared when the link goes.
@@ -99,6 +111,8 @@ struct UIView : UIResponder {
     Strong<UIColor> _tintColor;
     Strong<NSString> _accessibilityLabel;
     std::vector<Strong<NSLayoutConstraint>> _constraints;
+    BOOL _translatesAutoresizingMask = YES;
+    NSInteger _contentMode = 0;
 
     ~UIView() override;
 

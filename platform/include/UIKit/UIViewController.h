@@ -19,6 +19,11 @@
 //   addChildViewController:               void(id)
 //   removeFromParentViewController        void()
 //   childViewControllers                  id()          NSArray
+//   interfaceOrientation                  NSInteger()   1 portrait (the default), 2 upside
+//                                                       down, 3 and 4 landscape
+//   willRotateToInterfaceOrientation:duration:   void(NSInteger, double)   nothing here
+//   didRotateFromInterfaceOrientation:    void(NSInteger)   nothing here
+//   (platform::rotateInterface in UIApplication.h turns the device)
 //
 // The Music app's category on UIViewController (defined on this class):
 //   MPH_supportsCoverFlow                              BOOL()  YES
@@ -52,6 +57,7 @@ struct UIViewController : UIResponder {
     UIViewController* _presentedViewController = nullptr;
     UIViewController* _presentingViewController = nullptr;
     BOOL _inTransition = NO;
+    NSInteger _interfaceOrientation = 1;
 
     ~UIViewController() override;
 };
