@@ -174,6 +174,37 @@ TEST_F(EditingUIKit, ControllerLoadsItsViewFromItsNib) {
     objc_release(controller);
 }
 
+// A presented controller's view fills the screen, and its subviews follow
+// their autoresizing masks: a nib made for a 320 x 480 phone shown on a
+// 768 x 1024 pad.
+TEST_F(EditingUIKit, PresentedViewFillsTheScreenBySubviewMasks) {
+    writeNib("Sized", R"({"objects": [{"class": "UIView", "id": "root", "frame": [0, 0, 320, 480], "subviews": [
+                            {"class": "UIView", "id": "grows", "frame": [0, 44, 320, 436], "properties": {"autoresizingMask": 18}},
+                            {"class": "UIView", "id": "right", "frame": [240, 0, 72, 44], "properties": {"autoresizingMask": 1}},
+                            {"class": "UIView", "id": "fixed", "frame": [10, 10, 20, 20]}]}],
+                          "outlets": [{"source": "File's Owner", "name": "view", "destination": "root"}]})");
+    platform::setMainScreen(CGSizeMake(768, 1024), 1);
+    auto presenter = Strong<UIViewController>::adopt(static_cast<UIViewController*>(
+        objc_msgSend<id()>(objc_msgSend<id()>(UIViewController::cls(), "alloc"_sel), "init"_sel)));
+    id controller = objc_msgSend<id(id, id)>(objc_msgSend<id()>(UIViewController::cls(), "alloc"_sel),
+                                             "initWithNibName:bundle:"_sel, "Sized"_ns, bundle());
+    objc_msgSend<void(id, BOOL, id)>(presenter.get(), "presentViewController:animated:completion:"_sel, controller, NO, nil);
+    platform::RunLoop::main().runFor(0.1);
+    id root = objc_msgSend<id()>(controller, "view"_sel);
+    auto frameOf = [&](NSUInteger i) {
+        return objc_msgSend<CGRect()>(objc_msgSend<id(NSUInteger)>(objc_msgSend<id()>(root, "subviews"_sel), "objectAtIndex:"_sel, i),
+                                      "frame"_sel);
+    };
+    EXPECT_TRUE(CGRectEqualToRect(objc_msgSend<CGRect()>(root, "frame"_sel), CGRectMake(0, 0, 768, 1024)));
+    EXPECT_TRUE(CGRectEqualToRect(frameOf(0), CGRectMake(0, 44, 768, 980)));
+    EXPECT_TRUE(CGRectEqualToRect(frameOf(1), CGRectMake(688, 0, 72, 44)));
+    EXPECT_TRUE(CGRectEqualToRect(frameOf(2), CGRectMake(10, 10, 20, 20)));
+    objc_msgSend<void(BOOL, id)>(presenter.get(), "dismissViewControllerAnimated:completion:"_sel, NO, nil);
+    platform::RunLoop::main().runFor(0.1);
+    objc_release(controller);
+    platform::resetMainScreen();
+}
+
 // Presentation takes its transition's time, runs completions after it,
 // refuses a second presentation and journals all of it.
 TEST_F(EditingUIKit, PresentationRunsCompletionsAfterTheTransitionAndRefusesOverlaps) {

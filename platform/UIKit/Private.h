@@ -10,6 +10,7 @@
 struct objc_object;
 struct UIColor;
 struct UITableView;
+struct UIView;
 struct UITableViewCell;
 
 namespace platform::uikit {
@@ -68,6 +69,9 @@ void removeSwipeButtons(objc_object* view);
 // (kUIPresentationDuration of clock time when animated, the next pass
 // otherwise); platform::finishTransitions waits for it.
 void afterTransition(BOOL animated, std::function<void()> work);
+// Moves and sizes `view`'s subviews, and theirs, by their autoresizing masks
+// after `view` went from size `was` to `now`.
+void resizeSubviews(UIView* view, CGSize was, CGSize now);
 
 // When `content` is the content of a shown popover: dismisses the popover,
 // then runs the completion block (void(), may be nil), and answers true.

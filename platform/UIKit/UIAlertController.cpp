@@ -77,8 +77,14 @@ void present(UIViewController* self, SEL, id obj, BOOL animated, id completion) 
     self->_inTransition = YES;
     presented().emplace_back(controller);
     journalPresentation("present", self, controller);
-    // The view is loaded now, as the transition does.
-    objc_msgSend<id()>(controller, "view"_sel);
+    // The view is loaded now, as the transition does, and fills the screen.
+    auto* view = static_cast<UIView*>(objc_msgSend<id()>(controller, "view"_sel));
+    CGRect screen = objc_msgSend<CGRect()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "bounds"_sel);
+    if (view != nullptr && !CGRectEqualToRect(view->_frame, screen)) {
+        CGSize was = view->_frame.size;
+        objc_msgSend<void(CGRect)>(view, "setFrame:"_sel, screen);
+        platform::uikit::resizeSubviews(view, was, screen.size);
+    }
     objc_msgSend<void(BOOL)>(controller, "viewWillAppear:"_sel, animated);
     Strong<UIViewController> keepSelf(self), keepController(controller);
     Strong<NSObject> block(static_cast<NSObject*>(objc_msgSend<id()>(completion, "copy"_sel)));

@@ -32,11 +32,13 @@ void setRootViewController(UIWindow* self, SEL, id controller) {
     self->_rootViewController = Strong<NSObject>(static_cast<NSObject*>(controller));
 }
 
+}  // namespace
+
 // A view's frame after its superview went from `was` to `now`, by its
 // autoresizing mask (1 flexible left margin, 2 width, 4 right margin, 8 top
 // margin, 16 height, 32 bottom margin): the change goes to the flexible
 // parts, shared equally; then the same for its own subviews.
-void resizeSubviews(UIView* view, CGSize was, CGSize now) {
+void platform::uikit::resizeSubviews(UIView* view, CGSize was, CGSize now) {
     std::vector<Strong<UIView>> subviews = view->_subviews;
     for (const Strong<UIView>& sub : subviews) {
         NSUInteger mask = sub->_autoresizingMask;
@@ -56,7 +58,6 @@ void resizeSubviews(UIView* view, CGSize was, CGSize now) {
     }
 }
 
-}  // namespace
 
 void platform::setKeyWindowRootViewController(UIViewController* controller) {
     objc_msgSend<void(id)>(keyWindowInstance(), "setRootViewController:"_sel, controller);
@@ -84,7 +85,7 @@ bool platform::rotateInterface(UIInterfaceOrientation orientation) {
             CGRect f = objc_msgSend<CGRect()>(c->_view, "frame"_sel);
             if (!CGSizeEqualToSize(f.size, old)) continue;
             objc_msgSend<void(CGRect)>(c->_view, "setFrame:"_sel, turned);
-            resizeSubviews(c->_view, old, turned.size);
+            platform::uikit::resizeSubviews(c->_view, old, turned.size);
         }
     }
     for (const auto& c : controllers) {
