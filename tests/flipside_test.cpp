@@ -162,6 +162,42 @@ TEST_F(Flipside, AnEmptyAlbumListGetsNoButton) {
     EXPECT_EQ(musicFlipsideAlbumDetailViewController_drawView, nullptr);
 }
 
+// Each reload replaces the button: over many reloads one record and one
+// container stay alive, and a reload of an empty list frees the last.
+TEST_F(Flipside, ReloadsKeepOneRecordAlive) {
+    std::string error;
+    ASSERT_TRUE(app.play("album", 202, &error)) << error;
+    {
+        AutoreleasePool inner;
+        app.showFlipside();
+    }
+    id c = controller();
+    long records = class_getLiveInstanceCount(ItemEntry::cls());
+    long toolbars = class_getLiveInstanceCount(UIToolbar::cls());
+    for (int i = 0; i < 50; ++i) {
+        AutoreleasePool inner;
+        objc_msgSend<void()>(c, "reloadData"_sel);
+        layout(header(c));
+    }
+    {
+        AutoreleasePool inner;  // the subviews arrays hold the container too
+        EXPECT_EQ(toolbarsIn(header(c)).size(), 1u);
+    }
+    EXPECT_EQ(class_getLiveInstanceCount(ItemEntry::cls()), records);
+    EXPECT_EQ(class_getLiveInstanceCount(UIToolbar::cls()), toolbars);
+    {
+        AutoreleasePool inner;
+        id empty = objc_autorelease(objc_msgSend<id(id, id, BOOL)>(
+            objc_msgSend<id()>(MusicLibraryDataSource::cls(), "alloc"_sel), "initWithEntities:titles:grouped:"_sel,
+            objc_msgSend<id()>(NSArray::cls(), "array"_sel), objc_msgSend<id()>(NSArray::cls(), "array"_sel), NO));
+        objc_msgSend<void(id)>(c, "setDataSource:"_sel, empty);
+        objc_msgSend<void()>(c, "reloadData"_sel);
+        layout(header(c));
+    }
+    EXPECT_EQ(class_getLiveInstanceCount(ItemEntry::cls()), records - 1);
+    EXPECT_EQ(class_getLiveInstanceCount(UIToolbar::cls()), toolbars - 1);
+}
+
 TEST_F(Flipside, AnotherControllersHeaderNeverShowsIt) {
     std::string error;
     ASSERT_TRUE(app.play("album", 202, &error)) << error;
