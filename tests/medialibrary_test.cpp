@@ -168,8 +168,8 @@ TEST_F(Library, SchemaServesTheLibrarysReads) {
         {"SELECT name_order, name_section FROM sort_map WHERE name = ?", {"Rock"},
          sql->get("SELECT name_order || '|' || name_section FROM sort_map WHERE name = 'Rock'")},
         {"SELECT album_artist_order, album_artist_order_section FROM item WHERE album_artist_pid = ?",
-         {sql->get("SELECT album_artist_pid FROM album_artist WHERE album_artist = 'Сплин'")},
-         sql->get("SELECT name_order || '|26' FROM sort_map WHERE name = 'Сплин'")},
+         {sql->get("SELECT album_artist_pid FROM album_artist WHERE album_artist = 'Сполох'")},
+         sql->get("SELECT name_order || '|26' FROM sort_map WHERE name = 'Сполох'")},
         {"SELECT  sample_rate , bit_rate, is_alarm FROM item_stats, item_playback WHERE item_stats.item_pid  = " +
              plainItem + " AND item_playback.item_pid = " + plainItem,
          {}, "44100.0|128|" + sql->get("SELECT is_alarm FROM item_stats WHERE item_pid = " + plainItem)},
@@ -347,13 +347,13 @@ TEST_F(Library, GeneratedLibraryHoldsTheAwkwardCases) {
         sqlite3_finalize(st);
         return n > 0;
     };
-    for (const char* name : {"Guns 'n' Roses", "Сплин", "坂本龍一", "100% Pure", "🎸 Riffs Collective", ""})
+    for (const char* name : {"Gulls 'n' Roses", "Сполох", "坂本夜風", "100% Pure", "🎸 Riffs Collective", ""})
         EXPECT_TRUE(has("album_artist", "album_artist", name)) << name;
     for (const char* name : {"100% Pure", "🎸 Riffs", "Don't Look Back", ""}) EXPECT_TRUE(has("album", "album", name)) << name;
     for (const char* name : {"It's 100% Real", "Ночной дождь", "夜の雨", "🎸 Solo", ""})
         EXPECT_TRUE(has("item", "title", name)) << name;
     for (const char* name : {"Электроника", ""}) EXPECT_TRUE(has("genre", "genre", name)) << name;
-    for (const char* name : {"Guns 'n' Roses Live", "100% Pure Hits", "Сплин — лучшее", "🎸 Riffs", ""})
+    for (const char* name : {"Gulls 'n' Roses Live", "100% Pure Hits", "Сполох — лучшее", "🎸 Riffs", ""})
         EXPECT_TRUE(has("container", "name", name)) << name;
     for (const char* table : {"item WHERE title", "album WHERE album", "album_artist WHERE album_artist",
                               "genre WHERE genre", "container WHERE name", "item WHERE artist"})
@@ -412,7 +412,7 @@ TEST_F(Library, AudioFilesAreTaggedMP3sAtTheItemsLocations) {
     Tags first = tagsOf("It''s 100% Real");
     EXPECT_EQ(first.title, "It's 100% Real");
     EXPECT_EQ(first.album, "100% Pure");
-    EXPECT_EQ(first.artist, "Guns 'n' Roses");
+    EXPECT_EQ(first.artist, "Gulls 'n' Roses");
     EXPECT_GT(first.pictureBytes, 1000u);
     EXPECT_EQ(tagsOf("Ночной дождь").title, "Ночной дождь");
     EXPECT_EQ(tagsOf("🎸 Solo").title, "🎸 Solo");
@@ -567,9 +567,9 @@ TEST_F(Library, PredicatesFilterByIdsTextsAndPlaylists) {
     EXPECT_EQ(text(real->at(0), "title"_sel), "It's 100% Real");
     EXPECT_EQ(itemsWhere(MPMediaItemPropertyTitle, "100%"_ns)->count(), 0u);
     EXPECT_GE(itemsWhere(MPMediaItemPropertyTitle, "100% r"_ns, MPMediaPredicateComparisonContains)->count(), 1u);
-    EXPECT_EQ(itemsWhere(MPMediaItemPropertyAlbumArtist, "Сплин"_ns)->count(),
+    EXPECT_EQ(itemsWhere(MPMediaItemPropertyAlbumArtist, "Сполох"_ns)->count(),
               std::stoul(sql->get("SELECT count(*) FROM item i JOIN album_artist a ON a.album_artist_pid = "
-                                  "i.album_artist_pid WHERE a.album_artist = 'Сплин'")));
+                                  "i.album_artist_pid WHERE a.album_artist = 'Сполох'")));
     // What the library cannot filter by matches nothing.
     EXPECT_EQ(itemsWhere("noSuchProperty"_ns, "x"_ns)->count(), 0u);
     EXPECT_EQ(itemsWhere(MPMediaItemPropertyPersistentID, "12abc"_ns)->count(), 0u);

@@ -233,7 +233,7 @@ bool generateMediaLibrary(const std::string& rootHostPath, const GenerateOptions
     size_t artistCount = std::max<size_t>(10, songs / 25);
     std::vector<Name> artists =
         names(r,
-              {"Guns 'n' Roses", "Сплин", "坂本龍一", "100% Pure", "🎸 Riffs Collective", "Various Artists",
+              {"Gulls 'n' Roses", "Сполох", "坂本夜風", "100% Pure", "🎸 Riffs Collective", "Various Artists",
                "The Night Owls", "", std::nullopt},
               artistCount, [](Random& rr, size_t i) { return phrase(rr) + "s" + (i % 7 == 0 ? " Band" : ""); });
     std::vector<int64_t> artistIds;
@@ -242,7 +242,7 @@ bool generateMediaLibrary(const std::string& rootHostPath, const GenerateOptions
     const size_t kSpecialArtists = 9;
 
     size_t composerCount = std::max<size_t>(5, songs / 100);
-    std::vector<Name> composers = names(r, {"坂本龍一", "J. S. O'Brien", "100% Writers", "", std::nullopt},
+    std::vector<Name> composers = names(r, {"坂本夜風", "J. S. O'Brien", "100% Writers", "", std::nullopt},
                                         composerCount, [](Random& rr, size_t) {
                                             return std::string(kNouns[rr.below(std::size(kNouns))]) + " " +
                                                    kAdjectives[rr.below(std::size(kAdjectives))] + "son";
@@ -252,7 +252,7 @@ bool generateMediaLibrary(const std::string& rootHostPath, const GenerateOptions
 
     size_t albumCount = std::max<size_t>(12, songs / 10);
     std::vector<Name> albumTitles =
-        names(r, {"100% Pure", "🎸 Riffs", "Don't Look Back", "Сплин Live", "夜の音楽", "", std::nullopt}, albumCount,
+        names(r, {"100% Pure", "🎸 Riffs", "Don't Look Back", "Сполох Live", "夜の音楽", "", std::nullopt}, albumCount,
               [](Random& rr, size_t i) { return phrase(rr) + (i % 9 == 0 ? " (Deluxe)" : ""); });
     std::vector<Album> albums;
     for (size_t a = 0; a < albumCount; ++a) {
@@ -295,7 +295,7 @@ bool generateMediaLibrary(const std::string& rootHostPath, const GenerateOptions
 
     size_t playlistCount = std::clamp<size_t>(songs / 40, 8, 40);
     std::vector<Name> playlistNames = names(r,
-                                            {"Road Trip", "Guns 'n' Roses Live", "100% Pure Hits", "Сплин — лучшее",
+                                            {"Road Trip", "Gulls 'n' Roses Live", "100% Pure Hits", "Сполох — лучшее",
                                              "🎸 Riffs", "", std::nullopt, "Hidden Gems"},
                                             playlistCount, [](Random& rr, size_t) { return phrase(rr) + " Mix"; });
     std::vector<Playlist> playlists;
