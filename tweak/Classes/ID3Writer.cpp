@@ -12,9 +12,12 @@
 #include <bit>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <functional>
 #include <memory>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -97,21 +100,46 @@ std::pair<off_t, off_t> audioRange(const std::string& path, off_t size) {
 // (id3lib's Render into memory copies the whole tag through a copy
 // constructor that frees with the wrong size; Update on an empty file does
 // not copy.)
+// A writer holds a lock on its new file while it writes. A new file whose
+// lock is free and that has not changed for a minute was left by a writer
+// that died (killed, or the device lost power): it is removed before the
+// next write of the same file.
+constexpr time_t kAbandonedAfterSeconds = 60;
+
+void removeAbandonedFiles(const std::string& dir, const std::string& prefix) {
+    std::unique_ptr<DIR, int (*)(DIR*)> folder(::opendir(dir.c_str()), ::closedir);
+    if (!folder) return;
+    time_t now = ::time(nullptr);
+    while (const dirent* e = ::readdir(folder.get())) {
+        std::string name = e->d_name;
+        // mkostemp's six characters follow the prefix.
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) continue;
+        std::string path = dir + "/" + name;
+        Fd f(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat st {};
+        if (f.fd < 0 || ::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        if (now - st.st_mtime < kAbandonedAfterSeconds) continue;
+        if (::flock(f.fd, LOCK_EX | LOCK_NB) != 0) continue;  // its writer is still at work
+        ::unlink(path.c_str());
+    }
+}
+
 bool replaceFile(const std::string& path, const Fd& original, const struct stat& st,
                  const std::function<void(ID3_Tag&)>& fill, off_t from, off_t to, std::string* why) {
     size_t slash = path.rfind('/');
     std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
     std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string temp = dir + "/." + base + ".id3-XXXXXX";
+    std::string prefix = "." + base + ".id3-";
+    removeAbandonedFiles(dir, prefix);
+    std::string temp = dir + "/" + prefix + "XXXXXX";
     std::vector<char> name(temp.begin(), temp.end());
     name.push_back('\0');
-    {
-        Fd made(::mkostemp(name.data(), O_CLOEXEC));
-        if (made.fd < 0) {
-            fail(why, "cannot create a file beside " + path);
-            return false;
-        }
+    Fd owned(::mkostemp(name.data(), O_CLOEXEC));
+    if (owned.fd < 0) {
+        fail(why, "cannot create a file beside " + path);
+        return false;
     }
+    ::flock(owned.fd, LOCK_EX);  // held until this write ends
     bool ok = renderTag(name.data(), fill);
     Fd out(::open(name.data(), O_WRONLY | O_APPEND | O_CLOEXEC));
     struct stat made {};
