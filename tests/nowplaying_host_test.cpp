@@ -76,10 +76,6 @@ TEST(NowPlayingHost, ShowsTheButtonsAndAddsThePlayingSong) {
               (std::vector<std::string>{"0 0 Atlas", "0 1 Coming Home", "0 2 Lullaby", "0 3 Coming Home"}));
 }
 
-}  // namespace
-
-namespace {
-
 // On a 375 x 667 phone the controls take the 292 points below the square
 // artwork (y 375): add at (359 - 63 + 10, 375 + 10 + 120 - 14), edit at
 // (8 + 18 - 15, 375 + 10 + 117 - 14). The edit button opens the playing

@@ -18,6 +18,7 @@
 #include <mutex>
 #include <string>
 
+using cantrel::set;
 using cantrel::get;
 using cantrel::countOf;
 
@@ -34,7 +35,6 @@ constexpr double kAlertBottom = 45;
 
 // --- Small sends ----------------------------------------------------------------
 
-void set(id obj, SEL sel, id value) { objc_msgSend<void(id)>(obj, sel, value); }
 void hide(id view, BOOL hidden) { objc_msgSend<void(BOOL)>(view, "setHidden:"_sel, hidden); }
 void setAlpha(id view, double alpha) { objc_msgSend<void(double)>(view, "setAlpha:"_sel, alpha); }
 id colour(SEL name) { return objc_msgSend<id()>(UIColor::cls(), name); }

@@ -14,6 +14,7 @@
 
 #include <mutex>
 
+using cantrel::set;
 using cantrel::get;
 using cantrel::countOf;
 using cantrel::objectAt;
@@ -27,8 +28,6 @@ constexpr int kMessagePairs = 6;
 constexpr double kAlertBottom = 45;
 constexpr double kBadgeInterval = 1.0;
 constexpr int kBadgeViewIndex = 11;
-
-void set(id obj, SEL sel, id value) { objc_msgSend<void(id)>(obj, sel, value); }
 
 id rowsNamed(Panel* panel, NSString* key) {
     return objc_msgSend<id(id)>(panel->genreDictionary.get(), "objectForKey:"_sel, key);
@@ -62,8 +61,6 @@ struct PlaylistPickerToolbarTarget : NSObject {
     Weak<Panel> panel;
     Weak<NSObject> picker;
 };
-
-const char kToolbarTargetKey = 0;
 
 // Done commits the row the picker shows: the first row brings the keyboard
 // for a new playlist's name, another shows its name in the field.

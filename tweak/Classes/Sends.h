@@ -8,6 +8,8 @@ namespace cantrel {
 
 // The object's answer to a getter that answers an object.
 inline id get(id object, SEL getter) { return objc_msgSend<id()>(object, getter); }
+// Sends a setter (or any one-object message) its object.
+inline void set(id object, SEL setter, id value) { objc_msgSend<void(id)>(object, setter, value); }
 // The array's count.
 inline NSUInteger countOf(id array) { return objc_msgSend<NSUInteger()>(array, "count"_sel); }
 // The array's object at `index` (the array raises beyond its end).
