@@ -9,7 +9,12 @@
 #include <platform/DeviceRoot.h>
 #include <platform/RunLoop.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <iostream>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <filesystem>
 #include <string>
 
@@ -62,9 +67,10 @@ inline void postSettingsChanged() {
 // never be removed, classes they register, the library's one start-up) or
 // that need a process in which nothing of the kind happened yet, need a
 // process of their own: ctest runs every test alone (gtest_discover_tests).
-// Such a test begins with OWN_PROCESS(); run in one process after another
-// test, it fails at once and says so, instead of passing or failing by the
-// order of the tests.
+// Such a test begins with OWN_PROCESS(). When a whole binary runs and the
+// test is not the first of its process, it runs again alone in a child
+// process of the same binary, whose result (and output) becomes its own;
+// so a binary passes or fails the same run directly as under ctest.
 inline int& testsStartedInThisProcess() {
     static int count = 0;
     return count;
@@ -77,13 +83,34 @@ inline const bool kTestStartCounterInstalled = [] {
     return true;
 }();
 
+// Runs the current test alone in a child process of this binary; a failure
+// there is a failure here.
+inline void runCurrentTestAlone() {
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string filter = std::string("--gtest_filter=") + info->test_suite_name() + "." + info->name();
+    std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+    std::cout << std::flush;
+    std::cerr << std::flush;
+    char* argv[] = {self.data(), filter.data(), nullptr};
+    pid_t pid = -1;
+    if (posix_spawn(&pid, self.c_str(), nullptr, nullptr, argv, environ) != 0) {
+        ADD_FAILURE() << "cannot start " << self << " " << filter << " in a process of its own";
+        return;
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        ADD_FAILURE() << info->test_suite_name() << "." << info->name() << " failed in its own process (" << filter
+                      << ")";
+}
+
 }  // namespace test
 
-#define OWN_PROCESS()                                                                                         \
-    do {                                                                                                      \
-        if (::test::testsStartedInThisProcess() > 1)                                                          \
-            FAIL() << "this test needs a process of its own (ctest gives it one); run it alone, as with "      \
-                      "--gtest_filter="                                                                       \
-                   << ::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name() << "."      \
-                   << ::testing::UnitTest::GetInstance()->current_test_info()->name();                        \
+#define OWN_PROCESS()                                    \
+    do {                                                 \
+        if (::test::testsStartedInThisProcess() > 1) {   \
+            ::test::runCurrentTestAlone();               \
+            return;                                      \
+        }                                                \
     } while (0)

@@ -73,6 +73,10 @@ protected:
         Cantrel_registerClasses();
         CantrelInitialize();
         platform::ml3::setRefusesImports(false);
+        // The options as a fresh start loads them, whatever a test before
+        // in this process set.
+        enforce_ID3Tag_on_artwork = YES;
+        has_ArtworkOverwriteProblems = NO;
         if (!originalText) {
             MSHookMessageEx(MessageView::cls(), "updateText:"_sel, imp_implementationWithFunction(recordText),
                             &originalText.imp);

@@ -68,6 +68,11 @@ protected:
         platform::setAddPlaylistAnswersNil(false);
         platform::setPlaylistsQueryListsHidden(false);
         platform::finishTransitions(5);
+        // Nothing a test left presented stands over the next test's screen.
+        auto presented = platform::presentedViewControllers();
+        for (auto it = presented.rbegin(); it != presented.rend(); ++it)
+            objc_msgSend<void(BOOL, id)>(objc::as_id(*it), "dismissViewControllerAnimated:completion:"_sel, NO, nil);
+        platform::finishTransitions(5);
         opened = nullptr;
     }
 

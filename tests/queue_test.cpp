@@ -792,6 +792,7 @@ id countingOffers(objc_object* self, SEL cmd) {
 }  // namespace
 
 TEST(RadioOffers, HiddenWithTheOptionWithoutAskingTheApp) {
+    OWN_PROCESS();  // replaces the app's method under the library's replacement
     test::TempRoot root;
     platform::registerMusicApp({.radio = true});
     // Stands for the app's own method, which the library's replacement calls.

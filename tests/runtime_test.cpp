@@ -166,6 +166,7 @@ NSInteger subFirstHook(Sub* self, SEL cmd) { return 50 + subFirstSlot(self, cmd)
 NSInteger baseLaterHook(Base* self, SEL cmd) { return 1000 + baseLaterSlot(self, cmd); }
 
 TEST_F(Runtime, HookOfAnInheritedMethodReachesALaterHookOfTheSuperclass) {
+    OWN_PROCESS();  // replaces Sub's and Base's number for good
     Strong<Base> base = Strong<Base>::adopt(make<Base>());
     Strong<Sub> sub = Strong<Sub>::adopt(make<Sub>());
     MSHookMessageEx(Sub::cls(), "number"_sel, subFirstHook, &subFirstSlot);
@@ -465,6 +466,7 @@ TEST_F(Runtime, ExplicitPoolObjectDrains) {
 
 TEST_F(Runtime, AnExceptionOutlivesThePoolsItLeaves) {
     long before = class_getLiveInstanceCount(NSException::cls());
+    size_t poolsBefore = objc_autoreleasePoolCount();
     std::string caught;
     {
         AutoreleasePool outer;
@@ -489,7 +491,7 @@ TEST_F(Runtime, AnExceptionOutlivesThePoolsItLeaves) {
     }
     EXPECT_EQ(caught, "thrown through two pools");
     EXPECT_EQ(class_getLiveInstanceCount(NSException::cls()), before);  // the enclosing pool freed it
-    EXPECT_EQ(objc_autoreleasePoolCount(), 0u);
+    EXPECT_EQ(objc_autoreleasePoolCount(), poolsBefore);
 }
 
 TEST_F(Runtime, StrongAndWeakReferences) {

@@ -57,12 +57,18 @@ struct Target : NSObject {
     int changes = 0;
 };
 void changed(Target* self, SEL, id) { ++self->changes; }
+// Registered once per process, by whichever test needs it first.
+void registerTarget() {
+    static const bool registered = [] {
+        objc::ClassDef<Target>("SettingsPlatformTarget", NSObject::cls()).method<changed>("changed:", "v@:@");
+        return true;
+    }();
+    (void)registered;
+}
 
 TEST(SettingsPlatform, OnlyAUsersChangeOfASwitchSendsItsAction) {
     AutoreleasePool pool;
-    static bool registered = false;
-    if (!registered) objc::ClassDef<Target>("SettingsPlatformTarget", NSObject::cls()).method<changed>("changed:", "v@:@");
-    registered = true;
+    registerTarget();
     Strong<Target> target = Strong<Target>::adopt(static_cast<Target*>(
         objc_msgSend<id()>(objc_msgSend<id()>(Target::cls(), "alloc"_sel), "init"_sel)));
     auto* s = static_cast<UISwitch*>(objc_msgSend<id(CGRect)>(objc_msgSend<id()>(objc_getClass("UISwitch"), "alloc"_sel),
@@ -90,9 +96,7 @@ TEST(SettingsPlatform, OnlyAUsersChangeOfASwitchSendsItsAction) {
 
 TEST(SettingsPlatform, SwipesOnlyInTheirDirectionOnViewsThatTakeTouches) {
     AutoreleasePool pool;
-    static bool registered = false;
-    if (!registered) objc::ClassDef<Target>("SettingsPlatformTarget", NSObject::cls()).method<changed>("changed:", "v@:@");
-    registered = true;
+    registerTarget();
     Strong<Target> target = Strong<Target>::adopt(static_cast<Target*>(
         objc_msgSend<id()>(objc_msgSend<id()>(Target::cls(), "alloc"_sel), "init"_sel)));
     id view = objc_msgSend<id(CGRect)>(objc_msgSend<id()>(objc_getClass("UIImageView"), "alloc"_sel), "initWithFrame:"_sel,

@@ -43,7 +43,12 @@ protected:
                                         CFSTR("com.brevank.Cantrel.settingschanged"), nullptr,
                                         CFNotificationSuspensionBehaviorDeliverImmediately);
     }
-    void TearDown() override { CFNotificationCenterRemoveEveryObserver(CFNotificationCenterGetDarwinNotifyCenter(), &posts); }
+    void TearDown() override {
+        // Posts of this test still on their way are heard here, not by the
+        // next test's observer.
+        platform::RunLoop::main().runFor(0.1);
+        CFNotificationCenterRemoveEveryObserver(CFNotificationCenterGetDarwinNotifyCenter(), &posts);
+    }
     int deliveredPosts() {
         platform::RunLoop::main().runFor(0.05);
         return posts;
@@ -248,6 +253,7 @@ void writePreferencesToFile(Cantrel_PreferencesController* self, SEL sel) {
 }
 
 TEST_F(Settings, AChangeIsStoredThenWrittenThenPostedAndOnlyThenTheMusicAppRestarts) {
+    OWN_PROCESS();  // replaces the controller's write for good
     std::vector<std::string> log;
     events = &log;
     MSHookMessageEx(objc_getClass("Cantrel_PreferencesController"), "writePreferencesToFile"_sel,
