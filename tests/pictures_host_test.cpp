@@ -156,4 +156,21 @@ TEST_F(PicturesHost, ComposerIsDrawnOverTheDimmedScreen) {
     EXPECT_EQ(composer.count(0, 300, 320, 480, near(255, 255, 255, 3)), 0);      // the rest dimmed
 }
 
+// Shown upright, then turned to landscape, the now-playing screen's
+// navigation bar spans the turned screen: its light grey reaches the right
+// edge.
+TEST_F(PicturesHost, TurnedNowPlayingScreenHasAFullWidthBar) {
+    int code = -1;
+    auto lines = testsupport::runMusicScript(root.path(),
+                                             "play album 202\nnowplayingscreen\nrotate landscape\nnowplayingscreen\nsnapshot " +
+                                                 png("turned") + "\n",
+                                             code, "--screen 320x480@1");
+    ASSERT_EQ(code, 0) << ::testing::PrintToString(lines);
+    Picture turned(png("turned"));
+    ASSERT_EQ(turned.width, 480);
+    ASSERT_EQ(turned.height, 320);
+    // The bar's grey right of where a 320-point bar would end.
+    EXPECT_GT(turned.count(330, 2, 470, 40, near(247, 247, 247, 3)), 2000);
+}
+
 }  // namespace
