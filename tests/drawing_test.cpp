@@ -347,6 +347,51 @@ TEST(DrawingText, CharactersTheMainFaceLacksAreDrawnWithAFallbackFace) {
     EXPECT_EQ(hello.width, std::ceil(e.x_advance));
 }
 
+// Chinese, Japanese and Korean characters and emoji are drawn with faces that
+// have them: each its own glyph, not the one box every missing character gets.
+TEST(DrawingText, CjkCharactersAndEmojiAreDrawnNotBoxes) {
+    AutoreleasePool pool;
+    NSDictionary* attrs =
+        NSDictionary::make({{NSFontAttributeName, UIFont::system(40)}, {NSForegroundColorAttributeName, red()}});
+    auto inkOf = [&](const char* utf8) {
+        auto img = drawImage(60, 60, [&] {
+            objc_msgSend<void(CGRect, id)>(NSString::make(utf8), "drawInRect:withAttributes:"_sel,
+                                           CGRectMake(0, 0, 60, 60), attrs);
+        });
+        std::vector<bool> ink(60 * 60);
+        for (int y = 0; y < 60; ++y)
+            for (int x = 0; x < 60; ++x) ink[y * 60 + x] = alphaOf(img->pixel(x, y)) > 128;
+        return std::make_pair(ink, img);
+    };
+    // U+6771 and U+4EAC (Tokyo), U+D55C (a Hangul syllable), U+3042 (hiragana a):
+    // four different pictures, each with ink, none the same as another.
+    const char* cjk[] = {"\xE6\x9D\xB1", "\xE4\xBA\xAC", "\xED\x95\x9C", "\xE3\x81\x82"};
+    std::vector<std::vector<bool>> pictures;
+    for (const char* ch : cjk) {
+        auto [ink, img] = inkOf(ch);
+        EXPECT_GT(std::count(ink.begin(), ink.end(), true), 60) << ch;
+        CGSize size = objc_msgSend<CGSize(id)>(NSString::make(ch), "sizeWithAttributes:"_sel, attrs);
+        EXPECT_GT(size.width, 36) << ch;  // a full-width character: about as wide as the font is tall
+        pictures.push_back(ink);
+    }
+    for (size_t i = 0; i < pictures.size(); ++i)
+        for (size_t j = i + 1; j < pictures.size(); ++j)
+            EXPECT_TRUE(pictures[i] != pictures[j]) << cjk[i] << " and " << cjk[j] << " look the same";
+
+    // U+1F3B5 MUSICAL NOTE and U+1F600 GRINNING FACE: colour pictures (ink in
+    // colours other than the text's red), and not the same picture.
+    auto [note, noteImage] = inkOf("\xF0\x9F\x8E\xB5");
+    auto [face, faceImage] = inkOf("\xF0\x9F\x98\x80");
+    EXPECT_TRUE(note != face) << "two emoji look the same";
+    int coloured = 0;
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 60; ++x) {
+            uint32_t p = faceImage->pixel(x, y);
+            if (alphaOf(p) > 200 && (greenOf(p) > 60 || blueOf(p) > 60)) coloured++;
+        }
+    EXPECT_GT(coloured, 100);
+}
+
 TEST(DrawingText, LabelsShrinkToFitWhenAsked) {
     AutoreleasePool pool;
     auto label = makeView(CGRectMake(0, 0, 100, 50), nil, UILabel::cls());

@@ -103,6 +103,14 @@ void addNavigationBar(const Context& c, std::vector<UIView*>& views,
     id item = objc_msgSend<id()>(top, "navigationItem"_sel);
     if (objc_msgSend<id()>(item, "title"_sel) == nil && objc_msgSend<id()>(item, "rightBarButtonItem"_sel) == nil) return;
     auto* bar = static_cast<UIView*>(objc_msgSend<id()>(navigation, "navigationBar"_sel));
+    // The bar spans the screen as it stands (turned or not).
+    CGRect screen = objc_msgSend<CGRect()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "bounds"_sel);
+    CGRect barFrame = objc_msgSend<CGRect()>(bar, "frame"_sel);
+    if (barFrame.size.width != screen.size.width) {
+        moved.emplace_back(bar, barFrame);
+        objc_msgSend<void(CGRect)>(bar, "setFrame:"_sel,
+                                   CGRectMake(barFrame.origin.x, barFrame.origin.y, screen.size.width, barFrame.size.height));
+    }
     if (objc_isKindOfClass(top, UITableViewController::cls())) {
         auto* view = static_cast<UIView*>(objc_msgSend<id()>(top, "view"_sel));
         CGRect frame = objc_msgSend<CGRect()>(view, "frame"_sel);
@@ -113,6 +121,26 @@ void addNavigationBar(const Context& c, std::vector<UIView*>& views,
                                               std::max<CGFloat>(0, frame.size.height - barHeight)));
     }
     views.push_back(bar);
+}
+
+// What stands on the key window over the screens: the views added to its
+// root controller's view (such as a badge), not its child controllers' views,
+// which show the screens drawn above.
+void addKeyWindowViews(std::vector<UIView*>& views) {
+    id app = objc_msgSend<id()>(objc_getClass("UIApplication"), "sharedApplication"_sel);
+    id root = objc_msgSend<id()>(objc_msgSend<id()>(app, "keyWindow"_sel), "rootViewController"_sel);
+    if (root == nil || !objc_msgSend<BOOL()>(root, "isViewLoaded"_sel)) return;
+    std::vector<id> screens;
+    id children = objc_msgSend<id()>(root, "childViewControllers"_sel);
+    for (NSUInteger i = 0, n = objc_msgSend<NSUInteger()>(children, "count"_sel); i < n; ++i) {
+        id child = objc_msgSend<id(NSUInteger)>(children, "objectAtIndex:"_sel, i);
+        if (objc_msgSend<BOOL()>(child, "isViewLoaded"_sel)) screens.push_back(objc_msgSend<id()>(child, "view"_sel));
+    }
+    id subviews = objc_msgSend<id()>(objc_msgSend<id()>(root, "view"_sel), "subviews"_sel);
+    for (NSUInteger i = 0, n = objc_msgSend<NSUInteger()>(subviews, "count"_sel); i < n; ++i) {
+        id view = objc_msgSend<id(NSUInteger)>(subviews, "objectAtIndex:"_sel, i);
+        if (std::find(screens.begin(), screens.end(), view) == screens.end()) views.push_back(static_cast<UIView*>(view));
+    }
 }
 
 bool snapshot(Context& c, const std::vector<std::string>& args) {
@@ -127,6 +155,7 @@ bool snapshot(Context& c, const std::vector<std::string>& args) {
     std::vector<Strong<UIView>> keep;
     std::vector<std::pair<Strong<UIView>, CGRect>> moved;
     addNavigationBar(c, views, moved);
+    addKeyWindowViews(views);
     addPresentedViews(views, keep, moved);
     struct PutBack {
         std::vector<std::pair<Strong<UIView>, CGRect>>& list;
@@ -150,8 +179,8 @@ bool snapshot(Context& c, const std::vector<std::string>& args) {
 
 void addScreenCommands(CommandTable& table) {
     table["snapshot"] = Command{"snapshot FILE",
-                                "writes the screen as it stands (the current list screen and what was added to it, "
-                                "such as a badge, the presented controllers and alerts, the keyboard or a field's "
+                                "writes the screen as it stands (the current list screen and what was added to it "
+                                "or to the key window, such as a badge, the presented controllers and alerts, the keyboard or a field's "
                                 "picker) as a PNG at the screen's scale; FILE is relative to where the host "
                                 "was started",
                                 [](Context& c, const std::vector<std::string>& args) {

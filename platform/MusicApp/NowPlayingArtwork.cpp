@@ -9,7 +9,9 @@
 #include <UIKit/UIImageView.h>
 #include <UIKit/UIKit.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 
 namespace {
 
@@ -51,6 +53,23 @@ void addNowPlayingArtworkView(id controller) {
                                        "initWithFrame:"_sel, CGRectMake(0, 0, 320, 320));
     objc_msgSend<void(id)>(objc_msgSend<id()>(controller, "view"_sel), "addSubview:"_sel, view);
     objc_release(view);
+}
+
+void layOutNowPlayingArtwork(id controller, CGRect bounds, double controlsTop) {
+    id artwork = placeholderOf(controller);
+    if (artwork == nil) return;
+    double width = bounds.size.width;
+    CGRect frame = CGRectMake(0, 0, width, width);
+    if (width > controlsTop) {
+        double top = 0;
+        id navigation = objc_msgSend<id()>(controller, "navigationController"_sel);
+        if (navigation != nil)
+            top = CGRectGetMaxY(objc_msgSend<CGRect()>(objc_msgSend<id()>(navigation, "navigationBar"_sel), "frame"_sel));
+        top = std::clamp(top, 0.0, std::max(0.0, controlsTop));
+        double side = std::max(0.0, controlsTop - top);
+        frame = CGRectMake(std::round((width - side) / 2), top, side, side);
+    }
+    objc_msgSend<void(CGRect)>(artwork, "setFrame:"_sel, frame);
 }
 
 void registerNowPlayingArtwork() {

@@ -134,6 +134,7 @@ void viewDidLayoutSubviews(MusicNowPlayingViewController* self, SEL) {
     CGFloat height = std::min(std::max(kMusicNowPlayingControlsHeight, below), CGRectGetHeight(bounds));
     objc_msgSend<void(CGRect)>(self->_playbackControlsView, "setFrame:"_sel,
                                CGRectMake(0, CGRectGetMaxY(bounds) - height, CGRectGetWidth(bounds), height));
+    platform::musicapp::layOutNowPlayingArtwork(objc::as_id(self), bounds, CGRectGetMaxY(bounds) - height);
 }
 
 id albumTextForItem(MusicNowPlayingViewController*, SEL, id item) {

@@ -9,6 +9,7 @@
 
 struct objc_object;
 struct UIColor;
+struct UIImage;
 struct UITableView;
 struct UIView;
 struct UITableViewCell;
@@ -72,6 +73,14 @@ void afterTransition(BOOL animated, std::function<void()> work);
 // Moves and sizes `view`'s subviews, and theirs, by their autoresizing masks
 // after `view` went from size `was` to `now`.
 void resizeSubviews(UIView* view, CGSize was, CGSize now);
+
+// Drawing shared by the render pass and the sheets that draw themselves
+// (Rendering.cpp), into the cairo context `cr` in points: a rounded
+// rectangle's path (corners clamped to half the shorter side); `image`'s
+// picture in `bounds`, stretched (mode 0), whole and centred (1, aspect fit)
+// or covering them (2, aspect fill).
+void roundedRectPath(_cairo* cr, CGRect r, double radius);
+void drawImageInRect(_cairo* cr, UIImage* image, CGRect bounds, NSInteger mode);
 
 // When `content` is the content of a shown popover: dismisses the popover,
 // then runs the completion block (void(), may be nil), and answers true.

@@ -32,7 +32,9 @@ double screenScale() {
     return s > 0 ? s : 1;
 }
 
-void roundedRect(cairo_t* cr, CGRect r, double radius) {
+}  // namespace
+
+void platform::uikit::roundedRectPath(cairo_t* cr, CGRect r, double radius) {
     cairo_new_path(cr);
     radius = std::clamp(radius, 0.0, std::min(r.size.width, r.size.height) / 2);
     if (radius <= 0) {
@@ -48,15 +50,21 @@ void roundedRect(cairo_t* cr, CGRect r, double radius) {
     cairo_close_path(cr);
 }
 
+namespace {
+
+using platform::uikit::roundedRectPath;
+
 void fillShape(cairo_t* cr, CGRect bounds, double radius, CGColor color) {
-    roundedRect(cr, bounds, radius);
+    roundedRectPath(cr, bounds, radius);
     cairo_set_source_rgba(cr, color.red, color.green, color.blue, color.alpha);
     cairo_fill(cr);
 }
 
+}  // namespace
+
 // The picture in the bounds: stretched (content mode 0), whole and centred
 // (1, aspect fit) or covering them, centred and cut at the bounds (2, aspect fill).
-void drawImage(cairo_t* cr, UIImage* image, CGRect bounds, NSInteger mode) {
+void platform::uikit::drawImageInRect(cairo_t* cr, UIImage* image, CGRect bounds, NSInteger mode) {
     if (image == nullptr || image->surface() == nullptr || image->pixelWidth() == 0 || image->pixelHeight() == 0)
         return;
     double pw = image->pixelWidth(), ph = image->pixelHeight();
@@ -75,6 +83,8 @@ void drawImage(cairo_t* cr, UIImage* image, CGRect bounds, NSInteger mode) {
     cairo_paint(cr);
     cairo_restore(cr);
 }
+
+namespace {
 
 // drawRect: with a UIKit context over the same cairo context.
 void sendDrawRect(cairo_t* cr, double scale, UIView* view, CGRect bounds) {
@@ -120,11 +130,11 @@ void drawView(cairo_t* cr, double scale, UIView* view, bool atOrigin) {
         fillShape(cr, bounds, radius, color->cgColor());
     if (auto tint = platform::visualEffectTint(view)) fillShape(cr, bounds, radius, *tint);
     if (masks) {
-        roundedRect(cr, bounds, radius);
+        roundedRectPath(cr, bounds, radius);
         cairo_clip(cr);
     }
     if (auto* imageView = objectAs<UIImageView>(view))
-        drawImage(cr, platform::imageViewShownImage(imageView), bounds, objc_msgSend<NSInteger()>(view, "contentMode"_sel));
+        platform::uikit::drawImageInRect(cr, platform::imageViewShownImage(imageView), bounds, objc_msgSend<NSInteger()>(view, "contentMode"_sel));
     sendDrawRect(cr, scale, view, bounds);
     std::vector<Strong<UIView>> subviews = objectsOf<UIView>(objc_msgSend<id()>(view, "subviews"_sel), "render pass");
     // A scroll view shows its content from contentOffset.
@@ -139,7 +149,7 @@ void drawView(cairo_t* cr, double scale, UIView* view, bool atOrigin) {
         double inset = std::min(borderWidth, std::min(bounds.size.width, bounds.size.height) / 2) / 2;
         CGRect r{{bounds.origin.x + inset, bounds.origin.y + inset},
                  {bounds.size.width - 2 * inset, bounds.size.height - 2 * inset}};
-        roundedRect(cr, r, std::max(0.0, radius - inset));
+        roundedRectPath(cr, r, std::max(0.0, radius - inset));
         cairo_set_line_width(cr, 2 * inset);
         cairo_set_source_rgba(cr, borderColor.red, borderColor.green, borderColor.blue, borderColor.alpha);
         cairo_stroke(cr);

@@ -162,8 +162,29 @@ constexpr double kTitleFont = 17;
 constexpr double kMessageFont = 13;
 constexpr double kMessageLineHeight = 16;
 constexpr double kMargin = 20;
+constexpr double kMessageInset = 16;  // a message's text from the card's sides
+// An action sheet stands on the bottom edge of the screen, its sides this far
+// from the screen's (at most as wide as the screen's shorter side allows), its
+// cancel action in a card of its own under the others.
+constexpr double kSheetEdge = 10;
+constexpr double kSheetGap = 8;
+constexpr double kSheetHeaderFont = 13;
 
-NSUInteger messageLines(NSString* message) {
+bool isActionSheet(const UIAlertController* alert) { return alert->_preferredStyle == UIAlertControllerStyleActionSheet; }
+
+CGRect screenBounds() {
+    return objc_msgSend<CGRect()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "bounds"_sel);
+}
+
+double cardWidth(const UIAlertController* alert) {
+    if (!isActionSheet(alert)) return kCardWidth;
+    CGSize screen = screenBounds().size;
+    return std::max(kCardWidth, std::min(screen.width, screen.height) - 2 * kSheetEdge);
+}
+
+// A message of blank lines is room that a view laid over the card fills: one
+// line of room a line.
+NSUInteger blankLines(NSString* message) {
     if (message == nullptr || message->length() == 0) return 0;
     const std::string& s = message->str();
     NSUInteger lines = 1;
@@ -174,16 +195,53 @@ NSUInteger messageLines(NSString* message) {
     return lines;
 }
 
-CGSize cardSize(UIAlertController* alert) {
-    NSString* title = static_cast<NSString*>(objc_msgSend<id()>(alert, "title"_sel));
-    double height = kMargin;
-    if (title != nullptr && title->length() > 0) height += 22;
-    height += messageLines(alert->_message.get()) * kMessageLineHeight;
-    height += kMargin;
-    size_t actions = alert->_actions.size();
-    bool row = actions == 2 && alert->_preferredStyle == UIAlertControllerStyleAlert;
-    height += kActionRowHeight * (actions == 0 ? 0 : row ? 1 : actions);
-    return CGSizeMake(kCardWidth, height);
+bool hasText(NSString* s) { return s != nullptr && s->str().find_first_not_of(" \t\r\n") != std::string::npos; }
+
+platform::text::Face messageFace() { return platform::text::Face{false, kMessageFont}; }
+
+// The lines a message of text is drawn in: wrapped to the card's width.
+std::vector<std::string> messageText(const UIAlertController* alert) {
+    NSString* message = alert->_message.get();
+    if (!hasText(message)) return {};
+    std::string text = message->str();
+    std::erase(text, '\r');
+    return platform::text::wrap(messageFace(), text, cardWidth(alert) - 2 * kMessageInset, 0);
+}
+
+NSUInteger messageLines(const UIAlertController* alert) {
+    NSString* message = alert->_message.get();
+    return hasText(message) ? messageText(alert).size() : blankLines(message);
+}
+
+bool hasTitle(UIAlertController* alert) {
+    return hasText(static_cast<NSString*>(objc_msgSend<id()>(alert, "title"_sel)));
+}
+
+// An alert's title, message and actions in one card; an action sheet's title
+// and message (when it has them) over its actions, and its cancel action apart.
+struct CardLayout {
+    double headerHeight = 0;            // the title and the message
+    std::vector<UIAlertAction*> group;  // the actions of the card, in order
+    UIAlertAction* cancel = nullptr;    // an action sheet's cancel action, in a card of its own
+    bool row = false;                   // two actions side by side
+    double height = 0;
+};
+
+CardLayout layoutOf(UIAlertController* alert) {
+    CardLayout l;
+    bool sheet = isActionSheet(alert);
+    for (const Strong<UIAlertAction>& a : alert->_actions) {
+        if (sheet && l.cancel == nullptr && a->_style == UIAlertActionStyleCancel) l.cancel = a.get();
+        else l.group.push_back(a.get());
+    }
+    bool title = hasTitle(alert);
+    NSUInteger lines = messageLines(alert);
+    if (!sheet || title || lines > 0)
+        l.headerHeight = kMargin + (title ? 22 : 0) + lines * kMessageLineHeight + kMargin;
+    l.row = l.group.size() == 2 && !sheet;
+    l.height = l.headerHeight + kActionRowHeight * (l.group.empty() ? 0 : l.row ? 1 : l.group.size());
+    if (l.cancel != nullptr) l.height += (l.group.empty() && l.headerHeight == 0 ? 0 : kSheetGap) + kActionRowHeight;
+    return l;
 }
 
 NSDictionary* textAttributes(double size, bool bold, id colour) {
@@ -205,38 +263,63 @@ void fillRect(CGRect r, UIColor* colour) {
     objc_msgSend<void()>(path, "fill"_sel);
 }
 
-// The title, then the action row at the bottom (the message's lines are the
-// room that a view laid over the card fills).
+constexpr double kCardCorner = 13;
+UIColor* cardColour() { return UIColor::make(0.97, 0.97, 0.97, 1); }
+
+void fillCard(CGRect r) {
+    id path = objc_msgSend<id(CGRect, double)>(objc_getClass("UIBezierPath"), "bezierPathWithRoundedRect:cornerRadius:"_sel,
+                                               r, kCardCorner);
+    objc_msgSend<void()>(cardColour(), "setFill"_sel);
+    objc_msgSend<void()>(path, "fill"_sel);
+}
+
+// One action's row: a hairline over it, its title centred (red when it
+// destroys, bold when it cancels).
+void drawAction(UIAlertAction* a, CGRect box, id tint, bool lineOnTop) {
+    if (lineOnTop) fillRect(CGRectMake(box.origin.x, box.origin.y, box.size.width, 0.5), UIColor::make(0.8, 0.8, 0.82, 1));
+    id colour = a->_style == UIAlertActionStyleDestructive ? objc::as_id(UIColor::make(1, 0.23, 0.19, 1)) : tint;
+    drawCentred(a->_title.get(), textAttributes(17, a->_style == UIAlertActionStyleCancel, colour), box);
+}
+
+// The title, the message's text, then the actions at the bottom (the
+// message's blank lines are the room that a view laid over the card fills).
 void drawCard(_UIAlertControllerView* self, SEL, CGRect) {
     UIAlertController* alert = self->_controller;
     if (alert == nullptr || alert->_presentingViewController == nullptr) return;
     CGRect bounds = objc_msgSend<CGRect()>(self, "bounds"_sel);
+    CardLayout l = layoutOf(alert);
+    bool sheet = isActionSheet(alert);
+    double groupHeight = l.cancel ? bounds.size.height - kActionRowHeight - (l.headerHeight > 0 || !l.group.empty() ? kSheetGap : 0)
+                                  : bounds.size.height;
+    if (sheet) {  // the view is clear: its cards are drawn here
+        if (groupHeight > 0) fillCard(CGRectMake(0, 0, bounds.size.width, groupHeight));
+        if (l.cancel) fillCard(CGRectMake(0, bounds.size.height - kActionRowHeight, bounds.size.width, kActionRowHeight));
+    }
     id title = objc_msgSend<id()>(alert, "title"_sel);
-    drawCentred(title, textAttributes(kTitleFont, true, UIColor::make(0, 0, 0, 1)), CGRectMake(0, kMargin - 4, bounds.size.width, 22));
-    // A message of one line of text (a question) stands under the title; a
-    // message of blank lines is room for a view laid over the card.
-    NSString* message = alert->_message.get();
-    if (message != nullptr && messageLines(message) == 1 &&
-        message->str().find_first_not_of(" \t") != std::string::npos) {
-        double titleHeight = title != nil && static_cast<NSString*>(title)->length() > 0 ? 22 : 0;
-        drawCentred(message, textAttributes(13, false, UIColor::make(0, 0, 0, 1)),
-                    CGRectMake(0, kMargin + titleHeight, bounds.size.width, kMessageLineHeight));
+    bool titled = hasTitle(alert);
+    UIColor* headerColour = sheet ? UIColor::make(0.43, 0.43, 0.45, 1) : UIColor::make(0, 0, 0, 1);
+    if (titled)
+        drawCentred(title, textAttributes(sheet ? kSheetHeaderFont : kTitleFont, true, headerColour),
+                    CGRectMake(0, kMargin - 4, bounds.size.width, 22));
+    std::vector<std::string> lines = messageText(alert);
+    if (!lines.empty()) {
+        CGRect box = CGRectMake(kMessageInset, kMargin + (titled ? 22 : 0), bounds.size.width - 2 * kMessageInset,
+                                lines.size() * kMessageLineHeight);
+        platform::text::drawLines(UIGraphicsGetCurrentContext(), messageFace(), lines, box, NSTextAlignmentCenter,
+                                  headerColour->cgColor());
     }
-    size_t n = alert->_actions.size();
-    if (n == 0) return;
     id tint = objc_msgSend<id()>(self, "tintColor"_sel);
-    UIColor* line = UIColor::make(0.8, 0.8, 0.82, 1);
-    bool row = n == 2 && alert->_preferredStyle == UIAlertControllerStyleAlert;
-    double top = bounds.size.height - kActionRowHeight * (row ? 1 : n);
+    size_t n = l.group.size();
+    double top = groupHeight - kActionRowHeight * (l.row ? 1 : n);
     for (size_t i = 0; i < n; ++i) {
-        UIAlertAction* a = alert->_actions[i].get();
-        CGRect box = row ? CGRectMake(i * bounds.size.width / 2, top, bounds.size.width / 2, kActionRowHeight)
-                         : CGRectMake(0, top + i * kActionRowHeight, bounds.size.width, kActionRowHeight);
-        fillRect(CGRectMake(box.origin.x, box.origin.y, box.size.width, 0.5), line);
-        if (row && i == 1) fillRect(CGRectMake(box.origin.x, box.origin.y, 0.5, box.size.height), line);
-        id colour = a->_style == UIAlertActionStyleDestructive ? objc::as_id(UIColor::make(1, 0.23, 0.19, 1)) : tint;
-        drawCentred(a->_title.get(), textAttributes(17, a->_style == UIAlertActionStyleCancel, colour), box);
+        CGRect box = l.row ? CGRectMake(i * bounds.size.width / 2, top, bounds.size.width / 2, kActionRowHeight)
+                           : CGRectMake(0, top + i * kActionRowHeight, bounds.size.width, kActionRowHeight);
+        if (l.row && i == 1) fillRect(CGRectMake(box.origin.x, box.origin.y, 0.5, box.size.height), UIColor::make(0.8, 0.8, 0.82, 1));
+        drawAction(l.group[i], box, tint, !sheet || i > 0 || l.headerHeight > 0);
     }
+    if (l.cancel)
+        drawAction(l.cancel, CGRectMake(0, bounds.size.height - kActionRowHeight, bounds.size.width, kActionRowHeight), tint,
+                   false);
 }
 
 namespace alert {
@@ -276,8 +359,10 @@ void viewWillAppear(UIAlertController* self, SEL, BOOL animated) {
     objc_msgSendSuper<void(BOOL)>(self, UIAlertController::cls(), "viewWillAppear:"_sel, animated);
     id view = objc_msgSend<id()>(self, "view"_sel);
     objc_msgSend<void(CGRect)>(view, "setFrame:"_sel, platform::alertCardFrame(self));
-    objc_msgSend<void(id)>(view, "setBackgroundColor:"_sel, UIColor::make(0.97, 0.97, 0.97, 1));
-    objc_msgSend<void(double)>(objc_msgSend<id()>(view, "layer"_sel), "setCornerRadius:"_sel, 13.0);
+    // An action sheet's view is clear: it draws its two cards itself.
+    bool sheet = isActionSheet(self);
+    objc_msgSend<void(id)>(view, "setBackgroundColor:"_sel, sheet ? UIColor::make(0, 0, 0, 0) : cardColour());
+    objc_msgSend<void(double)>(objc_msgSend<id()>(view, "layer"_sel), "setCornerRadius:"_sel, sheet ? 0.0 : kCardCorner);
     objc_msgSend<void(BOOL)>(view, "setClipsToBounds:"_sel, YES);
 }
 
@@ -324,10 +409,11 @@ bool platform::finishTransitions(double timeoutSeconds) {
 }
 
 CGRect platform::alertCardFrame(UIAlertController* alert) {
-    CGRect screen = objc_msgSend<CGRect()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "bounds"_sel);
-    CGSize size = cardSize(alert);
-    return CGRectMake(std::round((screen.size.width - size.width) / 2), std::round((screen.size.height - size.height) / 2),
-                      size.width, size.height);
+    CGRect screen = screenBounds();
+    CGSize size = CGSizeMake(cardWidth(alert), layoutOf(alert).height);
+    double x = std::round((screen.size.width - size.width) / 2);
+    if (isActionSheet(alert)) return CGRectMake(x, screen.size.height - kSheetEdge - size.height, size.width, size.height);
+    return CGRectMake(x, std::round((screen.size.height - size.height) / 2), size.width, size.height);
 }
 
 bool platform::tapAlertAction(UIAlertController* alert, UIAlertAction* action) {

@@ -1,5 +1,7 @@
 // UIFont, paragraph styles and string drawing over cairo's fonts.
-// Characters Liberation Sans lacks are drawn (and measured) with DejaVu Sans.
+// Characters Liberation Sans lacks are drawn (and measured) with DejaVu Sans,
+// Chinese, Japanese and Korean ones with Noto Sans CJK, emoji with Noto Color
+// Emoji (fontconfig finds each family by name).
 #include "ObjectSupport.h"
 #include "Private.h"
 
@@ -25,8 +27,12 @@ namespace {
 
 // The faces text is drawn with, in order of preference: each character is
 // drawn with the first that has a glyph for it (the first when none has).
-const char* const kFamilies[] = {"Liberation Sans", "DejaVu Sans"};
+const char* const kFamilies[] = {"Liberation Sans", "DejaVu Sans", "Noto Sans CJK JP", "Noto Color Emoji"};
 constexpr size_t kFaceCount = std::size(kFamilies);
+// Pictographs (emoji) are drawn in colour by the last face when it has them,
+// before any face that has a plain picture of them.
+constexpr size_t kEmojiFace = kFaceCount - 1;
+bool pictograph(char32_t ch) { return ch >= 0x1F000 && ch <= 0x1FAFF; }
 
 // The faces, made once; and, per character, which of them draws it.
 class Faces {
@@ -49,6 +55,10 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         auto [it, added] = chosen_[bold].try_emplace(ch, 0);
         if (!added) return it->second;
+        if (pictograph(ch) && hasGlyph(probes_[kEmojiFace][bold], utf8, length)) {
+            it->second = static_cast<uint8_t>(kEmojiFace);
+            return it->second;
+        }
         for (size_t i = 0; i < kFaceCount; ++i) {
             if (hasGlyph(probes_[i][bold], utf8, length)) {
                 it->second = static_cast<uint8_t>(i);

@@ -13,7 +13,11 @@
 //                                                music_updateStoreNavigationItem
 //   viewDidLayoutSubviews      void()            the controls take the bottom of the view:
 //                                                the height below a square of the view's
-//                                                width, at least kMusicNowPlayingControlsHeight
+//                                                width, at least kMusicNowPlayingControlsHeight;
+//                                                the artwork a square of the view's width over
+//                                                them, or where that would reach them (turned),
+//                                                the largest square between the navigation bar
+//                                                and them, centred
 //   _albumTextForItem:         id(id)            the albumTitle of the argument's mediaItem
 //                                                (when it answers it), else nil
 //   albumText                  id()              as of the last viewWillAppear:

@@ -10,6 +10,9 @@
 //   addImage: / images                     BOOL(id) / id()   YES; NSArray of UIImage
 //   setCompletionHandler: / completionHandler   void(id) / id()   block void(NSInteger):
 //                                          1 done, 0 cancelled
+//   view                                   drawn: a card in the upper part of the dimmed
+//                                          screen with "Cancel", the service's name and
+//                                          "Post", the text wrapped, the first image beside it
 // The service types: SLServiceTypeTwitter, SLServiceTypeFacebook.
 #pragma once
 

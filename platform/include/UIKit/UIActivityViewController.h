@@ -13,6 +13,12 @@
 // UIActivityViewController : UIViewController
 //   initWithActivityItems:applicationActivities:   id(id, id)
 //   activityItems / applicationActivities          id()
+//   view                                           drawn: presented, a card on the bottom
+//       edge of the dimmed screen with what is shared (its text, its files by name),
+//       a row of share activities and a row of action activities (the system's,
+//       then the application's by their activityCategory, each its icon or
+//       activityImage over its title) and a cancel button under it; in a popover,
+//       the same card without the cancel button, filling the popover.
 //   setCompletionWithItemsHandler: / completionWithItemsHandler
 //       the handler, void(id activityType, BOOL completed, id returnedItems, id error),
 //       runs once when the sheet ends in any way, after its dismissal.

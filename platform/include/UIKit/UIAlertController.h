@@ -26,7 +26,12 @@
 //   view                      its view: the main screen's bounds until it is presented;
 //                             then the alert's card (270 points wide, as high as its
 //                             title, message and action row need, centred) whose subviews
-//                             are clipped to it
+//                             are clipped to it. A message with text is wrapped to the
+//                             card's width; a message of blank lines is room for a view
+//                             laid over the card, a line of room a line. An action sheet
+//                             stands on the bottom edge instead, as wide as the screen's
+//                             shorter side less a margin, its cancel action in a card of
+//                             its own under the others
 #pragma once
 
 #include <CoreGraphics/CGGeometry.h>
