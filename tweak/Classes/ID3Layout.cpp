@@ -242,7 +242,7 @@ Layout locateTags(std::string_view file) {
         file.size());
 }
 
-FrameWalk walkFrames(std::string_view tag) {
+FrameWalk walkFrames(std::string_view tag, std::string* plain) {
     FrameWalk w;
     auto problem = [&](std::string why) {
         w.readable = false;
@@ -281,6 +281,7 @@ FrameWalk walkFrames(std::string_view tag) {
         pos = static_cast<size_t>(size);
     }
 
+    const size_t framesStart = pos;
     const size_t headerSize = h.version == 2 ? 6 : 10;
     const size_t idSize = h.version == 2 ? 3 : 4;
     uint64_t budget = kMaxInflatedBytes;
@@ -324,6 +325,20 @@ FrameWalk walkFrames(std::string_view tag) {
     }
     w.framesEnd = kHeaderSize + pos;
     w.readable = true;
+    if (plain != nullptr) {
+        // The frames alone under a header without flags; in v2.4 a tag-wide
+        // unsynchronisation becomes each frame's own.
+        std::string frames(body.substr(framesStart, pos - framesStart));
+        if (h.version == 4 && unsynchronised) {
+            for (size_t at = 0; at + headerSize <= frames.size();) {
+                frames[at + 9] = static_cast<char>(frames[at + 9] | 0x02);
+                at += headerSize + static_cast<size_t>(v4FrameSize(frames, at));
+            }
+        }
+        unsigned char head[kHeaderSize] = {'I', 'D', '3', static_cast<unsigned char>(h.version), 0, 0};
+        for (int i = 0; i < 4; ++i) head[6 + i] = static_cast<unsigned char>((frames.size() >> (7 * (3 - i))) & 0x7F);
+        *plain = std::string(reinterpret_cast<const char*>(head), kHeaderSize) + frames;
+    }
     return w;
 }
 

@@ -49,7 +49,9 @@ struct FrameWalk {
 };
 
 // Walks the frames of a whole ID3v2 tag (`tag` starts with its header and
-// holds at least the size the header gives).
-FrameWalk walkFrames(std::string_view tag);
+// holds at least the size the header gives). When it is readable and `plain`
+// is given, *plain becomes the same frames as a plain tag: no extended
+// header, no padding, no footer, and no unsynchronisation of the whole tag.
+FrameWalk walkFrames(std::string_view tag, std::string* plain = nullptr);
 
 }  // namespace cantrel::id3

@@ -270,13 +270,15 @@ std::optional<std::string> renderArtworkTag(std::string_view oldTag, std::string
     TagLib::ID3v2::Tag tag;
     TagLib::ID3v2::Version version = TagLib::ID3v2::v3;
     if (!oldTag.empty()) {
-        FrameWalk walk = walkFrames(oldTag);
+        // TagLib reads the frames our walk found, under a plain header.
+        std::string plain;
+        FrameWalk walk = walkFrames(oldTag, &plain);
         if (!walk.readable) {
             fail(why, "the ID3v2 tag cannot be read: " + walk.problem);
             return std::nullopt;
         }
         if (walk.version == 4) version = TagLib::ID3v2::v4;
-        TagLib::ByteVector bytes(oldTag.data(), static_cast<unsigned>(oldTag.size()));
+        TagLib::ByteVector bytes(plain.data(), static_cast<unsigned>(plain.size()));
         TagLib::ByteVectorStream stream(bytes);
         MemoryFile file(&stream);
         TagLib::ID3v2::Tag old(&file, 0);
