@@ -161,7 +161,10 @@ void removeAbandonedFiles(const std::string& dir, const std::string& prefix) {
 // Writes a new file beside the original: `tag`, then [from, to) of the
 // original. The new file takes the original's mode and owner, is checked to
 // hold the original's bytes, synced and renamed over the original. On any
-// failure the new file is removed and the original stays.
+// failure the new file is removed and the original stays. The folder is not
+// synced after the rename: a power cut before it reaches the disk leaves
+// the original, whole, and the new file under its temporary name, which the
+// next write removes.
 bool replaceFile(const std::string& path, const Fd& original, const struct stat& st, const std::string& tag, off_t from,
                  off_t to, std::string* why) {
     size_t slash = path.rfind('/');
@@ -190,8 +193,6 @@ bool replaceFile(const std::string& path, const Fd& original, const struct stat&
         ::unlink(name.data());
         return false;
     }
-    Fd folder(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.fd >= 0) ::fsync(folder.fd);
     return true;
 }
 
