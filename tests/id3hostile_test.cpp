@@ -418,18 +418,17 @@ std::vector<std::string> ourPictures(const std::string& tag) {
     return out;
 }
 
-// Tens of thousands of randomly changed tags of each version, from a fixed
-// seed, through the bounded reader and the frame keeper: each is refused or
+// Twenty thousand randomly changed tags of one version, from a fixed seed,
+// through the bounded reader and the frame keeper: each is refused or
 // gives a new tag that reads back whole, of its own length, holding our
 // picture (and, read by TagLib in one round of sixteen, only one picture of
 // ours); the audio after it is where the reader says.
-TEST(ID3Mutation, ChangedTagsAreReadWithinBoundsOrRefused) {
+void mutationRounds(int version) {
     constexpr int kRounds = 20000;
-    std::mt19937 random(20261207);
+    std::mt19937 random(20261207 + version);
     const std::string jpeg = "\xFF\xD8\xFF\xE0 a picture";
     const std::string audio = mpegFrames(2) + id3v1("title");
-    for (int version : {2, 3, 4}) {
-        SCOPED_TRACE(version);
+    {
         // Eight frames of the kinds the keeper tells apart: texts, a comment,
         // a compressed user text (v2.3, v2.4), pictures kept and replaced.
         auto frames = [&](uint16_t flags) {
@@ -483,5 +482,9 @@ TEST(ID3Mutation, ChangedTagsAreReadWithinBoundsOrRefused) {
         std::printf("ID3v2.%d: %d new tags, %d refused\n", version, kept, refused);
     }
 }
+
+TEST(ID3Mutation, ChangedV22TagsAreReadWithinBoundsOrRefused) { mutationRounds(2); }
+TEST(ID3Mutation, ChangedV23TagsAreReadWithinBoundsOrRefused) { mutationRounds(3); }
+TEST(ID3Mutation, ChangedV24TagsAreReadWithinBoundsOrRefused) { mutationRounds(4); }
 
 }  // namespace

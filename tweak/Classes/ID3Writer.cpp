@@ -356,8 +356,7 @@ std::string writeTaggedCopy(const std::string& source, const std::string& folder
     std::string name = platform::publishNewFile(
         folder,
         [&](const std::string&, int fd) {
-            return writeAll(fd, tag) && ::fchmod(fd, 0644) == 0 && platform::appendFileRange(in.fd, fd, from, to) &&
-                   holdsAudio(fd, tag.size(), in.fd, from, to);
+            return writeAll(fd, tag) && ::fchmod(fd, 0644) == 0 && platform::appendFileRange(in.fd, fd, from, to);
         },
         nameFor);
     if (name.empty()) fail(why, "cannot write a copy of " + source + " in " + folder + ": " + std::strerror(errno));
