@@ -19,9 +19,9 @@
 // by TagLib, in memory.
 //
 // A file is rewritten in one pass beside the original (the rendered tag, then
-// the audio) and renamed over it once complete, checked to hold the
-// original's audio byte for byte, and synced, with the original's mode and
-// owner: a killed process leaves the old file or the new one. A symlink is
+// the audio), with the original's mode and owner; once complete it is
+// checked to hold the original's audio byte for byte, synced and renamed
+// over the original: a killed process leaves the old file or the new one. A symlink is
 // followed: its target is rewritten and the link stays. A file or picture
 // that cannot be read, or a file that is read-only, is left exactly as it
 // was.
