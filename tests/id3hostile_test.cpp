@@ -313,6 +313,41 @@ TEST_F(ID3HostileTest, ExportCopyHoldsTheNewTagAndTheAudioOrTheFileAsItIs) {
     }
 }
 
+// Frames of ID3v2.3 that v2.4 retired (dates, size, equalisation, volume
+// adjustment) stay through the artwork write, byte for byte; a frame marked
+// to be dropped once the tag changes is dropped.
+TEST_F(ID3HostileTest, ArtworkWriteKeepsRetiredFramesAndDropsThoseMarkedSo) {
+    const std::string retired[] = {
+        text(3, "TRDA", 0, u"2nd March"),
+        text(3, "TSIZ", 0, u"123456"),
+        text(3, "TIME", 0, u"1234"),
+        frame(3, "EQUA", std::string("\x10\x80\x40\x00\x10", 5)),
+        frame(3, "RVAD", std::string("\x03\x10\x00\x20\x00\x30\x00\x40\x00\x50", 10)),
+    };
+    std::string frames = text(3, "TIT2", 1, kTitle);
+    for (const auto& f : retired) frames += f;
+    frames += text(3, "TPE1", 0, u"Artist") + text(3, "TENC", 0, u"dropped", 0x8000);
+    std::string path = root_.path() + "/retired.mp3";
+    writeFile(path, tag(3, frames) + tone_);
+
+    ASSERT_EQ(cantrel::id3::writeArtworkTag(path, image_), Outcome::Written);
+    std::string after = readFile(path);
+    cantrel::id3::Layout layout = cantrel::id3::locateTags(after);
+    ASSERT_TRUE(layout.readable);
+    std::string written = after.substr(0, layout.tagEnd);
+    for (const auto& f : retired) EXPECT_NE(written.find(f), std::string::npos) << f.substr(0, 4) << " not kept as it was";
+    TagLib::MPEG::File file(path.c_str());
+    ASSERT_TRUE(file.hasID3v2Tag());
+    TagLib::ID3v2::Tag* read = file.ID3v2Tag();
+    EXPECT_EQ(str(read->title()), "東京の夜 🎵");
+    EXPECT_EQ(str(read->artist()), "Artist");
+    for (const char* id : {"TRDA", "TSIZ", "EQUA", "RVAD"}) EXPECT_EQ(read->frameListMap()[id].size(), 1u) << id;
+    EXPECT_TRUE(read->frameListMap()["TENC"].isEmpty());
+    EXPECT_EQ(read->frameListMap()["APIC"].size(), 1u);
+    EXPECT_TRUE(after.substr(layout.tagEnd) == tone_);
+    expectID3LibReads(path, read->frameList().size(), &jpeg_);
+}
+
 // A song whose path is a symlink inside the device: the target gets the
 // picture and the link stays a link. One that leads out of the device is
 // left alone.

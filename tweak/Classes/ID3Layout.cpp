@@ -321,6 +321,7 @@ FrameWalk walkFrames(std::string_view tag, std::string* plain) {
             }
         }
         ++w.frames;
+        w.spans.emplace_back(kHeaderSize + pos, headerSize + static_cast<size_t>(size));
         pos += headerSize + static_cast<size_t>(size);
     }
     w.framesEnd = kHeaderSize + pos;

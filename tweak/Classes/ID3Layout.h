@@ -15,6 +15,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace cantrel::id3 {
@@ -46,6 +47,9 @@ struct FrameWalk {
     size_t frames = 0;      // frames found
     size_t framesEnd = 0;   // where the last frame ends, counted from the tag's first byte
                             // (in the tag as stored when it is not unsynchronised as a whole)
+    // Where each frame lies (offset and length, its header included),
+    // counted the same way.
+    std::vector<std::pair<size_t, size_t>> spans;
 };
 
 // Walks the frames of a whole ID3v2 tag (`tag` starts with its header and

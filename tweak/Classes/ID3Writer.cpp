@@ -241,18 +241,53 @@ bool isReplacedPicture(TagLib::ID3v2::Frame* frame) {
     return type == 0 || type == 3 || type == kPictureType || picture->description() == kPictureDescription;
 }
 
+bool setTagSize(std::string& tag, std::string* why) {
+    size_t body = tag.size() - 10;
+    if (body > 0x0FFFFFFFu) {
+        fail(why, "the new tag would be too large");
+        return false;
+    }
+    for (int i = 0; i < 4; ++i) tag[6 + i] = static_cast<char>((body >> (7 * (3 - i))) & 0x7F);
+    return true;
+}
+
 // TagLib's rendering without its padding: the tag ends with its last frame.
 std::string withoutPadding(const TagLib::ByteVector& rendered, std::string* why) {
     std::string_view bytes(rendered.data(), rendered.size());
     FrameWalk walk = walkFrames(bytes);
-    if (!walk.readable || walk.framesEnd - 10 > 0x0FFFFFFFu) {
-        fail(why, "the new tag cannot be written" + (walk.problem.empty() ? std::string() : ": " + walk.problem));
+    if (!walk.readable) {
+        fail(why, "the new tag cannot be written: " + walk.problem);
         return "";
     }
     std::string out(bytes.substr(0, walk.framesEnd));
-    size_t body = out.size() - 10;
-    for (int i = 0; i < 4; ++i) out[6 + i] = static_cast<char>((body >> (7 * (3 - i))) & 0x7F);
-    return out;
+    return setTagSize(out, why) ? out : "";
+}
+
+// The frames of `old` (a plain v2.3 or v2.4 tag) that TagLib reads but does
+// not write back (the v2.3 frames v2.4 retired: TRDA, TSIZ, EQUA, RVAD, a
+// TIME without a year), appended to `rendered` as they were; not pictures,
+// nor frames marked to be dropped once the tag changes, nor v2.2 names in a
+// v2.3 tag (TagLib renames those).
+bool keepRetiredFrames(const std::string& old, std::string& rendered, std::string* why) {
+    FrameWalk before = walkFrames(old), after = walkFrames(rendered);
+    std::vector<std::string> written;
+    for (auto [at, length] : after.spans) written.push_back(rendered.substr(at, 4));
+    std::string retired;
+    for (auto [at, length] : before.spans) {
+        std::string id = old.substr(at, 4);
+        auto same = std::find(written.begin(), written.end(), id);
+        if (same != written.end()) {
+            written.erase(same);
+            continue;
+        }
+        auto status = static_cast<unsigned char>(old[at + 8]);
+        bool dropOnChange = (before.version == 3 ? status & 0x80 : status & 0x40) != 0;
+        if (id == "APIC" || id[3] == '\0' || dropOnChange) continue;
+        retired += old.substr(at, length);
+    }
+    if (retired.empty()) return true;
+    rendered += retired;
+    return setTagSize(rendered, why);
 }
 
 }  // namespace
@@ -270,14 +305,16 @@ std::string renderExportTag(const std::u16string& title, const std::u16string& a
 std::optional<std::string> renderArtworkTag(std::string_view oldTag, std::string_view jpeg, std::string* why) {
     TagLib::ID3v2::Tag tag;
     TagLib::ID3v2::Version version = TagLib::ID3v2::v3;
+    std::string plain;
+    int oldVersion = 0;
     if (!oldTag.empty()) {
         // TagLib reads the frames our walk found, under a plain header.
-        std::string plain;
         FrameWalk walk = walkFrames(oldTag, &plain);
         if (!walk.readable) {
             fail(why, "the ID3v2 tag cannot be read: " + walk.problem);
             return std::nullopt;
         }
+        oldVersion = walk.version;
         if (walk.version == 4) version = TagLib::ID3v2::v4;
         TagLib::ByteVector bytes(plain.data(), static_cast<unsigned>(plain.size()));
         TagLib::ByteVectorStream stream(bytes);
@@ -295,7 +332,7 @@ std::optional<std::string> renderArtworkTag(std::string_view oldTag, std::string
     }
     tag.addFrame(pictureFrame(jpeg));
     std::string out = withoutPadding(tag.render(version), why);
-    if (out.empty()) return std::nullopt;
+    if (out.empty() || (oldVersion >= 3 && !keepRetiredFrames(plain, out, why))) return std::nullopt;
     return out;
 }
 
