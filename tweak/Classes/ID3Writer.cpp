@@ -333,6 +333,12 @@ std::optional<std::string> renderArtworkTag(std::string_view oldTag, std::string
     tag.addFrame(pictureFrame(jpeg));
     std::string out = withoutPadding(tag.render(version), why);
     if (out.empty() || (oldVersion >= 3 && !keepRetiredFrames(plain, out, why))) return std::nullopt;
+    // The new tag must read as whole frames up to its end.
+    FrameWalk check = walkFrames(out);
+    if (!check.readable || check.framesEnd != out.size()) {
+        fail(why, "the new tag would not read back whole");
+        return std::nullopt;
+    }
     return out;
 }
 
