@@ -1,16 +1,24 @@
 // Tagging a 5 MB MP3 with a 300 KB picture, against copying the file once,
 // and against id3lib rewriting the file itself (Update), in the same run.
+// The artwork write of v2.3 and v2.4 files of 15 frames, and the export's
+// tagged copy of a 20 MB file that is not MPEG, each timed against a copy of
+// the same file in the same run, print their ratio.
 #include "ID3Writer.h"
+#include "tests/ID3Support.h"
 #include "tools/mklibrary/MediaLibraryGenerator.h"
 
 #include <benchmark/benchmark.h>
 #include <id3/tag.h>
+#include <platform/DeviceRoot.h>
 
+#include <algorithm>
 #include <fcntl.h>
+#include <functional>
 #include <filesystem>
 #include <unistd.h>
 #include <fstream>
 #include <random>
+#include <time.h>
 
 namespace {
 
@@ -119,6 +127,139 @@ void BM_ID3LibUpdate(benchmark::State& state) {
     f.reset();
 }
 BENCHMARK(BM_ID3LibUpdate)->Unit(benchmark::kMillisecond);
+
+double now() {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+void syncFile(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY);
+    ::fsync(fd);
+    ::close(fd);
+}
+
+void writeString(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    syncFile(path);
+}
+
+// A 5 MB MP3 whose ID3v2 tag of the given version holds 15 frames: texts,
+// a comment, a user text and a front cover of 300 KB (which the write
+// replaces).
+std::string fifteenFrameMP3(int version, const Bytes& audio, const Bytes& picture) {
+    using namespace id3test;
+    std::string frames;
+    const char* texts[] = {"TIT2", "TALB", "TPE1", "TPE2", "TRCK", "TPOS", "TCON", version == 4 ? "TDRC" : "TYER",
+                           "TCOM", "TBPM", "TSSE", "TENC"};
+    for (const char* id : texts) frames += text(version, id, 1, u"Text of the frame é");
+    frames += frame(version, "COMM", std::string("\x01" "eng", 4) + encoded(1, u"") + terminator(1) + encoded(1, u"A comment"));
+    frames += frame(version, "TXXX", std::string(1, '\0') + "MOOD" + '\0' + "calm");
+    frames += id3test::picture(version, 3, 0, u"", std::string(picture.begin(), picture.end()));
+    std::string file = tag(version, frames, {.padding = 2048}) + std::string(audio.begin(), audio.end());
+    file.resize(5u << 20, '\0');
+    return file;
+}
+
+double median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// Each iteration: a synced copy of the file and the artwork write of the
+// same file (reset and synced beforehand), in turns first; the time counted
+// is the write's, the counter "ratio" the write's median over the copy's.
+void BM_ArtworkWriteAgainstSyncedCopy(benchmark::State& state) {
+    Files& f = files();
+    Bytes picture(300u << 10);
+    std::mt19937 random(5);
+    for (auto& b : picture) b = static_cast<unsigned char>(random());
+    std::string original = fifteenFrameMP3(static_cast<int>(state.range(0)), f.audio, picture);
+    std::vector<double> copies, writes;
+    bool copyFirst = true;
+    for (auto _ : state) {
+        writeString(f.mp3, original);
+        auto copy = [&] {
+            double t0 = now();
+            std::filesystem::copy_file(f.mp3, f.copy, std::filesystem::copy_options::overwrite_existing);
+            syncFile(f.copy);
+            copies.push_back(now() - t0);
+        };
+        if (copyFirst) copy();
+        double t0 = now();
+        if (cantrel::id3::writeArtworkTag(f.mp3, f.image) != cantrel::id3::Outcome::Written) {
+            state.SkipWithError("not written");
+            break;
+        }
+        writes.push_back(now() - t0);
+        state.SetIterationTime(writes.back());
+        if (!copyFirst) copy();
+        copyFirst = !copyFirst;
+    }
+    double ratio = median(copies) > 0 ? median(writes) / median(copies) : 0;
+    state.counters["ratio"] = ratio;
+    std::printf("artwork write of a 5 MB ID3v2.%d file of 15 frames: %.2fx a synced copy\n", static_cast<int>(state.range(0)),
+                ratio);
+    f.reset();
+}
+BENCHMARK(BM_ArtworkWriteAgainstSyncedCopy)->Arg(3)->Arg(4)->Iterations(30)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// The export's tagged copy of a 20 MB file named ".mp3" that is not MPEG,
+// against the plain copy the export makes of other files (a new file
+// published whole and synced), alternating in each iteration.
+void BM_ExportCopyOfNonMPEGAgainstCopy(benchmark::State& state) {
+    Files& f = files();
+    std::string source = f.dir + "/noise.mp3";
+    std::string out = f.dir + "/out";
+    std::filesystem::create_directories(out);
+    std::string noise(20u << 20, '\0');
+    std::mt19937 random(7);
+    for (auto& c : noise) c = static_cast<char>(random());
+    writeString(source, noise);
+    platform::setDeviceRoot(f.dir);
+    auto name = [](int n) { return n == 1 ? std::string("copy.mp3") : std::string(); };
+    std::vector<double> copies, tagged;
+    auto timed = [](std::vector<double>& into, const std::function<bool()>& run) {
+        double t0 = now();
+        bool ok = run();
+        into.push_back(now() - t0);
+        return ok;
+    };
+    auto copy = [&] {
+        int in = ::open(source.c_str(), O_RDONLY);
+        bool ok = !platform::publishNewFile(
+                       out,
+                       [&](const std::string&, int fd) {
+                           return platform::appendFileRange(in, fd, 0, static_cast<off_t>(noise.size()));
+                       },
+                       name)
+                       .empty();
+        ::close(in);
+        return ok;
+    };
+    auto tag = [&] { return !cantrel::id3::writeTaggedCopy(source, out, name, u"Title", u"Album", u"Artist").empty(); };
+    bool copyFirst = true;
+    for (auto _ : state) {
+        bool ok = true;
+        for (int turn = 0; turn < 2; ++turn) {
+            bool copying = (turn == 0) == copyFirst;
+            ok = timed(copying ? copies : tagged, copying ? std::function<bool()>(copy) : std::function<bool()>(tag)) && ok;
+            std::filesystem::remove(out + "/copy.mp3");
+        }
+        if (!ok) {
+            state.SkipWithError("not copied");
+            break;
+        }
+        state.SetIterationTime(tagged.back());
+        copyFirst = !copyFirst;
+    }
+    double ratio = median(copies) > 0 ? median(tagged) / median(copies) : 0;
+    state.counters["ratio"] = ratio;
+    std::printf("export of a 20 MB file that is not MPEG: %.2fx its copy\n", ratio);
+}
+BENCHMARK(BM_ExportCopyOfNonMPEGAgainstCopy)->Iterations(20)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -614,6 +614,40 @@ TEST_F(Export, TagOptionDecidesTheCopies) {
     }
 }
 
+// A song whose tag claims more than its file holds is exported as it is; one
+// whose tag has a compressed frame that is not zlib gets the new tag over
+// its audio. The library's file stays as it was.
+TEST_F(Export, HostileTagsAreCopiedAsTheyAreOrReplaced) {
+    OWN_PROCESS();
+    std::string tone(reinterpret_cast<const char*>(audio.data()), audio.size());
+    std::string garbage = std::string("TIT2\x00\x00\x00\x12\x00\x80\x00\x00\x03\xe8", 14) + "garbagegarbage";
+    struct Case {
+        const char* name;
+        std::string tag;
+        bool asItIs;
+    } cases[] = {
+        {"a tag of 256 MB", std::string("ID3\x03\x00\x00\x7f\x7f\x7f\x7f", 10), true},
+        {"a compressed frame that is not zlib",
+         std::string("ID3\x03\x00\x00\x00\x00\x00", 9) + static_cast<char>(garbage.size()) + garbage, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(root.host(kExports));
+        writeFile(mp3Of(1003), c.tag + tone);
+        exportRow("songs", 1003);
+        std::string copy = readFile(root.host(kExports + "/Coming Home.mp3"));
+        EXPECT_EQ(readFile(mp3Of(1003)), c.tag + tone);
+        if (c.asItIs) {
+            EXPECT_TRUE(copy == c.tag + tone);
+        } else {
+            EXPECT_EQ(tagOf(root.host(kExports + "/Coming Home.mp3")), "Coming Home|Aerial Maps|Blue Harbor");
+            EXPECT_TRUE(copy.ends_with(tone));
+            EXPECT_EQ(copy.find("garbage"), std::string::npos);
+        }
+        choose("cancel");
+    }
+}
+
 // A copy that fails part-way (the file grows past what the process may
 // write) leaves no file, not even a temporary one; the log names the track,
 // and the sheet still opens with the rest, with the tag writer and without.

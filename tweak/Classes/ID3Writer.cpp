@@ -1,16 +1,21 @@
 #include "ID3Writer.h"
 
 #include "Cantrel.h"
+#include "ID3Layout.h"
 
 #include <Foundation/Foundation.h>
 #include <dispatch/dispatch.h>
 #include <platform/DeviceRoot.h>
 
-#include <id3/tag.h>
+#include <taglib/attachedpictureframe.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/tbytevectorstream.h>
+#include <taglib/textidentificationframe.h>
+#include <taglib/tfile.h>
 
 #include <algorithm>
-#include <bit>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
@@ -26,6 +31,8 @@ namespace cantrel::id3 {
 namespace {
 
 constexpr char kArtworkFolder[] = "//var/mobile/Media/iTunes_Control/iTunes/Artwork/Originals";
+// The largest picture put into a tag.
+constexpr size_t kMaxPictureBytes = 64u << 20;
 
 void fail(std::string* why, const std::string& text) {
     if (why) *why = text;
@@ -41,18 +48,66 @@ struct Fd {
     }
 };
 
-bool readWhole(const std::string& path, std::vector<unsigned char>& out) {
-    Fd f(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat st {};
-    if (f.fd < 0 || ::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    out.resize(static_cast<size_t>(st.st_size));
+bool readAt(int fd, char* out, size_t length, off_t offset) {
     size_t done = 0;
-    while (done < out.size()) {
-        ssize_t n = ::pread(f.fd, out.data() + done, out.size() - done, static_cast<off_t>(done));
+    while (done < length) {
+        ssize_t n = ::pread(fd, out + done, length - done, offset + static_cast<off_t>(done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         done += static_cast<size_t>(n);
     }
+    return true;
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+bool readWhole(const std::string& path, std::string& out, size_t maxBytes) {
+    Fd f(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (f.fd < 0 || ::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) > maxBytes)
+        return false;
+    out.resize(static_cast<size_t>(st.st_size));
+    return readAt(f.fd, out.data(), out.size(), 0);
+}
+
+// Whether the file open at `fd` is exactly `tagSize` bytes of tag followed by
+// bytes [from, to) of `original`.
+bool holdsAudio(int fd, size_t tagSize, int original, off_t from, off_t to) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || st.st_size != static_cast<off_t>(tagSize) + (to - from)) return false;
+    constexpr size_t kChunk = 1 << 20;
+    std::vector<char> a(kChunk), b(kChunk);
+    for (off_t at = from; at < to;) {
+        size_t n = static_cast<size_t>(std::min<off_t>(static_cast<off_t>(kChunk), to - at));
+        if (!readAt(original, a.data(), n, at) || !readAt(fd, b.data(), n, at - from + static_cast<off_t>(tagSize)) ||
+            std::memcmp(a.data(), b.data(), n) != 0)
+            return false;
+        at += static_cast<off_t>(n);
+    }
+    return true;
+}
+
+// The file a rewrite replaces: the path itself, or the target of the
+// symlink it names (inside the device root), so that the link stays.
+bool rewriteTarget(const std::string& path, std::string& target, std::string* why) {
+    struct stat st {};
+    target = path;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+    char resolved[PATH_MAX], root[PATH_MAX];
+    if (::realpath(path.c_str(), resolved) == nullptr || ::realpath(platform::deviceRoot().c_str(), root) == nullptr ||
+        !platform::resolvesInside(resolved, root)) {
+        fail(why, "a symlink that leads nowhere it may: " + path);
+        return false;
+    }
+    target = resolved;
     return true;
 }
 
@@ -71,35 +126,14 @@ bool openForRewrite(const std::string& path, Fd& fd, struct stat& st, std::strin
     return true;
 }
 
-// id3lib renders the tag that `fill` gives its frames into the empty file at
-// `path`, without padding or unsynchronisation.
-bool renderTag(const char* path, const std::function<void(ID3_Tag&)>& fill) {
-    ID3_Tag tag;
-    tag.Link(path, static_cast<flags_t>(ID3TT_NONE));
-    fill(tag);
-    tag.SetPadding(false);
-    tag.SetUnsync(false);
-    return (tag.Update(ID3TT_ID3V2) & ID3TT_ID3V2) != 0;
+// Where the tags of the file open at `fd` lie; false (the reason in *why)
+// when a tag cannot be read within bounds.
+bool locate(int fd, off_t size, const std::string& path, Layout& layout, std::string* why) {
+    layout = locateTags(fd, static_cast<uint64_t>(size));
+    if (!layout.readable) fail(why, path + ": " + layout.problem);
+    return layout.readable;
 }
 
-// Where the audio of an MP3 file lies: after its ID3v2 tag, before every
-// appended tag.
-std::pair<off_t, off_t> audioRange(const std::string& path, off_t size) {
-    ID3_Tag old;
-    old.Link(path.c_str(), static_cast<flags_t>(ID3TT_ALL));
-    auto from = static_cast<off_t>(old.GetPrependedBytes());
-    off_t to = size - static_cast<off_t>(old.GetAppendedBytes());
-    return {std::min(from, to), to};
-}
-
-// Writes a new file beside the original: id3lib renders the tag that `fill`
-// gives its frames into the new, empty file (without padding or
-// unsynchronisation), then [from, to) of the original follows. The new file
-// takes the original's mode and owner, is synced and renamed over the
-// original. On any failure the new file is removed and the original stays.
-// (id3lib's Render into memory copies the whole tag through a copy
-// constructor that frees with the wrong size; Update on an empty file does
-// not copy.)
 // A writer holds a lock on its new file while it writes. A new file whose
 // lock is free and that has not changed for a minute was left by a writer
 // that died (killed, or the device lost power): it is removed before the
@@ -124,8 +158,15 @@ void removeAbandonedFiles(const std::string& dir, const std::string& prefix) {
     }
 }
 
-bool replaceFile(const std::string& path, const Fd& original, const struct stat& st,
-                 const std::function<void(ID3_Tag&)>& fill, off_t from, off_t to, std::string* why) {
+// Writes a new file beside the original: `tag`, then [from, to) of the
+// original. The new file takes the original's mode and owner, is checked to
+// hold the original's bytes, synced and renamed over the original. On any
+// failure the new file is removed and the original stays. The folder is not
+// synced after the rename: a power cut before it reaches the disk leaves
+// the original, whole, and the new file under its temporary name, which the
+// next write removes.
+bool replaceFile(const std::string& path, const Fd& original, const struct stat& st, const std::string& tag, off_t from,
+                 off_t to, std::string* why) {
     size_t slash = path.rfind('/');
     std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
     std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -134,112 +175,172 @@ bool replaceFile(const std::string& path, const Fd& original, const struct stat&
     std::string temp = dir + "/" + prefix + "XXXXXX";
     std::vector<char> name(temp.begin(), temp.end());
     name.push_back('\0');
-    Fd owned(::mkostemp(name.data(), O_CLOEXEC));
-    if (owned.fd < 0) {
+    Fd out(::mkostemp(name.data(), O_CLOEXEC));
+    if (out.fd < 0) {
         fail(why, "cannot create a file beside " + path);
         return false;
     }
-    ::flock(owned.fd, LOCK_EX);  // held until this write ends
-    bool ok = renderTag(name.data(), fill);
-    Fd out(::open(name.data(), O_WRONLY | O_APPEND | O_CLOEXEC));
+    ::flock(out.fd, LOCK_EX);  // held until this write ends
     struct stat made {};
-    ok = ok && out.fd >= 0 && ::fstat(out.fd, &made) == 0 && made.st_size > 0;
-    ok = ok && ::fchmod(out.fd, st.st_mode & 07777) == 0;
-    ok = ok && (made.st_uid == st.st_uid && made.st_gid == st.st_gid ? true : ::fchown(out.fd, st.st_uid, st.st_gid) == 0);
-    ok = ok && platform::appendFileRange(original.fd, out.fd, from, to);
-    ok = ok && ::fsync(out.fd) == 0;
-    ok = ok && ::rename(name.data(), path.c_str()) == 0;
-    if (!ok) {
-        fail(why, "cannot write " + path + ": " + std::strerror(errno));
+    bool written = writeAll(out.fd, tag) && ::fstat(out.fd, &made) == 0 && ::fchmod(out.fd, st.st_mode & 07777) == 0 &&
+                   (made.st_uid == st.st_uid && made.st_gid == st.st_gid ? true
+                                                                         : ::fchown(out.fd, st.st_uid, st.st_gid) == 0) &&
+                   platform::appendFileRange(original.fd, out.fd, from, to);
+    bool whole = written && holdsAudio(out.fd, tag.size(), original.fd, from, to);
+    if (!whole || ::fsync(out.fd) != 0 || ::rename(name.data(), path.c_str()) != 0) {
+        fail(why, "cannot write " + path + ": " +
+                      (written && !whole ? "the new file does not hold the original's audio" : std::strerror(errno)));
         ::unlink(name.data());
         return false;
     }
-    Fd folder(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.fd >= 0) ::fsync(folder.fd);
     return true;
 }
 
-// id3lib 3.8.3 writes a UTF-16 text field's code units in the machine's
-// byte order but labels them with a big-endian byte-order mark (and with the
-// field's encoding left at its default it writes nothing at all). Handing it
-// the units already swapped on a little-endian machine makes the bytes on
-// disk match the mark, which every other reader then decodes intact.
-std::vector<unicode_t> unitsForID3Lib(const std::u16string& text) {
-    std::vector<unicode_t> units;
-    units.reserve(text.size() + 1);
+// TagLib reading a tag that is already in memory.
+class MemoryFile : public TagLib::File {
+public:
+    explicit MemoryFile(TagLib::IOStream* stream) : TagLib::File(stream) {}
+    TagLib::Tag* tag() const override { return nullptr; }
+    TagLib::AudioProperties* audioProperties() const override { return nullptr; }
+    bool save() override { return false; }
+};
+
+TagLib::String taglibString(const std::u16string& text) {
+    TagLib::ByteVector units;
     for (char16_t c : text) {
-        auto u = static_cast<unicode_t>(c);
-        if constexpr (std::endian::native == std::endian::little) u = static_cast<unicode_t>((u << 8) | (u >> 8));
-        units.push_back(u);
+        units.append(static_cast<char>(c >> 8));
+        units.append(static_cast<char>(c & 0xFF));
     }
-    units.push_back(0);
-    return units;
+    return TagLib::String(units, TagLib::String::UTF16BE);
 }
 
-ID3_Frame* textFrame(ID3_FrameID id, const std::u16string& text) {
-    auto* frame = new ID3_Frame(ID3FID_NOFRAME);
-    frame->SetID(id);
-    frame->GetField(ID3FN_TEXTENC)->Set(static_cast<uint32>(ID3TE_UTF16));
-    ID3_Field* field = frame->GetField(ID3FN_TEXT);
-    field->SetEncoding(ID3TE_UTF16);
-    std::vector<unicode_t> units = unitsForID3Lib(text);
-    field->Set(units.data());
+TagLib::ID3v2::Frame* textFrame(const char* id, const std::u16string& text) {
+    auto* frame = new TagLib::ID3v2::TextIdentificationFrame(TagLib::ByteVector(id, 4), TagLib::String::UTF16);
+    frame->setText(taglibString(text));
     return frame;
 }
 
 // The picture frame: JPEG, type 11, our description; the frame's own text
-// encoding stays id3lib's default.
-ID3_Frame* pictureFrame(const std::vector<unsigned char>& jpeg) {
-    auto* frame = new ID3_Frame(ID3FID_NOFRAME);
-    frame->SetID(ID3FID_PICTURE);
-    frame->GetField(ID3FN_MIMETYPE)->Set("image/jpeg");
-    frame->GetField(ID3FN_PICTURETYPE)->Set(static_cast<uint32>(kPictureType));
-    frame->GetField(ID3FN_DESCRIPTION)->Set(kPictureDescription);
-    frame->GetField(ID3FN_DATA)->Set(jpeg.data(), jpeg.size());
+// encoding stays ISO-8859-1.
+TagLib::ID3v2::Frame* pictureFrame(std::string_view jpeg) {
+    auto* frame = new TagLib::ID3v2::AttachedPictureFrame;
+    frame->setMimeType("image/jpeg");
+    frame->setType(static_cast<TagLib::ID3v2::AttachedPictureFrame::Type>(kPictureType));
+    frame->setDescription(kPictureDescription);
+    frame->setPicture(TagLib::ByteVector(jpeg.data(), static_cast<unsigned>(jpeg.size())));
     return frame;
 }
 
-// The export tag's frames.
-std::function<void(ID3_Tag&)> exportFrames(const std::u16string& title, const std::u16string& album,
-                                           const std::u16string& artist, const std::vector<unsigned char>* jpeg) {
-    return [&title, &album, &artist, jpeg](ID3_Tag& tag) {
-        tag.AttachFrame(textFrame(ID3FID_TITLE, title));
-        tag.AttachFrame(textFrame(ID3FID_ALBUM, album));
-        tag.AttachFrame(textFrame(ID3FID_LEADARTIST, artist));
-        if (jpeg != nullptr) tag.AttachFrame(pictureFrame(*jpeg));
-    };
+// A picture frame the artwork write replaces: other (0), front cover (3),
+// the writer's own type (11), or one carrying the writer's description in
+// whatever encoding.
+bool isReplacedPicture(TagLib::ID3v2::Frame* frame) {
+    auto* picture = dynamic_cast<TagLib::ID3v2::AttachedPictureFrame*>(frame);
+    if (picture == nullptr) return false;
+    int type = picture->type();
+    return type == 0 || type == 3 || type == kPictureType || picture->description() == kPictureDescription;
 }
 
-bool isOurDescription(ID3_Field* field) {
-    if (field == nullptr) return false;
-    if (field->GetEncoding() == ID3TE_ISO8859_1 || field->GetEncoding() == ID3TE_UTF8) {
-        const char* text = field->GetRawText();
-        return text != nullptr && std::strcmp(text, kPictureDescription) == 0;
+bool setTagSize(std::string& tag, std::string* why) {
+    size_t body = tag.size() - 10;
+    if (body > 0x0FFFFFFFu) {
+        fail(why, "the new tag would be too large");
+        return false;
     }
-    const unicode_t* units = field->GetRawUnicodeText();
-    if (units == nullptr) return false;
-    // Either byte order (see unitsForID3Lib).
-    size_t n = std::strlen(kPictureDescription);
-    bool same = true, swapped = true;
-    for (size_t i = 0; i <= n; ++i) {
-        auto want = static_cast<unicode_t>(static_cast<unsigned char>(kPictureDescription[i]));
-        if (units[i] != want) same = false;
-        if (units[i] != static_cast<unicode_t>(want << 8)) swapped = false;
-        if (!same && !swapped) return false;
-    }
+    for (int i = 0; i < 4; ++i) tag[6 + i] = static_cast<char>((body >> (7 * (3 - i))) & 0x7F);
     return true;
 }
 
-// A picture frame this writer replaces: other (0), front cover (3), the
-// writer's own type (11), or one carrying the writer's description.
-bool isReplacedPicture(ID3_Frame* frame) {
-    if (frame->GetID() != ID3FID_PICTURE) return false;
-    ID3_Field* type = frame->GetField(ID3FN_PICTURETYPE);
-    uint32 t = type ? type->Get() : 0;
-    return t == 0 || t == 3 || t == static_cast<uint32>(kPictureType) || isOurDescription(frame->GetField(ID3FN_DESCRIPTION));
+// TagLib's rendering without its padding: the tag ends with its last frame.
+std::string withoutPadding(const TagLib::ByteVector& rendered, std::string* why) {
+    std::string_view bytes(rendered.data(), rendered.size());
+    FrameWalk walk = walkFrames(bytes);
+    if (!walk.readable) {
+        fail(why, "the new tag cannot be written: " + walk.problem);
+        return "";
+    }
+    std::string out(bytes.substr(0, walk.framesEnd));
+    return setTagSize(out, why) ? out : "";
+}
+
+// The frames of `old` (a plain v2.3 or v2.4 tag) that TagLib reads but does
+// not write back (the v2.3 frames v2.4 retired: TRDA, TSIZ, EQUA, RVAD, a
+// TIME without a year), appended to `rendered` as they were; not pictures,
+// nor frames marked to be dropped once the tag changes, nor v2.2 names in a
+// v2.3 tag (TagLib renames those).
+bool keepRetiredFrames(const std::string& old, std::string& rendered, std::string* why) {
+    FrameWalk before = walkFrames(old), after = walkFrames(rendered);
+    std::vector<std::string> written;
+    for (auto [at, length] : after.spans) written.push_back(rendered.substr(at, 4));
+    std::string retired;
+    for (auto [at, length] : before.spans) {
+        std::string id = old.substr(at, 4);
+        auto same = std::find(written.begin(), written.end(), id);
+        if (same != written.end()) {
+            written.erase(same);
+            continue;
+        }
+        auto status = static_cast<unsigned char>(old[at + 8]);
+        bool dropOnChange = (before.version == 3 ? status & 0x80 : status & 0x40) != 0;
+        if (id == "APIC" || id[3] == '\0' || dropOnChange) continue;
+        retired += old.substr(at, length);
+    }
+    if (retired.empty()) return true;
+    rendered += retired;
+    return setTagSize(rendered, why);
 }
 
 }  // namespace
+
+std::string renderExportTag(const std::u16string& title, const std::u16string& album, const std::u16string& artist,
+                            const std::string* jpeg) {
+    TagLib::ID3v2::Tag tag;
+    tag.addFrame(textFrame("TIT2", title));
+    tag.addFrame(textFrame("TALB", album));
+    tag.addFrame(textFrame("TPE1", artist));
+    if (jpeg != nullptr) tag.addFrame(pictureFrame(*jpeg));
+    return withoutPadding(tag.render(TagLib::ID3v2::v3), nullptr);
+}
+
+std::optional<std::string> renderArtworkTag(std::string_view oldTag, std::string_view jpeg, std::string* why) {
+    TagLib::ID3v2::Tag tag;
+    TagLib::ID3v2::Version version = TagLib::ID3v2::v3;
+    std::string plain;
+    int oldVersion = 0;
+    if (!oldTag.empty()) {
+        // TagLib reads the frames our walk found, under a plain header.
+        FrameWalk walk = walkFrames(oldTag, &plain);
+        if (!walk.readable) {
+            fail(why, "the ID3v2 tag cannot be read: " + walk.problem);
+            return std::nullopt;
+        }
+        oldVersion = walk.version;
+        if (walk.version == 4) version = TagLib::ID3v2::v4;
+        TagLib::ByteVector bytes(plain.data(), static_cast<unsigned>(plain.size()));
+        TagLib::ByteVectorStream stream(bytes);
+        MemoryFile file(&stream);
+        TagLib::ID3v2::Tag old(&file, 0);
+        // The kept frames move to the new tag as they are, in order.
+        TagLib::ID3v2::FrameList frames = old.frameList();
+        for (TagLib::ID3v2::Frame* frame : frames) {
+            old.removeFrame(frame, false);
+            if (isReplacedPicture(frame))
+                delete frame;
+            else
+                tag.addFrame(frame);
+        }
+    }
+    tag.addFrame(pictureFrame(jpeg));
+    std::string out = withoutPadding(tag.render(version), why);
+    if (out.empty() || (oldVersion >= 3 && !keepRetiredFrames(plain, out, why))) return std::nullopt;
+    // The new tag must read as whole frames up to its end.
+    FrameWalk check = walkFrames(out);
+    if (!check.readable || check.framesEnd != out.size()) {
+        fail(why, "the new tag would not read back whole");
+        return std::nullopt;
+    }
+    return out;
+}
 
 bool hasMP3Extension(const std::string& path) {
     size_t slash = path.rfind('/');
@@ -252,17 +353,24 @@ bool hasMP3Extension(const std::string& path) {
 Outcome writeExportTag(const std::string& path, const std::u16string& title, const std::u16string& album,
                        const std::u16string& artist, const std::string& imagePath, std::string* why) {
     if (!hasMP3Extension(path)) return Outcome::NotMP3;
+    std::string target;
     Fd original(-1);
     struct stat st {};
-    if (!openForRewrite(path, original, st, why)) return Outcome::Untouched;
-    std::vector<unsigned char> jpeg;
-    if (!imagePath.empty() && !readWhole(imagePath, jpeg)) {
+    if (!rewriteTarget(path, target, why) || !openForRewrite(target, original, st, why)) return Outcome::Untouched;
+    std::string jpeg;
+    if (!imagePath.empty() && !readWhole(imagePath, jpeg, kMaxPictureBytes)) {
         fail(why, "cannot read the picture " + imagePath);
         return Outcome::Untouched;
     }
-    auto [from, to] = audioRange(path, st.st_size);
-    return replaceFile(path, original, st, exportFrames(title, album, artist, imagePath.empty() ? nullptr : &jpeg), from,
-                       to, why)
+    Layout layout;
+    if (!locate(original.fd, st.st_size, target, layout, why)) return Outcome::Untouched;
+    std::string tag = renderExportTag(title, album, artist, imagePath.empty() ? nullptr : &jpeg);
+    if (tag.empty()) {
+        fail(why, "the new tag cannot be written");
+        return Outcome::Untouched;
+    }
+    return replaceFile(target, original, st, tag, static_cast<off_t>(layout.tagEnd), static_cast<off_t>(layout.audioEnd),
+                       why)
                ? Outcome::Written
                : Outcome::Untouched;
 }
@@ -276,13 +384,22 @@ std::string writeTaggedCopy(const std::string& source, const std::string& folder
         fail(why, "cannot read " + source + ": " + std::strerror(errno));
         return "";
     }
-    auto [from, to] = audioRange(source, st.st_size);
-    auto frames = exportFrames(title, album, artist, nullptr);
+    // A tag that cannot be read: the file is copied as it is.
+    std::string tag;
+    off_t from = 0, to = st.st_size;
+    std::string problem;
+    Layout layout;
+    if (locate(in.fd, st.st_size, source, layout, &problem)) {
+        tag = renderExportTag(title, album, artist);
+        from = static_cast<off_t>(layout.tagEnd);
+        to = static_cast<off_t>(layout.audioEnd);
+    } else {
+        NSLog("** Cantrel ** export: copied without a new tag: %s", problem.c_str());
+    }
     std::string name = platform::publishNewFile(
         folder,
-        [&](const std::string& path, int fd) {
-            return renderTag(path.c_str(), frames) && ::lseek(fd, 0, SEEK_END) > 0 && ::fchmod(fd, 0644) == 0 &&
-                   platform::appendFileRange(in.fd, fd, from, to);
+        [&](const std::string&, int fd) {
+            return writeAll(fd, tag) && ::fchmod(fd, 0644) == 0 && platform::appendFileRange(in.fd, fd, from, to);
         },
         nameFor);
     if (name.empty()) fail(why, "cannot write a copy of " + source + " in " + folder + ": " + std::strerror(errno));
@@ -291,40 +408,36 @@ std::string writeTaggedCopy(const std::string& source, const std::string& folder
 
 Outcome writeArtworkTag(const std::string& path, const std::string& imagePath, std::string* why) {
     if (!hasMP3Extension(path)) return Outcome::NotMP3;
+    std::string target;
     Fd original(-1);
     struct stat st {};
-    if (!openForRewrite(path, original, st, why)) return Outcome::Untouched;
-    std::vector<unsigned char> jpeg;
-    if (!readWhole(imagePath, jpeg)) {
+    if (!rewriteTarget(path, target, why) || !openForRewrite(target, original, st, why)) return Outcome::Untouched;
+    std::string jpeg;
+    if (!readWhole(imagePath, jpeg, kMaxPictureBytes)) {
         fail(why, "cannot read the picture " + imagePath);
         return Outcome::Untouched;
     }
     // Only the ID3v2 tag is read and replaced; what follows it (the audio,
     // an ID3v1 tag and other appended tags) is kept as it is.
-    ID3_Tag tag;
-    tag.Link(path.c_str(), static_cast<flags_t>(ID3TT_ID3V2));
-    auto from = std::min(static_cast<off_t>(tag.GetPrependedBytes()), st.st_size);
-
-    // The kept frames move to the new tag as they are (no copy), in order.
-    std::vector<ID3_Frame*> frames;
-    {
-        ID3_Tag::Iterator* it = tag.CreateIterator();
-        while (ID3_Frame* frame = it->GetNext()) frames.push_back(frame);
-        // id3lib hands out a derived iterator whose base has no virtual
-        // destructor, so `delete it` would free it as the wrong type. Its
-        // destructor does nothing: release the memory only.
-        ::operator delete(static_cast<void*>(it));
+    Layout layout;
+    if (!locate(original.fd, st.st_size, target, layout, why)) return Outcome::Untouched;
+    if (layout.tagEnd > kMaxTagBytes) {
+        fail(why, target + ": an ID3v2 tag of " + std::to_string(layout.tagEnd) + " bytes");
+        return Outcome::Untouched;
     }
-    std::vector<std::unique_ptr<ID3_Frame>> kept;
-    for (ID3_Frame* frame : frames) {
-        std::unique_ptr<ID3_Frame> owned(tag.RemoveFrame(frame));
-        if (owned && !isReplacedPicture(owned.get())) kept.push_back(std::move(owned));
+    std::string old(static_cast<size_t>(layout.tagEnd), '\0');
+    if (!readAt(original.fd, old.data(), old.size(), 0)) {
+        fail(why, "cannot read " + target);
+        return Outcome::Untouched;
     }
-    auto fill = [&](ID3_Tag& out) {
-        for (auto& frame : kept) out.AttachFrame(frame.release());
-        out.AttachFrame(pictureFrame(jpeg));
-    };
-    return replaceFile(path, original, st, fill, from, st.st_size, why) ? Outcome::Written : Outcome::Untouched;
+    std::optional<std::string> tag = renderArtworkTag(old, jpeg, why);
+    if (!tag) {
+        if (why) *why = target + ": " + *why;
+        return Outcome::Untouched;
+    }
+    return replaceFile(target, original, st, *tag, static_cast<off_t>(layout.tagEnd), st.st_size, why)
+               ? Outcome::Written
+               : Outcome::Untouched;
 }
 
 }  // namespace cantrel::id3

@@ -12,17 +12,27 @@
 //       place of its earlier pictures (front cover, other, and our own);
 //       every other frame and the ID3v1 tag stay. @0 when not an MP3, else @1.
 //
+// The file is read by bounded code of our own (ID3Layout.h): where its
+// ID3v2 tag ends and where the tags appended at its end begin. A tag that
+// cannot be read within those bounds, or that claims more than the file
+// holds, leaves the file exactly as it was. The tags are read and rendered
+// by TagLib, in memory.
+//
 // A file is rewritten in one pass beside the original (the rendered tag, then
-// the audio) and renamed over it once complete and synced, with the
-// original's mode and owner: a killed process leaves the old file or the new
-// one. A file or picture that cannot be read, or a file that is read-only,
-// is left exactly as it was.
+// the audio), with the original's mode and owner; once complete it is
+// checked to hold the original's audio byte for byte, synced and renamed
+// over the original: a killed process leaves the old file or the new one. A symlink is
+// followed: its target is rewritten and the link stays. A file or picture
+// that cannot be read, or a file that is read-only, is left exactly as it
+// was.
 #pragma once
 
 #include <objc/NSObject.h>
 
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 
 struct NSString;
 struct NSNumber;
@@ -43,13 +53,26 @@ Outcome writeExportTag(const std::string& path, const std::u16string& title, con
                        const std::u16string& artist, const std::string& imagePath, std::string* why = nullptr);
 // A new copy of the MP3 file `source` in the folder `folder`, written in one
 // pass: a new ID3v2 tag with title, album and lead artist, then the source's
-// audio (its own tags left out). The copy appears complete under the first
+// audio (its own tags left out); a source whose tag cannot be read within
+// bounds is copied as it is. The copy appears complete under the first
 // free name of nameFor(1), nameFor(2), … (platform::publishNewFile) or not
 // at all. Host paths; answers the name taken, or "" (the reason in *why).
 std::string writeTaggedCopy(const std::string& source, const std::string& folder,
                             const std::function<std::string(int)>& nameFor, const std::u16string& title,
                             const std::u16string& album, const std::u16string& artist, std::string* why = nullptr);
 Outcome writeArtworkTag(const std::string& path, const std::string& imagePath, std::string* why = nullptr);
+
+// The tags themselves, rendered in memory: ID3v2.3 (ID3v2.4 when the
+// artwork's old tag was one), without padding or unsynchronisation.
+// The export's: title, album and lead artist in UTF-16 with a byte-order
+// mark, then the picture when there is one.
+std::string renderExportTag(const std::u16string& title, const std::u16string& album, const std::u16string& artist,
+                            const std::string* jpeg = nullptr);
+// The artwork's: every frame of `oldTag` (a whole ID3v2 tag, or empty) but
+// the pictures of types 0, 3 and 11 and those described as ours, in their
+// order, then our picture. Nothing when the old tag cannot be read within
+// bounds (the reason in *why).
+std::optional<std::string> renderArtworkTag(std::string_view oldTag, std::string_view jpeg, std::string* why = nullptr);
 
 // Whether a path names an MP3 file by its extension, in any case.
 bool hasMP3Extension(const std::string& path);

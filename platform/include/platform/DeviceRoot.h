@@ -59,7 +59,7 @@ std::string publishNewFile(const std::string& folder, const std::function<bool(c
                            const std::function<std::string(int n)>& nameFor);
 
 // Appends bytes [from, to) of `source` to `target`: in the kernel where it
-// can, else through a buffer. False on a read or write error or when the
+// can and the bytes keep their place in the page, else through a buffer. False on a read or write error or when the
 // source ends early.
 bool appendFileRange(int source, int target, off_t from, off_t to);
 
