@@ -10,11 +10,14 @@
 #include <Foundation/NSURL.h>
 #include <Network/AFImageRequestOperation.h>
 #include <UIKit/UIImage.h>
+#include <UIKit/UIScreen.h>
 #include <platform/Network.h>
 #include <platform/RunLoop.h>
 #include <dispatch/dispatch.h>
 
 
+#include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <memory>
 #include <thread>
@@ -277,6 +280,126 @@ TEST(WebPictures, ManyLoadsAllArriveBeforeTheWaitEnds) {
     ASSERT_TRUE(platform::waitForNetworkIdle(60));
     for (const auto& d : all) EXPECT_EQ(d->calls, 1);
     EXPECT_EQ(class_getLiveInstanceCount(AFImageRequestOperation::cls()), 0u);
+}
+
+// A picture asked for at a size is decoded about that large, whatever its
+// format and whether or not its length is declared; decoded again for a
+// pick it is at most 2048 pixels a side. Without a size it is bounded too.
+TEST(WebPictures, LargePicturesAreDecodedAtTheSizeTheyAreShown) {
+    platform::resetMainScreen();  // scale 2: 100 points are 200 pixels
+    struct Case {
+        std::vector<std::string> server;
+        int pickedWidth, pickedHeight;
+    } cases[] = {
+        {{"--picture-size", "5000x5000", "--no-length"}, 2048, 2048},
+        {{"--picture-size", "4900x5000", "--picture-format", "png"}, 2007, 2048},
+        {{"--picture-size", "20000x1200", "--picture-format", "png", "--no-length"}, 2048, 123},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.server));
+        SearchServer server(c.server);
+        Strong<NSObject> shown, unsized;
+        {
+            AutoreleasePool pool;
+            for (bool sized : {true, false}) {
+                Strong<NSObject>& into = sized ? shown : unsized;
+                id request = objc_msgSend<id(id)>(NSURLRequest::cls(), "requestWithURL:"_sel, urlOf(server.base() + "/img/3.jpg"));
+                id op = objc_msgSend<id(id, id)>(
+                    AFImageRequestOperation::cls(), "imageRequestOperationWithRequest:success:"_sel, request,
+                    objc_block<void(UIImage*)>([&into](UIImage* image) { into = image; }));
+                if (sized) objc_msgSend<void(CGSize)>(op, "_setFittingSize:"_sel, CGSizeMake(100, 100));
+                objc_msgSend<void()>(op, "start"_sel);
+            }
+        }
+        ASSERT_TRUE(platform::waitForNetworkIdle(30));
+        auto* tile = static_cast<UIImage*>(objc::as_id(shown.get()));
+        ASSERT_NE(tile, nullptr);
+        // Covers the 200 x 200 pixels it is shown at (a panorama may give up
+        // some of its width), with no more than twice their pixels.
+        EXPECT_LE(static_cast<double>(tile->pixelWidth()) * tile->pixelHeight(), 2.0 * 200 * 200 * 1.01);
+        EXPECT_GE(std::max(tile->pixelWidth(), tile->pixelHeight()), 200);
+        for (UIImage* picked : {static_cast<UIImage*>(objc_msgSend<id(NSUInteger)>(tile, "_imageWithMaxPixelSide:"_sel, 2048)),
+                                static_cast<UIImage*>(objc::as_id(unsized.get()))}) {
+            ASSERT_NE(picked, nullptr);
+            EXPECT_EQ(picked->pixelWidth(), c.pickedWidth);
+            EXPECT_EQ(picked->pixelHeight(), c.pickedHeight);
+        }
+    }
+}
+
+// At most four pictures are fetched at a time; the others wait their turn
+// and give up with their own time-out.
+TEST(WebPictures, AtMostFourDownloadsAtATime) {
+    platform::net::setTimeouts(1, 2);
+    SearchServer server({"--fail", "picture-hang"});
+    std::vector<std::shared_ptr<Delivery>> all;
+    {
+        AutoreleasePool pool;
+        for (int i = 0; i < 12; ++i) {
+            all.push_back(std::make_shared<Delivery>());
+            objc_msgSend<void()>(loader(server.base() + "/img/" + std::to_string(i) + ".jpg", all.back()), "start"_sel);
+        }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    EXPECT_EQ(server.requests().size(), 4u);
+    EXPECT_TRUE(platform::waitForNetworkIdle(30));
+    for (const auto& d : all) EXPECT_EQ(d->calls, 0);
+    platform::net::resetTimeouts();
+}
+
+// Bodies that share a budget take from it as they grow and give it all
+// back when they go; one that would pass it fails as too large.
+TEST(WebPages, BodiesShareABudgetOfBytesInFlight) {
+    SearchServer server({"--picture-size", "3000x2000", "--no-length"});
+    std::string address = server.base() + "/img/1.jpg";
+    size_t size = platform::net::HTTPRequest(address, 1 << 24).perform().body.size();
+    ASSERT_GT(size, 8192u);
+    platform::net::ByteBudget small(size / 2), roomy(4 * size);
+    platform::net::Response refused = platform::net::HTTPRequest(address, 1 << 24).sharing(&small).perform();
+    EXPECT_EQ(refused.failure, platform::net::Failure::TooLarge);
+    EXPECT_NE(refused.message.find("in flight"), std::string::npos) << refused.message;
+    EXPECT_EQ(small.inUse(), 0u);
+    {
+        platform::net::Response a = platform::net::HTTPRequest(address, 1 << 24).sharing(&roomy).perform();
+        platform::net::Response b = platform::net::HTTPRequest(address, 1 << 24).sharing(&roomy).perform();
+        ASSERT_TRUE(a.ok() && b.ok());
+        EXPECT_EQ(a.body.size(), size);
+        EXPECT_GE(roomy.inUse(), 2 * size);
+        EXPECT_LE(roomy.inUse(), 4 * size);
+    }
+    EXPECT_EQ(roomy.inUse(), 0u);
+}
+
+// A request's time-out ends it whatever the server does (one byte a second
+// here), with the reason in its error; a request has 60 s unless told.
+TEST(WebPages, ARequestEndsAtItsTimeoutWithTheReason) {
+    AutoreleasePool pool;
+    SearchServer server({"--fail", "trickle"});
+    id request = objc_msgSend<id(id, NSUInteger, double)>(NSURLRequest::cls(), "requestWithURL:cachePolicy:timeoutInterval:"_sel,
+                                                          urlOf(server.page(0)), 0, 1.5);
+    EXPECT_EQ(objc_msgSend<double()>(request, "timeoutInterval"_sel), 1.5);
+    EXPECT_EQ(objc_msgSend<double()>(objc_msgSend<id(id)>(NSURLRequest::cls(), "requestWithURL:"_sel, urlOf(server.page(0))),
+                                     "timeoutInterval"_sel),
+              60.0);
+    NSError* error = nullptr;
+    auto t0 = std::chrono::steady_clock::now();
+    id data = objc_msgSend<id(id, id*, NSError**)>(NSURLConnection::cls(),
+                                                    "sendSynchronousRequest:returningResponse:error:"_sel, request, nullptr,
+                                                    &error);
+    double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_EQ(data, nil);
+    EXPECT_LT(took, 1.5 + 3);  // a generous margin: the page alone would take minutes
+    ASSERT_NE(error, nullptr);
+    EXPECT_EQ(objc_msgSend<NSInteger()>(error, "code"_sel), -1001);  // NSURLErrorTimedOut
+    EXPECT_FALSE(text(objc_msgSend<id()>(error, "localizedDescription"_sel)).empty());
+    // A good page arrives the same way.
+    SearchServer good;
+    id fine = objc_msgSend<id(id, NSUInteger, double)>(NSURLRequest::cls(), "requestWithURL:cachePolicy:timeoutInterval:"_sel,
+                                                       urlOf(good.page(0)), 0, 10.0);
+    auto* body = static_cast<NSData*>(objc_msgSend<id(id, id*, NSError**)>(
+        NSURLConnection::cls(), "sendSynchronousRequest:returningResponse:error:"_sel, fine, nullptr, nullptr));
+    ASSERT_NE(body, nullptr);
+    EXPECT_EQ(bytesOf(body), bytesOf(fetch(good.page(0))));
 }
 
 TEST(SearchServerTool, StopsWhenIdleOrAskedAndRefusesOtherQueries) {
