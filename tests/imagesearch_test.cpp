@@ -86,6 +86,19 @@ protected:
             out.push_back(static_cast<MosaicData*>(objc_msgSend<id(NSUInteger)>(list, "objectAtIndex:"_sel, i)));
         return out;
     }
+    // The search screen with the results of "cat" at the server, not yet
+    // laid out.
+    static Strong<NSObject> searchScreen(const SearchServer& server, id delegate = nil) {
+        setenv("CANTREL_IMAGE_SEARCH_ENDPOINT", server.base().c_str(), 1);
+        id bundle = objc_msgSend<id(id)>(NSBundle::cls(), "bundleWithPath:"_sel, CantrelBundlePath());
+        Strong<NSObject> screen = Strong<NSObject>::adopt(static_cast<NSObject*>(objc_msgSend<id(id, id)>(
+            objc_msgSend<id()>(SearchQueryViewController::cls(), "alloc"_sel), "initWithNibName:bundle:"_sel,
+            "SearchQueryViewController"_ns, bundle)));
+        if (delegate != nil) objc_msgSend<void(id)>(screen.get(), "setDelegate:"_sel, delegate);
+        objc_msgSend<void(id)>(screen.get(), "setSearchString:"_sel, "cat"_ns);
+        objc_msgSend<void()>(screen.get(), "buildDatasource"_sel);
+        return screen;
+    }
     static std::vector<std::string> urls(const std::vector<MosaicData*>& elements) {
         std::vector<std::string> out;
         for (MosaicData* e : elements) out.push_back(str(objc_msgSend<id()>(e, "imageFilename"_sel)));
@@ -159,13 +172,7 @@ TEST_F(ImageSearch, PagesThatFailOrCarryTheWrongThings) {
 TEST_F(ImageSearch, TheGridsPictures) {
     auto loaded = [&](std::vector<std::string> args) {
         SearchServer server(args);
-        setenv("CANTREL_IMAGE_SEARCH_ENDPOINT", server.base().c_str(), 1);
-        id bundle = objc_msgSend<id(id)>(NSBundle::cls(), "bundleWithPath:"_sel, CantrelBundlePath());
-        Strong<NSObject> screen = Strong<NSObject>::adopt(static_cast<NSObject*>(objc_msgSend<id(id, id)>(
-            objc_msgSend<id()>(SearchQueryViewController::cls(), "alloc"_sel), "initWithNibName:bundle:"_sel,
-            "SearchQueryViewController"_ns, bundle)));
-        objc_msgSend<void(id)>(screen.get(), "setSearchString:"_sel, "cat"_ns);
-        objc_msgSend<void()>(screen.get(), "buildDatasource"_sel);
+        Strong<NSObject> screen = searchScreen(server);
         objc_msgSend<void()>(objc_msgSend<id()>(screen.get(), "view"_sel), "layoutIfNeeded"_sel);
         EXPECT_TRUE(platform::waitForNetworkIdle(20));
         id cells = objc_msgSend<id()>(objc_msgSend<id()>(screen.get(), "collectionView"_sel), "visibleCells"_sel);
@@ -261,28 +268,14 @@ TEST_F(ImageSearch, HostileAnswersAreLoggedWithTheirReason) {
 // whatever the format and whether the length is declared; a pick hands
 // over the picture at up to 2048 pixels a side.
 TEST_F(ImageSearch, LargePicturesOfEachFormatAreKeptAtTheirTileSize) {
-    struct Case {
-        std::vector<std::string> server;
-        int pickedWidth, pickedHeight;
-    } cases[] = {
-        {{"--picture-size", "5000x5000", "--no-length"}, 2048, 2048},
-        {{"--picture-size", "4900x5000", "--picture-format", "png"}, 2007, 2048},
-        {{"--picture-size", "20000x1200", "--picture-format", "png", "--no-length"}, 2048, 123},
-        {{"--picture-size", "64x48"}, 64, 48},
-    };
-    for (const Case& c : cases) {
+    std::vector<test::LargePicture> cases = test::largePictures();
+    cases.push_back({{"--picture-size", "64x48"}, 64, 48});  // never made larger
+    for (const test::LargePicture& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.server));
         SearchServer server(c.server);
-        setenv("CANTREL_IMAGE_SEARCH_ENDPOINT", server.base().c_str(), 1);
         AutoreleasePool inner;
-        id bundle = objc_msgSend<id(id)>(NSBundle::cls(), "bundleWithPath:"_sel, CantrelBundlePath());
-        Strong<NSObject> screen = Strong<NSObject>::adopt(static_cast<NSObject*>(objc_msgSend<id(id, id)>(
-            objc_msgSend<id()>(SearchQueryViewController::cls(), "alloc"_sel), "initWithNibName:bundle:"_sel,
-            "SearchQueryViewController"_ns, bundle)));
         Strong<PickRecorder> delegate = PickRecorder::make();
-        objc_msgSend<void(id)>(screen.get(), "setDelegate:"_sel, delegate.get());
-        objc_msgSend<void(id)>(screen.get(), "setSearchString:"_sel, "cat"_ns);
-        objc_msgSend<void()>(screen.get(), "buildDatasource"_sel);
+        Strong<NSObject> screen = searchScreen(server, delegate.get());
         objc_msgSend<void()>(objc_msgSend<id()>(screen.get(), "view"_sel), "layoutIfNeeded"_sel);
         ASSERT_TRUE(platform::waitForNetworkIdle(30));
         id grid = objc_msgSend<id()>(screen.get(), "collectionView"_sel);
@@ -311,7 +304,6 @@ TEST_F(ImageSearch, ALargeSearchStaysWithinAGenerousMemoryBound) {
     platform::setMainScreen(CGSizeMake(768, 1024), 2);
     platform::setDeviceIdiom(UIUserInterfaceIdiomPad);
     SearchServer server({"--picture-size", "5000x5000"});
-    setenv("CANTREL_IMAGE_SEARCH_ENDPOINT", server.base().c_str(), 1);
     auto status = [](const std::string& key) {
         std::ifstream in("/proc/self/status");
         for (std::string line; std::getline(in, line);)
@@ -325,12 +317,7 @@ TEST_F(ImageSearch, ALargeSearchStaysWithinAGenerousMemoryBound) {
     }
     {
         AutoreleasePool inner;
-        id bundle = objc_msgSend<id(id)>(NSBundle::cls(), "bundleWithPath:"_sel, CantrelBundlePath());
-        Strong<NSObject> screen = Strong<NSObject>::adopt(static_cast<NSObject*>(objc_msgSend<id(id, id)>(
-            objc_msgSend<id()>(SearchQueryViewController::cls(), "alloc"_sel), "initWithNibName:bundle:"_sel,
-            "SearchQueryViewController"_ns, bundle)));
-        objc_msgSend<void(id)>(screen.get(), "setSearchString:"_sel, "cat"_ns);
-        objc_msgSend<void()>(screen.get(), "buildDatasource"_sel);
+        Strong<NSObject> screen = searchScreen(server);
         id view = objc_msgSend<id()>(screen.get(), "view"_sel);
         objc_msgSend<void(CGRect)>(view, "setFrame:"_sel, CGRectMake(0, 0, 768, 1024));
         objc_msgSend<void()>(view, "layoutIfNeeded"_sel);

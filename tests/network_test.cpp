@@ -287,15 +287,7 @@ TEST(WebPictures, ManyLoadsAllArriveBeforeTheWaitEnds) {
 // pick it is at most 2048 pixels a side. Without a size it is bounded too.
 TEST(WebPictures, LargePicturesAreDecodedAtTheSizeTheyAreShown) {
     platform::resetMainScreen();  // scale 2: 100 points are 200 pixels
-    struct Case {
-        std::vector<std::string> server;
-        int pickedWidth, pickedHeight;
-    } cases[] = {
-        {{"--picture-size", "5000x5000", "--no-length"}, 2048, 2048},
-        {{"--picture-size", "4900x5000", "--picture-format", "png"}, 2007, 2048},
-        {{"--picture-size", "20000x1200", "--picture-format", "png", "--no-length"}, 2048, 123},
-    };
-    for (const Case& c : cases) {
+    for (const test::LargePicture& c : test::largePictures()) {
         SCOPED_TRACE(testing::PrintToString(c.server));
         SearchServer server(c.server);
         Strong<NSObject> shown, unsized;
