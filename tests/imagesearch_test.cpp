@@ -304,6 +304,7 @@ TEST_F(ImageSearch, ALargeSearchStaysWithinAGenerousMemoryBound) {
     platform::setMainScreen(CGSizeMake(768, 1024), 2);
     platform::setDeviceIdiom(UIUserInterfaceIdiomPad);
     SearchServer server({"--picture-size", "5000x5000"});
+    platform::seedRandom(1);  // the same tiles every time
     auto status = [](const std::string& key) {
         std::ifstream in("/proc/self/status");
         for (std::string line; std::getline(in, line);)
@@ -323,7 +324,7 @@ TEST_F(ImageSearch, ALargeSearchStaysWithinAGenerousMemoryBound) {
         objc_msgSend<void()>(view, "layoutIfNeeded"_sel);
         ASSERT_TRUE(platform::waitForNetworkIdle(60));
         id cells = objc_msgSend<id()>(objc_msgSend<id()>(screen.get(), "collectionView"_sel), "visibleCells"_sel);
-        EXPECT_GT(objc_msgSend<NSUInteger()>(cells, "count"_sel), 12u);
+        EXPECT_GE(objc_msgSend<NSUInteger()>(cells, "count"_sel), 12u);  // a pad's grid shows many at once
     }
     double grew = status("VmHWM") - before;
     EXPECT_LT(grew, 500.0) << "MB";  // decoded whole, these pictures took well over 1 GB
