@@ -1,7 +1,8 @@
 // The network layer against tools/searchserver on loopback: pages through
 // NSData's dataWithContentsOfURL: with their caps, time-out, redirects and
 // refused schemes; pictures through AFImageRequestOperation; picture sizes
-// read from headers; and imageNamed:'s refusal of paths.
+// read from headers; PNGs decoded straight to a size; and imageNamed:'s
+// refusal of paths.
 #include "ProcessSupport.h"
 #include "SearchServerSupport.h"
 #include "TestSupport.h"
@@ -18,6 +19,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cairo.h>
+#include <png.h>
+
+#include <csetjmp>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <thread>
@@ -445,6 +451,81 @@ TEST(PictureHeaders, SizesAreReadWithoutDecoding) {
             EXPECT_EQ(h, c.height);
         }
     }
+}
+
+// An RGBA PNG of width x height through libpng, Adam7-interlaced or not:
+// the left half opaque red, the right half blue at half opacity.
+std::string halvesPNG(unsigned width, unsigned height, bool interlaced) {
+    std::string out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return "";
+    }
+    png_set_write_fn(
+        png, &out, [](png_structp p, png_bytep data, png_size_t n) {
+            static_cast<std::string*>(png_get_io_ptr(p))->append(reinterpret_cast<char*>(data), n);
+        },
+        nullptr);
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGBA,
+                 interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    std::vector<uint8_t> row(4 * static_cast<size_t>(width));
+    for (unsigned x = 0; x < width; ++x) {
+        bool left = x < width / 2;
+        uint8_t pixel[4] = {static_cast<uint8_t>(left ? 255 : 0), 0, static_cast<uint8_t>(left ? 0 : 255),
+                            static_cast<uint8_t>(left ? 255 : 128)};
+        std::memcpy(&row[4 * static_cast<size_t>(x)], pixel, 4);
+    }
+    int passes = png_set_interlace_handling(png);
+    for (int pass = 0; pass < passes; ++pass)
+        for (unsigned y = 0; y < height; ++y) png_write_row(png, row.data());
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+// PNGs are averaged down as they are read, colours and transparency kept;
+// an interlaced one is decoded whole and so refused past 16 megapixels; a
+// PNG cut short gives nothing.
+TEST(PictureDecoding, PNGsAreDecodedStraightToTheSizeAsked) {
+    for (bool interlaced : {false, true}) {
+        SCOPED_TRACE(interlaced ? "interlaced" : "plain");
+        std::string bytes = halvesPNG(800, 400, interlaced);
+        ASSERT_FALSE(bytes.empty());
+        platform::ImageFit fit;
+        fit.coverWidth = 100;
+        fit.coverHeight = 100;  // covered by 200 x 100
+        cairo_surface_t* s = platform::decodeImageFitting(bytes.data(), bytes.size(), fit);
+        ASSERT_NE(s, nullptr);
+        EXPECT_EQ(cairo_image_surface_get_width(s), 200);
+        EXPECT_EQ(cairo_image_surface_get_height(s), 100);
+        cairo_surface_flush(s);
+        auto at = [&](int x, int y) {
+            return reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(s) +
+                                                     y * cairo_image_surface_get_stride(s))[x];
+        };
+        EXPECT_EQ(at(10, 50), 0xFFFF0000u);  // opaque red
+        uint32_t blue = at(190, 50);         // blue at half opacity, premultiplied
+        EXPECT_NEAR(static_cast<int>(blue >> 24), 128, 1);
+        EXPECT_NEAR(static_cast<int>(blue & 0xff), 128, 1);
+        EXPECT_EQ(blue & 0x00ffff00u, 0u);
+        cairo_surface_destroy(s);
+        std::string cut = bytes.substr(0, bytes.size() / 2);
+        EXPECT_EQ(platform::decodeImageFitting(cut.data(), cut.size(), fit), nullptr);
+    }
+    std::string big = halvesPNG(5000, 4000, true);  // 20 megapixels, interlaced
+    platform::ImageFit fit;
+    fit.coverWidth = fit.coverHeight = 100;
+    EXPECT_EQ(platform::decodeImageFitting(big.data(), big.size(), fit), nullptr);
+    std::string plain = halvesPNG(5000, 4000, false);
+    cairo_surface_t* s = platform::decodeImageFitting(plain.data(), plain.size(), fit);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(cairo_image_surface_get_width(s), 125);
+    EXPECT_EQ(cairo_image_surface_get_height(s), 100);
+    cairo_surface_destroy(s);
 }
 
 TEST(PictureNames, NamesThatLeaveTheBundleFolderAreRefused) {
