@@ -366,6 +366,13 @@ TEST(WebPages, BodiesShareABudgetOfBytesInFlight) {
         EXPECT_LE(roomy.inUse(), 4 * size);
     }
     EXPECT_EQ(roomy.inUse(), 0u);
+    // A body that reaches its cap takes no more memory than the cap.
+    platform::net::ByteBudget exact(1 << 26);
+    platform::net::Response tight = platform::net::HTTPRequest(address, size + 16).sharing(&exact).perform();
+    ASSERT_TRUE(tight.ok());
+    EXPECT_LE(tight.body.capacity(), size + 16);
+    EXPECT_GE(exact.inUse(), size);  // what the budget counts is what it holds
+    EXPECT_LE(exact.inUse(), size + 16);
 }
 
 // A request's time-out ends it whatever the server does (one byte a second

@@ -55,7 +55,12 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
             t->tooLarge = t->overBudget = true;
             return 0;
         }
-        t->body.reserve(capacity);
+        // A fresh string takes exactly the capacity asked for (a reserve on
+        // the old one may round it up to twice the old capacity).
+        std::string grown;
+        grown.reserve(capacity);
+        grown.append(t->body);
+        t->body.swap(grown);
     }
     t->body.append(data, length);
     return length;
