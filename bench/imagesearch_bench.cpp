@@ -4,6 +4,12 @@
 // visible cell has its picture. The run loop's clock is virtual, so the
 // fade-in's delay is not counted. The random source is seeded, so every
 // search lays out the same tiles.
+//
+// SearchPeakMemory: the same search of 24 large pictures (5000 x 5000 JPEG,
+// 4900 x 5000 PNG, 20000 x 1200 PNG) on a phone and on a pad, then a pick of
+// the first tile: the process's peak resident memory during it (its high-water
+// mark reset before), the resident memory before it, the time until every
+// visible cell shows its picture, and the picked picture's pixel size.
 #include <benchmark/benchmark.h>
 
 #include "Cantrel.h"
@@ -21,7 +27,9 @@
 #include "Timing.h"
 
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include <poll.h>
 #include <signal.h>
@@ -41,7 +49,7 @@ struct BundleRoot : bench::DeviceRootFolder {
 struct Server {
     pid_t pid = -1;
     int port = 0;
-    Server() {
+    explicit Server(std::vector<std::string> options = {}) {
         std::string program = std::filesystem::read_symlink("/proc/self/exe").parent_path().string() + "/searchserver";
         int out[2];
         if (pipe(out) != 0) return;
@@ -50,8 +58,10 @@ struct Server {
         posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
         posix_spawn_file_actions_addclose(&actions, out[0]);
         std::string idle = "120";
-        char* args[] = {program.data(), const_cast<char*>("--idle-exit"), idle.data(), nullptr};
-        int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, args, environ);
+        std::vector<char*> args = {program.data(), const_cast<char*>("--idle-exit"), idle.data()};
+        for (std::string& o : options) args.push_back(o.data());
+        args.push_back(nullptr);
+        int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, args.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
         close(out[1]);
         std::string line;
@@ -112,5 +122,124 @@ void SearchUntilPictures(benchmark::State& state) {
     state.counters["p99_ms"] = bench::percentile(samples, 0.99) * 1e3;
 }
 BENCHMARK(SearchUntilPictures)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// "VmRSS" or "VmHWM" of this process, in MB.
+double residentMB(const std::string& key) {
+    std::ifstream in("/proc/self/status");
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind(key + ":", 0) == 0) return std::stod(line.substr(key.size() + 1)) / 1024.0;
+    return 0;
+}
+
+// Starts the process's high-water mark of resident memory anew.
+bool resetPeakResident() {
+    std::ofstream out("/proc/self/clear_refs");
+    out << "5";
+    out.flush();
+    return static_cast<bool>(out);
+}
+
+struct Picked : NSObject {
+    OBJC_CLASS(Picked)
+    Strong<NSObject> image;
+};
+
+void pickedImage(Picked* self, SEL, id, id image) { self->image = static_cast<NSObject*>(image); }
+
+void registerPicked() {
+    static bool done = [] {
+        objc::ClassDef<Picked>("BenchPickDelegate", NSObject::cls())
+            .method<pickedImage>("internetImagePickerController:didFinishPickingImage:", "v@:@@");
+        return true;
+    }();
+    (void)done;
+}
+
+// args: device (0 phone, 1 pad), picture (0 JPEG 5000 x 5000, 1 PNG 4900 x 5000,
+// 2 PNG 20000 x 1200).
+void SearchPeakMemory(benchmark::State& state) {
+    if (bench::sharedFixture<BundleRoot>(state) == nullptr) return;
+    bool pad = state.range(0) == 1;
+    static const char* sizes[] = {"5000x5000", "4900x5000", "20000x1200"};
+    int picture = static_cast<int>(state.range(1));
+    Server server({"--picture-size", sizes[picture], "--picture-format", picture == 0 ? "jpeg" : "png"});
+    if (server.port == 0) {
+        state.SkipWithError("searchserver did not start");
+        return;
+    }
+    setenv("CANTREL_IMAGE_SEARCH_ENDPOINT", ("http://127.0.0.1:" + std::to_string(server.port)).c_str(), 1);
+    platform::net::setLoopbackOnly(true);
+    platform::Clock::setVirtual(true);
+    if (pad) {
+        platform::setMainScreen(CGSizeMake(768, 1024), 2);
+        platform::setDeviceIdiom(UIUserInterfaceIdiomPad);
+    } else {
+        platform::setMainScreen(CGSizeMake(320, 480), 2);
+        platform::setDeviceIdiom(UIUserInterfaceIdiomPhone);
+    }
+    Cantrel_registerClasses();
+    registerPicked();
+    id bundle = objc_msgSend<id(id)>(NSBundle::cls(), "bundleWithPath:"_sel, CantrelBundlePath());
+    size_t cells = 0;
+    double peak = 0, before = 0, toGrid = 0;
+    int pickedWidth = 0, pickedHeight = 0;
+    auto search = [&](bool measured) {
+        AutoreleasePool pool;
+        platform::seedRandom(1);
+        if (measured) {
+            before = residentMB("VmRSS");
+            resetPeakResident();
+        }
+        double t0 = bench::now();
+        Strong<NSObject> screen = Strong<NSObject>::adopt(static_cast<NSObject*>(objc_msgSend<id(id, id)>(
+            objc_msgSend<id()>(SearchQueryViewController::cls(), "alloc"_sel), "initWithNibName:bundle:"_sel,
+            "SearchQueryViewController"_ns, bundle)));
+        Strong<Picked> delegate = Strong<Picked>::adopt(static_cast<Picked*>(
+            objc_msgSend<id()>(objc_msgSend<id()>(Picked::cls(), "alloc"_sel), "init"_sel)));
+        objc_msgSend<void(id)>(screen.get(), "setDelegate:"_sel, delegate.get());
+        objc_msgSend<void(id)>(screen.get(), "setSearchString:"_sel, "'Blue%20Harbor'%20album%20artwork"_ns);
+        objc_msgSend<void()>(screen.get(), "buildDatasource"_sel);
+        id view = objc_msgSend<id()>(screen.get(), "view"_sel);
+        CGRect bounds = objc_msgSend<CGRect()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "bounds"_sel);
+        objc_msgSend<void(CGRect)>(view, "setFrame:"_sel, bounds);
+        objc_msgSend<void()>(view, "layoutIfNeeded"_sel);
+        id grid = objc_msgSend<id()>(screen.get(), "collectionView"_sel);
+        bool done = platform::RunLoop::main().runUntil([&] { return everyVisibleCellHasItsPicture(grid); }, 60);
+        toGrid = bench::now() - t0;
+        cells = objc_msgSend<NSUInteger()>(objc_msgSend<id()>(grid, "visibleCells"_sel), "count"_sel);
+        platform::waitForNetworkIdle(30);
+        id first = objc::as_id(NSIndexPath::make(0, 0));
+        objc_msgSend<void(id, id)>(screen.get(), "collectionView:didSelectItemAtIndexPath:"_sel, grid, first);
+        auto* image = static_cast<UIImage*>(objc::as_id(delegate->image.get()));
+        pickedWidth = image ? image->pixelWidth() : 0;
+        pickedHeight = image ? image->pixelHeight() : 0;
+        if (measured) peak = residentMB("VmHWM");
+        return done;
+    };
+    if (!search(false)) {  // the server makes and keeps its pictures
+        state.SkipWithError("the pictures did not all arrive within 60 s");
+        return;
+    }
+    for (auto _ : state) {
+        if (!search(true)) {
+            state.SkipWithError("the pictures did not all arrive within 60 s");
+            break;
+        }
+        state.SetIterationTime(toGrid);
+    }
+    platform::waitForNetworkIdle(5);
+    state.SetLabel(std::string(pad ? "pad " : "phone ") + (picture == 0 ? "JPEG " : "PNG ") + sizes[picture]);
+    state.counters["peak_MB"] = peak;
+    state.counters["before_MB"] = before;
+    state.counters["to_grid_ms"] = toGrid * 1e3;
+    state.counters["visible_cells"] = static_cast<double>(cells);
+    state.counters["picked_w"] = pickedWidth;
+    state.counters["picked_h"] = pickedHeight;
+}
+BENCHMARK(SearchPeakMemory)
+    ->ArgsProduct({{0, 1}, {0, 1, 2}})
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

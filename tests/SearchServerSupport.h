@@ -44,4 +44,19 @@ private:
     int port_ = 0;
 };
 
+// Large but allowed pictures of each format, served with and without a
+// declared length, and the pixel size a pick hands over: at most 2048 a
+// side, in proportion.
+struct LargePicture {
+    std::vector<std::string> server;
+    int pickedWidth, pickedHeight;
+};
+inline std::vector<LargePicture> largePictures() {
+    return {
+        {{"--picture-size", "5000x5000", "--no-length"}, 2048, 2048},
+        {{"--picture-size", "4900x5000", "--picture-format", "png"}, 2007, 2048},
+        {{"--picture-size", "20000x1200", "--picture-format", "png", "--no-length"}, 2048, 123},
+    };
+}
+
 }  // namespace test

@@ -23,13 +23,16 @@
 #include <Foundation/NSURL.h>
 #include <MusicApp/MusicApp.h>
 #include <UIKit/UIKit.h>
+#include <platform/Log.h>
 #include <platform/Network.h>
 #include <platform/Random.h>
 #include <platform/RunLoop.h>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <random>
 
 namespace {
@@ -43,6 +46,23 @@ const bool loopbackOnly = [] {
 }();
 
 std::string str(id s) { return objc_isKindOfClass(s, NSString::cls()) ? to_string(static_cast<NSString*>(s)) : "(none)"; }
+
+// The search screen's delegate: keeps the picture picked.
+struct PickRecorder : NSObject {
+    OBJC_CLASS(PickRecorder)
+    Strong<NSObject> picked;
+    static Strong<PickRecorder> make() {
+        static bool registered = [] {
+            objc::ClassDef<PickRecorder>("ImageSearchTestPickRecorder", NSObject::cls())
+                .method<pick>("internetImagePickerController:didFinishPickingImage:", "v@:@@");
+            return true;
+        }();
+        (void)registered;
+        return Strong<PickRecorder>::adopt(static_cast<PickRecorder*>(
+            objc_msgSend<id()>(objc_msgSend<id()>(cls(), "alloc"_sel), "init"_sel)));
+    }
+    static void pick(PickRecorder* self, SEL, id, id image) { self->picked = static_cast<NSObject*>(image); }
+};
 
 class ImageSearch : public ::testing::Test {
 protected:
@@ -65,6 +85,19 @@ protected:
         for (NSUInteger i = 0; i < objc_msgSend<NSUInteger()>(list, "count"_sel); ++i)
             out.push_back(static_cast<MosaicData*>(objc_msgSend<id(NSUInteger)>(list, "objectAtIndex:"_sel, i)));
         return out;
+    }
+    // The search screen with the results of "cat" at the server, not yet
+    // laid out.
+    static Strong<NSObject> searchScreen(const SearchServer& server, id delegate = nil) {
+        setenv("CANTREL_IMAGE_SEARCH_ENDPOINT", server.base().c_str(), 1);
+        id bundle = objc_msgSend<id(id)>(NSBundle::cls(), "bundleWithPath:"_sel, CantrelBundlePath());
+        Strong<NSObject> screen = Strong<NSObject>::adopt(static_cast<NSObject*>(objc_msgSend<id(id, id)>(
+            objc_msgSend<id()>(SearchQueryViewController::cls(), "alloc"_sel), "initWithNibName:bundle:"_sel,
+            "SearchQueryViewController"_ns, bundle)));
+        if (delegate != nil) objc_msgSend<void(id)>(screen.get(), "setDelegate:"_sel, delegate);
+        objc_msgSend<void(id)>(screen.get(), "setSearchString:"_sel, "cat"_ns);
+        objc_msgSend<void()>(screen.get(), "buildDatasource"_sel);
+        return screen;
     }
     static std::vector<std::string> urls(const std::vector<MosaicData*>& elements) {
         std::vector<std::string> out;
@@ -139,13 +172,7 @@ TEST_F(ImageSearch, PagesThatFailOrCarryTheWrongThings) {
 TEST_F(ImageSearch, TheGridsPictures) {
     auto loaded = [&](std::vector<std::string> args) {
         SearchServer server(args);
-        setenv("CANTREL_IMAGE_SEARCH_ENDPOINT", server.base().c_str(), 1);
-        id bundle = objc_msgSend<id(id)>(NSBundle::cls(), "bundleWithPath:"_sel, CantrelBundlePath());
-        Strong<NSObject> screen = Strong<NSObject>::adopt(static_cast<NSObject*>(objc_msgSend<id(id, id)>(
-            objc_msgSend<id()>(SearchQueryViewController::cls(), "alloc"_sel), "initWithNibName:bundle:"_sel,
-            "SearchQueryViewController"_ns, bundle)));
-        objc_msgSend<void(id)>(screen.get(), "setSearchString:"_sel, "cat"_ns);
-        objc_msgSend<void()>(screen.get(), "buildDatasource"_sel);
+        Strong<NSObject> screen = searchScreen(server);
         objc_msgSend<void()>(objc_msgSend<id()>(screen.get(), "view"_sel), "layoutIfNeeded"_sel);
         EXPECT_TRUE(platform::waitForNetworkIdle(20));
         id cells = objc_msgSend<id()>(objc_msgSend<id()>(screen.get(), "collectionView"_sel), "visibleCells"_sel);
@@ -183,6 +210,126 @@ TEST_F(ImageSearch, AServerThatNeverAnswers) {
     EXPECT_TRUE(search(server).empty());
     EXPECT_EQ(server.requests().size(), 3u);
     platform::net::resetTimeouts();
+}
+
+// The three pages together end within one deadline whatever the service
+// does: one that sends a byte a second uses it up and the pages after it
+// are not asked; the grid keeps what arrived before. Each failure is logged
+// with its reason.
+TEST_F(ImageSearch, TheWholeSearchEndsWithinOneDeadline) {
+    platform::net::setTimeouts(5, 5);  // each page alone could take 5 s
+    cantrel::imagesearch::setSearchSeconds(2);
+    struct Case {
+        std::vector<std::string> server;
+        size_t elements;
+        int slowPage;
+    } cases[] = {
+        {{"--fail", "trickle"}, 0, 0},
+        {{"--fail", "trickle", "--fail-start", "8", "--picture-size", "64x48"}, 8, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.server));
+        platform::clearRecentLogLines();
+        SearchServer server(c.server);
+        auto t0 = std::chrono::steady_clock::now();
+        auto elements = search(server);
+        double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        EXPECT_LT(took, 2 + 2.5);  // a generous margin above the deadline
+        EXPECT_EQ(elements.size(), c.elements);
+        std::string log;
+        for (const std::string& line : platform::recentLogLines()) log += line + "\n";
+        EXPECT_NE(log.find("page " + std::to_string(c.slowPage) + " failed: "), std::string::npos) << log;
+    }
+    cantrel::imagesearch::setSearchSeconds(0);
+    platform::net::resetTimeouts();
+}
+
+// Deep, endless, truncated, non-JSON and looping answers add nothing, the
+// other pages still count, and the log says why the page failed.
+TEST_F(ImageSearch, HostileAnswersAreLoggedWithTheirReason) {
+    for (const char* mode : {"deep", "endless", "truncated", "garbage", "redirect-loop"}) {
+        SCOPED_TRACE(mode);
+        platform::clearRecentLogLines();
+        SearchServer server({"--fail", mode, "--fail-start", "8"});
+        auto elements = search(server);
+        std::vector<std::string> want = pictures(server, 0, 8), last = pictures(server, 16, 24);
+        want.insert(want.end(), last.begin(), last.end());
+        EXPECT_EQ(urls(elements), want);
+        bool logged = false;
+        for (const std::string& line : platform::recentLogLines()) {
+            size_t at = line.find("page 1 failed: ");
+            logged = logged || (at != std::string::npos && line.size() > at + 15);
+        }
+        EXPECT_TRUE(logged);
+    }
+}
+
+// The visible tiles hold their pictures about as large as they show them,
+// whatever the format and whether the length is declared; a pick hands
+// over the picture at up to 2048 pixels a side.
+TEST_F(ImageSearch, LargePicturesOfEachFormatAreKeptAtTheirTileSize) {
+    std::vector<test::LargePicture> cases = test::largePictures();
+    cases.push_back({{"--picture-size", "64x48"}, 64, 48});  // never made larger
+    for (const test::LargePicture& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.server));
+        SearchServer server(c.server);
+        AutoreleasePool inner;
+        Strong<PickRecorder> delegate = PickRecorder::make();
+        Strong<NSObject> screen = searchScreen(server, delegate.get());
+        objc_msgSend<void()>(objc_msgSend<id()>(screen.get(), "view"_sel), "layoutIfNeeded"_sel);
+        ASSERT_TRUE(platform::waitForNetworkIdle(30));
+        id grid = objc_msgSend<id()>(screen.get(), "collectionView"_sel);
+        id cells = objc_msgSend<id()>(grid, "visibleCells"_sel);
+        ASSERT_GT(objc_msgSend<NSUInteger()>(cells, "count"_sel), 0u);
+        for (NSUInteger i = 0; i < objc_msgSend<NSUInteger()>(cells, "count"_sel); ++i) {
+            id cell = objc_msgSend<id(NSUInteger)>(cells, "objectAtIndex:"_sel, i);
+            auto* image = static_cast<UIImage*>(objc_msgSend<id()>(cell, "image"_sel));
+            ASSERT_NE(image, nullptr);
+            CGRect tile = objc_msgSend<CGRect()>(cell, "bounds"_sel);
+            double tilePixels = tile.size.width * 2 * tile.size.height * 2;  // a screen of scale 2
+            EXPECT_LE(static_cast<double>(image->pixelWidth()) * image->pixelHeight(), 2.0 * tilePixels * 1.01);
+        }
+        objc_msgSend<void(id, id)>(screen.get(), "collectionView:didSelectItemAtIndexPath:"_sel, grid,
+                                   objc::as_id(NSIndexPath::make(0, 0)));
+        auto* picked = static_cast<UIImage*>(objc::as_id(delegate->picked.get()));
+        ASSERT_NE(picked, nullptr);
+        EXPECT_EQ(picked->pixelWidth(), c.pickedWidth);
+        EXPECT_EQ(picked->pixelHeight(), c.pickedHeight);
+    }
+}
+
+// A generous bound on what a search of 24 pictures of 5000 x 5000 takes on
+// a pad, where 19 tiles show at once (the benchmark reports the figure).
+TEST_F(ImageSearch, ALargeSearchStaysWithinAGenerousMemoryBound) {
+    platform::setMainScreen(CGSizeMake(768, 1024), 2);
+    platform::setDeviceIdiom(UIUserInterfaceIdiomPad);
+    SearchServer server({"--picture-size", "5000x5000"});
+    platform::seedRandom(1);  // the same tiles every time
+    auto status = [](const std::string& key) {
+        std::ifstream in("/proc/self/status");
+        for (std::string line; std::getline(in, line);)
+            if (line.rfind(key + ":", 0) == 0) return std::stod(line.substr(key.size() + 1)) / 1024.0;
+        return 0.0;
+    };
+    double before = status("VmRSS");
+    {
+        std::ofstream reset("/proc/self/clear_refs");
+        reset << "5";  // the high-water mark starts anew
+    }
+    {
+        AutoreleasePool inner;
+        Strong<NSObject> screen = searchScreen(server);
+        id view = objc_msgSend<id()>(screen.get(), "view"_sel);
+        objc_msgSend<void(CGRect)>(view, "setFrame:"_sel, CGRectMake(0, 0, 768, 1024));
+        objc_msgSend<void()>(view, "layoutIfNeeded"_sel);
+        ASSERT_TRUE(platform::waitForNetworkIdle(60));
+        id cells = objc_msgSend<id()>(objc_msgSend<id()>(screen.get(), "collectionView"_sel), "visibleCells"_sel);
+        EXPECT_GE(objc_msgSend<NSUInteger()>(cells, "count"_sel), 12u);  // a pad's grid shows many at once
+    }
+    double grew = status("VmHWM") - before;
+    EXPECT_LT(grew, 500.0) << "MB";  // decoded whole, these pictures took well over 1 GB
+    platform::resetMainScreen();
+    platform::setDeviceIdiom(UIUserInterfaceIdiomPhone);
 }
 
 // Random changes to a good page (bytes flipped, cut, repeated, JSON values

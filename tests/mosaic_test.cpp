@@ -194,6 +194,7 @@ struct HeldRequest : NSObject {
     std::string url;
     Strong<NSObject> success;
     bool started = false, cancelled = false;
+    CGSize fitting{-1, -1};  // the size the picture is asked for
 };
 std::vector<Strong<HeldRequest>>& heldRequests() {
     static std::vector<Strong<HeldRequest>> list;
@@ -201,6 +202,7 @@ std::vector<Strong<HeldRequest>>& heldRequests() {
 }
 void heldStart(HeldRequest* self, SEL) { self->started = true; }
 void heldCancel(HeldRequest* self, SEL) { self->cancelled = true; }
+void heldFitting(HeldRequest* self, SEL, CGSize size) { self->fitting = size; }
 id heldMake(id, SEL, id request, id success) {
     auto* r = static_cast<HeldRequest*>(objc_msgSend<id()>(objc_msgSend<id()>(HeldRequest::cls(), "alloc"_sel), "init"_sel));
     r->url = to_string(static_cast<NSString*>(
@@ -228,7 +230,8 @@ id heldURL(HeldURLRequest* self, SEL) { return objc::as_id(self->url.get()); }
 void holdPictureRequests() {
     objc::ClassDef<HeldRequest>("HeldRequest", NSObject::cls())
         .method<heldStart>("start")
-        .method<heldCancel>("cancel");
+        .method<heldCancel>("cancel")
+        .method<heldFitting>("_setFittingSize:");
     if (objc_getClass("NSURLRequest") == nil)
         objc::ClassDef<HeldURLRequest>("NSURLRequest", NSObject::cls())
             .classMethod<heldURLRequest>("requestWithURL:")
@@ -278,6 +281,9 @@ TEST(MosaicCellPictures, LateOrReusedPicturesAndAddresses) {
     EXPECT_EQ(held[1]->url, "https://127.0.0.1:9/b.jpg");
     EXPECT_TRUE(held[0]->started && held[0]->cancelled);
     EXPECT_TRUE(held[1]->started && !held[1]->cancelled);
+    // The picture is asked for at the tile's size (its decoding follows it).
+    EXPECT_EQ(held[1]->fitting.width, 160);
+    EXPECT_EQ(held[1]->fitting.height, 160);
 
     objc_callBlock<void(UIImage*)>(objc::as_id(held[0]->success.get()), static_cast<UIImage*>(picture(64, 48)));  // late, same caption
     EXPECT_EQ(objc_msgSend<id()>(cell.get(), "image"_sel), nil);

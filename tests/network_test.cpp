@@ -1,7 +1,8 @@
 // The network layer against tools/searchserver on loopback: pages through
 // NSData's dataWithContentsOfURL: with their caps, time-out, redirects and
 // refused schemes; pictures through AFImageRequestOperation; picture sizes
-// read from headers; and imageNamed:'s refusal of paths.
+// read from headers; PNGs decoded straight to a size; and imageNamed:'s
+// refusal of paths.
 #include "ProcessSupport.h"
 #include "SearchServerSupport.h"
 #include "TestSupport.h"
@@ -10,11 +11,19 @@
 #include <Foundation/NSURL.h>
 #include <Network/AFImageRequestOperation.h>
 #include <UIKit/UIImage.h>
+#include <UIKit/UIScreen.h>
 #include <platform/Network.h>
 #include <platform/RunLoop.h>
 #include <dispatch/dispatch.h>
 
 
+#include <algorithm>
+#include <chrono>
+#include <cairo.h>
+#include <png.h>
+
+#include <csetjmp>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <thread>
@@ -279,6 +288,125 @@ TEST(WebPictures, ManyLoadsAllArriveBeforeTheWaitEnds) {
     EXPECT_EQ(class_getLiveInstanceCount(AFImageRequestOperation::cls()), 0u);
 }
 
+// A picture asked for at a size is decoded about that large, whatever its
+// format and whether or not its length is declared; decoded again for a
+// pick it is at most 2048 pixels a side. Without a size it is bounded too.
+TEST(WebPictures, LargePicturesAreDecodedAtTheSizeTheyAreShown) {
+    platform::resetMainScreen();  // scale 2: 100 points are 200 pixels
+    for (const test::LargePicture& c : test::largePictures()) {
+        SCOPED_TRACE(testing::PrintToString(c.server));
+        SearchServer server(c.server);
+        Strong<NSObject> shown, unsized;
+        {
+            AutoreleasePool pool;
+            for (bool sized : {true, false}) {
+                Strong<NSObject>& into = sized ? shown : unsized;
+                id request = objc_msgSend<id(id)>(NSURLRequest::cls(), "requestWithURL:"_sel, urlOf(server.base() + "/img/3.jpg"));
+                id op = objc_msgSend<id(id, id)>(
+                    AFImageRequestOperation::cls(), "imageRequestOperationWithRequest:success:"_sel, request,
+                    objc_block<void(UIImage*)>([&into](UIImage* image) { into = image; }));
+                if (sized) objc_msgSend<void(CGSize)>(op, "_setFittingSize:"_sel, CGSizeMake(100, 100));
+                objc_msgSend<void()>(op, "start"_sel);
+            }
+        }
+        ASSERT_TRUE(platform::waitForNetworkIdle(30));
+        auto* tile = static_cast<UIImage*>(objc::as_id(shown.get()));
+        ASSERT_NE(tile, nullptr);
+        // Covers the 200 x 200 pixels it is shown at (a panorama may give up
+        // some of its width), with no more than twice their pixels.
+        EXPECT_LE(static_cast<double>(tile->pixelWidth()) * tile->pixelHeight(), 2.0 * 200 * 200 * 1.01);
+        EXPECT_GE(std::max(tile->pixelWidth(), tile->pixelHeight()), 200);
+        for (UIImage* picked : {static_cast<UIImage*>(objc_msgSend<id(NSUInteger)>(tile, "_imageWithMaxPixelSide:"_sel, 2048)),
+                                static_cast<UIImage*>(objc::as_id(unsized.get()))}) {
+            ASSERT_NE(picked, nullptr);
+            EXPECT_EQ(picked->pixelWidth(), c.pickedWidth);
+            EXPECT_EQ(picked->pixelHeight(), c.pickedHeight);
+        }
+    }
+}
+
+// At most four pictures are fetched at a time; the others wait their turn
+// and give up with their own time-out.
+TEST(WebPictures, AtMostFourDownloadsAtATime) {
+    platform::net::setTimeouts(1, 2);
+    SearchServer server({"--fail", "picture-hang"});
+    std::vector<std::shared_ptr<Delivery>> all;
+    {
+        AutoreleasePool pool;
+        for (int i = 0; i < 12; ++i) {
+            all.push_back(std::make_shared<Delivery>());
+            objc_msgSend<void()>(loader(server.base() + "/img/" + std::to_string(i) + ".jpg", all.back()), "start"_sel);
+        }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    EXPECT_EQ(server.requests().size(), 4u);
+    EXPECT_TRUE(platform::waitForNetworkIdle(30));
+    for (const auto& d : all) EXPECT_EQ(d->calls, 0);
+    platform::net::resetTimeouts();
+}
+
+// Bodies that share a budget take from it as they grow and give it all
+// back when they go; one that would pass it fails as too large.
+TEST(WebPages, BodiesShareABudgetOfBytesInFlight) {
+    SearchServer server({"--picture-size", "3000x2000", "--no-length"});
+    std::string address = server.base() + "/img/1.jpg";
+    size_t size = platform::net::HTTPRequest(address, 1 << 24).perform().body.size();
+    ASSERT_GT(size, 8192u);
+    platform::net::ByteBudget small(size / 2), roomy(4 * size);
+    platform::net::Response refused = platform::net::HTTPRequest(address, 1 << 24).sharing(&small).perform();
+    EXPECT_EQ(refused.failure, platform::net::Failure::TooLarge);
+    EXPECT_NE(refused.message.find("in flight"), std::string::npos) << refused.message;
+    EXPECT_EQ(small.inUse(), 0u);
+    {
+        platform::net::Response a = platform::net::HTTPRequest(address, 1 << 24).sharing(&roomy).perform();
+        platform::net::Response b = platform::net::HTTPRequest(address, 1 << 24).sharing(&roomy).perform();
+        ASSERT_TRUE(a.ok() && b.ok());
+        EXPECT_EQ(a.body.size(), size);
+        EXPECT_GE(roomy.inUse(), 2 * size);
+        EXPECT_LE(roomy.inUse(), 4 * size);
+    }
+    EXPECT_EQ(roomy.inUse(), 0u);
+    // A body that reaches its cap takes no more memory than the cap.
+    platform::net::ByteBudget exact(1 << 26);
+    platform::net::Response tight = platform::net::HTTPRequest(address, size + 16).sharing(&exact).perform();
+    ASSERT_TRUE(tight.ok());
+    EXPECT_LE(tight.body.capacity(), size + 16);
+    EXPECT_GE(exact.inUse(), size);  // what the budget counts is what it holds
+    EXPECT_LE(exact.inUse(), size + 16);
+}
+
+// A request's time-out ends it whatever the server does (one byte a second
+// here), with the reason in its error; a request has 60 s unless told.
+TEST(WebPages, ARequestEndsAtItsTimeoutWithTheReason) {
+    AutoreleasePool pool;
+    SearchServer server({"--fail", "trickle"});
+    id request = objc_msgSend<id(id, NSUInteger, double)>(NSURLRequest::cls(), "requestWithURL:cachePolicy:timeoutInterval:"_sel,
+                                                          urlOf(server.page(0)), 0, 1.5);
+    EXPECT_EQ(objc_msgSend<double()>(request, "timeoutInterval"_sel), 1.5);
+    EXPECT_EQ(objc_msgSend<double()>(objc_msgSend<id(id)>(NSURLRequest::cls(), "requestWithURL:"_sel, urlOf(server.page(0))),
+                                     "timeoutInterval"_sel),
+              60.0);
+    NSError* error = nullptr;
+    auto t0 = std::chrono::steady_clock::now();
+    id data = objc_msgSend<id(id, id*, NSError**)>(NSURLConnection::cls(),
+                                                    "sendSynchronousRequest:returningResponse:error:"_sel, request, nullptr,
+                                                    &error);
+    double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_EQ(data, nil);
+    EXPECT_LT(took, 1.5 + 3);  // a generous margin: the page alone would take minutes
+    ASSERT_NE(error, nullptr);
+    EXPECT_EQ(objc_msgSend<NSInteger()>(error, "code"_sel), -1001);  // NSURLErrorTimedOut
+    EXPECT_FALSE(text(objc_msgSend<id()>(error, "localizedDescription"_sel)).empty());
+    // A good page arrives the same way.
+    SearchServer good;
+    id fine = objc_msgSend<id(id, NSUInteger, double)>(NSURLRequest::cls(), "requestWithURL:cachePolicy:timeoutInterval:"_sel,
+                                                       urlOf(good.page(0)), 0, 10.0);
+    auto* body = static_cast<NSData*>(objc_msgSend<id(id, id*, NSError**)>(
+        NSURLConnection::cls(), "sendSynchronousRequest:returningResponse:error:"_sel, fine, nullptr, nullptr));
+    ASSERT_NE(body, nullptr);
+    EXPECT_EQ(bytesOf(body), bytesOf(fetch(good.page(0))));
+}
+
 TEST(SearchServerTool, StopsWhenIdleOrAskedAndRefusesOtherQueries) {
     {
         testsupport::Child idle({binPath("searchserver"), "--idle-exit", "0.3"});
@@ -330,6 +458,81 @@ TEST(PictureHeaders, SizesAreReadWithoutDecoding) {
             EXPECT_EQ(h, c.height);
         }
     }
+}
+
+// An RGBA PNG of width x height through libpng, Adam7-interlaced or not:
+// the left half opaque red, the right half blue at half opacity.
+std::string halvesPNG(unsigned width, unsigned height, bool interlaced) {
+    std::string out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return "";
+    }
+    png_set_write_fn(
+        png, &out, [](png_structp p, png_bytep data, png_size_t n) {
+            static_cast<std::string*>(png_get_io_ptr(p))->append(reinterpret_cast<char*>(data), n);
+        },
+        nullptr);
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGBA,
+                 interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    std::vector<uint8_t> row(4 * static_cast<size_t>(width));
+    for (unsigned x = 0; x < width; ++x) {
+        bool left = x < width / 2;
+        uint8_t pixel[4] = {static_cast<uint8_t>(left ? 255 : 0), 0, static_cast<uint8_t>(left ? 0 : 255),
+                            static_cast<uint8_t>(left ? 255 : 128)};
+        std::memcpy(&row[4 * static_cast<size_t>(x)], pixel, 4);
+    }
+    int passes = png_set_interlace_handling(png);
+    for (int pass = 0; pass < passes; ++pass)
+        for (unsigned y = 0; y < height; ++y) png_write_row(png, row.data());
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+// PNGs are averaged down as they are read, colours and transparency kept;
+// an interlaced one is decoded whole and so refused past 16 megapixels; a
+// PNG cut short gives nothing.
+TEST(PictureDecoding, PNGsAreDecodedStraightToTheSizeAsked) {
+    for (bool interlaced : {false, true}) {
+        SCOPED_TRACE(interlaced ? "interlaced" : "plain");
+        std::string bytes = halvesPNG(800, 400, interlaced);
+        ASSERT_FALSE(bytes.empty());
+        platform::ImageFit fit;
+        fit.coverWidth = 100;
+        fit.coverHeight = 100;  // covered by 200 x 100
+        cairo_surface_t* s = platform::decodeImageFitting(bytes.data(), bytes.size(), fit);
+        ASSERT_NE(s, nullptr);
+        EXPECT_EQ(cairo_image_surface_get_width(s), 200);
+        EXPECT_EQ(cairo_image_surface_get_height(s), 100);
+        cairo_surface_flush(s);
+        auto at = [&](int x, int y) {
+            return reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(s) +
+                                                     y * cairo_image_surface_get_stride(s))[x];
+        };
+        EXPECT_EQ(at(10, 50), 0xFFFF0000u);  // opaque red
+        uint32_t blue = at(190, 50);         // blue at half opacity, premultiplied
+        EXPECT_NEAR(static_cast<int>(blue >> 24), 128, 1);
+        EXPECT_NEAR(static_cast<int>(blue & 0xff), 128, 1);
+        EXPECT_EQ(blue & 0x00ffff00u, 0u);
+        cairo_surface_destroy(s);
+        std::string cut = bytes.substr(0, bytes.size() / 2);
+        EXPECT_EQ(platform::decodeImageFitting(cut.data(), cut.size(), fit), nullptr);
+    }
+    std::string big = halvesPNG(5000, 4000, true);  // 20 megapixels, interlaced
+    platform::ImageFit fit;
+    fit.coverWidth = fit.coverHeight = 100;
+    EXPECT_EQ(platform::decodeImageFitting(big.data(), big.size(), fit), nullptr);
+    std::string plain = halvesPNG(5000, 4000, false);
+    cairo_surface_t* s = platform::decodeImageFitting(plain.data(), plain.size(), fit);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(cairo_image_surface_get_width(s), 125);
+    EXPECT_EQ(cairo_image_surface_get_height(s), 100);
+    cairo_surface_destroy(s);
 }
 
 TEST(PictureNames, NamesThatLeaveTheBundleFolderAreRefused) {

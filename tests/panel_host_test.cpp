@@ -1,14 +1,17 @@
 // The Music host's panel commands end to end: the picture menu of a song's
 // and an album's sheet, a search ending in an empty grid and cancelled, the photo picker
 // cancelled, a post without and with a composer (a song without artwork:
-// no picture is added).
+// no picture is added); a search of a service that answers a byte a second
+// ends within its deadline, in time for the host's wait.
 #include <gtest/gtest.h>
 
 #include "MediaLibraryFixture.h"
 #include "ProcessSupport.h"
+#include "SearchServerSupport.h"
 
 #include <platform/DeviceRoot.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -58,6 +61,18 @@ TEST_F(PanelHost, MenuSearchPhotoAndPost) {
             l.rfind("text ", 0) == 0 || l.rfind("images ", 0) == 0 || l == " " || l.rfind("sent via", 0) == 0)
             got.push_back(l);
     EXPECT_EQ(got, expected);
+}
+
+TEST_F(PanelHost, ASlowServiceEndsTheSearchBeforeTheHostGivesUp) {
+    test::SearchServer server({"--fail", "trickle"});
+    setenv("CANTREL_IMAGE_SEARCH_ENDPOINT", server.base().c_str(), 1);
+    int code = -1;
+    std::vector<std::string> errors;
+    auto lines = testsupport::runMusicScript(root.path(), "open album 202\nswipe 0 0\ntap 2\nartwork\nmenu Track title\n",
+                                             code, "", &errors);
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "screen SearchQueryViewController"), lines.end());
+    for (const std::string& e : errors) EXPECT_EQ(e.find("did not end"), std::string::npos) << e;
 }
 
 }  // namespace

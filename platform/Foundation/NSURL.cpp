@@ -3,12 +3,17 @@
 
 #include <Foundation/NSBundle.h>
 #include <Foundation/NSData.h>
+#include <Foundation/NSDictionary.h>
+#include <Foundation/NSError.h>
 #include <Foundation/NSString.h>
 #include <Foundation/NSURL.h>
 #include <platform/DeviceRoot.h>
 #include <platform/Network.h>
 
 #include <cctype>
+#include <chrono>
+#include <cmath>
+#include <optional>
 #include <functional>
 
 namespace {
@@ -130,24 +135,77 @@ id URLForResourceWithExtension(NSBundle* self, SEL, id name, id extension) {
 // failed (nil), as does any answer other than 2xx.
 constexpr size_t kMaxPageBytes = 2 * 1024 * 1024;
 
+// A web page's GET, within `seconds` when given.
+platform::net::Response fetchPage(const std::string& url, std::optional<double> seconds) {
+    platform::net::Activity activity;
+    platform::net::HTTPRequest request(url, kMaxPageBytes);
+    if (seconds)
+        request.until(std::chrono::steady_clock::now() +
+                      std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(*seconds)));
+    return request.perform();
+}
+
+id dataOf(const platform::net::Response& r) {
+    return objc_msgSend<id(const void*, NSUInteger)>(NSData::cls(), "dataWithBytes:length:"_sel, r.body.data(), r.body.size());
+}
+
 id dataWithContentsOfURL(Class cls, SEL, id url) {
     if (!objc_isKindOfClass(url, NSURL::cls())) return nil;
     auto* u = static_cast<NSURL*>(url);
     if (isFile(u)) return objc_msgSend<id(id)>(cls, "dataWithContentsOfFile:"_sel, str(pathOf(u)));
     if (!platform::net::isWebURL(u->_string)) return nil;
-    platform::net::Activity activity;
-    platform::net::Response r = platform::net::HTTPRequest(u->_string, kMaxPageBytes).perform();
+    platform::net::Response r = fetchPage(u->_string, std::nullopt);
     if (!r.ok()) return nil;
-    return objc_msgSend<id(const void*, NSUInteger)>(cls, "dataWithBytes:length:"_sel, r.body.data(), r.body.size());
+    return dataOf(r);
 }
 
-// NSURLRequest: the URL of a request.
-id requestWithURL(Class cls, SEL, id url) {
+// NSURLRequest: the URL of a request and its time-out.
+constexpr double kDefaultTimeout = 60;
+
+id requestWithURLTimeout(Class cls, SEL, id url, NSUInteger, double timeout) {
     auto* r = allocate<NSURLRequest>(cls);
     if (objc_isKindOfClass(url, NSURL::cls())) r->_URL = static_cast<NSURL*>(url);
+    r->_timeoutInterval = std::isfinite(timeout) && timeout > 0 ? timeout : kDefaultTimeout;
     return autorelease(r);
 }
+id requestWithURL(Class cls, SEL, id url) { return requestWithURLTimeout(cls, nullptr, url, 0, kDefaultTimeout); }
 id requestURL(NSURLRequest* self, SEL) { return self->_URL.get(); }
+double timeoutInterval(NSURLRequest* self, SEL) { return self->_timeoutInterval; }
+
+// The platform's NSURLErrorDomain codes.
+NSInteger errorCodeOf(platform::net::Failure failure) {
+    using platform::net::Failure;
+    switch (failure) {
+        case Failure::BadURL: return -1000;            // NSURLErrorBadURL
+        case Failure::Refused: return -1002;           // NSURLErrorUnsupportedURL
+        case Failure::Connect: return -1004;           // NSURLErrorCannotConnectToHost
+        case Failure::Timeout: return -1001;           // NSURLErrorTimedOut
+        case Failure::TooLarge: return -1103;          // NSURLErrorDataLengthExceedsMaximum
+        case Failure::Status: return -1011;            // NSURLErrorBadServerResponse
+        case Failure::TooManyRedirects: return -1007;  // NSURLErrorHTTPTooManyRedirects
+        case Failure::Cancelled: return -999;          // NSURLErrorCancelled
+        default: return -1005;                         // NSURLErrorNetworkConnectionLost
+    }
+}
+
+id sendSynchronousRequest(Class, SEL, id request, id* response, NSError** error) {
+    if (response != nullptr) *response = nil;
+    auto fail = [&](platform::net::Failure failure, const std::string& why) -> id {
+        if (error != nullptr) {
+            id info = objc_msgSend<id(id, id)>(objc_getClass("NSDictionary"), "dictionaryWithObject:forKey:"_sel,
+                                               str(why), NSLocalizedDescriptionKey);
+            *error = NSError::make(NSString::make("NSURLErrorDomain"), errorCodeOf(failure), static_cast<NSDictionary*>(info));
+        }
+        return nil;
+    };
+    if (!objc_isKindOfClass(request, NSURLRequest::cls())) return fail(platform::net::Failure::BadURL, "no request");
+    auto* r = static_cast<NSURLRequest*>(request);
+    std::string url = r->_URL ? r->_URL->_string : "";
+    if (!platform::net::isWebURL(url)) return fail(platform::net::Failure::BadURL, "not an http(s) URL: " + url);
+    platform::net::Response answer = fetchPage(url, r->_timeoutInterval);
+    if (!answer.ok()) return fail(answer.failure, answer.message);
+    return dataOf(answer);
+}
 
 }  // namespace
 
@@ -165,7 +223,11 @@ void platform::foundation::registerURLs() {
         .method<description>("description");
     objc::ClassDef<NSURLRequest>("NSURLRequest", NSObject::cls())
         .classMethod<requestWithURL>("requestWithURL:")
-        .method<requestURL>("URL");
+        .classMethod<requestWithURLTimeout>("requestWithURL:cachePolicy:timeoutInterval:")
+        .method<requestURL>("URL")
+        .method<timeoutInterval>("timeoutInterval");
+    objc::ClassDef<NSURLConnection>("NSURLConnection", NSObject::cls())
+        .classMethod<sendSynchronousRequest>("sendSynchronousRequest:returningResponse:error:");
     objc::define_method(NSBundle::cls(), "URLForResource:withExtension:"_sel,
                         objc::make_imp<URLForResourceWithExtension>(), "@@:@@");
     objc::define_method(NSData::cls()->isa, "dataWithContentsOfURL:"_sel, objc::make_imp<dataWithContentsOfURL>(),

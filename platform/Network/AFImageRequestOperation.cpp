@@ -13,9 +13,15 @@
 
 #include "../Registration.h"
 
+#include <UIKit/UIScreen.h>
+
 #include <cairo.h>
 
 #include <atomic>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 struct AFImageRequestOperation::State {
@@ -27,13 +33,49 @@ struct AFImageRequestOperation::State {
 namespace {
 
 using platform::net::Activity;
+using Clock = std::chrono::steady_clock;
 
-// The decoded picture, or nullptr. GIF data gives its first frame.
-cairo_surface_t* decodePicture(const std::string& bytes) {
-    uint64_t width = 0, height = 0;
-    if (!platform::imagePixelSize(bytes.data(), bytes.size(), width, height)) return nullptr;
-    if (width == 0 || height == 0 || width > platform::kMaxWebImagePixels / height) return nullptr;
-    if (bytes.compare(0, 3, "GIF") != 0) return platform::decodeImage(bytes.data(), bytes.size());
+// The downloads running, at most kMaxPictureDownloads; the others wait.
+std::mutex gateLock;
+std::condition_variable gateChanged;
+int downloading = 0;
+
+// Waits for a turn; false when the operation was cancelled or its time ran
+// out first.
+bool enterGate(const std::atomic<bool>& cancelled, Clock::time_point deadline) {
+    std::unique_lock<std::mutex> lk(gateLock);
+    while (downloading >= platform::kMaxPictureDownloads) {
+        if (cancelled.load() || Clock::now() >= deadline) return false;
+        gateChanged.wait_for(lk, std::chrono::milliseconds(20));
+    }
+    ++downloading;
+    return true;
+}
+
+void leaveGate() {
+    {
+        std::lock_guard<std::mutex> g(gateLock);
+        --downloading;
+    }
+    gateChanged.notify_one();
+}
+
+platform::net::ByteBudget& bytesInFlight() {
+    static platform::net::ByteBudget budget(platform::kPictureBytesInFlight);
+    return budget;
+}
+
+// Formats decoded whole before they are scaled: GIF, and interlaced PNG.
+// One such decode runs at a time.
+std::mutex wholeDecodeLock;
+
+bool decodedWhole(const std::string& bytes) {
+    if (bytes.compare(0, 3, "GIF") == 0) return true;
+    return bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") == 0 && bytes.size() > 28 && bytes[28] != 0;
+}
+
+// The first frame of a GIF, or nullptr.
+cairo_surface_t* firstGIFFrame(const std::string& bytes) {
     AutoreleasePool pool;
     CGImageSourceRef source = CGImageSourceCreateWithData(NSData::make(bytes), nullptr);
     if (source == nullptr) return nullptr;
@@ -42,6 +84,41 @@ cairo_surface_t* decodePicture(const std::string& bytes) {
     CGImageRelease(frame);
     CFRelease(source);
     return surface;
+}
+
+// The decoded picture at its fitting size, or nullptr. GIF data gives its
+// first frame.
+cairo_surface_t* decodePicture(const std::string& bytes, const platform::ImageFit& fit) {
+    uint64_t width = 0, height = 0;
+    if (!platform::imagePixelSize(bytes.data(), bytes.size(), width, height)) return nullptr;
+    if (width == 0 || height == 0 || width > platform::kMaxWebImagePixels / height) return nullptr;
+    if (!decodedWhole(bytes)) return platform::decodeImageFitting(bytes.data(), bytes.size(), fit);
+    if (width * height > platform::kWholeDecodePixels) return nullptr;
+    std::lock_guard<std::mutex> one(wholeDecodeLock);
+    cairo_surface_t* whole = bytes.compare(0, 3, "GIF") == 0
+                                 ? firstGIFFrame(bytes)
+                                 : platform::decodeImageFitting(bytes.data(), bytes.size(), platform::ImageFit{});
+    if (whole == nullptr) return nullptr;
+    unsigned w, h;
+    platform::fittedPixelSize(static_cast<uint64_t>(cairo_image_surface_get_width(whole)),
+                              static_cast<uint64_t>(cairo_image_surface_get_height(whole)), fit, w, h);
+    cairo_surface_t* scaled = platform::scaledSurface(whole, w, h);
+    cairo_surface_destroy(whole);
+    return scaled;
+}
+
+// The picture's fit on the main screen (main thread).
+platform::ImageFit fitOf(CGSize points) {
+    platform::ImageFit fit;
+    fit.maxSide = platform::kDefaultWebImageSide;
+    double scale = objc_msgSend<double()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "scale"_sel);
+    if (!(scale > 0)) scale = 1;
+    double w = points.width * scale, h = points.height * scale;
+    if (w >= 1 && h >= 1 && w <= fit.maxSide && h <= fit.maxSide) {
+        fit.coverWidth = static_cast<unsigned>(std::ceil(w));
+        fit.coverHeight = static_cast<unsigned>(std::ceil(h));
+    }
+    return fit;
 }
 
 id operationWithRequest(Class cls, SEL, id request, id success) {
@@ -60,11 +137,22 @@ void start(AFImageRequestOperation* self, SEL) {
     if (url == nullptr || !platform::net::isWebURL(url->_string)) return;
     state->running = self;
     auto activity = std::make_shared<Activity>();
-    std::thread([state, activity, address = url->_string] {
-        platform::net::Response r =
-            platform::net::HTTPRequest(address, platform::kMaxWebImageBytes).perform(&state->cancelled);
-        cairo_surface_t* surface = r.ok() && !state->cancelled.load() ? decodePicture(r.body) : nullptr;
-        dispatch_async(dispatch_get_main_queue(), [state, activity, surface] {
+    platform::ImageFit fit = fitOf(self->_fittingSize);
+    auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                       std::chrono::duration<double>(platform::net::totalTimeoutSeconds()));
+    std::thread([state, activity, fit, deadline, address = url->_string] {
+        cairo_surface_t* surface = nullptr;
+        std::shared_ptr<const platform::ImageSource> source;
+        if (enterGate(state->cancelled, deadline)) {
+            platform::net::Response r = platform::net::HTTPRequest(address, platform::kMaxWebImageBytes)
+                                            .until(deadline)
+                                            .sharing(&bytesInFlight())
+                                            .perform(&state->cancelled);
+            leaveGate();
+            if (r.ok() && !state->cancelled.load()) surface = decodePicture(r.body, fit);
+            if (surface != nullptr) source = platform::ImageSource::keep(std::move(r.body));
+        }
+        dispatch_async(dispatch_get_main_queue(), [state, activity, surface, source] {
             Strong<AFImageRequestOperation> op = std::move(state->running);
             if (surface == nullptr) return;
             if (state->cancelled.load() || op == nullptr) {
@@ -72,7 +160,9 @@ void start(AFImageRequestOperation* self, SEL) {
                 return;
             }
             UIImage* image = UIImage::withSurface(surface);
-            if (image != nullptr) objc_callBlock<void(UIImage*)>(op->_success.get(), image);
+            if (image == nullptr) return;
+            image->_source = source;
+            objc_callBlock<void(UIImage*)>(op->_success.get(), image);
         });
     }).detach();
 }
@@ -85,6 +175,8 @@ void cancel(AFImageRequestOperation* self, SEL) {
 
 BOOL isCancelled(AFImageRequestOperation* self, SEL) { return self->_state->cancelled.load(); }
 
+void setFittingSize(AFImageRequestOperation* self, SEL, CGSize size) { self->_fittingSize = size; }
+
 }  // namespace
 
 void platform::registerNetwork() {
@@ -92,5 +184,6 @@ void platform::registerNetwork() {
         .classMethod<operationWithRequest>("imageRequestOperationWithRequest:success:")
         .method<start>("start")
         .method<cancel>("cancel")
-        .method<isCancelled>("isCancelled");
+        .method<isCancelled>("isCancelled")
+        .method<setFittingSize>("_setFittingSize:");
 }

@@ -33,7 +33,9 @@ std::atomic<size_t> refusedCount{0};
 struct Transfer {
     std::string body;
     size_t cap = 0;
+    ByteBudget::Hold* hold = nullptr;
     bool tooLarge = false;
+    bool overBudget = false;
     bool refused = false;
 };
 
@@ -43,6 +45,22 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
     if (length > t->cap - t->body.size()) {
         t->tooLarge = true;
         return 0;  // anything but `length` stops the transfer
+    }
+    size_t needed = t->body.size() + length;
+    if (needed > t->body.capacity()) {
+        // Doubling, but never past the cap: a body near the cap takes no
+        // more than the cap.
+        size_t capacity = std::min(t->cap, std::max(needed, 2 * t->body.capacity()));
+        if (t->hold != nullptr && !t->hold->grow(capacity - t->body.capacity())) {
+            t->tooLarge = t->overBudget = true;
+            return 0;
+        }
+        // A fresh string takes exactly the capacity asked for (a reserve on
+        // the old one may round it up to twice the old capacity).
+        std::string grown;
+        grown.reserve(capacity);
+        grown.append(t->body);
+        t->body.swap(grown);
     }
     t->body.append(data, length);
     return length;
@@ -91,11 +109,13 @@ bool isRedirect(long status) { return status == 301 || status == 302 || status =
 
 // One hop: the transfer of `url` with `secondsLeft` for all of it. Sets
 // `redirect` to the Location of a redirect answer.
-Response fetchOnce(const std::string& url, size_t cap, double secondsLeft, double connectLimit,
+Response fetchOnce(const std::string& url, size_t cap, ByteBudget* budget, double secondsLeft, double connectLimit,
                    const std::atomic<bool>* cancel, std::string& redirect) {
     Response r;
+    r.hold = ByteBudget::Hold(budget);
     Transfer t;
     t.cap = cap;
+    if (budget != nullptr) t.hold = &r.hold;
     CURL* easy = curl_easy_init();
     CURLM* multi = curl_multi_init();
     auto ms = [](double seconds) { return std::max(1L, static_cast<long>(std::ceil(seconds * 1000))); };
@@ -145,10 +165,13 @@ Response fetchOnce(const std::string& url, size_t cap, double secondsLeft, doubl
         r.message = "cancelled";
     } else if (code != CURLE_OK) {
         r.failure = failureOf(code, t);
-        r.message = t.tooLarge ? "body larger than " + std::to_string(cap) + " bytes" : curl_easy_strerror(code);
+        r.message = t.overBudget ? "more than " + std::to_string(budget->limit()) + " bytes in flight"
+                    : t.tooLarge ? "body larger than " + std::to_string(cap) + " bytes"
+                                 : curl_easy_strerror(code);
     } else {
         r.body = std::move(t.body);
     }
+    if (!r.ok()) r.hold.release();
     return r;
 }
 
@@ -163,6 +186,7 @@ Response HTTPRequest::perform(const std::atomic<bool>* cancel) const {
         total = totalSeconds;
     }
     auto start = std::chrono::steady_clock::now();
+    if (deadline_) total = std::min(total, std::chrono::duration<double>(*deadline_ - start).count());
     std::string url = url_;
     for (int hop = 0;; ++hop) {
         Response r;
@@ -180,29 +204,75 @@ Response HTTPRequest::perform(const std::atomic<bool>* cancel) const {
             return r;
         }
         std::string redirect;
-        r = fetchOnce(url, maxBody_, left, connectLimit, cancel, redirect);
+        r = fetchOnce(url, maxBody_, budget_, left, connectLimit, cancel, redirect);
         if (!r.ok() || !isRedirect(r.status)) {
             if (r.ok() && (r.status < 200 || r.status > 299)) {
                 r.failure = Failure::Status;
                 r.message = "HTTP status " + std::to_string(r.status);
-                r.body.clear();
+                r.body = std::string();
+                r.hold.release();
             }
             return r;
         }
         if (hop == kMaxRedirects || redirect.empty()) {
             r.failure = Failure::TooManyRedirects;
             r.message = redirect.empty() ? "redirect without a target" : "more than 5 redirects";
-            r.body.clear();
+            r.body = std::string();
+            r.hold.release();
             return r;
         }
         url = redirect;
     }
 }
 
+bool ByteBudget::take(size_t n) {
+    std::lock_guard<std::mutex> g(lock_);
+    if (n > limit_ - used_) return false;
+    used_ += n;
+    return true;
+}
+
+void ByteBudget::give(size_t n) {
+    std::lock_guard<std::mutex> g(lock_);
+    used_ -= std::min(n, used_);
+}
+
+size_t ByteBudget::inUse() const {
+    std::lock_guard<std::mutex> g(lock_);
+    return used_;
+}
+
+ByteBudget::Hold& ByteBudget::Hold::operator=(Hold&& other) noexcept {
+    if (this != &other) {
+        release();
+        budget_ = other.budget_;
+        bytes_ = other.bytes_;
+        other.bytes_ = 0;
+    }
+    return *this;
+}
+
+bool ByteBudget::Hold::grow(size_t n) {
+    if (budget_ == nullptr) return true;
+    if (!budget_->take(n)) return false;
+    bytes_ += n;
+    return true;
+}
+
+void ByteBudget::Hold::release() {
+    if (budget_ != nullptr && bytes_ > 0) budget_->give(bytes_);
+    bytes_ = 0;
+}
+
 void setTimeouts(double connect, double total) {
     std::lock_guard<std::mutex> g(timeoutLock);
     connectSeconds = connect;
     totalSeconds = total;
+}
+
+double totalTimeoutSeconds() {
+    std::lock_guard<std::mutex> g(timeoutLock);
+    return totalSeconds;
 }
 
 void resetTimeouts() { setTimeouts(kConnectSeconds, kTotalSeconds); }

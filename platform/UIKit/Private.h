@@ -5,8 +5,11 @@
 #include <CoreGraphics/CGContext.h>
 #include <objc/objc.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 
+struct _cairo_surface;
 struct objc_object;
 struct UIColor;
 struct UIImage;
@@ -25,6 +28,7 @@ void registerCollectionViews();  // UICollectionView, its layout, attributes and
 void registerRowActions();       // UITableViewRowAction, the swipe buttons of the rows (RowActions.cpp)
 void registerColors();           // UIColor
 void registerImages();           // UIImage
+void registerScaledImages();     // UIImage's pictures decoded to a size (UIImageScaled.cpp)
 void registerScreens();          // UIScreen, UIDevice, _UIOldDevice
 void registerBezierPaths();      // UIBezierPath
 void registerFonts();            // UIFont, NSParagraphStyle, NSString's drawing methods
@@ -93,4 +97,12 @@ void applyEdgeConstraints(objc_object* view);
 // Inside an animations block: keeps `view` alive until the animation's
 // completion has run. Nothing outside one.
 void noteAnimatedChange(objc_object* view);
+}  // namespace platform::uikit
+
+namespace platform::uikit {
+// A JPEG decoded at m/8 of its size (libjpeg's scaled decoding), m (1..8)
+// chosen by `eighths` from the picture's width and height; nullptr when it
+// cannot be decoded, ends early or claims more than 40 megapixels.
+_cairo_surface* decodeJPEGScaled(const uint8_t* bytes, size_t length,
+                                 const std::function<unsigned(unsigned, unsigned)>& eighths);
 }  // namespace platform::uikit

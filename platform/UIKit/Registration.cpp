@@ -13,6 +13,7 @@ void registerUIKit() {
     uikit::registerRowActions();
     uikit::registerColors();
     uikit::registerImages();
+    uikit::registerScaledImages();
     uikit::registerScreens();
     // Before the image views: UIView's own drawing methods come first.
     uikit::registerBezierPaths();

@@ -133,7 +133,18 @@ void recycleAll(UICollectionView* self) {
     for (auto& v : cells) recycle(self, std::move(v.cell));
 }
 
-id dequeue(UICollectionView* self, SEL, id identifier, id) {
+// As the platform does, a dequeued cell already has the frame its layout
+// gives the index path, so that the data source sees its size.
+id placed(UICollectionView* self, UICollectionViewCell* cell, id path) {
+    if (path != nil && self->_layout) {
+        id attributes = objc_msgSend<id(id)>(self->_layout.get(), "layoutAttributesForItemAtIndexPath:"_sel, path);
+        if (attributes != nil)
+            objc_msgSend<void(CGRect)>(cell, "setFrame:"_sel, objc_msgSend<CGRect()>(attributes, "frame"_sel));
+    }
+    return autorelease(retain(cell));
+}
+
+id dequeue(UICollectionView* self, SEL, id identifier, id path) {
     std::string key = keyOf(identifier);
     auto& pool = self->_reusableCells;
     for (auto it = pool.begin(); it != pool.end(); ++it) {
@@ -141,7 +152,7 @@ id dequeue(UICollectionView* self, SEL, id identifier, id) {
         Strong<UICollectionViewCell> cell = std::move(*it);
         pool.erase(it);
         objc_msgSend<void()>(cell.get(), "prepareForReuse"_sel);
-        return autorelease(retain(cell.get()));
+        return placed(self, cell.get(), path);
     }
     auto found = self->_cellClasses.find(key);
     if (identifier == nil || found == self->_cellClasses.end())
@@ -152,7 +163,7 @@ id dequeue(UICollectionView* self, SEL, id identifier, id) {
     Strong<UICollectionViewCell> cell = adoptObject<UICollectionViewCell>(made, "-[UICollectionView dequeueReusableCell…]");
     if (!cell) return nil;
     cell->_reuseIdentifier = Strong<NSString>::adopt(static_cast<NSString*>(objc_msgSend<id()>(identifier, "copy"_sel)));
-    return autorelease(retain(cell.get()));
+    return placed(self, cell.get(), path);
 }
 
 void reloadData(UICollectionView* self, SEL) {

@@ -142,9 +142,12 @@ bool jpegSize(const uint8_t* bytes, size_t length, uint64_t& width, uint64_t& he
     return true;
 }
 
+}  // namespace
+
 // Only plain data lives across setjmp: the surface pointer is volatile, and
 // nothing with a destructor is created between setjmp and the last longjmp.
-cairo_surface_t* decodeJPEG(const uint8_t* bytes, size_t length, unsigned fit) {
+cairo_surface_t* platform::uikit::decodeJPEGScaled(const uint8_t* bytes, size_t length,
+                                                   const std::function<unsigned(unsigned, unsigned)>& eighths) {
     jpeg_decompress_struct info;
     JpegErrors errors;
     info.err = jpeg_std_error(&errors.manager);
@@ -160,7 +163,7 @@ cairo_surface_t* decodeJPEG(const uint8_t* bytes, size_t length, unsigned fit) {
     jpeg_mem_src(&info, bytes, static_cast<unsigned long>(length));
     jpeg_read_header(&info, TRUE);
     if (tooManyPixels(info.image_width, info.image_height)) std::longjmp(errors.jump, 1);
-    info.scale_num = jpegEighths(info.image_width, info.image_height, fit);
+    info.scale_num = std::clamp(eighths(info.image_width, info.image_height), 1u, 8u);
     info.scale_denom = 8;
     // Cairo's ARGB32 is a native-endian 32-bit word: B, G, R, A in memory on
     // a little-endian machine. Opaque pixels need no premultiplying.
@@ -192,6 +195,12 @@ cairo_surface_t* decodeJPEG(const uint8_t* bytes, size_t length, unsigned fit) {
     }
     cairo_surface_mark_dirty(done);
     return done;
+}
+
+namespace {
+
+cairo_surface_t* decodeJPEG(const uint8_t* bytes, size_t length, unsigned fit) {
+    return platform::uikit::decodeJPEGScaled(bytes, length, [fit](unsigned w, unsigned h) { return jpegEighths(w, h, fit); });
 }
 
 // --- Files -----------------------------------------------------------------

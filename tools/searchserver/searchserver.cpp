@@ -3,6 +3,7 @@
 //
 //   searchserver [--port N] [--idle-exit SECONDS] [--log FILE]
 //                [--fail MODE] [--fail-start S] [--picture-size WxH]
+//                [--picture-format jpeg|png] [--no-length]
 //
 // Listens on 127.0.0.1 only; port 0 (the default) takes a free one. The
 // first line on standard output is the port. It stops after SECONDS without
@@ -12,7 +13,8 @@
 //   {"responseData":{"results":[8 results numbered S..S+7]}}, each
 //   {"url":"http://127.0.0.1:PORT/img/N.jpg","width":"W","height":"H"};
 //   another query gives 400.
-// GET /img/N.jpg     a JPEG of W x H pixels in a colour of its own
+// GET /img/N.jpg     a JPEG of W x H pixels in a colour of its own (a PNG
+//                    under --picture-format png, whatever the name says)
 // GET /redirect/N    redirects to /redirect/N-1; /redirect/0 answers "arrived"
 // GET /redirect-to?url=U   redirects to U
 //
@@ -28,10 +30,13 @@
 //   header claims 30000 x 30000), picture-500, picture-hang.
 // --picture-size WxH: every result and picture is W x H (default: small
 //   sizes that differ from one result to the next).
+// --no-length: pictures are sent in chunks, without a declared length.
+// Pictures are made once per size and colour and kept.
 #include <platform/Platform.h>
 #include <UIKit/UIImage.h>
 
 #include <httplib.h>
+#include <zlib.h>
 
 #include <atomic>
 #include <chrono>
@@ -41,10 +46,13 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -58,6 +66,8 @@ struct Options {
     std::string fail;
     long failStart = -1;
     int width = 0, height = 0;
+    bool png = false;
+    bool noLength = false;
 };
 
 std::atomic<bool> stopping{false};
@@ -86,6 +96,10 @@ Options parse(int argc, char** argv) {
     Options o;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
+        if (a == "--no-length") {
+            o.noLength = true;
+            continue;
+        }
         if (i + 1 >= argc) usage("missing value after " + a);
         std::string v = argv[++i];
         if (a == "--port") {
@@ -101,7 +115,8 @@ Options parse(int argc, char** argv) {
         } else if (a == "--fail") {
             static const char* modes[] = {"status500", "garbage", "empty-object", "top-array", "responsedata-array",
                                           "results-object", "wrong-types", "url-number", "url-file", "url-relative",
-                                          "big-page", "hang", "big-picture", "huge-header", "picture-500",
+                                          "big-page", "hang", "trickle", "deep", "endless", "truncated",
+                                          "redirect-loop", "big-picture", "huge-header", "picture-500",
                                           "picture-hang"};
             bool known = false;
             for (const char* m : modes) known = known || v == m;
@@ -111,6 +126,9 @@ Options parse(int argc, char** argv) {
             auto n = number(v);
             if (!n) usage("bad --fail-start " + v);
             o.failStart = *n;
+        } else if (a == "--picture-format") {
+            if (v != "jpeg" && v != "png") usage("bad --picture-format " + v);
+            o.png = v == "png";
         } else if (a == "--picture-size") {
             size_t x = v.find('x');
             auto w = number(v.substr(0, x)), h = x == std::string::npos ? std::nullopt : number(v.substr(x + 1));
@@ -177,22 +195,88 @@ std::string page(const Options& o, int port, long start, bool failing) {
     return body;
 }
 
-// A JPEG of w x h in a colour of result n's own.
-std::string picture(long n, int w, int h) {
+struct Colour {
+    uint8_t r, g, b;
+};
+
+// The colour of result n's pictures.
+Colour colourOf(long n) {
     int hue = static_cast<int>((n * 47) % 360);
     auto channel = [&](int shift) {
         int x = (hue + shift) % 360;
         return static_cast<uint8_t>(x < 120 ? 255 - x * 2 : x < 240 ? 15 : (x - 240) * 2);
     };
-    uint8_t r = channel(0), g = channel(120), b = channel(240);
+    return {channel(0), channel(120), channel(240)};
+}
+
+std::string jpegOf(Colour c, int w, int h) {
     std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3);
     for (size_t i = 0; i < rgb.size(); i += 3) {
-        rgb[i] = r;
-        rgb[i + 1] = g;
-        rgb[i + 2] = b;
+        rgb[i] = c.r;
+        rgb[i + 1] = c.g;
+        rgb[i + 2] = c.b;
     }
     std::vector<uint8_t> jpeg = platform::encodeRGBJPEG(rgb, w, h, 85);
     return std::string(jpeg.begin(), jpeg.end());
+}
+
+void pngChunk(std::string& out, const char* type, const std::string& data) {
+    auto be32 = [&](uint32_t v) {
+        for (int s = 24; s >= 0; s -= 8) out += static_cast<char>((v >> s) & 0xff);
+    };
+    be32(static_cast<uint32_t>(data.size()));
+    std::string body = std::string(type, 4) + data;
+    out += body;
+    be32(static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()))));
+}
+
+// An 8-bit RGB PNG, compressed a row at a time (no whole picture in memory).
+std::string pngOf(Colour c, int w, int h) {
+    std::string ihdr;
+    for (uint32_t v : {static_cast<uint32_t>(w), static_cast<uint32_t>(h)})
+        for (int s = 24; s >= 0; s -= 8) ihdr += static_cast<char>((v >> s) & 0xff);
+    ihdr += std::string("\x08\x02\x00\x00\x00", 5);
+    std::string row(1 + static_cast<size_t>(w) * 3, '\0');
+    for (size_t i = 1; i < row.size(); i += 3) {
+        row[i] = static_cast<char>(c.r);
+        row[i + 1] = static_cast<char>(c.g);
+        row[i + 2] = static_cast<char>(c.b);
+    }
+    z_stream z{};
+    deflateInit(&z, 6);
+    std::string idat;
+    std::vector<unsigned char> buffer(64 * 1024);
+    for (int y = 0; y <= h; ++y) {
+        bool last = y == h;
+        z.next_in = last ? nullptr : reinterpret_cast<Bytef*>(row.data());
+        z.avail_in = last ? 0 : static_cast<uInt>(row.size());
+        do {
+            z.next_out = buffer.data();
+            z.avail_out = static_cast<uInt>(buffer.size());
+            deflate(&z, last ? Z_FINISH : Z_NO_FLUSH);
+            idat.append(reinterpret_cast<char*>(buffer.data()), buffer.size() - z.avail_out);
+        } while (z.avail_out == 0 || (last && z.avail_in > 0));
+    }
+    deflateEnd(&z);
+    std::string out = "\x89PNG\r\n\x1a\n";
+    pngChunk(out, "IHDR", ihdr);
+    pngChunk(out, "IDAT", idat);
+    pngChunk(out, "IEND", "");
+    return out;
+}
+
+// A picture of w x h in a colour of result n's own, made once and kept.
+std::shared_ptr<const std::string> picture(long n, int w, int h, bool png) {
+    static std::mutex lock;
+    static std::map<std::tuple<long, int, int, bool>, std::shared_ptr<const std::string>> made;
+    auto key = std::make_tuple((n * 47) % 360, w, h, png);
+    {
+        std::lock_guard<std::mutex> g(lock);
+        if (auto it = made.find(key); it != made.end()) return it->second;
+    }
+    auto bytes = std::make_shared<const std::string>(png ? pngOf(colourOf(n), w, h) : jpegOf(colourOf(n), w, h));
+    std::lock_guard<std::mutex> g(lock);
+    return made.emplace(key, bytes).first->second;
 }
 
 // Rewrites the size in a JPEG's frame header (SOF0).
@@ -253,6 +337,36 @@ int main(int argc, char** argv) {
         }
         bool failing = !o.fail.empty() && (o.failStart < 0 || o.failStart == *start);
         if (failing && o.fail == "hang") return hang();
+        if (failing && o.fail == "redirect-loop") return res.set_redirect(req.target);
+        if (failing && o.fail == "deep") return res.set_content(std::string(1000000, '['), "application/json");
+        std::string body = page(o, port, *start, false);
+        if (failing && o.fail == "truncated") return res.set_content(body.substr(0, body.size() / 2), "application/json");
+        if (failing && (o.fail == "trickle" || o.fail == "endless")) {
+            bool trickle = o.fail == "trickle";
+            auto text = std::make_shared<std::string>(body);
+            res.set_chunked_content_provider("application/json", [text, trickle](size_t offset, httplib::DataSink& sink) {
+                constexpr size_t kEndless = 300 * 1024 * 1024;
+                if (stopping.load()) return false;
+                if (trickle) {
+                    std::unique_lock<std::mutex> lk(hangLock);
+                    if (offset > 0 && hangWake.wait_for(lk, std::chrono::seconds(1), [] { return stopping.load(); }))
+                        return false;
+                    if (offset >= text->size()) {
+                        sink.done();
+                        return true;
+                    }
+                    return sink.write(text->data() + offset, 1);
+                }
+                if (offset < text->size()) return sink.write(text->data(), text->size());
+                if (offset >= kEndless) {
+                    sink.done();
+                    return true;
+                }
+                static const std::string spaces(64 * 1024, ' ');
+                return sink.write(spaces.data(), spaces.size());
+            });
+            return;
+        }
         if (failing && o.fail == "status500") {
             res.status = 500;
             res.set_content("{\"responseStatus\":500}", "application/json");
@@ -269,7 +383,7 @@ int main(int argc, char** argv) {
             return;
         }
         if (o.fail == "big-picture") {
-            auto head = std::make_shared<std::string>(picture(n, 8, 8));
+            auto head = picture(n, 8, 8, false);
             res.set_chunked_content_provider("image/jpeg", [head](size_t offset, httplib::DataSink& sink) {
                 constexpr size_t total = 25 * 1024 * 1024;
                 static const std::string filler(64 * 1024, '\0');
@@ -283,9 +397,17 @@ int main(int argc, char** argv) {
             return;
         }
         auto [w, h] = sizeOf(o, n);
-        std::string jpeg = picture(n, w, h);
-        if (o.fail == "huge-header") jpeg = claimSize(jpeg, 30000, 30000);
-        res.set_content(jpeg, "image/jpeg");
+        std::shared_ptr<const std::string> bytes = picture(n, w, h, o.png);
+        if (o.fail == "huge-header") bytes = std::make_shared<const std::string>(claimSize(*bytes, 30000, 30000));
+        const char* type = o.png ? "image/png" : "image/jpeg";
+        if (!o.noLength) return res.set_content(*bytes, type);
+        res.set_chunked_content_provider(type, [bytes](size_t offset, httplib::DataSink& sink) {
+            if (offset >= bytes->size()) {
+                sink.done();
+                return true;
+            }
+            return sink.write(bytes->data() + offset, std::min<size_t>(64 * 1024, bytes->size() - offset));
+        });
     });
 
     server.Get(R"(/redirect/(\d{1,3}))", [](const httplib::Request& req, httplib::Response& res) {

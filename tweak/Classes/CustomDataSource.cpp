@@ -2,10 +2,13 @@
 
 #include "Cantrel.h"
 #include "Libs/MosaicLayout/Entities/MosaicData.h"
+#include "NSDictionary+JSONCategories.h"
 
 #include <Foundation/Foundation.h>
 #include <UIKit/UIKit.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 
 namespace cantrel::imagesearch {
@@ -18,6 +21,13 @@ std::string endpoint() {
     while (!base.empty() && base.back() == '/') base.pop_back();
     return base;
 }
+
+namespace {
+std::atomic<double> searchTime{kSearchSeconds};
+}  // namespace
+
+double searchSeconds() { return searchTime.load(); }
+void setSearchSeconds(double seconds) { searchTime.store(seconds > 0 ? seconds : kSearchSeconds); }
 
 std::string pageAddress(const std::string& query, unsigned long page) {
     return endpoint() + "/ajax/services/search/images?v=1.0&rsz=" + std::to_string(kResultsPerPage) +
@@ -111,11 +121,23 @@ void loadFromDisk(CustomDataSource* self, SEL) {
         self->elements = static_cast<NSMutableArray*>(fresh);
     }
     std::string query = to_string(static_cast<NSString*>(objc_msgSend<id()>(self, "searchString"_sel)));
+    // One deadline for the three pages together, whatever the service does.
+    using Clock = std::chrono::steady_clock;
+    double allowed = searchSeconds();
+    auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(allowed));
     for (unsigned long page = 0; page < kPages; ++page) {
         AutoreleasePool pagePool;
         id address = NSString::make(pageAddress(query, page));
         CLog("CustomDataSource - searchString: %@", address);
-        id answer = objc_msgSend<id(id)>(NSDictionary::cls(), "dictionaryWithContentsOfJSONURLString:"_sel, address);
+        double left = std::chrono::duration<double>(deadline - Clock::now()).count();
+        if (left <= 0) {
+            NSLog("** Cantrel ** image search: page %lu not asked: the search's %g s are over", page, allowed);
+            continue;
+        }
+        std::string why;
+        id answer = cantrel::json::objectAtAddress(address, left, why);
+        if (answer == nil)
+            NSLog("** Cantrel ** image search: page %lu failed: %@", page, NSString::make(why));
         objc_msgSend<void(id)>(fresh, "addObjectsFromArray:"_sel, elementsOfPage(answer));
     }
 }

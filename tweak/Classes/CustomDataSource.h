@@ -6,7 +6,10 @@
 //   searchString / setSearchString:   id() / void(id)   the query as it goes into the
 //                        request (already escaped by the caller)
 //   loadFromDisk         void()    fetches the three pages of 8 results, one after the
-//                        other on the calling thread, and makes `elements` anew
+//                        other on the calling thread, and makes `elements` anew. The
+//                        three pages together take at most searchSeconds(): each page
+//                        gets what is left of it (with nothing left it is not asked);
+//                        a page that fails is logged with its reason
 //   numberOfSectionsInCollectionView:, collectionView:numberOfItemsInSection:,
 //   collectionView:cellForItemAtIndexPath:   one section; a "Cell" (MosaicCell) per element
 //
@@ -40,6 +43,11 @@ namespace cantrel::imagesearch {
 inline constexpr const char* kDefaultEndpoint = "https://image-search.cantrel.invalid";
 inline constexpr int kResultsPerPage = 8;
 inline constexpr unsigned long kPages = 3;
+inline constexpr double kSearchSeconds = 15;
+// The time the three pages have together: kSearchSeconds, or what a test set
+// (0 or less sets it back).
+double searchSeconds();
+void setSearchSeconds(double seconds);
 std::string endpoint();
 
 // The address of one page (0, 1, 2) of results for the query.

@@ -16,6 +16,8 @@ namespace {
 constexpr NSInteger kPadColumns[2] = {4, 5};    // portrait, landscape
 constexpr NSInteger kOtherColumns[2] = {2, 3};  // portrait, landscape
 constexpr uint32_t kDoublePercent = 40;
+// A picked picture's longer side at most: enough for artwork, bounded.
+constexpr NSUInteger kPickedPixelSide = 2048;
 
 id grid(SearchQueryViewController* self) { return objc::as_id(self->collectionView.get()); }
 
@@ -86,8 +88,12 @@ void didSelectItem(SearchQueryViewController* self, SEL, id view, id path) {
     if (self->reported) return;
     Strong<NSObject> delegate = takeDelegate(self);
     Strong<SearchQueryViewController> kept(self);
+    // The tile shows a picture decoded for its size; the pick gets it again
+    // as large as artwork takes.
+    id shown = objc_msgSend<id()>(cell, "image"_sel);
+    id picked = shown == nil ? nil : objc_msgSend<id(NSUInteger)>(shown, "_imageWithMaxPixelSide:"_sel, kPickedPixelSide);
     objc_msgSend<void(id, id)>(objc::as_id(delegate.get()), "internetImagePickerController:didFinishPickingImage:"_sel,
-                               self, objc_msgSend<id()>(cell, "image"_sel));
+                               self, picked != nil ? picked : shown);
 }
 
 void willRotate(SearchQueryViewController* self, SEL, NSInteger orientation, double duration) {

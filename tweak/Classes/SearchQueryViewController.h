@@ -14,8 +14,10 @@
 //                               internetImagePickerControllerDidCancel:
 //   collectionView:didSelectItemAtIndexPath:   void(id, id)   tells the delegate
 //                               internetImagePickerController:didFinishPickingImage:
-//                               with the cell's picture (nil while it has none); the
-//                               delegate closes the screen
+//                               with the cell's picture (nil while it has none), decoded
+//                               anew at up to 2048 pixels a side (the tile holds it at
+//                               its own size; _imageWithMaxPixelSide:); the delegate
+//                               closes the screen
 //   willRotateToInterfaceOrientation:duration:   the grid is laid out again
 //   numberOfColumnsInCollectionView:, collectionView:relativeHeightForItemAtIndexPath:,
 //   collectionView:isDoubleColumnAtIndexPath:   the layout's questions

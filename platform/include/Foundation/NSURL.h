@@ -31,8 +31,23 @@
 //
 // NSURLRequest: a request for a URL.
 //   +requestWithURL:            id(id)   an autoreleased request (its URL nil for anything
-//                                        but an NSURL)
+//                                        but an NSURL), time-out 60 s
+//   +requestWithURL:cachePolicy:timeoutInterval:   id(id, NSUInteger, double)   the same
+//                                        with that time-out (the policy is not used); a
+//                                        time-out that is not a positive number is 60 s
 //   URL                         id()
+//   timeoutInterval             double() seconds that the whole request may take
+//
+// NSURLConnection
+//   +sendSynchronousRequest:returningResponse:error:   id(id, id*, NSError**)
+//                                        the body of an http(s) request's GET as NSData,
+//                                        as +dataWithContentsOfURL: (at most 2 MB, only a
+//                                        2xx answer), ended by the request's time-out at
+//                                        the latest, redirects included; nil on failure,
+//                                        with an NSError in NSURLErrorDomain whose
+//                                        description says why (NSURLErrorTimedOut -1001,
+//                                        NSURLErrorDataLengthExceedsMaximum -1103, …). The
+//                                        response is always nil
 #pragma once
 
 #include <objc/NSObject.h>
@@ -49,4 +64,9 @@ struct NSURLRequest : NSObject {
     OBJC_CLASS(NSURLRequest)
 
     Strong<NSURL> _URL;
+    double _timeoutInterval = 60;
+};
+
+struct NSURLConnection : NSObject {
+    OBJC_CLASS(NSURLConnection)
 };

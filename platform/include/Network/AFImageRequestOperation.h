@@ -3,18 +3,31 @@
 //   +imageRequestOperationWithRequest:success:   id(id, id)   an autoreleased
 //        operation for an NSURLRequest; the success block has the prototype
 //        void(UIImage*) (objc_block<void(UIImage*)>)
+//   _setFittingSize:            void(CGSize)   the size in points the picture is
+//                                        shown at (aspect fill) on the main screen; the
+//                                        picture is decoded only as large as it takes to
+//                                        cover it (platform::ImageFit). Without one, at
+//                                        most kDefaultWebImageSide pixels a side
 //   start                       void()   fetches the request's URL on a thread of
 //                                        its own (platform::net::HTTPRequest, at most
 //                                        20 MB), reads the picture's size from its
 //                                        header and refuses it above 25 megapixels,
-//                                        decodes it there (PNG, JPEG, the first frame
-//                                        of a GIF) and then calls the success block on
-//                                        the main queue with the picture. A failure at
-//                                        any step (not an http(s) URL, HTTP error,
-//                                        time-out, too large, undecodable) calls
+//                                        decodes it there to its fitting size (PNG,
+//                                        JPEG, the first frame of a GIF) and then calls
+//                                        the success block on the main queue with the
+//                                        picture, which keeps its bytes while the
+//                                        budget for them allows (platform::ImageSource,
+//                                        for -[UIImage _imageWithMaxPixelSide:]). A
+//                                        failure at any step (not an http(s) URL, HTTP
+//                                        error, time-out, too large, undecodable) calls
 //                                        nothing. A second start does nothing. The
 //                                        operation keeps itself alive until it has
 //                                        delivered or failed
+//
+// At most kMaxPictureDownloads pictures are fetched at a time; the others
+// wait. The bodies being fetched share
+// kPictureBytesInFlight bytes: one that would take more fails. A picture's
+// whole time, its wait included, is the requests' total time-out.
 //   cancel                      void()   no call of the block from now on, even of
 //                                        one already queued; the transfer stops
 //   isCancelled                 BOOL()
@@ -23,6 +36,7 @@
 // handled on the main queue, so platform::waitForNetworkIdle covers it.
 #pragma once
 
+#include <CoreGraphics/CGGeometry.h>
 #include <objc/NSObject.h>
 
 #include <memory>
@@ -36,10 +50,14 @@ struct AFImageRequestOperation : NSObject {
     Strong<NSURLRequest> _request;
     Strong<NSBlock> _success;
     std::shared_ptr<State> _state;
+    CGSize _fittingSize{0, 0};
 };
 
 namespace platform {
 // Pictures larger than this are refused from their header.
 inline constexpr uint64_t kMaxWebImagePixels = 25'000'000;
 inline constexpr size_t kMaxWebImageBytes = 20 * 1024 * 1024;
+inline constexpr int kMaxPictureDownloads = 4;
+inline constexpr size_t kPictureBytesInFlight = 48 * 1024 * 1024;
+inline constexpr unsigned kDefaultWebImageSide = 2048;
 }  // namespace platform

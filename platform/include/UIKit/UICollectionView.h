@@ -28,8 +28,10 @@
 //   dataSource / setDataSource:, delegate / setDelegate:   id() / void(id)   not retained
 //   registerClass:forCellWithReuseIdentifier:   void(Class, id)
 //   dequeueReusableCellWithReuseIdentifier:forIndexPath:   id(id, id)   a pooled cell of
-//       that identifier (sent prepareForReuse) or a new one of the registered class;
-//       raises NSInternalInconsistencyException for an identifier never registered
+//       that identifier (sent prepareForReuse) or a new one of the registered class,
+//       given the frame that the layout's layoutAttributesForItemAtIndexPath: has for
+//       the index path; raises NSInternalInconsistencyException for an identifier never
+//       registered
 //   reloadData                   void()      asks the data source again
 //       (numberOfSectionsInCollectionView: NSInteger(id), else 1;
 //       collectionView:numberOfItemsInSection: NSInteger(id, NSInteger)); the visible

@@ -42,6 +42,14 @@
 //                                        entry. nil for an empty or missing list
 //   images                      id()     the animated image's list (nil for a still one)
 //   duration                    double() its duration (0 for a still one)
+//
+// Decoded to a size (UIImageScaled.cpp):
+//   _imageWithMaxPixelSide:     id(NSUInteger)   the picture with neither side above that
+//                                        many pixels: decoded anew from the bytes it was
+//                                        decoded from when it keeps them (see ImageSource;
+//                                        never larger than the original), else this
+//                                        picture scaled down when it is larger; self when it
+//                                        already fits or cannot be made; nil for 0
 #pragma once
 
 #include <CoreGraphics/CGContext.h>
@@ -49,10 +57,30 @@
 #include <objc/NSObject.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 struct _cairo_surface;
+
+namespace platform {
+// The encoded bytes a picture was decoded from, kept so that it can be
+// decoded again at another size. All kept bytes together stay within a
+// budget (kImageSourceBudget); `keep` answers nullptr past it.
+class ImageSource {
+public:
+    static std::shared_ptr<const ImageSource> keep(std::string bytes);
+    ~ImageSource();
+    const std::string& bytes() const { return bytes_; }
+    // The bytes kept by all sources alive.
+    static size_t keptBytes();
+
+private:
+    explicit ImageSource(std::string bytes) : bytes_(std::move(bytes)) {}
+    std::string bytes_;
+};
+inline constexpr size_t kImageSourceBudget = 48 * 1024 * 1024;
+}  // namespace platform
 
 struct UIImage : NSObject {
     OBJC_CLASS(UIImage)
@@ -65,6 +93,8 @@ struct UIImage : NSObject {
     // An animated image's entries (an NSArray) and duration.
     Strong<NSObject> _images;
     double _duration = 0;
+    // The bytes it was decoded from, when kept (see ImageSource).
+    std::shared_ptr<const platform::ImageSource> _source;
 
     ~UIImage() override;
 
@@ -90,6 +120,29 @@ namespace platform {
 // fitPixels, a JPEG is decoded at the smallest of libjpeg's scales (1/8 to
 // 8/8) whose picture is still at least that many pixels a side.
 _cairo_surface* decodeImage(const void* bytes, size_t length, unsigned fitPixels = 0);
+// How large a picture is decoded: it covers a box of coverWidth x
+// coverHeight pixels (as aspect fill shows it), with at most
+// kCoverPixelFactor times the box's pixels (a panorama loses detail that
+// the box crops anyway), and neither side above maxSide; 0 leaves a bound
+// out. Never larger than the picture itself.
+struct ImageFit {
+    unsigned coverWidth = 0, coverHeight = 0;
+    unsigned maxSide = 0;
+};
+inline constexpr double kCoverPixelFactor = 2;
+// The pixel size of a picture of width x height decoded for `fit` (each side
+// at least 1).
+void fittedPixelSize(uint64_t width, uint64_t height, const ImageFit& fit, unsigned& outWidth, unsigned& outHeight);
+// Decodes PNG or JPEG bytes straight to the size `fit` asks for, without the
+// whole picture in memory: a JPEG through libjpeg's scaled decoding, a PNG a
+// row at a time, averaged down as it is read. An interlaced PNG is decoded
+// whole and is refused past kWholeDecodePixels. nullptr for other bytes,
+// broken or truncated ones, or more than 40 megapixels.
+_cairo_surface* decodeImageFitting(const void* bytes, size_t length, const ImageFit& fit);
+inline constexpr uint64_t kWholeDecodePixels = 16'000'000;
+// A new ARGB32 surface of width x height holding `surface` scaled (owned by
+// the caller); nullptr for a surface in error or a size of 0.
+_cairo_surface* scaledSurface(_cairo_surface* surface, unsigned width, unsigned height);
 // The pixel size that PNG, JPEG or GIF bytes claim in their header, read
 // without decoding any pixel; false for other bytes or a broken header.
 bool imagePixelSize(const void* bytes, size_t length, uint64_t& width, uint64_t& height);

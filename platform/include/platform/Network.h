@@ -17,7 +17,9 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -36,25 +38,77 @@ enum class Failure {
     Transfer,          // TLS or any other transfer failure
 };
 
+// Bytes that the bodies of several requests share: each body takes what it
+// grows by, and gives it all back when its Hold goes.
+class ByteBudget {
+public:
+    explicit ByteBudget(size_t limit) : limit_(limit) {}
+    // Takes n bytes; false (and nothing taken) when that would pass the limit.
+    bool take(size_t n);
+    void give(size_t n);
+    size_t inUse() const;
+    size_t limit() const { return limit_; }
+
+    // What one body holds; given back when it goes.
+    class Hold {
+    public:
+        Hold() = default;
+        Hold(ByteBudget* budget) : budget_(budget) {}
+        Hold(Hold&& other) noexcept : budget_(other.budget_), bytes_(other.bytes_) { other.bytes_ = 0; }
+        Hold& operator=(Hold&& other) noexcept;
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+        ~Hold() { release(); }
+        bool grow(size_t n);
+        void release();
+
+    private:
+        ByteBudget* budget_ = nullptr;
+        size_t bytes_ = 0;
+    };
+
+private:
+    mutable std::mutex lock_;
+    size_t limit_;
+    size_t used_ = 0;
+};
+
 struct Response {
     Failure failure = Failure::None;
     long status = 0;        // the last HTTP status seen (0 without one)
     std::string body;       // empty unless ok()
     std::string finalURL;   // the URL answered last (after redirects)
     std::string message;    // why it failed, for logs
+    ByteBudget::Hold hold;  // the body's share of a budget (see sharing)
     bool ok() const { return failure == Failure::None; }
 };
 
 // One GET request; blocking, on the calling thread. `cancel`, when given, is
-// polled during the transfer.
+// polled during the transfer. The body never takes more memory than its cap
+// (it grows by doubling up to the cap, not past it).
 class HTTPRequest {
 public:
     HTTPRequest(std::string url, size_t maxBodyBytes) : url_(std::move(url)), maxBody_(maxBodyBytes) {}
+    // The request, redirects included, ends by this time at the latest
+    // (Failure::Timeout), even when the total time-out would allow more.
+    HTTPRequest& until(std::chrono::steady_clock::time_point deadline) {
+        deadline_ = deadline;
+        return *this;
+    }
+    // The body takes its bytes from `budget` as it grows and fails
+    // (Failure::TooLarge) when the budget has none left; the Response holds
+    // them until it goes.
+    HTTPRequest& sharing(ByteBudget* budget) {
+        budget_ = budget;
+        return *this;
+    }
     Response perform(const std::atomic<bool>* cancel = nullptr) const;
 
 private:
     std::string url_;
     size_t maxBody_;
+    std::optional<std::chrono::steady_clock::time_point> deadline_;
+    ByteBudget* budget_ = nullptr;
 };
 
 // The parts of an absolute URL, or nothing when the string is not one: a
@@ -74,6 +128,8 @@ bool isWebURL(const std::string& url);
 // Time-outs in seconds (defaults 10 and 20). For tests; thread-safe.
 void setTimeouts(double connectSeconds, double totalSeconds);
 void resetTimeouts();
+// The total time-out in force.
+double totalTimeoutSeconds();
 
 // While on, a connection to anything but a loopback address is refused
 // (Failure::Refused) before it is made. For tests.

@@ -111,6 +111,9 @@ void setMosaicData(MosaicCell* self, SEL, id obj) {
                 objc_msgSend<void(id)>(c, "setImage:"_sel, image);
             }));
         self->imageRequest = static_cast<NSObject*>(operation);
+        // Decoded only as large as the tile shows it.
+        CGRect bounds = objc_msgSend<CGRect()>(self, "bounds"_sel);
+        objc_msgSend<void(CGSize)>(operation, "_setFittingSize:"_sel, bounds.size);
         objc_msgSend<void()>(operation, "start"_sel);
     } else if (objc_msgSend<id()>(self, "image"_sel) != nil) {
         // Anything else is no picture: never a file looked up by that name.

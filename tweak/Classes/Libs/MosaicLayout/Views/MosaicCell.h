@@ -15,9 +15,10 @@
 //   setHighlighted:        void(BOOL)   a change flashes the picture in again
 //
 // The picture comes from AFImageRequestOperation
-// (+imageRequestOperationWithRequest:success:, start, cancel); a request
-// still running is cancelled when the cell takes another record, is reused
-// or goes.
+// (+imageRequestOperationWithRequest:success:, _setFittingSize: with the
+// cell's size, start, cancel): it is decoded about as large as the tile
+// shows it. A request still running is cancelled when the cell takes
+// another record, is reused or goes.
 #pragma once
 
 #include <UIKit/UICollectionView.h>
