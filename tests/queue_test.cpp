@@ -338,6 +338,44 @@ TEST_F(Queue, OnTheSourcePathPlayLastOfAQueuedAlbumAppendsIt) {
     EXPECT_EQ(playingPid(), s1);
 }
 
+// Both ways the queue is kept (an ordered array, or only a source list).
+const platform::ShuffledItemsOrder kBothOrders[] = {platform::ShuffledItemsOrder::ordered,
+                                                    platform::ShuffledItemsOrder::source};
+
+TEST_F(Queue, PlayNowOfThePlayingSongAloneRestartsItInPlace) {
+    for (auto order : kBothOrders) {
+        SCOPED_TRACE(order == platform::ShuffledItemsOrder::source ? "source list" : "ordered array");
+        platform::setShuffledItemsOrder(order);
+        startQueue({s1, s2, s3, s4, s5}, s3);
+        playerCalls().clear();
+        EXPECT_EQ(tap(PLAY_NOW, songEntry(s3)), PREPARE_REARRANGE);
+        EXPECT_EQ(playOrder(), (Pids{s1, s2, s3, s4, s5}));
+        EXPECT_EQ(playingPid(), s3);
+        EXPECT_TRUE(called(playerCalls(), "playItemAtIndex:forceRestart: 2 1"));
+        EXPECT_FALSE(called(playerCalls(), "pauseWithFadeout:"));
+        EXPECT_TRUE(objc_msgSend<BOOL()>(player(), "isPlaying"_sel));
+        // The song after it comes next, none is skipped.
+        app.advance();
+        EXPECT_EQ(playingPid(), s4);
+    }
+}
+
+TEST_F(Queue, AMoveTakesOutEveryEntryOfAnItemQueuedTwice) {
+    for (auto order : kBothOrders) {
+        SCOPED_TRACE(order == platform::ShuffledItemsOrder::source ? "source list" : "ordered array");
+        platform::setShuffledItemsOrder(order);
+        startQueue({s1, x, y, s2, x, y, s3}, s2);
+        EXPECT_EQ(tap(PLAY_NEXT, collectionEntry({x, y})), PREPARE_REARRANGE);
+        EXPECT_EQ(playOrder(), (Pids{s1, s2, x, y, s3}));
+        EXPECT_EQ(playingPid(), s2);
+
+        startQueue({s1, s4, s2, s3, s4}, s2);
+        tap(PLAY_LAST, songEntry(s4));
+        EXPECT_EQ(playOrder(), (Pids{s1, s2, s3, s4}));
+        EXPECT_EQ(playingPid(), s2);
+    }
+}
+
 TEST_F(Queue, OnTheFlipsideAlbumViewOnlyTheRowsSongIsQueued) {
     startQueue({s1, s2, s3}, s2);
     ItemEntry* e = collectionEntry({x, y, z}, kViewIndexFlipsideAlbum);
@@ -404,25 +442,18 @@ struct Reference {
             if (style == PLAY_NOW) playing = requested;
             return;
         }
-        // Queued: out, then back in as a block relative to the playing item's
-        // place after the removal; the playing item moved away leaves its place
-        // to the one after it.
+        // Play now of the playing song alone starts it again where it stands.
+        if (style == PLAY_NOW && items.size() == 1 && requested == playing) return;
+        // Queued: every entry of each item out, then back in as a block
+        // relative to the playing item's place after the removal; the playing
+        // item moved away leaves its place to the one after it.
         long cur = find(order, playing);
         bool moved = false;
-        const Pids snapshot = order;  // what the feeder plays from until told otherwise
         for (unsigned long long item : items) {
-            for (;;) {
-                // The feeder's index of the item stands while the order still
-                // holds the item there; else its first place in the order.
-                long r = find(snapshot, item);
-                long at = !sourceVariant && r >= 0 && static_cast<size_t>(r) < order.size() && order[r] == item
-                              ? r
-                              : find(order, item);
-                if (at < 0) break;
+            for (long at; (at = find(order, item)) >= 0;) {
                 order.erase(order.begin() + at);
                 if (at < cur) --cur;
                 else if (at == cur) moved = true;
-                if (!sourceVariant) break;  // the ordered path takes out one entry, the source path every one
             }
         }
         if (!sourceVariant) {
@@ -471,6 +502,7 @@ TEST_P(QueueModel, RandomRequestsMatchTheReferenceQueue) {
                 items = {pick(3) == 0 ? ref.playing : pick(2) == 0 ? ref.order[pick(ref.order.size())] : library[pick(10)]};
             }
             bool queued = Reference::find(ref.order, items.front()) >= 0;
+            bool restarted = style == PLAY_NOW && items.size() == 1 && items.front() == ref.playing;
             (queued ? moves : adds) += 1;
             Pids before = ref.order;
             ref.apply(style, items, collection);
@@ -481,12 +513,12 @@ TEST_P(QueueModel, RandomRequestsMatchTheReferenceQueue) {
             ASSERT_EQ(playingPid(), ref.playing);
             if (queued) {
                 // A move loses nothing queued and duplicates nothing: each
-                // requested item stands once more only if it was not queued
-                // (the source list keeps one entry of each).
+                // requested item stands once, whatever it stood before; a
+                // restart in place changes nothing.
                 for (unsigned long long pid : library) {
                     auto n = [&](const Pids& v) { return std::count(v.begin(), v.end(), pid); };
                     bool requested = std::find(items.begin(), items.end(), pid) != items.end();
-                    long expected = !requested ? n(before) : sourceVariant ? 1 : std::max<long>(n(before), 1);
+                    long expected = !requested || restarted ? n(before) : 1;
                     ASSERT_EQ(n(ref.order), expected) << pid;
                 }
                 // A moved collection stands together, in its order.
