@@ -648,7 +648,7 @@ TEST_F(Queue, IDsWithTheTopBitSetAreAskedForAndQueued) {
     album->mediaItemCollection = static_cast<NSObject*>(collectionWithID("albumsQuery"_sel, bigAlbum));
     ASSERT_NE(album->mediaItemCollection.get(), nullptr);
     tap(PLAY_NOW, album);
-    EXPECT_EQ(playOrder(), (Pids{1007, 1006}));  // by title
+    EXPECT_EQ(playOrder(), (Pids{1006, 1007}));  // by track, as the album's screen lists them
 }
 
 // ---------------------------------------------------------------------------
