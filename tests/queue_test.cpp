@@ -557,14 +557,14 @@ TEST_F(Queue, WithNothingLoadedEveryStyleReplacesTheQueueAndPlaysTheFirstSong) {
         EXPECT_EQ(objc::as_id(_MusicQueryQueueFeeder), objc::as_id(feeder()));
         EXPECT_TRUE(called(playerCalls(), "switchToFeeder:mode:index:play: MusicQueryQueueFeeder 2 0 1"));
     }
-    // An album: its songs, in the query's order (by title).
+    // An album: its songs, in the query's order (by disc and track, as the album's screen).
     app.shutdown();
     app.launch();
     ItemEntry* album = entry(kViewIndexAlbums);
     album->mediaItemCollection = static_cast<NSObject*>(collectionWithID("albumsQuery"_sel, 202));
     album->mediaItem = static_cast<NSObject*>(songWithID(1003));
     tap(PLAY_NEXT, album);
-    EXPECT_EQ(playOrder(), (Pids{1003, 1005, 1004}));
+    EXPECT_EQ(playOrder(), (Pids{1003, 1004, 1005}));
     EXPECT_EQ(playingPid(), 1003u);
     // The query carries one predicate on the album's id.
     id predicates = objc_msgSend<id()>(feeder()->_query, "filterPredicates"_sel);
