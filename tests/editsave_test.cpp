@@ -115,9 +115,9 @@ protected:
                                std::optional<unsigned long long> container = std::nullopt) {
         return test::entryForRow(app, screen, pid, container);
     }
-    UIAlertController* open(ItemEntry* entry, id image = nil) {
+    UIAlertController* open(ItemEntry* entry, id image = nil, long rating = -1) {
         objc_msgSend<void(id, id, long)>(EditHandler::cls(), "openEditViewOnCurrentItem:andItemEntry:sentRating:"_sel,
-                                         image, entry, -1L);
+                                         image, entry, rating);
         platform::finishTransitions(1);
         return static_cast<UIAlertController*>(get(entry->currentViewController, "presentedViewController"));
     }
@@ -219,20 +219,14 @@ TEST_F(EditSave, ARatingOutsideTheStarsIsClampedWhenTheSheetOpens) {
     const std::string rating = "SELECT user_rating FROM item_stats WHERE item_pid = 1003";
     sql("UPDATE item_stats SET user_rating = 40 WHERE item_pid = 1003;");
     Strong<ItemEntry> entry = entryFor("songs", 1003);
-    auto openWith = [&](long sent) {
-        objc_msgSend<void(id, id, long)>(EditHandler::cls(), "openEditViewOnCurrentItem:andItemEntry:sentRating:"_sel,
-                                         nil, entry.get(), sent);
-        platform::finishTransitions(1);
-        return static_cast<UIAlertController*>(get(entry->currentViewController, "presentedViewController"));
-    };
-    UIAlertController* alert = openWith(-7);
+    UIAlertController* alert = open(entry.get(), nil, -7);
     EXPECT_EQ(panelOf(alert)->newRating, -1);
     EXPECT_EQ(objc_msgSend<int()>(panelOf(alert)->ratingView.get(), "rating"_sel), 2);
     tap(alert, "Save");
     settle();
     EXPECT_EQ(query(rating), "40");
 
-    alert = openWith(9);
+    alert = open(entry.get(), nil, 9);
     EXPECT_EQ(panelOf(alert)->newRating, 5);
     EXPECT_EQ(objc_msgSend<int()>(panelOf(alert)->ratingView.get(), "rating"_sel), 5);
     tap(alert, "Save");
