@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <map>
+#include <mutex>
 #include <random>
 #include <string>
 #include <vector>
@@ -732,6 +733,120 @@ TEST_F(Queue, TheAccessorsGuardTheirReceiversAndArguments) {
     ASSERT_NE(properties, nullptr);
     EXPECT_EQ(to_string(static_cast<NSString*>(objc_msgSend<id(id)>(properties, "objectForKey:"_sel, "title"_ns))),
               "Dancing Lights");
+}
+
+// An object that has the variables the accessors reach but answers none of
+// the selectors that mark the Music app's objects: every guard must refuse it.
+struct IvarsWithoutSelectors : NSObject {
+    OBJC_CLASS(IvarsWithoutSelectors)
+    id _items = nil;
+    id _orderedArray = nil;
+    id _sourceMediaQuery = nil;
+    id _image = nil;
+};
+
+TEST_F(Queue, TheAccessorsAskForTheSelectorNotOnlyForTheVariable) {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        objc::ClassDef<IvarsWithoutSelectors>("IvarsWithoutSelectors", NSObject::cls())
+            .OBJC_IVAR(IvarsWithoutSelectors, _items)
+            .OBJC_IVAR(IvarsWithoutSelectors, _orderedArray)
+            .OBJC_IVAR(IvarsWithoutSelectors, _sourceMediaQuery)
+            .OBJC_IVAR(IvarsWithoutSelectors, _image);
+    });
+    startQueue({s1, s2, s3}, s1);
+    AutoreleasePool pool;
+    auto* impostor = static_cast<IvarsWithoutSelectors*>(objc_autorelease(
+        objc_msgSend<id()>(objc_msgSend<id()>(objc::as_id(IvarsWithoutSelectors::cls()), "alloc"_sel), "init"_sel)));
+    id impostorId = objc::as_id(impostor);
+    for (SEL marker : {"shouldBeginPlaybackOfItem:error:"_sel, "shuffleItemsWithInitialIndex:"_sel, "imageWithSize:"_sel})
+        ASSERT_FALSE(objc_msgSend<BOOL(SEL)>(impostorId, "respondsToSelector:"_sel, marker));
+    // The variables hold their own references, as the app's would.
+    id order = arrayOfSongs({s1, s2});
+    id query = objc_autorelease(objc_msgSend<id()>(objc_msgSend<id()>(MPMediaQuery::cls(), "alloc"_sel), "init"_sel));
+    id picture = objc_autorelease(objc_msgSend<id()>(objc_msgSend<id()>(NSObject::cls(), "alloc"_sel), "init"_sel));
+    impostor->_items = objc_retain(objc::as_id(shuffled()));
+    impostor->_orderedArray = objc_retain(order);
+    impostor->_sourceMediaQuery = objc_retain(query);
+    impostor->_image = objc_retain(picture);
+
+    IMP getItems = class_getMethodImplementation(MusicQueryQueueFeeder::cls(), "getMPMediaQueryShuffledItems"_sel);
+    EXPECT_EQ(imp_call<id()>(getItems, impostorId, "getMPMediaQueryShuffledItems"_sel), nullptr);
+    Class shuffledClass = MPMediaQueryShuffledItems::cls();
+    IMP getOrdered = class_getMethodImplementation(shuffledClass, "get_orderedArray"_sel);
+    EXPECT_EQ(imp_call<id()>(getOrdered, impostorId, "get_orderedArray"_sel), nullptr);
+    IMP setOrdered = class_getMethodImplementation(shuffledClass, "set_orderedArray:"_sel);
+    imp_call<void(id)>(setOrdered, impostorId, "set_orderedArray:"_sel, arrayOfSongs({s3}));
+    EXPECT_EQ(impostor->_orderedArray, order);
+    IMP setQuery = class_getMethodImplementation(shuffledClass, "set_sourceMediaQuery:"_sel);
+    id otherQuery = objc_autorelease(objc_msgSend<id()>(objc_msgSend<id()>(MPMediaQuery::cls(), "alloc"_sel), "init"_sel));
+    imp_call<void(id)>(setQuery, impostorId, "set_sourceMediaQuery:"_sel, otherQuery);
+    EXPECT_EQ(impostor->_sourceMediaQuery, query);
+
+    id table = objc_msgSend<id()>(objc::as_id(app.songsViewController()), "tableView"_sel);
+    EXPECT_EQ(objc_msgSend<id(id)>(table, "getMPMediaItemArtworkImage:"_sel, impostorId), nullptr);
+    id otherPicture = objc_autorelease(objc_msgSend<id()>(objc_msgSend<id()>(NSObject::cls(), "alloc"_sel), "init"_sel));
+    objc_msgSend<void(id, id)>(table, "setMPMediaItemArtworkImage:andObject:"_sel, otherPicture, impostorId);
+    EXPECT_EQ(impostor->_image, picture);
+
+    for (id* slot : {&impostor->_items, &impostor->_orderedArray, &impostor->_sourceMediaQuery, &impostor->_image}) {
+        objc_release(*slot);
+        *slot = nil;
+    }
+}
+
+// The second stage when the feeder's query has two filter predicates and the
+// shuffled items keep an ordered array: a song standing in the order where
+// the query lists the request's first item goes the ordered way; any other
+// takes the source list's way, handed back through the list's table view.
+TEST_F(Queue, WithTwoFilterPredicatesTheSecondStageChoosesItsPathByTheQuery) {
+    auto startAlbumQuery = [&](unsigned long long playing) {
+        AutoreleasePool pool;
+        auto predicate = [](const char* value, NSString* property) {
+            return objc_msgSend<id(id, id, NSInteger)>(MPMediaPropertyPredicate::cls(),
+                                                       "predicateWithValue:forProperty:comparisonType:"_sel,
+                                                       NSString::make(value), property, MPMediaPredicateComparisonEqualTo);
+        };
+        id predicates = NSArray::make({predicate("202", MPMediaItemPropertyAlbumPersistentID),
+                                       predicate("2", MPMediaItemPropertyGenrePersistentID)});
+        id query = objc_autorelease(objc_msgSend<id(id)>(objc_msgSend<id()>(MPMediaQuery::cls(), "alloc"_sel),
+                                                         "initWithFilterPredicates:"_sel, predicates));
+        id f = objc_autorelease(objc_msgSend<id()>(objc_msgSend<id()>(MusicQueryQueueFeeder::cls(), "alloc"_sel),
+                                                   "init"_sel));
+        objc_msgSend<queue::setQuery>(f, "setQuery:"_sel, query);
+        long at = playing == s3 ? 0 : playing == s4 ? 1 : 2;
+        objc_msgSend<queue::switchToFeeder>(player(), "switchToFeeder:mode:index:play:"_sel, f, 0L, at, YES);
+        ASSERT_EQ(playingPid(), playing);
+        ASSERT_EQ(ordered(), (Pids{s3, s4, s5}));  // the album by track
+        ASSERT_EQ(source(), (Pids{s3, s4, s5}));
+        feeder()->_calls.clear();
+    };
+    auto handedOver = [&] { return called(feeder()->_calls.lines, "setSourceMediaQueryItems:andFeeder:"); };
+
+    // s5 stands at 2 in the order, the query lists s3 first: the source list's way.
+    startAlbumQuery(s3);
+    EXPECT_EQ(tap(PLAY_NEXT, songEntry(s5)), PREPARE_REARRANGE);
+    EXPECT_TRUE(handedOver());
+    EXPECT_EQ(source(), (Pids{s3, s5, s4}));
+    EXPECT_EQ(playOrder(), (Pids{s3, s5, s4}));
+    EXPECT_EQ(playingPid(), s3);
+
+    // s3 stands at 0, where the query lists it: the ordered way.
+    startAlbumQuery(s4);
+    EXPECT_EQ(tap(PLAY_NEXT, songEntry(s3)), PREPARE_REARRANGE);
+    EXPECT_FALSE(handedOver());
+    EXPECT_TRUE(called(feeder()->_calls.lines, "_handleMediaLibraryDidChange"));
+    EXPECT_EQ(ordered(), (Pids{s4, s3, s5}));
+    EXPECT_EQ(playOrder(), (Pids{s4, s3, s5}));
+    EXPECT_EQ(playingPid(), s4);
+
+    // Play now of a song on the source list's way: in the playing song's
+    // place, and it starts there.
+    startAlbumQuery(s3);
+    tap(PLAY_NOW, songEntry(s5));
+    EXPECT_TRUE(handedOver());
+    EXPECT_EQ(playOrder(), (Pids{s5, s3, s4}));
+    EXPECT_EQ(playingPid(), s5);
 }
 
 TEST_F(Queue, TheArtworkKeepsThePictureItIsGiven) {
