@@ -119,9 +119,9 @@ protected:
                                std::optional<unsigned long long> container = std::nullopt) {
         return test::entryForRow(app, screen, pid, container);
     }
-    UIAlertController* open(ItemEntry* entry, id image = nil) {
+    UIAlertController* open(ItemEntry* entry, id image = nil, long rating = -1) {
         objc_msgSend<void(id, id, long)>(EditHandler::cls(), "openEditViewOnCurrentItem:andItemEntry:sentRating:"_sel,
-                                         image, entry, -1L);
+                                         image, entry, rating);
         platform::finishTransitions(1);
         return static_cast<UIAlertController*>(get(entry->currentViewController, "presentedViewController"));
     }
@@ -178,6 +178,65 @@ protected:
     platform::MusicApp app;
     std::vector<unsigned char> audio;
 };
+
+// Done on a picker that shows no row (the item's genre or album artist is
+// not in the list, and none was scrolled to) changes neither the field nor
+// the record, and Save writes nothing for it.
+TEST_F(EditSave, DoneWithNoRowChosenChangesNothingForEitherPicker) {
+    sql("UPDATE item SET genre_id = 99 WHERE item_pid = 1004;"
+        "UPDATE item SET album_artist_pid = 999 WHERE album_pid = 204;");
+    auto doneOn = [](id field) {
+        ASSERT_TRUE(objc_msgSend<BOOL()>(field, "becomeFirstResponder"_sel));
+        id toolbar = objc_msgSend<id(NSUInteger)>(get(get(field, "inputView"), "subviews"), "objectAtIndex:"_sel, 0);
+        id done = objc_msgSend<id(NSUInteger)>(get(toolbar, "items"), "objectAtIndex:"_sel, 2);
+        ASSERT_EQ(to_string(static_cast<NSString*>(get(done, "title"))), "Done");
+        EXPECT_TRUE(platform::tapBarButtonItem(static_cast<UIBarButtonItem*>(done)));
+        EXPECT_FALSE(objc_msgSend<BOOL()>(field, "isFirstResponder"_sel));
+    };
+
+    Strong<ItemEntry> song = entryFor("songs", 1004);
+    UIAlertController* alert = open(song.get());
+    auto* panel = panelOf(alert);
+    doneOn(panel->subTitleTextField.get());
+    EXPECT_EQ(to_string(static_cast<NSString*>(get(panel->subTitleTextField.get(), "text"))), "");
+    EXPECT_EQ(panel->genreIndexAfter, -1);
+    EXPECT_EQ(song->genreIndex, -1);
+    tap(alert, "Save");
+    settle();
+    EXPECT_EQ(query("SELECT genre_id FROM item WHERE item_pid = 1004"), "99");
+
+    Strong<ItemEntry> album = entryFor("albums", 204);
+    alert = open(album.get());
+    panel = panelOf(alert);
+    doneOn(panel->subTitleTextField.get());
+    EXPECT_EQ(to_string(static_cast<NSString*>(get(panel->subTitleTextField.get(), "text"))), "");
+    EXPECT_EQ(panel->artistIndexAfter, -1);
+    EXPECT_EQ(album->artistIndex, -1);
+    tap(alert, "Save");
+    settle();
+    EXPECT_EQ(query("SELECT album_artist_pid FROM item WHERE item_pid = 1008"), "999");
+}
+
+// A rating handed to the sheet from outside -1 ... 5 is taken as the nearest
+// of them when the sheet opens: the stars and Save agree.
+TEST_F(EditSave, ARatingOutsideTheStarsIsClampedWhenTheSheetOpens) {
+    const std::string rating = "SELECT user_rating FROM item_stats WHERE item_pid = 1003";
+    sql("UPDATE item_stats SET user_rating = 40 WHERE item_pid = 1003;");
+    Strong<ItemEntry> entry = entryFor("songs", 1003);
+    UIAlertController* alert = open(entry.get(), nil, -7);
+    EXPECT_EQ(panelOf(alert)->newRating, -1);
+    EXPECT_EQ(objc_msgSend<int()>(panelOf(alert)->ratingView.get(), "rating"_sel), 2);
+    tap(alert, "Save");
+    settle();
+    EXPECT_EQ(query(rating), "40");
+
+    alert = open(entry.get(), nil, 9);
+    EXPECT_EQ(panelOf(alert)->newRating, 5);
+    EXPECT_EQ(objc_msgSend<int()>(panelOf(alert)->ratingView.get(), "rating"_sel), 5);
+    tap(alert, "Save");
+    settle();
+    EXPECT_EQ(query(rating), "100");
+}
 
 // A song sheet writes its title, rating and genre; an untouched one writes
 // nothing; Cancel writes nothing either.

@@ -977,9 +977,13 @@ TEST_F(Screens, TheQueueAndTheFlipsideComeFromTheLibrary) {
     EXPECT_EQ(pidOf(playing), 1010u);  // Atlas, on Now Hits
 
     EXPECT_EQ(app.flipsideViewController(), nullptr);
+    // Nothing plays yet: no album to show.
     app.showFlipside();
     id flipside = app.flipsideViewController();
     ASSERT_NE(flipside, nullptr);
+    EXPECT_EQ(count(objc_msgSend<id()>(objc_msgSend<id()>(flipside, "dataSource"_sel), "entities"_sel)), 0u);
+    objc_msgSend<void(int, BOOL)>(objc::as_id(app.avController()), "playItemAtIndex:forceRestart:"_sel, 0, YES);
+    app.showFlipside();
     // The library reaches the tracks as tableView.delegate.dataSource.entities.
     id table = objc_msgSend<id()>(flipside, "tableView"_sel);
     id delegate = objc_msgSend<id()>(table, "delegate"_sel);

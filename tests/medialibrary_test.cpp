@@ -515,6 +515,31 @@ TEST_F(Library, AlbumItemsGoByDiscAndTrackAndCollectionsAnswerProperties) {
     EXPECT_FALSE(compilations->count() == 0);
 }
 
+// A query for one album's songs (what a tap on the album screen's first row
+// plays) lists them as that screen does, not by title.
+TEST_F(Library, AnAlbumsQueryListsItsSongsByDiscAndTrack) {
+    bool sawTitleOrderDiffer = false;
+    for (id album : *collectionsOf("albumsQuery"_sel)) {
+        std::string pid = dec(pidOf(album));
+        std::vector<unsigned long long> queried = pids(itemsWhere(MPMediaItemPropertyAlbumPersistentID, NSString::make(pid)));
+        EXPECT_EQ(queried, asUnsigned(sql->ids("SELECT item_pid FROM item WHERE album_pid = " + pid +
+                                               " ORDER BY disc_number, track_number, title_order, item_pid")));
+        EXPECT_EQ(queried, pids(list(album, "items"_sel)));
+        sawTitleOrderDiffer |= queried != asUnsigned(sql->ids("SELECT item_pid FROM item WHERE album_pid = " + pid +
+                                                              " ORDER BY title_order, item_pid"));
+    }
+    EXPECT_TRUE(sawTitleOrderDiffer);
+    // A second disc follows the first whatever its track numbers.
+    int64_t album = sql->ids("SELECT album_pid FROM item GROUP BY album_pid HAVING count(*) >= 3 LIMIT 1")[0];
+    std::vector<int64_t> tracks = sql->ids("SELECT item_pid FROM item WHERE album_pid = " + std::to_string(album) +
+                                           " ORDER BY track_number, item_pid");
+    sql->exec("UPDATE item SET disc_number = 2, track_number = 1 WHERE item_pid = " + std::to_string(tracks[0]));
+    std::vector<unsigned long long> queried =
+        pids(itemsWhere(MPMediaItemPropertyAlbumPersistentID, NSString::make(std::to_string(album))));
+    ASSERT_FALSE(queried.empty());
+    EXPECT_EQ(queried.back(), static_cast<unsigned long long>(tracks[0]));
+}
+
 TEST_F(Library, PlaylistsQueryLeavesOutHiddenOnesAndKeepsEachOrder) {
     NSArray* playlists = collectionsOf("playlistsQuery"_sel);
     EXPECT_EQ(pids(playlists), asUnsigned(sql->ids("SELECT container_pid FROM container WHERE is_hidden <> 1 "

@@ -535,11 +535,15 @@ TEST_F(ClassGraph, ShowingNowPlayingReachesTheReplacedCallbacks) {
 
     platform::MusicApp app;
     app.launch();
+    // Before anything plays the screen shows no item, as the player has none.
+    app.showNowPlaying();
+    id controller = app.nowPlayingViewController();
+    EXPECT_EQ(objc_msgSend<id()>(controller, "item"_sel), nullptr);
+
+    objc_msgSend<void(int, BOOL)>(objc::as_id(app.avController()), "playItemAtIndex:forceRestart:"_sel, 0, YES);
     nowPlayingEvents.clear();
     app.showNowPlaying();
     EXPECT_EQ(nowPlayingEvents, (std::vector<std::string>{"willAppear animated", "albumText", "didLayout"}));
-
-    id controller = app.nowPlayingViewController();
     EXPECT_EQ(objc_msgSend<id()>(controller, "item"_sel), objc_msgSend<id(NSUInteger)>(app.queueFeeder(),
                                                                                       "playbackInfoAtIndex:"_sel, 0));
     id text = objc_msgSend<id()>(controller, "albumText"_sel);

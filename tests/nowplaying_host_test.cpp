@@ -92,7 +92,27 @@ TEST(NowPlayingHost, OnA667PhoneTheEditButtonOpensTheSongsSheet) {
     EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 6),
               (std::vector<std::string>{"nowplaying 1003 Coming Home", "99 Tracks", "101 bookmarks",
                                         "add button 306 491 50 50", "edit button 11 488 50 50", "panel SongView"}));
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "field titleTextField \"Coming Home\" width=227"), lines.end());
+    // The 667 phone's rule gives 227; the card's inner width caps it at 224.
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "field titleTextField \"Coming Home\" width=224"), lines.end());
+}
+
+// Before anything plays the screen names no song, as the player says; once a
+// list plays both name its first song.
+TEST(NowPlayingHost, TheScreenAndThePlayerAgreeBeforeAndAfterAListPlays) {
+    signal(SIGPIPE, SIG_IGN);
+    TempDir root{"nowplayinghostidle"};
+    ASSERT_TRUE(fixture::writeHostRoot(root.path()));
+    int code = -1;
+    auto lines = testsupport::runMusicScript(root.path(),
+                                             "nowplayingscreen\nnowplaying\nplay songs\nnowplayingscreen\nnowplaying\n",
+                                             code, "", nullptr);
+    EXPECT_EQ(code, 0);
+    auto first = std::find(lines.begin(), lines.end(), "nowplaying 1010 Atlas");
+    ASSERT_NE(first, lines.end());
+    std::vector<std::string> before(lines.begin(), first);
+    EXPECT_EQ(std::count(before.begin(), before.end(), "# nothing is loaded"), 2);
+    EXPECT_EQ(std::count_if(before.begin(), before.end(), [](const std::string& l) { return l.rfind("nowplaying ", 0) == 0; }), 0);
+    EXPECT_EQ(lines.back(), "1010 Atlas playing");
 }
 
 }  // namespace

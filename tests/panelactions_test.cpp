@@ -167,6 +167,31 @@ TEST_F(PanelActions, PictureMenuSearchAndCancel) {
               (std::vector<std::string>{"Artist name & Album title", "Browse Photo library", "Cancel"}));
 }
 
+// A tap on the artwork (or a share icon) while a field is being edited: the
+// field gives up the keyboard before the sheet closes, so that none stands
+// over the menu or the composer.
+TEST_F(PanelActions, TheKeyboardGoesBeforeAMenuOrASubScreenOpens) {
+    Strong<ItemEntry> song = test::entryForRow(app, "songs", 1003);
+    for (const char* action : {"selectPhoto:", "shareTrack:"}) {
+        SCOPED_TRACE(action);
+        auto* panel = panelOf(open(song.get()));
+        id field = panel->titleTextField.get();
+        ASSERT_TRUE(objc_msgSend<BOOL()>(field, "becomeFirstResponder"_sel));
+        ASSERT_EQ(platform::firstResponder(), field);
+        id tap = objc_msgSend<id(id, SEL)>(objc_msgSend<id()>(UITapGestureRecognizer::cls(), "alloc"_sel),
+                                           "initWithTarget:action:"_sel, panel, sel_registerName(action));
+        objc_msgSend<void(id)>(panel->imageview.get(), "addGestureRecognizer:"_sel, tap);
+        objc_msgSend<void(id)>(panel, sel_registerName(action), tap);
+        objc_release(tap);
+        id next = presented(song.get());
+        ASSERT_NE(next, nil);
+        EXPECT_FALSE(objc_msgSend<BOOL()>(field, "isFirstResponder"_sel));
+        EXPECT_EQ(platform::firstResponder(), nil);
+        objc_msgSend<void(BOOL, id)>(song->currentViewController, "dismissViewControllerAnimated:completion:"_sel, NO, nil);
+        platform::finishTransitions(2);
+    }
+}
+
 // A tap on a tile hands its picture to the panel, which closes the grid and
 // reopens the sheet with it; a second tap before the grid has gone is not
 // a second pick. The grid keeps the panel alive until it has answered.

@@ -30,7 +30,7 @@ protected:
 TEST_F(PlayingListHost, TheQueueButtonOpensTheListWhichDragsTapsAndGoesInTheBackground) {
     int code = -1;
     std::vector<std::string> errors;
-    // Album 202 plays in its query's order (by title); the album screen shown
+    // Album 202 plays in its query's order (by disc and track); the album screen shown
     // afterwards carries the queue button.
     auto lines = run("play album 202\nopen album 201\nnavbar\nplayinglist\nmove 2 0\nqueue\ntaprow 1\nnowplaying\n"
                      "background\nnavbar\n",
@@ -41,19 +41,19 @@ TEST_F(PlayingListHost, TheQueueButtonOpensTheListWhichDragsTapsAndGoesInTheBack
                          "101 bookmarks",
                          "# Playing list, 3 row(s)",
                          "* 0 1003 Coming Home | Blue Harbor, Aerial Maps (playing)",
-                         "  1 1005 Otter's Garden | Blue Harbor, Aerial Maps",
-                         "  2 1004 Something Blue | Blue Harbor, Aerial Maps",
+                         "  1 1004 Something Blue | Blue Harbor, Aerial Maps",
+                         "  2 1005 Otter's Garden | Blue Harbor, Aerial Maps",
                          "# Playing list, 3 row(s)",
-                         "  0 1004 Something Blue | Blue Harbor, Aerial Maps",
+                         "  0 1005 Otter's Garden | Blue Harbor, Aerial Maps",
                          "* 1 1003 Coming Home | Blue Harbor, Aerial Maps (playing)",
-                         "  2 1005 Otter's Garden | Blue Harbor, Aerial Maps",
-                         "  0 1004 Something Blue",
+                         "  2 1004 Something Blue | Blue Harbor, Aerial Maps",
+                         "  0 1005 Otter's Garden",
                          "* 1 1003 Coming Home",
-                         "  2 1005 Otter's Garden",
+                         "  2 1004 Something Blue",
                          "# Playing list, 3 row(s)",
-                         "  0 1004 Something Blue | Blue Harbor, Aerial Maps",
+                         "  0 1005 Otter's Garden | Blue Harbor, Aerial Maps",
                          "* 1 1003 Coming Home | Blue Harbor, Aerial Maps (paused)",
-                         "  2 1005 Otter's Garden | Blue Harbor, Aerial Maps",
+                         "  2 1004 Something Blue | Blue Harbor, Aerial Maps",
                          "1003 Coming Home paused",
                          "101 bookmarks",  // back on the album screen
                      }));

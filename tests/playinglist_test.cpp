@@ -7,6 +7,7 @@
 #include "ItemEntry.h"
 #include "MediaLibraryFixture.h"
 #include "NavigationOptions.h"
+#include "PlaylistTableViewController.h"
 #include "QueueHandler.h"
 #include "SwipeButtons.h"
 #include "TestSupport.h"
@@ -26,6 +27,7 @@
 
 #include <algorithm>
 #include <map>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -385,6 +387,77 @@ TEST_F(PlayingList, CellsShowTextsPictureAndTag) {
     EXPECT_EQ(px[0], 0xFF);
     EXPECT_EQ(px[1], 0xFF);
     EXPECT_EQ(px[2], 0xFF);
+}
+
+// A queue entry without an artwork object of its own: a persistent id (that
+// the database may name a picture for) and, maybe, a representative item.
+struct EntryWithoutArtwork : NSObject {
+    OBJC_CLASS(EntryWithoutArtwork)
+    unsigned long long pid = 0;
+    Strong<NSObject> representative;
+};
+unsigned long long entryPid(EntryWithoutArtwork* self, SEL) { return self->pid; }
+id entryTitle(EntryWithoutArtwork*, SEL) { return "No artwork object"_ns; }
+id entryNothing(EntryWithoutArtwork*, SEL) { return nil; }
+id entryRepresentative(EntryWithoutArtwork* self, SEL) { return objc::as_id(self->representative.get()); }
+
+// Where an entry's artwork object gives no picture, its row takes the one the
+// database names for its id, else its representative item's (its artwork,
+// else the database's picture for it), else a white square.
+TEST_F(PlayingList, APictureComesFromTheDatabaseOrTheRepresentativeItem) {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        objc::ClassDef<EntryWithoutArtwork>("EntryWithoutArtwork", NSObject::cls())
+            .method<entryPid>("persistentID")
+            .method<entryTitle>("title")
+            .method<entryNothing>("artist")
+            .method<entryNothing>("albumTitle")
+            .method<entryNothing>("artwork")
+            .method<entryRepresentative>("representativeItem");
+    });
+    auto entry = [](unsigned long long pid, id representative) {
+        auto* e = static_cast<EntryWithoutArtwork*>(
+            objc_autorelease(objc_msgSend<id()>(alloc(EntryWithoutArtwork::cls()), "init"_sel)));
+        e->pid = pid;
+        e->representative = static_cast<NSObject*>(representative);
+        return objc::as_id(e);
+    };
+    startQueue({s1, s2}, s1);
+    open();
+    AutoreleasePool pool;
+    // Amber Lane's songs (s1) have a red picture in the database; Coming Home (s3) none.
+    const std::pair<const char*, id> cases[] = {
+        {"the database's for its id", entry(s1, nil)},
+        {"its representative item's artwork", entry(0, song(s1))},
+        {"the database's for its representative item", entry(0, entry(s1, nil))},
+        {"none: a white square", entry(s3, entry(s3, nil))},
+    };
+    auto* list = static_cast<PlaylistTableViewController*>(this->list());
+    Strong<NSObject> kept = list->tmp;
+    id rows = objc_msgSend<id()>(NSMutableArray::cls(), "array"_sel);
+    for (const auto& c : cases) objc_msgSend<void(id)>(rows, "addObject:"_sel, c.second);
+    list->tmp = static_cast<NSObject*>(rows);
+    for (NSInteger row = 0; row < 4; ++row) {
+        SCOPED_TRACE(cases[row].first);
+        id cell = objc_msgSend<id(id, id)>(objc::as_id(list), "tableView:cellForRowAtIndexPath:"_sel, table(),
+                                           objc_msgSend<id(NSInteger, NSInteger)>(NSIndexPath::cls(),
+                                                                                 "indexPathForRow:inSection:"_sel, row, 0));
+        auto* image = static_cast<UIImage*>(objc_msgSend<id()>(objc_msgSend<id()>(cell, "imageView"_sel), "image"_sel));
+        ASSERT_NE(image, nullptr);
+        ASSERT_NE(image->surface(), nullptr);
+        cairo_surface_flush(image->surface());
+        const unsigned char* px = cairo_image_surface_get_data(image->surface());  // B, G, R, A
+        if (row < 3) {
+            EXPECT_NE(objc_msgSend<CGSize()>(image, "size"_sel).width, 60);
+            EXPECT_GT(px[2], 0xC0);
+            EXPECT_LT(px[1], 0x40);
+            EXPECT_LT(px[0], 0x40);
+        } else {
+            EXPECT_EQ(objc_msgSend<CGSize()>(image, "size"_sel).width, 60);
+            EXPECT_EQ(px[0] & px[1] & px[2], 0xFF);
+        }
+    }
+    list->tmp = kept;
 }
 
 TEST_F(PlayingList, TheOneListNeverStandsOnTwoStacks) {

@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <map>
+#include <mutex>
 #include <random>
 #include <string>
 #include <vector>
@@ -338,6 +339,44 @@ TEST_F(Queue, OnTheSourcePathPlayLastOfAQueuedAlbumAppendsIt) {
     EXPECT_EQ(playingPid(), s1);
 }
 
+// Both ways the queue is kept (an ordered array, or only a source list).
+const platform::ShuffledItemsOrder kBothOrders[] = {platform::ShuffledItemsOrder::ordered,
+                                                    platform::ShuffledItemsOrder::source};
+
+TEST_F(Queue, PlayNowOfThePlayingSongAloneRestartsItInPlace) {
+    for (auto order : kBothOrders) {
+        SCOPED_TRACE(order == platform::ShuffledItemsOrder::source ? "source list" : "ordered array");
+        platform::setShuffledItemsOrder(order);
+        startQueue({s1, s2, s3, s4, s5}, s3);
+        playerCalls().clear();
+        EXPECT_EQ(tap(PLAY_NOW, songEntry(s3)), PREPARE_REARRANGE);
+        EXPECT_EQ(playOrder(), (Pids{s1, s2, s3, s4, s5}));
+        EXPECT_EQ(playingPid(), s3);
+        EXPECT_TRUE(called(playerCalls(), "playItemAtIndex:forceRestart: 2 1"));
+        EXPECT_FALSE(called(playerCalls(), "pauseWithFadeout:"));
+        EXPECT_TRUE(objc_msgSend<BOOL()>(player(), "isPlaying"_sel));
+        // The song after it comes next, none is skipped.
+        app.advance();
+        EXPECT_EQ(playingPid(), s4);
+    }
+}
+
+TEST_F(Queue, AMoveTakesOutEveryEntryOfAnItemQueuedTwice) {
+    for (auto order : kBothOrders) {
+        SCOPED_TRACE(order == platform::ShuffledItemsOrder::source ? "source list" : "ordered array");
+        platform::setShuffledItemsOrder(order);
+        startQueue({s1, x, y, s2, x, y, s3}, s2);
+        EXPECT_EQ(tap(PLAY_NEXT, collectionEntry({x, y})), PREPARE_REARRANGE);
+        EXPECT_EQ(playOrder(), (Pids{s1, s2, x, y, s3}));
+        EXPECT_EQ(playingPid(), s2);
+
+        startQueue({s1, s4, s2, s3, s4}, s2);
+        tap(PLAY_LAST, songEntry(s4));
+        EXPECT_EQ(playOrder(), (Pids{s1, s2, s3, s4}));
+        EXPECT_EQ(playingPid(), s2);
+    }
+}
+
 TEST_F(Queue, OnTheFlipsideAlbumViewOnlyTheRowsSongIsQueued) {
     startQueue({s1, s2, s3}, s2);
     ItemEntry* e = collectionEntry({x, y, z}, kViewIndexFlipsideAlbum);
@@ -404,25 +443,18 @@ struct Reference {
             if (style == PLAY_NOW) playing = requested;
             return;
         }
-        // Queued: out, then back in as a block relative to the playing item's
-        // place after the removal; the playing item moved away leaves its place
-        // to the one after it.
+        // Play now of the playing song alone starts it again where it stands.
+        if (style == PLAY_NOW && items.size() == 1 && requested == playing) return;
+        // Queued: every entry of each item out, then back in as a block
+        // relative to the playing item's place after the removal; the playing
+        // item moved away leaves its place to the one after it.
         long cur = find(order, playing);
         bool moved = false;
-        const Pids snapshot = order;  // what the feeder plays from until told otherwise
         for (unsigned long long item : items) {
-            for (;;) {
-                // The feeder's index of the item stands while the order still
-                // holds the item there; else its first place in the order.
-                long r = find(snapshot, item);
-                long at = !sourceVariant && r >= 0 && static_cast<size_t>(r) < order.size() && order[r] == item
-                              ? r
-                              : find(order, item);
-                if (at < 0) break;
+            for (long at; (at = find(order, item)) >= 0;) {
                 order.erase(order.begin() + at);
                 if (at < cur) --cur;
                 else if (at == cur) moved = true;
-                if (!sourceVariant) break;  // the ordered path takes out one entry, the source path every one
             }
         }
         if (!sourceVariant) {
@@ -471,6 +503,7 @@ TEST_P(QueueModel, RandomRequestsMatchTheReferenceQueue) {
                 items = {pick(3) == 0 ? ref.playing : pick(2) == 0 ? ref.order[pick(ref.order.size())] : library[pick(10)]};
             }
             bool queued = Reference::find(ref.order, items.front()) >= 0;
+            bool restarted = style == PLAY_NOW && items.size() == 1 && items.front() == ref.playing;
             (queued ? moves : adds) += 1;
             Pids before = ref.order;
             ref.apply(style, items, collection);
@@ -481,12 +514,12 @@ TEST_P(QueueModel, RandomRequestsMatchTheReferenceQueue) {
             ASSERT_EQ(playingPid(), ref.playing);
             if (queued) {
                 // A move loses nothing queued and duplicates nothing: each
-                // requested item stands once more only if it was not queued
-                // (the source list keeps one entry of each).
+                // requested item stands once, whatever it stood before; a
+                // restart in place changes nothing.
                 for (unsigned long long pid : library) {
                     auto n = [&](const Pids& v) { return std::count(v.begin(), v.end(), pid); };
                     bool requested = std::find(items.begin(), items.end(), pid) != items.end();
-                    long expected = !requested ? n(before) : sourceVariant ? 1 : std::max<long>(n(before), 1);
+                    long expected = !requested || restarted ? n(before) : 1;
                     ASSERT_EQ(n(ref.order), expected) << pid;
                 }
                 // A moved collection stands together, in its order.
@@ -525,14 +558,14 @@ TEST_F(Queue, WithNothingLoadedEveryStyleReplacesTheQueueAndPlaysTheFirstSong) {
         EXPECT_EQ(objc::as_id(_MusicQueryQueueFeeder), objc::as_id(feeder()));
         EXPECT_TRUE(called(playerCalls(), "switchToFeeder:mode:index:play: MusicQueryQueueFeeder 2 0 1"));
     }
-    // An album: its songs, in the query's order (by title).
+    // An album: its songs, in the query's order (by disc and track, as the album's screen).
     app.shutdown();
     app.launch();
     ItemEntry* album = entry(kViewIndexAlbums);
     album->mediaItemCollection = static_cast<NSObject*>(collectionWithID("albumsQuery"_sel, 202));
     album->mediaItem = static_cast<NSObject*>(songWithID(1003));
     tap(PLAY_NEXT, album);
-    EXPECT_EQ(playOrder(), (Pids{1003, 1005, 1004}));
+    EXPECT_EQ(playOrder(), (Pids{1003, 1004, 1005}));
     EXPECT_EQ(playingPid(), 1003u);
     // The query carries one predicate on the album's id.
     id predicates = objc_msgSend<id()>(feeder()->_query, "filterPredicates"_sel);
@@ -616,7 +649,7 @@ TEST_F(Queue, IDsWithTheTopBitSetAreAskedForAndQueued) {
     album->mediaItemCollection = static_cast<NSObject*>(collectionWithID("albumsQuery"_sel, bigAlbum));
     ASSERT_NE(album->mediaItemCollection.get(), nullptr);
     tap(PLAY_NOW, album);
-    EXPECT_EQ(playOrder(), (Pids{1007, 1006}));  // by title
+    EXPECT_EQ(playOrder(), (Pids{1006, 1007}));  // by track, as the album's screen lists them
 }
 
 // ---------------------------------------------------------------------------
@@ -700,6 +733,120 @@ TEST_F(Queue, TheAccessorsGuardTheirReceiversAndArguments) {
     ASSERT_NE(properties, nullptr);
     EXPECT_EQ(to_string(static_cast<NSString*>(objc_msgSend<id(id)>(properties, "objectForKey:"_sel, "title"_ns))),
               "Dancing Lights");
+}
+
+// An object that has the variables the accessors reach but answers none of
+// the selectors that mark the Music app's objects: every guard must refuse it.
+struct IvarsWithoutSelectors : NSObject {
+    OBJC_CLASS(IvarsWithoutSelectors)
+    id _items = nil;
+    id _orderedArray = nil;
+    id _sourceMediaQuery = nil;
+    id _image = nil;
+};
+
+TEST_F(Queue, TheAccessorsAskForTheSelectorNotOnlyForTheVariable) {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        objc::ClassDef<IvarsWithoutSelectors>("IvarsWithoutSelectors", NSObject::cls())
+            .OBJC_IVAR(IvarsWithoutSelectors, _items)
+            .OBJC_IVAR(IvarsWithoutSelectors, _orderedArray)
+            .OBJC_IVAR(IvarsWithoutSelectors, _sourceMediaQuery)
+            .OBJC_IVAR(IvarsWithoutSelectors, _image);
+    });
+    startQueue({s1, s2, s3}, s1);
+    AutoreleasePool pool;
+    auto* impostor = static_cast<IvarsWithoutSelectors*>(objc_autorelease(
+        objc_msgSend<id()>(objc_msgSend<id()>(objc::as_id(IvarsWithoutSelectors::cls()), "alloc"_sel), "init"_sel)));
+    id impostorId = objc::as_id(impostor);
+    for (SEL marker : {"shouldBeginPlaybackOfItem:error:"_sel, "shuffleItemsWithInitialIndex:"_sel, "imageWithSize:"_sel})
+        ASSERT_FALSE(objc_msgSend<BOOL(SEL)>(impostorId, "respondsToSelector:"_sel, marker));
+    // The variables hold their own references, as the app's would.
+    id order = arrayOfSongs({s1, s2});
+    id query = objc_autorelease(objc_msgSend<id()>(objc_msgSend<id()>(MPMediaQuery::cls(), "alloc"_sel), "init"_sel));
+    id picture = objc_autorelease(objc_msgSend<id()>(objc_msgSend<id()>(NSObject::cls(), "alloc"_sel), "init"_sel));
+    impostor->_items = objc_retain(objc::as_id(shuffled()));
+    impostor->_orderedArray = objc_retain(order);
+    impostor->_sourceMediaQuery = objc_retain(query);
+    impostor->_image = objc_retain(picture);
+
+    IMP getItems = class_getMethodImplementation(MusicQueryQueueFeeder::cls(), "getMPMediaQueryShuffledItems"_sel);
+    EXPECT_EQ(imp_call<id()>(getItems, impostorId, "getMPMediaQueryShuffledItems"_sel), nullptr);
+    Class shuffledClass = MPMediaQueryShuffledItems::cls();
+    IMP getOrdered = class_getMethodImplementation(shuffledClass, "get_orderedArray"_sel);
+    EXPECT_EQ(imp_call<id()>(getOrdered, impostorId, "get_orderedArray"_sel), nullptr);
+    IMP setOrdered = class_getMethodImplementation(shuffledClass, "set_orderedArray:"_sel);
+    imp_call<void(id)>(setOrdered, impostorId, "set_orderedArray:"_sel, arrayOfSongs({s3}));
+    EXPECT_EQ(impostor->_orderedArray, order);
+    IMP setQuery = class_getMethodImplementation(shuffledClass, "set_sourceMediaQuery:"_sel);
+    id otherQuery = objc_autorelease(objc_msgSend<id()>(objc_msgSend<id()>(MPMediaQuery::cls(), "alloc"_sel), "init"_sel));
+    imp_call<void(id)>(setQuery, impostorId, "set_sourceMediaQuery:"_sel, otherQuery);
+    EXPECT_EQ(impostor->_sourceMediaQuery, query);
+
+    id table = objc_msgSend<id()>(objc::as_id(app.songsViewController()), "tableView"_sel);
+    EXPECT_EQ(objc_msgSend<id(id)>(table, "getMPMediaItemArtworkImage:"_sel, impostorId), nullptr);
+    id otherPicture = objc_autorelease(objc_msgSend<id()>(objc_msgSend<id()>(NSObject::cls(), "alloc"_sel), "init"_sel));
+    objc_msgSend<void(id, id)>(table, "setMPMediaItemArtworkImage:andObject:"_sel, otherPicture, impostorId);
+    EXPECT_EQ(impostor->_image, picture);
+
+    for (id* slot : {&impostor->_items, &impostor->_orderedArray, &impostor->_sourceMediaQuery, &impostor->_image}) {
+        objc_release(*slot);
+        *slot = nil;
+    }
+}
+
+// The second stage when the feeder's query has two filter predicates and the
+// shuffled items keep an ordered array: a song standing in the order where
+// the query lists the request's first item goes the ordered way; any other
+// takes the source list's way, handed back through the list's table view.
+TEST_F(Queue, WithTwoFilterPredicatesTheSecondStageChoosesItsPathByTheQuery) {
+    auto startAlbumQuery = [&](unsigned long long playing) {
+        AutoreleasePool pool;
+        auto predicate = [](const char* value, NSString* property) {
+            return objc_msgSend<id(id, id, NSInteger)>(MPMediaPropertyPredicate::cls(),
+                                                       "predicateWithValue:forProperty:comparisonType:"_sel,
+                                                       NSString::make(value), property, MPMediaPredicateComparisonEqualTo);
+        };
+        id predicates = NSArray::make({predicate("202", MPMediaItemPropertyAlbumPersistentID),
+                                       predicate("2", MPMediaItemPropertyGenrePersistentID)});
+        id query = objc_autorelease(objc_msgSend<id(id)>(objc_msgSend<id()>(MPMediaQuery::cls(), "alloc"_sel),
+                                                         "initWithFilterPredicates:"_sel, predicates));
+        id f = objc_autorelease(objc_msgSend<id()>(objc_msgSend<id()>(MusicQueryQueueFeeder::cls(), "alloc"_sel),
+                                                   "init"_sel));
+        objc_msgSend<queue::setQuery>(f, "setQuery:"_sel, query);
+        long at = playing == s3 ? 0 : playing == s4 ? 1 : 2;
+        objc_msgSend<queue::switchToFeeder>(player(), "switchToFeeder:mode:index:play:"_sel, f, 0L, at, YES);
+        ASSERT_EQ(playingPid(), playing);
+        ASSERT_EQ(ordered(), (Pids{s3, s4, s5}));  // the album by track
+        ASSERT_EQ(source(), (Pids{s3, s4, s5}));
+        feeder()->_calls.clear();
+    };
+    auto handedOver = [&] { return called(feeder()->_calls.lines, "setSourceMediaQueryItems:andFeeder:"); };
+
+    // s5 stands at 2 in the order, the query lists s3 first: the source list's way.
+    startAlbumQuery(s3);
+    EXPECT_EQ(tap(PLAY_NEXT, songEntry(s5)), PREPARE_REARRANGE);
+    EXPECT_TRUE(handedOver());
+    EXPECT_EQ(source(), (Pids{s3, s5, s4}));
+    EXPECT_EQ(playOrder(), (Pids{s3, s5, s4}));
+    EXPECT_EQ(playingPid(), s3);
+
+    // s3 stands at 0, where the query lists it: the ordered way.
+    startAlbumQuery(s4);
+    EXPECT_EQ(tap(PLAY_NEXT, songEntry(s3)), PREPARE_REARRANGE);
+    EXPECT_FALSE(handedOver());
+    EXPECT_TRUE(called(feeder()->_calls.lines, "_handleMediaLibraryDidChange"));
+    EXPECT_EQ(ordered(), (Pids{s4, s3, s5}));
+    EXPECT_EQ(playOrder(), (Pids{s4, s3, s5}));
+    EXPECT_EQ(playingPid(), s4);
+
+    // Play now of a song on the source list's way: in the playing song's
+    // place, and it starts there.
+    startAlbumQuery(s3);
+    tap(PLAY_NOW, songEntry(s5));
+    EXPECT_TRUE(handedOver());
+    EXPECT_EQ(playOrder(), (Pids{s5, s3, s4}));
+    EXPECT_EQ(playingPid(), s5);
 }
 
 TEST_F(Queue, TheArtworkKeepsThePictureItIsGiven) {

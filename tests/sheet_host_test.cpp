@@ -45,6 +45,25 @@ protected:
     TempDir root{"sheethost"};
 };
 
+// On a pad at scale 2 (the rules give 672 points) and on a 667 x 375 phone
+// (519), a long title's fields stay inside the 270-point card: 224 points
+// from x 40, 6 short of its edge.
+TEST_F(SheetHost, OnWideScreensTheFieldsStayInsideTheCard) {
+    const std::string script =
+        "open album 202\nswipe 0 0\ntap 2\nfocus titleTextField\nclear\n"
+        "type A title far longer than the sheet's card is wide, and then some more\nsheet\n";
+    for (const char* options : {"--idiom ipad --screen 768x1024@2", "--screen 667x375@2"}) {
+        SCOPED_TRACE(options);
+        int code = -1;
+        auto lines = testsupport::runMusicScript(root.path(), script, code, options);
+        EXPECT_EQ(code, 0);
+        EXPECT_TRUE(inOrder(lines, {"panel SongView",
+                                    "field titleTextField \"A title far longer than the sheet's card is wide, and then "
+                                    "some more\" width=224 focused",
+                                    "field subTitleTextField \"Rock\" width=224"}));
+    }
+}
+
 TEST_F(SheetHost, EditSheetFromTheSwipeTypedPickedRatedAndClosed) {
     std::string picture = root.path() + "/sheet.png";
     int code = -1;

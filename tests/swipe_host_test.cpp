@@ -109,17 +109,17 @@ TEST_F(SwipeHost, PlayNextFromAnotherListChangesTheLiveQueue) {
     EXPECT_EQ(code, 0);
     ASSERT_EQ(lines.size(), 1 + kAlbumTrackButtons.size() + 7);
     EXPECT_EQ(lines[0], "# nothing is loaded");
-    // The album plays in its query's order (by title); the swiped song goes in after the playing one.
+    // The album plays in its query's order (by disc and track); the swiped song goes in after the playing one.
     const std::vector<std::string> after(lines.begin() + 1 + kAlbumTrackButtons.size(), lines.end());
     EXPECT_EQ(after, (std::vector<std::string>{
                          "* 0 1003 Coming Home",
                          "  1 1002 Money, Money, Maybe",
-                         "  2 1005 Otter's Garden",
-                         "  3 1004 Something Blue",
+                         "  2 1004 Something Blue",
+                         "  3 1005 Otter's Garden",
                          "1003 Coming Home playing",
                          "1002 Money, Money, Maybe playing",
                          // After the last song the player stops and keeps it.
-                         "1004 Something Blue paused",
+                         "1005 Otter's Garden paused",
                      }));
 }
 

@@ -99,6 +99,7 @@ struct Filter {
     bool matchesNothing = false;
     bool hasPlaylistId = false;
     int64_t playlistId = 0;  // of the first playlist-id predicate
+    bool hasAlbumId = false;
 };
 
 std::string textComparison(const std::string& column, NSInteger comparison) {
@@ -143,6 +144,7 @@ void addPredicate(Filter& f, id predicate, bool groupedByPlaylist) {
     if (auto it = idColumns.find(key); it != idColumns.end()) {
         if (!persistentIdValue(value, &number)) f.matchesNothing = true;
         else f.items.add(it->second + " = ?", Binding::integer(number));
+        if (key == "albumPersistentID") f.hasAlbumId = true;
         return;
     }
     if (auto it = textColumns.find(key); it != textColumns.end()) {
@@ -280,6 +282,8 @@ bool loadItemRows(MPMediaQuery* query, const Filter& f, std::vector<ItemRow>* ro
         *rows = std::move(read);
         return true;
     }
+    // The songs of one album as the album screen lists them: by disc and track.
+    if (rule.keyColumn == nullptr && f.hasAlbumId) rule.before = groupRule(MPMediaGroupingAlbum).before;
     std::vector<uint32_t> order(read.size());
     for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
     std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return rule.before(read[a], read[b]); });

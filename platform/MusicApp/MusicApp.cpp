@@ -191,17 +191,12 @@ void MusicApp::shutdown() {
     nowPlayingShown_ = false;
 }
 
-// What the now-playing screen shows: the player's item, or before anything
-// plays the first place of the player's feeder. Asking the feeder by
-// mediaItemAtIndex: leaves the library's feeder tracking alone.
+// What the now-playing screen shows: the player's item, none before
+// anything is loaded.
 id MusicApp::nowPlayingItem() const {
     if (!launched_) return nil;
     id player = avController_.get();
-    id item = objc_msgSend<queue::currentMediaItem>(player, "currentMediaItem"_sel);
-    if (item != nullptr) return item;
-    id feeder = objc_msgSend<queue::feeder>(player, "feeder"_sel);
-    if (!objc_msgSend<BOOL(SEL)>(feeder, "respondsToSelector:"_sel, "mediaItemAtIndex:"_sel)) return nil;
-    return objc_msgSend<queue::mediaItemAtIndex>(feeder, "mediaItemAtIndex:"_sel, 0);
+    return objc_msgSend<queue::currentMediaItem>(player, "currentMediaItem"_sel);
 }
 
 void MusicApp::showNowPlaying() {

@@ -13,6 +13,7 @@
 #include <Social/SLComposeViewController.h>
 #include <UIKit/UIKit.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <mutex>
@@ -224,11 +225,28 @@ double EditSheetFieldWidth(long viewIndex, CGRect alertFrame) {
     return width;
 }
 
+// An alert's card is 270 points wide on every device; a field laid over it
+// ends short of its right edge by the inset its panel keeps on the left.
+constexpr double kAlertCardWidth = 270;
+constexpr double kCardInset = 6;
+
+void EditSheetSetFieldWidth(id constraint, id field, double width) {
+    if (field != nil) {
+        double x = objc_msgSend<CGRect()>(field, "frame"_sel).origin.x;
+        width = std::min(width, std::max(0.0, kAlertCardWidth - kCardInset - x));
+    }
+    objc_msgSend<void(double)>(constraint, "setConstant:"_sel, width);
+    objc_msgSend<void()>(field, "updateConstraints"_sel);
+}
+
 namespace {
 
 void openEditView(id image, id obj, long sentRating) {
     auto* entry = static_cast<ItemEntry*>(obj);
     if (entry == nullptr) return;
+    // A rating from outside -1 (untouched) ... 5 stars is taken as its
+    // nearest, once, so that the stars and Save agree.
+    sentRating = std::clamp(sentRating, -1L, 5L);
     long viewIndex = entry->viewIndex;
     CLog("openEditViewOnCurrentItem - START - sentRating = %ld............................", sentRating);
     PanelKind kind;
@@ -317,10 +335,7 @@ void openEditView(id image, id obj, long sentRating) {
     id constraints[] = {panel->constraintWidthTitle.get(), panel->constraintWidthSubTitle.get(),
                         panel->constraintWidthSubSubTitle.get()};
     id fields[] = {panel->titleTextField.get(), panel->subTitleTextField.get(), panel->subSubTitleTextField.get()};
-    for (int i = 0; i < 3; ++i) {
-        objc_msgSend<void(double)>(constraints[i], "setConstant:"_sel, width);
-        objc_msgSend<void()>(fields[i], "updateConstraints"_sel);
-    }
+    for (int i = 0; i < 3; ++i) EditSheetSetFieldWidth(constraints[i], fields[i], width);
 
     panel->item_entry = entry;
     panel->prevTitle = static_cast<NSString*>(stored);
@@ -370,7 +385,7 @@ long& afterRow(Panel* panel, int type) { return type == kPickerGenre ? panel->ge
 long& recordRow(ItemEntry* entry, int type) { return type == kPickerGenre ? entry->genreIndex : entry->artistIndex; }
 
 // Done: the row the picker shows becomes the chosen one, and its name the
-// field's text.
+// field's text. With no row shown and none chosen before, nothing changes.
 void donePickerView(EditPickerToolbarTarget* self, SEL, id) {
     CLog("donePickerView");
     Strong<Panel> panel = self->panel.lock();
@@ -380,11 +395,9 @@ void donePickerView(EditPickerToolbarTarget* self, SEL, id) {
     NSInteger shown = objc_msgSend<NSInteger(NSInteger)>(self->picker.get(), "selectedRowInComponent:"_sel, 0);
     if (shown >= 0) after = shown;
     recordRow(self->entry, type) = after;
-    id names = namesOf(panel, type);
-    if (after == -1 && countOf(names) > 0) after = 0;
     id field = self->field.get();
     objc_msgSend<BOOL()>(field, "resignFirstResponder"_sel);
-    if (id name = elementAt(names, after)) set(field, "setText:"_sel, name);
+    if (id name = elementAt(namesOf(panel, type), after)) set(field, "setText:"_sel, name);
 }
 
 // Cancel: the picker goes back to the chosen row; nothing is committed.

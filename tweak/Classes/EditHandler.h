@@ -42,6 +42,9 @@ ParentSongAlbumArtistView* EditPanelFromNib(const char* nib, Class owner);
 
 // The width of a sheet's text fields for the alert's frame on this screen.
 double EditSheetFieldWidth(long viewIndex, CGRect alertFrame);
+// Gives a field of a panel laid over an alert's card that width, at most
+// what keeps it inside the card, through its width constraint.
+void EditSheetSetFieldWidth(id constraint, id field, double width);
 
 // The input view of a picker field (autoreleased): a container (0, 219,
 // screen width, 258) holding a white toolbar (a plain "Cancel" and a plain

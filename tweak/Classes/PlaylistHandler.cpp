@@ -217,10 +217,8 @@ void openPlaylistSelectionView(Class, SEL, id item, id controller) {
     CGRect frame = objc_msgSend<CGRect()>(alertView, "frame"_sel);
     objc_msgSend<void(CGRect)>(panel, "setFrame:"_sel, CGRectMake(0, 0, frame.size.width, frame.size.height - kAlertBottom));
     double width = EditSheetFieldWidth(kPickerPlaylist, frame);
-    objc_msgSend<void(double)>(panel->constraintWidthTitle.get(), "setConstant:"_sel, width);
-    objc_msgSend<void()>(panel->titleTextField.get(), "updateConstraints"_sel);
-    objc_msgSend<void(double)>(panel->constraintMsgWidth.get(), "setConstant:"_sel, width);
-    objc_msgSend<void()>(panel->msgLabel.get(), "updateConstraints"_sel);
+    EditSheetSetFieldWidth(panel->constraintWidthTitle.get(), panel->titleTextField.get(), width);
+    EditSheetSetFieldWidth(panel->constraintMsgWidth.get(), panel->msgLabel.get(), width);
 
     objc_msgSend<void(NSInteger)>(panel, "setTag:"_sel, kPanelTag);
     set(alertView, "addSubview:"_sel, panel);

@@ -200,30 +200,39 @@ struct PlayingPlace {
     }
 };
 
+// Takes every entry equal to one of the items out of `array`, following
+// the playing item's place.
+void removeEvery(id array, id items, PlayingPlace& place) {
+    for (NSUInteger k = 0, m = countOf(items); k < m; ++k) {
+        id item = objectAt(items, k);
+        for (NSUInteger i = countOf(array); i-- > 0;) {
+            if (!same(objectAt(array, i), item)) continue;
+            objc_msgSend<void(NSUInteger)>(array, "removeObjectAtIndex:"_sel, i);
+            place.removed(i);
+        }
+    }
+}
+
+// Play now of the playing song alone starts it again where it stands.
+bool restartsInPlace(QueueInsertStyle style, const Request& request, id playing) {
+    return style == PLAY_NOW && countOf(request.items) == 1 && same(objectAt(request.items, 0), playing);
+}
+
 // Ordered path: the items leave O and go back in as one block, placed from
 // the playing item's place after the removal.
 void orderedPath(QueueInsertStyle style, const Request& request, id feeder, id shuffled, id ordered, id player,
                  id playing) {
     PlayingPlace place{indexIn(ordered, playing)};
-    bool paused = false;
-    for (NSUInteger k = 0, m = countOf(request.items); k < m; ++k) {
-        id item = objectAt(request.items, k);
-        int r = objc_msgSend<queue::indexOfMediaItem>(feeder, "indexOfMediaItem:"_sel, item);
-        // The snapshot's index stands only while O still holds the item there.
-        NSUInteger at = r >= 0 && static_cast<NSUInteger>(r) < countOf(ordered) && same(objectAt(ordered, r), item)
-                            ? static_cast<NSUInteger>(r)
-                            : indexIn(ordered, item);
-        if (at == NSNotFound) continue;
-        if (!paused && same(item, playing)) {
+    NSUInteger start = place.at;
+    bool appended = false;
+    if (!restartsInPlace(style, request, playing) || place.at == NSNotFound) {
+        if (place.at != NSNotFound && indexIn(request.items, playing) != NSNotFound)
             objc_msgSend<queue::pauseWithFadeout>(player, "pauseWithFadeout:"_sel, kPauseFadeSeconds);
-            paused = true;
-        }
-        objc_msgSend<void(NSUInteger)>(ordered, "removeObjectAtIndex:"_sel, at);
-        place.removed(at);
+        removeEvery(ordered, request.items, place);
+        NSUInteger after = place.at == NSNotFound ? 0 : place.at + 1;
+        appended = style == PLAY_LAST || after >= countOf(ordered);
+        start = placeBlock(ordered, request.items, after, !appended);
     }
-    NSUInteger after = place.at == NSNotFound ? 0 : place.at + 1;
-    bool appended = style == PLAY_LAST || after >= countOf(ordered);
-    NSUInteger start = placeBlock(ordered, request.items, after, !appended);
 
     if (style == PLAY_NOW && appended)
         objc_msgSend<queue::shuffleItemsWithInitialIndex>(shuffled, "shuffleItemsWithInitialIndex:"_sel,
@@ -239,24 +248,21 @@ void orderedPath(QueueInsertStyle style, const Request& request, id feeder, id s
 }
 
 // Source path: the same on a copy of the source list, handed back to the
-// list's table view. Every equal entry of an item goes before it is placed.
+// list's table view.
 void sourcePath(QueueInsertStyle style, ItemEntry* entry, const Request& request, id feeder, id shuffled, id player,
                 id playing) {
     id source = objc_msgSend<id()>(shuffled, "get_sourceMediaQueryItems"_sel);
     id working = objc_autorelease(
         objc_msgSend<id()>(source != nil ? source : objc_msgSend<id()>(NSArray::cls(), "array"_sel), "mutableCopy"_sel));
     PlayingPlace place{indexIn(working, playing)};
+    if (restartsInPlace(style, request, playing) && place.at != NSNotFound) {
+        startAt(player, place.at);
+        return;
+    }
     bool song = request.collection == nil;
     if (song && style != PLAY_NOW && same(playing, request.song))
         objc_msgSend<queue::pauseWithFadeout>(player, "pauseWithFadeout:"_sel, kPauseFadeSeconds);
-    for (NSUInteger k = 0, m = countOf(request.items); k < m; ++k) {
-        id item = objectAt(request.items, k);
-        for (NSUInteger i = countOf(working); i-- > 0;) {
-            if (!same(objectAt(working, i), item)) continue;
-            objc_msgSend<void(NSUInteger)>(working, "removeObjectAtIndex:"_sel, i);
-            place.removed(i);
-        }
-    }
+    removeEvery(working, request.items, place);
     NSUInteger position = place.at == NSNotFound ? NSNotFound : place.at + (style == PLAY_NEXT ? 1 : 0);
     placeBlock(working, request.items, position, style != PLAY_LAST);
 

@@ -34,7 +34,8 @@
 // genres by name, then album artist, album, disc, track; composers by name,
 // then title; playlists by name, each playlist in its own order. A query
 // with a "playlistPersistentID" predicate lists its items in the
-// playlist's order. Grouped queries leave out the items that have nothing
+// playlist's order; one with an "albumPersistentID" predicate by disc,
+// track and title, as the album's screen lists them. Grouped queries leave out the items that have nothing
 // to group by (no composer, genre id 0, ...). The playlists query leaves
 // out hidden playlists (is_hidden 1) unless platform::
 // setPlaylistsQueryListsHidden is on. The artists query groups by album

@@ -110,9 +110,8 @@ public:
     // Starts a radio station: a new RURadioQueueFeeder, to which the player
     // switches and plays its first track. False without the radio.
     bool startRadio(std::string* error = nullptr);
-    // The player's current item, else the first place of the player's
-    // feeder (mediaItemAtIndex: 0); nil before launch. The now-playing and
-    // flipside screens show it.
+    // The player's current item: nil before anything is loaded and before
+    // launch. The now-playing and flipside screens show it.
     id nowPlayingItem() const;
     // The radio setting changed: the tab bar controller's three handlers.
     void postRadioEnabledChange(id notification = nil);
