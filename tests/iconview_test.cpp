@@ -152,10 +152,10 @@ TEST_F(IconViewTest, PropertiesStartEmptyAndKeepWhatIsSet) {
 TEST_F(IconViewTest, IdiomIsTheDevicesOrPhoneForADeviceWithoutIdioms) {
     for (NSInteger idiom : {0L, 1L, 2L, -1L}) {
         platform::setDeviceIdiom(idiom);
-        EXPECT_EQ(cantrel::UI_USER_INTERFACE_IDIOM(), idiom);
+        EXPECT_EQ(UI_USER_INTERFACE_IDIOM(), idiom);
     }
     platform::setDeviceIdiom(std::nullopt);
-    EXPECT_EQ(cantrel::UI_USER_INTERFACE_IDIOM(), 0);
+    EXPECT_EQ(UI_USER_INTERFACE_IDIOM(), 0);
 }
 
 TEST_F(IconViewTest, ScreenPictureNamesCountFromSubTagPlusOneWithoutOverflow) {

@@ -16,11 +16,7 @@ id getPictureButtonText(objc_class*, SEL) { return byIdiom("           "_ns, "  
 
 }  // namespace
 
-bool Cantrel_isPad() {
-    id device = objc_msgSend<id()>(UIDevice::cls(), "currentDevice"_sel);
-    if (!objc_msgSend<BOOL(SEL)>(device, "respondsToSelector:"_sel, "userInterfaceIdiom"_sel)) return false;
-    return objc_msgSend<NSInteger()>(device, "userInterfaceIdiom"_sel) == UIUserInterfaceIdiomPad;
-}
+bool Cantrel_isPad() { return UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPad; }
 
 void registerCantrelTools() {
     static std::once_flag once;

@@ -17,7 +17,8 @@ struct Cantrel_Tools : NSObject {
     OBJC_CLASS(Cantrel_Tools)
 };
 
-// Whether the current device is an iPad (idiom 1).
+// Whether the current device is an iPad: UI_USER_INTERFACE_IDIOM() (the
+// device's userInterfaceIdiom, the phone's when it has none) is the pad's.
 bool Cantrel_isPad();
 
 // Registers the class. Idempotent.

@@ -27,7 +27,6 @@ namespace {
 
 using Panel = ParentSongAlbumArtistView;
 
-constexpr NSInteger kPanelTag = 99;
 constexpr double kPickerContainerY = 219;
 constexpr double kPickerContainerHeight = 258;
 constexpr double kToolbarHeight = 44;
@@ -59,10 +58,15 @@ std::string fixed3(double value) {
     return std::string(buf, r.ptr);
 }
 
-bool isSongIndex(long v) { return v == 0 || v == 3 || v == 9 || v == 12; }
-bool isPhotoIndex(long v) { return isSongIndex(v) || v == 2 || v == 10; }
-bool hasStars(long v) { return isSongIndex(v) || v == 1 || v == 2 || v == 10; }
-bool isAlbumIndex(long v) { return v == 2 || v == 10; }
+bool isSongIndex(long v) {
+    return v == kViewIndexSongs || v == kViewIndexAlbumTracks || v == kViewIndexPlaylistSongs ||
+           v == kViewIndexNowPlaying;
+}
+bool isAlbumIndex(long v) { return v == kViewIndexAlbums || v == kViewIndexFlipsideAlbum; }
+// Both 5 and the composers' screen edit a composer.
+bool isComposerIndex(long v) { return v == 5 || v == kViewIndexComposers; }
+bool isPhotoIndex(long v) { return isSongIndex(v) || isAlbumIndex(v); }
+bool hasStars(long v) { return isSongIndex(v) || v == kViewIndexArtists || isAlbumIndex(v); }
 
 // The panel of a view index: its nib, glyph, subTag and message pairs.
 struct PanelKind {
@@ -73,15 +77,14 @@ struct PanelKind {
 };
 
 bool panelKind(long viewIndex, PanelKind& kind) {
-    switch (viewIndex) {
-        case 0: case 3: case 9: case 12: kind = {"SongView", CustomDrawTagSong, 0, 15}; return true;
-        case 1: kind = {"SongView", CustomDrawTagArtist, 0, 15}; return true;
-        case 2: case 10: kind = {"AlbumView", CustomDrawTagAlbum, 0, 15}; return true;
-        case 5: case 6: kind = {"GenreView", CustomDrawTagComposer, 0, 7}; return true;
-        case 7: kind = {"GenreView", CustomDrawTagGenre, 4, 7}; return true;
-        case 8: kind = {"GenreView", CustomDrawTagPlaylist, 0, 7}; return true;
-        default: return false;
-    }
+    if (isSongIndex(viewIndex)) kind = {"SongView", CustomDrawTagSong, 0, 15};
+    else if (viewIndex == kViewIndexArtists) kind = {"SongView", CustomDrawTagArtist, 0, 15};
+    else if (isAlbumIndex(viewIndex)) kind = {"AlbumView", CustomDrawTagAlbum, 0, 15};
+    else if (isComposerIndex(viewIndex)) kind = {"GenreView", CustomDrawTagComposer, 0, 7};
+    else if (viewIndex == kViewIndexGenres) kind = {"GenreView", CustomDrawTagGenre, 4, 7};
+    else if (viewIndex == kViewIndexPlaylists) kind = {"GenreView", CustomDrawTagPlaylist, 0, 7};
+    else return false;
+    return true;
 }
 
 long long collectionID(ItemEntry* entry) {
@@ -92,16 +95,15 @@ long long collectionID(ItemEntry* entry) {
 // The entry's stored title or name.
 id storedTitle(ItemEntry* entry) {
     id item = entry->mediaItem.get();
-    switch (entry->viewIndex) {
-        case 1: return get(item, "albumArtist"_sel);
-        case 2: case 10: return get(item, "albumTitle"_sel);
-        case 5: case 6: return get(item, "composer"_sel);
-        case 7:
-            return objc_msgSend<id(long long)>(dbHandler(), "getGenreName:"_sel, collectionID(entry));
-        case 8:
-            return objc_msgSend<id(long long)>(dbHandler(), "getPlaylistName:"_sel, collectionID(entry));
-        default: return get(item, "title"_sel);
-    }
+    long v = entry->viewIndex;
+    if (v == kViewIndexArtists) return get(item, "albumArtist"_sel);
+    if (isAlbumIndex(v)) return get(item, "albumTitle"_sel);
+    if (isComposerIndex(v)) return get(item, "composer"_sel);
+    if (v == kViewIndexGenres)
+        return objc_msgSend<id(long long)>(dbHandler(), "getGenreName:"_sel, collectionID(entry));
+    if (v == kViewIndexPlaylists)
+        return objc_msgSend<id(long long)>(dbHandler(), "getPlaylistName:"_sel, collectionID(entry));
+    return get(item, "title"_sel);
 }
 
 id stringFromObject(Class, SEL, id obj) { return obj != nil ? obj : ""_ns; }
@@ -207,7 +209,7 @@ double EditSheetFieldWidth(long viewIndex, CGRect alertFrame) {
     double W = alertFrame.size.width;
     double side = viewIndex == kViewIndexFlipsideAlbum && landscape ? alertFrame.size.height : W;
     double width = std::trunc(side - 96);
-    if (cantrel::UI_USER_INTERFACE_IDIOM() == 0) {
+    if (UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPhone) {
         double longer = std::max(bounds.size.width, bounds.size.height);
         if (longer == 667) {
             CLog("IS_IPHONE_6 WIDTH");
@@ -320,7 +322,7 @@ void openEditView(id image, id obj, long sentRating) {
                                                    EditSheetMessage(pairs), UIAlertControllerStyleAlert);
 
     Class handler = EditHandler::cls();
-    if (isSongIndex(viewIndex) || viewIndex == 1 || isAlbumIndex(viewIndex))
+    if (isSongIndex(viewIndex) || viewIndex == kViewIndexArtists || isAlbumIndex(viewIndex))
         objc_msgSend<void(id, id, int)>(handler, "genreOrArtistPickerInit:andItemEntry:andContentType:"_sel, panel.get(),
                                         entry, static_cast<int>(kPickerGenre));
     if (isAlbumIndex(viewIndex))

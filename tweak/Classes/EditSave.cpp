@@ -23,7 +23,6 @@ using cantrel::responds;
 namespace {
 
 using Panel = ParentSongAlbumArtistView;
-constexpr NSInteger kPanelTag = 99;
 constexpr double kRefreshDelay = 1.0;
 
 id dbHandler() { return objc_msgSend<id()>(objc_getClass("DBHandler"), "sharedInstance"_sel); }

@@ -5,6 +5,7 @@
 #include "DBHandler.h"
 #include "EditHandler.h"
 #include "ID3Writer.h"
+#include "Cantrel_Tools.h"
 #include "IconView.h"
 #include "ItemEntry.h"
 #include "Libs/ZipArchive/ZipArchive.h"
@@ -283,12 +284,8 @@ void presentShareSheet(const std::shared_ptr<Export>& job, id text, id url) {
                                                   nullptr);
         }));
     id from = presenter(job);
-    id device = objc_msgSend<id()>(objc_getClass("UIDevice"), "currentDevice"_sel);
-    long idiom = objc_msgSend<BOOL(SEL)>(device, "respondsToSelector:"_sel, "userInterfaceIdiom"_sel)
-                     ? objc_msgSend<long()>(device, "userInterfaceIdiom"_sel)
-                     : 0;
     Class popoverClass = objc_getClass("UIPopoverController");
-    if (idiom == 1 && popoverClass != nil) {
+    if (Cantrel_isPad() && popoverClass != nil) {
         id popover = objc_msgSend<id(id)>(objc_msgSend<id()>(popoverClass, "alloc"_sel),
                                           "initWithContentViewController:"_sel, sheet);
         CGRect screen =

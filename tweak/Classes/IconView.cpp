@@ -22,13 +22,6 @@ namespace cantrel {
 double iconPictureFactor(const IconPicture& picture, NSInteger idiom);
 void drawIconPicture(const IconPicture& picture, double factor, int subTag, id penColor);
 
-NSInteger UI_USER_INTERFACE_IDIOM() {
-    id device = objc_msgSend<id()>(UIDevice::cls(), "currentDevice"_sel);
-    if (!objc_msgSend<BOOL(SEL)>(device, "respondsToSelector:"_sel, "userInterfaceIdiom"_sel)) return 0;
-    return objc_msgSend<NSInteger()>(objc_msgSend<id()>(UIDevice::cls(), "currentDevice"_sel),
-                                     "userInterfaceIdiom"_sel);
-}
-
 namespace {
 
 // Extents at the phone divisor, strokes included.
@@ -855,7 +848,7 @@ void drawRect(IconView* self, SEL, CGRect) {
     const cantrel::IconPicture* picture = cantrel::iconPicture(tag);
     if (picture == nullptr) return;
     // The idiom is asked only by the pictures that are larger on an iPad.
-    NSInteger idiom = picture->padDivisor != 0 ? cantrel::UI_USER_INTERFACE_IDIOM() : 0;
+    NSInteger idiom = picture->padDivisor != 0 ? UI_USER_INTERFACE_IDIOM() : UIUserInterfaceIdiomPhone;
     cantrel::drawIconPicture(*picture, cantrel::iconPictureFactor(*picture, idiom),
                              objc_msgSend<int()>(self, "subTag"_sel), objc_msgSend<id()>(self, "penColor"_sel));
 }
@@ -885,7 +878,7 @@ void registerIconView() {
 extern "C" CANTREL_EXPORT BOOL Cantrel_iconPictureSize(NSInteger tag, CGSize* size) {
     const cantrel::IconPicture* picture = cantrel::iconPicture(tag);
     if (picture == nullptr) return NO;
-    NSInteger idiom = picture->padDivisor != 0 ? cantrel::UI_USER_INTERFACE_IDIOM() : 0;
+    NSInteger idiom = picture->padDivisor != 0 ? UI_USER_INTERFACE_IDIOM() : UIUserInterfaceIdiomPhone;
     *size = cantrel::iconPictureViewSize(*picture, idiom);
     return YES;
 }

@@ -62,12 +62,6 @@ void registerIconView();
 
 namespace cantrel {
 
-// The device's user-interface idiom: [[UIDevice currentDevice]
-// userInterfaceIdiom] when the device answers it, else 0 (phone). Asked
-// afresh on every call. In this namespace because the platform's UIKit
-// declares a global function of the same name.
-NSInteger UI_USER_INTERFACE_IDIOM();
-
 // One picture: its divisor (and the iPad's, where the picture has one) and
 // the box it paints, strokes included, in points from the view's top-left
 // corner at the phone divisor.

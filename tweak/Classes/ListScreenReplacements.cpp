@@ -110,7 +110,7 @@ void askBeforeDelete(MusicTableViewController* self, SEL cmd, UITableView* table
     Strong<NSIndexPath> path(indexPath);
     std::optional<unsigned long long> asked = persistentIDOf(entityOfRow(self, indexPath));
 
-    NSInteger alertStyle = UI_USER_INTERFACE_IDIOM() == 1 ? UIAlertControllerStyleAlert
+    NSInteger alertStyle = UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPad ? UIAlertControllerStyleAlert
                                                           : UIAlertControllerStyleActionSheet;
     id alert = objc_msgSend<id(id, id, NSInteger)>(UIAlertController::cls(),
                                                    "alertControllerWithTitle:message:preferredStyle:"_sel, nil, text,

@@ -1,6 +1,7 @@
 #include "MessageView.h"
 
 #include "Cantrel.h"
+#include "ItemEntry.h"
 
 #include <CoreGraphics/CGContext.h>
 #include <Foundation/NSString.h>
@@ -14,14 +15,13 @@ namespace {
 constexpr double kSide = 150;
 constexpr double kRise = 30;                // above the middle of the given frame
 constexpr double kFlipsideLift = -150;      // further up on the flipside album view
-constexpr long kFlipsideViewIndex = 10;
 constexpr double kFadeDuration = 0.3;
 constexpr NSInteger kMainLineTag = 1;
 constexpr NSInteger kSecondLineTag = 2;
 constexpr NSInteger kTextAlignmentCenter = 1;
 constexpr NSInteger kBlurStyleLight = 1;
 
-double liftFor(long viewIndex) { return viewIndex == kFlipsideViewIndex ? kFlipsideLift : 0; }
+double liftFor(long viewIndex) { return viewIndex == kViewIndexFlipsideAlbum ? kFlipsideLift : 0; }
 
 id colour(SEL name) { return objc_msgSend<id()>(UIColor::cls(), name); }
 

@@ -71,7 +71,7 @@ id containerOf(id controls, const NowPlayingButton& button) {
 CGRect containerFrame(CGRect slider, const NowPlayingButton& button) {
     double x = (button.fromRightEdge ? slider.size.width : slider.origin.x) + button.dx;
     double y = slider.origin.y + button.dy;
-    if (UI_USER_INTERFACE_IDIOM() == 0) {
+    if (UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPhone) {
         CGRect screen = objc_msgSend<CGRect()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "bounds"_sel);
         double longer = std::max(screen.size.width, screen.size.height);
         if (longer == 667) {

@@ -3,6 +3,7 @@
 #include "Cantrel.h"
 #include "EditHandler.h"
 #include "FeederTracking.h"
+#include "Cantrel_Tools.h"
 #include "IconView.h"
 #include "ItemEntry.h"
 #include "MessageView.h"
@@ -208,12 +209,10 @@ void search(Panel* self, SEL, id query) {
 void selectPhoto(Panel* self, SEL, id) {
     closeSheetThen(self, [](Panel* panel) {
         ItemEntry* entry = entryOf(panel);
-        id device = objc_msgSend<id()>(UIDevice::cls(), "currentDevice"_sel);
-        bool pad = objc_msgSend<BOOL(SEL)>(device, "respondsToSelector:"_sel, "userInterfaceIdiom"_sel) &&
-                   objc_msgSend<NSInteger()>(device, "userInterfaceIdiom"_sel) == 1;
-        id menu = objc_msgSend<id(id, id, NSInteger)>(UIAlertController::cls(),
-                                                      "alertControllerWithTitle:message:preferredStyle:"_sel,
-                                                      "Search the web for..."_ns, nil, pad ? 1 : 0);
+        id menu = objc_msgSend<id(id, id, NSInteger)>(
+            UIAlertController::cls(), "alertControllerWithTitle:message:preferredStyle:"_sel,
+            "Search the web for..."_ns, nil,
+            Cantrel_isPad() ? UIAlertControllerStyleAlert : UIAlertControllerStyleActionSheet);
         id tint = objc_msgSend<id(double, double, double, double)>(
             objc_getClass("UIColor"), "colorWithRed:green:blue:alpha:"_sel, 0.0, 122.0 / 255.0, 1.0, 1.0);
         objc_msgSend<void(id)>(get(menu, "view"_sel), "setTintColor:"_sel, tint);
@@ -242,7 +241,8 @@ void selectPhoto(Panel* self, SEL, id) {
         id title = get(item, "title"_sel) ?: ""_ns;
         add("Artist name & Album title", 0, searchFor(NSStringWithFormat("'%@' '%@' album artwork", artist, album)),
             true);
-        if (entry->viewIndex == 0 || entry->viewIndex == 3 || entry->viewIndex == 9) {
+        if (entry->viewIndex == kViewIndexSongs || entry->viewIndex == kViewIndexAlbumTracks ||
+            entry->viewIndex == kViewIndexPlaylistSongs) {
             add("Album title & Track title", 0,
                 searchFor(NSStringWithFormat("'%@' '%@' album artwork", album, title)), true);
             add("Track title", 0, searchFor(NSStringWithFormat("'%@' album artwork", title)), true);

@@ -30,6 +30,10 @@
 
 struct NSString;
 
+// The tag of the panel on the sheet's alert view: how the sheet's actions
+// find the panel of an alert.
+inline constexpr NSInteger kPanelTag = 99;
+
 struct ParentSongAlbumArtistView : UIView {
     OBJC_CLASS(ParentSongAlbumArtistView)
 

@@ -23,7 +23,6 @@ namespace {
 
 using Panel = ParentSongAlbumArtistView;
 
-constexpr NSInteger kPanelTag = 99;
 constexpr int kMessagePairs = 6;
 constexpr double kAlertBottom = 45;
 constexpr double kBadgeInterval = 1.0;

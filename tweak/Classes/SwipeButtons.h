@@ -3,8 +3,7 @@
 // button (restyled) and adds the library's edit, play last, play next, play
 // now and export buttons, and the replacement of
 // _UITableViewCellActionButton's layoutSubviews, which paints each button in
-// the colour of its tag. Both, with their slots and createExtraButton, are
-// private to the hook file (Cantrel.cpp); this header names the buttons.
+// the colour of its tag. The hook file's installation table installs both.
 #pragma once
 
 #include <objc/runtime.h>
@@ -29,3 +28,12 @@ enum SwipeButtonTag : NSInteger {
     SwipeButtonTagExport = 5,
     SwipeButtonTagPlayLast = 6,
 };
+
+struct UITableView;
+struct NSIndexPath;
+struct _UITableViewCellActionButton;
+
+id _swipeActionButtonsForRowAtIndexPath$UITableView(UITableView* self, SEL _cmd, NSIndexPath* indexPath);
+extern Slot<id(UITableView*, SEL, NSIndexPath*)> __swipeActionButtonsForRowAtIndexPath$UITableView;
+void layoutSubviews$_UITableViewCellActionButton(_UITableViewCellActionButton* self, SEL _cmd);
+extern Slot<void(_UITableViewCellActionButton*, SEL)> _layoutSubviews$_UITableViewCellActionButton;
