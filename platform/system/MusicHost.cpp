@@ -14,6 +14,7 @@
 #include <string>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,10 +26,20 @@ constexpr int kLockAttempts = 40;  // 5 ms apart
 std::atomic<int> liveRegistrations{0};
 std::atomic<RunLoop*> quitTarget{nullptr};
 std::atomic<bool> terminateReceived{false};
+std::atomic<const char*> endAtOnceMessage{nullptr};  // set: end at once
+std::atomic<int> lockFd{-1};
 
-// Only asks the main run loop to quit: atomic stores and a write(2).
+// Asks the main run loop to quit (atomic stores and a write(2)), or ends the
+// process at once (write, ftruncate and _exit, all safe in a handler).
 extern "C" void onTerminate(int) {
     terminateReceived.store(true);
+    if (const char* message = endAtOnceMessage.load()) {
+        if (write(STDERR_FILENO, message, std::strlen(message)) < 0) {
+        }
+        if (int fd = lockFd.load(); fd >= 0 && ftruncate(fd, 0) != 0) {
+        }
+        _exit(128 + SIGTERM);
+    }
     if (RunLoop* loop = quitTarget.load()) loop->requestQuit();
 }
 
@@ -97,6 +108,7 @@ MusicHostRegistration::MusicHostRegistration() : path_(musicLockPath()) {
         return;
     }
     quitTarget.store(&RunLoop::main());
+    lockFd.store(fd);
     struct sigaction sa {};
     sa.sa_handler = onTerminate;
     sigemptyset(&sa.sa_mask);
@@ -108,9 +120,15 @@ MusicHostRegistration::MusicHostRegistration() : path_(musicLockPath()) {
 
 bool MusicHostRegistration::terminated() { return terminateReceived.load(); }
 
+void MusicHostRegistration::setEndAtOnce(bool atOnce, const char* message) {
+    endAtOnceMessage.store(atOnce ? (message != nullptr ? message : "") : nullptr);
+}
+
 MusicHostRegistration::~MusicHostRegistration() {
     if (fd_ < 0) return;
     sigaction(SIGTERM, &previousTerm_, nullptr);
+    endAtOnceMessage.store(nullptr);
+    lockFd.store(-1);
     liveRegistrations.fetch_sub(1);
     // An empty file tells a reader that the pid it would find is gone.
     if (ftruncate(fd_, 0) != 0) {
