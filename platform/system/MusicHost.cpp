@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include <fcntl.h>
@@ -29,13 +30,29 @@ std::atomic<bool> terminateReceived{false};
 std::atomic<const char*> endAtOnceMessage{nullptr};  // set: end at once
 std::atomic<int> lockFd{-1};
 
+// The temporary files being written: a slot is free (0), being filled (1)
+// or names a file (2).
+struct TemporarySlot {
+    std::atomic<int> state{0};
+    char path[4096];
+};
+TemporarySlot temporaries[16];
+
+// Removes the temporary files being written (unlink, safe in a handler).
+void removeTemporaries() {
+    for (TemporarySlot& slot : temporaries)
+        if (slot.state.load() == 2) unlink(slot.path);
+}
+
 // Asks the main run loop to quit (atomic stores and a write(2)), or ends the
-// process at once (write, ftruncate and _exit, all safe in a handler).
+// process at once (write, unlink, ftruncate and _exit, all safe in a
+// handler).
 extern "C" void onTerminate(int) {
     terminateReceived.store(true);
     if (const char* message = endAtOnceMessage.load()) {
         if (write(STDERR_FILENO, message, std::strlen(message)) < 0) {
         }
+        removeTemporaries();
         if (int fd = lockFd.load(); fd >= 0 && ftruncate(fd, 0) != 0) {
         }
         _exit(128 + SIGTERM);
@@ -46,6 +63,22 @@ extern "C" void onTerminate(int) {
 }  // namespace
 
 std::string musicLockPath() { return devicePath("/.platform/Music.lock"); }
+
+detail::TrackedTemporary::TrackedTemporary(const char* path) {
+    size_t length = std::strlen(path);
+    for (int i = 0; i < static_cast<int>(std::size(temporaries)) && length < sizeof temporaries[i].path; ++i) {
+        int free = 0;
+        if (!temporaries[i].state.compare_exchange_strong(free, 1)) continue;
+        std::memcpy(temporaries[i].path, path, length + 1);
+        temporaries[i].state.store(2);
+        slot_ = i;
+        return;
+    }
+}
+
+detail::TrackedTemporary::~TrackedTemporary() {
+    if (slot_ >= 0) temporaries[slot_].state.store(0);
+}
 
 bool detail::hasMusicHostRegistration() { return liveRegistrations.load() > 0; }
 
