@@ -260,9 +260,10 @@ private:
         static std::mutex m;
         return m;
     }
+    // Never destroyed: the buffers stay reachable until the process ends.
     static std::vector<unsigned char*>& list() {
-        static std::vector<unsigned char*> kept;
-        return kept;
+        static auto* kept = new std::vector<unsigned char*>();
+        return *kept;
     }
     static size_t& keptBytes() {
         static size_t n = 0;
