@@ -1,7 +1,9 @@
 // The edit sheet on a 50,000-song library: opening a song's sheet (the
 // record, the nib, the rates and both pickers' lists from the database, the
-// presentation) and drawing it once; and one step of a drag across the
-// stars with the stars' redraw.
+// presentation) and drawing it once; one step of a drag across the stars
+// with the stars' redraw; and typing a long title into the sheet's field, a
+// character at a time through the panel's delegate (time per character and
+// the growth of the peak resident memory).
 #include <benchmark/benchmark.h>
 
 #include "Cantrel.h"
@@ -16,6 +18,8 @@
 #include <platform/RunLoop.h>
 
 #include <cairo.h>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -96,5 +100,39 @@ void BM_StarDragStepWithRedraw(benchmark::State& state) {
     f->close(alert);
 }
 BENCHMARK(BM_StarDragStepWithRedraw)->Unit(benchmark::kMicrosecond);
+
+long peakResidentKilobytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+void BM_TypeLongTitle(benchmark::State& state) {
+    Fixture* f = bench::sharedFixture<Fixture>(state);
+    if (f == nullptr) return;
+    AutoreleasePool outer;
+    id alert = f->open();
+    id panel = objc_msgSend<id(NSInteger)>(objc_msgSend<id()>(alert, "view"_sel), "subViewWithTag:"_sel, 99);
+    auto* field = static_cast<UITextField*>(objc_msgSend<id()>(panel, "titleTextField"_sel));
+    if (field == nullptr) {
+        state.SkipWithError("no title field");
+        return;
+    }
+    const std::string typed(static_cast<size_t>(state.range(0)), 'a');
+    long before = peakResidentKilobytes();
+    for (auto _ : state) {
+        AutoreleasePool pool;
+        objc_msgSend<void(id)>(field, "setText:"_sel, ""_ns);
+        if (platform::typeText(field, typed) != state.range(0)) {
+            state.SkipWithError("characters refused");
+            break;
+        }
+    }
+    state.counters["ns_per_char"] = benchmark::Counter(static_cast<double>(state.iterations() * state.range(0)),
+                                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["peak_growth_MB"] = static_cast<double>(peakResidentKilobytes() - before) / 1024.0;
+    f->close(alert);
+}
+BENCHMARK(BM_TypeLongTitle)->Arg(5000)->Arg(50000)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Option parsing shared by the hosts (Music, Settings).
+// Option parsing and process set-up shared by the hosts (Music, Settings).
 #pragma once
 
 #include <UIKit/UIScreen.h>
@@ -14,9 +14,15 @@
 #include <optional>
 #include <string>
 
+#include <signal.h>
 #include <unistd.h>
 
 namespace host {
+
+// A write past the file-size limit (ulimit -f) fails with EFBIG, "File too
+// large", instead of ending the host with SIGXFSZ: the write that meets the
+// limit reports it and removes its temporary file, and the host goes on.
+inline void failWritesPastTheFileSizeLimit() { signal(SIGXFSZ, SIG_IGN); }
 
 // "phone", "ipad" or "none".
 inline bool parseIdiom(const std::string& word, std::optional<NSInteger>& idiom) {

@@ -352,6 +352,31 @@ TEST_F(EditingUIKit, TextFieldAsksItsDelegateBeforeEachChange) {
     EXPECT_EQ(platform::firstResponder(), nil);
 }
 
+// Typing a long text asks the delegate once a character, at the growing
+// end, and leaves no string per character behind: memory stays linear in
+// the text's length.
+TEST_F(EditingUIKit, TypingALongTextLeavesNoStringPerCharacter) {
+    auto field = make<UITextField>(CGRectMake(0, 0, 100, 30));
+    auto d = recorder();
+    objc_msgSend<void(id)>(field.get(), "setDelegate:"_sel, d.get());
+    objc_msgSend<void(id)>(field.get(), "setText:"_sel, "\u00e9"_ns);
+    AutoreleasePool pool;
+    long before = class_getLiveInstanceCount(NSString::cls());
+    EXPECT_EQ(platform::typeText(field.get(), std::string(20000, 'a')), 20000);
+    EXPECT_LT(class_getLiveInstanceCount(NSString::cls()) - before, 10) << "strings still alive";
+    ASSERT_EQ(d->calls.size(), 20000u);
+    EXPECT_EQ(d->calls.front(), "change 1,0 'a'");
+    EXPECT_EQ(d->calls.back(), "change 20000,0 'a'");
+    EXPECT_EQ(text(objc_msgSend<id()>(field.get(), "text"_sel)), "\u00e9" + std::string(20000, 'a'));
+    // Typed on after the text was read, and after it was set.
+    EXPECT_EQ(platform::typeText(field.get(), "b"), 1);
+    EXPECT_EQ(d->calls.back(), "change 20001,0 'b'");
+    objc_msgSend<void(id)>(field.get(), "setText:"_sel, "xy"_ns);
+    EXPECT_EQ(platform::typeText(field.get(), "z"), 1);
+    EXPECT_EQ(d->calls.back(), "change 2,0 'z'");
+    EXPECT_EQ(text(objc_msgSend<id()>(field.get(), "text"_sel)), "xyz");
+}
+
 // selectRow: tells nobody; a user's scroll tells the delegate; rows outside
 // the list are refused.
 TEST_F(EditingUIKit, PickerSelectsQuietlyAndScrollsAloud) {

@@ -1,22 +1,28 @@
 // The Music host given what a careless or hostile user gives it: numbers
 // out of range, places it cannot write, titles that would forge output
-// lines, a stale swipe, SIGTERM while it waits. Each gives a clear result
-// and a failing status; nothing crashes.
+// lines, a stale swipe, files that are no pictures, a file-size limit,
+// SIGTERM while it waits or works. Each gives a clear result and a failing
+// status; nothing crashes or hangs.
 #include <gtest/gtest.h>
 
 #include "MediaLibraryFixture.h"
 #include "ProcessSupport.h"
+#include <MediaLibraryGenerator.h>
 
 #include <platform/DeviceRoot.h>
 
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include <sys/stat.h>
 
 using testsupport::binPath;
 using testsupport::Child;
@@ -41,13 +47,24 @@ protected:
                                  const std::string& redirect = "2>&1") {
         std::ofstream(start.path() + "/script") << script;
         Child child({"/bin/sh", "-c",
-                     "cd '" + start.path() + "' && " + binPath("Music") + " --root '" + root.path() +
+                     "cd '" + start.path() + "' && exec " + binPath("Music") + " --root '" + root.path() +
                          "' --script script " + options + " " + redirect});
         std::vector<std::string> lines;
         while (auto line = child.readLine()) lines.push_back(*line);
         auto status = child.waitExit();
         exitCode = status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
         return lines;
+    }
+
+    // Sends SIGTERM: the host ends within `seconds` with the status for it,
+    // and leaves the lock free for another host of the root.
+    void expectEndedBySigterm(Child& host, double seconds, const char* otherwise) {
+        ASSERT_EQ(kill(host.pid(), SIGTERM), 0);
+        auto status = host.waitExit(seconds);
+        ASSERT_TRUE(status) << otherwise;
+        ASSERT_TRUE(WIFEXITED(*status));
+        EXPECT_EQ(WEXITSTATUS(*status), 143);
+        EXPECT_EQ(WEXITSTATUS(testsupport::runProgram({binPath("Music"), "--root", root.path(), "--no-inject"})), 0);
     }
 
     TempDir root{"badinput-root"};
@@ -163,18 +180,78 @@ TEST_F(HostBadInput, ControlCharactersInTitlesCannotForgeLines) {
     EXPECT_EQ(std::next(title)->rfind("mediaItemCollection.persistentID=", 0), 0u);
 }
 
+TEST_F(HostBadInput, FilesThatAreNoPicturesAreNamedWithTheReasonAndTheHostGoesOn) {
+    std::string bundle = root.path() + "/Library/Application Support/Cantrel/Cantrel.bundle";
+    fs::create_directories(bundle);
+    fs::copy(std::string(CANTREL_RESOURCES_DIR) + "/Cantrel.bundle", bundle);
+    fs::create_directories(start.path() + "/folder.png");
+    ASSERT_EQ(mkfifo((start.path() + "/pipe.png").c_str(), 0600), 0);
+    std::ofstream(start.path() + "/notes.png") << "no picture";
+    // One byte past 50 MB, taking no room on the disk.
+    fs::resize_file((std::ofstream(start.path() + "/huge.png"), start.path() + "/huge.png"), 50 * 1024 * 1024 + 1);
+    const std::string picture = std::string(CANTREL_RESOURCES_DIR) + "/Cantrel.bundle/10@2x.png";
+    const char* files[] = {"folder.png", "/dev/zero", "pipe.png", "huge.png", "notes.png", "missing.png"};
+    const char* reasons[] = {"Is a directory", "not a regular file", "not a regular file", "larger than 50 MB",
+                             "not a PNG or JPEG picture of at most 40 megapixels", "No such file or directory"};
+    std::string script = "open album 202\nswipe 0 0\ntap 2\n";
+    for (const char* f : files) script += "pickimage " + std::string(f) + "\n";
+    script += "artwork\nmenu Browse Photo library\n";
+    for (const char* f : files) script += "photo " + std::string(f) + "\n";
+    script += "photo " + picture + "\n";
+    int code = -1;
+    auto lines = run(script, code, "");
+    EXPECT_EQ(code, 1);
+    std::vector<std::string> errors, expected;
+    for (const std::string& l : lines)
+        if (l.find("cannot read a picture") != std::string::npos) errors.push_back(l);
+    for (const char* command : {"pickimage", "photo"})
+        for (size_t i = 0; i < std::size(files); ++i)
+            expected.push_back(std::string(command) + ": cannot read a picture from '" + files[i] + "': " + reasons[i]);
+    EXPECT_EQ(errors, expected);
+    // After all of them the picker still takes a picture, and the sheet
+    // comes back.
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), "screen sheet");
+}
+
+TEST_F(HostBadInput, ASnapshotPastTheFileSizeLimitFailsAndLeavesNoFile) {
+    std::ofstream(start.path() + "/script") << "open genres\nsnapshot shot.png\nrows 0 1\n";
+    // 20 blocks of 1 KB: far less than a picture of the screen.
+    Child child({"/bin/sh", "-c",
+                 "ulimit -f 20 && cd '" + start.path() + "' && exec " + binPath("Music") + " --root '" + root.path() +
+                     "' --script script --no-inject 2>&1"});
+    std::vector<std::string> out;
+    while (auto line = child.readLine()) out.push_back(*line);
+    auto status = child.waitExit();
+    ASSERT_TRUE(status);
+    ASSERT_TRUE(WIFEXITED(*status)) << "ended by signal " << WTERMSIG(*status);
+    EXPECT_EQ(WEXITSTATUS(*status), 1);
+    EXPECT_EQ(out, (std::vector<std::string>{"snapshot: cannot write shot.png: File too large", "0 0 Alternative"}));
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(start.path())) left.push_back(e.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"script"}) << "no picture, no temporary file";
+}
+
+TEST_F(HostBadInput, SigtermDuringALongCommandEndsTheHostAtOnce) {
+    // 20,000 songs: printing every row takes seconds.
+    std::string error;
+    ASSERT_TRUE(platform::generateMediaLibrary(root.path(), {20000, 1}, &error)) << error;
+    Child host({binPath("Music"), "--root", root.path(), "--no-inject"}, true);
+    ASSERT_TRUE(host.writeLine("open songs"));
+    ASSERT_TRUE(host.writeLine("rows 0 1"));
+    ASSERT_TRUE(host.readLine(60).has_value());  // up, and waiting for the next line
+    ASSERT_TRUE(host.writeLine("rows 0 20000"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(host.running());
+    expectEndedBySigterm(host, 2, "still printing rows");
+}
+
 TEST_F(HostBadInput, SigtermWhileWaitingForInputEndsTheHostAtOnce) {
     Child host({binPath("Music"), "--root", root.path(), "--no-inject"}, true);
     ASSERT_TRUE(host.writeLine("open genres"));
     ASSERT_TRUE(host.writeLine("rows 0 1"));
     ASSERT_EQ(host.readLine(), "0 0 Alternative");  // up, and waiting for the next line
-    ASSERT_EQ(kill(host.pid(), SIGTERM), 0);
-    auto status = host.waitExit(10);
-    ASSERT_TRUE(status) << "still waiting for input";
-    ASSERT_TRUE(WIFEXITED(*status));
-    EXPECT_EQ(WEXITSTATUS(*status), 143);
-    // The lock is free again: another host of the root starts.
-    EXPECT_EQ(WEXITSTATUS(testsupport::runProgram({binPath("Music"), "--root", root.path(), "--no-inject"})), 0);
+    expectEndedBySigterm(host, 10, "still waiting for input");
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 //   platform_helper host ROOT [--ignore-term]
 //       registers as the Music host of ROOT and serves the main run loop
 //       until asked to quit (exit 0); with --ignore-term SIGTERM is ignored.
+//   platform_helper writing ROOT FILE
+//       registers as the Music host of ROOT, to be ended at once by SIGTERM,
+//       makes FILE and keeps it as a temporary file being written.
 //   platform_helper observe ROOT NAME [NAME...]
 //       observes the Darwin notifications named, prints "got NAME" for each
 //       that arrives and exits 0 when the last one named has arrived.
@@ -11,7 +14,10 @@
 #include <platform/RunLoop.h>
 #include <platform/System.h>
 
+#include "../platform/system/SystemInternal.h"
+
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -37,6 +43,17 @@ int host(bool ignoreTerm) {
     platform::RunLoop& loop = platform::RunLoop::main();
     loop.runUntil([] { return false; }, kLifetime);
     return loop.quitRequested() ? 0 : 4;
+}
+
+int writing(const std::string& file) {
+    platform::MusicHostRegistration registration;
+    if (!registration) return 3;
+    platform::MusicHostRegistration::setEndAtOnce(true, "ended at once\n");
+    std::ofstream(file) << "half of it";
+    platform::detail::TrackedTemporary temporary(file.c_str());
+    ready();
+    platform::RunLoop::main().runUntil([] { return false; }, kLifetime);
+    return 4;
 }
 
 std::string lastName;
@@ -67,7 +84,8 @@ int main(int argc, char** argv) {
     std::string mode = argc > 2 ? argv[1] : "";
     if (argc > 2) platform::setDeviceRoot(argv[2]);
     if (mode == "host" && argc <= 4) return host(argc == 4 && std::string(argv[3]) == "--ignore-term");
+    if (mode == "writing" && argc == 4) return writing(argv[3]);
     if (mode == "observe" && argc >= 4) return observe(std::vector<std::string>(argv + 3, argv + argc));
-    std::fprintf(stderr, "usage: platform_helper host ROOT [--ignore-term] | observe ROOT NAME [NAME...]\n");
+    std::fprintf(stderr, "usage: platform_helper host ROOT [--ignore-term] | writing ROOT FILE | observe ROOT NAME [NAME...]\n");
     return 2;
 }

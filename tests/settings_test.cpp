@@ -23,6 +23,8 @@
 #include <cmath>
 #include <map>
 
+#include <sys/resource.h>
+
 using namespace settingstest;
 
 namespace {
@@ -244,6 +246,9 @@ TEST_F(Settings, WithoutAFileTheEnableSwitchWritesOneKeyPostsAndEndsTheMusicHost
 Slot<void(Cantrel_PreferencesController*, SEL)> _writePreferencesToFile;
 std::vector<std::string>* events = nullptr;
 void writePreferencesToFile(Cantrel_PreferencesController* self, SEL sel) {
+    // The replacement stays installed for the tests after the one that
+    // installed it: they only write.
+    if (events == nullptr) return _writePreferencesToFile(self, sel);
     id stored = objc_msgSend<id(id)>(self, "getPreferencesObjectForKey:"_sel, "is_enabled"_ns);
     events->push_back(std::string("write with the value ") + (stored ? "stored" : "absent") + ", restarts " +
                       std::to_string(platform::systemRequests().size()));
@@ -446,6 +451,8 @@ struct Frame {
     uint8_t colour;  // palette index: 0 red, 1 green, 2 blue, 3 white
     int left = 0, top = 0, width = 4, height = 4;
     int disposal = DISPOSAL_UNSPECIFIED;
+    bool interlaced = false;  // its lines stored in the four passes
+    bool stripes = false;     // row r in colour r % 4 instead of `colour`
 };
 
 int writeBytes(GifFileType* gif, const GifByteType* bytes, int length) {
@@ -468,9 +475,18 @@ std::string makeGif(const std::vector<Frame>& frames) {
             GifByteType ext[4];
             EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(EGifGCBToExtension(&gcb, ext)), ext);
         }
-        EGifPutImageDesc(gif, f.left, f.top, f.width, f.height, false, nullptr);
+        EGifPutImageDesc(gif, f.left, f.top, f.width, f.height, f.interlaced, nullptr);
         std::vector<GifPixelType> line(f.width, f.colour);
-        for (int y = 0; y < f.height; ++y) EGifPutLine(gif, line.data(), f.width);
+        auto put = [&](int y) {
+            if (f.stripes) std::fill(line.begin(), line.end(), static_cast<GifPixelType>(y % 4));
+            EGifPutLine(gif, line.data(), f.width);
+        };
+        if (f.interlaced) {
+            for (auto [offset, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}})
+                for (int y = offset; y < f.height; y += step) put(y);
+        } else {
+            for (int y = 0; y < f.height; ++y) put(y);
+        }
     }
     GifFreeMapObject(map);
     EGifCloseFile(gif, &error);
@@ -600,6 +616,63 @@ TEST(AnimatedGIF, BrokenTooLargeAndStillData) {
     ASSERT_TRUE(still.made);
     EXPECT_EQ(still.entries, (std::vector<int>{0}));
     EXPECT_NEAR(still.duration, 0.01, 1e-9);
+}
+
+long peakResidentKilobytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// The same GIF with its frames (all but the header and the trailer of
+// `gif`, made with makeGif) repeated `times`.
+std::string repeatFrames(const std::string& gif, int times) {
+    const size_t header = 6 + 7 + 4 * 3;  // signature, screen, four colours
+    std::string frames = gif.substr(header, gif.size() - header - 1), out = gif.substr(0, header);
+    for (int i = 0; i < times; ++i) out += frames;
+    return out + ";";
+}
+
+TEST(AnimatedGIF, FramesBeyondTheScreenAreClippedAndTheirDecodingBounded) {
+    AutoreleasePool pool;
+    // 135 bytes: a 10 x 10 screen holding five frames that each claim
+    // 65535 x 65535 pixels (4.3 gigapixels), with a few bytes of data each.
+    std::string hostile = "GIF89a";
+    hostile += std::string("\x0a\x00\x0a\x00\xf0\x00\x00", 7) + std::string(3, '\0') + std::string(3, '\xff');
+    for (int i = 0; i < 5; ++i)
+        hostile += std::string("\x21\xf9\x04\x00\x0a\x00\x00\x00\x2c\x00\x00\x00\x00\xff\xff\xff\xff\x00\x02\x02\x44\x01\x00", 23);
+    hostile += ";";
+    ASSERT_EQ(hostile.size(), 135u);
+    long before = peakResidentKilobytes();
+    EXPECT_FALSE(expand(hostile).made) << "no frame holds its pixels: nothing to show";
+    EXPECT_LT(peakResidentKilobytes() - before, 256 * 1024) << "kilobytes taken at the peak";
+
+    // Frames far larger than the 4 x 4 screen show the part on it: green
+    // over all of it, then blue from (2, 2) on.
+    Expanded clipped = expand(makeGif({{10, 1, 0, 0, 3000, 3000}, {10, 2, 2, 2, 3000, 3000}}));
+    ASSERT_TRUE(clipped.made);
+    EXPECT_EQ(clipped.firstPixels, (std::vector<uint32_t>{0xff00ff00, 0xff00ff00, 0xff00ff00, 0xff0000ff}));
+    // Rows in colour r % 4, the image 5,000 lines high: the screen's four
+    // rows are whole whether the lines come in order or in the four passes
+    // (rows 1 and 3 only in the last one).
+    for (bool interlaced : {false, true}) {
+        SCOPED_TRACE(interlaced ? "interlaced" : "in order");
+        Frame striped{10, 0, 0, 0, 4, 5000, DISPOSAL_UNSPECIFIED, interlaced, true};
+        Expanded rows = expand(makeGif({striped}));
+        ASSERT_TRUE(rows.made);
+        EXPECT_EQ(rows.firstPixels, (std::vector<uint32_t>{0xffff0000, 0xffffffff})) << "(0,0) red, (3,3) white";
+    }
+
+    // Each line of an image is decoded whole, however little of it shows:
+    // 300 frames of 65535 x 4 pixels are 78.6 million pixels to decode,
+    // refused before any is decoded; 20 frames are not.
+    std::string wide = makeGif({{1, 1, 0, 0, 65535, 4}});
+    EXPECT_FALSE(expand(repeatFrames(wide, 300)).made) << "300 wide frames";
+    Expanded fewer = expand(repeatFrames(wide, 20));
+    ASSERT_TRUE(fewer.made) << "20 wide frames";
+    EXPECT_EQ(fewer.entries.size(), 20u);
+    EXPECT_EQ(fewer.firstPixels.front(), 0xff00ff00u);
+    EXPECT_EQ(fewer.firstPixels.back(), 0xff00ff00u);
 }
 
 TEST(AnimatedGIF, EntryCountsForDelays) {

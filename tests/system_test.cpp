@@ -134,6 +134,22 @@ TEST_F(System, AHostThatIgnoresSigtermIsKilledAfterTheGrace) {
     EXPECT_EQ(WTERMSIG(*status), SIGKILL);
 }
 
+// A host ended at once in the middle of a write removes the temporary
+// file it was writing and empties its lock file.
+TEST_F(System, AHostEndedAtOnceLeavesNoTemporaryFile) {
+    std::string file = root.path() + "/.shot.png.XXXXXX";
+    Child host({binPath("platform_helper"), "writing", root.path(), file});
+    ASSERT_EQ(host.readLine(), "ready");
+    ASSERT_TRUE(fs::exists(file));
+    EXPECT_EQ(platform::system("killall -9 Music"), 0);
+    auto status = host.waitExit();
+    ASSERT_TRUE(status.has_value());
+    ASSERT_TRUE(WIFEXITED(*status));
+    EXPECT_EQ(WEXITSTATUS(*status), 128 + SIGTERM);
+    EXPECT_FALSE(fs::exists(file)) << "the half-written file stays";
+    EXPECT_EQ(readFile(root.path() + "/.platform/Music.lock"), "");
+}
+
 TEST_F(System, WithoutAHostNothingIsEndedNotEvenAProcessNamedMusic) {
     auto namedMusic = startProcessNamedMusic(root.path());
     EXPECT_EQ(platform::system("killall -9 Music"), 1);  // no lock file at all

@@ -94,6 +94,13 @@ id openPanel();
 bool tapArtwork(Context& c, const char* command, bool print);
 bool chooseMenuEntry(Context& c, const std::string& title, const char* command);
 bool finishPhotoPicker(Context& c, id picture, const char* command);
+// The picture in a host file named on a command line (relative to where the
+// host was started), as the photo library hands one over: a regular file of
+// at most 50 MB, opened without blocking (a FIFO or a device cannot hold the
+// host), decoded within the platform's pixel limit. nil after an error
+// naming the file and saying why ("COMMAND: cannot read a picture from
+// 'FILE': Is a directory").
+id readPicture(Context& c, const char* command, const std::string& file);
 // After a web-search entry of the picture menu: waits until the search has
 // ended in its grid (or back at the sheet); false after an error when
 // neither came.

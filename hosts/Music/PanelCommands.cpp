@@ -10,10 +10,14 @@
 #include <UIKit/UITouch.h>
 #include <platform/RunLoop.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <ostream>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace host {
 namespace {
@@ -123,17 +127,7 @@ bool compose(Context& c, const std::vector<std::string>& args) {
 
 bool photo(Context& c, const std::vector<std::string>& args) {
     id picture = nil;
-    if (args[0] != "cancel") {
-        std::filesystem::path p(args[0]);
-        if (!p.is_absolute() && !c.startDirectory.empty()) p = std::filesystem::path(c.startDirectory) / p;
-        std::ifstream in(p, std::ios::binary);
-        std::string bytes((std::istreambuf_iterator<char>(in)), {});
-        picture = in ? objc_msgSend<id(id)>(UIImage::cls(), "imageWithData:"_sel, NSData::make(bytes)) : nil;
-        if (picture == nil) {
-            *c.err << "photo: cannot read a picture from '" << args[0] << "'\n";
-            return false;
-        }
-    }
+    if (args[0] != "cancel" && (picture = readPicture(c, "photo", args[0])) == nil) return false;
     if (!finishPhotoPicker(c, picture, "photo")) return false;
     printScreen(c);
     return true;
@@ -185,6 +179,55 @@ bool chooseMenuEntry(Context& c, const std::string& title, const char* command) 
     }
     *c.err << command << ": the picture menu has no entry '" << title << "'\n";
     return false;
+}
+
+namespace {
+
+constexpr off_t kMaxPictureFileBytes = 50 << 20;
+
+// The whole of a regular file of at most kMaxPictureFileBytes; "" when read,
+// else why not.
+std::string readPictureFile(const std::string& path, std::string& bytes) {
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return std::strerror(errno);
+    struct Closer {
+        int fd;
+        ~Closer() { close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (fstat(fd, &st) != 0) return std::strerror(errno);
+    if (S_ISDIR(st.st_mode)) return std::strerror(EISDIR);
+    if (!S_ISREG(st.st_mode)) return "not a regular file";
+    const std::string tooLarge = "larger than " + std::to_string(kMaxPictureFileBytes >> 20) + " MB";
+    if (st.st_size > kMaxPictureFileBytes) return tooLarge;
+    // One byte more than the limit tells a file that grew since.
+    bytes.resize(static_cast<size_t>(st.st_size) + 1);
+    size_t got = 0;
+    for (;;) {
+        if (got == bytes.size()) {
+            if (got > static_cast<size_t>(kMaxPictureFileBytes)) return tooLarge;
+            bytes.resize(std::min(got * 2, static_cast<size_t>(kMaxPictureFileBytes) + 1));
+        }
+        ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::strerror(errno);
+        if (n == 0) break;
+        got += static_cast<size_t>(n);
+    }
+    bytes.resize(got);
+    return "";
+}
+
+}  // namespace
+
+id readPicture(Context& c, const char* command, const std::string& file) {
+    std::string bytes;
+    std::string why = readPictureFile(resolveHostPath(c, file), bytes);
+    id picture = nil;
+    if (why.empty() && (picture = objc_msgSend<id(id)>(UIImage::cls(), "imageWithData:"_sel, NSData::make(bytes))) == nil)
+        why = "not a PNG or JPEG picture of at most 40 megapixels";
+    if (picture == nil) *c.err << command << ": cannot read a picture from '" << file << "': " << why << "\n";
+    return picture;
 }
 
 bool finishPhotoPicker(Context& c, id picture, const char* command) {

@@ -20,8 +20,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <ostream>
 
 namespace host {
@@ -30,11 +28,6 @@ namespace {
 constexpr NSInteger kPanelTag = 99;
 constexpr double kTransitionWait = 5;
 
-std::string hostPath(const Context& c, const std::string& path) {
-    std::filesystem::path p(path);
-    if (p.is_absolute() || c.startDirectory.empty()) return path;
-    return (std::filesystem::path(c.startDirectory) / p).string();
-}
 
 
 // As a pick in the photo library, the whole way: the sheet's artwork tapped,
@@ -45,13 +38,8 @@ bool pickimage(Context& c, const std::vector<std::string>& args) {
         *c.err << "pickimage: no edit sheet is open\n";
         return false;
     }
-    std::ifstream in(hostPath(c, args[0]), std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), {});
-    id image = in ? objc_msgSend<id(id)>(UIImage::cls(), "imageWithData:"_sel, NSData::make(bytes)) : nil;
-    if (image == nil) {
-        *c.err << "pickimage: cannot read a picture from '" << args[0] << "'\n";
-        return false;
-    }
+    id image = readPicture(c, "pickimage", args[0]);
+    if (image == nil) return false;
     return tapArtwork(c, "pickimage", false) && chooseMenuEntry(c, "Browse Photo library", "pickimage") &&
            finishPhotoPicker(c, image, "pickimage");
 }

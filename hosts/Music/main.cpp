@@ -274,7 +274,12 @@ int runHost(int argc, char** argv) {
         std::optional<std::string> line = reader.next(&readError);
         if (!line) break;
         platform::RunLoop::main().runPending();
-        if (!host::runLine(context, *line)) failed = true;
+        // A command may take long without serving the main loop (thousands
+        // of rows, a long text): SIGTERM meanwhile ends the host at once.
+        platform::MusicHostRegistration::setEndAtOnce(true, "Music: ended by SIGTERM\n");
+        bool ok = host::runLine(context, *line);
+        platform::MusicHostRegistration::setEndAtOnce(false);
+        if (!ok) failed = true;
         if (std::string why = outputError(); !why.empty()) {
             std::cerr << "Music: cannot write to standard output: " << why << "\n";
             failed = true;
@@ -293,6 +298,7 @@ int runHost(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    host::failWritesPastTheFileSizeLimit();
     int status = runHost(argc, argv);
     // Ended by SIGTERM after releasing everything: the shell's status for it.
     return platform::MusicHostRegistration::terminated() ? 128 + SIGTERM : status;

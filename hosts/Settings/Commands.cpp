@@ -201,8 +201,9 @@ bool snapshot(Context& c, const Args& a) {
     if (!p.is_absolute()) p = std::filesystem::path(c.startDirectory) / p;
     auto* view = static_cast<UIView*>(objc_msgSend<id()>(topPage(), "view"_sel));
     double scale = objc_msgSend<double()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "scale"_sel);
-    if (!platform::writeScreenPNG(p.string(), {view}, scale)) {
-        *c.err << "snapshot: cannot write " << a[0] << "\n";
+    std::string error;
+    if (!platform::writeScreenPNG(p.string(), {view}, scale, &error)) {
+        *c.err << "snapshot: cannot write " << a[0] << ": " << error << "\n";
         return false;
     }
     *c.out << "snapshot -> " << a[0] << "\n";

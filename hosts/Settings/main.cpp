@@ -119,6 +119,7 @@ bool infoString(const std::string& file, const char* key, std::string& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    host::failWritesPastTheFileSizeLimit();
     Options options;
     if (!parse(argc, argv, options)) return 2;
     std::ifstream scriptFile;

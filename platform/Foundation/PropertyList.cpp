@@ -15,6 +15,7 @@
 #include <platform/DeviceRoot.h>
 
 #include "Internal.h"
+#include "../system/SystemInternal.h"
 
 #include <plist/plist.h>
 
@@ -534,6 +535,7 @@ bool writeFileAtomically(const std::string& hostPath, const void* bytes, size_t 
     std::string temp = (dir == "/" ? "" : dir) + "/." + base + ".XXXXXX";
     int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) return false;
+    detail::TrackedTemporary tracked(temp.c_str());
     bool ok = writeAll(fd, static_cast<const char*>(bytes), length) && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
     int err = ok ? 0 : errno;
     if (::close(fd) != 0 && ok) {

@@ -13,9 +13,11 @@
 #include <cairo.h>
 #include <gif_lib.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 CFStringRef kCGImagePropertyGIFDictionary = nullptr;
@@ -33,6 +35,7 @@ struct FrameInfo {
     int disposal = 0;
     int transparent = NO_TRANSPARENT_COLOR;
     bool complete = false;    // its pixels could be read
+    long decodedPixels = 0;   // what decoding its part on the canvas takes
 };
 
 struct MemoryReader {
@@ -57,6 +60,42 @@ struct GifCloser {
 };
 using GifHandle = std::unique_ptr<GifFileType, GifCloser>;
 
+// The part of an image that lies on the canvas, in canvas pixels; empty
+// when the image lies wholly outside it.
+struct Clip {
+    Clip(const GifImageDesc& d, int width, int height)
+        : x0(std::max(0, d.Left)),
+          y0(std::max(0, d.Top)),
+          x1(std::min(width, d.Left + d.Width)),
+          y1(std::min(height, d.Top + d.Height)) {}
+    bool empty() const { return x0 >= x1 || y0 >= y1; }
+    size_t width() const { return empty() ? 0 : static_cast<size_t>(x1 - x0); }
+    size_t height() const { return empty() ? 0 : static_cast<size_t>(y1 - y0); }
+    int x0, y0, x1, y1;
+};
+
+// Interlaced images come in four passes: rows offset, offset + step...
+constexpr int kPassOffsets[] = {0, 4, 2, 1}, kPassSteps[] = {8, 8, 4, 2};
+
+// How many of the image's lines, in the order they are stored, must be
+// decoded before every line on the canvas has been: the lines after them
+// are skipped undecoded.
+long linesToDecode(const GifImageDesc& d, const Clip& clip) {
+    if (clip.empty() || d.Width <= 0 || d.Height <= 0) return 0;
+    long first = clip.y0 - d.Top, end = clip.y1 - d.Top;  // rows of the image
+    if (!d.Interlace) return end;
+    long before = 0, lines = 0;
+    for (int pass = 0; pass < 4; ++pass) {
+        long offset = kPassOffsets[pass], step = kPassSteps[pass];
+        if (end - 1 >= offset) {
+            long last = offset + (end - 1 - offset) / step * step;  // this pass's last row before `end`
+            if (last >= first) lines = before + (last - offset) / step + 1;
+        }
+        if (d.Height > offset) before += (d.Height - offset + step - 1) / step;
+    }
+    return lines;
+}
+
 // Reads a GIF record by record. With a canvas it also composes each frame.
 class GifReader {
 public:
@@ -69,9 +108,9 @@ public:
     int height() const { return gif_->SHeight; }
 
     // Moves to the next image; false at the end of the data or where it
-    // breaks off before an image. `pixels` receives the image's indexes
-    // (Width x Height) when it is not null; `info.complete` tells whether
-    // they were all read.
+    // breaks off before an image. `pixels` receives the indexes of the
+    // image's part on the canvas (Clip(desc) wide and high) when it is not
+    // null; `info.complete` tells whether they were all read.
     bool next(FrameInfo& info, std::vector<uint8_t>* pixels, GifImageDesc& desc) {
         info = FrameInfo{};
         for (;;) {
@@ -100,6 +139,7 @@ public:
             if (type != IMAGE_DESC_RECORD_TYPE) return false;
             if (DGifGetImageDesc(gif_.get()) == GIF_ERROR) return false;
             desc = gif_->Image;
+            info.decodedPixels = static_cast<long>(desc.Width) * linesToDecode(desc, Clip(desc, width(), height()));
             info.complete = readPixels(desc, pixels);
             return true;
         }
@@ -108,38 +148,128 @@ public:
     const ColorMapObject* colours() const { return gif_->Image.ColorMap ? gif_->Image.ColorMap : gif_->SColorMap; }
 
 private:
-    // Reads the image's pixels into `pixels`, or (null) only walks over its
-    // data blocks without decoding them.
+    // Reads the pixels of the image's part on the canvas into `pixels`, or
+    // (null) only walks over its data blocks without decoding them. Lines
+    // past the last one on the canvas are never decoded: a few bytes can
+    // claim an image of 65535 x 65535 pixels.
     bool readPixels(const GifImageDesc& desc, std::vector<uint8_t>* pixels) {
         if (desc.Width <= 0 || desc.Height <= 0) return false;
-        if (pixels == nullptr) {
-            int codeSize = 0;
-            GifByteType* block = nullptr;
-            if (DGifGetCode(gif_.get(), &codeSize, &block) == GIF_ERROR) return false;
-            while (block != nullptr)
-                if (DGifGetCodeNext(gif_.get(), &block) == GIF_ERROR) return false;
+        Clip clip(desc, width(), height());
+        long lines = linesToDecode(desc, clip);
+        if (pixels == nullptr || lines == 0) return skipRest(true);
+        size_t w = clip.width();
+        pixels->resize(w * clip.height());  // every row is read below
+        line_.resize(static_cast<size_t>(desc.Width));
+        long read = 0;
+        auto readLine = [&](int row) {
+            if (DGifGetLine(gif_.get(), line_.data(), desc.Width) == GIF_ERROR) return false;
+            ++read;
+            int y = desc.Top + row;
+            if (y >= clip.y0 && y < clip.y1)
+                std::memcpy(pixels->data() + static_cast<size_t>(y - clip.y0) * w, line_.data() + (clip.x0 - desc.Left),
+                            w);
             return true;
-        }
-        size_t w = static_cast<size_t>(desc.Width), h = static_cast<size_t>(desc.Height);
-        pixels->resize(w * h);  // every row is read below
-        static const int offsets[] = {0, 4, 2, 1}, steps[] = {8, 8, 4, 2};
+        };
         if (desc.Interlace) {
-            for (int pass = 0; pass < 4; ++pass)
-                for (size_t y = offsets[pass]; y < h; y += steps[pass])
-                    if (DGifGetLine(gif_.get(), pixels->data() + y * w, desc.Width) == GIF_ERROR) return false;
+            for (int pass = 0; pass < 4 && read < lines; ++pass)
+                for (int row = kPassOffsets[pass]; row < desc.Height && read < lines; row += kPassSteps[pass])
+                    if (!readLine(row)) return false;
         } else {
-            for (size_t y = 0; y < h; ++y)
-                if (DGifGetLine(gif_.get(), pixels->data() + y * w, desc.Width) == GIF_ERROR) return false;
+            for (int row = 0; read < lines; ++row)
+                if (!readLine(row)) return false;
         }
+        // After its last line giflib has walked over the image's data itself.
+        return read == static_cast<long>(desc.Height) || skipRest(false);
+    }
+
+    // Walks over the image's remaining data blocks, from its first one
+    // (`fromStart`) or from where decoding stopped.
+    bool skipRest(bool fromStart) {
+        int codeSize = 0;
+        GifByteType* block = nullptr;
+        if (fromStart ? DGifGetCode(gif_.get(), &codeSize, &block) == GIF_ERROR
+                      : DGifGetCodeNext(gif_.get(), &block) == GIF_ERROR)
+            return false;
+        while (block != nullptr)
+            if (DGifGetCodeNext(gif_.get(), &block) == GIF_ERROR) return false;
         return true;
     }
 
     MemoryReader reader_;
     GifHandle gif_;
+    std::vector<GifPixelType> line_;  // one line of the image, as decoded
 };
 
 // The largest canvas a source decodes (pixels): beyond it frames give NULL.
 constexpr long kMaxCanvasPixels = 64L * 1024 * 1024;
+// The most pixels a source decodes for all its frames together (the lines
+// of each image down to its last one on the canvas, at the image's full
+// width): beyond it the source is refused and every frame gives NULL.
+constexpr long kMaxDecodedPixels = 64L * 1024 * 1024;
+
+// Frames' pixels live in buffers that earlier frames gave back when they
+// could: an animation asks for many frames of one size, again each time it
+// is shown, and fresh pages from the system for every frame cost more than
+// decoding it. At most kKeptFrameBytes wait aside for the next frames.
+class FrameBuffers {
+public:
+    // A buffer of `bytes`, not cleared; null when there is no memory.
+    static unsigned char* take(size_t bytes) {
+        {
+            std::lock_guard<std::mutex> lock(mutex());
+            auto& kept = list();
+            for (auto it = kept.begin(); it != kept.end(); ++it)
+                if (sizeOf(*it) == bytes) {
+                    unsigned char* base = *it;
+                    kept.erase(it);
+                    keptBytes() -= bytes;
+                    return base + kHeader;
+                }
+        }
+        auto* base = static_cast<unsigned char*>(std::malloc(kHeader + bytes));
+        if (base == nullptr) return nullptr;
+        std::memcpy(base, &bytes, sizeof bytes);
+        return base + kHeader;
+    }
+
+    // Takes back a buffer from take() (a surface's destroy callback).
+    static void give(void* data) {
+        unsigned char* base = static_cast<unsigned char*>(data) - kHeader;
+        size_t bytes = sizeOf(base);
+        {
+            std::lock_guard<std::mutex> lock(mutex());
+            if (keptBytes() + bytes <= kKeptFrameBytes) {
+                list().push_back(base);
+                keptBytes() += bytes;
+                return;
+            }
+        }
+        std::free(base);
+    }
+
+private:
+    static constexpr size_t kKeptFrameBytes = 16u << 20;
+    static constexpr size_t kHeader = 64;  // the size, and the pixels' alignment
+
+    static size_t sizeOf(const unsigned char* base) {
+        size_t bytes;
+        std::memcpy(&bytes, base, sizeof bytes);
+        return bytes;
+    }
+    static std::mutex& mutex() {
+        static std::mutex m;
+        return m;
+    }
+    // Never destroyed: the buffers stay reachable until the process ends.
+    static std::vector<unsigned char*>& list() {
+        static auto* kept = new std::vector<unsigned char*>();
+        return *kept;
+    }
+    static size_t& keptBytes() {
+        static size_t n = 0;
+        return n;
+    }
+};
 
 }  // namespace
 
@@ -163,6 +293,7 @@ struct CGImageSource : NSObject {
     std::vector<uint32_t> previous;
     std::vector<uint8_t> pixels;  // the indexes of the image read last
     bool broken = false;
+    bool refused = false;  // decoding every frame would take too much
 
     ~CGImageSource() override {
         if (still) cairo_surface_destroy(still);
@@ -175,17 +306,20 @@ struct CGImageSource : NSObject {
         height = r.height();
         FrameInfo info;
         GifImageDesc desc;
+        long decodedPixels = 0;
         while (r.next(info, nullptr, desc)) {
             frames.push_back(info);
+            decodedPixels += info.decodedPixels;
             if (!info.complete) break;
         }
+        refused = decodedPixels > kMaxDecodedPixels;
         return true;
     }
 
     // The canvas after frame `index`, as ARGB32 premultiplied; NULL when it
     // cannot be decoded.
     cairo_surface_t* frame(size_t index) {
-        if (index >= frames.size() || !frames[index].complete) return nullptr;
+        if (refused || index >= frames.size() || !frames[index].complete) return nullptr;
         if (width <= 0 || height <= 0 || static_cast<long>(width) * height > kMaxCanvasPixels) return nullptr;
         if (static_cast<long>(index) <= decoded || reader == nullptr) restart();
         while (decoded < static_cast<long>(index)) {
@@ -197,16 +331,16 @@ struct CGImageSource : NSObject {
         // The canvas's rows as they are (no zeroed buffer first): the pixels
         // live in a buffer the surface frees.
         int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width);
-        auto* data = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(stride) * height));
+        unsigned char* data = FrameBuffers::take(static_cast<size_t>(stride) * height);
         if (data == nullptr) return nullptr;
         for (int y = 0; y < height; ++y)
             std::memcpy(data + static_cast<size_t>(y) * stride, canvas.data() + static_cast<size_t>(y) * width, 4 * width);
         cairo_surface_t* s = cairo_image_surface_create_for_data(data, CAIRO_FORMAT_ARGB32, width, height, stride);
         static cairo_user_data_key_t owned;
         if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS ||
-            cairo_surface_set_user_data(s, &owned, data, std::free) != CAIRO_STATUS_SUCCESS) {
+            cairo_surface_set_user_data(s, &owned, data, FrameBuffers::give) != CAIRO_STATUS_SUCCESS) {
             cairo_surface_destroy(s);
-            std::free(data);
+            FrameBuffers::give(data);
             return nullptr;
         }
         cairo_surface_mark_dirty(s);
@@ -237,13 +371,13 @@ private:
                     lut[i] = 0xff000000u | (map->Colors[i].Red << 16) | (map->Colors[i].Green << 8) | map->Colors[i].Blue;
         std::vector<uint32_t> before;
         if (info.disposal == DISPOSE_PREVIOUS) before = canvas;
-        int x0 = std::max(0, desc.Left), x1 = std::min(width, desc.Left + desc.Width);
-        int y0 = std::max(0, desc.Top), y1 = std::min(height, desc.Top + desc.Height);
-        for (int cy = y0; cy < y1; ++cy) {
-            const uint8_t* src = pixels.data() + static_cast<size_t>(cy - desc.Top) * desc.Width;
-            uint32_t* dst = canvas.data() + static_cast<size_t>(cy) * width;
-            for (int cx = x0; cx < x1; ++cx)
-                if (uint32_t v = lut[src[cx - desc.Left]]) dst[cx] = v;
+        Clip clip(desc, width, height);
+        size_t w = clip.width();
+        for (size_t row = 0; row < clip.height(); ++row) {
+            const uint8_t* src = pixels.data() + row * w;
+            uint32_t* dst = canvas.data() + (static_cast<size_t>(clip.y0) + row) * width + clip.x0;
+            for (size_t x = 0; x < w; ++x)
+                if (uint32_t v = lut[src[x]]) dst[x] = v;
         }
         ++decoded;
         // `canvas` shows this frame now; its disposal applies before the next

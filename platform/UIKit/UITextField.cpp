@@ -47,8 +47,20 @@ Strong<NSString> copied(id text, const char* where) {
     return adoptObject<NSString>(objc_msgSend<id()>(requireObject<NSString>(text, where), "copy"_sel), where);
 }
 
-id text(UITextField* self, SEL) { return self->_text ? self->_text.get() : ""_ns; }
-void setText(UITextField* self, SEL, id text) { self->_text = copied(text, "-[UITextField setText:]"); }
+id text(UITextField* self, SEL) {
+    if (!self->_typed.empty()) {
+        std::string whole = (self->_text ? self->_text->str() : std::string()) + self->_typed;
+        self->_text = Strong<NSString>::adopt(NSString::create(whole));
+        self->_typed.clear();
+        self->_typedUnits = 0;
+    }
+    return self->_text ? self->_text.get() : ""_ns;
+}
+void setText(UITextField* self, SEL, id text) {
+    self->_text = copied(text, "-[UITextField setText:]");
+    self->_typed.clear();
+    self->_typedUnits = 0;
+}
 id placeholder(UITextField* self, SEL) { return self->_placeholder.get(); }
 void setPlaceholder(UITextField* self, SEL, id text) { self->_placeholder = copied(text, "-[UITextField setPlaceholder:]"); }
 id font(UITextField* self, SEL) { return self->_font ? objc::as_id(self->_font.get()) : UIFont::system(17); }
@@ -126,13 +138,17 @@ size_t byteOffset(const std::string& utf8, NSUInteger units) {
     return i;
 }
 
+// Whether the delegate lets the change happen (YES without a delegate).
+bool ask(UITextField* field, NSRange range, NSString* replacement) {
+    id d = objc_msgSend<id()>(field, "delegate"_sel);
+    SEL question = "textField:shouldChangeCharactersInRange:replacementString:"_sel;
+    return d == nil || !objc_msgSend<BOOL(SEL)>(d, "respondsToSelector:"_sel, question) ||
+           objc_msgSend<BOOL(id, NSRange, id)>(d, question, field, range, replacement);
+}
+
 // Asks the delegate, then changes the text.
 bool change(UITextField* field, NSRange range, NSString* replacement) {
-    id d = objc_msgSend<id()>(field, "delegate"_sel);
-    SEL ask = "textField:shouldChangeCharactersInRange:replacementString:"_sel;
-    if (d != nil && objc_msgSend<BOOL(SEL)>(d, "respondsToSelector:"_sel, ask) &&
-        !objc_msgSend<BOOL(id, NSRange, id)>(d, ask, field, range, replacement))
-        return false;
+    if (!ask(field, range, replacement)) return false;
     std::string text = to_string(static_cast<NSString*>(objc_msgSend<id()>(field, "text"_sel)));
     size_t from = byteOffset(text, range.location);
     size_t to = from + byteOffset(text.substr(from), range.length);
@@ -185,13 +201,21 @@ int platform::typeText(UITextField* field, const std::string& utf8) {
     Strong<UITextField> keep(field);
     int allowed = 0;
     for (size_t i = 0; i < utf8.size();) {
+        // One key at a time, each with its own pool as each event has.
+        AutoreleasePool pool;
         auto c = static_cast<unsigned char>(utf8[i]);
         size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
         length = std::min(length, utf8.size() - i);
         NSString* piece = NSString::make(utf8.substr(i, length));
         i += length;
-        NSUInteger end = static_cast<NSString*>(objc_msgSend<id()>(field, "text"_sel))->length();
-        if (change(field, NSMakeRange(end, 0), piece)) ++allowed;
+        // The end of the text, and the character appended there, without
+        // making the whole text again for every character.
+        NSUInteger end = (field->_text ? field->_text->length() : 0) + field->_typedUnits;
+        if (!ask(field, NSMakeRange(end, 0), piece)) continue;
+        field->_typed += piece->str();
+        field->_typedUnits += piece->length();
+        objc_msgSend<void(NSUInteger)>(field, "sendActionsForControlEvents:"_sel, UIControlEventEditingChanged);
+        ++allowed;
     }
     return allowed;
 }

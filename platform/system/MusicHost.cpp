@@ -11,9 +11,11 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,16 +27,58 @@ constexpr int kLockAttempts = 40;  // 5 ms apart
 std::atomic<int> liveRegistrations{0};
 std::atomic<RunLoop*> quitTarget{nullptr};
 std::atomic<bool> terminateReceived{false};
+std::atomic<const char*> endAtOnceMessage{nullptr};  // set: end at once
+std::atomic<int> lockFd{-1};
 
-// Only asks the main run loop to quit: atomic stores and a write(2).
+// The temporary files being written: a slot is free (0), being filled (1)
+// or names a file (2).
+struct TemporarySlot {
+    std::atomic<int> state{0};
+    char path[4096];
+};
+TemporarySlot temporaries[16];
+
+// Removes the temporary files being written (unlink, safe in a handler).
+void removeTemporaries() {
+    for (TemporarySlot& slot : temporaries)
+        if (slot.state.load() == 2) unlink(slot.path);
+}
+
+// Asks the main run loop to quit (atomic stores and a write(2)), or ends the
+// process at once (write, unlink, ftruncate and _exit, all safe in a
+// handler).
 extern "C" void onTerminate(int) {
     terminateReceived.store(true);
+    if (const char* message = endAtOnceMessage.load()) {
+        if (write(STDERR_FILENO, message, std::strlen(message)) < 0) {
+        }
+        removeTemporaries();
+        if (int fd = lockFd.load(); fd >= 0 && ftruncate(fd, 0) != 0) {
+        }
+        _exit(128 + SIGTERM);
+    }
     if (RunLoop* loop = quitTarget.load()) loop->requestQuit();
 }
 
 }  // namespace
 
 std::string musicLockPath() { return devicePath("/.platform/Music.lock"); }
+
+detail::TrackedTemporary::TrackedTemporary(const char* path) {
+    size_t length = std::strlen(path);
+    for (int i = 0; i < static_cast<int>(std::size(temporaries)) && length < sizeof temporaries[i].path; ++i) {
+        int free = 0;
+        if (!temporaries[i].state.compare_exchange_strong(free, 1)) continue;
+        std::memcpy(temporaries[i].path, path, length + 1);
+        temporaries[i].state.store(2);
+        slot_ = i;
+        return;
+    }
+}
+
+detail::TrackedTemporary::~TrackedTemporary() {
+    if (slot_ >= 0) temporaries[slot_].state.store(0);
+}
 
 bool detail::hasMusicHostRegistration() { return liveRegistrations.load() > 0; }
 
@@ -97,6 +141,7 @@ MusicHostRegistration::MusicHostRegistration() : path_(musicLockPath()) {
         return;
     }
     quitTarget.store(&RunLoop::main());
+    lockFd.store(fd);
     struct sigaction sa {};
     sa.sa_handler = onTerminate;
     sigemptyset(&sa.sa_mask);
@@ -108,9 +153,15 @@ MusicHostRegistration::MusicHostRegistration() : path_(musicLockPath()) {
 
 bool MusicHostRegistration::terminated() { return terminateReceived.load(); }
 
+void MusicHostRegistration::setEndAtOnce(bool atOnce, const char* message) {
+    endAtOnceMessage.store(atOnce ? (message != nullptr ? message : "") : nullptr);
+}
+
 MusicHostRegistration::~MusicHostRegistration() {
     if (fd_ < 0) return;
     sigaction(SIGTERM, &previousTerm_, nullptr);
+    endAtOnceMessage.store(nullptr);
+    lockFd.store(-1);
     liveRegistrations.fetch_sub(1);
     // An empty file tells a reader that the pid it would find is gone.
     if (ftruncate(fd_, 0) != 0) {

@@ -17,7 +17,10 @@
 // kCGImagePropertyGIFDelayTime and kCGImagePropertyGIFUnclampedDelayTime
 // (seconds: the block's delay over 100; the clamped one is 0.1 for delays
 // of 0.01 s or less, as the platform clamps). Frames are decoded on demand,
-// in order, one canvas at a time.
+// in order, one canvas at a time. Only the part of an image that lies on the
+// canvas is kept, and its lines past the canvas are not decoded; a canvas
+// above 64 megapixels, or frames whose decoding would come to more than 64
+// megapixels together, give NULL for every frame.
 #pragma once
 
 #include <CoreFoundation/CFBase.h>

@@ -44,6 +44,11 @@ struct UITextField : UIControl {
     OBJC_CLASS(UITextField)
 
     Strong<NSString> _text;
+    // Characters typed after `_text` was made (UTF-8, and UTF-16 units):
+    // `text` makes the whole string only when it is asked for, so that
+    // typing stays linear in the length of the text.
+    std::string _typed;
+    NSUInteger _typedUnits = 0;
     Strong<NSString> _placeholder;
     Strong<UIFont> _font;
     Strong<UIColor> _textColor;

@@ -35,6 +35,11 @@ public:
     // Whether SIGTERM came while a registration lived (the quit it asked
     // for is a termination, not the user's own quit).
     static bool terminated();
+    // While set, SIGTERM ends the process at once with status 143, after
+    // writing `message` (a string that outlives the setting) to standard
+    // error and emptying the lock file, instead of asking the main run loop
+    // to quit: for a host inside a command that may not return for long.
+    static void setEndAtOnce(bool atOnce, const char* message = nullptr);
 
 private:
     int fd_ = -1;
