@@ -16,6 +16,8 @@
 #include <platform/DeviceRoot.h>
 
 #include <algorithm>
+#include <deque>
+#include <optional>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -88,7 +90,7 @@ std::string safeComponent(std::string_view name, std::string_view placeholder, s
 }
 
 std::string copyInto(const std::string& folder, std::string_view title, const std::string& source, std::string* why,
-                     const Tags* tags) {
+                     const Tags* tags, NameClaims* claims) {
     auto fail = [&](std::string reason) {
         if (why) *why = std::move(reason);
         return std::string();
@@ -105,33 +107,49 @@ std::string copyInto(const std::string& folder, std::string_view title, const st
     std::string ext = fs::path(hostSource).extension().string();
     if (!ext.empty()) ext = safeComponent(ext.substr(1), "", kMaxComponent - 16);
     std::string dotExt = ext.empty() ? "" : "." + ext;
-    std::string base = safeComponent(title, kUntitled, dotExt.size());
-    // The n-th name offered: "<title>.<ext>", then "<title> (n).<ext>".
-    auto nameFor = [&](int n) -> std::string {
+    std::string base = safeComponent(title, kUntitled);
+    // Suffixes this export has already taken for the name are not offered again.
+    int* next = nullptr;
+    if (claims != nullptr) next = &claims->next.try_emplace(hostFolder + '/' + base + dotExt, 1).first->second;
+    int first = next != nullptr ? *next : 1;
+    // The k-th name offered: "<title>.<ext>", then "<title> (n).<ext>" from
+    // the first suffix not yet claimed; the title is cut to leave room.
+    auto suffixOf = [&](int k) { return first + k - 1; };
+    auto nameFor = [&](int k) -> std::string {
+        int n = suffixOf(k);
         if (n > kMaxSuffix) return "";
-        if (n == 1) return base + dotExt;
-        std::string suffix = " (" + std::to_string(n) + ")";
-        return safeComponent(title, kUntitled, suffix.size() + dotExt.size()) + suffix + dotExt;
+        std::string suffix = n == 1 ? "" : " (" + std::to_string(n) + ")";
+        return cutUtf8(base, kMaxComponent - std::min(kMaxComponent - 1, suffix.size() + dotExt.size())) + suffix + dotExt;
     };
 
     if (tags != nullptr) {
         // The tag and the audio in one pass; the file appears whole under a
-        // free name, or not at all.
-        std::string name = id3::writeTaggedCopy(hostSource, hostFolder, nameFor, tags->title, tags->album, tags->artist, why);
-        return name.empty() ? "" : folder + "/" + name;
+        // free name, or not at all: the last name asked for is the one taken.
+        int tried = 0;
+        auto counted = [&](int k) {
+            tried = k;
+            return nameFor(k);
+        };
+        std::string name =
+            id3::writeTaggedCopy(hostSource, hostFolder, counted, tags->title, tags->album, tags->artist, why);
+        if (name.empty()) return "";
+        if (next != nullptr) *next = suffixOf(tried) + 1;
+        return folder + "/" + name;
     }
     // The file manager's copy never replaces a file and leaves nothing half
     // written: a name taken meanwhile answers "file exists", and the next is tried.
     AutoreleasePool pool;
-    for (int n = 1;; ++n) {
-        std::string name = nameFor(n);
+    for (int k = 1;; ++k) {
+        std::string name = nameFor(k);
         if (name.empty()) return fail("no free name");
         struct stat st;
         if (::lstat((hostFolder + "/" + name).c_str(), &st) == 0) continue;
         NSError* error = nullptr;
         if (objc_msgSend<BOOL(id, id, NSError**)>(fileManager(), "copyItemAtURL:toURL:error:"_sel, fileURL(source),
-                                                  fileURL(folder + "/" + name), &error))
+                                                  fileURL(folder + "/" + name), &error)) {
+            if (next != nullptr) *next = suffixOf(k) + 1;
             return folder + "/" + name;
+        }
         if (objc_msgSend<NSInteger()>(error, "code"_sel) != NSFileWriteFileExistsError)
             return fail(to_string(objc_msgSend<NSString*()>(error, "localizedDescription"_sel)));
     }
@@ -151,20 +169,23 @@ std::string zipFolder(const std::string& folder) {
             if (::lstat((host + "/" + entry).c_str(), &st) == 0 && S_ISREG(st.st_mode)) entries.push_back(entry);
         }
     }
-    std::string archive = host + ".zip";
-    bool ok = true;
-    {
-        ZipArchive zip;
-        ok = zip.create(archive) && ok;
-        for (const std::string& entry : entries)
-            if (ok) ok = zip.addFile(host + "/" + entry, entry);
-        ok = zip.close() && ok;
-    }
-    if (!ok) {
-        ::unlink(archive.c_str());
-        return "";
-    }
-    return folder + ".zip";
+    fs::path archive(host + ".zip");
+    std::string name = platform::publishNewFile(
+        archive.parent_path().string(),
+        [&](const std::string& path, int) {
+            ZipArchive zip;
+            bool ok = zip.create(path);
+            for (const std::string& entry : entries)
+                if (ok) ok = zip.addFile(host + "/" + entry, entry);
+            return zip.close() && ok;
+        },
+        [&](int k) { return k == 1 ? archive.filename().string() : std::string(); });
+    return name.empty() ? "" : folder + ".zip";
+}
+
+std::string playlistFolderName(std::string_view playlistName) {
+    constexpr std::string_view kSuffix = " - Playlist";
+    return safeComponent(playlistName, "", kSuffix.size()) + std::string(kSuffix);
 }
 
 }  // namespace cantrel::exporting
@@ -191,15 +212,12 @@ BOOL checkAndCreateFolder(id, SEL, NSString* path) {
         nullptr);
 }
 
-id createInitialSharingFolder(id self, SEL, BOOL unique) {
-    std::string root = "var/mobile/Media/general_storage";
-    checkAndCreateFolder(self, nullptr, ns(root));
-    checkAndCreateFolder(self, nullptr, ns(ex::kExportFolder));
-    if (!unique) return ns(ex::kExportFolder);
-    // Made without intermediate folders, so an existing one is never taken.
+// A new folder "<prefix><UUID>" in the export folder, or nil. Made without
+// intermediate folders, so an existing one is never taken.
+id newUUIDFolder(const char* prefix) {
     for (int attempt = 0; attempt < 8; ++attempt) {
         id uuid = objc_msgSend<id()>(objc_msgSend<id()>(objc_getClass("NSUUID"), "UUID"_sel), "UUIDString"_sel);
-        id folder = NSStringWithFormat("%@/%@", ns(ex::kExportFolder), uuid);
+        id folder = NSStringWithFormat("%@/%s%@", ns(ex::kExportFolder), prefix, uuid);
         if (objc_msgSend<BOOL(id, BOOL, id, NSError**)>(
                 fileManager(), "createDirectoryAtPath:withIntermediateDirectories:attributes:error:"_sel, folder, NO,
                 nil, nullptr))
@@ -208,11 +226,33 @@ id createInitialSharingFolder(id self, SEL, BOOL unique) {
     return nil;
 }
 
+id createInitialSharingFolder(id self, SEL, BOOL unique) {
+    std::string root = "var/mobile/Media/general_storage";
+    checkAndCreateFolder(self, nullptr, ns(root));
+    checkAndCreateFolder(self, nullptr, ns(ex::kExportFolder));
+    return unique ? newUUIDFolder("") : ns(ex::kExportFolder);
+}
+
 id sanitizeFileNameString(id, SEL, NSString* name) { return ns(ex::safeComponent(str(name), ex::kUntitled)); }
 
 id zipFolderMethod(id, SEL, NSString* folder) {
     std::string archive = ex::zipFolder(str(folder));
     return archive.empty() ? nil : ns(archive);
+}
+
+// The hidden folder ".<UUID>" where a multi-track export is built; "" when
+// none could be made.
+std::string createStagingFolder() {
+    createInitialSharingFolder(nil, nullptr, NO);
+    return str(newUUIDFolder("."));
+}
+
+bool removeItem(const std::string& path) {
+    return objc_msgSend<BOOL(id, NSError**)>(fileManager(), "removeItemAtPath:error:"_sel, ns(path), nullptr);
+}
+bool moveItem(const std::string& from, const std::string& to) {
+    return objc_msgSend<BOOL(id, id, NSError**)>(fileManager(), "moveItemAtPath:toPath:error:"_sel, ns(from), ns(to),
+                                                 nullptr);
 }
 
 // One export's state, kept alive by its blocks.
@@ -228,6 +268,7 @@ struct Export {
     size_t asked = 0;
     size_t copied = 0;
     std::vector<std::string> leftOut;
+    ex::NameClaims names;
 };
 
 void badgeText(const std::shared_ptr<Export>& job, std::string text) {
@@ -258,10 +299,32 @@ id presenter(const std::shared_ptr<Export>& job) {
     return root ? root : screen;
 }
 
+// The share sheet on screen, and those waiting for it to end (main thread).
+bool sheetShowing = false;
+std::deque<std::function<void()>> waitingSheets;
+
+void showNextSheet() {
+    sheetShowing = false;
+    while (!sheetShowing && !waitingSheets.empty()) {
+        std::function<void()> present = std::move(waitingSheets.front());
+        waitingSheets.pop_front();
+        present();
+    }
+}
+
 // The share sheet: the text and the file, with "Export to Folder". When it
 // ends, a multi-track export's working folder goes unless that activity was
-// chosen; the archive and a single export's file stay.
+// chosen; the archive and a single export's file stay. While another export's
+// sheet is open it waits, and shows once that one has ended.
 void presentShareSheet(const std::shared_ptr<Export>& job, id text, id url) {
+    if (sheetShowing) {
+        Strong<NSObject> keptText(static_cast<NSObject*>(text)), keptURL(static_cast<NSObject*>(url));
+        waitingSheets.push_back([job, keptText, keptURL] {
+            AutoreleasePool pool;
+            presentShareSheet(job, keptText.get(), keptURL.get());
+        });
+        return;
+    }
     Class sheetClass = objc_getClass("UIActivityViewController");
     if (sheetClass == nil) return;
     id activity = objc_msgSend<id()>(objc_msgSend<id()>(objc_getClass("ActivityViewCustomActivity"), "alloc"_sel),
@@ -278,9 +341,8 @@ void presentShareSheet(const std::shared_ptr<Export>& job, id text, id url) {
             bool keep = job->single || (activityType != nil && objc_msgSend<BOOL(id)>(
                                                                    activityType, "isEqualToString:"_sel,
                                                                    NSStringWithFormat("%@.export", "Cantrel"_ns)));
-            if (!keep)
-                objc_msgSend<BOOL(id, NSError**)>(fileManager(), "removeItemAtPath:error:"_sel, ns(job->working),
-                                                  nullptr);
+            if (!keep) removeItem(job->working);
+            showNextSheet();
         }));
     id from = presenter(job);
     id device = objc_msgSend<id()>(objc_getClass("UIDevice"), "currentDevice"_sel);
@@ -297,10 +359,17 @@ void presentShareSheet(const std::shared_ptr<Export>& job, id text, id url) {
         objc_msgSend<void(CGRect, id, NSUInteger, BOOL)>(
             popover, "presentPopoverFromRect:inView:permittedArrowDirections:animated:"_sel, screen, inView, 0, YES);
         objc_msgSend<void(CGSize)>(popover, "setPopoverContentSize:"_sel, CGSize{330, 225});
+        sheetShowing = objc_msgSend<BOOL()>(popover, "isPopoverVisible"_sel);
         objc_release(popover);
     } else {
+        // Over whatever the screen presents already.
+        for (id over = get(from, "presentedViewController"_sel); over != nil;
+             over = get(from, "presentedViewController"_sel))
+            from = over;
         objc_msgSend<void(id, BOOL, id)>(from, "presentViewController:animated:completion:"_sel, sheet, YES, nil);
+        sheetShowing = get(sheet, "presentingViewController"_sel) != nil;
     }
+    if (!sheetShowing) NSLog("** Cantrel ** export: the share sheet could not be shown");
     objc_release(sheet);
 }
 
@@ -333,10 +402,45 @@ void shareStep(const std::shared_ptr<Export>& job) {
     presentShareSheet(job, text, url);
 }
 
+// Zips a multi-track export's hidden folder, makes every file durable, and
+// renames the folder and the archive to their names.
+void publishArchive(const std::shared_ptr<Export>& job, platform::NewFileBatch& batch) {
+    std::string archive = ex::zipFolder(job->working);
+    if (archive.empty()) {
+        NSLog("** Cantrel ** export: the archive of %@ failed", ns(job->working));
+        return;
+    }
+    if (!batch.sync()) {
+        NSLog("** Cantrel ** export: the files of %@ could not be written: %s", ns(job->working), std::strerror(errno));
+        removeItem(archive);
+        return;
+    }
+    std::string staged = job->working;
+    std::string folder = fs::path(staged).parent_path().string() + "/" + fs::path(staged).filename().string().substr(1);
+    if (!moveItem(staged, folder)) {
+        removeItem(archive);
+        return;
+    }
+    job->working = folder;
+    if (!moveItem(archive, folder + ".zip")) {
+        removeItem(archive);
+        return;
+    }
+    job->shared = folder + ".zip";
+}
+
+// What an export that shares nothing has made goes (a single export's
+// folder is the export folder itself, shared with others, and stays).
+void discardUnshared(const std::shared_ptr<Export>& job) {
+    if (!job->shared.empty() || job->single || job->working.empty()) return;
+    removeItem(job->working);
+    removeItem(job->working + ".zip");
+}
+
 void exportTracks(const std::shared_ptr<Export>& job) {
     ItemEntry* entry = job->entry.get();
     id collection = entry->mediaItemCollection.get();
-    job->working = str(createInitialSharingFolder(nil, nullptr, job->single ? NO : YES));
+    job->working = job->single ? str(createInitialSharingFolder(nil, nullptr, NO)) : createStagingFolder();
     CLog("exportAlbum - workingFolder = %@", ns(job->working));
     if (job->working.empty()) {
         job->asked = 1;
@@ -348,8 +452,12 @@ void exportTracks(const std::shared_ptr<Export>& job) {
         std::string playlist = str(objc_msgSend<id(long long)>(
             objc_msgSend<id()>(DBHandler::cls(), "sharedInstance"_sel), "getPlaylistName:"_sel,
             static_cast<long long>(objc_msgSend<unsigned long long()>(collection, "persistentID"_sel))));
-        playlistFolder = job->working + "/" + ex::safeComponent(playlist + " - Playlist", ex::kUntitled);
+        playlistFolder = job->working + "/" + ex::playlistFolderName(playlist);
     }
+    // A multi-track export's files are made durable together, before their
+    // folder and archive take their names.
+    std::optional<platform::NewFileBatch> batch;
+    if (!job->single) batch.emplace();
     std::string lastCopy;
     id tableView = get(job->screen.get(), "tableView"_sel);
     for (NSUInteger index = 0;; ++index) {
@@ -395,7 +503,8 @@ void exportTracks(const std::shared_ptr<Export>& job) {
             auto utf16 = [&](SEL sel) { return to_u16(get(item, sel)); };
             tags = {utf16("title"_sel), utf16("albumTitle"_sel), utf16("albumArtist"_sel)};
         }
-        std::string copy = !readable ? "" : ex::copyInto(folder, title, source, &why, tagInCopy ? &tags : nullptr);
+        std::string copy =
+            !readable ? "" : ex::copyInto(folder, title, source, &why, tagInCopy ? &tags : nullptr, &job->names);
         if (copy.empty()) {
             CLog("!!ERROR!! %@: %@", ns(title), ns(why));
             job->leftOut.push_back(title.empty() ? source : title);
@@ -411,26 +520,29 @@ void exportTracks(const std::shared_ptr<Export>& job) {
     }
     if (job->single) {
         job->shared = lastCopy;
-    } else if (job->copied == 0) {
-        objc_msgSend<BOOL(id, NSError**)>(fileManager(), "removeItemAtPath:error:"_sel, ns(job->working), nullptr);
-    } else {
+    } else if (job->copied > 0) {
         badgeText(job, "Zipping Files");
-        job->shared = ex::zipFolder(job->working);
-        if (job->shared.empty()) NSLog("** Cantrel ** export: the archive of %@ failed", ns(job->working));
+        publishArchive(job, *batch);
     }
+    discardUnshared(job);
     onMain([job] { shareStep(job); });
 }
 
-// The background block: an exception ends the copying, and what was copied
-// until then is still offered.
+// The background block: an exception ends the copying; what was copied
+// until then is still offered when it was archived.
 void exportBlock(const std::shared_ptr<Export>& job) {
     AutoreleasePool pool;
     try {
         exportTracks(job);
+        return;
     } catch (NSException* e) {
         NSLog("** Cantrel EXCEPTION: exportAlbum: %@", objc_msgSend<id()>(e, "reason"_sel));
-        onMain([job] { shareStep(job); });
     }
+    try {
+        discardUnshared(job);
+    } catch (NSException*) {
+    }
+    onMain([job] { shareStep(job); });
 }
 
 void exportAlbum(id, SEL, ItemEntry* entry, int type) {
