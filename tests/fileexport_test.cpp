@@ -37,7 +37,9 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -902,6 +904,31 @@ TEST_F(Export, NothingSharedLeavesNothing) {
         EXPECT_TRUE(left.empty()) << tags << ::testing::PrintToString(left);
         platform::RunLoop::main().runFor(2);
     }
+}
+
+// A hidden export folder left by an export that never finished (its lock
+// free, unchanged for a minute) goes with its archive when the next
+// multi-track export starts; one still locked by its export, or one just
+// made, stays.
+TEST_F(Export, AbandonedExportFoldersAreRemoved) {
+    OWN_PROCESS();
+    auto hidden = [&](char last) { return root.host(kExports + "/.0A1B2C3D-0000-4000-8000-00000000000" + last); };
+    std::string abandoned = hidden('A'), busy = hidden('B'), fresh = hidden('C');
+    for (const std::string& folder : {abandoned, busy, fresh}) writeFile(folder + "/Artist/Album/Song.mp3", "partial");
+    writeFile(abandoned + ".zip", "partial");
+    struct timespec minutesAgo[2] = {{::time(nullptr) - 120, 0}, {::time(nullptr) - 120, 0}};
+    for (const std::string& folder : {abandoned, busy}) ASSERT_EQ(utimensat(AT_FDCWD, folder.c_str(), minutesAgo, 0), 0);
+    int lock = ::open(busy.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(flock(lock, LOCK_EX), 0);
+    exportRow("albums", 202);
+    EXPECT_FALSE(fs::exists(abandoned));
+    EXPECT_FALSE(fs::exists(abandoned + ".zip"));
+    EXPECT_TRUE(fs::exists(busy + "/Artist/Album/Song.mp3"));
+    EXPECT_TRUE(fs::exists(fresh + "/Artist/Album/Song.mp3"));
+    ::close(lock);
+    EXPECT_EQ(sheetSummary(), "'Aerial Maps' via Cantrel | " + kExports + "/U.zip | Export to Folder");
+    choose("cancel");
 }
 
 // A playlist whose name fills a whole file name still exports into a folder

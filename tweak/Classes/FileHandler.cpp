@@ -18,7 +18,12 @@
 #include <algorithm>
 #include <deque>
 #include <optional>
+#include <cctype>
 #include <cerrno>
+#include <ctime>
+#include <dirent.h>
+#include <memory>
+#include <sys/file.h>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -240,19 +245,56 @@ id zipFolderMethod(id, SEL, NSString* folder) {
     return archive.empty() ? nil : ns(archive);
 }
 
-// The hidden folder ".<UUID>" where a multi-track export is built; "" when
-// none could be made.
-std::string createStagingFolder() {
-    createInitialSharingFolder(nil, nullptr, NO);
-    return str(newUUIDFolder("."));
-}
-
+// An export holds a lock on its hidden folder while it builds there. One
+// whose lock is free and that has not changed for a minute was left by an
+// export that never finished (the app was ended): it goes, with its archive,
+// when the next multi-track export starts.
 bool removeItem(const std::string& path) {
     return objc_msgSend<BOOL(id, NSError**)>(fileManager(), "removeItemAtPath:error:"_sel, ns(path), nullptr);
 }
 bool moveItem(const std::string& from, const std::string& to) {
     return objc_msgSend<BOOL(id, id, NSError**)>(fileManager(), "moveItemAtPath:toPath:error:"_sel, ns(from), ns(to),
                                                  nullptr);
+}
+
+constexpr time_t kAbandonedAfterSeconds = 60;
+
+bool isStagingName(const std::string& name) {
+    if (name.size() != 37 || name[0] != '.') return false;
+    return std::all_of(name.begin() + 1, name.end(),
+                       [](char c) { return c == '-' || std::isxdigit(static_cast<unsigned char>(c)); });
+}
+
+void removeAbandonedStaging() {
+    std::string host = ex::hostFolderOfExports();
+    std::unique_ptr<DIR, int (*)(DIR*)> folder(::opendir(host.c_str()), ::closedir);
+    if (!folder) return;
+    std::vector<std::string> names;
+    while (const dirent* e = ::readdir(folder.get()))
+        if (isStagingName(e->d_name)) names.push_back(e->d_name);
+    time_t now = ::time(nullptr);
+    for (const std::string& name : names) {
+        int fd = ::open((host + "/" + name).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat st {};
+        if (fd < 0) continue;
+        if (::fstat(fd, &st) == 0 && now - st.st_mtime >= kAbandonedAfterSeconds && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            removeItem(std::string(ex::kExportFolder) + "/" + name + ".zip");
+            removeItem(std::string(ex::kExportFolder) + "/" + name);
+        }
+        ::close(fd);
+    }
+}
+
+// The hidden folder ".<UUID>" where a multi-track export is built, locked
+// through *lock (closed by the caller); "" when none could be made.
+std::string createStagingFolder(int* lock) {
+    createInitialSharingFolder(nil, nullptr, NO);
+    removeAbandonedStaging();
+    std::string folder = str(newUUIDFolder("."));
+    if (folder.empty()) return "";
+    *lock = ::open(platform::devicePath(folder).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (*lock >= 0) ::flock(*lock, LOCK_EX);
+    return folder;
 }
 
 // One export's state, kept alive by its blocks.
@@ -415,32 +457,37 @@ void publishArchive(const std::shared_ptr<Export>& job, platform::NewFileBatch& 
         removeItem(archive);
         return;
     }
+    // The archive first: a hidden archive never outlives its hidden folder.
     std::string staged = job->working;
     std::string folder = fs::path(staged).parent_path().string() + "/" + fs::path(staged).filename().string().substr(1);
-    if (!moveItem(staged, folder)) {
-        removeItem(archive);
-        return;
-    }
-    job->working = folder;
     if (!moveItem(archive, folder + ".zip")) {
         removeItem(archive);
         return;
     }
+    if (!moveItem(staged, folder)) {
+        removeItem(folder + ".zip");
+        return;
+    }
+    job->working = folder;
     job->shared = folder + ".zip";
 }
 
-// What an export that shares nothing has made goes (a single export's
-// folder is the export folder itself, shared with others, and stays).
+// What an export that shares nothing has made goes: its folder (a single
+// export's folder is the export folder itself, shared with others, and
+// stays); an archive that was not shared is never left (publishArchive).
 void discardUnshared(const std::shared_ptr<Export>& job) {
     if (!job->shared.empty() || job->single || job->working.empty()) return;
     removeItem(job->working);
-    removeItem(job->working + ".zip");
 }
 
 void exportTracks(const std::shared_ptr<Export>& job) {
     ItemEntry* entry = job->entry.get();
     id collection = entry->mediaItemCollection.get();
-    job->working = job->single ? str(createInitialSharingFolder(nil, nullptr, NO)) : createStagingFolder();
+    int lock = -1;
+    job->working = job->single ? str(createInitialSharingFolder(nil, nullptr, NO)) : createStagingFolder(&lock);
+    std::unique_ptr<int, void (*)(int*)> unlock(&lock, [](int* fd) {
+        if (*fd >= 0) ::close(*fd);
+    });
     CLog("exportAlbum - workingFolder = %@", ns(job->working));
     if (job->working.empty()) {
         job->asked = 1;
