@@ -1,13 +1,25 @@
-// Exporting a 12-track album (each copy written with its ID3 tag in one pass
-// under a free name, then the zip)
-// against copying the same files and zipping them stored by a plain minizip
-// loop, in the same run. Each file is about 4 MB of MP3 frames.
+// Whole exports through FileHandler, as the export button starts them (copies
+// written with their tags, the archive, every file made durable, up to the
+// share sheet), on a generated library of 3,000 songs, against copying the
+// same files in process and zipping them stored by a plain minizip loop:
+//   album          an album of the generated library (10 tracks of about
+//                  10 KB, as in the demo)
+//   album 12x4MB   an album of 12 tracks of 4 MB of MP3 frames each
+//   playlist 3000  a playlist of all 3,000 songs, once with distinct titles
+//                  and once with one title for all (" (2)" … " (3000)")
+// The plain copy is timed as it is and followed by one sync of its files
+// (what the export must do before it names them); the export is also timed
+// with the tag option off. Ends with the ratios.
 #include <benchmark/benchmark.h>
 
+#include "EditSheetSupport.h"
 #include "FileHandler.h"
-#include "tools/mklibrary/MediaLibraryGenerator.h"
+#include "Sends.h"
+#include "GeneratedLibrary.h"
 
-#include <platform/DeviceRoot.h>
+#include <UIKit/UIActivityViewController.h>
+#include <dispatch/dispatch.h>
+#include <platform/RunLoop.h>
 
 #include <zip.h>
 
@@ -17,67 +29,161 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace fs = std::filesystem;
 namespace ex = cantrel::exporting;
 
 namespace {
 
-constexpr int kTracks = 12;
+constexpr size_t kSongs = 3000;
+constexpr int kBigTracks = 12;
+constexpr size_t kBigBytes = 4u << 20;
 
-struct Files {
-    std::string root;
-    std::vector<std::string> sources;  // device paths
-    Files() {
-        char tmpl[] = "/tmp/cantrel-exportbench-XXXXXX";
-        root = mkdtemp(tmpl);
-        platform::setDeviceRoot(root);
+bool sql(const std::string& statements) {
+    sqlite3* db = nullptr;
+    sqlite3_open(platform::devicePath(platform::mediaLibraryDevicePath()).c_str(), &db);
+    bool ok = sqlite3_exec(db, statements.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
+}
+
+// The first column of the first row; 0 when there is none (no id is 0).
+long long sqlNumber(const std::string& query) {
+    sqlite3* db = nullptr;
+    sqlite3_open(platform::devicePath(platform::mediaLibraryDevicePath()).c_str(), &db);
+    sqlite3_stmt* st = nullptr;
+    long long n = 0;
+    if (sqlite3_prepare_v2(db, query.c_str(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+        n = sqlite3_column_int64(st, 0);
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return n;
+}
+
+struct Library : bench::GeneratedLibrary {
+    long long smallAlbum = 0, bigAlbum = 0, playlist = 0;
+
+    Library() : GeneratedLibrary(kSongs) {
+        if (!error.empty()) return;
+        smallAlbum = sqlNumber("SELECT album_pid FROM item GROUP BY album_pid HAVING count(*) = 10 LIMIT 1");
+        // The big album: another album given two more tracks, each its own 4 MB file.
+        bigAlbum = sqlNumber("SELECT album_pid FROM item WHERE album_pid != " + std::to_string(smallAlbum) + " LIMIT 1");
+        playlist = sqlNumber("SELECT container_pid FROM container WHERE distinguished_kind = 0 AND is_hidden = 0 "
+                             "AND container_pid IN (SELECT container_pid FROM container_items) LIMIT 1");
+        if (smallAlbum == 0 || bigAlbum == 0 || playlist == 0) {
+            error = "the library has no album or playlist to export";
+            return;
+        }
+        std::string big = std::to_string(bigAlbum);
+        bool ok = sql("UPDATE item SET album_pid = " + big + " WHERE item_pid IN (SELECT item_pid FROM item WHERE album_pid "
+                      "NOT IN (" + big + ", " + std::to_string(smallAlbum) + ") LIMIT 2);") &&
+                  sqlNumber("SELECT count(*) FROM item WHERE album_pid = " + big) == kBigTracks;
         auto tone = platform::generator::toneMP3(440);
         std::string audio;
-        while (audio.size() < 4u << 20) audio.append(reinterpret_cast<const char*>(tone.data()), tone.size());
-        fs::create_directories(root + "/var/mobile/Media/Music");
-        fs::create_directories(platform::devicePath(ex::kExportFolder));
-        for (int i = 0; i < kTracks; ++i) {
-            std::string device = "var/mobile/Media/Music/" + std::to_string(i) + ".mp3";
-            std::ofstream(platform::devicePath(device), std::ios::binary) << audio;
-            sources.push_back(device);
-        }
+        while (audio.size() < kBigBytes) audio.append(reinterpret_cast<const char*>(tone.data()), tone.size());
+        fs::create_directories(root + "/var/mobile/Media/Big");
+        for (int i = 0; i < kBigTracks; ++i)
+            std::ofstream(root + "/var/mobile/Media/Big/" + std::to_string(i) + ".mp3", std::ios::binary) << audio;
+        ok = ok && sql("UPDATE item SET location = 'Big/' || (SELECT count(*) FROM item o WHERE o.album_pid = " + big +
+                       " AND o.item_pid < item.item_pid) || '.mp3' WHERE album_pid = " + big + ";");
+        // The playlist holds every song, in the order of their ids.
+        std::string list = std::to_string(playlist);
+        ok = ok && sql("DELETE FROM container_items WHERE container_pid = " + list +
+                       ";"
+                       "INSERT INTO container_items (container_pid, item_pid, position) SELECT " +
+                       list + ", item_pid, (SELECT count(*) FROM item o WHERE o.item_pid < item.item_pid) FROM item;"
+                              "CREATE TABLE saved_title AS SELECT item_pid, title FROM item;");
+        if (!ok) error = "cannot prepare the library";
+        // Badges and sheet transitions on the virtual clock, so that only the
+        // export's own work is timed.
+        platform::Clock::setVirtual(true);
+        openSongsScreenWithCantrel();
+        platform::setManualGlobalQueues(true);
     }
-    ~Files() { fs::remove_all(root); }
+    std::string exports() const { return platform::devicePath(ex::kExportFolder); }
 };
 
-Files& files() {
-    static Files f;
-    return f;
+Library* library(benchmark::State& state) { return bench::sharedFixture<Library>(state); }
+
+Strong<ItemEntry> entryFor(Library& lib, const char* screen, long long pid) {
+    return test::entryForRow(*lib.app, screen, static_cast<unsigned long long>(pid));
 }
 
-void BM_ExportAlbum(benchmark::State& state) {
-    Files& f = files();
-    std::string folder = std::string(ex::kExportFolder) + "/B";
+// One whole export, from the button to the share sheet; then (not timed)
+// the sheet cancelled and the export folder emptied.
+bool exportOnce(benchmark::State& state, ItemEntry* entry) {
+    objc_msgSend<void(id, int)>(FileHandler::cls(), "exportAlbum:andType:"_sel, entry, static_cast<int>(entry->viewIndex));
+    platform::drainGlobalQueues();
+    platform::RunLoop::main().runUntil([] { return Cantrel_exportsIdle(); }, 600);
+    platform::finishTransitions(1);
+    state.PauseTiming();
+    bool shown = platform::chooseActivity(platform::presentedActivitySheet(), "cancel");
+    platform::finishTransitions(1);
+    return shown;
+}
+
+void clearExports(Library& lib) {
+    std::error_code ec;
+    fs::remove_all(lib.exports(), ec);
+}
+
+void runExport(benchmark::State& state, const char* screen, long long Library::*pid, const char* titles,
+               bool tags = true) {
+    Library* lib = library(state);
+    if (lib == nullptr) return;
+    enforce_ID3Tag_on_export = tags ? YES : NO;
+    if (titles != nullptr && !sql(titles)) {
+        state.SkipWithError("cannot set the titles");
+        return;
+    }
+    clearExports(*lib);
     for (auto _ : state) {
-        fs::create_directories(platform::devicePath(folder + "/Artist/Album"));
-        const ex::Tags tags{u"Track", u"Album", u"Artist"};
-        for (int i = 0; i < kTracks; ++i)
-            ex::copyInto(folder + "/Artist/Album", "Track " + std::to_string(i), f.sources[i], nullptr, &tags);
-        std::string archive = ex::zipFolder(folder);
-        benchmark::DoNotOptimize(archive);
         state.PauseTiming();
-        fs::remove_all(platform::devicePath(folder));
-        fs::remove(platform::devicePath(folder + ".zip"));
+        AutoreleasePool pool;
+        Strong<ItemEntry> entry = entryFor(*lib, screen, lib->*pid);
+        state.ResumeTiming();
+        if (!entry || !exportOnce(state, entry.get())) {
+            state.SkipWithError("the export did not reach its share sheet");
+            state.ResumeTiming();
+            break;
+        }
+        clearExports(*lib);
         state.ResumeTiming();
     }
+    enforce_ID3Tag_on_export = YES;
 }
-BENCHMARK(BM_ExportAlbum)->Unit(benchmark::kMillisecond);
 
-void BM_PlainCopyAndZip(benchmark::State& state) {
-    Files& f = files();
-    std::string folder = platform::devicePath(ex::kExportFolder) + "/P";
+// The source files of a collection's items, host paths.
+std::vector<std::string> sourcesOf(Library& lib, const char* screen, long long pid) {
+    AutoreleasePool pool;
+    std::vector<std::string> out;
+    Strong<ItemEntry> entry = entryFor(lib, screen, pid);
+    if (!entry) return out;
+    id items = objc_msgSend<id()>(entry->mediaItemCollection.get(), "items"_sel);
+    for (NSUInteger i = 0; i < cantrel::countOf(items); ++i) {
+        id item = objc_msgSend<id(NSUInteger)>(items, "objectAtIndex:"_sel, i);
+        out.push_back(platform::devicePath(
+            to_string(static_cast<NSString*>(objc_msgSend<id(id)>(item, "valueForProperty:"_sel, "filePath"_ns)))));
+    }
+    return out;
+}
+
+// The same files copied in process and zipped stored by minizip; with
+// `durable`, then each output synced once.
+void runPlainCopy(benchmark::State& state, const char* screen, long long Library::*pid, bool durable) {
+    Library* lib = library(state);
+    if (lib == nullptr) return;
+    std::vector<std::string> sources = sourcesOf(*lib, screen, lib->*pid);
+    std::string folder = lib->exports() + "/P";
     std::vector<char> buffer(256 * 1024);
+    clearExports(*lib);
     for (auto _ : state) {
         fs::create_directories(folder);
-        for (int i = 0; i < kTracks; ++i)
-            fs::copy_file(platform::devicePath(f.sources[i]), folder + "/" + std::to_string(i) + ".mp3");
+        for (size_t i = 0; i < sources.size(); ++i) fs::copy_file(sources[i], folder + "/" + std::to_string(i) + ".mp3");
         zipFile z = zipOpen64((folder + ".zip").c_str(), APPEND_STATUS_CREATE);
-        for (int i = 0; i < kTracks; ++i) {
+        for (size_t i = 0; i < sources.size(); ++i) {
             zip_fileinfo info{};
             zipOpenNewFileInZip64(z, (std::to_string(i) + ".mp3").c_str(), &info, nullptr, 0, nullptr, 0, nullptr, 0, 0, 1);
             FILE* in = std::fopen((folder + "/" + std::to_string(i) + ".mp3").c_str(), "rb");
@@ -88,12 +194,89 @@ void BM_PlainCopyAndZip(benchmark::State& state) {
             zipCloseFileInZip(z);
         }
         zipClose(z, nullptr);
+        if (durable) {
+            std::vector<std::string> outputs = {folder + ".zip"};
+            for (size_t i = 0; i < sources.size(); ++i) outputs.push_back(folder + "/" + std::to_string(i) + ".mp3");
+            for (const std::string& f : outputs) {
+                int fd = ::open(f.c_str(), O_RDONLY | O_CLOEXEC);
+                ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+                ::close(fd);
+            }
+            for (const std::string& f : outputs) {
+                int fd = ::open(f.c_str(), O_RDONLY | O_CLOEXEC);
+                ::fdatasync(fd);
+                ::close(fd);
+            }
+        }
         state.PauseTiming();
-        fs::remove_all(folder);
-        fs::remove(folder + ".zip");
+        clearExports(*lib);
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_PlainCopyAndZip)->Unit(benchmark::kMillisecond);
+
+const char kDistinctTitles[] = "UPDATE item SET title = 'Track ' || item_pid;";
+const char kAlikeTitles[] = "UPDATE item SET title = 'Same';";
+const char kSavedTitles[] =
+    "UPDATE item SET title = (SELECT title FROM saved_title s WHERE s.item_pid = item.item_pid);";
+
+struct Case {
+    const char* name;
+    const char* screen;
+    long long Library::*pid;
+};
+const Case kCases[] = {{"album", "albums", &Library::smallAlbum},
+                       {"album_12x4MB", "albums", &Library::bigAlbum}};
 
 }  // namespace
+
+int main(int argc, char** argv) {
+    for (const Case& c : kCases) {
+        benchmark::RegisterBenchmark((std::string("export/") + c.name).c_str(), [c](benchmark::State& s) {
+            runExport(s, c.screen, c.pid, kSavedTitles);
+        })->Unit(benchmark::kMillisecond)->MinTime(2);
+        benchmark::RegisterBenchmark((std::string("export_untagged/") + c.name).c_str(), [c](benchmark::State& s) {
+            runExport(s, c.screen, c.pid, kSavedTitles, false);
+        })->Unit(benchmark::kMillisecond)->MinTime(2);
+        benchmark::RegisterBenchmark((std::string("plain_copy/") + c.name).c_str(), [c](benchmark::State& s) {
+            runPlainCopy(s, c.screen, c.pid, false);
+        })->Unit(benchmark::kMillisecond)->MinTime(2);
+        benchmark::RegisterBenchmark((std::string("plain_copy_synced/") + c.name).c_str(), [c](benchmark::State& s) {
+            runPlainCopy(s, c.screen, c.pid, true);
+        })->Unit(benchmark::kMillisecond)->MinTime(2);
+    }
+    benchmark::RegisterBenchmark("export/playlist_3000_distinct", [](benchmark::State& s) {
+        runExport(s, "playlists", &Library::playlist, kDistinctTitles);
+    })->Unit(benchmark::kMillisecond)->Iterations(1);
+    benchmark::RegisterBenchmark("export/playlist_3000_alike", [](benchmark::State& s) {
+        runExport(s, "playlists", &Library::playlist, kAlikeTitles);
+    })->Unit(benchmark::kMillisecond)->Iterations(1);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    bench::TimesReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    // A run's time by its registered name (the reporter's names carry the run's options).
+    auto timeOf = [&](const std::string& name) {
+        for (const auto& [run, time] : reporter.times)
+            if (run == name || run.starts_with(name + "/")) return time;
+        return 0.0;
+    };
+    auto ratio = [&](const char* label, const std::string& a, const std::string& b, double aim) {
+        double x = timeOf(a), y = timeOf(b);
+        if (x <= 0 || y <= 0) return;
+        std::printf("  %-44s %9.1f ms / %9.1f ms = %5.2fx (aim at most %.1fx)\n", label, x, y, x / y, aim);
+    };
+    std::printf("\nRatios:\n");
+    for (const Case& c : kCases) {
+        ratio((std::string(c.name) + ": export / plain copy").c_str(), std::string("export/") + c.name,
+              std::string("plain_copy/") + c.name, 1.5);
+        ratio((std::string(c.name) + ": export / plain copy synced").c_str(), std::string("export/") + c.name,
+              std::string("plain_copy_synced/") + c.name, 1.5);
+        ratio((std::string(c.name) + ": untagged export / plain copy synced").c_str(),
+              std::string("export_untagged/") + c.name, std::string("plain_copy_synced/") + c.name, 1.5);
+    }
+    ratio("playlist of 3000: alike titles / distinct", "export/playlist_3000_alike", "export/playlist_3000_distinct",
+          1.2);
+    return 0;
+}

@@ -75,6 +75,33 @@ TEST_F(ExportHost, ExportShareAndList) {
         EXPECT_NE(std::find(lines.begin(), lines.end(), e), lines.end()) << e;
 }
 
+// Two exports from two swipes on one screen: both sheets show, one after the
+// other (in the order the exports finish), and each keeps its own folder.
+TEST_F(ExportHost, TwoExportsShowTwoSheets) {
+    int code = -1;
+    std::vector<std::string> errors;
+    auto lines = withoutUUIDs(testsupport::runMusicScript(
+        root.path(),
+        "open albums\nswipe 0 0\ntap 5\nswipe 1 0\ntap 5\nsharesheet\nactivity Export to Folder\nsharesheet\n"
+        "activity Export to Folder\nls var/mobile/Media/general_storage/Cantrel\n",
+        code, "", &errors));
+    EXPECT_EQ(code, 0) << ::testing::PrintToString(errors);
+    std::vector<std::string> texts, files;
+    for (const std::string& l : lines) {
+        if (l.starts_with("text ")) texts.push_back(l);
+        if (l.starts_with("U")) files.push_back(l);
+    }
+    std::sort(texts.begin(), texts.end());
+    EXPECT_EQ(texts, (std::vector<std::string>{"text 'Aerial Maps' via Cantrel",
+                                               "text 'Bigger, Brighter, Louder!' via Cantrel"}));
+    EXPECT_EQ(std::count(files.begin(), files.end(), "U.zip"), 2);
+    EXPECT_EQ(std::count(files.begin(), files.end(), "U/Blue Harbor/Aerial Maps/Coming Home.mp3"), 1);
+    EXPECT_NE(std::find_if(files.begin(), files.end(),
+                           [](const std::string& f) { return f.find("/Bigger, Brighter, Louder!/") != std::string::npos; }),
+              files.end())
+        << ::testing::PrintToString(files);
+}
+
 // On a pad the sheet comes in a popover: the snapshot draws its card (light
 // grey) in the middle of the screen until the sheet ends.
 TEST_F(ExportHost, PadSheetInAPopoverIsDrawn) {

@@ -37,7 +37,10 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 namespace ex = cantrel::exporting;
@@ -281,6 +284,28 @@ protected:
             .write(reinterpret_cast<const char*>(audio.data()), static_cast<std::streamsize>(audio.size()));
     }
     std::string mp3Of(long long pid) { return root.host("/var/mobile/Media/Music/F00/" + std::to_string(pid) + ".mp3"); }
+    // The track's file made `bytes` long of repeated MP3 frames.
+    void writeLongMP3(long long pid, size_t bytes) {
+        std::string frames(bytes, '\0');
+        for (size_t i = 0; i < frames.size(); i += audio.size())
+            std::memcpy(&frames[i], audio.data(), std::min(audio.size(), frames.size() - i));
+        writeFile(mp3Of(pid), frames);
+    }
+    // exportRow while the process may write files of at most `limit` bytes
+    // (as on a full disk), with the tag option set as given.
+    void exportRowWithFileSizeLimit(const std::string& screen, unsigned long long pid, rlim_t limit, bool tags) {
+        fs::remove_all(root.host(kExports));
+        setExportTags(tags);
+        platform::clearRecentLogLines();
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit old {};
+        getrlimit(RLIMIT_FSIZE, &old);
+        struct rlimit small = old;
+        small.rlim_cur = limit;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        exportRow(screen, pid);
+        setrlimit(RLIMIT_FSIZE, &old);
+    }
     void sql(const std::string& statements) {
         sqlite3* db = nullptr;
         sqlite3_open(platform::devicePath(platform::mediaLibraryDevicePath()).c_str(), &db);
@@ -653,22 +678,9 @@ TEST_F(Export, HostileTagsAreCopiedAsTheyAreOrReplaced) {
 // and the sheet still opens with the rest, with the tag writer and without.
 TEST_F(Export, CopyFailingPartWay) {
     OWN_PROCESS();
-    std::string big(400 * 1024, '\0');
-    for (size_t i = 0; i < big.size(); i += audio.size())
-        std::memcpy(&big[i], audio.data(), std::min(audio.size(), big.size() - i));
-    writeFile(mp3Of(1004), big);
-    signal(SIGXFSZ, SIG_IGN);
-    struct rlimit old {};
-    getrlimit(RLIMIT_FSIZE, &old);
+    writeLongMP3(1004, 400 * 1024);
     for (bool tags : {true, false}) {
-        fs::remove_all(root.host(kExports));
-        setExportTags(tags);
-        platform::clearRecentLogLines();
-        struct rlimit small = old;
-        small.rlim_cur = 200 * 1024;
-        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-        exportRow("albums", 202);
-        setrlimit(RLIMIT_FSIZE, &old);
+        exportRowWithFileSizeLimit("albums", 202, 200 * 1024, tags);
         std::vector<std::string> expected = {
             "U.zip",
             "U/Blue Harbor/Aerial Maps/Coming Home.mp3",
@@ -754,6 +766,228 @@ TEST_F(Export, MessagingActivityBadge) {
     EXPECT_EQ(badgesIn(rootView()), (std::vector<std::string>{"WDone!"}));
     platform::RunLoop::main().runFor(0.5);
     EXPECT_TRUE(badgesIn(rootView()).empty());
+}
+
+}  // namespace
+
+// Files published in a batch are named at once and made durable together by
+// one sync; one that went away before it fails the sync.
+TEST_F(ExportFiles, BatchMakesItsFilesDurableInOnePass) {
+    std::string folder = root.host(kExports);
+    auto write = [](const std::string& text) {
+        return [text](const std::string&, int fd) { return ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()); };
+    };
+    auto only = [](const std::string& name) { return [name](int n) { return n == 1 ? name : std::string(); }; };
+    unsigned long before = platform::newFileSyncCount();
+    EXPECT_EQ(platform::publishNewFile(folder, write("alone"), only("alone.txt")), "alone.txt");
+    EXPECT_EQ(platform::newFileSyncCount(), before + 1);
+    {
+        platform::NewFileBatch batch;
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(platform::publishNewFile(folder, write("file " + std::to_string(i)), only(std::to_string(i) + ".txt")),
+                      std::to_string(i) + ".txt");
+        EXPECT_EQ(readFile(folder + "/4.txt"), "file 4");
+        EXPECT_EQ(platform::newFileSyncCount(), before + 1);
+        EXPECT_TRUE(batch.sync());
+        EXPECT_EQ(platform::newFileSyncCount(), before + 2);
+
+        EXPECT_EQ(platform::publishNewFile(folder, write("gone"), only("gone.txt")), "gone.txt");
+        fs::remove(folder + "/gone.txt");
+        EXPECT_FALSE(batch.sync());
+    }
+    // Outside the batch again: each file is synced before it is named.
+    EXPECT_EQ(platform::publishNewFile(folder, write("after"), only("after.txt")), "after.txt");
+    EXPECT_EQ(platform::newFileSyncCount(), before + 4);
+}
+
+// Within one export's claims, alike titles take " (2)", " (3)" … in turn and
+// a suffix once taken is not offered again, even when its file went away;
+// other claims (another export) start from the first free name.
+TEST_F(ExportFiles, ClaimedNamesAreNotOfferedAgain) {
+    writeFile(root.host("var/mobile/Media/Music/a.mp3"), "audio");
+    const ex::Tags tags{u"Same", u"Album", u"Artist"};
+    for (const ex::Tags* tagged : {static_cast<const ex::Tags*>(nullptr), &tags}) {
+        std::string folder = kExports + (tagged ? "/T" : "/P");
+        fs::create_directories(root.host(folder));
+        ex::NameClaims claims;
+        for (const char* expected : {"Same.mp3", "Same (2).mp3", "Same (3).mp3"})
+            EXPECT_EQ(ex::copyInto(folder, "Same", "var/mobile/Media/Music/a.mp3", nullptr, tagged, &claims),
+                      folder + "/" + expected);
+        fs::remove(root.host(folder + "/Same (2).mp3"));
+        EXPECT_EQ(ex::copyInto(folder, "Same", "var/mobile/Media/Music/a.mp3", nullptr, tagged, &claims),
+                  folder + "/Same (4).mp3");
+        // A different title in the same folder has its own count.
+        EXPECT_EQ(ex::copyInto(folder, "Other", "var/mobile/Media/Music/a.mp3", nullptr, tagged, &claims),
+                  folder + "/Other.mp3");
+        ex::NameClaims fresh;
+        EXPECT_EQ(ex::copyInto(folder, "Same", "var/mobile/Media/Music/a.mp3", nullptr, tagged, &fresh),
+                  folder + "/Same (2).mp3");
+    }
+}
+
+// A playlist's folder keeps " - Playlist" after a name of any length, cut on
+// a character boundary within 255 bytes.
+TEST_F(ExportFiles, PlaylistFolderKeepsItsSuffix) {
+    std::string cjk;
+    for (int i = 0; i < 100; ++i) cjk += "東";  // 300 bytes
+    std::string name = ex::playlistFolderName(cjk);
+    EXPECT_LE(name.size(), 255u);
+    EXPECT_TRUE(validUtf8(name));
+    EXPECT_TRUE(name.ends_with("東 - Playlist")) << name;
+    EXPECT_EQ(ex::playlistFolderName("Road/Trip?"), "RoadTrip - Playlist");
+    EXPECT_EQ(ex::playlistFolderName(std::string(300, 'a')), std::string(244, 'a') + " - Playlist");
+}
+
+namespace {
+
+// What the export folder shows (its entries not hidden, recursively) each
+// time a track's file path is read during an export.
+std::vector<std::vector<std::string>>& visibleAtEachTrack() {
+    static std::vector<std::vector<std::string>> log;
+    return log;
+}
+std::string visibleRoot;
+Slot<id(id, SEL, id)> originalValueForProperty;
+id recordVisible(id self, SEL cmd, id property) {
+    if (to_string(static_cast<NSString*>(property)) == "filePath" && !visibleRoot.empty()) {
+        std::vector<std::string> seen;
+        for (auto& e : fs::recursive_directory_iterator(visibleRoot)) {
+            std::string rel = fs::relative(e.path(), visibleRoot).generic_string();
+            if (rel[0] != '.' && rel.find("/.") == std::string::npos) seen.push_back(rel);
+        }
+        visibleAtEachTrack().push_back(seen);
+    }
+    return originalValueForProperty(self, cmd, property);
+}
+
+// A multi-track export shows nothing under the export folder until all its
+// files are durable, and makes them durable once, whatever its number of
+// tracks; a single song is made durable before it is named, once.
+TEST_F(Export, FilesAreMadeDurableOncePerExport) {
+    OWN_PROCESS();
+    MSHookMessageEx(objc_getClass("MPConcreteMediaItem"), "valueForProperty:"_sel,
+                    imp_implementationWithFunction(recordVisible), &originalValueForProperty.imp);
+    sql("UPDATE item SET album_artist_pid = 102 WHERE item_pid IN (1006, 1007);"
+        "UPDATE album SET album_artist_pid = 102 WHERE album_pid = 203;");
+    struct Case {
+        std::string screen;
+        unsigned long long pid;
+        size_t files;  // copies and archive
+    } cases[] = {{"albums", 202, 4}, {"artists", 102, 6}, {"songs", 1003, 1}};
+    for (const Case& c : cases) {
+        fs::remove_all(root.host(kExports));
+        visibleRoot = root.host(kExports);
+        visibleAtEachTrack().clear();
+        unsigned long before = platform::newFileSyncCount();
+        exportRow(c.screen, c.pid);
+        visibleRoot.clear();
+        EXPECT_EQ(platform::newFileSyncCount(), before + 1) << c.screen;
+        EXPECT_EQ(tree().size(), c.files) << c.screen;
+        EXPECT_TRUE(hiddenFiles().empty()) << ::testing::PrintToString(hiddenFiles());
+        ASSERT_FALSE(visibleAtEachTrack().empty());
+        for (const auto& seen : visibleAtEachTrack())
+            EXPECT_TRUE(seen.empty()) << c.screen << ": " << ::testing::PrintToString(seen);
+        choose("Export to Folder");
+    }
+}
+
+// Two exports from two swipes on one screen, the second started before the
+// first has finished: the first one's sheet shows; the second shows once the
+// first has ended, and each sheet's ending acts on its own export.
+TEST_F(Export, SecondSheetShowsAfterTheFirst) {
+    OWN_PROCESS();
+    for (auto [screen, pid] : {std::pair<const char*, unsigned long long>{"albums", 202}, {"", 203}}) {
+        Strong<ItemEntry> entry = test::entryForRow(app, screen, pid);
+        ASSERT_TRUE(entry);
+        objc_msgSend<void(id, int)>(FileHandler::cls(), "exportAlbum:andType:"_sel, entry.get(),
+                                    static_cast<int>(entry->viewIndex));
+    }
+    platform::drainGlobalQueues();
+    platform::RunLoop::main().runFor(0.1);
+    ASSERT_TRUE(platform::finishTransitions(1));
+    EXPECT_EQ(sheetSummary(), "'Aerial Maps' via Cantrel | " + kExports + "/U.zip | Export to Folder");
+    EXPECT_TRUE(logLinesWith("already presenting").empty());
+    choose("cancel");
+    EXPECT_EQ(sheetSummary(), "'Driftwood' via Cantrel | " + kExports + "/U.zip | Export to Folder");
+    choose("Export to Folder");
+    EXPECT_EQ(platform::presentedActivitySheet(), nullptr);
+    std::vector<std::string> expected = {
+        "U.zip",
+        "U.zip",
+        "U/The Copper Moths/Driftwood/Lovesong.mp3",
+        "U/The Copper Moths/Driftwood/Lullaby.mp3",
+    };
+    std::vector<std::string> left = uuidTree();  // two UUIDs: sorted once they read "U"
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, expected);
+    // A third export afterwards shows its sheet at once.
+    exportRow("songs", 1003);
+    ASSERT_TRUE(platform::finishTransitions(1));
+    EXPECT_EQ(sheetSummary(), "'Coming Home' via Cantrel | " + kExports + "/Coming Home.mp3 | Export to Folder");
+    choose("cancel");
+}
+
+// An export whose archive cannot be written (the disk is full for it: here
+// the file size the process may write is smaller than the archive) shares
+// nothing and leaves nothing: no folder, no copies, no archive, no
+// temporary file; with the tag writer and without.
+TEST_F(Export, NothingSharedLeavesNothing) {
+    OWN_PROCESS();
+    writeLongMP3(1006, 120 * 1024);
+    writeLongMP3(1007, 120 * 1024);
+    for (bool tags : {true, false}) {
+        exportRowWithFileSizeLimit("albums", 203, 200 * 1024, tags);
+        EXPECT_EQ(platform::presentedActivitySheet(), nullptr);
+        id screen = objc::as_id(app.currentScreen());
+        EXPECT_EQ(badgesIn(objc_msgSend<id()>(screen, "view"_sel)), (std::vector<std::string>{"Export failed"}));
+        EXPECT_EQ(logLinesWith("nothing to share").size(), 1u) << tags;
+        std::vector<std::string> left;
+        for (auto& e : fs::recursive_directory_iterator(root.host(kExports))) left.push_back(e.path().string());
+        EXPECT_TRUE(left.empty()) << tags << ::testing::PrintToString(left);
+        platform::RunLoop::main().runFor(2);
+    }
+}
+
+// A hidden export folder left by an export that never finished (its lock
+// free, unchanged for a minute) goes with its archive when the next
+// multi-track export starts; one still locked by its export, or one just
+// made, stays.
+TEST_F(Export, AbandonedExportFoldersAreRemoved) {
+    OWN_PROCESS();
+    auto hidden = [&](char last) { return root.host(kExports + "/.0A1B2C3D-0000-4000-8000-00000000000" + last); };
+    std::string abandoned = hidden('A'), busy = hidden('B'), fresh = hidden('C');
+    for (const std::string& folder : {abandoned, busy, fresh}) writeFile(folder + "/Artist/Album/Song.mp3", "partial");
+    writeFile(abandoned + ".zip", "partial");
+    struct timespec minutesAgo[2] = {{::time(nullptr) - 120, 0}, {::time(nullptr) - 120, 0}};
+    for (const std::string& folder : {abandoned, busy}) ASSERT_EQ(utimensat(AT_FDCWD, folder.c_str(), minutesAgo, 0), 0);
+    int lock = ::open(busy.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(flock(lock, LOCK_EX), 0);
+    exportRow("albums", 202);
+    EXPECT_FALSE(fs::exists(abandoned));
+    EXPECT_FALSE(fs::exists(abandoned + ".zip"));
+    EXPECT_TRUE(fs::exists(busy + "/Artist/Album/Song.mp3"));
+    EXPECT_TRUE(fs::exists(fresh + "/Artist/Album/Song.mp3"));
+    ::close(lock);
+    EXPECT_EQ(sheetSummary(), "'Aerial Maps' via Cantrel | " + kExports + "/U.zip | Export to Folder");
+    choose("cancel");
+}
+
+// A playlist whose name fills a whole file name still exports into a folder
+// ending in " - Playlist".
+TEST_F(Export, LongPlaylistNameKeepsItsSuffix) {
+    OWN_PROCESS();
+    std::string name;
+    for (int i = 0; i < 100; ++i) name += "旅";  // 300 bytes
+    sql("UPDATE container SET name = '" + name + "' WHERE container_pid = 501;");
+    exportRow("playlists", 501);
+    std::vector<std::string> files = uuidTree();
+    ASSERT_EQ(files.size(), 4u);
+    for (size_t i = 1; i < files.size(); ++i) {
+        fs::path folder = fs::path(files[i]).parent_path().filename();
+        EXPECT_TRUE(folder.string().ends_with("旅 - Playlist")) << files[i];
+        EXPECT_LE(folder.string().size(), 255u);
+    }
 }
 
 }  // namespace

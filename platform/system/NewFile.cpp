@@ -3,6 +3,7 @@
 #include <platform/DeviceRoot.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <vector>
 
@@ -47,6 +48,37 @@ bool appendFileRange(int source, int target, off_t from, off_t to) {
     return true;
 }
 
+namespace {
+
+thread_local NewFileBatch* openBatch = nullptr;
+std::atomic<unsigned long> syncs{0};
+
+}  // namespace
+
+NewFileBatch::NewFileBatch() : outer_(openBatch) { openBatch = this; }
+
+NewFileBatch::~NewFileBatch() {
+    // Closed in the reverse order of opening on this thread.
+    if (openBatch == this) openBatch = outer_;
+}
+
+bool NewFileBatch::sync() {
+    ++syncs;
+    int failed = 0;
+    // The write-back of every file began when it was published; this waits
+    // for it (the first wait commits the journal for all of them).
+    for (const std::string& path : files_) {
+        int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0 || ::fdatasync(fd) != 0) failed = failed != 0 ? failed : errno;
+        if (fd >= 0) ::close(fd);
+    }
+    files_.clear();
+    if (failed != 0) errno = failed;
+    return failed == 0;
+}
+
+unsigned long newFileSyncCount() { return syncs.load(); }
+
 std::string publishNewFile(const std::string& folder, const std::function<bool(const std::string& path, int fd)>& fill,
                            const std::function<std::string(int n)>& nameFor) {
     std::string temp = folder + "/.new-XXXXXX";
@@ -56,8 +88,16 @@ std::string publishNewFile(const std::string& folder, const std::function<bool(c
     if (fd < 0) return "";
     std::string path(name.data());
     // The data reaches the disk before the name appears, so a power cut never
-    // leaves a short file under a final name.
-    bool filled = fill(path, fd) && ::fdatasync(fd) == 0;
+    // leaves a short file under a final name. In a batch, its write-back only
+    // starts now and the batch's sync() waits for it.
+    NewFileBatch* batch = openBatch;
+    bool filled = fill(path, fd);
+    if (filled && batch != nullptr) {
+        ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    } else if (filled) {
+        ++syncs;
+        filled = ::fdatasync(fd) == 0;
+    }
     int saved = errno;
     if (::close(fd) != 0 && filled) {
         filled = false;
@@ -74,6 +114,7 @@ std::string publishNewFile(const std::string& folder, const std::function<bool(c
             // link() never replaces: a taken name answers EEXIST.
             if (::link(path.c_str(), (folder + "/" + candidate).c_str()) == 0) {
                 taken = candidate;
+                if (batch != nullptr) batch->files_.push_back(folder + "/" + candidate);
                 break;
             }
             saved = errno;

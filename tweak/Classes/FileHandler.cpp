@@ -17,7 +17,14 @@
 #include <platform/DeviceRoot.h>
 
 #include <algorithm>
+#include <deque>
+#include <optional>
+#include <cctype>
 #include <cerrno>
+#include <ctime>
+#include <dirent.h>
+#include <memory>
+#include <sys/file.h>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -89,7 +96,7 @@ std::string safeComponent(std::string_view name, std::string_view placeholder, s
 }
 
 std::string copyInto(const std::string& folder, std::string_view title, const std::string& source, std::string* why,
-                     const Tags* tags) {
+                     const Tags* tags, NameClaims* claims) {
     auto fail = [&](std::string reason) {
         if (why) *why = std::move(reason);
         return std::string();
@@ -106,33 +113,49 @@ std::string copyInto(const std::string& folder, std::string_view title, const st
     std::string ext = fs::path(hostSource).extension().string();
     if (!ext.empty()) ext = safeComponent(ext.substr(1), "", kMaxComponent - 16);
     std::string dotExt = ext.empty() ? "" : "." + ext;
-    std::string base = safeComponent(title, kUntitled, dotExt.size());
-    // The n-th name offered: "<title>.<ext>", then "<title> (n).<ext>".
-    auto nameFor = [&](int n) -> std::string {
+    std::string base = safeComponent(title, kUntitled);
+    // Suffixes this export has already taken for the name are not offered again.
+    int* next = nullptr;
+    if (claims != nullptr) next = &claims->next.try_emplace(hostFolder + '/' + base + dotExt, 1).first->second;
+    int first = next != nullptr ? *next : 1;
+    // The k-th name offered: "<title>.<ext>", then "<title> (n).<ext>" from
+    // the first suffix not yet claimed; the title is cut to leave room.
+    auto suffixOf = [&](int k) { return first + k - 1; };
+    auto nameFor = [&](int k) -> std::string {
+        int n = suffixOf(k);
         if (n > kMaxSuffix) return "";
-        if (n == 1) return base + dotExt;
-        std::string suffix = " (" + std::to_string(n) + ")";
-        return safeComponent(title, kUntitled, suffix.size() + dotExt.size()) + suffix + dotExt;
+        std::string suffix = n == 1 ? "" : " (" + std::to_string(n) + ")";
+        return cutUtf8(base, kMaxComponent - std::min(kMaxComponent - 1, suffix.size() + dotExt.size())) + suffix + dotExt;
     };
 
     if (tags != nullptr) {
         // The tag and the audio in one pass; the file appears whole under a
-        // free name, or not at all.
-        std::string name = id3::writeTaggedCopy(hostSource, hostFolder, nameFor, tags->title, tags->album, tags->artist, why);
-        return name.empty() ? "" : folder + "/" + name;
+        // free name, or not at all: the last name asked for is the one taken.
+        int tried = 0;
+        auto counted = [&](int k) {
+            tried = k;
+            return nameFor(k);
+        };
+        std::string name =
+            id3::writeTaggedCopy(hostSource, hostFolder, counted, tags->title, tags->album, tags->artist, why);
+        if (name.empty()) return "";
+        if (next != nullptr) *next = suffixOf(tried) + 1;
+        return folder + "/" + name;
     }
     // The file manager's copy never replaces a file and leaves nothing half
     // written: a name taken meanwhile answers "file exists", and the next is tried.
     AutoreleasePool pool;
-    for (int n = 1;; ++n) {
-        std::string name = nameFor(n);
+    for (int k = 1;; ++k) {
+        std::string name = nameFor(k);
         if (name.empty()) return fail("no free name");
         struct stat st;
         if (::lstat((hostFolder + "/" + name).c_str(), &st) == 0) continue;
         NSError* error = nullptr;
         if (objc_msgSend<BOOL(id, id, NSError**)>(fileManager(), "copyItemAtURL:toURL:error:"_sel, fileURL(source),
-                                                  fileURL(folder + "/" + name), &error))
+                                                  fileURL(folder + "/" + name), &error)) {
+            if (next != nullptr) *next = suffixOf(k) + 1;
             return folder + "/" + name;
+        }
         if (objc_msgSend<NSInteger()>(error, "code"_sel) != NSFileWriteFileExistsError)
             return fail(to_string(objc_msgSend<NSString*()>(error, "localizedDescription"_sel)));
     }
@@ -152,20 +175,23 @@ std::string zipFolder(const std::string& folder) {
             if (::lstat((host + "/" + entry).c_str(), &st) == 0 && S_ISREG(st.st_mode)) entries.push_back(entry);
         }
     }
-    std::string archive = host + ".zip";
-    bool ok = true;
-    {
-        ZipArchive zip;
-        ok = zip.create(archive) && ok;
-        for (const std::string& entry : entries)
-            if (ok) ok = zip.addFile(host + "/" + entry, entry);
-        ok = zip.close() && ok;
-    }
-    if (!ok) {
-        ::unlink(archive.c_str());
-        return "";
-    }
-    return folder + ".zip";
+    fs::path archive(host + ".zip");
+    std::string name = platform::publishNewFile(
+        archive.parent_path().string(),
+        [&](const std::string& path, int) {
+            ZipArchive zip;
+            bool ok = zip.create(path);
+            for (const std::string& entry : entries)
+                if (ok) ok = zip.addFile(host + "/" + entry, entry);
+            return zip.close() && ok;
+        },
+        [&](int k) { return k == 1 ? archive.filename().string() : std::string(); });
+    return name.empty() ? "" : folder + ".zip";
+}
+
+std::string playlistFolderName(std::string_view playlistName) {
+    constexpr std::string_view kSuffix = " - Playlist";
+    return safeComponent(playlistName, "", kSuffix.size()) + std::string(kSuffix);
 }
 
 }  // namespace cantrel::exporting
@@ -192,15 +218,12 @@ BOOL checkAndCreateFolder(id, SEL, NSString* path) {
         nullptr);
 }
 
-id createInitialSharingFolder(id self, SEL, BOOL unique) {
-    std::string root = "var/mobile/Media/general_storage";
-    checkAndCreateFolder(self, nullptr, ns(root));
-    checkAndCreateFolder(self, nullptr, ns(ex::kExportFolder));
-    if (!unique) return ns(ex::kExportFolder);
-    // Made without intermediate folders, so an existing one is never taken.
+// A new folder "<prefix><UUID>" in the export folder, or nil. Made without
+// intermediate folders, so an existing one is never taken.
+id newUUIDFolder(const char* prefix) {
     for (int attempt = 0; attempt < 8; ++attempt) {
         id uuid = objc_msgSend<id()>(objc_msgSend<id()>(objc_getClass("NSUUID"), "UUID"_sel), "UUIDString"_sel);
-        id folder = NSStringWithFormat("%@/%@", ns(ex::kExportFolder), uuid);
+        id folder = NSStringWithFormat("%@/%s%@", ns(ex::kExportFolder), prefix, uuid);
         if (objc_msgSend<BOOL(id, BOOL, id, NSError**)>(
                 fileManager(), "createDirectoryAtPath:withIntermediateDirectories:attributes:error:"_sel, folder, NO,
                 nil, nullptr))
@@ -209,11 +232,70 @@ id createInitialSharingFolder(id self, SEL, BOOL unique) {
     return nil;
 }
 
+id createInitialSharingFolder(id self, SEL, BOOL unique) {
+    std::string root = "var/mobile/Media/general_storage";
+    checkAndCreateFolder(self, nullptr, ns(root));
+    checkAndCreateFolder(self, nullptr, ns(ex::kExportFolder));
+    return unique ? newUUIDFolder("") : ns(ex::kExportFolder);
+}
+
 id sanitizeFileNameString(id, SEL, NSString* name) { return ns(ex::safeComponent(str(name), ex::kUntitled)); }
 
 id zipFolderMethod(id, SEL, NSString* folder) {
     std::string archive = ex::zipFolder(str(folder));
     return archive.empty() ? nil : ns(archive);
+}
+
+// An export holds a lock on its hidden folder while it builds there. One
+// whose lock is free and that has not changed for a minute was left by an
+// export that never finished (the app was ended): it goes, with its archive,
+// when the next multi-track export starts.
+bool removeItem(const std::string& path) {
+    return objc_msgSend<BOOL(id, NSError**)>(fileManager(), "removeItemAtPath:error:"_sel, ns(path), nullptr);
+}
+bool moveItem(const std::string& from, const std::string& to) {
+    return objc_msgSend<BOOL(id, id, NSError**)>(fileManager(), "moveItemAtPath:toPath:error:"_sel, ns(from), ns(to),
+                                                 nullptr);
+}
+
+constexpr time_t kAbandonedAfterSeconds = 60;
+
+bool isStagingName(const std::string& name) {
+    if (name.size() != 37 || name[0] != '.') return false;
+    return std::all_of(name.begin() + 1, name.end(),
+                       [](char c) { return c == '-' || std::isxdigit(static_cast<unsigned char>(c)); });
+}
+
+void removeAbandonedStaging() {
+    std::string host = ex::hostFolderOfExports();
+    std::unique_ptr<DIR, int (*)(DIR*)> folder(::opendir(host.c_str()), ::closedir);
+    if (!folder) return;
+    std::vector<std::string> names;
+    while (const dirent* e = ::readdir(folder.get()))
+        if (isStagingName(e->d_name)) names.push_back(e->d_name);
+    time_t now = ::time(nullptr);
+    for (const std::string& name : names) {
+        int fd = ::open((host + "/" + name).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat st {};
+        if (fd < 0) continue;
+        if (::fstat(fd, &st) == 0 && now - st.st_mtime >= kAbandonedAfterSeconds && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            removeItem(std::string(ex::kExportFolder) + "/" + name + ".zip");
+            removeItem(std::string(ex::kExportFolder) + "/" + name);
+        }
+        ::close(fd);
+    }
+}
+
+// The hidden folder ".<UUID>" where a multi-track export is built, locked
+// through *lock (closed by the caller); "" when none could be made.
+std::string createStagingFolder(int* lock) {
+    createInitialSharingFolder(nil, nullptr, NO);
+    removeAbandonedStaging();
+    std::string folder = str(newUUIDFolder("."));
+    if (folder.empty()) return "";
+    *lock = ::open(platform::devicePath(folder).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (*lock >= 0) ::flock(*lock, LOCK_EX);
+    return folder;
 }
 
 // One export's state, kept alive by its blocks.
@@ -229,6 +311,7 @@ struct Export {
     size_t asked = 0;
     size_t copied = 0;
     std::vector<std::string> leftOut;
+    ex::NameClaims names;
 };
 
 void badgeText(const std::shared_ptr<Export>& job, std::string text) {
@@ -259,10 +342,32 @@ id presenter(const std::shared_ptr<Export>& job) {
     return root ? root : screen;
 }
 
+// The share sheet on screen, and those waiting for it to end (main thread).
+bool sheetShowing = false;
+std::deque<std::function<void()>> waitingSheets;
+
+void showNextSheet() {
+    sheetShowing = false;
+    while (!sheetShowing && !waitingSheets.empty()) {
+        std::function<void()> present = std::move(waitingSheets.front());
+        waitingSheets.pop_front();
+        present();
+    }
+}
+
 // The share sheet: the text and the file, with "Export to Folder". When it
 // ends, a multi-track export's working folder goes unless that activity was
-// chosen; the archive and a single export's file stay.
+// chosen; the archive and a single export's file stay. While another export's
+// sheet is open it waits, and shows once that one has ended.
 void presentShareSheet(const std::shared_ptr<Export>& job, id text, id url) {
+    if (sheetShowing) {
+        Strong<NSObject> keptText(static_cast<NSObject*>(text)), keptURL(static_cast<NSObject*>(url));
+        waitingSheets.push_back([job, keptText, keptURL] {
+            AutoreleasePool pool;
+            presentShareSheet(job, keptText.get(), keptURL.get());
+        });
+        return;
+    }
     Class sheetClass = objc_getClass("UIActivityViewController");
     if (sheetClass == nil) return;
     id activity = objc_msgSend<id()>(objc_msgSend<id()>(objc_getClass("ActivityViewCustomActivity"), "alloc"_sel),
@@ -279,9 +384,8 @@ void presentShareSheet(const std::shared_ptr<Export>& job, id text, id url) {
             bool keep = job->single || (activityType != nil && objc_msgSend<BOOL(id)>(
                                                                    activityType, "isEqualToString:"_sel,
                                                                    NSStringWithFormat("%@.export", "Cantrel"_ns)));
-            if (!keep)
-                objc_msgSend<BOOL(id, NSError**)>(fileManager(), "removeItemAtPath:error:"_sel, ns(job->working),
-                                                  nullptr);
+            if (!keep) removeItem(job->working);
+            showNextSheet();
         }));
     id from = presenter(job);
     Class popoverClass = objc_getClass("UIPopoverController");
@@ -294,10 +398,17 @@ void presentShareSheet(const std::shared_ptr<Export>& job, id text, id url) {
         objc_msgSend<void(CGRect, id, NSUInteger, BOOL)>(
             popover, "presentPopoverFromRect:inView:permittedArrowDirections:animated:"_sel, screen, inView, 0, YES);
         objc_msgSend<void(CGSize)>(popover, "setPopoverContentSize:"_sel, CGSize{330, 225});
+        sheetShowing = objc_msgSend<BOOL()>(popover, "isPopoverVisible"_sel);
         objc_release(popover);
     } else {
+        // Over whatever the screen presents already.
+        for (id over = get(from, "presentedViewController"_sel); over != nil;
+             over = get(from, "presentedViewController"_sel))
+            from = over;
         objc_msgSend<void(id, BOOL, id)>(from, "presentViewController:animated:completion:"_sel, sheet, YES, nil);
+        sheetShowing = get(sheet, "presentingViewController"_sel) != nil;
     }
+    if (!sheetShowing) NSLog("** Cantrel ** export: the share sheet could not be shown");
     objc_release(sheet);
 }
 
@@ -330,10 +441,50 @@ void shareStep(const std::shared_ptr<Export>& job) {
     presentShareSheet(job, text, url);
 }
 
+// Zips a multi-track export's hidden folder, makes every file durable, and
+// renames the folder and the archive to their names.
+void publishArchive(const std::shared_ptr<Export>& job, platform::NewFileBatch& batch) {
+    std::string archive = ex::zipFolder(job->working);
+    if (archive.empty()) {
+        NSLog("** Cantrel ** export: the archive of %@ failed", ns(job->working));
+        return;
+    }
+    if (!batch.sync()) {
+        NSLog("** Cantrel ** export: the files of %@ could not be written: %s", ns(job->working), std::strerror(errno));
+        removeItem(archive);
+        return;
+    }
+    // The archive first: a hidden archive never outlives its hidden folder.
+    std::string staged = job->working;
+    std::string folder = fs::path(staged).parent_path().string() + "/" + fs::path(staged).filename().string().substr(1);
+    if (!moveItem(archive, folder + ".zip")) {
+        removeItem(archive);
+        return;
+    }
+    if (!moveItem(staged, folder)) {
+        removeItem(folder + ".zip");
+        return;
+    }
+    job->working = folder;
+    job->shared = folder + ".zip";
+}
+
+// What an export that shares nothing has made goes: its folder (a single
+// export's folder is the export folder itself, shared with others, and
+// stays); an archive that was not shared is never left (publishArchive).
+void discardUnshared(const std::shared_ptr<Export>& job) {
+    if (!job->shared.empty() || job->single || job->working.empty()) return;
+    removeItem(job->working);
+}
+
 void exportTracks(const std::shared_ptr<Export>& job) {
     ItemEntry* entry = job->entry.get();
     id collection = entry->mediaItemCollection.get();
-    job->working = str(createInitialSharingFolder(nil, nullptr, job->single ? NO : YES));
+    int lock = -1;
+    job->working = job->single ? str(createInitialSharingFolder(nil, nullptr, NO)) : createStagingFolder(&lock);
+    std::unique_ptr<int, void (*)(int*)> unlock(&lock, [](int* fd) {
+        if (*fd >= 0) ::close(*fd);
+    });
     CLog("exportAlbum - workingFolder = %@", ns(job->working));
     if (job->working.empty()) {
         job->asked = 1;
@@ -345,8 +496,12 @@ void exportTracks(const std::shared_ptr<Export>& job) {
         std::string playlist = str(objc_msgSend<id(long long)>(
             objc_msgSend<id()>(DBHandler::cls(), "sharedInstance"_sel), "getPlaylistName:"_sel,
             static_cast<long long>(objc_msgSend<unsigned long long()>(collection, "persistentID"_sel))));
-        playlistFolder = job->working + "/" + ex::safeComponent(playlist + " - Playlist", ex::kUntitled);
+        playlistFolder = job->working + "/" + ex::playlistFolderName(playlist);
     }
+    // A multi-track export's files are made durable together, before their
+    // folder and archive take their names.
+    std::optional<platform::NewFileBatch> batch;
+    if (!job->single) batch.emplace();
     std::string lastCopy;
     id tableView = get(job->screen.get(), "tableView"_sel);
     for (NSUInteger index = 0;; ++index) {
@@ -392,7 +547,8 @@ void exportTracks(const std::shared_ptr<Export>& job) {
             auto utf16 = [&](SEL sel) { return to_u16(get(item, sel)); };
             tags = {utf16("title"_sel), utf16("albumTitle"_sel), utf16("albumArtist"_sel)};
         }
-        std::string copy = !readable ? "" : ex::copyInto(folder, title, source, &why, tagInCopy ? &tags : nullptr);
+        std::string copy =
+            !readable ? "" : ex::copyInto(folder, title, source, &why, tagInCopy ? &tags : nullptr, &job->names);
         if (copy.empty()) {
             CLog("!!ERROR!! %@: %@", ns(title), ns(why));
             job->leftOut.push_back(title.empty() ? source : title);
@@ -408,26 +564,29 @@ void exportTracks(const std::shared_ptr<Export>& job) {
     }
     if (job->single) {
         job->shared = lastCopy;
-    } else if (job->copied == 0) {
-        objc_msgSend<BOOL(id, NSError**)>(fileManager(), "removeItemAtPath:error:"_sel, ns(job->working), nullptr);
-    } else {
+    } else if (job->copied > 0) {
         badgeText(job, "Zipping Files");
-        job->shared = ex::zipFolder(job->working);
-        if (job->shared.empty()) NSLog("** Cantrel ** export: the archive of %@ failed", ns(job->working));
+        publishArchive(job, *batch);
     }
+    discardUnshared(job);
     onMain([job] { shareStep(job); });
 }
 
-// The background block: an exception ends the copying, and what was copied
-// until then is still offered.
+// The background block: an exception ends the copying; what was copied
+// until then is still offered when it was archived.
 void exportBlock(const std::shared_ptr<Export>& job) {
     AutoreleasePool pool;
     try {
         exportTracks(job);
+        return;
     } catch (NSException* e) {
         NSLog("** Cantrel EXCEPTION: exportAlbum: %@", objc_msgSend<id()>(e, "reason"_sel));
-        onMain([job] { shareStep(job); });
     }
+    try {
+        discardUnshared(job);
+    } catch (NSException*) {
+    }
+    onMain([job] { shareStep(job); });
 }
 
 void exportAlbum(id, SEL, ItemEntry* entry, int type) {

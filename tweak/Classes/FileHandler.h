@@ -21,12 +21,20 @@
 // component is made safe (safeComponent); a taken name gets " (2)", " (3)" …
 // before its extension, claimed by exclusive create, so nothing is ever
 // overwritten.
+//
+// A multi-track export is built in the hidden folder ".<UUID>" (and its
+// archive as ".<UUID>.zip"), with every file made durable in one pass at the
+// end; only then are both renamed to their names. A single track's copy is
+// made durable before it is named. An export that shares nothing leaves
+// nothing behind. Share sheets show one at a time: a sheet that is ready
+// while another is open waits until that one ends.
 #pragma once
 
 #include <objc/NSObject.h>
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 struct FileHandler : NSObject {
     OBJC_CLASS(FileHandler)
@@ -57,19 +65,31 @@ struct Tags {
     std::u16string title, album, artist;
 };
 
+// The names one export has claimed: for each folder and name, the suffix
+// to offer next, so that many alike titles take their names in one try each.
+struct NameClaims {
+    std::unordered_map<std::string, int> next;
+};
+
 // Copies the device file `source` into the device folder `folder` (which
 // must lie in the export folder) as "<title>.<source's extension>", taking
 // the first free name. With `tags` (an MP3) the copy is written with that
 // tag in the same pass, else through the file manager's copyItemAtURL:.
 // Answers the new file's device path, or "" (with the reason in *why) when
 // nothing was copied. A copy appears only once whole: a failed one leaves
-// no file.
+// no file. With `claims`, the names taken before through the same claims
+// are not tried again.
 std::string copyInto(const std::string& folder, std::string_view title, const std::string& source,
-                     std::string* why = nullptr, const Tags* tags = nullptr);
+                     std::string* why = nullptr, const Tags* tags = nullptr, NameClaims* claims = nullptr);
 
 // Writes "<folder>.zip" of the regular files under the device folder, named
-// by their paths relative to it. Answers the archive's device path, or ""
-// when any file or the archive failed (the archive is then removed).
+// by their paths relative to it; the archive appears only once whole and
+// never replaces a file. Answers the archive's device path, or "" when any
+// file or the archive failed (nothing is then left).
 std::string zipFolder(const std::string& folder);
+
+// The folder of a playlist's export: "<name> - Playlist", the name made a
+// safe component and cut so that the whole stays within 255 bytes.
+std::string playlistFolderName(std::string_view playlistName);
 
 }  // namespace cantrel::exporting

@@ -17,6 +17,7 @@
 #include <functional>
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 namespace platform {
 
@@ -53,10 +54,40 @@ bool readDeviceFile(const std::string& hostPath, std::string& out, size_t maxByt
 // path and a descriptor open for writing); once it answers true the file
 // appears at once and complete under the first of nameFor(1), nameFor(2), …
 // that is not taken (never replacing a file; "" from nameFor stops), and the
-// temporary name goes. Answers the name taken, or "" with errno set (EEXIST
+// temporary name goes. The data is on the disk before the name appears,
+// unless a NewFileBatch is open (see there). Answers the name taken, or "" with errno set (EEXIST
 // when every name offered was taken) and nothing left behind.
 std::string publishNewFile(const std::string& folder, const std::function<bool(const std::string& path, int fd)>& fill,
                            const std::function<std::string(int n)>& nameFor);
+
+// New files published on one thread as one batch: while a NewFileBatch is
+// open on the calling thread, publishNewFile starts each file's write-back
+// but does not wait for it, and names the file at once; sync() then makes
+// every file of the batch durable in one pass. Whoever opens a batch names
+// its files where nothing reads them until sync() has answered true (a
+// hidden folder renamed into place afterwards). Batches nest: a file belongs
+// to the innermost one.
+class NewFileBatch {
+public:
+    NewFileBatch();
+    ~NewFileBatch();
+    NewFileBatch(const NewFileBatch&) = delete;
+    NewFileBatch& operator=(const NewFileBatch&) = delete;
+    // Waits until every file published in the batch so far is on the disk;
+    // false (errno set) when any of them failed or is gone.
+    bool sync();
+    size_t size() const { return files_.size(); }
+
+private:
+    friend std::string publishNewFile(const std::string&, const std::function<bool(const std::string&, int)>&,
+                                      const std::function<std::string(int)>&);
+    NewFileBatch* outer_;
+    std::vector<std::string> files_;  // host paths
+};
+
+// The number of times new files were made durable so far in this process:
+// one for each file published outside a batch, one for each batch's sync().
+unsigned long newFileSyncCount();
 
 // Appends bytes [from, to) of `source` to `target`: in the kernel where it
 // can and the bytes keep their place in the page, else through a buffer. False on a read or write error or when the
