@@ -258,10 +258,12 @@ double saveUnderLock(InteractiveHost& host, const std::string& file, std::vector
 TEST_F(LibraryTrouble, ASaveUnderALockedLibraryWaitsOnceAndSaysFailed) {
     struct Case {
         const char* what;
-        const char* open;  // to the open sheet, its title and stars changed
+        const char* open;  // to the open sheet, its title, stars (and a song's genre) changed
     };
     const Case cases[] = {
-        {"song", "open album 202\nswipe 0 0\ntap 2\nfocus titleTextField\nclear\ntype Renamed\nstars 4\n"},
+        {"song",
+         "open album 202\nswipe 0 0\ntap 2\nfocus titleTextField\nclear\ntype Renamed\nstars 4\n"
+         "focus subTitleTextField\npick 0\ntoolbar Done\n"},
         {"album", "open albums\nswipe 0 0\ntap 2\nfocus titleTextField\nclear\ntype Renamed\nstars 4\n"},
     };
     for (const Case& c : cases) {
@@ -280,6 +282,7 @@ TEST_F(LibraryTrouble, ASaveUnderALockedLibraryWaitsOnceAndSaysFailed) {
         EXPECT_EQ(value("SELECT count(*) FROM item WHERE title = 'Renamed'"), "0");
         EXPECT_EQ(value("SELECT count(*) FROM album WHERE album = 'Renamed'"), "0");
         EXPECT_EQ(value("SELECT count(*) FROM item_stats WHERE user_rating = 80"), "0");
+        EXPECT_EQ(value("SELECT count(*) FROM item WHERE album_pid = 202 AND genre_id = 3"), "0");
     }
 }
 

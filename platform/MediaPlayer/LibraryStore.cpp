@@ -82,7 +82,8 @@ std::string libraryHostPath() { return platform::devicePath(mediaLibraryDevicePa
 namespace {
 
 // How long a locked library is waited for; after a read found it locked,
-// the reads of the next such span fail at once instead of each waiting.
+// the reads of the next such span fail at once instead of each waiting,
+// until a read succeeds.
 constexpr int kBusyTimeoutMs = 2000;
 
 struct FailureState {
@@ -369,12 +370,14 @@ bool run(ReadConnection& connection, const std::string& sql, const std::vector<B
 }  // namespace
 
 // Notes the outcome of a whole read: a read that succeeded has seen what
-// the library holds.
+// the library holds, and the lock that made earlier reads fail has gone
+// (the next lock is waited for again).
 bool noteRead(bool ok) {
     if (ok) {
         FailureState& f = failures();
         std::lock_guard<std::mutex> guard(f.lock);
         f.counts.failing = false;
+        f.busySeen = false;
     }
     return ok;
 }

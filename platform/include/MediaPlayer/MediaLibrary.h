@@ -56,7 +56,8 @@ bool createMediaLibrary(const std::string& hostPath, std::string* error);
 // whether they saw the whole library. `missing`: no library file (or
 // something else in its place, named once in the log); `busy`: another
 // connection held the library's lock past the busy time-out (2 s; after a
-// read found the library locked, the reads of the next 2 s fail at once);
+// read found the library locked, the reads of the next 2 s fail at once,
+// until one succeeds);
 // `unreadable`: anything else (a damaged or changed file, a failed query).
 // `reason` words the last failure for a user: "the media library is busy
 // (another process holds its lock)", "there is no media library", "the
