@@ -6,6 +6,7 @@
 #include <UIKit/UIKit.h>
 
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,10 +23,10 @@ std::string labelText(id badge, NSInteger tag) {
     return text != nil ? to_string(static_cast<NSString*>(text)) : "";
 }
 
-// Prints the badges in `view`'s tree, front-most last.
-void printBadges(Context& c, id view, Class badgeClass, size_t& found) {
+// Prints the badges in `view`'s tree, front-most last, each once.
+void printBadges(Context& c, id view, Class badgeClass, std::set<id>& found) {
     if (objc_isKindOfClass(view, badgeClass)) {
-        ++found;
+        if (!found.insert(view).second) return;
         *c.out << printable(labelText(view, kTextTag));
         std::string sub = labelText(view, kSubTextTag);
         if (!sub.empty()) *c.out << " / " << printable(sub);
@@ -44,7 +45,7 @@ bool badges(Context& c, const std::vector<std::string>&) {
         return false;
     }
     AutoreleasePool pool;
-    size_t found = 0;
+    std::set<id> found;
     // The screen shown: the now-playing screen's navigation while it is
     // shown, else the list screens'; its top controller's view and its own.
     id navigation = c.app == nullptr          ? nil
@@ -54,7 +55,7 @@ bool badges(Context& c, const std::vector<std::string>&) {
     if (top != nil) printBadges(c, objc_msgSend<id()>(top, "view"_sel), badgeClass, found);
     if (navigation != nil && objc_msgSend<BOOL()>(navigation, "isViewLoaded"_sel))
         printBadges(c, objc_msgSend<id()>(navigation, "view"_sel), badgeClass, found);
-    if (found == 0) *c.out << "# no badge\n";
+    if (found.empty()) *c.out << "# no badge\n";
     return true;
 }
 
