@@ -377,6 +377,43 @@ TEST_F(DBHandlerTest, LockedDatabaseWritesWaitThenFailCleanly) {
     EXPECT_EQ(sql->get("SELECT genre FROM genre WHERE genre_id=1"), "mine");
 }
 
+// Within one wait, the operations on a locked library share its deadline
+// instead of waiting 2 s each; each failed one is counted, and each still
+// gives its empty answer.
+TEST_F(DBHandlerTest, OperationsInOneWaitShareItsDeadlineAndAreCounted) {
+    Sql other(path);
+    other.exec("BEGIN EXCLUSIVE");
+    auto start = std::chrono::steady_clock::now();
+    {
+        DBLibraryWait wait(std::chrono::milliseconds(300));
+        auto counted = [&](auto&& operation) {
+            unsigned long before = wait.failures();
+            operation();
+            EXPECT_GT(wait.failures(), before);
+        };
+        counted([&] {
+            EXPECT_EQ(pairs("getGenres", "genreNames"_ns, "genreIDs"_ns), std::vector<std::string>{});
+        });
+        counted([&] { EXPECT_EQ(text("getGenreName:", 1LL), ""); });
+        counted([&] { EXPECT_EQ(send<NSArray*(long long)>("getItemArtistSpecificsByFromArtistID:", 10LL)->count(), 0u); });
+        counted([&] { send<void(long long, NSString*)>("updateGenreName:andTitle:", 1LL, NSString::make("mine")); });
+        counted([&] { send<void(long long, long long)>("updateAlbumArtistFor_pid:artist_id:", 20LL, 11LL); });
+        counted([&] { EXPECT_FALSE(wait.waitUntilWritable()); });
+        EXPECT_EQ(wait.remainingMilliseconds(), 0);
+    }
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    // One wait of 0.3 s, not 2 s for each of the five statements.
+    EXPECT_LT(seconds, 3.0);
+    other.exec("ROLLBACK");
+
+    DBLibraryWait wait(std::chrono::milliseconds(300));
+    EXPECT_EQ(text("getGenreName:", 1LL), "Rock");
+    send<void(long long, NSString*)>("updateGenreName:andTitle:", 1LL, NSString::make("mine"));
+    EXPECT_TRUE(wait.waitUntilWritable());
+    EXPECT_EQ(wait.failures(), 0u);
+    EXPECT_EQ(sql->get("SELECT genre FROM genre WHERE genre_id=1"), "mine");
+}
+
 TEST_F(DBHandlerTest, AFileThatIsNoDatabaseIsLeftAlone) {
     sql.reset();
     std::ofstream(path, std::ios::binary | std::ios::trunc) << "not a database at all";

@@ -451,6 +451,8 @@ TEST_F(EditSave, WithoutTheID3OptionNoFileIsWritten) {
     settle();
     EXPECT_FALSE(query("SELECT sync_artwork_token FROM item_artwork WHERE item_pid = 1003").empty());
     EXPECT_TRUE(picturesIn(1003).empty());
+    // The tests after this one in the same process tag their files.
+    enforce_ID3Tag_on_artwork = YES;
 }
 
 // Tracks that are not MP3 files: one alert per track, the import goes on.

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <ostream>
 #include <sstream>
 
@@ -137,6 +138,7 @@ const CommandTable& commands() {
         addFlipsideCommands(t);
         addNowPlayingCommands(t);
         addSearchCommands(t);
+        addBadgeCommands(t);
         return t;
     }();
     return table;
@@ -189,6 +191,26 @@ std::string printable(const std::string& text) {
     return out;
 }
 
+bool reportLibraryTrouble(Context& c, const std::string& command) {
+    platform::MediaLibraryReadFailures now = platform::mediaLibraryReadFailures();
+    if (now.total() == c.libraryFailuresReported.total()) return false;
+    *c.err << command << ": " << now.reason << "\n";
+    c.libraryFailuresReported = now;
+    return true;
+}
+
+namespace {
+
+// Commands that print what the library held when the screen or the queue
+// was filled, maybe before they ran: while the last read failed, that is
+// not what the library holds.
+bool showsLibraryContent(const std::string& command) {
+    static const char* const kShowing[] = {"queue", "nowplaying", "rows", "entry", "playinglist", "playlists"};
+    return std::any_of(std::begin(kShowing), std::end(kShowing), [&](const char* name) { return command == name; });
+}
+
+}  // namespace
+
 bool runLine(Context& context, const std::string& line) {
     std::vector<std::string> w = words(line);
     if (w.empty() || w[0][0] == '#') return true;
@@ -210,7 +232,17 @@ bool runLine(Context& context, const std::string& line) {
         *context.err << " argument(s), usage: " << cmd.usage << "\n";
         return false;
     }
-    return cmd.run(context, args);
+    unsigned long failuresBefore = platform::mediaLibraryReadFailures().total();
+    bool ok = cmd.run(context, args);
+    platform::MediaLibraryReadFailures after = platform::mediaLibraryReadFailures();
+    if (after.total() != failuresBefore) {
+        // Unless the command has said so itself.
+        if (reportLibraryTrouble(context, w[0])) ok = false;
+    } else if (after.failing && showsLibraryContent(w[0])) {
+        *context.err << w[0] << ": " << after.reason << "\n";
+        ok = false;
+    }
+    return ok;
 }
 
 }  // namespace host

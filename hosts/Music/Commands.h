@@ -1,6 +1,7 @@
 // The Music host's commands: one per line of a script or of standard input.
 #pragma once
 
+#include <MediaPlayer/MediaLibrary.h>
 #include <objc/runtime.h>
 
 #include <functional>
@@ -31,6 +32,8 @@ struct Context {
     // later swipe fails.
     std::vector<Strong<_UITableViewCellActionButton>> swipeButtons;
     Weak<objc_object> swipeScreen;
+    // The media library's read failures up to the last one reported.
+    platform::MediaLibraryReadFailures libraryFailuresReported;
     void forgetSwipe() {
         swipeButtons.clear();
         swipeScreen = nullptr;
@@ -79,6 +82,7 @@ void addPanelCommands(CommandTable& table);   // the panel's picture menu, posts
 void addFlipsideCommands(CommandTable& table);  // the flipside album view
 void addSearchCommands(CommandTable& table);  // the web image search's grid
 void addNowPlayingCommands(CommandTable& table);  // the now-playing screen's buttons and the playlist picker
+void addBadgeCommands(CommandTable& table);   // the library's badges over the screen
 
 // Prints bar button items as `TAG NAME` lines (`bookmarks` for the queue
 // button, else the title, `-` for none), or `# no right bar items`.
@@ -118,8 +122,17 @@ bool parseWhole(Context& c, const char* command, const char* name, const std::st
 // line or forge another.
 std::string printable(const std::string& text);
 
+// Reads of the media library that failed since the last report (busy,
+// missing, not a file, damaged): prints "COMMAND: REASON" and marks them
+// reported; false when none failed. A command that reads the library and
+// fails because of it reports so instead of a misleading error of its own.
+bool reportLibraryTrouble(Context& c, const std::string& command);
+
 // Runs one line; false when it failed (unknown command, bad argument, or the
-// command's own failure). Blank lines and lines starting with '#' pass.
+// command's own failure). Blank lines and lines starting with '#' pass. A
+// command during which a read of the media library failed fails with the
+// reason, and so does a command that prints what a list or the queue took
+// from the library while the last read failed (the launch's, say).
 bool runLine(Context& context, const std::string& line);
 
 }  // namespace host

@@ -72,7 +72,11 @@ bool open(Context& c, const std::vector<std::string>& args) {
         *c.err << "open: the app is not running\n";
         return false;
     }
+    unsigned long readFailures = platform::mediaLibraryReadFailures().total();
     if (!c.app->openScreen(args[0], pid, &error, args.size() > 1 ? args[1] : std::string())) {
+        // A library that could not be read is why, whatever the screen says.
+        if (platform::mediaLibraryReadFailures().total() != readFailures && reportLibraryTrouble(c, "open"))
+            return false;
         *c.err << "open: " << error;
         if (error.find("screen") != std::string::npos) *c.err << " (screens: " << screenList() << ")";
         *c.err << "\n";

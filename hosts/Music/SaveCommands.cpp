@@ -86,13 +86,6 @@ bool db(Context& c, const std::vector<std::string>& args) {
         *c.err << "db: bad persistent id '" << args[0] << "'\n";
         return false;
     }
-    sqlite3* conn = nullptr;
-    std::string file = platform::devicePath(platform::mediaLibraryDevicePath());
-    if (sqlite3_open_v2(file.c_str(), &conn, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        sqlite3_close(conn);
-        *c.err << "db: cannot open the media library\n";
-        return false;
-    }
     static const char kSql[] =
         "SELECT i.title, i.artist, a.album, aa.album_artist, g.genre, s.user_rating, i.album_artist_pid, "
         "ia.best_artwork_token, ia.sync_artwork_token, w.relative_path, i.location "
@@ -105,20 +98,20 @@ bool db(Context& c, const std::vector<std::string>& args) {
     static const char* const kNames[] = {"title", "artist", "album", "album_artist", "genre", "user_rating",
                                          "album_artist_pid", "best_artwork_token", "sync_artwork_token",
                                          "artwork_path", "location"};
-    sqlite3_stmt* st = nullptr;
     bool found = false;
-    if (sqlite3_prepare_v2(conn, kSql, -1, &st, nullptr) == SQLITE_OK) {
-        sqlite3_bind_int64(st, 1, pid);
-        if (sqlite3_step(st) == SQLITE_ROW) {
-            found = true;
-            for (int k = 0; k < 11; ++k) {
-                auto* t = sqlite3_column_text(st, k);
-                *c.out << kNames[k] << "=" << (t ? reinterpret_cast<const char*>(t) : "NULL") << "\n";
-            }
+    bool read = platform::readMediaLibrary(kSql, {pid}, [&](sqlite3_stmt* st) {
+        if (found) return;
+        found = true;
+        for (int k = 0; k < 11; ++k) {
+            auto* t = sqlite3_column_text(st, k);
+            *c.out << kNames[k] << "=" << (t ? reinterpret_cast<const char*>(t) : "NULL") << "\n";
         }
+    });
+    // A library that could not be read is not an item that does not exist.
+    if (!read) {
+        if (!reportLibraryTrouble(c, "db")) *c.err << "db: the media library cannot be read\n";
+        return false;
     }
-    sqlite3_finalize(st);
-    sqlite3_close(conn);
     if (!found) *c.err << "db: no item " << args[0] << "\n";
     return found;
 }

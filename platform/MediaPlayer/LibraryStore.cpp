@@ -82,7 +82,8 @@ std::string libraryHostPath() { return platform::devicePath(mediaLibraryDevicePa
 namespace {
 
 // How long a locked library is waited for; after a read found it locked,
-// the reads of the next such span fail at once instead of each waiting.
+// the reads of the next such span fail at once instead of each waiting,
+// until a read succeeds.
 constexpr int kBusyTimeoutMs = 2000;
 
 struct FailureState {
@@ -103,16 +104,21 @@ FailureState& failures() {
 
 bool isBusy(int code) { return (code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED; }
 
-// Counts a failed read by its SQLite result code.
-void noteFailure(int code) {
+// Counts a failed read by its SQLite result code; `detail` is SQLite's
+// account of it.
+void noteFailure(int code, const std::string& detail) {
     FailureState& f = failures();
     std::lock_guard<std::mutex> guard(f.lock);
     if (isBusy(code)) {
         ++f.counts.busy;
         f.lastBusy = std::chrono::steady_clock::now();
         f.busySeen = true;
+        f.counts.reason = "the media library is busy (another process holds its lock)";
+        f.counts.failing = true;
     } else {
         ++f.counts.unreadable;
+        f.counts.reason = "the media library cannot be read: " + (detail.empty() ? sqlite3_errstr(code) : detail);
+        f.counts.failing = true;
     }
 }
 
@@ -132,6 +138,8 @@ void noteMissing(const std::string& path, bool somethingElse) {
     FailureState& f = failures();
     std::lock_guard<std::mutex> guard(f.lock);
     ++f.counts.missing;
+    f.counts.reason = somethingElse ? "the media library is not a file" : "there is no media library";
+    f.counts.failing = true;
     int state = somethingElse ? 2 : 1;
     if (f.reportedPath == path && f.reportedState == state) return;
     f.reportedPath = path;
@@ -249,7 +257,7 @@ public:
         if (it != statements_.end()) return it->second;
         sqlite3_stmt* st = nullptr;
         if (sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr) != SQLITE_OK) {
-            noteFailure(sqlite3_extended_errcode(db_));
+            noteFailure(sqlite3_extended_errcode(db_), sqlite3_errmsg(db_));
             platform::logLine(std::string("MediaPlayer: cannot prepare a media library query: ") + sqlite3_errmsg(db_));
             sqlite3_finalize(st);
             return nullptr;
@@ -265,9 +273,11 @@ public:
         int rc;
         while ((rc = sqlite3_step(st)) == SQLITE_ROW) row(st);
         sqlite3_reset(st);
-        if (rc != SQLITE_DONE) noteFailure(rc);
+        if (rc != SQLITE_DONE) noteFailure(rc, sqlite3_errmsg(db_));
         return rc == SQLITE_DONE;
     }
+
+    std::string errorMessage() const { return db_ ? sqlite3_errmsg(db_) : ""; }
 
     void setBusyTimeout(int ms) {
         if (ms != busyTimeout_) sqlite3_busy_timeout(db_, ms);
@@ -296,11 +306,29 @@ std::map<std::string, ReadConnection>& readConnections() {
 
 namespace {
 
+// A writer that died inside a transaction leaves a hot journal. Only a
+// connection that may write can roll it back; the read-only connection
+// would fail every query until then. A brief read-write connection rolls
+// it back (SQLite does so on its first read) and leaves the last committed
+// state; the journal of a writer still at work is left alone (SQLite tells
+// the two apart by the writer's lock), and that writer is not waited for
+// here: the read itself waits.
+void rollBackHotJournal(const std::string& path) {
+    struct stat st {};
+    if (::stat((path + "-journal").c_str(), &st) != 0 || st.st_size == 0) return;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK) {
+        sqlite3_exec(db, "PRAGMA mmap_size = 0; SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    }
+    sqlite3_close(db);
+}
+
 // The read connection of the current library, opened or reopened as the
 // file requires; nullptr when there is no readable library. Call with
 // readLock() held.
 ReadConnection* currentConnection() {
     std::string path = libraryHostPath();
+    if (!path.empty()) rollBackHotJournal(path);
     auto& connections = readConnections();
     FileStamp stamp;
     bool exists = false;
@@ -314,7 +342,7 @@ ReadConnection* currentConnection() {
     if (!connection.isOpen() || !(connection.stamp() == stamp)) {
         if (!connection.open(path, stamp)) {
             connections.erase(path);
-            noteFailure(SQLITE_CANTOPEN);
+            noteFailure(SQLITE_CANTOPEN, "");
             return nullptr;
         }
     }
@@ -331,7 +359,7 @@ bool run(ReadConnection& connection, const std::string& sql, const std::vector<B
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) row(st);
     bool ok = rc == SQLITE_DONE;
     if (!ok) {
-        noteFailure(rc);
+        noteFailure(rc, connection.errorMessage());
         platform::logLine(std::string("MediaPlayer: media library query failed: ") + sqlite3_errstr(rc));
     }
     sqlite3_reset(st);
@@ -341,11 +369,24 @@ bool run(ReadConnection& connection, const std::string& sql, const std::vector<B
 
 }  // namespace
 
+// Notes the outcome of a whole read: a read that succeeded has seen what
+// the library holds, and the lock that made earlier reads fail has gone
+// (the next lock is waited for again).
+bool noteRead(bool ok) {
+    if (ok) {
+        FailureState& f = failures();
+        std::lock_guard<std::mutex> guard(f.lock);
+        f.counts.failing = false;
+        f.busySeen = false;
+    }
+    return ok;
+}
+
 bool readRows(const std::string& sql, const std::vector<Binding>& bindings,
               const std::function<void(sqlite3_stmt*)>& row) {
     std::lock_guard<std::mutex> guard(readLock());
     ReadConnection* connection = currentConnection();
-    return connection != nullptr && run(*connection, sql, bindings, row);
+    return noteRead(connection != nullptr && run(*connection, sql, bindings, row));
 }
 
 bool readItems(const std::string& sql, const std::vector<Binding>& bindings, int first,
@@ -354,7 +395,8 @@ bool readItems(const std::string& sql, const std::vector<Binding>& bindings, int
     ReadConnection* connection = currentConnection();
     const NameTables* names = connection ? connection->names() : nullptr;
     if (names == nullptr) return false;
-    return run(*connection, sql, bindings, [&](sqlite3_stmt* st) { row(st, readItemRow(st, first, *names)); });
+    return noteRead(
+        run(*connection, sql, bindings, [&](sqlite3_stmt* st) { row(st, readItemRow(st, first, *names)); }));
 }
 
 }  // namespace platform::medialibrary
@@ -363,6 +405,13 @@ platform::MediaLibraryReadFailures platform::mediaLibraryReadFailures() {
     auto& f = medialibrary::failures();
     std::lock_guard<std::mutex> guard(f.lock);
     return f.counts;
+}
+
+bool platform::readMediaLibrary(const std::string& sql, const std::vector<int64_t>& parameters,
+                                const std::function<void(sqlite3_stmt*)>& row) {
+    std::vector<medialibrary::Binding> bindings;
+    for (int64_t value : parameters) bindings.push_back(medialibrary::Binding::integer(value));
+    return medialibrary::readRows(sql, bindings, row);
 }
 
 namespace platform::medialibrary {

@@ -25,6 +25,20 @@ NSString* databasePath() { return "var/mobile/Media/iTunes_Control/iTunes/MediaL
 // How long a statement waits for the Music app's lock, as FMDatabase does.
 constexpr int kBusyTimeoutMilliseconds = 2000;
 
+thread_local DBLibraryWait* currentWait = nullptr;
+
+// The busy time-out of the next connection: what is left of the thread's
+// wait, else the statement's own.
+int busyTimeoutNow() {
+    DBLibraryWait* wait = DBLibraryWait::current();
+    return wait != nullptr ? wait->remainingMilliseconds() : kBusyTimeoutMilliseconds;
+}
+
+// An operation that could not read or write the library.
+void noteFailure() {
+    if (DBLibraryWait* wait = DBLibraryWait::current()) wait->noteFailure();
+}
+
 // String parameters arrive as id, so that a caller's wrong object is
 // refused here instead of being cast: the string, or nullptr for nil and for
 // any other object.
@@ -42,6 +56,7 @@ class Statement {
 public:
     Statement(sqlite3* db, const char* sql) : db_(db) {
         if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK) {
+            noteFailure();
             sqlite3_finalize(stmt_);
             stmt_ = nullptr;
         }
@@ -65,7 +80,11 @@ public:
         }
     }
 
-    int step() { return sqlite3_step(stmt_); }
+    int step() {
+        int rc = sqlite3_step(stmt_);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) noteFailure();
+        return rc;
+    }
 
     // Steps to the next row of a list read: false at the end; a failure
     // ends the operation through its exception path, so no list is ever
@@ -119,7 +138,9 @@ R withDatabase(DBHandler* self, const char* exceptionText, R empty, Body&& body)
     R result = empty;
     try {
         if (objc_msgSend<BOOL()>(self, "openDatabase"_sel)) result = body(self->db);
+        else noteFailure();
     } catch (...) {
+        noteFailure();
         logCurrentException(exceptionText);
         result = empty;
     }
@@ -234,14 +255,19 @@ void fmdbUpdate(DBHandler* self, const char* failedText, const char* successText
                 const char* format, A... args) {
     try {
         FMDatabase* fmdb = objc_msgSend<FMDatabase*()>(self, "open_FMDB_Database"_sel);
-        if (fmdb == nil) return;
+        if (fmdb == nil) {
+            noteFailure();
+            return;
+        }
         if (fmdb->executeUpdateWithFormat(format, args...)) {
             CLog(successText);
         } else {
+            noteFailure();
             CLog(failedText, objc_msgSend<NSString*()>(fmdb, "lastErrorMessage"_sel));
         }
         objc_msgSend<BOOL()>(fmdb, "close"_sel);
     } catch (...) {
+        noteFailure();
         logCurrentException(exceptionText);
     }
 }
@@ -282,7 +308,7 @@ BOOL openDatabase(DBHandler* self, SEL) {
         sqlite3_close(db);
         return NO;
     }
-    sqlite3_busy_timeout(db, kBusyTimeoutMilliseconds);
+    sqlite3_busy_timeout(db, busyTimeoutNow());
     self->db = db;
     return YES;
 }
@@ -297,6 +323,8 @@ void closeDatabase(DBHandler* self, SEL) {
 FMDatabase* open_FMDB_Database(DBHandler*, SEL) {
     if (!databaseFileExists()) return nil;
     FMDatabase* fmdb = objc_msgSend<FMDatabase*(NSString*)>(FMDatabase::cls(), "databaseWithPath:"_sel, databasePath());
+    if (DBLibraryWait::current() != nullptr)
+        objc_msgSend<void(double)>(fmdb, "setMaxBusyRetryTimeInterval:"_sel, busyTimeoutNow() / 1000.0);
     if (!objc_msgSend<BOOL()>(fmdb, "open"_sel)) {
         CLog("openDatabase ERROR");
         return nil;
@@ -516,11 +544,14 @@ void updateAlbumOrArtistTitlesInDB_andTitle(DBHandler* self, SEL, id entry, id t
             // would erase the name.
             const bool writable = stringOrNull(title) != nullptr && item != nil;
             BOOL ok = NO;
+            bool ran = false;
             if (writable && (viewIndex == kViewIndexAlbums || viewIndex == kViewIndexFlipsideAlbum)) {
+                ran = true;
                 CLog("DBHandler- updateAlbumTitlesInDB: %llu, titleValue = %@", albumPid, title);
                 ok = fmdb->executeUpdateWithFormat(
                     "UPDATE album SET album = %@, sort_album = %@ WHERE album_pid = %llu", title, title, albumPid);
             } else if (writable && viewIndex == kViewIndexArtists) {
+                ran = true;
                 unsigned long long artistPid = objc_msgSend<unsigned long long()>(item, "albumArtistPersistentID"_sel);
                 CLog("DBHandler- updateArtistTitlesInDB: %llu, titleValue = %@", artistPid, title);
                 ok = fmdb->executeUpdateWithFormat(
@@ -531,12 +562,16 @@ void updateAlbumOrArtistTitlesInDB_andTitle(DBHandler* self, SEL, id entry, id t
                 CLog("DBHandler- updateAlbumOrArtistTitlesInDB SUCCESS: %@",
                      objc_msgSend<NSString*()>(fmdb, "lastErrorMessage"_sel));
             } else {
+                if (ran) noteFailure();
                 CLog("DBHandler- updateAlbumOrArtistTitlesInDB FAILED: %@",
                      objc_msgSend<NSString*()>(fmdb, "lastErrorMessage"_sel));
             }
             objc_msgSend<BOOL()>(fmdb, "close"_sel);
+        } else {
+            noteFailure();
         }
     } catch (...) {
+        noteFailure();
         logCurrentException("updateAlbumOrArtistTitlesInDB - An exception occured: %@");
     }
     CLog("updateAlbumOrArtistTitlesInDB - END\r\n\r\n");
@@ -583,6 +618,37 @@ void updateItemAlbum_ArtistFor_pid(DBHandler* self, SEL, unsigned long long item
 
 }  // namespace dbhandler
 }  // namespace
+
+DBLibraryWait::DBLibraryWait(std::chrono::milliseconds wait)
+    : deadline_(std::chrono::steady_clock::now() + wait), outer_(currentWait) {
+    currentWait = this;
+}
+
+DBLibraryWait::~DBLibraryWait() { currentWait = outer_; }
+
+DBLibraryWait* DBLibraryWait::current() { return currentWait; }
+
+int DBLibraryWait::remainingMilliseconds() const {
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline_ - std::chrono::steady_clock::now()).count();
+    return left <= 0 ? 0 : left >= INT_MAX ? INT_MAX : static_cast<int>(left);
+}
+
+// Takes the write lock and gives it back at once: a write that follows finds
+// the library free unless another process takes it in between.
+bool DBLibraryWait::waitUntilWritable() {
+    std::string hostPath = platform::devicePath(databasePath()->str());
+    sqlite3* db = nullptr;
+    bool ok = !hostPath.empty() &&
+              sqlite3_open_v2(hostPath.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK;
+    if (ok) {
+        sqlite3_busy_timeout(db, remainingMilliseconds());
+        ok = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+        if (ok) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    sqlite3_close(db);
+    if (!ok) noteFailure();
+    return ok;
+}
 
 void registerDBHandler() {
     using namespace dbhandler;

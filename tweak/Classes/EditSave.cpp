@@ -13,6 +13,7 @@
 #include <UIKit/UIKit.h>
 #include <dispatch/dispatch.h>
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 
@@ -24,6 +25,11 @@ namespace {
 
 using Panel = ParentSongAlbumArtistView;
 constexpr double kRefreshDelay = 1.0;
+// How long one save waits for a locked library, all of its writes together.
+constexpr std::chrono::milliseconds kLibraryWait{2000};
+constexpr double kFailedBadgeInterval = 1.0;
+// A picker with no row selected.
+constexpr long kNoRow = -1;
 
 id dbHandler() { return objc_msgSend<id()>(objc_getClass("DBHandler"), "sharedInstance"_sel); }
 // Raises NSRangeException outside the array, as the step guards expect.
@@ -38,6 +44,31 @@ struct SaveState {
     bool importStarted = false;
     bool refreshScheduled = false;
 };
+
+// What the writes of one save came to.
+struct SaveOutcome {
+    int stored = 0;
+    int failed = 0;
+};
+
+// The library operations of one write through DBHandler: stored when none
+// of them failed and `operations` answered that it sent a write.
+template <class F>
+void storeThroughDB(DBLibraryWait& wait, SaveOutcome& outcome, F&& operations) {
+    unsigned long before = wait.failures();
+    bool wrote = operations();
+    if (wait.failures() != before) ++outcome.failed;
+    else if (wrote) ++outcome.stored;
+}
+
+// A write through the Music app's own object, which waits for a locked
+// library on its own: made only once the library can be written within the
+// save's wait; `write` answers whether it took.
+template <class F>
+void storeThroughApp(DBLibraryWait& wait, SaveOutcome& outcome, F&& write) {
+    if (wait.waitUntilWritable() && write()) ++outcome.stored;
+    else ++outcome.failed;
+}
 
 // Runs one named step; an exception ends that step only.
 template <class F>
@@ -272,19 +303,25 @@ id tracksOf(ItemEntry* entry) {
     return collection ? get(collection, "items"_sel) : objc::as_id(entry->mediaItemCollectionItems.get());
 }
 
-void rateTracks(Panel* panel, id tracks) {
+// Rates an item; true when it holds the rating afterwards.
+bool rate(id item, long rating) {
+    objc_msgSend<void(NSUInteger)>(item, "setRating:"_sel, static_cast<NSUInteger>(rating));
+    return objc_msgSend<NSUInteger()>(item, "rating"_sel) == static_cast<NSUInteger>(rating);
+}
+
+void rateTracks(Panel* panel, id tracks, DBLibraryWait& wait, SaveOutcome& outcome) {
     for (NSUInteger i = 0, n = countOf(tracks); i < n; ++i) {
         id track = at(tracks, static_cast<long>(i));
         CLog("setRating of %ld for item: %@", panel->newRating, track);
-        objc_msgSend<void(NSUInteger)>(track, "setRating:"_sel, static_cast<NSUInteger>(panel->newRating));
+        storeThroughApp(wait, outcome, [&] { return rate(track, panel->newRating); });
     }
 }
 
 // The genre step: the picked genre's order pair, and the update when it has
-// one.
-void saveGenre(Panel* panel, unsigned long long pid, long viewIndex, bool needsTwo) {
+// one; true when the update was sent.
+bool saveGenre(Panel* panel, unsigned long long pid, long viewIndex, bool needsTwo) {
     CLog("self.genreIndexBefore: %ld, self.genreIndexAfter: %ld", panel->genreIndexBefore, panel->genreIndexAfter);
-    if (panel->genreIndexBefore == panel->genreIndexAfter) return;
+    if (panel->genreIndexBefore == panel->genreIndexAfter || panel->genreIndexAfter == kNoRow) return false;
     CLog("Updating genre - self.genreIndexAfter = %ld", panel->genreIndexAfter);
     id ids = objc_msgSend<id(id)>(panel->genreDictionary.get(), "objectForKey:"_sel, "genreIDs"_ns);
     id names = objc_msgSend<id(id)>(panel->genreDictionary.get(), "objectForKey:"_sel, "genreNames"_ns);
@@ -293,17 +330,23 @@ void saveGenre(Panel* panel, unsigned long long pid, long viewIndex, bool needsT
     id pair = objc_msgSend<id(long long, id)>(dbHandler(), "getItemGenreSpecificsByFromGenreID:andGenreName:"_sel,
                                               genreId, name);
     NSUInteger n = countOf(pair);
-    if (needsTwo ? n != 2 : n == 0) return;
+    if (needsTwo ? n != 2 : n == 0) return false;
     objc_msgSend<void(unsigned long long, long long, long long, int, long long, BOOL)>(
         dbHandler(), "updateItemGenreFor_pid:genre_id:genre_order:genre_order_section:viewIndex:tryout:"_sel, pid,
         genreId, objc_msgSend<long long()>(at(pair, 0), "longLongValue"_sel),
         objc_msgSend<int()>(at(pair, 1), "intValue"_sel), viewIndex, NO);
+    return true;
 }
 
 // The album-artist step: the album and its tracks take the chosen artist
-// together, or neither does.
-void saveAlbumArtist(Panel* panel, ItemEntry* entry, id tracks) {
+// together, or neither does; true when the updates were sent.
+bool saveAlbumArtist(Panel* panel, ItemEntry* entry, id tracks) {
     CLog("self.artistIndexBefore: %ld, self.artistIndexAfter: %ld", panel->artistIndexBefore, panel->artistIndexAfter);
+    // An album without an album artist opens with no row chosen.
+    if (panel->artistIndexAfter == kNoRow) {
+        CLog("no album artist chosen: album left unchanged");
+        return false;
+    }
     CLog("Updating artist - self.artistIndexAfter = %ld", panel->artistIndexAfter);
     id ids = objc_msgSend<id(id)>(panel->artistDictionary.get(), "objectForKey:"_sel, "artistIDs"_ns);
     id names = objc_msgSend<id(id)>(panel->artistDictionary.get(), "objectForKey:"_sel, "artistNames"_ns);
@@ -315,7 +358,7 @@ void saveAlbumArtist(Panel* panel, ItemEntry* entry, id tracks) {
     if (countOf(order) < 2 && name != nil) order = DBSortMapOrderForName(dbHandler(), static_cast<NSString*>(name));
     if (countOf(order) < 2) {
         NSLog("** Cantrel ** album artist %lld has no sort order: album left unchanged", artistId);
-        return;
+        return false;
     }
     objc_msgSend<void(long long, long long)>(dbHandler(), "updateAlbumArtistFor_pid:artist_id:"_sel,
                                              static_cast<long long>(pidOf(entry->mediaItem.get(), "albumPersistentID"_sel)),
@@ -327,6 +370,15 @@ void saveAlbumArtist(Panel* panel, ItemEntry* entry, id tracks) {
             dbHandler(),
             "updateItemAlbum_ArtistFor_pid:album_artist_pid:album_artist_order:album_artist_order_section:"_sel,
             pidOf(at(tracks, static_cast<long>(i))), artistId, artistOrder, section);
+    return true;
+}
+
+// Nothing of a save could be stored: the user is told so, over the sheet's
+// presenter.
+void showSaveFailed(ItemEntry* entry) {
+    id presenter = entry->viewIndex == kViewIndexNowPlaying ? entry->currentNowPlayingViewController
+                                                            : entry->currentViewController;
+    MessageViewShow(presenter, "Failed"_ns, kFailedBadgeInterval, IconViewTagDiscCross, static_cast<int>(entry->viewIndex));
 }
 
 }  // namespace
@@ -341,6 +393,9 @@ void EditSheetSave(ItemEntry* entry, id alert) {
     id item = entry->mediaItem.get();
     id collection = entry->mediaItemCollection.get();
     bool hasPicture = entry->pendingArtwork;
+    // Every write of this save shares one wait for a locked library.
+    DBLibraryWait wait(kLibraryWait);
+    SaveOutcome outcome;
 
     if (panel) {
         Panel* p = panel.get();
@@ -349,45 +404,58 @@ void EditSheetSave(ItemEntry* entry, id alert) {
                 CLog("persistentID: %lld, item: %@", pidOf(item), item);
                 if (!titleChanged(p)) return;
                 p->prevTitle = static_cast<NSString*>(textOf(p));
-                BOOL ok = objc_msgSend<BOOL(id, id)>(item, "setValue:forProperty:"_sel, textOf(p), "title"_ns);
-                CLog("title result = %@", ok ? "YES"_ns : "NO"_ns);
+                storeThroughApp(wait, outcome, [&] {
+                    BOOL ok = objc_msgSend<BOOL(id, id)>(item, "setValue:forProperty:"_sel, textOf(p), "title"_ns);
+                    CLog("title result = %@", ok ? "YES"_ns : "NO"_ns);
+                    return ok == YES;
+                });
             });
             step("RATING", entry, [&] {
                 CLog("songView.rating before save = %ld", p->prevRating);
                 if (!ratingChanged(p)) return;
                 CLog("setRating of %ld, for item: %@", p->newRating, item);
-                objc_msgSend<void(NSUInteger)>(item, "setRating:"_sel, static_cast<NSUInteger>(p->newRating));
+                storeThroughApp(wait, outcome, [&] { return rate(item, p->newRating); });
             });
-            step("GENRE UIPICKER", entry, [&] { saveGenre(p, pidOf(item), 0, true); });
+            step("GENRE UIPICKER", entry,
+                 [&] { storeThroughDB(wait, outcome, [&] { return saveGenre(p, pidOf(item), 0, true); }); });
             step("ARTWORK", entry, [&] {
                 if (hasPicture) startImport(entry, p, state, false, nil);
             });
         } else if (v == 2 || v == 10 || v == 1) {
             id tracks = tracksOf(entry);
             step("RATING", entry, [&] {
-                if (ratingChanged(p)) rateTracks(p, tracks);
+                if (ratingChanged(p)) rateTracks(p, tracks, wait, outcome);
             });
             step("SONG TITLE", entry, [&] {
-                if (titleChanged(p))
+                if (!titleChanged(p)) return;
+                storeThroughDB(wait, outcome, [&] {
                     objc_msgSend<void(id, id)>(dbHandler(), "updateAlbumOrArtistTitlesInDB:andTitle:"_sel, entry, textOf(p));
+                    return true;
+                });
             });
             step("GENRE UIPICKER", entry, [&] {
                 CLog("songAlbumArtistView.genreIndexBefore = %ld, songAlbumArtistView.genreIndexAfter %ld",
                      p->genreIndexBefore, p->genreIndexAfter);
-                saveGenre(p, pidOf(item, v == 1 ? "albumArtistPersistentID"_sel : "albumPersistentID"_sel), v == 1 ? 1 : v,
-                          false);
+                storeThroughDB(wait, outcome, [&] {
+                    return saveGenre(p, pidOf(item, v == 1 ? "albumArtistPersistentID"_sel : "albumPersistentID"_sel),
+                                     v == 1 ? 1 : v, false);
+                });
             });
             if (v != 1) {
-                step("ARTIST UIPICKER", entry, [&] { saveAlbumArtist(p, entry, tracks); });
+                step("ARTIST UIPICKER", entry,
+                     [&] { storeThroughDB(wait, outcome, [&] { return saveAlbumArtist(p, entry, tracks); }); });
                 step("ARTWORK", entry, [&] {
                     if (hasPicture) startImport(entry, p, state, true, tracks);
                 });
             }
         } else if (v == 7) {
             step("GENRE UIPICKER", entry, [&] {
-                if (titleChanged(p))
+                if (!titleChanged(p)) return;
+                storeThroughDB(wait, outcome, [&] {
                     objc_msgSend<void(long long, id)>(dbHandler(), "updateGenreName:andTitle:"_sel,
                                                       static_cast<long long>(pidOf(collection)), textOf(p));
+                    return true;
+                });
             });
         } else if (v == 8) {
             step("PLAYLIST NAME", entry, [&] {
@@ -395,10 +463,16 @@ void EditSheetSave(ItemEntry* entry, id alert) {
                 id text = textOf(p);
                 p->prevTitle = static_cast<NSString*>(text);
                 auto pid = static_cast<long long>(pidOf(collection));
-                objc_msgSend<void(long long, id)>(dbHandler(), "updatePlaylistName:andTitle:"_sel, pid, text);
-                // The list shows the new name only once the database holds it.
-                id stored = objc_msgSend<id(long long)>(dbHandler(), "getPlaylistName:"_sel, pid);
-                if (!objc_msgSend<BOOL(id)>(text, "isEqual:"_sel, stored)) {
+                bool renamed = false;
+                storeThroughDB(wait, outcome, [&] {
+                    objc_msgSend<void(long long, id)>(dbHandler(), "updatePlaylistName:andTitle:"_sel, pid, text);
+                    // The list shows the new name only once the database holds it.
+                    id stored = objc_msgSend<id(long long)>(dbHandler(), "getPlaylistName:"_sel, pid);
+                    renamed = objc_msgSend<BOOL(id)>(text, "isEqual:"_sel, stored);
+                    if (!renamed) wait.noteFailure();
+                    return renamed;
+                });
+                if (!renamed) {
                     NSLog("** Cantrel ** playlist %lld was not renamed", pid);
                     return;
                 }
@@ -409,6 +483,9 @@ void EditSheetSave(ItemEntry* entry, id alert) {
         }
     }
     entry->pendingArtwork = nullptr;
+    // Fields that did store stay stored; a save that stored none of its
+    // changes does not close as if it had.
+    if (outcome.failed > 0 && outcome.stored == 0 && !state->importStarted) showSaveFailed(entry);
     step("updateRowAfterSave", entry, [&] {
         if (!state->importStarted && panel) scheduleRefresh(panel.get(), entry, state);
     });

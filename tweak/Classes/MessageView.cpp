@@ -130,6 +130,17 @@ void dismissAfterDelay(MessageView* self, SEL) {
 
 }  // namespace
 
+void MessageViewShow(id controller, NSString* text, double interval, long iconTag, int viewIndex) {
+    if (controller == nil) return;
+    CGRect screen = objc_msgSend<CGRect()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "bounds"_sel);
+    id badge = objc_msgSend<id(id, double, NSInteger, CGRect, int)>(
+        objc_msgSend<id()>(MessageView::cls(), "alloc"_sel),
+        "initWithMessage:dismissAfter:andWithIconTag:andFrame:andViewIndex:"_sel, text, interval,
+        static_cast<NSInteger>(iconTag), screen, viewIndex);
+    objc_msgSend<void(id)>(objc_msgSend<id()>(controller, "view"_sel), "addSubview:"_sel, badge);
+    objc_release(badge);
+}
+
 void registerMessageView() {
     static std::once_flag once;
     std::call_once(once, [] {

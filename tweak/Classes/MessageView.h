@@ -40,3 +40,7 @@ struct MessageView : UIView {
 
 // Registers the class. Idempotent.
 void registerMessageView();
+
+// A badge over the main screen's bounds with `text`, the icon of `iconTag`
+// and `interval`, added to the view of `controller` (nothing for nil).
+void MessageViewShow(id controller, NSString* text, double interval, long iconTag, int viewIndex);

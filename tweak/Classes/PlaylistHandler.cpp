@@ -4,6 +4,7 @@
 #include "CustomDrawView.h"
 #include "EditHandler.h"
 #include "IconView.h"
+#include "MessageView.h"
 #include "ParentSongAlbumArtistView.h"
 #include "Sends.h"
 
@@ -34,14 +35,8 @@ id rowsNamed(Panel* panel, NSString* key) {
 
 // The outcome of an add, over the presenting controller's view.
 void showOutcome(id controller, bool added) {
-    if (controller == nil) return;
-    CGRect screen = objc_msgSend<CGRect()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "bounds"_sel);
-    id badge = objc_msgSend<id(id, double, NSInteger, CGRect, int)>(
-        objc_msgSend<id()>(objc_getClass("MessageView"), "alloc"_sel),
-        "initWithMessage:dismissAfter:andWithIconTag:andFrame:andViewIndex:"_sel, added ? "Done"_ns : "Failed"_ns,
-        kBadgeInterval, added ? IconViewTagDiscPlus : IconViewTagDiscCross, screen, kBadgeViewIndex);
-    set(get(controller, "view"_sel), "addSubview:"_sel, badge);
-    objc_release(badge);
+    MessageViewShow(controller, added ? "Done"_ns : "Failed"_ns, kBadgeInterval,
+                    added ? IconViewTagDiscPlus : IconViewTagDiscCross, kBadgeViewIndex);
 }
 
 void showOutcomeOnMainQueue(const Weak<NSObject>& controller, bool added) {

@@ -28,7 +28,11 @@
 #include <objc/objc.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
+
+struct sqlite3_stmt;
 
 namespace platform {
 
@@ -52,14 +56,32 @@ bool createMediaLibrary(const std::string& hostPath, std::string* error);
 // whether they saw the whole library. `missing`: no library file (or
 // something else in its place, named once in the log); `busy`: another
 // connection held the library's lock past the busy time-out (2 s; after a
-// read found the library locked, the reads of the next 2 s fail at once);
+// read found the library locked, the reads of the next 2 s fail at once,
+// until one succeeds);
 // `unreadable`: anything else (a damaged or changed file, a failed query).
+// `reason` words the last failure for a user: "the media library is busy
+// (another process holds its lock)", "there is no media library", "the
+// media library is not a file", or "the media library cannot be read: "
+// with SQLite's account ("database disk image is malformed", "no such
+// table: item", ...). `failing`: the last read failed (what the library
+// held was not seen since).
 struct MediaLibraryReadFailures {
     unsigned long missing = 0;
     unsigned long busy = 0;
     unsigned long unreadable = 0;
+    std::string reason;
+    bool failing = false;
+
+    unsigned long total() const { return missing + busy + unreadable; }
 };
 MediaLibraryReadFailures mediaLibraryReadFailures();
+
+// Runs a SELECT with integer parameters on the library as the MediaPlayer
+// classes read it (a hot journal rolled back first, a failure counted
+// above) and calls `row` for each result row; false when the library could
+// not be read.
+bool readMediaLibrary(const std::string& sql, const std::vector<int64_t>& parameters,
+                      const std::function<void(sqlite3_stmt*)>& row);
 
 // Sort order of names as the library keeps it: leading "The " ignored, ASCII
 // letters folded to lower case, names that start with a letter before all
