@@ -11,6 +11,7 @@
 #include <platform/DeviceRoot.h>
 
 #include <cairo.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -46,15 +47,20 @@ std::vector<std::string> withoutUUIDs(const std::vector<std::string>& lines) {
     return out;
 }
 
+// The host's output of a script, export folders' UUIDs replaced by "U".
+std::vector<std::string> runExportScript(const TempDir& root, const std::string& script, int& code) {
+    return withoutUUIDs(testsupport::runMusicScript(root.path(), script, code));
+}
+
 TEST_F(ExportHost, ExportShareAndList) {
     int code = -1;
-    auto lines = withoutUUIDs(testsupport::runMusicScript(
-        root.path(),
+    auto lines = runExportScript(
+        root,
         "open albums\nswipe 0 0\ntap 5\nsharesheet\nactivity Export to Folder\n"
         "ls var/mobile/Media/general_storage/Cantrel\n"
         "open album 202\nswipe 0 0\ntap 5\nsharesheet\nactivity cancel\n"
         "ls var/mobile/Media/general_storage/Cantrel\n",
-        code));
+        code);
     EXPECT_EQ(code, 0);
     std::vector<std::string> expected = {
         "text 'Aerial Maps' via Cantrel",
@@ -134,6 +140,53 @@ TEST_F(ExportHost, ChoicesWithoutASheetAreRefused) {
     std::vector<std::string> expected = {"activity: no open share sheet offers 'cancel'",
                                          "ls: no device folder var/mobile/Nowhere", "ls: no device folder ../.."};
     EXPECT_EQ(errors, expected);
+}
+
+// Text from the library reaches the host's output escaped in every command
+// (an album name that would forge a line of the share sheet, a title that
+// is not UTF-8), paths with spaces are named, and a symlink leading out of
+// the root is listed as a link.
+TEST_F(ExportHost, LibraryTextIsEscapedPathsTakeTheRestOfTheLineAndLinksAreNotFollowed) {
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(platform::devicePath(platform::mediaLibraryDevicePath()).c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db,
+                               "UPDATE album SET album = 'Aerial' || char(10) || 'fake line' WHERE album_pid = 202;"
+                               "UPDATE item SET title = 'Something' || CAST(X'FF' AS TEXT) || 'Blue' "
+                               "WHERE item_pid = 1004",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
+    }
+    const std::string folder = root.path() + "/var/mobile/Media/general_storage/Cantrel";
+    std::filesystem::create_directories(folder);
+    std::filesystem::create_symlink("../../../../../../victim.mp3", folder + "/away.mp3");
+    std::ofstream(folder + "/raw\xfe name.mp3") << "not audio";
+    int code = -1;
+    auto lines = runExportScript(
+        root,
+        "open songs\nrows\nplay songs\nqueue\ndb 1004\n"
+        "open albums\nswipe 0 0\ntap 5\nsharesheet\nactivity Export to Folder\n"
+        "open album 202\nswipe 0 0\ntap 5\nsharesheet\nactivity cancel\n"
+        "tags  var/mobile/Media/general_storage/Cantrel/Coming Home.mp3\n"
+        "ls var/mobile/Media/general_storage/Cantrel\n",
+        code);
+    EXPECT_EQ(code, 0) << ::testing::PrintToString(lines);
+    auto has = [&](const std::string& line) { return std::find(lines.begin(), lines.end(), line) != lines.end(); };
+    for (const std::string& l : lines) {
+        EXPECT_TRUE(l.find('\xff') == std::string::npos && l.find('\xfe') == std::string::npos)
+            << "a raw byte that is not UTF-8: " << l;
+        EXPECT_NE(l.rfind("fake line", 0), 0u) << "a forged line: " << l;
+    }
+    EXPECT_TRUE(has("title=Something\\xffBlue")) << "db";
+    EXPECT_TRUE(has("album=Aerial\\nfake line")) << "db";
+    EXPECT_TRUE(has("text 'Aerial\\nfake line' via Cantrel")) << "sharesheet";
+    EXPECT_TRUE(has("file var/mobile/Media/general_storage/Cantrel/U.zip"));
+    EXPECT_TRUE(has("TIT2 Coming Home")) << "tags of a file whose name has a space";
+    EXPECT_TRUE(has("TALB Aerial\\nfake line")) << "tags";
+    EXPECT_TRUE(has("raw\\xfe name.mp3")) << "ls";
+    EXPECT_TRUE(has("away.mp3 -> ../../../../../../victim.mp3")) << "ls shows the link as a link";
+    EXPECT_FALSE(has("../../../../../../victim.mp3"));
 }
 
 }  // namespace

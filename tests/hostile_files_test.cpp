@@ -625,12 +625,17 @@ TEST_F(HostileFiles, ToolsStayInTheRoot) {
     EXPECT_TRUE(platform::generateMediaLibrary("a/../b", options, &error)) << error;
     int status = testsupport::runProgram({testsupport::binPath("Music"), "--root", "c/../d", "--no-inject", "--script",
                                           script});
+    int made = testsupport::runProgram({testsupport::binPath("mklibrary"), "--root", "e/../f", "--songs", "2"});
     ASSERT_EQ(chdir(before.c_str()), 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_FALSE(fs::exists(start.path() + "/a"));
     EXPECT_TRUE(fs::exists(start.path() + "/b/var/mobile/Media/iTunes_Control/iTunes/MediaLibrary.sqlitedb"));
     EXPECT_FALSE(fs::exists(start.path() + "/c"));
     EXPECT_TRUE(fs::is_directory(start.path() + "/d"));
+    EXPECT_TRUE(WIFEXITED(made) && WEXITSTATUS(made) == 0) << made;
+    EXPECT_FALSE(fs::exists(start.path() + "/e")) << "mklibrary made the folder e";
+    EXPECT_TRUE(fs::exists(start.path() + "/f/var/mobile/Media/iTunes_Control/iTunes/MediaLibrary.sqlitedb"));
+    EXPECT_TRUE(fs::is_directory(start.path() + "/f/var/mobile/Library/Preferences"));
 }
 
 }  // namespace

@@ -51,7 +51,7 @@ TEST_F(PanelHost, MenuSearchPhotoAndPost) {
     for (const char* l : {"screen CUIImagePickerController", "screen sheet",  // photo cancelled
                           "screen sheet",                                     // no composer
                           "composer com.platform.social.twitter",
-                          "text ♪ In my music library: Coming Home by Blue Harbor ♪ ", " ", "sent via Cantrel ♫ ",
+                          R"(text ♪ In my music library: Coming Home by Blue Harbor ♪\r\n\r\nsent via Cantrel ♫\r\n)",
                           "images 0", "screen sheet", "menu Artist name & Album title", "menu Browse Photo library",
                           "menu Cancel"})
         expected.push_back(l);

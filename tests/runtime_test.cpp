@@ -511,6 +511,34 @@ TEST_F(Runtime, StrongAndWeakReferences) {
     EXPECT_EQ(class_getLiveInstanceCount(Base::cls()), before);
 }
 
+// A weak load on one thread while another thread releases the object's last
+// reference answers the object or nil, and never reads the object once its
+// memory may be freed (the ThreadSanitizer build checks that).
+TEST_F(Runtime, AWeakLoadRacingTheLastReleaseOnAnotherThreadNeverReadsFreedMemory) {
+    long before = class_getLiveInstanceCount(Base::cls());
+    id slot = nullptr;
+    std::atomic<bool> done{false};
+    std::atomic<long> loaded{0};
+    std::thread reader([&] {
+        while (!done.load()) {
+            if (objc_loadWeak(&slot) != nullptr) loaded.fetch_add(1);
+        }
+    });
+    for (int round = 0; round < 2000; ++round) {
+        Base* object = make<Base>();
+        objc_storeWeak(&slot, object);
+        long seen = loaded.load();
+        for (int k = 0; k < 100 && loaded.load() == seen; ++k) std::this_thread::yield();
+        objc_release(object);
+        EXPECT_EQ(objc_loadWeak(&slot), nil);
+    }
+    done = true;
+    reader.join();
+    objc_storeWeak(&slot, nullptr);
+    EXPECT_GT(loaded.load(), 0);
+    EXPECT_EQ(class_getLiveInstanceCount(Base::cls()), before);
+}
+
 TEST_F(Runtime, BalancedRetainAndReleaseInsideDeallocDoNothing) {
     long before = class_getLiveInstanceCount(Dying::cls());
     int deallocs = 0;

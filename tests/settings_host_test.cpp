@@ -5,6 +5,12 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 using testsupport::binPath;
 using testsupport::Child;
@@ -30,6 +36,11 @@ std::vector<std::string> runSettings(const std::string& root, const std::string&
     std::filesystem::remove(scriptPath);
     exitCode = status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
     return lines;
+}
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 bool contains(const std::vector<std::string>& lines, const std::string& line) {
@@ -128,6 +139,134 @@ TEST(SettingsHost, CommandsDriveThePagesAndErrorsNameTheCommand) {
     lines = runSettings(root, "quit\n", code);
     EXPECT_EQ(code, 2);
     EXPECT_TRUE(has("no readable Info.plist"));
+}
+
+// A folder nothing can be written into, for the user the tests run as:
+// read-only permissions, or for the root user the immutable attribute.
+// Undone when the object goes. ok() is false when neither can be set.
+class UnwritableFolder {
+public:
+    explicit UnwritableFolder(const std::string& path) : path_(path) {
+        if (geteuid() != 0) {
+            std::filesystem::permissions(path_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+            mode_ = Mode::Permissions;
+            return;
+        }
+        int fd = open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        int flags = 0;
+        if (fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+            flags |= FS_IMMUTABLE_FL;
+            if (ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0) mode_ = Mode::Immutable;
+        }
+        if (fd >= 0) close(fd);
+    }
+    ~UnwritableFolder() {
+        if (mode_ == Mode::Permissions) std::filesystem::permissions(path_, std::filesystem::perms::owner_all);
+        if (mode_ != Mode::Immutable) return;
+        int fd = open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        int flags = 0;
+        if (fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+            flags &= ~FS_IMMUTABLE_FL;
+            ioctl(fd, FS_IOC_SETFLAGS, &flags);
+        }
+        if (fd >= 0) close(fd);
+    }
+    bool ok() const { return mode_ != Mode::None; }
+
+private:
+    enum class Mode { None, Permissions, Immutable };
+    std::string path_;
+    Mode mode_ = Mode::None;
+};
+
+// Where the preference file cannot be stored, the host says so, fails, and
+// the switch keeps showing what is stored; nothing outside the root changes.
+TEST(SettingsHost, AStoreThatFailsIsReportedAndTheSwitchShowsTheStoredValue) {
+    TempDir dir{"settingsstore"};
+    std::string root = makeRoot(dir, "device");
+    const std::string folder = root + "/var/mobile/Library/Preferences";
+    const std::string file = folder + "/com.brevank.Cantrel.plist";
+    const std::string outside = dir.path() + "/outside";
+    std::filesystem::create_directory(outside);
+    std::ofstream(outside + "/victim.plist") << "outside";
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+    };
+    const Case cases[] = {
+        {"the file a symlink out of the root",
+         [&] { std::filesystem::create_symlink(outside + "/victim.plist", file); }},
+        {"the folder a symlink out of the root",
+         [&] {
+             std::filesystem::remove_all(folder);
+             std::filesystem::create_directory_symlink(outside, folder);
+         }},
+    };
+    auto expectFailedStores = [&](const std::vector<std::string>& lines, int code) {
+        EXPECT_EQ(code, 1);
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), "toggle isEnabledSwitch on=YES"), 2);
+        EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                             "toggle: the switch 'isEnabledSwitch' could not be stored; it shows the stored value"),
+                  2);
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        c.make();
+        int code = 0;
+        auto lines = runSettings(root, "toggle isEnabledSwitch\ntoggle isEnabledSwitch\nquit\n", code);
+        expectFailedStores(lines, code);
+        EXPECT_EQ(readText(outside + "/victim.plist"), "outside");
+        size_t entries = 0;
+        for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(outside)) ++entries;
+        EXPECT_EQ(entries, 1u) << "nothing made outside the root";
+    }
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    {
+        // A store that takes: no error.
+        int code = 0;
+        auto lines = runSettings(root, "toggle isEnabledSwitch\nquit\n", code);
+        EXPECT_EQ(code, 0);
+        EXPECT_TRUE(contains(lines, "toggle isEnabledSwitch on=NO"));
+        std::filesystem::remove(file);
+    }
+    SCOPED_TRACE("a folder that cannot be written");
+    UnwritableFolder readOnly(folder);
+    if (!readOnly.ok()) GTEST_SKIP() << "cannot make a folder unwritable here";
+    int code = 0;
+    auto lines = runSettings(root, "toggle isEnabledSwitch\ntoggle isEnabledSwitch\nquit\n", code);
+    expectFailedStores(lines, code);
+    EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+TEST(SettingsHost, StandardOutputThatCannotBeWrittenIsReportedByTheHostAndMklibrary) {
+    TempDir dir{"settingsfull"};
+    std::string root = makeRoot(dir, "device");
+    struct Case {
+        const char* what;
+        std::string command;
+        std::string error;
+    };
+    const Case cases[] = {
+        {"the Settings host", binPath("Settings") + " --root '" + root + "' </dev/null",
+         "Settings: cannot write to standard output: No space left on device"},
+        {"the Settings host with commands", "echo dump | " + binPath("Settings") + " --root '" + root + "'",
+         "Settings: cannot write to standard output: No space left on device"},
+        {"mklibrary", binPath("mklibrary") + " --root '" + dir.path() + "/other' --songs 2",
+         "mklibrary: cannot write to standard output: No space left on device"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Child child({"/bin/sh", "-c", "(" + c.command + ") 2>&1 >/dev/full"});
+        std::vector<std::string> lines;
+        while (auto line = child.readLine()) lines.push_back(*line);
+        auto status = child.waitExit();
+        ASSERT_TRUE(status && WIFEXITED(*status));
+        EXPECT_EQ(WEXITSTATUS(*status), 1);
+        EXPECT_EQ(lines, std::vector<std::string>{c.error});
+    }
 }
 
 }  // namespace

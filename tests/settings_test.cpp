@@ -329,6 +329,33 @@ TEST_F(Settings, AFileThatIsNoDictionaryIsMovedAsideAtTheFirstStore) {
     EXPECT_EQ(readFile(root.prefsFile() + ".corrupt"), garbage);
 }
 
+TEST_F(Settings, EachUnreadableFileIsKeptAsABackupOfItsOwnUpToTen) {
+    auto storeOnce = [&](const std::string& garbage) {
+        std::ofstream(root.prefsFile(), std::ios::binary) << garbage;
+        SettingsApp app;
+        app.tapMain("button2Tap:");
+        ASSERT_TRUE(app.toggle("hideEditButtonSwitch"));
+        EXPECT_EQ(readWithPython(root.prefsFile()), "[('hide_edit_button', True)]");
+        platform::SettingsStack::shared().clear();
+    };
+    const std::string backup = root.prefsFile() + ".corrupt";
+    storeOnce("first bad file");
+    storeOnce("second bad file");
+    EXPECT_EQ(readFile(backup), "first bad file");
+    EXPECT_EQ(readFile(backup + ".1"), "second bad file");
+    // Up to ten backups: .corrupt and .corrupt.1 to .corrupt.9; later ones
+    // take the last place, the earlier ones stay.
+    for (int n = 3; n <= 12; ++n) storeOnce("bad file " + std::to_string(n));
+    EXPECT_EQ(readFile(backup), "first bad file");
+    EXPECT_EQ(readFile(backup + ".1"), "second bad file");
+    EXPECT_EQ(readFile(backup + ".2"), "bad file 3");
+    EXPECT_EQ(readFile(backup + ".8"), "bad file 9");
+    EXPECT_EQ(readFile(backup + ".9"), "bad file 12");
+    size_t entries = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(root.prefsFolder())) ++entries;
+    EXPECT_EQ(entries, 11u) << "the file and ten backups";
+}
+
 // --- The controller and the pages ------------------------------------------------
 
 TEST_F(Settings, TheControllerAnswersTheSettingsAppAndThePagesGetTheirDelegates) {

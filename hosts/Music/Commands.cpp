@@ -1,6 +1,7 @@
 #include "Commands.h"
 
 #include "Cantrel.h"
+#include "Unicode.h"
 
 #include <objc/runtime.h>
 #include <platform/RunLoop.h>
@@ -171,15 +172,23 @@ bool parseWhole(Context& c, const char* command, const char* name, const std::st
 std::string printable(const std::string& text) {
     std::string out;
     out.reserve(text.size());
-    for (char ch : text) {
+    for (size_t i = 0; i < text.size();) {
+        char ch = text[i];
         auto byte = static_cast<unsigned char>(ch);
+        size_t length = platform::unicode::sequenceLength(text, i);
+        if (length > 1) {
+            out.append(text, i, length);
+            i += length;
+            continue;
+        }
+        ++i;
         switch (ch) {
             case '\\': out += "\\\\"; break;
             case '\n': out += "\\n"; break;
             case '\r': out += "\\r"; break;
             case '\t': out += "\\t"; break;
             default:
-                if (byte < 0x20 || byte == 0x7f) {
+                if (length == 0 || byte < 0x20 || byte == 0x7f) {
                     char buf[8];
                     std::snprintf(buf, sizeof buf, "\\x%02x", byte);
                     out += buf;
@@ -211,6 +220,12 @@ bool showsLibraryContent(const std::string& command) {
 
 }  // namespace
 
+std::string printableText(id string) {
+    if (string == nil || !objc_isKindOfClass(string, objc_getClass("NSString"))) return "";
+    const char* t = objc_msgSend<const char*()>(string, "UTF8String"_sel);
+    return t != nullptr ? printable(t) : "";
+}
+
 bool runLine(Context& context, const std::string& line) {
     std::vector<std::string> w = words(line);
     if (w.empty() || w[0][0] == '#') return true;
@@ -221,6 +236,11 @@ bool runLine(Context& context, const std::string& line) {
     }
     const Command& cmd = it->second;
     std::vector<std::string> args(w.begin() + 1, w.end());
+    if (cmd.restOfLine && !args.empty()) {
+        size_t name = line.find(w[0]);
+        size_t start = line.find_first_not_of(" \t\v\f\r\n", name + w[0].size());
+        args = {line.substr(start)};
+    }
     std::vector<size_t> allowed = argumentCounts(cmd.usage);
     bool open = cmd.usage.size() > 3 && cmd.usage.compare(cmd.usage.size() - 3, 3, "...") == 0;
     bool fits = std::find(allowed.begin(), allowed.end(), args.size()) != allowed.end() ||

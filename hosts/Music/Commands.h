@@ -48,6 +48,9 @@ struct Command {
     std::string usage;
     std::string help;
     Handler run;
+    // The command takes the rest of the line, as written, as its one
+    // argument (a path with spaces).
+    bool restOfLine = false;
 };
 
 using CommandTable = std::map<std::string, Command>;
@@ -118,9 +121,11 @@ bool parseWhole(Context& c, const char* command, const char* name, const std::st
                 long long max, long long& out);
 
 // Text from the library as one line of output: control characters become
-// \n, \r, \t or \xHH, and a backslash \\, so that no title can end a
-// line or forge another.
+// \n, \r, \t or \xHH, a backslash \\, and each byte that is not part of
+// well-formed UTF-8 \xHH, so that no title can end a line or forge another.
 std::string printable(const std::string& text);
+// A string object's text made printable; "" for nil or anything else.
+std::string printableText(id string);
 
 // Reads of the media library that failed since the last report (busy,
 // missing, not a file, damaged): prints "COMMAND: REASON" and marks them

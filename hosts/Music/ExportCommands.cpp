@@ -20,8 +20,6 @@ namespace {
 constexpr double kExportWait = 120;
 constexpr double kTransitionWait = 5;
 
-std::string str(id s) { return to_string(static_cast<NSString*>(s)); }
-
 // Serves the main run loop until the library's exports have reached their
 // share step and no transition is in flight.
 void settleExports(Context& c) {
@@ -44,15 +42,15 @@ bool sharesheet(Context& c, const std::vector<std::string>&) {
     for (NSUInteger i = 0; i < objc_msgSend<NSUInteger()>(items, "count"_sel); ++i) {
         id item = objc_msgSend<id(NSUInteger)>(items, "objectAtIndex:"_sel, i);
         if (objc_isKindOfClass(item, NSString::cls()))
-            *c.out << "text " << str(item) << "\n";
+            *c.out << "text " << printableText(item) << "\n";
         else
-            *c.out << "file " << str(objc_msgSend<id()>(item, "path"_sel)) << "\n";
+            *c.out << "file " << printableText(objc_msgSend<id()>(item, "path"_sel)) << "\n";
     }
     id activities = sheet->_applicationActivities.get();
     for (NSUInteger i = 0; i < objc_msgSend<NSUInteger()>(activities, "count"_sel); ++i) {
         id a = objc_msgSend<id(NSUInteger)>(activities, "objectAtIndex:"_sel, i);
-        *c.out << "activity " << str(objc_msgSend<id()>(a, "activityType"_sel)) << " \""
-               << str(objc_msgSend<id()>(a, "activityTitle"_sel)) << "\"\n";
+        *c.out << "activity " << printableText(objc_msgSend<id()>(a, "activityType"_sel)) << " \""
+               << printableText(objc_msgSend<id()>(a, "activityTitle"_sel)) << "\"\n";
     }
     for (const std::string& type : platform::systemActivityTypes()) *c.out << "activity " << type << "\n";
     return true;
@@ -70,7 +68,9 @@ bool activity(Context& c, const std::vector<std::string>& args) {
     return true;
 }
 
-// The files and folders under a device folder, one per line, sorted; folders end in "/".
+// The files and folders under a device folder, one per line, sorted, by
+// their own names (never where a symlink leads); folders end in "/", and a
+// symlink shows as "NAME -> TARGET", not followed.
 bool ls(Context& c, const std::vector<std::string>& args) {
     std::string host = platform::devicePath(args[0]);
     std::error_code ec;
@@ -80,8 +80,13 @@ bool ls(Context& c, const std::vector<std::string>& args) {
     }
     std::vector<std::string> names;
     for (std::filesystem::recursive_directory_iterator it(host, ec), end; !ec && it != end; it.increment(ec)) {
-        std::string rel = std::filesystem::relative(it->path(), host, ec).generic_string();
-        names.push_back(it->is_directory(ec) ? rel + "/" : rel);
+        std::string rel = printable(it->path().lexically_relative(host).generic_string());
+        if (it->is_symlink(ec)) {
+            std::error_code linkError;
+            names.push_back(rel + " -> " + printable(std::filesystem::read_symlink(it->path(), linkError).string()));
+        } else {
+            names.push_back(it->is_directory(ec) ? rel + "/" : rel);
+        }
     }
     std::sort(names.begin(), names.end());
     for (const std::string& n : names) *c.out << n << "\n";
@@ -93,7 +98,7 @@ bool ls(Context& c, const std::vector<std::string>& args) {
 void addExportCommands(CommandTable& table) {
     table["sharesheet"] = {"sharesheet", "wait for the export and print the open share sheet (items, activities)", sharesheet};
     table["activity"] = {"activity CHOICE...", "choose an activity of the open share sheet by type or title (\"Export to Folder\"), or cancel it", activity};
-    table["ls"] = {"ls DIR", "list a device folder recursively", ls};
+    table["ls"] = {"ls DIR", "list a device folder recursively (DIR: the rest of the line)", ls, true};
 }
 
 }  // namespace host

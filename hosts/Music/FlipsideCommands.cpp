@@ -58,9 +58,7 @@ bool flipside(Context& c, const std::vector<std::string>& args) {
     for (NSUInteger i = 0; i < n; ++i) {
         id item = objc_msgSend<id(NSUInteger)>(entities, "objectAtIndex:"_sel, i);
         *c.out << objc_msgSend<unsigned long long()>(item, "persistentID"_sel) << " "
-               << to_string(static_cast<NSString*>(
-                      objc_msgSend<id(id)>(item, "valueForProperty:"_sel, NSString::make("title"))))
-               << "\n";
+               << printableText(objc_msgSend<id(id)>(item, "valueForProperty:"_sel, NSString::make("title"))) << "\n";
     }
     id toolbar = editToolbar(header);
     if (toolbar == nil) {

@@ -100,10 +100,7 @@ bool share(Context& c, const std::vector<std::string>& args) {
     settle();
     if (auto* composer = static_cast<SLComposeViewController*>(presentedOf(SLComposeViewController::cls()))) {
         *c.out << "composer " << str(composer->_serviceType.get()) << "\n";
-        std::string text = str(composer->_initialText.get());
-        for (char& ch : text)
-            if (ch == '\r') ch = ' ';
-        *c.out << "text " << text << (text.ends_with("\n") ? "" : "\n");
+        *c.out << "text " << printableText(composer->_initialText.get()) << "\n";
         *c.out << "images " << composer->_images.size() << "\n";
     } else {
         printScreen(c);

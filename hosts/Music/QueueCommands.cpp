@@ -24,8 +24,7 @@ bool running(Context& c, const char* command) {
 id player(Context& c) { return objc::as_id(c.app->avController()); }
 
 std::string titleOf(id item) {
-    id title = objc_msgSend<id(id)>(item, "valueForProperty:"_sel, "title"_ns);
-    return title != nullptr ? to_string(static_cast<NSString*>(title)) : "";
+    return printableText(objc_msgSend<id(id)>(item, "valueForProperty:"_sel, "title"_ns));
 }
 
 // "persistentID title" of a media item; a radio track by its kind.

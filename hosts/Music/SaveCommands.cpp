@@ -61,16 +61,18 @@ bool tags(Context& c, const std::vector<std::string>& args) {
         for (auto* frame : v2->frameList()) {
             std::string id(frame->frameID().data(), frame->frameID().size());
             if (auto* pic = dynamic_cast<TagLib::ID3v2::AttachedPictureFrame*>(frame)) {
-                *c.out << id << " type=" << static_cast<int>(pic->type()) << " mime=" << utf8(pic->mimeType())
-                       << " description=" << utf8(pic->description()) << " bytes=" << pic->picture().size() << "\n";
+                *c.out << printable(id) << " type=" << static_cast<int>(pic->type())
+                       << " mime=" << printable(utf8(pic->mimeType()))
+                       << " description=" << printable(utf8(pic->description())) << " bytes=" << pic->picture().size()
+                       << "\n";
             } else {
-                *c.out << id << " " << utf8(frame->toString()) << "\n";
+                *c.out << printable(id) << " " << printable(utf8(frame->toString())) << "\n";
             }
         }
     } else {
         *c.out << "no ID3v2 tag\n";
     }
-    if (f.hasID3v1Tag()) *c.out << "ID3v1 title=" << utf8(f.ID3v1Tag()->title()) << "\n";
+    if (f.hasID3v1Tag()) *c.out << "ID3v1 title=" << printable(utf8(f.ID3v1Tag()->title())) << "\n";
     return true;
 }
 
@@ -104,7 +106,7 @@ bool db(Context& c, const std::vector<std::string>& args) {
         found = true;
         for (int k = 0; k < 11; ++k) {
             auto* t = sqlite3_column_text(st, k);
-            *c.out << kNames[k] << "=" << (t ? reinterpret_cast<const char*>(t) : "NULL") << "\n";
+            *c.out << kNames[k] << "=" << (t ? printable(reinterpret_cast<const char*>(t)) : "NULL") << "\n";
         }
     });
     // A library that could not be read is not an item that does not exist.
@@ -131,7 +133,8 @@ id openPanel() {
 
 void addSaveCommands(CommandTable& table) {
     table["pickimage"] = {"pickimage FILE", "hand a picture (host path) to the open edit sheet, as a pick in the photo library", pickimage};
-    table["tags"] = {"tags FILE", "print a device file's ID3 frames as TagLib reads them", tags};
+    table["tags"] = {"tags FILE", "print a device file's ID3 frames as TagLib reads them (FILE: the rest of the line)",
+                     tags, true};
     table["db"] = {"db PID", "print an item's row values by persistent id", db};
 }
 

@@ -80,7 +80,7 @@ void printPicker(Context& c, const std::string& name, id picker) {
            << " selected=" << selected << "\n";
     for (NSInteger r = 0; r < rows; ++r) {
         id title = objc_msgSend<id(id, NSInteger, NSInteger)>(delegate, "pickerView:titleForRow:forComponent:"_sel, picker, r, 0);
-        *c.out << "  " << (r == selected ? "* " : "  ") << r << " " << text(title) << "\n";
+        *c.out << "  " << (r == selected ? "* " : "  ") << r << " " << printableText(title) << "\n";
     }
 }
 
@@ -101,7 +101,7 @@ bool sheet(Context& c, const std::vector<std::string>&) {
         id field = outlet(panel, name);
         if (field == nil) continue;
         CGRect f = objc_msgSend<CGRect()>(field, "frame"_sel);
-        *c.out << "field " << name << " \"" << text(objc_msgSend<id()>(field, "text"_sel)) << "\" width=" << f.size.width
+        *c.out << "field " << name << " \"" << printableText(objc_msgSend<id()>(field, "text"_sel)) << "\" width=" << f.size.width
                << (objc_msgSend<BOOL()>(field, "isFirstResponder"_sel) ? " focused" : "") << "\n";
         if (id picker = inputSubview(field, UIPickerView::cls())) printPicker(c, name, picker);
     }
@@ -109,11 +109,11 @@ bool sheet(Context& c, const std::vector<std::string>&) {
         *c.out << "stars " << objc_msgSend<int()>(stars, "rating"_sel) << "\n";
     *c.out << "rating prev=" << objc_msgSend<long()>(panel, "prevRating"_sel)
            << " new=" << objc_msgSend<long()>(panel, "newRating"_sel) << "\n";
-    *c.out << "title prev=\"" << text(objc_msgSend<id()>(panel, "prevTitle"_sel)) << "\"\n";
+    *c.out << "title prev=\"" << printableText(objc_msgSend<id()>(panel, "prevTitle"_sel)) << "\"\n";
     for (const char* name : {"samplerateLbl", "bitrateLbl"}) {
         id label = outlet(panel, name);
         if (label == nil) continue;
-        *c.out << "label " << name << " " << (shown(label) ? "shown \"" + text(objc_msgSend<id()>(label, "text"_sel)) + "\"" : std::string("hidden")) << "\n";
+        *c.out << "label " << name << " " << (shown(label) ? "shown \"" + printableText(objc_msgSend<id()>(label, "text"_sel)) + "\"" : std::string("hidden")) << "\n";
     }
     for (const char* name : {"samplerateDrawView", "bitrateDrawView", "imageViewTapIndicator", "noImageViewTapIndicator",
                              "facebookImageView", "twitterImageView"}) {
@@ -132,7 +132,7 @@ bool sheet(Context& c, const std::vector<std::string>&) {
     id actions = objc_msgSend<id()>(alert, "actions"_sel);
     *c.out << "actions";
     for (NSUInteger i = 0; i < objc_msgSend<NSUInteger()>(actions, "count"_sel); ++i)
-        *c.out << " " << text(send(objc_msgSend<id(NSUInteger)>(actions, "objectAtIndex:"_sel, i), "title"));
+        *c.out << " " << printableText(send(objc_msgSend<id(NSUInteger)>(actions, "objectAtIndex:"_sel, i), "title"));
     *c.out << "\n";
     return true;
 }
@@ -184,7 +184,7 @@ bool type(Context& c, const std::vector<std::string>& args) {
     std::string words;
     for (const std::string& w : args) words += (words.empty() ? "" : " ") + w;
     int changed = platform::typeText(field, words);
-    *c.out << "type: " << changed << " character(s) taken, text \"" << text(objc_msgSend<id()>(field, "text"_sel))
+    *c.out << "type: " << changed << " character(s) taken, text \"" << printableText(objc_msgSend<id()>(field, "text"_sel))
            << "\"\n";
     return true;
 }

@@ -4,6 +4,7 @@
 // commands from a script or standard input.
 #include "Commands.h"
 #include "../HostOptions.h"
+#include "../StandardOutput.h"
 
 #include <MusicApp/MusicApp.h>
 #include <UIKit/UIScreen.h>
@@ -200,14 +201,6 @@ private:
     bool atEnd_ = false;
 };
 
-// Flushes standard output: "" when all was written, else why not.
-std::string outputError() {
-    errno = 0;
-    std::cout.flush();
-    if (std::cout) return "";
-    return errno != 0 ? std::strerror(errno) : "write error";
-}
-
 int runHost(int argc, char** argv) {
     Options options;
     if (!parse(argc, argv, options)) return 2;
@@ -280,8 +273,7 @@ int runHost(int argc, char** argv) {
         bool ok = host::runLine(context, *line);
         platform::MusicHostRegistration::setEndAtOnce(false);
         if (!ok) failed = true;
-        if (std::string why = outputError(); !why.empty()) {
-            std::cerr << "Music: cannot write to standard output: " << why << "\n";
+        if (host::reportOutputError("Music")) {
             failed = true;
             break;
         }

@@ -117,11 +117,18 @@ bool toggle(Context& c, const Args& a) {
         *c.err << "toggle: the page has no switch outlet '" << a[0] << "'\n";
         return false;
     }
+    BOOL before = objc_msgSend<BOOL()>(v, "isOn"_sel);
     if (!platform::toggleSwitch(static_cast<UISwitch*>(v))) {
         *c.err << "toggle: the switch '" << a[0] << "' cannot be reached\n";
         return false;
     }
-    *c.out << "toggle " << a[0] << " on=" << (objc_msgSend<BOOL()>(v, "isOn"_sel) ? "YES" : "NO") << "\n";
+    BOOL after = objc_msgSend<BOOL()>(v, "isOn"_sel);
+    *c.out << "toggle " << a[0] << " on=" << (after ? "YES" : "NO") << "\n";
+    // A page puts a switch back to the stored value when its store failed.
+    if (after == before) {
+        *c.err << "toggle: the switch '" << a[0] << "' could not be stored; it shows the stored value\n";
+        return false;
+    }
     return true;
 }
 

@@ -5,6 +5,7 @@
 // navigation title, and runs commands on the pages from a script or
 // standard input.
 #include "../HostOptions.h"
+#include "../StandardOutput.h"
 #include "Settings.h"
 
 #include <Foundation/Foundation.h>
@@ -173,13 +174,16 @@ int main(int argc, char** argv) {
         settings::showTop(context);
     }
 
-    bool failed = false;
+    // Standard output that cannot be written ends the host with status 1.
+    bool failed = host::reportOutputError("Settings");
+
     std::istream& in = options.script ? static_cast<std::istream&>(scriptFile) : std::cin;
     std::string line;
-    while (!context.quit && std::getline(in, line)) {
+    bool outputBroken = failed;
+    while (!outputBroken && !context.quit && std::getline(in, line)) {
         platform::RunLoop::main().runPending();
         if (!settings::runLine(context, line)) failed = true;
-        std::cout.flush();
+        if (host::reportOutputError("Settings")) outputBroken = failed = true;
     }
     platform::SettingsStack::shared().clear();
     context.pane = Strong<NSObject>();

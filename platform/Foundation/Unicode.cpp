@@ -1,9 +1,7 @@
 #include "Unicode.h"
 
 namespace platform::unicode {
-namespace {
 
-// Length of the well-formed sequence at `i`, or 0 when it is ill-formed.
 size_t sequenceLength(std::string_view s, size_t i) {
     auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
     unsigned char b0 = byte(i);
@@ -29,8 +27,6 @@ size_t sequenceLength(std::string_view s, size_t i) {
         if ((byte(i + k) & 0xC0) != 0x80) return 0;
     return n;
 }
-
-}  // namespace
 
 bool isValidUtf8(std::string_view s) {
     for (size_t i = 0; i < s.size();) {

@@ -10,6 +10,10 @@ namespace platform::unicode {
 
 inline constexpr char32_t kReplacement = 0xFFFD;
 
+// Length of the well-formed sequence at byte `i` of `s`, or 0 when it is
+// ill-formed.
+size_t sequenceLength(std::string_view s, size_t i);
+
 // True when `s` is well-formed UTF-8 (no overlongs, no surrogates, ≤ U+10FFFF).
 bool isValidUtf8(std::string_view s);
 

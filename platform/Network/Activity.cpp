@@ -14,28 +14,37 @@ namespace platform::net {
 
 namespace {
 
-std::mutex activityLock;
-std::condition_variable activityChanged;
-size_t inFlight = 0;
+// Never destroyed: a request's own thread may still end its work while the
+// process exits and the static objects go.
+struct ActivityState {
+    std::mutex lock;
+    std::condition_variable changed;
+    size_t inFlight = 0;
+};
+
+ActivityState& activity() {
+    static ActivityState* state = new ActivityState();
+    return *state;
+}
 
 }  // namespace
 
 Activity::Activity() {
-    std::lock_guard<std::mutex> g(activityLock);
-    ++inFlight;
+    std::lock_guard<std::mutex> g(activity().lock);
+    ++activity().inFlight;
 }
 
 Activity::~Activity() {
     {
-        std::lock_guard<std::mutex> g(activityLock);
-        --inFlight;
+        std::lock_guard<std::mutex> g(activity().lock);
+        --activity().inFlight;
     }
-    activityChanged.notify_all();
+    activity().changed.notify_all();
 }
 
 size_t activityCount() {
-    std::lock_guard<std::mutex> g(activityLock);
-    return inFlight;
+    std::lock_guard<std::mutex> g(activity().lock);
+    return activity().inFlight;
 }
 
 }  // namespace platform::net
@@ -52,7 +61,7 @@ bool platform::waitForNetworkIdle(double seconds) {
         if (net::activityCount() == 0 && detail::globalQueueOutstanding() == 0 && loop.postedCount() == 0)
             return true;
         if (steady_clock::now() >= deadline) return false;
-        std::unique_lock<std::mutex> lk(net::activityLock);
-        net::activityChanged.wait_for(lk, milliseconds(2));
+        std::unique_lock<std::mutex> lk(net::activity().lock);
+        net::activity().changed.wait_for(lk, milliseconds(2));
     }
 }

@@ -556,7 +556,13 @@ void objc_storeWeak(id* location, id obj) {
     __atomic_store_n(location, obj, __ATOMIC_RELEASE);
 }
 
+// Read under the weak table's lock: a disposal clears the object's weak
+// references under that lock before its memory goes, so while the location
+// still names the object here, the object's count can be read. Without the
+// lock another thread could free the object between the two reads.
 id objc_loadWeak(id* location) {
+    WeakTable& t = weakTable();
+    std::lock_guard<std::mutex> g(t.lock);
     id obj = __atomic_load_n(location, __ATOMIC_ACQUIRE);
     if (obj == nullptr || (obj->rc_.load(std::memory_order_acquire) & kDeallocating)) return nullptr;
     return obj;

@@ -7,8 +7,12 @@
 #include <Foundation/NSString.h>
 #include <platform/DeviceRoot.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <mutex>
+#include <string>
+
+#include <fcntl.h>
 
 namespace {
 
@@ -49,12 +53,30 @@ id initForContentSize(Controller* self, SEL, CGSize) {
     return self;
 }
 
+// Backups of unreadable preference files kept beside the file: ".corrupt",
+// then ".corrupt.1" and on; when all are taken the last one is replaced.
+constexpr int kCorruptBackups = 10;
+
+// Moves the unreadable file to the first backup name not taken (never
+// replacing an earlier backup but the last); false when it stays.
+bool moveAside(const std::string& file) {
+    for (int n = 0; n < kCorruptBackups; ++n) {
+        std::string backup = file + ".corrupt" + (n == 0 ? "" : "." + std::to_string(n));
+        bool last = n + 1 == kCorruptBackups;
+        int moved = last ? ::rename(file.c_str(), backup.c_str())
+                         : ::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, backup.c_str(), RENAME_NOREPLACE);
+        if (moved == 0) return true;
+        if (errno != EEXIST) return false;
+    }
+    return false;
+}
+
 // Writes the whole dictionary; false when nothing was written.
 bool writeFile(Controller* self) {
     if (!self->preferences) return false;
     if (self->moveBadFileAside) {
         std::string file = platform::devicePath(kPreferencesPath);
-        if (file.empty() || std::rename(file.c_str(), (file + ".corrupt").c_str()) != 0) return false;
+        if (file.empty() || !moveAside(file)) return false;
         self->moveBadFileAside = false;
     }
     return objc_msgSend<BOOL(id, BOOL)>(self->preferences.get(), "writeToFile:atomically:"_sel, preferencesPath(), YES);

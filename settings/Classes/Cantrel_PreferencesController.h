@@ -24,7 +24,9 @@
 // a page reading the key back learns that nothing was stored. The
 // notification is posted after every write, whatever it gave. A file that
 // exists but holds no dictionary is left alone until the first store, which
-// moves it aside (the same name with ".corrupt" added) and writes a new file.
+// moves it aside (the same name with ".corrupt" added, or ".corrupt.1" and on
+// when earlier backups are there; the tenth and last, ".corrupt.9", is
+// replaced by later ones) and writes a new file.
 #pragma once
 
 #include <Preferences/PSViewController.h>

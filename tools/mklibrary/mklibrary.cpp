@@ -2,9 +2,13 @@
 //
 //   mklibrary --root DIR [--songs N] [--seed S]
 //
-// Exit status: 0 done, 1 the library could not be made, 2 bad arguments.
+// Exit status: 0 done, 1 the library could not be made or standard output
+// could not be written, 2 bad arguments.
 #include "InstalledBundles.h"
 #include "MediaLibraryGenerator.h"
+#include "StandardOutput.h"
+
+#include <platform/DeviceRoot.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -86,6 +90,10 @@ int main(int argc, char** argv) {
         }
     }
     if (root.empty()) return usageError("--root is required");
+    // The root as written: "a/../b" is the folder b, and a is never made.
+    std::string given = root;
+    root = platform::absoluteHostPath(given);
+    if (root.empty()) return usageError("--root '" + given + "' is not a usable path");
 
     std::string error;
     platform::GenerateSummary s;
@@ -104,6 +112,6 @@ int main(int argc, char** argv) {
     std::printf("mklibrary: %zu songs, %zu albums, %zu album artists, %zu genres, %zu composers, %zu playlists, "
                 "%zu artworks, %zu audio files in %s\n",
                 s.songs, s.albums, s.albumArtists, s.genres, s.composers, s.playlists, s.artworks, s.audioFiles,
-                root.c_str());
-    return 0;
+                given.c_str());
+    return host::reportOutputError("mklibrary") ? 1 : 0;
 }

@@ -1,0 +1,33 @@
+// Standard output of the hosts and tools: what a full disk or a closed pipe
+// did to it.
+#pragma once
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+namespace host {
+
+// Flushes standard output (the C++ stream and C's stdio alike): "" when
+// everything printed so far was written, else why not.
+inline std::string standardOutputError() {
+    errno = 0;
+    std::cout.flush();
+    int err = errno;
+    if (std::fflush(stdout) != 0 && err == 0) err = errno;
+    if (std::cout && !std::ferror(stdout)) return "";
+    return err != 0 ? std::strerror(err) : "write error";
+}
+
+// Prints "NAME: cannot write to standard output: WHY" and answers true when
+// standard output could not be written.
+inline bool reportOutputError(const char* name) {
+    std::string why = standardOutputError();
+    if (why.empty()) return false;
+    std::cerr << name << ": cannot write to standard output: " << why << "\n";
+    return true;
+}
+
+}  // namespace host
