@@ -25,6 +25,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <sys/stat.h>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -116,6 +118,62 @@ TEST_F(FailurePaths, RefusedImportKeepsTheSongsArtwork) {
     EXPECT_EQ(column("SELECT best_artwork_token || '|' || coalesce(sync_artwork_token, '') FROM item_artwork "
                      "WHERE item_pid = 1001"),
               "aw1|");
+}
+
+}  // namespace
+
+namespace {
+
+// An archive that cannot be written whole answers false, never success: a
+// device that is full, a call out of order, a source that is no regular file.
+TEST(ArchiveFailures, AFullDeviceFailsTheArchive) {
+    test::TempRoot root;
+    std::string source = root.path() + "/track.bin";
+    {
+        // More than the writer's buffers hold, so that the writes themselves meet the full device.
+        std::ofstream out(source, std::ios::binary);
+        std::string block(1 << 20, 'x');
+        for (int i = 0; i < 3; ++i) out << block;
+    }
+    cantrel::ZipArchive zip;
+    ASSERT_TRUE(zip.create("/dev/full"));
+    zip.addFile(source, "track.bin");
+    EXPECT_FALSE(zip.close());
+
+    // A nearly empty archive whose only write is at the close fails there.
+    cantrel::ZipArchive small;
+    ASSERT_TRUE(small.create("/dev/full"));
+    EXPECT_FALSE(small.close());
+}
+
+TEST(ArchiveFailures, CallsOutOfOrderAnswerFalse) {
+    test::TempRoot root;
+    std::string source = root.path() + "/a.txt";
+    std::ofstream(source) << "a";
+    cantrel::ZipArchive zip;
+    EXPECT_FALSE(zip.addFile(source, "a.txt"));  // no archive yet
+    EXPECT_FALSE(zip.close());
+    ASSERT_TRUE(zip.create(root.path() + "/one.zip"));
+    EXPECT_FALSE(zip.create(root.path() + "/two.zip"));  // one archive at a time
+    EXPECT_FALSE(fs::exists(root.path() + "/two.zip"));
+    EXPECT_FALSE(zip.addFile(source, ""));  // an entry needs a name
+    EXPECT_TRUE(zip.addFile(source, "a.txt"));
+    EXPECT_TRUE(zip.close());
+    EXPECT_FALSE(zip.close());  // closed already
+    EXPECT_FALSE(zip.create(root.path() + "/missing/three.zip"));
+}
+
+// A FIFO or a folder in a file's place fails its add at once (a FIFO nobody
+// writes would block a reader) and fails the archive.
+TEST(ArchiveFailures, OnlyRegularFilesAreAdded) {
+    test::TempRoot root;
+    std::string fifo = root.path() + "/pipe.mp3";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    cantrel::ZipArchive zip;
+    ASSERT_TRUE(zip.create(root.path() + "/out.zip"));
+    EXPECT_FALSE(zip.addFile(fifo, "pipe.mp3"));
+    EXPECT_FALSE(zip.addFile(root.path(), "folder"));
+    EXPECT_FALSE(zip.close());
 }
 
 }  // namespace
