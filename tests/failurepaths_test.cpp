@@ -11,12 +11,15 @@
 #include "Libs/FMDB/FMDatabase.h"
 #include "Libs/ZipArchive/ZipArchive.h"
 #include "MediaLibraryFixture.h"
+#include "MessageView.h"
+#include "ParentSongAlbumArtistView.h"
 #include "TestSupport.h"
 
 #include <Foundation/Foundation.h>
 #include <MediaPlayer/ML3MusicLibrary.h>
 #include <MusicApp/MusicApp.h>
 #include <UIKit/UIKit.h>
+#include <platform/Log.h>
 #include <platform/RunLoop.h>
 
 #include <gtest/gtest.h>
@@ -39,6 +42,9 @@ protected:
     void SetUp() override {
         platform::Clock::setVirtual(true);
         ASSERT_TRUE(fixture::writeLibrary());
+        // Every song has its artwork row, most of them without a token.
+        execute("INSERT OR IGNORE INTO item_artwork (item_pid, best_artwork_token, sync_artwork_token) "
+                "SELECT item_pid, '', '' FROM item");
         fs::create_directories(root.host(kBundleFolder));
         fs::copy(std::string(CANTREL_RESOURCES_DIR) + "/Cantrel.bundle", root.host(kBundleFolder));
         platform::resetMainScreen();
@@ -50,6 +56,15 @@ protected:
         has_ArtworkOverwriteProblems = NO;
     }
     void TearDown() override { platform::ml3::setRefusesImports(false); }
+
+    void execute(const std::string& statements) {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open_v2(root.host(platform::mediaLibraryDevicePath()).c_str(), &db, SQLITE_OPEN_READWRITE,
+                                  nullptr),
+                  SQLITE_OK);
+        EXPECT_TRUE(fixture::exec(db, statements)) << statements;
+        sqlite3_close(db);
+    }
 
     // The first column of each row of a read of the media library, joined by ";".
     std::string column(const std::string& select) {
@@ -79,13 +94,21 @@ protected:
         cairo_destroy(cr);
         return UIImage::withSurface(s);
     }
-    // Opens the edit sheet of the entry with a picture picked and taps Save;
-    // serves the main loop until the import has ended and the row refreshed.
-    void saveWithPicture(ItemEntry* entry) {
+    // Opens the edit sheet of the entry with a picture picked.
+    static id openWithPicture(ItemEntry* entry) {
         objc_msgSend<void(id, id, long)>(EditHandler::cls(), "openEditViewOnCurrentItem:andItemEntry:sentRating:"_sel,
                                          objc::as_id(greenPicture()), entry, -1L);
         platform::finishTransitions(1);
-        id sheet = objc_msgSend<id()>(entry->currentViewController, "presentedViewController"_sel);
+        return objc_msgSend<id()>(entry->currentViewController, "presentedViewController"_sel);
+    }
+    static ParentSongAlbumArtistView* panelOf(id sheet) {
+        return static_cast<ParentSongAlbumArtistView*>(
+            objc_msgSend<id(NSInteger)>(objc_msgSend<id()>(sheet, "view"_sel), "viewWithTag:"_sel, 99));
+    }
+    // Taps Save on the open sheet; serves the main loop until the import has
+    // ended and the row refreshed.
+    void saveWithPicture(ItemEntry* entry) { save(openWithPicture(entry)); }
+    void save(id sheet) {
         ASSERT_NE(sheet, nil);
         id actions = objc_msgSend<id()>(sheet, "actions"_sel);
         id save = nil;
@@ -118,6 +141,58 @@ TEST_F(FailurePaths, RefusedImportKeepsTheSongsArtwork) {
     EXPECT_EQ(column("SELECT best_artwork_token || '|' || coalesce(sync_artwork_token, '') FROM item_artwork "
                      "WHERE item_pid = 1001"),
               "aw1|");
+}
+
+// A step that fails ends only itself: the song's new title (a step before)
+// and its picture (a step after) are still written, and the failure is logged
+// with the step's name.
+TEST_F(FailurePaths, AFailingStepEndsOnlyItself) {
+    Strong<ItemEntry> entry = test::entryForRow(app, "songs", 1003);
+    ASSERT_TRUE(entry);
+    id sheet = openWithPicture(entry.get());
+    ParentSongAlbumArtistView* panel = panelOf(sheet);
+    ASSERT_NE(panel, nullptr);
+    objc_msgSend<void(id)>(panel->titleTextField.get(), "setText:"_sel, "Coming Home Again"_ns);
+    // A genre row the list does not have.
+    panel->genreIndexAfter = panel->genreIndexBefore + 1000;
+    platform::clearRecentLogLines();
+    save(sheet);
+    EXPECT_EQ(column("SELECT title FROM item WHERE item_pid = 1003"), "Coming Home Again");
+    EXPECT_EQ(column("SELECT genre_id FROM item WHERE item_pid = 1003"), "2");
+    EXPECT_NE(column("SELECT coalesce(sync_artwork_token, '') FROM item_artwork WHERE item_pid = 1003"), "");
+    bool logged = false;
+    for (const std::string& line : platform::recentLogLines())
+        logged = logged || line.find("** Cantrel EXCEPTION: GENRE UIPICKER: ") != std::string::npos;
+    EXPECT_TRUE(logged);
+}
+
+// An album's picture the media library refuses writes nothing: no track
+// takes a token, and the badge is gone.
+TEST_F(FailurePaths, RefusedAlbumImportWritesNothing) {
+    platform::ml3::setRefusesImports(true);
+    Strong<ItemEntry> entry = test::entryForRow(app, "albums", 202);
+    ASSERT_TRUE(entry);
+    std::string before = column("SELECT coalesce(sync_artwork_token, '') FROM item_artwork ORDER BY item_pid");
+    std::string artwork = column("SELECT artwork_token FROM artwork ORDER BY artwork_token");
+    saveWithPicture(entry.get());
+    EXPECT_EQ(column("SELECT coalesce(sync_artwork_token, '') FROM item_artwork ORDER BY item_pid"), before);
+    EXPECT_EQ(column("SELECT artwork_token FROM artwork ORDER BY artwork_token"), artwork);
+    id subviews = objc_msgSend<id()>(objc_msgSend<id()>(entry->currentViewController, "view"_sel), "subviews"_sel);
+    for (NSUInteger i = 0, n = objc_msgSend<NSUInteger()>(subviews, "count"_sel); i < n; ++i)
+        EXPECT_FALSE(objc_isKindOfClass(objc_msgSend<id(NSUInteger)>(subviews, "objectAtIndex:"_sel, i), MessageView::cls()));
+}
+
+// When the song's artwork row cannot take the new token, the song keeps its
+// (empty) artwork and the picture imported for it is not left behind.
+TEST_F(FailurePaths, ArtworkRowThatRefusesTheTokenLeavesNoOrphan) {
+    execute("CREATE TRIGGER refuse_token BEFORE UPDATE OF sync_artwork_token ON item_artwork "
+            "BEGIN SELECT RAISE(ABORT, 'refused'); END;");
+    std::string artwork = column("SELECT artwork_token FROM artwork ORDER BY artwork_token");
+    Strong<ItemEntry> entry = test::entryForRow(app, "songs", 1003);
+    ASSERT_TRUE(entry);
+    saveWithPicture(entry.get());
+    EXPECT_EQ(column("SELECT coalesce(sync_artwork_token, '') FROM item_artwork WHERE item_pid = 1003"), "");
+    EXPECT_EQ(column("SELECT artwork_token FROM artwork ORDER BY artwork_token"), artwork);
 }
 
 }  // namespace
