@@ -17,6 +17,7 @@
 
 #include <Foundation/Foundation.h>
 #include <MediaPlayer/ML3MusicLibrary.h>
+#include <MediaPlayer/MediaLibrary.h>
 #include <MusicApp/MusicApp.h>
 #include <UIKit/UIKit.h>
 #include <platform/Log.h>
@@ -193,6 +194,39 @@ TEST_F(FailurePaths, ArtworkRowThatRefusesTheTokenLeavesNoOrphan) {
     saveWithPicture(entry.get());
     EXPECT_EQ(column("SELECT coalesce(sync_artwork_token, '') FROM item_artwork WHERE item_pid = 1003"), "");
     EXPECT_EQ(column("SELECT artwork_token FROM artwork ORDER BY artwork_token"), artwork);
+}
+
+// The collection of `query` whose persistent id is `pid`, or nil.
+id collectionOf(const char* query, unsigned long long pid) {
+    id all = objc_msgSend<id()>(objc_msgSend<id()>(objc_getClass("MPMediaQuery"), sel_registerName(query)),
+                                "collections"_sel);
+    for (NSUInteger i = 0, n = objc_msgSend<NSUInteger()>(all, "count"_sel); i < n; ++i) {
+        id c = objc_msgSend<id(NSUInteger)>(all, "objectAtIndex:"_sel, i);
+        if (objc_msgSend<unsigned long long()>(c, "persistentID"_sel) == pid) return c;
+    }
+    return nil;
+}
+
+// A delete from a list screen is one transaction: when a later row cannot go,
+// the album's other songs and their playlist entries stay; a playlist that
+// is gone already is no success.
+TEST_F(FailurePaths, ADeleteThatFailsPartWayRemovesNothing) {
+    execute("CREATE TRIGGER keep_otter BEFORE DELETE ON item WHEN old.item_pid = 1005 "
+            "BEGIN SELECT RAISE(ABORT, 'kept'); END;");
+    id album = collectionOf("albumsQuery", 202);
+    ASSERT_NE(album, nil);
+    EXPECT_FALSE(platform::deleteMediaEntity(album));
+    EXPECT_EQ(column("SELECT item_pid FROM item WHERE album_pid = 202 ORDER BY item_pid"), "1003;1004;1005");
+    EXPECT_EQ(column("SELECT item_pid FROM container_items WHERE container_pid = 501 ORDER BY item_pid"),
+              "1003;1006;1010");
+    EXPECT_EQ(column("SELECT count(*) FROM item_artwork WHERE item_pid IN (1003, 1004, 1005)"), "3");
+
+    id playlist = collectionOf("playlistsQuery", 502);
+    ASSERT_NE(playlist, nil);
+    EXPECT_TRUE(platform::deleteMediaEntity(playlist));
+    EXPECT_EQ(column("SELECT count(*) FROM container_items WHERE container_pid = 502"), "0");
+    EXPECT_FALSE(platform::deleteMediaEntity(playlist));
+    EXPECT_FALSE(platform::deleteMediaEntity(nil));
 }
 
 }  // namespace
