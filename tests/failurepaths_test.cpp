@@ -7,6 +7,7 @@
 #include "EditHandler.h"
 #include "EditSave.h"
 #include "EditSheetSupport.h"
+#include "FileHandler.h"
 #include "ItemEntry.h"
 #include "Libs/FMDB/FMDatabase.h"
 #include "Libs/ZipArchive/ZipArchive.h"
@@ -14,11 +15,13 @@
 #include "MessageView.h"
 #include "ParentSongAlbumArtistView.h"
 #include "TestSupport.h"
+#include "tools/mklibrary/MediaLibraryGenerator.h"
 
 #include <Foundation/Foundation.h>
 #include <MediaPlayer/ML3MusicLibrary.h>
 #include <MediaPlayer/MediaLibrary.h>
 #include <MusicApp/MusicApp.h>
+#include <UIKit/UIActivityViewController.h>
 #include <UIKit/UIKit.h>
 #include <platform/Log.h>
 #include <platform/RunLoop.h>
@@ -227,6 +230,46 @@ TEST_F(FailurePaths, ADeleteThatFailsPartWayRemovesNothing) {
     EXPECT_EQ(column("SELECT count(*) FROM container_items WHERE container_pid = 502"), "0");
     EXPECT_FALSE(platform::deleteMediaEntity(playlist));
     EXPECT_FALSE(platform::deleteMediaEntity(nil));
+}
+
+// The main lines of the badges shown in a view.
+std::vector<std::string> badgesIn(id view) {
+    std::vector<std::string> out;
+    id subviews = objc_msgSend<id()>(view, "subviews"_sel);
+    for (NSUInteger i = 0, n = objc_msgSend<NSUInteger()>(subviews, "count"_sel); i < n; ++i) {
+        id v = objc_msgSend<id(NSUInteger)>(subviews, "objectAtIndex:"_sel, i);
+        if (objc_isKindOfClass(v, MessageView::cls()))
+            out.push_back(to_string(objc_msgSend<NSString*()>(objc_msgSend<id(NSInteger)>(v, "viewWithTag:"_sel, 1), "text"_sel)));
+    }
+    return out;
+}
+
+// Where the export folder cannot be made (a file of the user's stands in the
+// way), an export of an album or a song fails as a failure: "Export failed",
+// no share sheet, and the file in the way is untouched.
+TEST_F(FailurePaths, AnExportWithoutItsFolderFailsAndTouchesNothing) {
+    fs::create_directories(root.host("/var/mobile/Media/Music/F00"));
+    std::vector<unsigned char> audio = platform::generator::toneMP3(440);
+    for (long long pid : {1003LL, 1004LL, 1005LL})
+        std::ofstream(root.host("/var/mobile/Media/Music/F00/" + std::to_string(pid) + ".mp3"), std::ios::binary)
+            .write(reinterpret_cast<const char*>(audio.data()), static_cast<std::streamsize>(audio.size()));
+    const std::string inTheWay = root.host("/var/mobile/Media/general_storage");
+    std::ofstream(inTheWay) << "the user's own file";
+    for (const auto& [screen, pid] : {std::pair<const char*, unsigned long long>{"albums", 202}, {"songs", 1003}}) {
+        SCOPED_TRACE(screen);
+        Strong<ItemEntry> entry = test::entryForRow(app, screen, pid);
+        ASSERT_TRUE(entry);
+        objc_msgSend<void(id, int)>(FileHandler::cls(), "exportAlbum:andType:"_sel, entry.get(),
+                                    static_cast<int>(entry->viewIndex));
+        ASSERT_TRUE(platform::RunLoop::main().runUntil([] { return Cantrel_exportsIdle(); }, 20));
+        platform::finishTransitions(1);
+        EXPECT_EQ(badgesIn(objc_msgSend<id()>(entry->currentViewController, "view"_sel)),
+                  std::vector<std::string>{"Export failed"});
+        EXPECT_EQ(platform::presentedActivitySheet(), nullptr);
+        platform::RunLoop::main().runFor(2);  // the badge goes
+    }
+    std::ifstream in(inTheWay);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "the user's own file");
 }
 
 }  // namespace
