@@ -28,10 +28,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cairo.h>
 #include <filesystem>
 #include <fstream>
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -326,6 +329,77 @@ TEST(ArchiveFailures, OnlyRegularFilesAreAdded) {
     EXPECT_FALSE(zip.addFile(fifo, "pipe.mp3"));
     EXPECT_FALSE(zip.addFile(root.path(), "folder"));
     EXPECT_FALSE(zip.close());
+}
+
+}  // namespace
+
+namespace {
+
+// Runs `body` with files limited to `bytes` (a write past it fails with
+// EFBIG instead of ending the process), then lifts the limit.
+template <class F>
+void withFileSizeLimit(rlim_t bytes, F&& body) {
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit old {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    struct rlimit small = old;
+    small.rlim_cur = bytes;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    body();
+    setrlimit(RLIMIT_FSIZE, &old);
+}
+
+std::vector<std::string> namesIn(const std::string& folder) {
+    std::vector<std::string> out;
+    for (const auto& e : fs::directory_iterator(folder)) out.push_back(e.path().filename().string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::string contentsOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Writes that run out of room part way answer NO and keep what was there:
+// the old file whole, no temporary file beside it, no half archive.
+TEST(OutOfRoom, AFailedWriteKeepsTheOldFile) {
+    test::TempRoot root;
+    const std::string folder = "var/mobile/Library/Preferences";
+    ASSERT_TRUE(platform::makeDeviceDirectories(folder));
+    const std::string file = folder + "/com.example.kept.plist";
+    AutoreleasePool pool;
+    id small = objc::as_id(NSDictionary::make({{"a"_ns, "old"_ns}}));
+    ASSERT_TRUE(objc_msgSend<BOOL(id, BOOL)>(small, "writeToFile:atomically:"_sel, NSString::make(file), YES));
+    const std::string before = contentsOf(root.host(file));
+    ASSERT_FALSE(before.empty());
+
+    const std::string large(256 * 1024, 'x');
+    id big = objc::as_id(NSDictionary::make({{"a"_ns, NSString::make(large)}}));
+    id bytes = objc_msgSend<id(const void*, NSUInteger)>(NSData::cls(), "dataWithBytes:length:"_sel, large.data(),
+                                                         static_cast<NSUInteger>(large.size()));
+    withFileSizeLimit(16 * 1024, [&] {
+        EXPECT_FALSE(objc_msgSend<BOOL(id, BOOL)>(big, "writeToFile:atomically:"_sel, NSString::make(file), YES));
+        EXPECT_FALSE(objc_msgSend<BOOL(id, BOOL)>(bytes, "writeToFile:atomically:"_sel, NSString::make(file), YES));
+    });
+    EXPECT_EQ(contentsOf(root.host(file)), before);
+    EXPECT_EQ(namesIn(root.host(folder)), std::vector<std::string>{"com.example.kept.plist"});
+}
+
+TEST(OutOfRoom, AFailedArchiveIsRemovedAndItsFolderKept) {
+    test::TempRoot root;
+    AutoreleasePool pool;
+    const std::string exports = "var/mobile/Media/general_storage/Cantrel";
+    const std::string folder = exports + "/album";
+    ASSERT_TRUE(platform::makeDeviceDirectories(folder));
+    {
+        std::ofstream out(root.host(folder + "/track.mp3"), std::ios::binary);
+        for (int i = 0; i < 64 * 1024; ++i) out.put(static_cast<char>(i * 7919 % 251));
+    }
+    withFileSizeLimit(16 * 1024, [&] { EXPECT_EQ(cantrel::exporting::zipFolder(folder), ""); });
+    EXPECT_EQ(namesIn(root.host(exports)), std::vector<std::string>{"album"});
+    EXPECT_EQ(namesIn(root.host(folder)), std::vector<std::string>{"track.mp3"});
+    EXPECT_EQ(fs::file_size(root.host(folder + "/track.mp3")), 64u * 1024u);
 }
 
 }  // namespace
