@@ -4,6 +4,7 @@
 // write, and a JSON page that is not a document.
 #include "Cantrel.h"
 #include "Classes.h"
+#include "DBHandler.h"
 #include "EditHandler.h"
 #include "EditSave.h"
 #include "EditSheetSupport.h"
@@ -233,6 +234,35 @@ TEST_F(FailurePaths, ADeleteThatFailsPartWayRemovesNothing) {
     EXPECT_EQ(column("SELECT count(*) FROM container_items WHERE container_pid = 502"), "0");
     EXPECT_FALSE(platform::deleteMediaEntity(playlist));
     EXPECT_FALSE(platform::deleteMediaEntity(nil));
+}
+
+// A list read that fails part way gives the empty answer, never the rows
+// read so far: no artwork token that another artwork holds, no partial
+// genre list.
+TEST_F(FailurePaths, AReadThatFailsGivesTheEmptyAnswer) {
+    execute("INSERT INTO artwork (artwork_token, relative_path) VALUES ('1', 'b/1.jpg'), ('7', 'b/7.jpg');"
+            "ALTER TABLE artwork RENAME TO artwork_rows;"
+            "CREATE VIEW artwork AS SELECT CASE WHEN artwork_token = '7' THEN json('unreadable') ELSE artwork_token "
+            "END AS artwork_token, relative_path FROM artwork_rows;"
+            "ALTER TABLE genre RENAME TO genre_rows;"
+            "CREATE VIEW genre AS SELECT CASE WHEN genre_id = 3 THEN json('unreadable') ELSE genre END AS genre, "
+            "genre_id FROM genre_rows;");
+    id handler = objc_msgSend<id()>(DBHandler::cls(), "sharedInstance"_sel);
+    LOGGER_ON = YES;
+    platform::clearRecentLogLines();
+    EXPECT_EQ(to_string(objc_msgSend<NSString*()>(handler, "getNextArtworkToken"_sel)), "");
+    LOGGER_ON = NO;
+    // The read ran and stopped (the statements themselves are sound).
+    bool stopped = false;
+    for (const std::string& line : platform::recentLogLines())
+        stopped = stopped || line.find("An exception occured: reading stopped") != std::string::npos;
+    EXPECT_TRUE(stopped);
+    id genres = objc_msgSend<id()>(handler, "getGenres"_sel);
+    for (const char* key : {"genreNames", "genreIDs"})
+        EXPECT_EQ(objc_msgSend<NSUInteger()>(objc_msgSend<id(id)>(genres, "objectForKey:"_sel, NSString::make(key)),
+                                             "count"_sel),
+                  0u)
+            << key;
 }
 
 // The main lines of the badges shown in a view.
