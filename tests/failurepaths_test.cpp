@@ -174,6 +174,23 @@ TEST_F(FailurePaths, AFailingStepEndsOnlyItself) {
     EXPECT_TRUE(logged);
 }
 
+// A title the media library does not take is not shown as saved: the song
+// and its row keep the stored title.
+TEST_F(FailurePaths, ATitleTheLibraryRefusesIsNotShown) {
+    execute("CREATE TRIGGER keep_title BEFORE UPDATE OF title ON item BEGIN SELECT RAISE(ABORT, 'kept'); END;");
+    Strong<ItemEntry> entry = test::entryForRow(app, "songs", 1003);
+    ASSERT_TRUE(entry);
+    objc_msgSend<void(id, id, long)>(EditHandler::cls(), "openEditViewOnCurrentItem:andItemEntry:sentRating:"_sel, nil,
+                                     entry.get(), -1L);
+    platform::finishTransitions(1);
+    id sheet = objc_msgSend<id()>(entry->currentViewController, "presentedViewController"_sel);
+    ASSERT_NE(panelOf(sheet), nullptr);
+    objc_msgSend<void(id)>(panelOf(sheet)->titleTextField.get(), "setText:"_sel, "Not Stored"_ns);
+    save(sheet);
+    EXPECT_EQ(column("SELECT title FROM item WHERE item_pid = 1003"), "Coming Home");
+    EXPECT_EQ(to_string(objc_msgSend<NSString*()>(entry->mediaItem.get(), "title"_sel)), "Coming Home");
+}
+
 // An album's picture the media library refuses writes nothing: no track
 // takes a token, and the badge is gone.
 TEST_F(FailurePaths, RefusedAlbumImportWritesNothing) {
