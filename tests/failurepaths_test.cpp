@@ -151,6 +151,42 @@ TEST_F(FailurePaths, RefusedImportKeepsTheSongsArtwork) {
               "aw1|");
 }
 
+// The media library's import, refusing only pictures under one token.
+std::string refusedToken;
+Slot<BOOL(objc_object*, SEL, id, id, NSInteger, NSInteger, NSInteger)> originalImport;
+BOOL importRefusingOneToken(objc_object* self, SEL cmd, id data, id token, NSInteger type, NSInteger source,
+                            NSInteger media) {
+    if (!refusedToken.empty() && to_string(static_cast<NSString*>(token)) == refusedToken) return NO;
+    return originalImport(self, cmd, data, token, type, source, media);
+}
+
+// A song's kept token takes the new picture and nothing else stays behind;
+// when the library takes the new picture but not under the kept token, the
+// song shows the new picture under a token of its own.
+TEST_F(FailurePaths, ARefusedKeptTokenGivesTheSongTheNewPicture) {
+    OWN_PROCESS();
+    Strong<ItemEntry> first = test::entryForRow(app, "album", 1002, 201);
+    ASSERT_TRUE(first);
+    saveWithPicture(first.get());
+    EXPECT_EQ(column("SELECT artwork_token FROM artwork"), "aw1");
+    EXPECT_NE(column("SELECT relative_path FROM artwork WHERE artwork_token = 'aw1'"), "a1/arrival.png");
+
+    MSHookMessageEx(objc_getClass("ML3MusicLibrary"),
+                    "importOriginalArtworkFromImageData:withArtworkToken:artworkType:sourceType:mediaType:"_sel,
+                    imp_implementationWithFunction(importRefusingOneToken), &originalImport.imp);
+    refusedToken = "aw1";
+    Strong<ItemEntry> entry = test::entryForRow(app, "album", 1001, 201);
+    ASSERT_TRUE(entry);
+    saveWithPicture(entry.get());
+    refusedToken.clear();
+    std::string token = column("SELECT coalesce(sync_artwork_token, '') FROM item_artwork WHERE item_pid = 1001");
+    EXPECT_NE(token, "");
+    EXPECT_NE(token, "aw1");
+    std::string rel = column("SELECT relative_path FROM artwork WHERE artwork_token = '" + token + "'");
+    ASSERT_NE(rel, "");
+    EXPECT_TRUE(fs::exists(artworkFile(rel)));
+}
+
 // A step that fails ends only itself: the song's new title (a step before)
 // and its picture (a step after) are still written, and the failure is logged
 // with the step's name.
