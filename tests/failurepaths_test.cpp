@@ -1,7 +1,9 @@
-// Failure paths of the library that must end as failures and lose nothing:
-// an artwork import the media library refuses, the archive writer given
-// what it cannot archive, the database writer given a database it cannot
-// write, and a JSON page that is not a document.
+// Failure paths of the library and the platform under it that must end as
+// failures and lose nothing: artwork imports the media library refuses (all,
+// or under one token), a save step that fails, database writes and reads that
+// fail part way, a list screen's delete that fails part way, an export
+// without its folder, the archive writer given what it cannot archive, and
+// file writes that run out of room.
 #include "Cantrel.h"
 #include "Classes.h"
 #include "DBHandler.h"
