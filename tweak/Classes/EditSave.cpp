@@ -160,13 +160,27 @@ bool importSongArtwork(ItemEntry* entry, UIImage* picture) {
     // The picture is encoded before anything is deleted.
     NSData* jpeg = UIImageJPEGRepresentation(picture, 1.0);
     if (isEmptyText(token) || jpeg == nullptr) return false;
+    // A kept token's picture is replaced only once the library has taken the
+    // new one under a token of its own: a refusal leaves the old artwork.
+    id staged = nil;
+    if (!isNew) {
+        staged = get(dbHandler(), "getNextArtworkToken"_sel);
+        if (isEmptyText(staged) || !importUnder(library, jpeg, staged)) {
+            NSLog("** Cantrel ** artwork import refused for item %llu", pid);
+            return false;
+        }
+    }
     objc_msgSend<void(id)>(library, "deleteArtworkWithToken:"_sel, token);
     BOOL ok = importUnder(library, jpeg, token);
-    if (!ok && !isNew) {
-        // The old artwork under the kept token is gone: try once under a new one.
-        token = get(dbHandler(), "getNextArtworkToken"_sel);
-        isNew = true;
-        ok = !isEmptyText(token) && importUnder(library, jpeg, token);
+    if (staged != nil) {
+        if (ok) {
+            objc_msgSend<void(id)>(library, "deleteArtworkWithToken:"_sel, staged);
+        } else {
+            // The kept token's artwork is gone: the item takes the staged copy.
+            token = staged;
+            isNew = true;
+            ok = YES;
+        }
     }
     if (!ok) {
         NSLog("** Cantrel ** artwork import refused for item %llu", pid);
