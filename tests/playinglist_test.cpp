@@ -8,6 +8,7 @@
 #include "MediaLibraryFixture.h"
 #include "NavigationOptions.h"
 #include "PlaylistTableViewController.h"
+#include "QueueFixture.h"
 #include "QueueHandler.h"
 #include "SwipeButtons.h"
 #include "TestSupport.h"
@@ -34,18 +35,9 @@
 
 namespace {
 
-using Pids = std::vector<unsigned long long>;
+using namespace queuetest;
 
 constexpr unsigned long long s1 = 1001, s2 = 1002, s3 = 1003, s4 = 1004, s5 = 1005, s6 = 1006;
-
-unsigned long long pidOf(id item) { return objc_msgSend<unsigned long long()>(item, "persistentID"_sel); }
-
-Pids pidsOf(id array) {
-    Pids out;
-    for (NSUInteger i = 0, n = objc_msgSend<NSUInteger()>(array, "count"_sel); i < n; ++i)
-        out.push_back(pidOf(objc_msgSend<id(NSUInteger)>(array, "objectAtIndex:"_sel, i)));
-    return out;
-}
 
 id alloc(Class cls) { return objc_msgSend<id()>(objc::as_id(cls), "alloc"_sel); }
 
@@ -53,58 +45,15 @@ bool logged(const std::vector<std::string>& lines, const std::string& line) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
-class PlayingList : public ::testing::Test {
+class PlayingList : public QueueFixture {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(fixture::writeLibrary());
-        platform::setShuffledItemsOrder(platform::ShuffledItemsOrder::ordered);
-        platform::registerMusicApp();
-        Cantrel_registerClasses();
-        CantrelInitialize();
-        app.launch();
-        id items = objc_msgSend<id()>(objc_msgSend<id()>(MPMediaQuery::cls(), "songsQuery"_sel), "items"_sel);
-        for (NSUInteger i = 0, n = objc_msgSend<NSUInteger()>(items, "count"_sel); i < n; ++i) {
-            id item = objc_msgSend<id(NSUInteger)>(items, "objectAtIndex:"_sel, i);
-            songs[pidOf(item)] = static_cast<NSObject*>(item);
-        }
-    }
-    void TearDown() override { platform::setShuffledItemsOrder(platform::ShuffledItemsOrder::ordered); }
-
-    id song(unsigned long long pid) { return objc::as_id(songs.at(pid).get()); }
-    id arrayOfSongs(const Pids& pids) {
-        id array = objc_msgSend<id()>(NSMutableArray::cls(), "array"_sel);
-        for (auto pid : pids) objc_msgSend<void(id)>(array, "addObject:"_sel, song(pid));
-        return array;
-    }
-
-    MPAVController* player() const { return app.avController(); }
-    MusicQueryQueueFeeder* feeder() const { return static_cast<MusicQueryQueueFeeder*>(player()->_feeder.get()); }
-    MPMediaQueryShuffledItems* shuffled() const { return feeder()->_items; }
-    unsigned long long playingPid() const { return pidOf(player()->_currentItem.get()); }
-    Pids ordered() const { return pidsOf(shuffled()->_orderedArray); }
-    Pids loaded() const {
-        Pids out;
-        for (const auto& item : feeder()->_loaded) out.push_back(pidOf(item.get()));
-        return out;
-    }
-
-    // A list the user started, playing `playing`.
-    void startQueue(const Pids& pids, unsigned long long playing) {
-        AutoreleasePool pool;
-        id f = objc_autorelease(objc_msgSend<id()>(alloc(MusicQueryQueueFeeder::cls()), "init"_sel));
-        objc_msgSend<void(id)>(f, "setQueryItems:"_sel, arrayOfSongs(pids));
-        auto at = std::find(pids.begin(), pids.end(), playing) - pids.begin();
-        objc_msgSend<queue::switchToFeeder>(player(), "switchToFeeder:mode:index:play:"_sel, f, 0L, long(at), YES);
-        ASSERT_EQ(playingPid(), playing);
-    }
-
     // Play last of a song from the songs list, as its swipe button does.
     void playLast(unsigned long long pid) {
         AutoreleasePool pool;
         auto* e = static_cast<ItemEntry*>(objc_autorelease(objc_msgSend<id()>(alloc(ItemEntry::cls()), "init"_sel)));
         e->viewIndex = kViewIndexSongs;
         e->currentViewController = app.songsViewController();
-        e->mediaItem = static_cast<NSObject*>(song(pid));
+        e->mediaItem = static_cast<NSObject*>(songWithID(pid));
         id handler = objc::as_id(objc_getClass("QueueHandler"));
         if (objc_msgSend<int(int, id, id)>(handler, "preparePlayNowOrNext:itemEntry:tableView:"_sel, PLAY_LAST, e, nil) !=
             PREPARE_DONE)
@@ -148,11 +97,6 @@ protected:
     }
     bool drag(NSInteger from, NSInteger to) { return platform::dragTableRow(table(), 0, from, to); }
     bool tapRow(NSInteger row) { return platform::tapTableRow(table(), 0, row); }
-    std::vector<std::string>& playerCalls() { return player()->_calls.lines; }
-
-    test::TempRoot root;
-    std::map<unsigned long long, Strong<NSObject>> songs;
-    platform::MusicApp app;
 };
 
 TEST_F(PlayingList, EveryOpeningShowsTheQueueOfThatMomentAndOnlyTheFirstScrolls) {
@@ -342,9 +286,9 @@ TEST_F(PlayingList, NotificationsFromAnotherThreadUpdateOnTheMainQueue) {
 TEST_F(PlayingList, CellsShowTextsPictureAndTag) {
     // The Arrival songs have artwork; Coming Home has none. An empty artist
     // leaves the album alone on the detail line.
-    objc_msgSend<BOOL(id, id)>(song(s3), "setValue:forProperty:"_sel, ""_ns, "artist"_ns);
+    objc_msgSend<BOOL(id, id)>(songWithID(s3), "setValue:forProperty:"_sel, ""_ns, "artist"_ns);
     // An album title gone from the cached properties leaves the artist alone.
-    id properties = objc_msgSend<id(id)>(objc::as_id(app.songsViewController()->_view), "getMediaItemProperties:"_sel, song(s2));
+    id properties = objc_msgSend<id(id)>(objc::as_id(app.songsViewController()->_view), "getMediaItemProperties:"_sel, songWithID(s2));
     objc_msgSend<void(id, id)>(properties, "setObject:forKey:"_sel, ""_ns, "albumTitle"_ns);
     startQueue({s1, s3, s2}, s1);
     open();
@@ -428,7 +372,7 @@ TEST_F(PlayingList, APictureComesFromTheDatabaseOrTheRepresentativeItem) {
     // Amber Lane's songs (s1) have a red picture in the database; Coming Home (s3) none.
     const std::pair<const char*, id> cases[] = {
         {"the database's for its id", entry(s1, nil)},
-        {"its representative item's artwork", entry(0, song(s1))},
+        {"its representative item's artwork", entry(0, songWithID(s1))},
         {"the database's for its representative item", entry(0, entry(s1, nil))},
         {"none: a white square", entry(s3, entry(s3, nil))},
     };

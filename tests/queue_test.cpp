@@ -7,6 +7,7 @@
 #include "Classes.h"
 #include "ItemEntry.h"
 #include "MediaLibraryFixture.h"
+#include "QueueFixture.h"
 #include "QueueHandler.h"
 #include "SwipeButtons.h"
 #include "TestSupport.h"
@@ -29,90 +30,21 @@
 
 namespace {
 
-using Pids = std::vector<unsigned long long>;
-
-// The library's songs by persistent id, kept for the test (one object per id).
-std::map<unsigned long long, Strong<NSObject>>* songCache = nullptr;
-
-id songWithID(unsigned long long pid) {
-    if (songCache->empty()) {
-        id items = objc_msgSend<id()>(objc_msgSend<id()>(MPMediaQuery::cls(), "songsQuery"_sel), "items"_sel);
-        for (NSUInteger i = 0, n = objc_msgSend<NSUInteger()>(items, "count"_sel); i < n; ++i) {
-            id item = objc_msgSend<id(NSUInteger)>(items, "objectAtIndex:"_sel, i);
-            (*songCache)[objc_msgSend<unsigned long long()>(item, "persistentID"_sel)] = static_cast<NSObject*>(item);
-        }
-    }
-    auto found = songCache->find(pid);
-    if (found == songCache->end()) {
-        ADD_FAILURE() << "no song " << pid;
-        return nil;
-    }
-    return objc::as_id(found->second.get());
-}
-
-id arrayOfSongs(const Pids& pids) {
-    id array = objc_msgSend<id()>(NSMutableArray::cls(), "array"_sel);
-    for (unsigned long long pid : pids) objc_msgSend<void(id)>(array, "addObject:"_sel, songWithID(pid));
-    return array;
-}
-
-Pids pidsOf(id array) {
-    Pids out;
-    for (NSUInteger i = 0, n = objc_msgSend<NSUInteger()>(array, "count"_sel); i < n; ++i)
-        out.push_back(objc_msgSend<unsigned long long()>(objc_msgSend<id(NSUInteger)>(array, "objectAtIndex:"_sel, i),
-                                                         "persistentID"_sel));
-    return out;
-}
+using namespace queuetest;
 
 // Whether a call-log line starts with `prefix`.
 bool called(const std::vector<std::string>& lines, const std::string& prefix) {
     return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
 }
 
-unsigned long long pidOf(id item) { return objc_msgSend<unsigned long long()>(item, "persistentID"_sel); }
-
-class Queue : public ::testing::Test {
+class Queue : public QueueFixture {
 protected:
-    void SetUp() override {
-        songCache = &songs;
-        ASSERT_TRUE(fixture::writeLibrary());
-        platform::setShuffledItemsOrder(platform::ShuffledItemsOrder::ordered);
-        platform::registerMusicApp();
-        Cantrel_registerClasses();
-        CantrelInitialize();
-        app.launch();
-    }
-    void TearDown() override { platform::setShuffledItemsOrder(platform::ShuffledItemsOrder::ordered); }
-
-    MPAVController* player() const { return app.avController(); }
-    MusicQueryQueueFeeder* feeder() const { return static_cast<MusicQueryQueueFeeder*>(player()->_feeder.get()); }
-    MPMediaQueryShuffledItems* shuffled() const { return feeder()->_items; }
-
-    // A new feeder playing `pids` from the place of `playing`, as a list the
-    // user started.
-    void startQueue(const Pids& pids, unsigned long long playing) {
-        AutoreleasePool pool;
-        id f = objc_autorelease(objc_msgSend<id()>(objc_msgSend<id()>(MusicQueryQueueFeeder::cls(), "alloc"_sel),
-                                                   "init"_sel));
-        objc_msgSend<void(id)>(f, "setQueryItems:"_sel, arrayOfSongs(pids));
-        auto at = std::find(pids.begin(), pids.end(), playing) - pids.begin();
-        objc_msgSend<queue::switchToFeeder>(player(), "switchToFeeder:mode:index:play:"_sel, f, 0L, long(at), YES);
-        ASSERT_EQ(playingPid(), playing);
-    }
-
-    unsigned long long playingPid() const { return pidOf(player()->_currentItem.get()); }
-    Pids ordered() const { return pidsOf(shuffled()->_orderedArray); }
     Pids source() const { return pidsOf(shuffled()->_sourceMediaQueryItems); }
-    Pids snapshot() const {
-        Pids out;
-        for (const auto& item : feeder()->_loaded) out.push_back(pidOf(item.get()));
-        return out;
-    }
     // What the player plays from, checked against the shuffled items' order.
     Pids playOrder() const {
-        Pids loaded = snapshot();
-        EXPECT_EQ(loaded, pidsOf(objc_msgSend<id()>(shuffled(), "items"_sel))) << "stale queue snapshot";
-        return loaded;
+        Pids now = loaded();
+        EXPECT_EQ(now, pidsOf(objc_msgSend<id()>(shuffled(), "items"_sel))) << "stale queue snapshot";
+        return now;
     }
 
     ItemEntry* entry(long viewIndex) {
@@ -148,12 +80,6 @@ protected:
                                             nil);
         return prepared;
     }
-
-    std::vector<std::string>& playerCalls() { return player()->_calls.lines; }
-
-    test::TempRoot root;
-    std::map<unsigned long long, Strong<NSObject>> songs;
-    platform::MusicApp app;
 };
 
 constexpr unsigned long long s1 = 1001, s2 = 1002, s3 = 1003, s4 = 1004, s5 = 1005, x = 1006, y = 1007, z = 1008;

@@ -9,6 +9,7 @@
 #include <Foundation/NSDictionary.h>
 #include <MediaPlayer/MPMediaItem.h>
 #include <MediaPlayer/MediaLibrary.h>
+#include <UIKit/UIImage.h>
 #include <platform/DeviceRoot.h>
 
 #include <algorithm>
@@ -57,39 +58,19 @@ std::string joinPath(std::string folder, std::string_view component) {
     return folder;
 }
 
-// The size of a JPEG or PNG picture from its header; false for anything else.
+// The size of a picture from its header (read by the images' own header
+// reader); false for a file that is no picture it knows.
 bool readImageSize(const std::string& path, double* width, double* height) {
     int fd = platform::openDeviceFile(path);
     if (fd < 0) return false;
     unsigned char buf[65536];
     ssize_t got = ::pread(fd, buf, sizeof buf, 0);
     ::close(fd);
-    size_t n = got > 0 ? static_cast<size_t>(got) : 0;
-    auto be16 = [&](size_t at) { return static_cast<unsigned>(buf[at] << 8 | buf[at + 1]); };
-    if (n >= 24 && std::equal(buf, buf + 8, "\x89PNG\r\n\x1a\n")) {
-        auto be32 = [&](size_t at) { return static_cast<double>(be16(at) << 16 | be16(at + 2)); };
-        *width = be32(16);
-        *height = be32(20);
-        return true;
-    }
-    if (n < 4 || buf[0] != 0xFF || buf[1] != 0xD8) return false;
-    size_t at = 2;
-    while (at + 9 < n) {
-        if (buf[at] != 0xFF) return false;
-        unsigned marker = buf[at + 1];
-        if (marker == 0xFF) {
-            ++at;
-            continue;
-        }
-        bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-        if (frame) {
-            *height = be16(at + 5);
-            *width = be16(at + 7);
-            return true;
-        }
-        at += 2 + be16(at + 2);
-    }
-    return false;
+    uint64_t w = 0, h = 0;
+    if (got <= 0 || !platform::imagePixelSize(buf, static_cast<size_t>(got), w, h)) return false;
+    *width = static_cast<double>(w);
+    *height = static_cast<double>(h);
+    return true;
 }
 
 // ---------------------------------------------------------------------------

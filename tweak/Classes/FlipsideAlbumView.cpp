@@ -6,6 +6,7 @@
 #include "NSObject+BKAssociatedObjects.h"
 #include "NowPlayingButtons.h"
 
+#include <UIKit/UIToolbar.h>
 #include <Foundation/Foundation.h>
 #include <MusicApp/MusicAlbumDetail.h>
 #include <UIKit/UIKit.h>
@@ -22,7 +23,6 @@ namespace {
 const char kContainerBlockKey[] = "FLIPSIDE_EDIT_BLOCK";
 Weak<NSObject> containerController;
 
-constexpr NSInteger kComposeSystemItem = 7;
 
 void dropContainer() {
     if (musicFlipsideAlbumDetailViewController_drawView == nullptr) return;
@@ -65,7 +65,7 @@ void reloadData$MusicFlipsideAlbumDetailViewController(MusicFlipsideAlbumDetailV
                                          objc::as_id(record.get()), -1);
     });
 
-    id container = newToolbarButtonContainer(kComposeSystemItem, block, "invoke"_sel);
+    id container = newToolbarButtonContainer(UIBarButtonSystemItemCompose, block, "invoke"_sel);
     objc_msgSend<void(id, const void*)>(container, "associateValue:withKey:"_sel, block, kContainerBlockKey);
 
     musicFlipsideAlbumDetailViewController_drawView = static_cast<UIView*>(container);  // keeps the +1

@@ -3,6 +3,7 @@
 
 #include "Cantrel.h"
 
+#include <UIKit/UIToolbar.h>
 #include <Foundation/Foundation.h>
 #include <UIKit/UIKit.h>
 
@@ -14,7 +15,6 @@ using cantrel::countOf;
 
 namespace {
 
-constexpr NSInteger kBookmarksSystemItem = 11;
 
 NSInteger tagOf(id item) { return objc_msgSend<NSInteger()>(item, "tag"_sel); }
 void setTag(id item, NSInteger tag) { objc_msgSend<void(NSInteger)>(item, "setTag:"_sel, tag); }
@@ -24,7 +24,7 @@ id newQueueButton(id target) {
     id button = objc_msgSend<id(NSInteger, id, SEL)>(objc_msgSend<id()>(objc::as_id(objc_getClass("UIBarButtonItem")),
                                                                         "alloc"_sel),
                                                      "initWithBarButtonSystemItem:target:action:"_sel,
-                                                     kBookmarksSystemItem, target, "showNowPlayingList:"_sel);
+                                                     UIBarButtonSystemItemBookmarks, target, "showNowPlayingList:"_sel);
     objc_msgSend<void(NSInteger)>(button, "setStyle:"_sel, 0);
     return objc_autorelease(button);
 }

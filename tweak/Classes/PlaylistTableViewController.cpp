@@ -5,6 +5,8 @@
 #include "DBHandler.h"
 #include "QueueHandler.h"
 
+#include <UIKit/UITableViewCell.h>
+#include <UIKit/UITableView.h>
 #include <Foundation/Foundation.h>
 #include <MediaPlayer/MediaPlayer.h>
 #include <MusicApp/QueueMessages.h>
@@ -21,10 +23,7 @@ using cantrel::responds;
 
 namespace {
 
-constexpr NSInteger kGroupedStyle = 1;
-constexpr NSInteger kSubtitleStyle = 3;
 constexpr NSInteger kRowAnimationNone = 5;
-constexpr NSInteger kScrollPositionTop = 1;
 constexpr NSInteger kIndicatorTag = 99;
 constexpr NSInteger kIndicatorPlaying = 1;
 constexpr NSInteger kIndicatorNotPlaying = 2;
@@ -152,7 +151,7 @@ id sharedInstanceIfAlive() { return objc::as_id(gSharedInstance); }
 id sharedInstance() {
     if (gSharedInstance != nullptr) return objc::as_id(gSharedInstance);
     id made = objc_msgSend<id(NSInteger)>(objc_msgSend<id()>(objc::as_id(PlaylistTableViewController::cls()), "alloc"_sel),
-                                          "initWithStyle:"_sel, kGroupedStyle);
+                                          "initWithStyle:"_sel, UITableViewStyleGrouped);
     gSharedInstance = static_cast<PlaylistTableViewController*>(made);
     if (made == nil) return nil;
     id center = objc_msgSend<id()>(objc::as_id(NSNotificationCenter::cls()), "defaultCenter"_sel);
@@ -215,7 +214,7 @@ void loadupTable(PlaylistTableViewController* self, SEL, BOOL scroll) {
         id path = objc_msgSend<id(NSInteger, NSInteger)>(objc::as_id(NSIndexPath::cls()), "indexPathForRow:inSection:"_sel,
                                                          static_cast<NSInteger>(playing), 0L);
         objc_msgSend<void(id, NSInteger, BOOL)>(table, "scrollToRowAtIndexPath:atScrollPosition:animated:"_sel, path,
-                                                kScrollPositionTop, NO);
+                                                UITableViewScrollPositionTop, NO);
     }
 }
 
@@ -261,7 +260,7 @@ id cellForRow(PlaylistTableViewController* self, SEL, id table, id path) {
     if (cell == nil)
         cell = objc_autorelease(objc_msgSend<id(NSInteger, id)>(
             objc_msgSend<id()>(objc::as_id(UITableViewCell::cls()), "alloc"_sel), "initWithStyle:reuseIdentifier:"_sel,
-            kSubtitleStyle, "Cell"_ns));
+            UITableViewCellStyleSubtitle, "Cell"_ns));
     objc_msgSend<void(NSInteger)>(cell, "setSelectionStyle:"_sel, 0);
     NSInteger row = objc_msgSend<NSInteger()>(path, "row"_sel);
     id rows = objc::as_id(self->tmp.get());

@@ -9,6 +9,7 @@
 #include "ItemEntry.h"
 #include "QueueAccessors.h"
 
+#include "QueueHandler.h"
 #include <Foundation/Foundation.h>
 #include <MusicApp/MusicTableViewController.h>
 #include <UIKit/UIKit.h>
@@ -18,9 +19,6 @@ Slot<id(UITableView*, SEL, NSIndexPath*)> __swipeActionButtonsForRowAtIndexPath$
 Slot<void(_UITableViewCellActionButton*, SEL)> _layoutSubviews$_UITableViewCellActionButton;
 
 namespace {
-
-// The first stage's answer when the queue request is fully handled.
-constexpr int kPrepareDone = -2;
 
 // How long a queue button's badge stays, in seconds.
 constexpr double kQueueBadgeInterval = 0.5;
@@ -103,7 +101,7 @@ void runQueueAction(int style, ItemEntry* entry, UITableView* tableView) {
     Class queueHandler = objc_getClass("QueueHandler");
     int prepared = objc_msgSend<int(int, id, id)>(queueHandler, "preparePlayNowOrNext:itemEntry:tableView:"_sel, style,
                                                   entry, tableView);
-    if (prepared != kPrepareDone)
+    if (prepared != PREPARE_DONE)
         objc_msgSend<void(int, id, id)>(queueHandler, "playNowOrNext:itemEntry:tableView:"_sel, style, entry, tableView);
 }
 
