@@ -127,7 +127,17 @@ public:
 // benchmark skipped, when it could not be made.
 template <class F>
 F* sharedFixture(benchmark::State& state) {
-    static F* fixture = new F();
+    // Never destroyed (the app's objects must outlive the static objects at
+    // exit), but its device root is removed at exit.
+    static F* fixture = [] {
+        F* made = new F();
+        static std::string* folder = new std::string(made->root);
+        std::atexit([] {
+            std::error_code ec;
+            std::filesystem::remove_all(*folder, ec);
+        });
+        return made;
+    }();
     if (!fixture->error.empty()) {
         state.SkipWithError(fixture->error.c_str());
         return nullptr;
