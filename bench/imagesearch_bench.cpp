@@ -49,6 +49,13 @@ struct BundleRoot : bench::DeviceRootFolder {
 struct Server {
     pid_t pid = -1;
     int port = 0;
+    // The library's searches go to this server, on loopback only, on the
+    // virtual clock.
+    void serveTheSearch() const {
+        setenv("CANTREL_IMAGE_SEARCH_ENDPOINT", ("http://127.0.0.1:" + std::to_string(port)).c_str(), 1);
+        platform::net::setLoopbackOnly(true);
+        platform::Clock::setVirtual(true);
+    }
     explicit Server(std::vector<std::string> options = {}) {
         std::string program = std::filesystem::read_symlink("/proc/self/exe").parent_path().string() + "/searchserver";
         int out[2];
@@ -95,9 +102,7 @@ void SearchUntilPictures(benchmark::State& state) {
         state.SkipWithError("searchserver did not start");
         return;
     }
-    setenv("CANTREL_IMAGE_SEARCH_ENDPOINT", ("http://127.0.0.1:" + std::to_string(server.port)).c_str(), 1);
-    platform::net::setLoopbackOnly(true);
-    platform::Clock::setVirtual(true);
+    server.serveTheSearch();
     Cantrel_registerClasses();
     id bundle = objc_msgSend<id(id)>(NSBundle::cls(), "bundleWithPath:"_sel, CantrelBundlePath());
     size_t cells = 0;
@@ -167,9 +172,7 @@ void SearchPeakMemory(benchmark::State& state) {
         state.SkipWithError("searchserver did not start");
         return;
     }
-    setenv("CANTREL_IMAGE_SEARCH_ENDPOINT", ("http://127.0.0.1:" + std::to_string(server.port)).c_str(), 1);
-    platform::net::setLoopbackOnly(true);
-    platform::Clock::setVirtual(true);
+    server.serveTheSearch();
     if (pad) {
         platform::setMainScreen(CGSizeMake(768, 1024), 2);
         platform::setDeviceIdiom(UIUserInterfaceIdiomPad);
