@@ -122,6 +122,7 @@ void loadFromDisk(CustomDataSource* self, SEL) {
     }
     std::string query = to_string(static_cast<NSString*>(objc_msgSend<id()>(self, "searchString"_sel)));
     // One deadline for the three pages together, whatever the service does.
+    constexpr double kLeastPageSeconds = 0.1;
     using Clock = std::chrono::steady_clock;
     double allowed = searchSeconds();
     auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(allowed));
@@ -130,7 +131,9 @@ void loadFromDisk(CustomDataSource* self, SEL) {
         id address = NSString::make(pageAddress(query, page));
         CLog("CustomDataSource - searchString: %@", address);
         double left = std::chrono::duration<double>(deadline - Clock::now()).count();
-        if (left <= 0) {
+        // A slow page's time-out may fire a little before the deadline: what
+        // is left then is no time to ask a page in.
+        if (left < kLeastPageSeconds) {
             NSLog("** Cantrel ** image search: page %lu not asked: the search's %g s are over", page, allowed);
             continue;
         }
