@@ -851,6 +851,7 @@ struct RawImage {
     int minimumCodeSize;
     std::string lzw;  // its codes, cut into sub-blocks when written
     int width = 0, height = 0;  // 0: the screen's
+    int transparent = -1;       // its transparent index, if any
 };
 
 // A GIF of a `width` x `height` screen with 1 << `bits` colours holding
@@ -865,7 +866,8 @@ std::string gifAround(int width, int height, int bits, const std::vector<RawImag
         out += {static_cast<char>(c.Red), static_cast<char>(c.Green), static_cast<char>(c.Blue)};
     }
     for (const RawImage& image : images) {
-        out += std::string("\x21\xf9\x04\x00\x0a\x00\x00\x00", 8);
+        out += std::string("\x21\xf9\x04", 3) + static_cast<char>(image.transparent >= 0 ? 1 : 0) + "\x0a" + '\0' +
+               static_cast<char>(std::max(image.transparent, 0)) + '\0';
         out += "\x2c" + le16(0) + le16(0) + le16(image.width ? image.width : width) +
                le16(image.height ? image.height : height) + '\0';
         out += static_cast<char>(image.minimumCodeSize);
@@ -960,6 +962,34 @@ TEST(AnimatedGIF, FullCodeTablesAndOneBitCodesAreDecoded) {
     }
 }
 
+// The transparent index, and indexes past the colour map, leave the pixel
+// under them as it was; the others give their colours. Here two frames:
+// noise of indexes 0 and 1, then noise of 0 to 3 over it.
+TEST(AnimatedGIF, TransparentAndUnmappedIndexesLeaveTheCanvasAsItWas) {
+    const Indexes first = noise(64, 2, 41), second = noise(64, 4, 42);
+    RawImage over{2, lzwEncode(second, 2)};
+    over.transparent = 0;
+    Expanded e = expand(gifAround(8, 8, 1, {{1, lzwEncode(first, 1)}, over}), true);
+    ASSERT_TRUE(e.made);
+    ASSERT_EQ(e.pixels.size(), 2u);
+    EXPECT_EQ(firstDifference(e.pixels[0], first), -1);
+    Indexes shown(64);
+    for (size_t i = 0; i < 64; ++i) shown[i] = second[i] == 1 ? 1 : first[i];
+    EXPECT_EQ(firstDifference(e.pixels[1], shown), -1);
+    // Without the transparent index, index 0 is drawn.
+    over.transparent = -1;
+    e = expand(gifAround(8, 8, 1, {{1, lzwEncode(first, 1)}, over}), true);
+    ASSERT_EQ(e.pixels.size(), 2u);
+    for (size_t i = 0; i < 64; ++i) shown[i] = second[i] <= 1 ? second[i] : first[i];
+    EXPECT_EQ(firstDifference(e.pixels[1], shown), -1);
+    // A 4-colour map whose last index is the transparent one.
+    over.transparent = 3;
+    e = expand(gifAround(8, 8, 2, {{2, lzwEncode(first, 2)}, over}), true);
+    ASSERT_EQ(e.pixels.size(), 2u);
+    for (size_t i = 0; i < 64; ++i) shown[i] = second[i] != 3 ? second[i] : first[i];
+    EXPECT_EQ(firstDifference(e.pixels[1], shown), -1);
+}
+
 // A frame whose data cannot give its pixels is left out, and the frames
 // after it with it; the frame before it is shown. The data: a code with no
 // string yet (past the next one, or the next one right after a clear), codes
@@ -1016,7 +1046,7 @@ TEST(AnimatedGIF, BrokenLzwDataLeavesItsFrameOut) {
 }
 
 // Three thousand random changes, from a fixed seed, to a small animated GIF
-// (noise and runs, interlaced, a transparent index, each disposal) and to
+// (frames in part of the screen, interlaced, each disposal) and to
 // the data of a single image: the file is read within bounds (no frame
 // larger than the screen, at most 10,000 entries) and,
 // where giflib decodes a changed image whole as well, to the same indexes.

@@ -147,6 +147,9 @@ public:
     }
 
     const ColorMapObject* colours() const { return gif_->Image.ColorMap ? gif_->Image.ColorMap : gif_->SColorMap; }
+    // The minimum code size of the last decoded image: its indexes are below
+    // 1 << codeSize().
+    int codeSize() const { return codeSize_; }
 
     // The palette indexes of row `y` of the last decoded image's part on the
     // canvas (Clip(desc) wide; y counted from its top).
@@ -378,18 +381,39 @@ private:
         std::vector<uint32_t> before;
         if (info.disposal == DISPOSE_PREVIOUS) before = canvas;
         Clip clip(desc, width, height);
+        // Without the transparent index or indexes past the colour map among
+        // those the image can hold, its pixels are simply its colours.
+        const bool opaque = std::all_of(lut, lut + (1 << reader->codeSize()), [](uint32_t v) { return v != 0; });
         const size_t w = clip.width(), rowBytes = 4 * static_cast<size_t>(width);
-        for (int y = 0; y < height; ++y) {
-            uint32_t* row = canvas.data() + static_cast<size_t>(y) * width;
-            if (!clip.empty() && y >= clip.y0 && y < clip.y1) {
-                const uint8_t* src = reader->row(static_cast<size_t>(y - clip.y0));
-                uint32_t* dst = row + clip.x0;
-                for (size_t x = 0; x < w; ++x) {
-                    uint32_t v = lut[src[x]];
-                    dst[x] = v != 0 ? v : dst[x];
-                }
+        auto copyRows = [&](int from, int to) {  // the canvas's rows [from, to) into `out`
+            if (out == nullptr) return;
+            if (static_cast<size_t>(stride) == rowBytes) {
+                if (to > from)
+                    std::memcpy(out + static_cast<size_t>(from) * stride, canvas.data() + static_cast<size_t>(from) * width,
+                                static_cast<size_t>(to - from) * rowBytes);
+                return;
             }
-            if (out) std::memcpy(out + static_cast<size_t>(y) * stride, row, rowBytes);
+            for (int y = from; y < to; ++y)
+                std::memcpy(out + static_cast<size_t>(y) * stride, canvas.data() + static_cast<size_t>(y) * width, rowBytes);
+        };
+        if (clip.empty()) {
+            copyRows(0, height);
+        } else {
+            copyRows(0, clip.y0);
+            for (int y = clip.y0; y < clip.y1; ++y) {
+                const uint8_t* src = reader->row(static_cast<size_t>(y - clip.y0));
+                uint32_t* dst = canvas.data() + static_cast<size_t>(y) * width + clip.x0;
+                if (opaque) {
+                    for (size_t x = 0; x < w; ++x) dst[x] = lut[src[x]];
+                } else {
+                    for (size_t x = 0; x < w; ++x) {
+                        uint32_t v = lut[src[x]];
+                        dst[x] = v != 0 ? v : dst[x];
+                    }
+                }
+                copyRows(y, y + 1);
+            }
+            copyRows(clip.y1, height);
         }
         ++decoded;
         // `canvas` shows this frame now; its disposal applies before the next
