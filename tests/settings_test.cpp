@@ -18,6 +18,7 @@
 #include <UIImage+animatedGIF.h>
 #include <UIKit/Rendering.h>
 
+#include <ImageIO/ImageIO.h>
 #include <gif_lib.h>
 
 #include <climits>
@@ -960,6 +961,37 @@ TEST(AnimatedGIF, FullCodeTablesAndOneBitCodesAreDecoded) {
         ASSERT_EQ(e.pixels.size(), 1u);
         EXPECT_EQ(firstDifference(e.pixels[0], c.pixels), -1);
     }
+}
+
+// Frames asked for out of order, again, or after a later one are the frames
+// read in order (the source decodes again from the first).
+TEST(AnimatedGIF, FramesAskedInAnyOrderAreThoseReadInOrder) {
+    // Blue; green in the bottom-right quarter, then gone; red in the top-left
+    // quarter, then cleared; white in the middle.
+    std::string bytes = makeGif({{10, 2},
+                                 {10, 1, 2, 2, 2, 2, DISPOSE_PREVIOUS},
+                                 {10, 0, 0, 0, 2, 2, DISPOSE_BACKGROUND},
+                                 {10, 3, 1, 1, 2, 2}});
+    Expanded inOrder = expand(bytes, true);
+    ASSERT_EQ(inOrder.pixels.size(), 4u);
+    EXPECT_EQ(inOrder.firstPixels, (std::vector<uint32_t>{0xff0000ff, 0xff0000ff, 0xff0000ff, 0xff00ff00, 0xffff0000,
+                                                          0xff0000ff, 0, 0xff0000ff}));
+    AutoreleasePool pool;
+    id data = objc_msgSend<id(const void*, NSUInteger)>(objc_getClass("NSData"), "dataWithBytes:length:"_sel,
+                                                        bytes.data(), bytes.size());
+    CGImageSourceRef source = CGImageSourceCreateWithData(static_cast<CFDataRef>(data), nullptr);
+    ASSERT_EQ(CGImageSourceGetCount(source), 4u);
+    for (size_t index : {3, 0, 2, 2, 1, 3, 0}) {
+        CGImageRef image = CGImageSourceCreateImageAtIndex(source, index, nullptr);
+        ASSERT_NE(image, nullptr);
+        auto* frame = static_cast<UIImage*>(objc_msgSend<id(CGImageRef)>(UIImage::cls(), "imageWithCGImage:"_sel, image));
+        std::vector<uint32_t> pixels;
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 4; ++x) pixels.push_back(frame->pixel(x, y));
+        EXPECT_EQ(pixels, inOrder.pixels[index]) << "frame " << index;
+        CGImageRelease(image);
+    }
+    CFRelease(source);
 }
 
 // The transparent index, and indexes past the colour map, leave the pixel

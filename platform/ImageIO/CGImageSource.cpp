@@ -1,5 +1,5 @@
-// ImageIO's image sources over giflib (GIF) and the platform's PNG and JPEG
-// decoders.
+// ImageIO's image sources over giflib's record reading and our LZW decoding
+// (GIF), and the platform's PNG and JPEG decoders.
 #include "../Registration.h"
 #include "GifLzw.h"
 
