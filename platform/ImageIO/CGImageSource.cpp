@@ -383,7 +383,8 @@ private:
         Clip clip(desc, width, height);
         // Without the transparent index or indexes past the colour map among
         // those the image can hold, its pixels are simply its colours.
-        const bool opaque = std::all_of(lut, lut + (1 << reader->codeSize()), [](uint32_t v) { return v != 0; });
+        const bool opaque =
+            std::all_of(lut, lut + (1 << std::clamp(reader->codeSize(), 0, 8)), [](uint32_t v) { return v != 0; });
         const size_t w = clip.width(), rowBytes = 4 * static_cast<size_t>(width);
         auto copyRows = [&](int from, int to) {  // the canvas's rows [from, to) into `out`
             if (out == nullptr) return;
