@@ -18,10 +18,15 @@
 #include <UIImage+animatedGIF.h>
 #include <UIKit/Rendering.h>
 
+#include <ImageIO/ImageIO.h>
 #include <gif_lib.h>
 
+#include <climits>
 #include <cmath>
+#include <functional>
 #include <map>
+#include <random>
+#include <unordered_map>
 
 #include <sys/resource.h>
 
@@ -487,6 +492,18 @@ int writeBytes(GifFileType* gif, const GifByteType* bytes, int length) {
     return length;
 }
 
+// Calls `put` with each row of an image `height` rows high, in the order a
+// GIF stores them: interlaced, in four passes (every eighth row from 0, from
+// 4, every fourth from 2, every other from 1).
+void forEachStoredRow(int height, bool interlaced, const std::function<void(int)>& put) {
+    if (interlaced) {
+        for (auto [offset, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}})
+            for (int y = offset; y < height; y += step) put(y);
+    } else {
+        for (int y = 0; y < height; ++y) put(y);
+    }
+}
+
 // A GIF of a 4 x 4 canvas with these frames, made with giflib.
 std::string makeGif(const std::vector<Frame>& frames) {
     std::string out;
@@ -504,16 +521,10 @@ std::string makeGif(const std::vector<Frame>& frames) {
         }
         EGifPutImageDesc(gif, f.left, f.top, f.width, f.height, f.interlaced, nullptr);
         std::vector<GifPixelType> line(f.width, f.colour);
-        auto put = [&](int y) {
+        forEachStoredRow(f.height, f.interlaced, [&](int y) {
             if (f.stripes) std::fill(line.begin(), line.end(), static_cast<GifPixelType>(y % 4));
             EGifPutLine(gif, line.data(), f.width);
-        };
-        if (f.interlaced) {
-            for (auto [offset, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}})
-                for (int y = offset; y < f.height; y += step) put(y);
-        } else {
-            for (int y = 0; y < f.height; ++y) put(y);
-        }
+        });
     }
     GifFreeMapObject(map);
     EGifCloseFile(gif, &error);
@@ -525,9 +536,11 @@ struct Expanded {
     std::vector<int> entries;  // each entry's frame, by first appearance
     double duration = 0;
     std::vector<uint32_t> firstPixels;  // pixel (0,0) and (3,3) of each distinct frame
+    std::vector<std::vector<uint32_t>> pixels;  // with `allPixels`: each distinct frame's, row by row
+    std::vector<std::pair<int, int>> sizes;     // each distinct frame's width and height
 };
 
-Expanded expand(const std::string& bytes) {
+Expanded expand(const std::string& bytes, bool allPixels = false) {
     CantrelPrefs_registerClasses();
     AutoreleasePool pool;
     id data = objc_msgSend<id(const void*, NSUInteger)>(objc_getClass("NSData"), "dataWithBytes:length:"_sel,
@@ -545,6 +558,13 @@ Expanded expand(const std::string& bytes) {
         if (added) {
             e.firstPixels.push_back(static_cast<UIImage*>(entry)->pixel(0, 0));
             e.firstPixels.push_back(static_cast<UIImage*>(entry)->pixel(3, 3));
+            auto* frame = static_cast<UIImage*>(entry);
+            e.sizes.emplace_back(frame->pixelWidth(), frame->pixelHeight());
+            if (allPixels) {
+                e.pixels.emplace_back();
+                for (int y = 0; y < frame->pixelHeight(); ++y)
+                    for (int x = 0; x < frame->pixelWidth(); ++x) e.pixels.back().push_back(frame->pixel(x, y));
+            }
         }
         e.entries.push_back(it->second);
     }
@@ -700,6 +720,422 @@ TEST(AnimatedGIF, FramesBeyondTheScreenAreClippedAndTheirDecodingBounded) {
     EXPECT_EQ(fewer.entries.size(), 20u);
     EXPECT_EQ(fewer.firstPixels.front(), 0xff00ff00u);
     EXPECT_EQ(fewer.firstPixels.back(), 0xff00ff00u);
+}
+
+// --- GIFs of any size and palette, and their LZW data -------------------------------
+
+// Palette index i of the GIFs below: every index a colour of its own.
+GifColorType paletteColour(int i) {
+    return {static_cast<GifByteType>(i), static_cast<GifByteType>(255 - i), static_cast<GifByteType>(i * 7)};
+}
+uint32_t opaque(int i) {
+    GifColorType c = paletteColour(i);
+    return 0xff000000u | (uint32_t{c.Red} << 16) | (uint32_t{c.Green} << 8) | c.Blue;
+}
+
+using Indexes = std::vector<uint8_t>;  // an image's palette indexes, row by row
+
+// A GIF of a `width` x `height` screen with 1 << `bits` colours whose frames
+// (10 centiseconds each) cover the screen with these indexes, made with
+// giflib's encoder.
+std::string encodeFrames(int width, int height, int bits, const std::vector<Indexes>& frames, bool interlaced) {
+    std::string out;
+    int error = 0;
+    GifFileType* gif = EGifOpen(&out, writeBytes, &error);
+    EGifSetGifVersion(gif, true);
+    std::vector<GifColorType> colours;
+    for (int i = 0; i < (1 << bits); ++i) colours.push_back(paletteColour(i));
+    ColorMapObject* map = GifMakeMapObject(1 << bits, colours.data());
+    EGifPutScreenDesc(gif, width, height, bits, 0, map);
+    for (const Indexes& f : frames) {
+        GraphicsControlBlock gcb{DISPOSAL_UNSPECIFIED, false, 10, NO_TRANSPARENT_COLOR};
+        GifByteType ext[4];
+        EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(EGifGCBToExtension(&gcb, ext)), ext);
+        EGifPutImageDesc(gif, 0, 0, width, height, interlaced, nullptr);
+        forEachStoredRow(height, interlaced, [&](int y) {
+            EGifPutLine(gif, const_cast<GifPixelType*>(f.data() + static_cast<size_t>(y) * width), width);
+        });
+    }
+    GifFreeMapObject(map);
+    EGifCloseFile(gif, &error);
+    return out;
+}
+
+// Each image's indexes as giflib's own decoder reads them (rows in order);
+// nothing when it finds the file broken.
+std::vector<Indexes> giflibFrames(const std::string& bytes) {
+    struct Reader {
+        const std::string* bytes;
+        size_t at = 0;
+    } reader{&bytes};
+    auto read = [](GifFileType* gif, GifByteType* out, int length) {
+        auto* r = static_cast<Reader*>(gif->UserData);
+        size_t n = std::min(r->bytes->size() - r->at, static_cast<size_t>(length));
+        std::memcpy(out, r->bytes->data() + r->at, n);
+        r->at += n;
+        return static_cast<int>(n);
+    };
+    int error = 0;
+    GifFileType* gif = DGifOpen(&reader, read, &error);
+    std::vector<Indexes> frames;
+    if (gif == nullptr) return frames;
+    if (DGifSlurp(gif) == GIF_OK)
+        for (int i = 0; i < gif->ImageCount; ++i) {
+            const SavedImage& image = gif->SavedImages[i];
+            frames.emplace_back(image.RasterBits,
+                                image.RasterBits + static_cast<size_t>(image.ImageDesc.Width) * image.ImageDesc.Height);
+        }
+    DGifCloseFile(gif, &error);
+    return frames;
+}
+
+// LZW codes written as a GIF stores them: each in `bits` bits, lowest first.
+struct CodeWriter {
+    std::string bytes;
+    uint32_t pending = 0;
+    int count = 0;
+    void put(uint32_t code, int bits) {
+        pending |= code << count;
+        for (count += bits; count >= 8; count -= 8, pending >>= 8) bytes += static_cast<char>(pending & 0xff);
+    }
+    std::string done() { return count > 0 ? bytes + static_cast<char>(pending & 0xff) : bytes; }
+};
+
+// A plain LZW encoder for GIF data (the codes without their sub-blocks).
+// Unlike giflib's, it fills the whole table of 4,096 codes and then goes on
+// with 12-bit codes and no new strings, `codesWhileFull` of them before it
+// clears the table. `change` may replace each string's code (given the code
+// the next string gets) to make broken data.
+std::string lzwEncode(const Indexes& pixels, int minimumCodeSize, int codesWhileFull = INT_MAX,
+                      const std::function<uint32_t(size_t, uint32_t, uint32_t)>& change = {}) {
+    const uint32_t clear = 1u << minimumCodeSize;
+    uint32_t next = clear + 2;
+    int bits = minimumCodeSize + 1, whileFull = 0;
+    std::unordered_map<uint32_t, uint32_t> strings;  // (code << 8 | byte) -> code
+    CodeWriter w;
+    w.put(clear, bits);
+    size_t emitted = 0;
+    auto emit = [&](uint32_t code) {
+        w.put(change ? change(emitted, code, next) : code, bits);
+        ++emitted;
+        if (next >= (1u << bits) && bits < 12) ++bits;  // the decoder widens its codes at the same point
+    };
+    int64_t current = -1;
+    for (uint8_t p : pixels) {
+        if (current < 0) {
+            current = p;
+            continue;
+        }
+        auto found = strings.find(static_cast<uint32_t>(current) << 8 | p);
+        if (found != strings.end()) {
+            current = found->second;
+            continue;
+        }
+        emit(static_cast<uint32_t>(current));
+        if (next < 4096) {
+            strings[static_cast<uint32_t>(current) << 8 | p] = next++;
+        } else if (++whileFull > codesWhileFull) {
+            w.put(clear, bits);
+            strings.clear();
+            next = clear + 2;
+            bits = minimumCodeSize + 1;
+            whileFull = 0;
+        }
+        current = p;
+    }
+    if (current >= 0) emit(static_cast<uint32_t>(current));
+    w.put(clear + 1, bits);
+    return w.done();
+}
+
+struct RawImage {
+    int minimumCodeSize;
+    std::string lzw;  // its codes, cut into sub-blocks when written
+    int width = 0, height = 0;  // 0: the screen's
+    int transparent = -1;       // its transparent index, if any
+};
+
+// A GIF of a `width` x `height` screen with 1 << `bits` colours holding
+// these images at (0, 0), 10 centiseconds each, written byte by byte.
+std::string gifAround(int width, int height, int bits, const std::vector<RawImage>& images) {
+    auto le16 = [](int v) { return std::string{static_cast<char>(v & 0xff), static_cast<char>(v >> 8 & 0xff)}; };
+    std::string out = "GIF89a" + le16(width) + le16(height);
+    out += static_cast<char>(0x80 | (bits - 1) << 4 | (bits - 1));
+    out += std::string(2, '\0');
+    for (int i = 0; i < (1 << bits); ++i) {
+        GifColorType c = paletteColour(i);
+        out += {static_cast<char>(c.Red), static_cast<char>(c.Green), static_cast<char>(c.Blue)};
+    }
+    for (const RawImage& image : images) {
+        out += std::string("\x21\xf9\x04", 3) + static_cast<char>(image.transparent >= 0 ? 1 : 0) + "\x0a" + '\0' +
+               static_cast<char>(std::max(image.transparent, 0)) + '\0';
+        out += "\x2c" + le16(0) + le16(0) + le16(image.width ? image.width : width) +
+               le16(image.height ? image.height : height) + '\0';
+        out += static_cast<char>(image.minimumCodeSize);
+        for (size_t at = 0; at < image.lzw.size(); at += 255) {
+            std::string block = image.lzw.substr(at, 255);
+            out += static_cast<char>(block.size()) + block;
+        }
+        out += '\0';
+    }
+    return out + ";";
+}
+
+Indexes noise(size_t n, int colours, unsigned seed) {
+    std::mt19937 random(seed);
+    Indexes out(n);
+    for (auto& p : out) p = static_cast<uint8_t>(random() % colours);
+    return out;
+}
+
+// Runs of one colour, of random lengths up to `longest`.
+Indexes runs(size_t n, int colours, size_t longest, unsigned seed) {
+    std::mt19937 random(seed);
+    Indexes out;
+    while (out.size() < n) out.resize(std::min(n, out.size() + 1 + random() % longest), static_cast<uint8_t>(random() % colours));
+    return out;
+}
+
+// Where a frame's pixels first differ from the colours of `indexes`; -1
+// when they do not.
+long firstDifference(const std::vector<uint32_t>& pixels, const Indexes& indexes) {
+    for (size_t i = 0; i < std::max(pixels.size(), indexes.size()); ++i)
+        if (i >= pixels.size() || i >= indexes.size() || pixels[i] != opaque(indexes[i])) return static_cast<long>(i);
+    return -1;
+}
+
+// Frames encoded by giflib, read back whole: noise in 256 colours (codes
+// growing to 12 bits, the table cleared whenever full), in 4 and 2 colours,
+// long runs and a single colour (strings that repeat the code just made),
+// each stored in order and interlaced. giflib's decoder reads the same
+// indexes from the same bytes.
+TEST(AnimatedGIF, FramesAreTheIndexesGiflibEncoded) {
+    struct Case {
+        const char* name;
+        int width, height, bits;
+        std::vector<Indexes> frames;
+    };
+    const Case cases[] = {
+        {"noise of 256 colours", 200, 150, 8, {noise(30000, 256, 1), noise(30000, 256, 2)}},
+        {"noise of 4 colours", 64, 48, 2, {noise(3072, 4, 3), runs(3072, 4, 40, 4)}},
+        {"noise of 2 colours", 61, 37, 1, {noise(2257, 2, 5)}},
+        {"long runs of 16 colours", 300, 200, 4, {runs(60000, 16, 2000, 6), runs(60000, 16, 50, 7)}},
+        {"a single colour", 256, 256, 4, {Indexes(65536, 9), Indexes(65536, 0)}},
+    };
+    for (const Case& c : cases)
+        for (bool interlaced : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (interlaced ? ", interlaced" : ""));
+            std::string bytes = encodeFrames(c.width, c.height, c.bits, c.frames, interlaced);
+            ASSERT_EQ(giflibFrames(bytes), c.frames);
+            Expanded e = expand(bytes, true);
+            ASSERT_TRUE(e.made);
+            ASSERT_EQ(e.pixels.size(), c.frames.size());
+            for (size_t f = 0; f < c.frames.size(); ++f) EXPECT_EQ(firstDifference(e.pixels[f], c.frames[f]), -1) << "frame " << f;
+        }
+}
+
+// Data no giflib encoder writes, read as giflib's decoder reads it: a table
+// filled to its 4,096 codes and then used as it is (cleared after a while or
+// never), and the smallest minimum code size, 1 (two colours, codes from 2
+// bits on).
+TEST(AnimatedGIF, FullCodeTablesAndOneBitCodesAreDecoded) {
+    struct Case {
+        const char* name;
+        int width, height, bits, minimumCodeSize;
+        Indexes pixels;
+        int codesWhileFull;
+    };
+    const Case cases[] = {
+        {"a full table used to the end", 160, 120, 8, 8, noise(19200, 256, 11), INT_MAX},
+        {"a full table cleared after 300 codes", 160, 120, 8, 8, noise(19200, 256, 12), 300},
+        {"a full table of 16 colours", 200, 200, 4, 4, runs(40000, 16, 6, 13), INT_MAX},
+        {"noise with 1-bit indexes", 64, 64, 1, 1, noise(4096, 2, 14), 100},
+        {"runs with 1-bit indexes", 64, 64, 1, 1, runs(4096, 2, 300, 15), INT_MAX},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string bytes = gifAround(c.width, c.height, c.bits, {{c.minimumCodeSize, lzwEncode(c.pixels, c.minimumCodeSize, c.codesWhileFull)}});
+        ASSERT_EQ(giflibFrames(bytes), std::vector<Indexes>{c.pixels});
+        Expanded e = expand(bytes, true);
+        ASSERT_TRUE(e.made);
+        ASSERT_EQ(e.pixels.size(), 1u);
+        EXPECT_EQ(firstDifference(e.pixels[0], c.pixels), -1);
+    }
+}
+
+// Frames asked for out of order, again, or after a later one are the frames
+// read in order (the source decodes again from the first).
+TEST(AnimatedGIF, FramesAskedInAnyOrderAreThoseReadInOrder) {
+    // Blue; green in the bottom-right quarter, then gone; red in the top-left
+    // quarter, then cleared; white in the middle.
+    std::string bytes = makeGif({{10, 2},
+                                 {10, 1, 2, 2, 2, 2, DISPOSE_PREVIOUS},
+                                 {10, 0, 0, 0, 2, 2, DISPOSE_BACKGROUND},
+                                 {10, 3, 1, 1, 2, 2}});
+    Expanded inOrder = expand(bytes, true);
+    ASSERT_EQ(inOrder.pixels.size(), 4u);
+    EXPECT_EQ(inOrder.firstPixels, (std::vector<uint32_t>{0xff0000ff, 0xff0000ff, 0xff0000ff, 0xff00ff00, 0xffff0000,
+                                                          0xff0000ff, 0, 0xff0000ff}));
+    AutoreleasePool pool;
+    id data = objc_msgSend<id(const void*, NSUInteger)>(objc_getClass("NSData"), "dataWithBytes:length:"_sel,
+                                                        bytes.data(), bytes.size());
+    CGImageSourceRef source = CGImageSourceCreateWithData(static_cast<CFDataRef>(data), nullptr);
+    ASSERT_EQ(CGImageSourceGetCount(source), 4u);
+    for (size_t index : {3, 0, 2, 2, 1, 3, 0}) {
+        CGImageRef image = CGImageSourceCreateImageAtIndex(source, index, nullptr);
+        ASSERT_NE(image, nullptr);
+        auto* frame = static_cast<UIImage*>(objc_msgSend<id(CGImageRef)>(UIImage::cls(), "imageWithCGImage:"_sel, image));
+        std::vector<uint32_t> pixels;
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 4; ++x) pixels.push_back(frame->pixel(x, y));
+        EXPECT_EQ(pixels, inOrder.pixels[index]) << "frame " << index;
+        CGImageRelease(image);
+    }
+    CFRelease(source);
+}
+
+// The transparent index, and indexes past the colour map, leave the pixel
+// under them as it was; the others give their colours. Here two frames:
+// noise of indexes 0 and 1, then noise of 0 to 3 over it.
+TEST(AnimatedGIF, TransparentAndUnmappedIndexesLeaveTheCanvasAsItWas) {
+    const Indexes first = noise(64, 2, 41), second = noise(64, 4, 42);
+    RawImage over{2, lzwEncode(second, 2)};
+    over.transparent = 0;
+    Expanded e = expand(gifAround(8, 8, 1, {{1, lzwEncode(first, 1)}, over}), true);
+    ASSERT_TRUE(e.made);
+    ASSERT_EQ(e.pixels.size(), 2u);
+    EXPECT_EQ(firstDifference(e.pixels[0], first), -1);
+    Indexes shown(64);
+    for (size_t i = 0; i < 64; ++i) shown[i] = second[i] == 1 ? 1 : first[i];
+    EXPECT_EQ(firstDifference(e.pixels[1], shown), -1);
+    // Without the transparent index, index 0 is drawn.
+    over.transparent = -1;
+    e = expand(gifAround(8, 8, 1, {{1, lzwEncode(first, 1)}, over}), true);
+    ASSERT_EQ(e.pixels.size(), 2u);
+    for (size_t i = 0; i < 64; ++i) shown[i] = second[i] <= 1 ? second[i] : first[i];
+    EXPECT_EQ(firstDifference(e.pixels[1], shown), -1);
+    // A 4-colour map whose last index is the transparent one.
+    over.transparent = 3;
+    e = expand(gifAround(8, 8, 2, {{2, lzwEncode(first, 2)}, over}), true);
+    ASSERT_EQ(e.pixels.size(), 2u);
+    for (size_t i = 0; i < 64; ++i) shown[i] = second[i] != 3 ? second[i] : first[i];
+    EXPECT_EQ(firstDifference(e.pixels[1], shown), -1);
+}
+
+// A frame whose data cannot give its pixels is left out, and the frames
+// after it with it; the frame before it is shown. The data: a code with no
+// string yet (past the next one, or the next one right after a clear), codes
+// that end before the last pixel (at an end code or the data's last byte),
+// minimum code sizes of 0, 9 and 12. An image that claims 65535 x 65535
+// pixels is decoded down to the screen's last line only.
+TEST(AnimatedGIF, BrokenLzwDataLeavesItsFrameOut) {
+    const Indexes pixels = noise(64, 4, 21), red = Indexes(64, 2);
+    auto replaced = [&](size_t at, uint32_t by) {
+        return lzwEncode(pixels, 2, INT_MAX, [=](size_t i, uint32_t code, uint32_t next) {
+            return i == at ? next + by : code;
+        });
+    };
+    std::string whole = lzwEncode(pixels, 2);
+    ASSERT_EQ(giflibFrames(gifAround(8, 8, 2, {{2, whole}})), std::vector<Indexes>{pixels});
+    struct Case {
+        const char* name;
+        RawImage broken;
+    };
+    const Case cases[] = {
+        // (Codes that still fit in the bits of the codes around them.)
+        {"a code past the next one", {2, replaced(9, 0)}},
+        {"a code far past the next one", {2, replaced(20, 5)}},
+        {"the next code right after a clear", {2, replaced(0, 0)}},
+        {"an end code too early", {2, lzwEncode(Indexes(pixels.begin(), pixels.begin() + 60), 2)}},
+        {"data cut short", {2, whole.substr(0, whole.size() - 4)}},
+        {"no data", {2, ""}},
+        {"minimum code size 0", {0, lzwEncode(Indexes(64, 0), 0)}},  // codes of 1 bit, then 2
+        {"minimum code size 9", {9, whole}},
+        {"minimum code size 12", {12, whole}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const std::string& bytes :
+             {gifAround(8, 8, 2, {{2, lzwEncode(red, 2)}, c.broken}), gifAround(8, 8, 2, {{2, lzwEncode(red, 2)}, c.broken, {2, whole}})}) {
+            Expanded e = expand(bytes, true);
+            ASSERT_TRUE(e.made);
+            ASSERT_EQ(e.pixels.size(), 1u) << "only the red frame";
+            EXPECT_EQ(firstDifference(e.pixels[0], red), -1);
+        }
+    }
+    // The first four lines of an image 65535 pixels wide and high, then its
+    // end code: all the 4 x 4 screen shows.
+    Indexes lines(4 * 65535, 1);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) lines[static_cast<size_t>(y) * 65535 + x] = static_cast<uint8_t>(x ^ y);
+    Expanded huge = expand(gifAround(4, 4, 2, {{2, lzwEncode(lines, 2), 65535, 65535}}), true);
+    ASSERT_TRUE(huge.made);
+    ASSERT_EQ(huge.pixels.size(), 1u);
+    Indexes shown;
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) shown.push_back(static_cast<uint8_t>(x ^ y));
+    EXPECT_EQ(firstDifference(huge.pixels[0], shown), -1);
+}
+
+// Three thousand random changes, from a fixed seed, to a small animated GIF
+// (frames in part of the screen, interlaced, each disposal) and to
+// the data of a single image: the file is read within bounds (no frame
+// larger than the screen, at most 10,000 entries) and,
+// where giflib decodes a changed image whole as well, to the same indexes.
+TEST(AnimatedGIF, ChangedFilesAreReadWithinBounds) {
+    constexpr int kSide = 16;
+    std::string animated;
+    {
+        std::vector<Frame> frames = {
+            {3, 1, 0, 0, 16, 16}, {5, 2, 2, 3, 9, 7, DISPOSE_BACKGROUND, true},
+            {2, 0, 4, 4, 8, 8, DISPOSE_PREVIOUS, false, true}, {4, 3, 1, 0, 15, 16, DISPOSE_DO_NOT, true, true}};
+        animated = makeGif(frames);
+        animated[6] = animated[8] = static_cast<char>(kSide);  // the screen: 16 x 16
+    }
+    const Indexes single = runs(kSide * kSide, 16, 9, 31);
+    const std::string still = gifAround(kSide, kSide, 4, {{4, lzwEncode(single, 4)}});
+    const size_t dataStart = still.size() - 2 - lzwEncode(single, 4).size() - 1;  // after the first block's length
+    std::mt19937 random(20261207);
+    auto pick = [&](size_t n) { return n == 0 ? size_t{0} : std::uniform_int_distribution<size_t>(0, n - 1)(random); };
+    int agreed = 0;
+    for (int round = 0; round < 3000; ++round) {
+        bool lzwOnly = round % 2 == 1;
+        std::string bytes = lzwOnly ? still : animated;
+        for (size_t changes = 1 + pick(3); changes > 0; --changes) {
+            if (lzwOnly) {  // a byte of the codes (the only block's length kept)
+                size_t at = dataStart + pick(still.size() - 2 - dataStart);
+                bytes[at] = static_cast<char>(pick(2) ? random() : bytes[at] ^ (1 << pick(8)));
+                continue;
+            }
+            size_t from = 10;  // the screen's size kept: large canvases are bounded elsewhere
+            switch (pick(4)) {
+                case 0: bytes[from + pick(bytes.size() - from)] = static_cast<char>(random()); break;
+                case 1: bytes.resize(from + pick(bytes.size() - from)); break;
+                case 2: bytes.insert(from + pick(bytes.size() - from), std::string(1 + pick(8), static_cast<char>(random()))); break;
+                default: {
+                    size_t at = from + pick(bytes.size() - from);
+                    bytes[at] = static_cast<char>(bytes[at] ^ (1 << pick(8)));
+                }
+            }
+        }
+        SCOPED_TRACE(round);
+        Expanded e = expand(bytes, lzwOnly);
+        if (!e.made) continue;
+        for (auto [w, h] : e.sizes) {
+            ASSERT_EQ(w, kSide);
+            ASSERT_EQ(h, kSide);
+        }
+        ASSERT_LE(e.entries.size(), 10000u);
+        if (lzwOnly) {
+            std::vector<Indexes> theirs = giflibFrames(bytes);
+            ASSERT_EQ(e.pixels.size(), 1u);
+            if (theirs.size() == 1) {
+                EXPECT_EQ(firstDifference(e.pixels[0], theirs[0]), -1);
+                ++agreed;
+            }
+        }
+    }
+    EXPECT_GT(agreed, 200) << "changed codes both decoders read whole";
 }
 
 TEST(AnimatedGIF, EntryCountsForDelays) {

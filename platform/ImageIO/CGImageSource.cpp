@@ -1,6 +1,7 @@
-// ImageIO's image sources over giflib (GIF) and the platform's PNG and JPEG
-// decoders.
+// ImageIO's image sources over giflib's record reading and our LZW decoding
+// (GIF), and the platform's PNG and JPEG decoders.
 #include "../Registration.h"
+#include "GifLzw.h"
 
 #include <Foundation/NSData.h>
 #include <Foundation/NSDictionary.h>
@@ -108,10 +109,10 @@ public:
     int height() const { return gif_->SHeight; }
 
     // Moves to the next image; false at the end of the data or where it
-    // breaks off before an image. `pixels` receives the indexes of the
-    // image's part on the canvas (Clip(desc) wide and high) when it is not
-    // null; `info.complete` tells whether they were all read.
-    bool next(FrameInfo& info, std::vector<uint8_t>* pixels, GifImageDesc& desc) {
+    // breaks off before an image. With `decode` the image's pixels on the
+    // canvas are decoded (row() gives them), else its data is only walked
+    // over; `info.complete` tells whether that could be done.
+    bool next(FrameInfo& info, bool decode, GifImageDesc& desc) {
         info = FrameInfo{};
         for (;;) {
             GifRecordType type;
@@ -140,64 +141,71 @@ public:
             if (DGifGetImageDesc(gif_.get()) == GIF_ERROR) return false;
             desc = gif_->Image;
             info.decodedPixels = static_cast<long>(desc.Width) * linesToDecode(desc, Clip(desc, width(), height()));
-            info.complete = readPixels(desc, pixels);
+            info.complete = readPixels(desc, decode);
             return true;
         }
     }
 
     const ColorMapObject* colours() const { return gif_->Image.ColorMap ? gif_->Image.ColorMap : gif_->SColorMap; }
+    // The minimum code size of the last decoded image: its indexes are below
+    // 1 << codeSize().
+    int codeSize() const { return codeSize_; }
+
+    // The palette indexes of row `y` of the last decoded image's part on the
+    // canvas (Clip(desc) wide; y counted from its top).
+    const uint8_t* row(size_t y) const { return indexes_.data() + rows_[y]; }
 
 private:
-    // Reads the pixels of the image's part on the canvas into `pixels`, or
-    // (null) only walks over its data blocks without decoding them. Lines
-    // past the last one on the canvas are never decoded: a few bytes can
-    // claim an image of 65535 x 65535 pixels.
-    bool readPixels(const GifImageDesc& desc, std::vector<uint8_t>* pixels) {
+    // Decodes the pixels of the image's part on the canvas, or (`decode`
+    // false) only walks over its data blocks. Lines past the last one on the
+    // canvas are never decoded: a few bytes can claim an image of
+    // 65535 x 65535 pixels.
+    bool readPixels(const GifImageDesc& desc, bool decode) {
         if (desc.Width <= 0 || desc.Height <= 0) return false;
         Clip clip(desc, width(), height());
         long lines = linesToDecode(desc, clip);
-        if (pixels == nullptr || lines == 0) return skipRest(true);
-        size_t w = clip.width();
-        pixels->resize(w * clip.height());  // every row is read below
-        line_.resize(static_cast<size_t>(desc.Width));
-        long read = 0;
-        auto readLine = [&](int row) {
-            if (DGifGetLine(gif_.get(), line_.data(), desc.Width) == GIF_ERROR) return false;
-            ++read;
-            int y = desc.Top + row;
-            if (y >= clip.y0 && y < clip.y1)
-                std::memcpy(pixels->data() + static_cast<size_t>(y - clip.y0) * w, line_.data() + (clip.x0 - desc.Left),
-                            w);
-            return true;
+        if (!decode || lines == 0) return walkData(nullptr);
+        if (!walkData(&data_)) return false;
+        size_t wanted = static_cast<size_t>(desc.Width) * static_cast<size_t>(lines);
+        if (platform::gif::decodeLzw(codeSize_, data_.data(), data_.size(), wanted, indexes_) != wanted) return false;
+        // Where each row on the canvas starts among the lines as stored.
+        rows_.resize(clip.height());
+        long first = clip.y0 - desc.Top, end = clip.y1 - desc.Top;  // rows of the image
+        auto place = [&](long row, long line) {
+            if (row >= first && row < end)
+                rows_[static_cast<size_t>(row - first)] =
+                    static_cast<size_t>(line) * static_cast<size_t>(desc.Width) + static_cast<size_t>(clip.x0 - desc.Left);
         };
         if (desc.Interlace) {
-            for (int pass = 0; pass < 4 && read < lines; ++pass)
-                for (int row = kPassOffsets[pass]; row < desc.Height && read < lines; row += kPassSteps[pass])
-                    if (!readLine(row)) return false;
+            long line = 0;
+            for (int pass = 0; pass < 4 && line < lines; ++pass)
+                for (long row = kPassOffsets[pass]; row < desc.Height && line < lines; row += kPassSteps[pass])
+                    place(row, line++);
         } else {
-            for (int row = 0; read < lines; ++row)
-                if (!readLine(row)) return false;
+            for (long row = first; row < end; ++row) place(row, row);
         }
-        // After its last line giflib has walked over the image's data itself.
-        return read == static_cast<long>(desc.Height) || skipRest(false);
+        return true;
     }
 
-    // Walks over the image's remaining data blocks, from its first one
-    // (`fromStart`) or from where decoding stopped.
-    bool skipRest(bool fromStart) {
-        int codeSize = 0;
+    // Walks over the image's data blocks, joining their bytes in `into` when
+    // it is not null.
+    bool walkData(std::vector<uint8_t>* into) {
         GifByteType* block = nullptr;
-        if (fromStart ? DGifGetCode(gif_.get(), &codeSize, &block) == GIF_ERROR
-                      : DGifGetCodeNext(gif_.get(), &block) == GIF_ERROR)
-            return false;
-        while (block != nullptr)
+        if (into) into->clear();
+        if (DGifGetCode(gif_.get(), &codeSize_, &block) == GIF_ERROR) return false;
+        while (block != nullptr) {
+            if (into) into->insert(into->end(), block + 1, block + 1 + block[0]);
             if (DGifGetCodeNext(gif_.get(), &block) == GIF_ERROR) return false;
+        }
         return true;
     }
 
     MemoryReader reader_;
     GifHandle gif_;
-    std::vector<GifPixelType> line_;  // one line of the image, as decoded
+    int codeSize_ = 0;              // the image's minimum LZW code size
+    std::vector<uint8_t> data_;     // its LZW data, its blocks joined
+    std::vector<uint8_t> indexes_;  // its lines as decoded, in the order stored
+    std::vector<size_t> rows_;      // where each of its rows on the canvas starts there
 };
 
 // The largest canvas a source decodes (pixels): beyond it frames give NULL.
@@ -291,7 +299,6 @@ struct CGImageSource : NSObject {
     int disposal = DISPOSAL_UNSPECIFIED;
     GifImageDesc disposalArea{};
     std::vector<uint32_t> previous;
-    std::vector<uint8_t> pixels;  // the indexes of the image read last
     bool broken = false;
     bool refused = false;  // decoding every frame would take too much
 
@@ -307,7 +314,7 @@ struct CGImageSource : NSObject {
         FrameInfo info;
         GifImageDesc desc;
         long decodedPixels = 0;
-        while (r.next(info, nullptr, desc)) {
+        while (r.next(info, false, desc)) {
             frames.push_back(info);
             decodedPixels += info.decodedPixels;
             if (!info.complete) break;
@@ -322,19 +329,19 @@ struct CGImageSource : NSObject {
         if (refused || index >= frames.size() || !frames[index].complete) return nullptr;
         if (width <= 0 || height <= 0 || static_cast<long>(width) * height > kMaxCanvasPixels) return nullptr;
         if (static_cast<long>(index) <= decoded || reader == nullptr) restart();
-        while (decoded < static_cast<long>(index)) {
-            if (broken || !step()) {
-                broken = true;
-                return nullptr;
-            }
-        }
-        // The canvas's rows as they are (no zeroed buffer first): the pixels
-        // live in a buffer the surface frees.
+        // The frame is drawn straight into the buffer the surface frees (its
+        // rows as they are: no zeroed buffer first); the frames before it,
+        // skipped over, only on the canvas.
         int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width);
         unsigned char* data = FrameBuffers::take(static_cast<size_t>(stride) * height);
         if (data == nullptr) return nullptr;
-        for (int y = 0; y < height; ++y)
-            std::memcpy(data + static_cast<size_t>(y) * stride, canvas.data() + static_cast<size_t>(y) * width, 4 * width);
+        while (decoded < static_cast<long>(index)) {
+            if (broken || !step(decoded + 1 == static_cast<long>(index) ? data : nullptr, stride)) {
+                broken = true;
+                FrameBuffers::give(data);
+                return nullptr;
+            }
+        }
         cairo_surface_t* s = cairo_image_surface_create_for_data(data, CAIRO_FORMAT_ARGB32, width, height, stride);
         static cairo_user_data_key_t owned;
         if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS ||
@@ -357,10 +364,12 @@ private:
         previous.clear();
     }
 
-    bool step() {
+    // Decodes the next frame and draws it on the canvas; with `out` also
+    // writes the canvas, as ARGB32 premultiplied, into `out`'s rows.
+    bool step(unsigned char* out, int stride) {
         FrameInfo info;
         GifImageDesc desc;
-        if (!reader->next(info, &pixels, desc) || !info.complete) return false;
+        if (!reader->next(info, true, desc) || !info.complete) return false;
         dispose();
         // Each palette index as an opaque pixel; 0 for the transparent index
         // and indexes past the colour map, which leave the canvas as it is.
@@ -372,12 +381,40 @@ private:
         std::vector<uint32_t> before;
         if (info.disposal == DISPOSE_PREVIOUS) before = canvas;
         Clip clip(desc, width, height);
-        size_t w = clip.width();
-        for (size_t row = 0; row < clip.height(); ++row) {
-            const uint8_t* src = pixels.data() + row * w;
-            uint32_t* dst = canvas.data() + (static_cast<size_t>(clip.y0) + row) * width + clip.x0;
-            for (size_t x = 0; x < w; ++x)
-                if (uint32_t v = lut[src[x]]) dst[x] = v;
+        // Without the transparent index or indexes past the colour map among
+        // those the image can hold, its pixels are simply its colours.
+        const bool opaque =
+            std::all_of(lut, lut + (1 << std::clamp(reader->codeSize(), 0, 8)), [](uint32_t v) { return v != 0; });
+        const size_t w = clip.width(), rowBytes = 4 * static_cast<size_t>(width);
+        auto copyRows = [&](int from, int to) {  // the canvas's rows [from, to) into `out`
+            if (out == nullptr) return;
+            if (static_cast<size_t>(stride) == rowBytes) {
+                if (to > from)
+                    std::memcpy(out + static_cast<size_t>(from) * stride, canvas.data() + static_cast<size_t>(from) * width,
+                                static_cast<size_t>(to - from) * rowBytes);
+                return;
+            }
+            for (int y = from; y < to; ++y)
+                std::memcpy(out + static_cast<size_t>(y) * stride, canvas.data() + static_cast<size_t>(y) * width, rowBytes);
+        };
+        if (clip.empty()) {
+            copyRows(0, height);
+        } else {
+            copyRows(0, clip.y0);
+            for (int y = clip.y0; y < clip.y1; ++y) {
+                const uint8_t* src = reader->row(static_cast<size_t>(y - clip.y0));
+                uint32_t* dst = canvas.data() + static_cast<size_t>(y) * width + clip.x0;
+                if (opaque) {
+                    for (size_t x = 0; x < w; ++x) dst[x] = lut[src[x]];
+                } else {
+                    for (size_t x = 0; x < w; ++x) {
+                        uint32_t v = lut[src[x]];
+                        dst[x] = v != 0 ? v : dst[x];
+                    }
+                }
+                copyRows(y, y + 1);
+            }
+            copyRows(clip.y1, height);
         }
         ++decoded;
         // `canvas` shows this frame now; its disposal applies before the next

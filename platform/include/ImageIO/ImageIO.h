@@ -1,5 +1,6 @@
-// ImageIO's image sources: the frames of GIF data (through giflib) and of
-// PNG and JPEG stills, with their properties.
+// ImageIO's image sources: the frames of GIF data (its records read by
+// giflib, its pixels decoded by the platform's own LZW decoder) and of PNG
+// and JPEG stills, with their properties.
 //
 // A source, a properties dictionary and a created image are owned by the
 // caller: sources and dictionaries go with CFRelease, images made by
