@@ -60,22 +60,51 @@ bool isUnder(const std::string& path, const std::string& folder) {
                               path[folder.size()] == '/');
 }
 
-std::string realPath(const std::string& path) {
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (resolved == nullptr) return "";
-    std::string out(resolved);
-    std::free(resolved);
-    return out;
-}
-
 // What an open descriptor refers to, as the kernel names it; "" when unknown.
 std::string pathOfDescriptor(int fd) {
     char link[64];
     std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
     char target[PATH_MAX];
-    ssize_t n = ::readlink(link, target, sizeof target - 1);
-    if (n <= 0 || target[0] != '/') return "";
+    ssize_t n = ::readlink(link, target, sizeof target);
+    if (n <= 0 || static_cast<size_t>(n) >= sizeof target || target[0] != '/') return "";  // none, or cut short
     return std::string(target, static_cast<size_t>(n));
+}
+
+// The path with every symlink resolved; "" for a dangling symlink, a loop
+// or a path that does not exist. The kernel resolves it in one lookup (a
+// descriptor that only names the file); realpath(3), which reads every
+// component as a possible link, is the fallback without /proc.
+std::string realPath(const std::string& path) {
+    int fd = ::open(path.c_str(), O_PATH | O_CLOEXEC);
+    if (fd < 0) return "";
+    std::string out = pathOfDescriptor(fd);
+    ::close(fd);
+    // A name the kernel marks (deleted, or outside this process's root) is
+    // no answer: the library function decides.
+    if (!out.empty() && out.find(" (deleted)") == std::string::npos) return out;
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) return "";
+    out = resolved;
+    std::free(resolved);
+    return out;
+}
+
+// realPath() of a root folder. A root whose path holds no symlink is
+// remembered as such: every check of a path inside it asks again, and the
+// root is the host's own folder, which nothing inside the device replaces.
+std::string realRootPath(const std::string& root) {
+    static std::mutex lock;
+    static std::string* canonical = new std::string();  // never destroyed: used until the process ends
+    {
+        std::lock_guard<std::mutex> g(lock);
+        if (!canonical->empty() && *canonical == root) return root;
+    }
+    std::string real = realPath(root);
+    if (!real.empty() && real == root) {
+        std::lock_guard<std::mutex> g(lock);
+        *canonical = root;
+    }
+    return real;
 }
 
 }  // namespace
@@ -98,7 +127,7 @@ bool resolvesInside(const std::string& hostPath, const std::string& rootHostPath
         struct stat st;
         if (::lstat(p.c_str(), &st) == 0) {
             std::string real = realPath(p);          // fails for a dangling symlink or a loop
-            std::string realRoot = realPath(rootHostPath);
+            std::string realRoot = realRootPath(rootHostPath);
             return !real.empty() && !realRoot.empty() && isUnder(real, realRoot);
         }
         if (errno != ENOENT && errno != ENOTDIR) return false;
@@ -193,7 +222,7 @@ int openDeviceFile(const std::string& hostPath) {
     // inside the root.
     const std::string root = deviceRoot();
     std::string opened = pathOfDescriptor(fd);
-    std::string realRoot = realPath(root);
+    std::string realRoot = realRootPath(root);
     bool inside = opened.empty() ? resolvesInside(hostPath, root)
                                  : root == "/" || (!realRoot.empty() && isUnder(opened, realRoot));
     if (!inside) {
