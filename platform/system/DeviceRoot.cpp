@@ -9,7 +9,9 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -107,6 +109,22 @@ std::string realRootPath(const std::string& root) {
     return real;
 }
 
+// Opens `relative` beneath the folder open at `folder`; the kernel refuses
+// every step that would leave it (".." above it, a symlink that leads out,
+// any absolute symlink): -1 with EXDEV or ELOOP then, ENOSYS where the
+// kernel cannot.
+int openBeneath(int folder, const std::string& relative, int flags) {
+    open_how how{};
+    how.flags = static_cast<uint64_t>(flags | O_CLOEXEC);
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+    return static_cast<int>(::syscall(SYS_openat2, folder, relative.c_str(), &how, sizeof how));
+}
+
+// `path` (under `root`) relative to `root`.
+std::string relativeTo(const std::string& path, const std::string& root) {
+    return path.size() > root.size() ? path.substr(root.size() + 1) : ".";
+}
+
 }  // namespace
 
 std::string absoluteHostPath(const std::string& path) {
@@ -121,9 +139,25 @@ bool resolvesInside(const std::string& hostPath, const std::string& rootHostPath
     if (rootHostPath == "/") return true;
     if (!isUnder(hostPath, rootHostPath)) return false;
     // The deepest part of the path that exists decides: below it nothing
-    // exists, so nothing there can lead elsewhere.
+    // exists, so nothing there can lead elsewhere. Where the kernel resolves
+    // it beneath the root it is inside; else (an absolute symlink, one that
+    // leads nowhere, a kernel that cannot) the resolved paths are compared.
+    int root = ::open(rootHostPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    struct Closer {
+        int fd;
+        ~Closer() {
+            if (fd >= 0) ::close(fd);
+        }
+    } closeRoot{root};
     std::string p = hostPath;
     while (p.size() > rootHostPath.size()) {
+        if (root >= 0) {
+            int fd = openBeneath(root, relativeTo(p, rootHostPath), O_PATH);
+            if (fd >= 0) {
+                ::close(fd);
+                return true;
+            }
+        }
         struct stat st;
         if (::lstat(p.c_str(), &st) == 0) {
             std::string real = realPath(p);          // fails for a dangling symlink or a loop
@@ -204,7 +238,27 @@ int openDeviceFile(const std::string& hostPath) {
     }
     // Non-blocking, so that a FIFO or a device answers at once; the mode
     // goes back to blocking once the file is known to be a regular one.
-    int fd = ::open(hostPath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    // Opened beneath the root where the kernel can: what was opened then
+    // lies inside it, whatever the name leads to a moment later.
+    constexpr int kFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    const std::string root = deviceRoot();
+    bool beneath = false;
+    int fd = -1;
+    if (root != "/" && isUnder(hostPath, root) && hostPath != root) {
+        int folder = ::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (folder >= 0) {
+            fd = openBeneath(folder, relativeTo(hostPath, root), kFlags);
+            int err = errno;
+            ::close(folder);
+            beneath = fd >= 0;
+            // Not there, or not allowed: the plain open answers the same.
+            if (!beneath && (err == ENOENT || err == ENOTDIR || err == EACCES || err == ENXIO)) {
+                errno = err;
+                return -1;
+            }
+        }
+    }
+    if (!beneath) fd = ::open(hostPath.c_str(), kFlags);
     if (fd < 0) return -1;
     struct stat st;
     if (::fstat(fd, &st) != 0) {
@@ -220,11 +274,13 @@ int openDeviceFile(const std::string& hostPath) {
     }
     // What was opened, not what the name led to a moment before, must lie
     // inside the root.
-    const std::string root = deviceRoot();
-    std::string opened = pathOfDescriptor(fd);
-    std::string realRoot = realRootPath(root);
-    bool inside = opened.empty() ? resolvesInside(hostPath, root)
-                                 : root == "/" || (!realRoot.empty() && isUnder(opened, realRoot));
+    bool inside = beneath;
+    if (!inside) {
+        std::string opened = pathOfDescriptor(fd);
+        std::string realRoot = realRootPath(root);
+        inside = opened.empty() ? resolvesInside(hostPath, root)
+                                : root == "/" || (!realRoot.empty() && isUnder(opened, realRoot));
+    }
     if (!inside) {
         ::close(fd);
         errno = EACCES;
