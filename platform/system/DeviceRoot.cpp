@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <system_error>
 #include <vector>
@@ -120,6 +121,57 @@ int openBeneath(int folder, const std::string& relative, int flags) {
     return static_cast<int>(::syscall(SYS_openat2, folder, relative.c_str(), &how, sizeof how));
 }
 
+// A root folder held open (O_PATH) for resolutions beneath it: opened once
+// per root, and again once its path names another folder (the one held was
+// removed or moved). Shared by threads; the descriptor closes when the last
+// user lets go of it.
+class HeldFolder {
+public:
+    static std::shared_ptr<const HeldFolder> of(const std::string& path) {
+        // The few folders checks are made against (the device root, the
+        // export folder), the one used last first.
+        constexpr size_t kHeld = 4;
+        static std::mutex lock;
+        static auto* held = new std::vector<std::shared_ptr<const HeldFolder>>();  // never destroyed: used until the process ends
+        std::shared_ptr<const HeldFolder> folder;
+        {
+            std::lock_guard<std::mutex> g(lock);
+            for (const auto& f : *held)
+                if (f->path_ == path) folder = f;
+        }
+        struct stat st;
+        if (folder && ::stat(path.c_str(), &st) == 0 && st.st_dev == folder->device_ && st.st_ino == folder->inode_)
+            return folder;
+        folder = std::make_shared<const HeldFolder>(path);
+        if (folder->fd_ < 0) return nullptr;
+        std::lock_guard<std::mutex> g(lock);
+        std::erase_if(*held, [&](const auto& f) { return f->path_ == path; });
+        if (held->size() == kHeld) held->pop_back();
+        held->insert(held->begin(), folder);
+        return folder;
+    }
+    explicit HeldFolder(std::string path)
+        : path_(std::move(path)), fd_(::open(path_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)) {
+        struct stat st;
+        if (fd_ >= 0 && ::fstat(fd_, &st) == 0) {
+            device_ = st.st_dev;
+            inode_ = st.st_ino;
+        }
+    }
+    ~HeldFolder() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    HeldFolder(const HeldFolder&) = delete;
+    HeldFolder& operator=(const HeldFolder&) = delete;
+    int fd() const { return fd_; }
+
+private:
+    std::string path_;
+    int fd_;
+    dev_t device_ = 0;
+    ino_t inode_ = 0;
+};
+
 // `path` (under `root`) relative to `root`.
 std::string relativeTo(const std::string& path, const std::string& root) {
     return path.size() > root.size() ? path.substr(root.size() + 1) : ".";
@@ -142,17 +194,11 @@ bool resolvesInside(const std::string& hostPath, const std::string& rootHostPath
     // exists, so nothing there can lead elsewhere. Where the kernel resolves
     // it beneath the root it is inside; else (an absolute symlink, one that
     // leads nowhere, a kernel that cannot) the resolved paths are compared.
-    int root = ::open(rootHostPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    struct Closer {
-        int fd;
-        ~Closer() {
-            if (fd >= 0) ::close(fd);
-        }
-    } closeRoot{root};
+    std::shared_ptr<const HeldFolder> root = HeldFolder::of(rootHostPath);
     std::string p = hostPath;
     while (p.size() > rootHostPath.size()) {
-        if (root >= 0) {
-            int fd = openBeneath(root, relativeTo(p, rootHostPath), O_PATH);
+        if (root) {
+            int fd = openBeneath(root->fd(), relativeTo(p, rootHostPath), O_PATH);
             if (fd >= 0) {
                 ::close(fd);
                 return true;
@@ -245,11 +291,9 @@ int openDeviceFile(const std::string& hostPath) {
     bool beneath = false;
     int fd = -1;
     if (root != "/" && isUnder(hostPath, root) && hostPath != root) {
-        int folder = ::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-        if (folder >= 0) {
-            fd = openBeneath(folder, relativeTo(hostPath, root), kFlags);
+        if (std::shared_ptr<const HeldFolder> folder = HeldFolder::of(root)) {
+            fd = openBeneath(folder->fd(), relativeTo(hostPath, root), kFlags);
             int err = errno;
-            ::close(folder);
             beneath = fd >= 0;
             // Not there, or not allowed: the plain open answers the same.
             if (!beneath && (err == ENOENT || err == ENOTDIR || err == EACCES || err == ENXIO)) {
