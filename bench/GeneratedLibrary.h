@@ -117,10 +117,13 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
+            if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
                 times[run.benchmark_name()] = run.GetAdjustedRealTime();
+                if (auto r = run.counters.find("ratio"); r != run.counters.end()) ratios[run.benchmark_name()] = r->second;
+            }
     }
     std::map<std::string, double> times;
+    std::map<std::string, double> ratios;  // the runs' "ratio" counters
 };
 
 // The process's one fixture of type F, made at first use; nullptr, with the

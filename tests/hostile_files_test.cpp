@@ -583,6 +583,13 @@ TEST_F(HostileFiles, DevicePathsThroughSymlinksStayInTheRoot) {
              fs::create_directory_symlink("../../kept", t.root.path() + "/var/mobile/Library");
          },
          "/var/mobile/Library/file", "/var/mobile/Library/made", true},
+        {"a folder symlinked inside the root by its host path",
+         [](HostileFiles& t) {
+             fs::create_directories(t.root.path() + "/var/mobile");
+             fs::create_directories(t.root.path() + "/kept");
+             fs::create_directory_symlink(t.root.path() + "/kept", t.root.path() + "/var/mobile/Library");
+         },
+         "/var/mobile/Library/file", "/var/mobile/Library/made", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -4,12 +4,15 @@
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <system_error>
 #include <vector>
 
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -60,22 +63,118 @@ bool isUnder(const std::string& path, const std::string& folder) {
                               path[folder.size()] == '/');
 }
 
-std::string realPath(const std::string& path) {
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (resolved == nullptr) return "";
-    std::string out(resolved);
-    std::free(resolved);
-    return out;
-}
-
 // What an open descriptor refers to, as the kernel names it; "" when unknown.
 std::string pathOfDescriptor(int fd) {
     char link[64];
     std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
     char target[PATH_MAX];
-    ssize_t n = ::readlink(link, target, sizeof target - 1);
-    if (n <= 0 || target[0] != '/') return "";
+    ssize_t n = ::readlink(link, target, sizeof target);
+    if (n <= 0 || static_cast<size_t>(n) >= sizeof target || target[0] != '/') return "";  // none, or cut short
     return std::string(target, static_cast<size_t>(n));
+}
+
+// The path with every symlink resolved; "" for a dangling symlink, a loop
+// or a path that does not exist. The kernel resolves it in one lookup (a
+// descriptor that only names the file); realpath(3), which reads every
+// component as a possible link, is the fallback without /proc.
+std::string realPath(const std::string& path) {
+    int fd = ::open(path.c_str(), O_PATH | O_CLOEXEC);
+    if (fd < 0) return "";
+    std::string out = pathOfDescriptor(fd);
+    ::close(fd);
+    // A name the kernel marks (deleted, or outside this process's root) is
+    // no answer: the library function decides.
+    if (!out.empty() && out.find(" (deleted)") == std::string::npos) return out;
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) return "";
+    out = resolved;
+    std::free(resolved);
+    return out;
+}
+
+// realPath() of a root folder. A root whose path holds no symlink is
+// remembered as such: every check of a path inside it asks again, and the
+// root is the host's own folder, which nothing inside the device replaces.
+std::string realRootPath(const std::string& root) {
+    static std::mutex lock;
+    static std::string* canonical = new std::string();  // never destroyed: used until the process ends
+    {
+        std::lock_guard<std::mutex> g(lock);
+        if (!canonical->empty() && *canonical == root) return root;
+    }
+    std::string real = realPath(root);
+    if (!real.empty() && real == root) {
+        std::lock_guard<std::mutex> g(lock);
+        *canonical = root;
+    }
+    return real;
+}
+
+// Opens `relative` beneath the folder open at `folder`; the kernel refuses
+// every step that would leave it (".." above it, a symlink that leads out,
+// any absolute symlink): -1 with EXDEV or ELOOP then, ENOSYS where the
+// kernel cannot.
+int openBeneath(int folder, const std::string& relative, int flags) {
+    open_how how{};
+    how.flags = static_cast<uint64_t>(flags | O_CLOEXEC);
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+    return static_cast<int>(::syscall(SYS_openat2, folder, relative.c_str(), &how, sizeof how));
+}
+
+// A root folder held open (O_PATH) for resolutions beneath it: opened once
+// per root, and again once its path names another folder (the one held was
+// removed or moved). Shared by threads; the descriptor closes when the last
+// user lets go of it.
+class HeldFolder {
+public:
+    static std::shared_ptr<const HeldFolder> of(const std::string& path) {
+        // The few folders checks are made against (the device root, the
+        // export folder), the one used last first.
+        constexpr size_t kHeld = 4;
+        static std::mutex lock;
+        static auto* held = new std::vector<std::shared_ptr<const HeldFolder>>();  // never destroyed: used until the process ends
+        std::shared_ptr<const HeldFolder> folder;
+        {
+            std::lock_guard<std::mutex> g(lock);
+            for (const auto& f : *held)
+                if (f->path_ == path) folder = f;
+        }
+        struct stat st;
+        if (folder && ::stat(path.c_str(), &st) == 0 && st.st_dev == folder->device_ && st.st_ino == folder->inode_)
+            return folder;
+        folder = std::make_shared<const HeldFolder>(path);
+        if (folder->fd_ < 0) return nullptr;
+        std::lock_guard<std::mutex> g(lock);
+        std::erase_if(*held, [&](const auto& f) { return f->path_ == path; });
+        if (held->size() == kHeld) held->pop_back();
+        held->insert(held->begin(), folder);
+        return folder;
+    }
+    explicit HeldFolder(std::string path)
+        : path_(std::move(path)), fd_(::open(path_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)) {
+        struct stat st;
+        if (fd_ >= 0 && ::fstat(fd_, &st) == 0) {
+            device_ = st.st_dev;
+            inode_ = st.st_ino;
+        }
+    }
+    ~HeldFolder() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    HeldFolder(const HeldFolder&) = delete;
+    HeldFolder& operator=(const HeldFolder&) = delete;
+    int fd() const { return fd_; }
+
+private:
+    std::string path_;
+    int fd_;
+    dev_t device_ = 0;
+    ino_t inode_ = 0;
+};
+
+// `path` (under `root`) relative to `root`.
+std::string relativeTo(const std::string& path, const std::string& root) {
+    return path.size() > root.size() ? path.substr(root.size() + 1) : ".";
 }
 
 }  // namespace
@@ -92,13 +191,23 @@ bool resolvesInside(const std::string& hostPath, const std::string& rootHostPath
     if (rootHostPath == "/") return true;
     if (!isUnder(hostPath, rootHostPath)) return false;
     // The deepest part of the path that exists decides: below it nothing
-    // exists, so nothing there can lead elsewhere.
+    // exists, so nothing there can lead elsewhere. Where the kernel resolves
+    // it beneath the root it is inside; else (an absolute symlink, one that
+    // leads nowhere, a kernel that cannot) the resolved paths are compared.
+    std::shared_ptr<const HeldFolder> root = HeldFolder::of(rootHostPath);
     std::string p = hostPath;
     while (p.size() > rootHostPath.size()) {
+        if (root) {
+            int fd = openBeneath(root->fd(), relativeTo(p, rootHostPath), O_PATH);
+            if (fd >= 0) {
+                ::close(fd);
+                return true;
+            }
+        }
         struct stat st;
         if (::lstat(p.c_str(), &st) == 0) {
             std::string real = realPath(p);          // fails for a dangling symlink or a loop
-            std::string realRoot = realPath(rootHostPath);
+            std::string realRoot = realRootPath(rootHostPath);
             return !real.empty() && !realRoot.empty() && isUnder(real, realRoot);
         }
         if (errno != ENOENT && errno != ENOTDIR) return false;
@@ -175,7 +284,25 @@ int openDeviceFile(const std::string& hostPath) {
     }
     // Non-blocking, so that a FIFO or a device answers at once; the mode
     // goes back to blocking once the file is known to be a regular one.
-    int fd = ::open(hostPath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    // Opened beneath the root where the kernel can: what was opened then
+    // lies inside it, whatever the name leads to a moment later.
+    constexpr int kFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    const std::string root = deviceRoot();
+    bool beneath = false;
+    int fd = -1;
+    if (root != "/" && isUnder(hostPath, root) && hostPath != root) {
+        if (std::shared_ptr<const HeldFolder> folder = HeldFolder::of(root)) {
+            fd = openBeneath(folder->fd(), relativeTo(hostPath, root), kFlags);
+            int err = errno;
+            beneath = fd >= 0;
+            // Not there, or not allowed: the plain open answers the same.
+            if (!beneath && (err == ENOENT || err == ENOTDIR || err == EACCES || err == ENXIO)) {
+                errno = err;
+                return -1;
+            }
+        }
+    }
+    if (!beneath) fd = ::open(hostPath.c_str(), kFlags);
     if (fd < 0) return -1;
     struct stat st;
     if (::fstat(fd, &st) != 0) {
@@ -191,11 +318,13 @@ int openDeviceFile(const std::string& hostPath) {
     }
     // What was opened, not what the name led to a moment before, must lie
     // inside the root.
-    const std::string root = deviceRoot();
-    std::string opened = pathOfDescriptor(fd);
-    std::string realRoot = realPath(root);
-    bool inside = opened.empty() ? resolvesInside(hostPath, root)
-                                 : root == "/" || (!realRoot.empty() && isUnder(opened, realRoot));
+    bool inside = beneath;
+    if (!inside) {
+        std::string opened = pathOfDescriptor(fd);
+        std::string realRoot = realRootPath(root);
+        inside = opened.empty() ? resolvesInside(hostPath, root)
+                                : root == "/" || (!realRoot.empty() && isUnder(opened, realRoot));
+    }
     if (!inside) {
         ::close(fd);
         errno = EACCES;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <cerrno>
 #include <vector>
 
@@ -13,17 +14,28 @@
 
 namespace platform {
 
-bool appendFileRange(int source, int target, off_t from, off_t to) {
+bool appendFileRange(int source, int target, off_t from, off_t to, bool writeBack) {
     off_t in = from;
+    // Pieces of this size are handed to the disk as they are appended.
+    constexpr off_t kWriteBackPiece = 1 << 20;
+    off_t out = ::lseek(target, 0, SEEK_CUR), handed = 0;
+    auto appended = [&](off_t upTo) {
+        if (!writeBack || out < 0 || upTo - handed < kWriteBackPiece) return;
+        ::sync_file_range(target, handed, upTo - handed, SYNC_FILE_RANGE_WRITE);
+        handed = upTo;
+    };
     // The kernel copies page by page: bytes that land at another place in
     // their page than they had (after a tag of any length) go faster
     // through the buffer.
     constexpr off_t kPage = 4096;
-    off_t at = ::lseek(target, 0, SEEK_CUR);
-    bool samePlaceInPage = at >= 0 && at % kPage == from % kPage;
+    bool samePlaceInPage = out >= 0 && out % kPage == from % kPage;
     while (samePlaceInPage && in < to) {
-        ssize_t n = ::copy_file_range(source, &in, target, nullptr, static_cast<size_t>(to - in), 0);
-        if (n > 0) continue;
+        ssize_t n = ::copy_file_range(source, &in, target, nullptr,
+                                      static_cast<size_t>(writeBack ? std::min(to - in, kWriteBackPiece) : to - in), 0);
+        if (n > 0) {
+            appended(out + (in - from));
+            continue;
+        }
         if (n < 0 && errno == EINTR) continue;
         if (n == 0) {  // the source ended early
             errno = EIO;
@@ -31,19 +43,23 @@ bool appendFileRange(int source, int target, off_t from, off_t to) {
         }
         break;  // not supported here: copy by hand
     }
-    std::vector<char> buffer(1 << 20);
+    if (in >= to) return true;
+    // Not cleared: every byte is read before it is written.
+    const size_t size = static_cast<size_t>(std::min<off_t>(to - in, 1 << 20));
+    std::unique_ptr<char[]> buffer(new char[size]);
     while (in < to) {
-        ssize_t n = ::pread(source, buffer.data(), std::min<size_t>(buffer.size(), static_cast<size_t>(to - in)), in);
+        ssize_t n = ::pread(source, buffer.get(), std::min<size_t>(size, static_cast<size_t>(to - in)), in);
         if (n < 0 && errno == EINTR) continue;
         if (n == 0) errno = EIO;
         if (n <= 0) return false;
         for (ssize_t done = 0; done < n;) {
-            ssize_t w = ::write(target, buffer.data() + done, static_cast<size_t>(n - done));
+            ssize_t w = ::write(target, buffer.get() + done, static_cast<size_t>(n - done));
             if (w < 0 && errno == EINTR) continue;
             if (w <= 0) return false;
             done += w;
         }
         in += n;
+        appended(out + (in - from));
     }
     return true;
 }

@@ -105,10 +105,13 @@ std::string copyInto(const std::string& folder, std::string_view title, const st
     if (!insideExports(hostFolder, true)) return fail("destination outside the export folder");
     std::string hostSource = platform::devicePath(source);
     if (hostSource.empty()) return fail("source outside the device");
-    // Only a regular file is copied (never a folder, a FIFO or a device).
-    int probe = platform::openDeviceFile(hostSource);
-    if (probe < 0) return fail(std::string("source not readable: ") + std::strerror(errno));
-    ::close(probe);
+    // Only a regular file is copied (never a folder, a FIFO or a device);
+    // the tagged copy opens its source the same way itself.
+    if (tags == nullptr) {
+        int probe = platform::openDeviceFile(hostSource);
+        if (probe < 0) return fail(std::string("source not readable: ") + std::strerror(errno));
+        ::close(probe);
+    }
 
     std::string ext = fs::path(hostSource).extension().string();
     if (!ext.empty()) ext = safeComponent(ext.substr(1), "", kMaxComponent - 16);

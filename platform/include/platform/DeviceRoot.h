@@ -90,8 +90,10 @@ private:
 unsigned long newFileSyncCount();
 
 // Appends bytes [from, to) of `source` to `target`: in the kernel where it
-// can and the bytes keep their place in the page, else through a buffer. False on a read or write error or when the
-// source ends early.
-bool appendFileRange(int source, int target, off_t from, off_t to);
+// can and the bytes keep their place in the page, else through a buffer.
+// False on a read or write error or when the source ends early. With
+// `writeBack`, the disk starts writing each piece as soon as it is appended,
+// so that a sync afterwards has less left to wait for.
+bool appendFileRange(int source, int target, off_t from, off_t to, bool writeBack = false);
 
 }  // namespace platform

@@ -9,6 +9,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
+#include <memory>
 #include <vector>
 
 namespace cantrel {
@@ -74,17 +76,20 @@ bool ZipArchive::addFile(const std::string& filePath, const std::string& entryNa
         failed_ = true;
         return false;
     }
-    std::vector<char> buffer(kChunk);
+    // Not cleared: only what was read is written. A small file needs no
+    // more than its size (and one byte to see its end).
+    const size_t size = std::min<size_t>(kChunk, static_cast<size_t>(st.st_size) + 1);
+    std::unique_ptr<char[]> buffer(new char[size]);
     bool ok = true;
     for (;;) {
-        ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        ssize_t n = ::read(fd, buffer.get(), size);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             ok = false;
             break;
         }
         if (n == 0) break;
-        if (zipWriteInFileInZip(zf, buffer.data(), static_cast<unsigned>(n)) != ZIP_OK) {
+        if (zipWriteInFileInZip(zf, buffer.get(), static_cast<unsigned>(n)) != ZIP_OK) {
             ok = false;
             break;
         }
