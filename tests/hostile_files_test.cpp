@@ -611,6 +611,20 @@ TEST_F(HostileFiles, DevicePathsThroughSymlinksStayInTheRoot) {
     }
 }
 
+// A root folder moved away and another made at its path: paths are checked
+// against the folder the root names now, not the one it named before.
+TEST_F(HostileFiles, ARootFolderReplacedIsCheckedAsItIsNow) {
+    fs::create_directories(host("/var/mobile/Library"));
+    ASSERT_EQ(platform::devicePath("/var/mobile/Library"), host("/var/mobile/Library"));
+    fs::rename(root.path(), root.path() + ".moved");
+    fs::create_directories(root.path());
+    fs::create_directories(outside.path() + "/mobile/Library");
+    fs::create_directory_symlink(outside.path(), host("/var"));
+    EXPECT_EQ(platform::devicePath("/var/mobile/Library"), "");
+    EXPECT_LT(platform::openDeviceFile(host("/var/mobile/Library")), 0);
+    fs::remove_all(root.path() + ".moved");
+}
+
 // The tools: mklibrary writes nothing through a symlinked folder, and a root
 // given as "a/../b" is the folder b for mklibrary and the Music host alike.
 TEST_F(HostileFiles, ToolsStayInTheRoot) {
