@@ -210,10 +210,11 @@ public:
 };
 
 TagLib::String taglibString(const std::u16string& text) {
-    TagLib::ByteVector units;
+    TagLib::ByteVector units(static_cast<unsigned int>(text.size() * 2), '\0');
+    char* out = units.data();
     for (char16_t c : text) {
-        units.append(static_cast<char>(c >> 8));
-        units.append(static_cast<char>(c & 0xFF));
+        *out++ = static_cast<char>(c >> 8);
+        *out++ = static_cast<char>(c & 0xFF);
     }
     return TagLib::String(units, TagLib::String::UTF16BE);
 }
