@@ -61,9 +61,10 @@ std::string publishNewFile(const std::string& folder, const std::function<bool(c
                            const std::function<std::string(int n)>& nameFor);
 
 // New files published on one thread as one batch: while a NewFileBatch is
-// open on the calling thread, publishNewFile starts each file's write-back
-// but does not wait for it, and names the file at once; sync() then makes
-// every file of the batch durable in one pass. Whoever opens a batch names
+// open on the calling thread, publishNewFile names each file at once without
+// waiting for the disk (a large file's write-back starts at once, small
+// ones go to the disk together); sync() then makes every file of the batch
+// durable in one pass. Whoever opens a batch names
 // its files where nothing reads them until sync() has answered true (a
 // hidden folder renamed into place afterwards). Batches nest: a file belongs
 // to the innermost one.
@@ -81,8 +82,12 @@ public:
 private:
     friend std::string publishNewFile(const std::string&, const std::function<bool(const std::string&, int)>&,
                                       const std::function<std::string(int)>&);
+    struct File {
+        std::string path;  // host path
+        bool writing;      // its write-back has started
+    };
     NewFileBatch* outer_;
-    std::vector<std::string> files_;  // host paths
+    std::vector<File> files_;
 };
 
 // The number of times new files were made durable so far in this process:
