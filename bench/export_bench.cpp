@@ -30,6 +30,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -232,38 +234,53 @@ void runPlainCopy(benchmark::State& state, const char* screen, long long Library
     for (auto _ : state) state.SetIterationTime(plainCopyStep(*lib, sources, durable));
 }
 
-// The export and the synced plain copy in turns, so that both meet the file
-// system in the same state (on some, making a file costs more the more
-// files were removed in the last minutes). The time counted is the
-// export's; the counter "ratio" is its median over the copy's.
+// Runs `timed` and `other` once each per iteration, in an order that
+// changes every iteration, so that both meet the file system alike (on
+// some, making a file costs more the more files were removed in the last
+// minutes). The time counted is `timed`'s; each step answers false to end
+// the run with `failure`. The samples in seconds, timed's first.
+using Step = std::function<bool(double& seconds)>;
+std::pair<std::vector<double>, std::vector<double>> inTurns(benchmark::State& state, const Step& timed,
+                                                            const Step& other, const char* failure) {
+    std::vector<double> a, b;
+    bool timedFirst = true;
+    for (auto _ : state) {
+        for (int turn = 0; turn < 2; ++turn) {
+            bool isTimed = (turn == 0) == timedFirst;
+            double seconds = 0;
+            if (!(isTimed ? timed : other)(seconds)) {
+                state.SkipWithError(failure);
+                return {a, b};
+            }
+            (isTimed ? a : b).push_back(seconds);
+            if (isTimed) state.SetIterationTime(seconds);
+        }
+        timedFirst = !timedFirst;
+    }
+    return {a, b};
+}
+
 // A playlist exported with one title for all its songs and with distinct
-// titles, in turns (the order changing each iteration), so that both meet
-// the file system alike. The time counted is the alike export's; the
-// counter "ratio" is the alike exports' total over the distinct ones'.
+// titles, in turns. The counter "ratio" is the alike exports' total over
+// the distinct ones'.
 void runAlikeAgainstDistinct(benchmark::State& state) {
     Library* lib = library(state);
     if (lib == nullptr) return;
     clearExports(*lib);
-    double alike = 0, distinct = 0;
-    bool alikeFirst = true;
-    for (auto _ : state) {
-        for (int turn = 0; turn < 2; ++turn) {
-            bool isAlike = (turn == 0) == alikeFirst;
-            double seconds = 0;
-            if (!sql(isAlike ? kAlikeTitles : kDistinctTitles) ||
-                !exportStep(*lib, "playlists", &Library::playlist, seconds)) {
-                state.SkipWithError("the playlist's export did not reach its share sheet");
-                return;
-            }
-            (isAlike ? alike : distinct) += seconds;
-            if (isAlike) state.SetIterationTime(seconds);
-        }
-        alikeFirst = !alikeFirst;
-    }
-    if (distinct > 0) state.counters["ratio"] = alike / distinct;
+    auto exportWith = [&](const char* titles) {
+        return [&, titles](double& seconds) {
+            return sql(titles) && exportStep(*lib, "playlists", &Library::playlist, seconds);
+        };
+    };
+    auto [alike, distinct] = inTurns(state, exportWith(kAlikeTitles), exportWith(kDistinctTitles),
+                                     "the playlist's export did not reach its share sheet");
+    auto total = [](const std::vector<double>& v) { return std::accumulate(v.begin(), v.end(), 0.0); };
+    if (total(distinct) > 0) state.counters["ratio"] = total(alike) / total(distinct);
     sql(kSavedTitles);
 }
 
+// The export and the synced plain copy in turns. The counter "ratio" is the
+// export's median over the copy's.
 void runExportAgainstSyncedCopy(benchmark::State& state, const char* screen, long long Library::*pid) {
     Library* lib = library(state);
     if (lib == nullptr) return;
@@ -273,25 +290,17 @@ void runExportAgainstSyncedCopy(benchmark::State& state, const char* screen, lon
     }
     std::vector<std::string> sources = sourcesOf(*lib, screen, lib->*pid);
     clearExports(*lib);
-    std::vector<double> exports, copies;
-    bool copyFirst = false;
-    for (auto _ : state) {
-        if (copyFirst) copies.push_back(plainCopyStep(*lib, sources, true));
-        double seconds = 0;
-        if (!exportStep(*lib, screen, pid, seconds)) {
-            state.SkipWithError("the export did not reach its share sheet");
-            break;
-        }
-        exports.push_back(seconds);
-        state.SetIterationTime(seconds);
-        if (!copyFirst) copies.push_back(plainCopyStep(*lib, sources, true));
-        copyFirst = !copyFirst;
-    }
+    auto [exports, copies] = inTurns(
+        state, [&](double& seconds) { return exportStep(*lib, screen, pid, seconds); },
+        [&](double& seconds) {
+            seconds = plainCopyStep(*lib, sources, true);
+            return true;
+        },
+        "the export did not reach its share sheet");
     double copy = bench::percentile(copies, 0.5);
     state.counters["copy_ms"] = copy * 1e3;
     if (copy > 0) state.counters["ratio"] = bench::percentile(exports, 0.5) / copy;
 }
-
 
 struct Case {
     const char* name;
