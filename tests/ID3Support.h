@@ -3,6 +3,8 @@
 // compressed frames, and a tag of many frames of the kinds taggers write.
 #pragma once
 
+#include "ID3Layout.h"
+
 #include <zlib.h>
 
 #include <cstdint>
@@ -22,18 +24,9 @@ inline std::string syncsafe(uint32_t v) {
     return out;
 }
 
-// Unsynchronisation: a zero after every 0xFF followed by a byte of 0xE0 or
-// more, by a zero, or at the end.
-inline std::string unsynchronise(const std::string& in) {
-    std::string out;
-    for (size_t i = 0; i < in.size(); ++i) {
-        out.push_back(in[i]);
-        if (static_cast<unsigned char>(in[i]) == 0xFF &&
-            (i + 1 == in.size() || static_cast<unsigned char>(in[i + 1]) >= 0xE0 || in[i + 1] == 0))
-            out.push_back('\0');
-    }
-    return out;
-}
+// Unsynchronisation (the writer's own: a zero after every 0xFF followed by
+// a byte of 0xE0 or more, by a zero, or at the end).
+inline std::string unsynchronise(const std::string& in) { return cantrel::id3::unsynchronise(in); }
 
 inline std::string zlibOf(const std::string& data) {
     uLongf size = compressBound(static_cast<uLong>(data.size()));

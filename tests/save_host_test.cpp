@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,48 @@ TEST_F(SaveHost, BadArgumentsAreReported) {
         EXPECT_EQ(code, 1);
         EXPECT_TRUE(has(lines, c.error));
     }
+}
+
+}  // namespace
+
+namespace {
+
+// An album whose tracks' tags cannot be trusted (their size runs past their
+// padding into the audio): the library takes the picture, those files stay
+// byte for byte, and the user is told once for the import, in words, in a
+// line the host prints as the alert is shown.
+TEST_F(SaveHost, TagsLeftAsTheyWereAreToldInOneAlert) {
+    std::string folder = root.path() + "/var/mobile/Media/Music/F00/";
+    std::string title = std::string("TIT2") + std::string("\0\0\0\x06\0\0\0", 7) + "Title";
+    std::string audio;
+    for (int i = 0; i < 10; ++i) audio += std::string("\xFF\xFB\x90\xC4", 4) + std::string(413, '\0');
+    std::string tag = title + std::string(1000, '\0');
+    size_t size = tag.size() + audio.size();
+    std::string header = std::string("ID3\x03\x00\x00", 6);
+    for (int i = 3; i >= 0; --i) header.push_back(static_cast<char>((size >> (7 * i)) & 0x7F));
+    std::string damaged = header + tag + audio + "TAG" + std::string(125, '\0');
+    for (const char* pid : {"1004", "1005"})
+        std::ofstream(folder + pid + ".mp3", std::ios::binary).write(damaged.data(), static_cast<std::streamsize>(damaged.size()));
+
+    std::string picture = std::string(CANTREL_RESOURCES_DIR) + "/Cantrel.bundle/10@2x.png";
+    int code = -1;
+    auto lines = testsupport::runMusicScript(
+        root.path(), "open albums\nswipe 0 0\ntap 2\npickimage " + picture + "\naction Save\nrun 3\ntags /var/mobile/Media/Music/F00/1003.mp3\n",
+        code);
+    EXPECT_EQ(code, 0);
+    std::vector<std::string> alerts;
+    for (const auto& l : lines)
+        if (l.rfind("alert: ", 0) == 0) alerts.push_back(l);
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].rfind("alert: Failed to change ID3Tags metadata: ", 0), 0u) << alerts[0];
+    EXPECT_NE(alerts[0].find("2 tracks kept their tags as they were"), std::string::npos) << alerts[0];
+    EXPECT_NE(alerts[0].find("1004.mp3"), std::string::npos) << alerts[0];
+    EXPECT_NE(alerts[0].find("cut into the music"), std::string::npos) << alerts[0];
+    for (const char* pid : {"1004", "1005"}) {
+        std::ifstream in(folder + pid + ".mp3", std::ios::binary);
+        EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(in), {}) == damaged) << pid << " changed";
+    }
+    EXPECT_TRUE(has(lines, "APIC type=11 mime=image/jpeg description=@brevankl bytes="));
 }
 
 }  // namespace

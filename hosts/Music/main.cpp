@@ -7,6 +7,7 @@
 #include "../StandardOutput.h"
 
 #include <MusicApp/MusicApp.h>
+#include <UIKit/UIAlertController.h>
 #include <UIKit/UIScreen.h>
 #include <platform/DeviceRoot.h>
 #include <platform/Platform.h>
@@ -45,7 +46,8 @@ const char kUsage[] =
     "it) with the injected libraries loaded; by default the Cantrel library built\n"
     "beside this program. --idiom sets the device's user interface idiom (none: a\n"
     "device that predates idioms), --screen the main screen in points (and its\n"
-    "scale; 320x480@2 by default). Commands come from FILE or standard input, one a\n"
+    "scale; 320x480@2 by default). Each alert the app shows is printed as it is\n"
+    "shown: \"alert: TITLE: MESSAGE\". Commands come from FILE or standard input, one a\n"
     "line:\n";
 
 struct Options {
@@ -240,6 +242,11 @@ int runHost(int argc, char** argv) {
     platform::MusicAppOptions appOptions;
     appOptions.radio = options.radio;
     platform::registerMusicApp(appOptions);
+
+    // Every alert the app shows, as it is shown, so that a script sees it.
+    platform::setJournalObserver([](const platform::JournalEntry& e) {
+        if (e.kind == "alert") std::cout << "alert: " << host::printable(e.title) << ": " << host::printable(e.message) << "\n";
+    });
 
     host::Context context;
     context.out = &std::cout;

@@ -396,7 +396,20 @@ void platform::uikit::registerAlerts() {
 
 const std::vector<platform::JournalEntry>& platform::journal() { return journalEntries(); }
 void platform::clearJournal() { journalEntries().clear(); }
-void platform::addJournalEntry(JournalEntry entry) { journalEntries().push_back(std::move(entry)); }
+namespace {
+std::function<void(const platform::JournalEntry&)>& journalObserver() {
+    static auto* observer = new std::function<void(const platform::JournalEntry&)>();
+    return *observer;
+}
+}  // namespace
+
+void platform::setJournalObserver(std::function<void(const JournalEntry&)> observer) {
+    journalObserver() = std::move(observer);
+}
+void platform::addJournalEntry(JournalEntry entry) {
+    journalEntries().push_back(std::move(entry));
+    if (journalObserver()) journalObserver()(journalEntries().back());
+}
 
 std::vector<UIViewController*> platform::presentedViewControllers() {
     std::vector<UIViewController*> out;

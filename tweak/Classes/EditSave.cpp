@@ -3,6 +3,7 @@
 
 #include "Cantrel.h"
 #include "DBHandler.h"
+#include "ID3Writer.h"
 #include "IconView.h"
 #include "ItemEntry.h"
 #include "MessageView.h"
@@ -101,16 +102,38 @@ void scheduleRefresh(Panel* panel, ItemEntry* entry, const std::shared_ptr<SaveS
 
 void onMain(std::function<void()> work) { dispatch_async(dispatch_get_main_queue(), std::move(work)); }
 
-void showID3Alert() {
-    onMain([] {
+void showAlert(const Strong<NSString>& message) {
+    onMain([message] {
         id alert = objc_msgSend<id()>(objc_getClass("UIAlertView"), "alloc"_sel);
         alert = objc_msgSend<id(id, id, id, id, id)>(
             alert, "initWithTitle:message:delegate:cancelButtonTitle:otherButtonTitles:"_sel,
-            "Failed to change ID3Tags metadata"_ns,
-            "Editing ID3Tags metadata from tracks can only be done on mp3 file types."_ns, nil, "OK"_ns, nil);
+            "Failed to change ID3Tags metadata"_ns, message.get(), nil, "OK"_ns, nil);
         objc_msgSend<void()>(alert, "show"_sel);
         objc_release(alert);
     });
+}
+
+void showID3Alert() {
+    showAlert(Strong<NSString>("Editing ID3Tags metadata from tracks can only be done on mp3 file types."_ns));
+}
+
+// The MP3 files of one import whose tags were left as they were: told to
+// the user once, at the import's end.
+struct TagsLeft {
+    long count = 0;
+    std::string firstName, firstReason;
+};
+
+void showTagsLeftAlert(const TagsLeft& left) {
+    if (left.count == 0) return;
+    std::string reason = left.firstReason.empty() ? "its tag could not be changed" : left.firstReason;
+    std::string text =
+        left.count == 1
+            ? "The picture was saved in the library, but \u201C" + left.firstName +
+                  "\u201D kept its tag as it was: " + reason + "."
+            : "The picture was saved in the library, but " + std::to_string(left.count) +
+                  " tracks kept their tags as they were. \u201C" + left.firstName + "\u201D: " + reason + ".";
+    showAlert(Strong<NSString>(NSString::make(text)));
 }
 
 // --- The artwork imports ------------------------------------------------------
@@ -131,12 +154,22 @@ void generateSizes(id library, id relativePath) {
         CLog("_autogenerateArtworkForRelativePath not supported!");
 }
 
-void writeTag(ItemEntry* entry, id track, id relativePath) {
+void writeTag(ItemEntry* entry, id track, id relativePath, TagsLeft& left) {
     if (!enforce_ID3Tag_on_artwork) return;
     id target = entry->viewIndex == kViewIndexNowPlaying ? entry->currentNowPlayingViewController : tableViewOf(entry);
     id path = objc_msgSend<id(id)>(track, "valueForProperty:"_sel, "filePath"_ns);
+    cantrel::id3::takeArtworkRefusal();
     id answer = objc_msgSend<id(id, id)>(target, "setID3TagArtwork:andImagePath:"_sel, path, relativePath);
-    if (answer != nil && objc_msgSend<int()>(answer, "intValue"_sel) == 0) showID3Alert();
+    if (answer == nil || objc_msgSend<int()>(answer, "intValue"_sel) != 0) return;
+    std::string file = to_string(static_cast<NSString*>(path));
+    if (!cantrel::id3::hasMP3Extension(file)) {
+        showID3Alert();
+        return;
+    }
+    if (left.count++ == 0) {
+        left.firstName = file.substr(file.rfind('/') + 1);
+        left.firstReason = cantrel::id3::takeArtworkRefusal();
+    }
 }
 
 BOOL importUnder(id library, NSData* jpeg, id token) {
@@ -146,7 +179,7 @@ BOOL importUnder(id library, NSData* jpeg, id token) {
 }
 
 // The song import; YES when the picture became the song's artwork.
-bool importSongArtwork(ItemEntry* entry, UIImage* picture) {
+bool importSongArtwork(ItemEntry* entry, UIImage* picture, TagsLeft& left) {
     id library = objc_msgSend<id()>(objc_getClass("ML3MusicLibrary"), "sharedLibrary"_sel);
     id item = entry->mediaItem.get();
     unsigned long long pid = pidOf(item);
@@ -200,7 +233,7 @@ bool importSongArtwork(ItemEntry* entry, UIImage* picture) {
     }
     if (!isEmptyText(relativePath)) {
         generateSizes(library, relativePath);
-        writeTag(entry, item, relativePath);
+        writeTag(entry, item, relativePath, left);
     }
     objc_msgSend<void(NSInteger)>(library, "deleteOrphanedArtworkWithSearchOptions:"_sel, 1);
     return true;
@@ -208,7 +241,7 @@ bool importSongArtwork(ItemEntry* entry, UIImage* picture) {
 
 // The album import: every track takes one new token; YES when the library
 // took the picture.
-bool importAlbumArtwork(ItemEntry* entry, UIImage* picture, id tracks, MessageView* badge) {
+bool importAlbumArtwork(ItemEntry* entry, UIImage* picture, id tracks, MessageView* badge, TagsLeft& left) {
     id library = objc_msgSend<id()>(objc_getClass("ML3MusicLibrary"), "sharedLibrary"_sel);
     id collection = entry->mediaItemCollection.get();
     id source = collection ? get(collection, "representativeItem"_sel) : objc::as_id(entry->mediaItem.get());
@@ -241,7 +274,7 @@ bool importAlbumArtwork(ItemEntry* entry, UIImage* picture, id tracks, MessageVi
         // another artwork's file.
         if (!isEmptyText(relativePath)) {
             generateSizes(library, relativePath);
-            writeTag(entry, track, relativePath);
+            writeTag(entry, track, relativePath, left);
         }
     }
     return tookAny;
@@ -272,14 +305,16 @@ void startImport(ItemEntry* entry, Panel* panel, const std::shared_ptr<SaveState
     }
     dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), [=] {
         bool ok = false;
+        TagsLeft left;
         {
             std::lock_guard<std::mutex> serial(importLock);
             step("ARTWORK", keptEntry.get(), [&] {
                 auto* image = static_cast<UIImage*>(objc::as_id(picture.get()));
-                ok = album ? importAlbumArtwork(keptEntry.get(), image, keptTracks.get(), badge.get())
-                           : importSongArtwork(keptEntry.get(), image);
+                ok = album ? importAlbumArtwork(keptEntry.get(), image, keptTracks.get(), badge.get(), left)
+                           : importSongArtwork(keptEntry.get(), image, left);
             });
         }
+        showTagsLeftAlert(left);
         onMain([=] {
             ItemEntry* e = keptEntry.get();
             if (_MusicQueryQueueFeeder != nullptr && responds(objc::as_id(_MusicQueryQueueFeeder), "_handleMediaLibraryDidChange"_sel))

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <unistd.h>
 
 namespace cantrel::id3 {
@@ -242,10 +243,131 @@ Layout locateTags(std::string_view file) {
         file.size());
 }
 
-FrameWalk walkFrames(std::string_view tag, std::string* plain) {
+namespace {
+
+// The bytes a frame's flags put before its data: v2.3 the inflated size,
+// the encryption method and the group; v2.4 the group, the encryption
+// method and the data length.
+size_t flagBytes(int version, unsigned flags) {
+    unsigned f = flags & 0xFF;
+    if (version == 3) return ((f & 0x80) ? 4 : 0) + ((f & 0x40) ? 1 : 0) + ((f & 0x20) ? 1 : 0);
+    if (version == 4) return ((f & 0x40) ? 1 : 0) + ((f & 0x04) ? 1 : 0) + ((f & 0x01) ? 4 : 0);
+    return 0;
+}
+
+// The frames from `pos` on; `w` holds the version and flags already.
+void walkFrom(std::string_view body, size_t pos, bool checkContent, FrameWalk& w) {
+    auto problem = [&](bool trusted, std::string why) {
+        w.readable = false;
+        w.trusted = trusted;
+        w.problem = std::move(why);
+    };
+    auto bytes = [&](size_t at) { return reinterpret_cast<const unsigned char*>(body.data()) + at; };
+    const int version = w.version;
+    const size_t headerSize = version == 2 ? 6 : 10;
+    const size_t idSize = version == 2 ? 3 : 4;
+    uint64_t budget = kMaxInflatedBytes;
+    while (pos < body.size()) {
+        if (body[pos] == 0) {
+            // Padding: zeros up to the tag's end, or the size cannot be trusted.
+            if (body.find_first_not_of('\0', pos) != std::string_view::npos)
+                return problem(false, "bytes that are not zeros after the padding began (the tag's size cannot be trusted)");
+            break;
+        }
+        if (body.size() - pos < headerSize) return problem(false, "a frame header cut short");
+        bool idOK = validFrameID(body, pos, idSize) ||
+                    (version == 3 && validFrameID(body, pos, 3) && body[pos + 3] == 0);  // a v2.2 name in v2.3
+        if (!idOK) return problem(false, "a frame with an invalid name");
+        uint64_t size = version == 2 ? bigEndian(bytes(pos + 3), 3)
+                        : version == 3 ? bigEndian(bytes(pos + 4), 4)
+                                       : v4FrameSize(body, pos);
+        if (size > body.size() - pos - headerSize) return problem(false, "a frame larger than its tag");
+        unsigned flags = version == 2 ? 0u : bigEndian(bytes(pos + 8), 2);
+        if (size <= flagBytes(version, flags)) {
+            // Holds nothing: no data at all, or not even what its flags say comes first.
+            ++w.emptyFrames;
+            pos += headerSize + static_cast<size_t>(size);
+            continue;
+        }
+        FrameSpan span{pos, headerSize + static_cast<size_t>(size),
+                       body.substr(pos, version == 3 && body[pos + 3] == 0 ? 3 : idSize), flags};
+        if (checkContent && version >= 3) {
+            unsigned format = flags & 0xFF;
+            if (format & (version == 3 ? 0x40 : 0x04)) return problem(true, "an encrypted frame");
+            if (format & (version == 3 ? 0x80 : 0x08)) {
+                std::string_view payload = body.substr(pos + headerSize + flagBytes(version, flags),
+                                                       static_cast<size_t>(size) - flagBytes(version, flags));
+                std::string plain;
+                if (version == 4 && ((format & 0x02) || w.unsynchronised)) {
+                    plain = resynchronised(payload);
+                    payload = plain;
+                }
+                if (!inflatesWithin(payload, budget))
+                    return problem(true, "a compressed frame that does not inflate within bounds");
+            }
+        }
+        w.frames.push_back(span);
+        pos += span.length;
+    }
+    w.readable = true;
+    w.trusted = true;
+}
+
+// At most `limit` bytes that zlib data inflates to.
+std::string inflatedPrefix(std::string_view data, size_t limit) {
+    std::string out(limit, '\0');
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) return "";
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    z.avail_in = static_cast<uInt>(data.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(limit);
+    int status = Z_OK;
+    while (status == Z_OK && z.avail_out > 0) status = inflate(&z, Z_NO_FLUSH);
+    out.resize(limit - z.avail_out);
+    inflateEnd(&z);
+    return out;
+}
+
+}  // namespace
+
+std::string unsynchronise(std::string_view in) {
+    std::string out;
+    out.reserve(in.size() + in.size() / 64);
+    for (size_t i = 0; i < in.size(); ++i) {
+        out.push_back(in[i]);
+        if (static_cast<unsigned char>(in[i]) == 0xFF &&
+            (i + 1 == in.size() || static_cast<unsigned char>(in[i + 1]) >= 0xE0 || in[i + 1] == 0))
+            out.push_back('\0');
+    }
+    return out;
+}
+
+std::string FrameWalk::content(std::string_view tag, const FrameSpan& frame, size_t limit) const {
+    const size_t headerSize = version == 2 ? 6 : 10;
+    std::string_view data = body(tag).substr(frame.at + headerSize, frame.length - headerSize);
+    unsigned format = frame.flags & 0xFF;
+    if ((version == 3 && (format & 0x40)) || (version == 4 && (format & 0x04))) return "";  // encrypted
+    bool compressed = (version == 3 && (format & 0x80)) || (version == 4 && (format & 0x08));
+    bool unsync = version == 4 && ((format & 0x02) || unsynchronised);
+    size_t skip = flagBytes(version, frame.flags);
+    if (skip >= data.size()) return "";
+    data.remove_prefix(skip);
+    std::string plain;
+    if (unsync) {
+        // Each byte read back needs at most two stored.
+        plain = resynchronised(data.substr(0, compressed ? data.size() : std::min(data.size(), limit * 2)));
+        data = plain;
+    }
+    if (compressed) return inflatedPrefix(data, limit);
+    return std::string(data.substr(0, limit));
+}
+
+FrameWalk walkFrames(std::string_view tag, bool checkContent) {
     FrameWalk w;
     auto problem = [&](std::string why) {
         w.readable = false;
+        w.trusted = false;
         w.problem = std::move(why);
         return w;
     };
@@ -255,92 +377,59 @@ FrameWalk walkFrames(std::string_view tag, std::string* plain) {
     if (!h.problem.empty()) return problem(h.problem);
     if (h.bodySize > tag.size() - kHeaderSize) return problem("an ID3v2 tag larger than its bytes");
     w.version = h.version;
-    std::string_view body = tag.substr(kHeaderSize, h.bodySize);
-    std::string whole;
+    w.bodySize = static_cast<size_t>(h.bodySize);
     bool unsynchronised = (h.flags & 0x80) != 0;
     if (unsynchronised && h.version < 4) {
-        whole = resynchronised(body);
-        body = whole;
+        w.plainBody = resynchronised(tag.substr(kHeaderSize, w.bodySize));
+        w.hasPlainBody = true;
     }
-    auto bytes = [&](size_t at) { return reinterpret_cast<const unsigned char*>(body.data()) + at; };
-
-    size_t pos = 0;
-    if (h.version >= 3 && (h.flags & 0x40)) {
-        if (body.size() < 4) return problem("an extended header cut short");
-        uint64_t size;
-        if (h.version == 3) {
-            size = bigEndian(bytes(0), 4);
-            if (size != 6 && size != 10) return problem("an extended header of a size it cannot have");
-            size += 4;
-        } else {
-            if (!syncsafe(bytes(0))) return problem("an extended header size that is not syncsafe");
-            size = syncsafeValue(bytes(0));
-            if (size < 6) return problem("an extended header of a size it cannot have");
-        }
-        if (size > body.size()) return problem("an extended header larger than its tag");
-        pos = static_cast<size_t>(size);
+    w.unsynchronised = unsynchronised && h.version == 4;
+    std::string_view body = w.body(tag);
+    if (h.version < 3 || !(h.flags & 0x40)) {
+        walkFrom(body, 0, checkContent, w);
+        return w;
     }
 
-    const size_t framesStart = pos;
-    const size_t headerSize = h.version == 2 ? 6 : 10;
-    const size_t idSize = h.version == 2 ? 3 : 4;
-    uint64_t budget = kMaxInflatedBytes;
-    while (pos < body.size()) {
-        if (body[pos] == 0) break;  // padding
-        if (body.size() - pos < headerSize) return problem("a frame header cut short");
-        bool idOK = validFrameID(body, pos, idSize) ||
-                    (h.version == 3 && validFrameID(body, pos, 3) && body[pos + 3] == 0);  // a v2.2 name in v2.3
-        if (!idOK) return problem("a frame with an invalid name");
-        uint64_t size = h.version == 2 ? bigEndian(bytes(pos + 3), 3)
-                        : h.version == 3 ? bigEndian(bytes(pos + 4), 4)
-                                         : v4FrameSize(body, pos);
-        if (size == 0) return problem("an empty frame");
-        if (size > body.size() - pos - headerSize) return problem("a frame larger than its tag");
-        std::string_view data = body.substr(pos + headerSize, static_cast<size_t>(size));
-        unsigned format = h.version == 2 ? 0 : *bytes(pos + 9);
-        if (h.version == 3) {
-            if (format & 0x40) return problem("an encrypted frame");
-            if (format & 0x80) {
-                size_t skip = 4 + ((format & 0x20) ? 1 : 0);
-                if (data.size() < skip || !inflatesWithin(data.substr(skip), budget))
-                    return problem("a compressed frame that does not inflate within bounds");
-            }
-        } else if (h.version == 4) {
-            if (format & 0x04) return problem("an encrypted frame");
-            size_t skip = ((format & 0x40) ? 1 : 0) + ((format & 0x01) ? 4 : 0);
-            if (data.size() <= skip) return problem("a frame shorter than its flags say");
-            if (format & 0x08) {
-                std::string_view payload = data.substr(skip);
-                std::string plain;
-                if ((format & 0x02) || unsynchronised) {
-                    plain = resynchronised(payload);
-                    payload = plain;
-                }
-                if (!inflatesWithin(payload, budget))
-                    return problem("a compressed frame that does not inflate within bounds");
-            }
-        }
-        ++w.frames;
-        w.spans.emplace_back(kHeaderSize + pos, headerSize + static_cast<size_t>(size));
-        pos += headerSize + static_cast<size_t>(size);
+    // The extended header: its size as written, what its flags say it holds
+    // (v2.3: 6 bytes, 10 with a CRC; v2.4: 6, and each flag's data), or none
+    // at all under a flag set by mistake.
+    if (body.size() < 6) return problem("an extended header cut short");
+    auto bytes = reinterpret_cast<const unsigned char*>(body.data());
+    std::vector<size_t> readings;
+    if (h.version == 3) {
+        readings.push_back(4 + static_cast<size_t>(bigEndian(bytes, 4)));
+        readings.push_back(4 + ((bytes[4] & 0x80) ? 10 : 6));
+    } else {
+        if (syncsafe(bytes)) readings.push_back(syncsafeValue(bytes));
+        readings.push_back(6 + ((bytes[5] & 0x40) ? 1 : 0) + ((bytes[5] & 0x20) ? 6 : 0) + ((bytes[5] & 0x10) ? 2 : 0));
     }
-    w.framesEnd = kHeaderSize + pos;
-    w.readable = true;
-    if (plain != nullptr) {
-        // The frames alone under a header without flags; in v2.4 a tag-wide
-        // unsynchronisation becomes each frame's own.
-        std::string frames(body.substr(framesStart, pos - framesStart));
-        if (h.version == 4 && unsynchronised) {
-            for (size_t at = 0; at + headerSize <= frames.size();) {
-                frames[at + 9] = static_cast<char>(frames[at + 9] | 0x02);
-                at += headerSize + static_cast<size_t>(v4FrameSize(frames, at));
-            }
+    readings.push_back(0);
+    // The size as written, when it holds; else the one other reading that
+    // holds (readings that find no frames at all agree with each other).
+    std::optional<FrameWalk> chosen;
+    bool ambiguous = false;
+    for (size_t i = 0; i < readings.size(); ++i) {
+        size_t at = readings[i];
+        if (at > body.size() || std::find(readings.begin(), readings.begin() + i, at) != readings.begin() + i) continue;
+        FrameWalk attempt;
+        attempt.version = w.version;
+        attempt.unsynchronised = w.unsynchronised;
+        walkFrom(body, at, checkContent, attempt);
+        if (!attempt.trusted) continue;
+        if (i == 0) {
+            chosen = std::move(attempt);
+            break;
         }
-        unsigned char head[kHeaderSize] = {'I', 'D', '3', static_cast<unsigned char>(h.version), 0, 0};
-        for (int i = 0; i < 4; ++i) head[6 + i] = static_cast<unsigned char>((frames.size() >> (7 * (3 - i))) & 0x7F);
-        *plain = std::string(reinterpret_cast<const char*>(head), kHeaderSize) + frames;
+        if (!chosen) chosen = std::move(attempt);
+        else if (!chosen->frames.empty() || !attempt.frames.empty()) ambiguous = true;
     }
-    return w;
+    if (!chosen || ambiguous)
+        return problem(readings[0] > body.size() ? "an extended header larger than its tag"
+                                                 : "an extended header whose size and flags disagree");
+    chosen->bodySize = w.bodySize;
+    chosen->hasPlainBody = w.hasPlainBody;
+    chosen->plainBody = std::move(w.plainBody);
+    return std::move(*chosen);
 }
 
 }  // namespace cantrel::id3

@@ -6,8 +6,9 @@
 // whatever the file holds.
 //
 // The frame walk checks the structure of a whole ID3v2 tag before any other
-// reader sees it: every frame inside the tag, compressed frames inflating
-// within a bound, no encrypted frame.
+// reader sees it, in one pass: every frame inside the tag, nothing but zeros
+// after the last, compressed frames inflating within a bound, no encrypted
+// frame; and tells where each frame lies, so that a writer can copy it.
 #pragma once
 
 #include <cstddef>
@@ -40,22 +41,52 @@ Layout locateTags(const ReadAt& read, uint64_t size);
 Layout locateTags(int fd, uint64_t size);
 Layout locateTags(std::string_view file);
 
+// One frame of a walked tag: where it lies in the walk's body (its header
+// included) and what its header says.
+struct FrameSpan {
+    size_t at = 0;
+    size_t length = 0;
+    std::string_view id;   // "APIC", "PIC", …
+    unsigned flags = 0;    // the two flag bytes (v2.3, v2.4); 0 in v2.2
+};
+
 struct FrameWalk {
-    bool readable = false;
+    bool readable = false;  // every check passed
+    bool trusted = false;   // the tag's size and layout hold (a refused frame may still make it unreadable)
     std::string problem;
     int version = 0;
-    size_t frames = 0;      // frames found
-    size_t framesEnd = 0;   // where the last frame ends, counted from the tag's first byte
-                            // (in the tag as stored when it is not unsynchronised as a whole)
-    // Where each frame lies (offset and length, its header included),
-    // counted the same way.
-    std::vector<std::pair<size_t, size_t>> spans;
+    // v2.4: the header says every frame is unsynchronised (kept as it is).
+    bool unsynchronised = false;
+    size_t emptyFrames = 0;  // frames of size 0, which hold nothing and are left out of `frames`
+    // The frames, in order, as they lie in body().
+    std::vector<FrameSpan> frames;
+    // The tag's frames area as read: after the header and after undoing a
+    // v2.2/v2.3 unsynchronisation of the whole tag.
+    std::string_view body(std::string_view tag) const {
+        return hasPlainBody ? std::string_view(plainBody) : tag.substr(10, bodySize);
+    }
+    // Where a frame's data lies, its transport encodings (group, encryption
+    // method, data length indicator, unsynchronisation, compression) undone;
+    // at most `limit` bytes of it. Nothing for an encrypted frame.
+    std::string content(std::string_view tag, const FrameSpan& frame, size_t limit) const;
+
+    size_t bodySize = 0;
+    bool hasPlainBody = false;
+    std::string plainBody;
 };
 
 // Walks the frames of a whole ID3v2 tag (`tag` starts with its header and
-// holds at least the size the header gives). When it is readable and `plain`
-// is given, *plain becomes the same frames as a plain tag: no extended
-// header, no padding, no footer, and no unsynchronisation of the whole tag.
-FrameWalk walkFrames(std::string_view tag, std::string* plain = nullptr);
+// holds at least the size the header gives). The tag is trusted when every
+// frame lies inside it and every byte after the last frame up to its end is
+// zero; otherwise its size or its layout is wrong and nothing of it may be
+// rewritten. With `checkContent`, compressed frames must inflate within
+// bounds and no frame may be encrypted. An extended header is skipped by its
+// size; when that reading does not hold, by what its flags say, or as
+// absent, when exactly one of those holds.
+FrameWalk walkFrames(std::string_view tag, bool checkContent = true);
+
+// Unsynchronisation: a zero after every 0xFF followed by a byte of 0xE0 or
+// more, by a zero, or at the end.
+std::string unsynchronise(std::string_view in);
 
 }  // namespace cantrel::id3

@@ -7,11 +7,8 @@
 #include <dispatch/dispatch.h>
 #include <platform/DeviceRoot.h>
 
-#include <taglib/attachedpictureframe.h>
 #include <taglib/id3v2tag.h>
-#include <taglib/tbytevectorstream.h>
 #include <taglib/textidentificationframe.h>
-#include <taglib/tfile.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -136,6 +133,34 @@ bool locate(int fd, off_t size, const std::string& path, Layout& layout, std::st
     return layout.readable;
 }
 
+// The ID3v2 tag at the start of the file open at `fd`, of at most
+// kMaxTagBytes; false (the reason in *why) when it is larger or cannot be read.
+bool readTag(int fd, const Layout& layout, const std::string& path, std::string& tag, std::string* why) {
+    if (layout.tagEnd > kMaxTagBytes) {
+        fail(why, path + ": an ID3v2 tag of " + std::to_string(layout.tagEnd) + " bytes");
+        return false;
+    }
+    tag.assign(static_cast<size_t>(layout.tagEnd), '\0');
+    if (!readAt(fd, tag.data(), tag.size(), 0)) {
+        fail(why, "cannot read " + path);
+        return false;
+    }
+    return true;
+}
+
+// Whether the ID3v2 tag at the start of the file open at `fd` (if any) ends
+// where its size says: every frame inside it and zeros after the last.
+// Otherwise the bytes its size covers may hold audio, which a new tag in
+// its place would lose.
+bool trusted(int fd, const Layout& layout, const std::string& path, std::string* why) {
+    std::string tag;
+    if (layout.version == 0) return true;
+    if (!readTag(fd, layout, path, tag, why)) return false;
+    FrameWalk walk = walkFrames(tag, false);
+    if (!walk.trusted) fail(why, path + ": the ID3v2 tag cannot be trusted: " + walk.problem);
+    return walk.trusted;
+}
+
 // A writer holds a lock on its new file while it writes. A new file whose
 // lock is free and that has not changed for a minute was left by a writer
 // that died (killed, or the device lost power): it is removed before the
@@ -200,15 +225,6 @@ bool replaceFile(const std::string& path, const Fd& original, const struct stat&
     return true;
 }
 
-// TagLib reading a tag that is already in memory.
-class MemoryFile : public TagLib::File {
-public:
-    explicit MemoryFile(TagLib::IOStream* stream) : TagLib::File(stream) {}
-    TagLib::Tag* tag() const override { return nullptr; }
-    TagLib::AudioProperties* audioProperties() const override { return nullptr; }
-    bool save() override { return false; }
-};
-
 TagLib::String taglibString(const std::u16string& text) {
     TagLib::ByteVector units(static_cast<unsigned int>(text.size() * 2), '\0');
     char* out = units.data();
@@ -225,27 +241,6 @@ TagLib::ID3v2::Frame* textFrame(const char* id, const std::u16string& text) {
     return frame;
 }
 
-// The picture frame: JPEG, type 11, our description; the frame's own text
-// encoding stays ISO-8859-1.
-TagLib::ID3v2::Frame* pictureFrame(std::string_view jpeg) {
-    auto* frame = new TagLib::ID3v2::AttachedPictureFrame;
-    frame->setMimeType("image/jpeg");
-    frame->setType(static_cast<TagLib::ID3v2::AttachedPictureFrame::Type>(kPictureType));
-    frame->setDescription(kPictureDescription);
-    frame->setPicture(TagLib::ByteVector(jpeg.data(), static_cast<unsigned>(jpeg.size())));
-    return frame;
-}
-
-// A picture frame the artwork write replaces: other (0), front cover (3),
-// the writer's own type (11), or one carrying the writer's description in
-// whatever encoding.
-bool isReplacedPicture(TagLib::ID3v2::Frame* frame) {
-    auto* picture = dynamic_cast<TagLib::ID3v2::AttachedPictureFrame*>(frame);
-    if (picture == nullptr) return false;
-    int type = picture->type();
-    return type == 0 || type == 3 || type == kPictureType || picture->description() == kPictureDescription;
-}
-
 bool setTagSize(std::string& tag, std::string* why) {
     size_t body = tag.size() - 10;
     if (body > 0x0FFFFFFFu) {
@@ -256,6 +251,12 @@ bool setTagSize(std::string& tag, std::string* why) {
     return true;
 }
 
+// Where the frames of a tag rendered by TagLib (no extended header, no
+// unsynchronisation) end: its padding starts there.
+size_t framesEnd(const FrameWalk& walk) {
+    return 10 + (walk.frames.empty() ? 0 : walk.frames.back().at + walk.frames.back().length);
+}
+
 // TagLib's rendering without its padding: the tag ends with its last frame.
 std::string withoutPadding(const TagLib::ByteVector& rendered, std::string* why) {
     std::string_view bytes(rendered.data(), rendered.size());
@@ -264,35 +265,71 @@ std::string withoutPadding(const TagLib::ByteVector& rendered, std::string* why)
         fail(why, "the new tag cannot be written: " + walk.problem);
         return "";
     }
-    std::string out(bytes.substr(0, walk.framesEnd));
+    std::string out(bytes.substr(0, framesEnd(walk)));
     return setTagSize(out, why) ? out : "";
 }
 
-// The frames of `old` (a plain v2.3 or v2.4 tag) that TagLib reads but does
-// not write back (the v2.3 frames v2.4 retired: TRDA, TSIZ, EQUA, RVAD, a
-// TIME without a year), appended to `rendered` as they were; not pictures,
-// nor frames marked to be dropped once the tag changes, nor v2.2 names in a
-// v2.3 tag (TagLib renames those).
-bool keepRetiredFrames(const std::string& old, std::string& rendered, std::string* why) {
-    FrameWalk before = walkFrames(old), after = walkFrames(rendered);
-    std::vector<std::string> written;
-    for (auto [at, length] : after.spans) written.push_back(rendered.substr(at, 4));
-    std::string retired;
-    for (auto [at, length] : before.spans) {
-        std::string id = old.substr(at, 4);
-        auto same = std::find(written.begin(), written.end(), id);
-        if (same != written.end()) {
-            written.erase(same);
-            continue;
-        }
-        auto status = static_cast<unsigned char>(old[at + 8]);
-        bool dropOnChange = (before.version == 3 ? status & 0x80 : status & 0x40) != 0;
-        if (id == "APIC" || id[3] == '\0' || dropOnChange) continue;
-        retired += old.substr(at, length);
+// Our picture frame in an ID3v2 tag of `version`: JPEG, type 11, our
+// description in ISO-8859-1. In a v2.4 tag whose frames are all
+// unsynchronised it is unsynchronised too. Empty when the picture does not
+// fit the version's frame size.
+std::string pictureFrame(int version, std::string_view jpeg, bool unsynchronised = false) {
+    std::string data = std::string(1, '\0') + (version == 2 ? std::string("JPG") : std::string("image/jpeg") + '\0') +
+                       static_cast<char>(kPictureType) + kPictureDescription + '\0';
+    data.append(jpeg);
+    if (unsynchronised) data = unsynchronise(data);
+    uint64_t size = data.size();
+    std::string header;
+    if (version == 2) {
+        if (size > 0xFFFFFFu) return "";
+        header = "PIC";
+        for (int i = 2; i >= 0; --i) header.push_back(static_cast<char>((size >> (8 * i)) & 0xFF));
+    } else {
+        if (size > (version == 4 ? 0x0FFFFFFFu : 0xFFFFFFFFu)) return "";
+        header = "APIC";
+        for (int i = 3; i >= 0; --i)
+            header.push_back(static_cast<char>(version == 4 ? (size >> (7 * i)) & 0x7F : (size >> (8 * i)) & 0xFF));
+        header += std::string{'\0', static_cast<char>(unsynchronised ? 0x02 : 0x00)};
     }
-    if (retired.empty()) return true;
-    rendered += retired;
-    return setTagSize(rendered, why);
+    return header + data;
+}
+
+// Whether `text` (in an ID3 text encoding, ending with its terminator)
+// begins with our description; UTF-16 in either byte order, with or
+// without a byte-order mark.
+bool startsWithOurDescription(std::string_view text, int encoding) {
+    std::string_view ours = kPictureDescription;
+    size_t n = ours.size();
+    if (encoding == 0 || encoding == 3) return text.size() > n && text.substr(0, n) == ours && text[n] == '\0';
+    if (encoding != 1 && encoding != 2) return false;
+    if (text.size() >= 2 && ((text[0] == '\xFF' && text[1] == '\xFE') || (text[0] == '\xFE' && text[1] == '\xFF')))
+        text.remove_prefix(2);
+    if (text.size() < 2 * n + 2 || text[2 * n] != '\0' || text[2 * n + 1] != '\0') return false;
+    for (int high : {0, 1}) {
+        bool same = true;
+        for (size_t i = 0; i < n && same; ++i)
+            same = text[2 * i + high] == '\0' && text[2 * i + 1 - high] == ours[i];
+        if (same) return true;
+    }
+    return false;
+}
+
+// A picture frame the artwork write replaces: other (0), front cover (3), or
+// one described as ours in whatever encoding.
+bool isReplacedPicture(std::string_view tag, const FrameWalk& walk, const FrameSpan& frame) {
+    if (frame.id != (walk.version == 2 ? "PIC" : "APIC")) return false;
+    // Encoding, MIME type (or v2.2's format), type and description come first.
+    std::string data = walk.content(tag, frame, 512);
+    if (data.empty()) return false;
+    size_t typeAt = walk.version == 2 ? 4 : data.find('\0', 1) + 1;
+    if (typeAt == 0 || typeAt >= data.size()) return false;
+    int type = static_cast<unsigned char>(data[typeAt]);
+    return type == 0 || type == 3 || startsWithOurDescription(std::string_view(data).substr(typeAt + 1), data[0]);
+}
+
+// Frames marked to be dropped once the tag is altered.
+bool droppedOnChange(const FrameWalk& walk, const FrameSpan& frame) {
+    return walk.version == 3 ? (frame.flags & 0x8000) != 0 : walk.version == 4 && (frame.flags & 0x4000) != 0;
 }
 
 }  // namespace
@@ -303,45 +340,52 @@ std::string renderExportTag(const std::u16string& title, const std::u16string& a
     tag.addFrame(textFrame("TIT2", title));
     tag.addFrame(textFrame("TALB", album));
     tag.addFrame(textFrame("TPE1", artist));
-    if (jpeg != nullptr) tag.addFrame(pictureFrame(*jpeg));
-    return withoutPadding(tag.render(TagLib::ID3v2::v3), nullptr);
+    std::string out = withoutPadding(tag.render(TagLib::ID3v2::v3), nullptr);
+    if (out.empty() || jpeg == nullptr) return out;
+    std::string picture = pictureFrame(3, *jpeg);
+    if (picture.empty()) return "";
+    out += picture;
+    return setTagSize(out, nullptr) ? out : "";
 }
 
-std::optional<std::string> renderArtworkTag(std::string_view oldTag, std::string_view jpeg, std::string* why) {
-    TagLib::ID3v2::Tag tag;
-    TagLib::ID3v2::Version version = TagLib::ID3v2::v3;
-    std::string plain;
-    int oldVersion = 0;
+std::optional<std::string> renderArtworkTag(std::string_view oldTag, std::string_view jpeg, std::string* why,
+                                            std::string* forUser) {
+    // A file without a tag gets one of our picture alone.
+    int version = 3;
+    bool unsynchronised = false;
+    std::string out = std::string("ID3\x03\x00\x00", 6) + std::string(4, '\0');
     if (!oldTag.empty()) {
-        // TagLib reads the frames our walk found, under a plain header.
-        FrameWalk walk = walkFrames(oldTag, &plain);
+        FrameWalk walk = walkFrames(oldTag);
         if (!walk.readable) {
             fail(why, "the ID3v2 tag cannot be read: " + walk.problem);
+            fail(forUser, walk.trusted ? "its tag holds encrypted or compressed parts that cannot be checked safely"
+                                       : "its tag is damaged: its size does not match what it holds, so rewriting it "
+                                         "could cut into the music");
             return std::nullopt;
         }
-        oldVersion = walk.version;
-        if (walk.version == 4) version = TagLib::ID3v2::v4;
-        TagLib::ByteVector bytes(plain.data(), static_cast<unsigned>(plain.size()));
-        TagLib::ByteVectorStream stream(bytes);
-        MemoryFile file(&stream);
-        TagLib::ID3v2::Tag old(&file, 0);
-        // The kept frames move to the new tag as they are, in order.
-        TagLib::ID3v2::FrameList frames = old.frameList();
-        for (TagLib::ID3v2::Frame* frame : frames) {
-            old.removeFrame(frame, false);
-            if (isReplacedPicture(frame))
-                delete frame;
-            else
-                tag.addFrame(frame);
+        // The same version; a v2.4 tag whose frames are all unsynchronised
+        // says so again. The rest of the header (an extended header, a
+        // footer, a v2.2/v2.3 unsynchronisation of the whole tag) is not kept.
+        version = walk.version;
+        unsynchronised = walk.unsynchronised;
+        out[3] = static_cast<char>(version);
+        out[5] = static_cast<char>(unsynchronised ? 0x80 : 0x00);
+        std::string_view body = walk.body(oldTag);
+        // Every other frame as the bytes it was, in its order.
+        for (const FrameSpan& frame : walk.frames) {
+            if (droppedOnChange(walk, frame) || isReplacedPicture(oldTag, walk, frame)) continue;
+            out.append(body.substr(frame.at, frame.length));
         }
     }
-    tag.addFrame(pictureFrame(jpeg));
-    std::string out = withoutPadding(tag.render(version), why);
-    if (out.empty() || (oldVersion >= 3 && !keepRetiredFrames(plain, out, why))) return std::nullopt;
-    // The new tag must read as whole frames up to its end.
-    FrameWalk check = walkFrames(out);
-    if (!check.readable || check.framesEnd != out.size()) {
-        fail(why, "the new tag would not read back whole");
+    std::string picture = pictureFrame(version, jpeg, unsynchronised);
+    if (picture.empty()) {
+        fail(why, "the picture is too large for the file's ID3v2." + std::to_string(version) + " tag");
+        fail(forUser, "the picture is too large for the old kind of tag the file has");
+        return std::nullopt;
+    }
+    out += picture;
+    if (!setTagSize(out, why)) {
+        fail(forUser, "its tag with the picture would be too large");
         return std::nullopt;
     }
     return out;
@@ -368,7 +412,8 @@ Outcome writeExportTag(const std::string& path, const std::u16string& title, con
         return Outcome::Untouched;
     }
     Layout layout;
-    if (!locate(original.fd, st.st_size, target, layout, why)) return Outcome::Untouched;
+    if (!locate(original.fd, st.st_size, target, layout, why) || !trusted(original.fd, layout, target, why))
+        return Outcome::Untouched;
     std::string tag = renderExportTag(title, album, artist, imagePath.empty() ? nullptr : &jpeg);
     if (tag.empty()) {
         fail(why, "the new tag cannot be written");
@@ -394,7 +439,7 @@ std::string writeTaggedCopy(const std::string& source, const std::string& folder
     off_t from = 0, to = st.st_size;
     std::string problem;
     Layout layout;
-    if (locate(in.fd, st.st_size, source, layout, &problem)) {
+    if (locate(in.fd, st.st_size, source, layout, &problem) && trusted(in.fd, layout, source, &problem)) {
         tag = renderExportTag(title, album, artist);
         from = static_cast<off_t>(layout.tagEnd);
         to = static_cast<off_t>(layout.audioEnd);
@@ -411,45 +456,56 @@ std::string writeTaggedCopy(const std::string& source, const std::string& folder
     return name;
 }
 
-Outcome writeArtworkTag(const std::string& path, const std::string& imagePath, std::string* why) {
+Outcome writeArtworkTag(const std::string& path, const std::string& imagePath, std::string* why,
+                        std::string* forUser) {
     if (!hasMP3Extension(path)) return Outcome::NotMP3;
+    auto untouched = [&](const char* reason) {
+        if (forUser) *forUser = reason;
+        return Outcome::Untouched;
+    };
     std::string target;
     Fd original(-1);
     struct stat st {};
-    if (!rewriteTarget(path, target, why) || !openForRewrite(target, original, st, why)) return Outcome::Untouched;
+    if (!rewriteTarget(path, target, why)) return untouched("it is a link that leads outside the music library");
+    if (!openForRewrite(target, original, st, why)) return untouched("the file cannot be read or is read-only");
     std::string jpeg;
     if (!readWhole(imagePath, jpeg, kMaxPictureBytes)) {
         fail(why, "cannot read the picture " + imagePath);
-        return Outcome::Untouched;
+        return untouched("the new picture could not be read");
     }
     // Only the ID3v2 tag is read and replaced; what follows it (the audio,
     // an ID3v1 tag and other appended tags) is kept as it is.
     Layout layout;
-    if (!locate(original.fd, st.st_size, target, layout, why)) return Outcome::Untouched;
-    if (layout.tagEnd > kMaxTagBytes) {
-        fail(why, target + ": an ID3v2 tag of " + std::to_string(layout.tagEnd) + " bytes");
-        return Outcome::Untouched;
-    }
-    std::string old(static_cast<size_t>(layout.tagEnd), '\0');
-    if (!readAt(original.fd, old.data(), old.size(), 0)) {
-        fail(why, "cannot read " + target);
-        return Outcome::Untouched;
-    }
-    std::optional<std::string> tag = renderArtworkTag(old, jpeg, why);
+    if (!locate(original.fd, st.st_size, target, layout, why)) return untouched("its tag is damaged");
+    std::string old;
+    if (!readTag(original.fd, layout, target, old, why))
+        return untouched(layout.tagEnd > kMaxTagBytes ? "its tag is larger than 32 MB" : "the file cannot be read");
+    std::optional<std::string> tag = renderArtworkTag(old, jpeg, why, forUser);
     if (!tag) {
         if (why) *why = target + ": " + *why;
         return Outcome::Untouched;
     }
-    return replaceFile(target, original, st, *tag, static_cast<off_t>(layout.tagEnd), st.st_size, why)
-               ? Outcome::Written
-               : Outcome::Untouched;
+    if (!replaceFile(target, original, st, *tag, static_cast<off_t>(layout.tagEnd), st.st_size, why))
+        return untouched("the file could not be rewritten (the disk may be full)");
+    return Outcome::Written;
 }
 
 }  // namespace cantrel::id3
 
 namespace {
+std::string& artworkRefusal();
+}
+
+std::string cantrel::id3::takeArtworkRefusal() { return std::exchange(artworkRefusal(), std::string()); }
+
+namespace {
 
 std::u16string utf16(NSString* s) { return s ? s->utf16() : std::u16string(); }
+
+std::string& artworkRefusal() {
+    thread_local std::string reason;
+    return reason;
+}
 
 NSString* extensionOf(NSString* path) { return objc_msgSend<NSString*()>(path, "pathExtension"_sel); }
 
@@ -496,6 +552,8 @@ void setID3Tags(id, SEL, NSString* filePath, NSString* title, NSString* album, N
 
 id setID3TagArtwork(id, SEL, NSString* filePath, NSString* imagePath) {
     int result = 1;
+    std::string& refusal = artworkRefusal();
+    refusal.clear();
     try {
         if (!cantrel::id3::hasMP3Extension(to_string(filePath))) {
             logNotMP3(filePath);
@@ -507,13 +565,19 @@ id setID3TagArtwork(id, SEL, NSString* filePath, NSString* imagePath) {
                  image);
             std::string path = platform::devicePath(to_string(filePath));
             std::string imageHost = platform::devicePath(to_string(image));
-            std::string why;
+            std::string why = "a path outside the device";
+            std::string forUser = "it lies outside the music library";
             if (path.empty() || imageHost.empty() ||
-                cantrel::id3::writeArtworkTag(path, imageHost, &why) != cantrel::id3::Outcome::Written)
+                cantrel::id3::writeArtworkTag(path, imageHost, &why, &forUser) != cantrel::id3::Outcome::Written) {
                 NSLog("** Cantrel ** setID3TagArtwork: file left as it was: %s", why.c_str());
+                refusal = forUser;
+                result = 0;
+            }
         }
     } catch (NSException* e) {
         NSLog("** Cantrel EXCEPTION: setID3TagArtwork: %@", objc_msgSend<id()>(e, "reason"_sel));
+        refusal = "an unexpected error stopped the write";
+        result = 0;
     }
     CLog("setID3TagArtwork END");
     return NSNumber::withLongLong(result);

@@ -34,6 +34,8 @@
 //                             its own under the others
 #pragma once
 
+#include <functional>
+
 #include <CoreGraphics/CGGeometry.h>
 #include <UIKit/UIViewController.h>
 
@@ -87,6 +89,9 @@ struct JournalEntry {
 const std::vector<JournalEntry>& journal();
 void clearJournal();
 void addJournalEntry(JournalEntry entry);
+// Called with each entry as it is added (a host that prints what is shown);
+// nullptr for none.
+void setJournalObserver(std::function<void(const JournalEntry&)> observer);
 
 // The controllers presented now, in the order they were presented.
 std::vector<UIViewController*> presentedViewControllers();
