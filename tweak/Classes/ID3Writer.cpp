@@ -371,11 +371,19 @@ std::optional<std::string> renderArtworkTag(std::string_view oldTag, std::string
         out[3] = static_cast<char>(version);
         out[5] = static_cast<char>(unsynchronised ? 0x80 : 0x00);
         std::string_view body = walk.body(oldTag);
-        // Every other frame as the bytes it was, in its order.
+        out.reserve(out.size() + body.size() + jpeg.size() + 64);
+        // Every other frame as the bytes it was, in its order; frames that
+        // lie one after the other are copied together.
+        size_t runStart = 0, runEnd = 0;
         for (const FrameSpan& frame : walk.frames) {
             if (droppedOnChange(walk, frame) || isReplacedPicture(oldTag, walk, frame)) continue;
-            out.append(body.substr(frame.at, frame.length));
+            if (frame.at != runEnd) {
+                out.append(body.substr(runStart, runEnd - runStart));
+                runStart = frame.at;
+            }
+            runEnd = frame.at + frame.length;
         }
+        out.append(body.substr(runStart, runEnd - runStart));
     }
     std::string picture = pictureFrame(version, jpeg, unsynchronised);
     if (picture.empty()) {
