@@ -511,8 +511,13 @@ TEST_F(ID3HostileTest, ArtworkWriteCopiesEveryOtherFrameAsItsBytes) {
                            mpegFrames(3) + id3v1("V1");
         std::string path = root_.path() + "/untrusted.mp3";
         writeFile(path, file);
-        EXPECT_EQ(cantrel::id3::writeArtworkTag(path, image_), Outcome::Untouched);
+        std::string why, forUser;
+        EXPECT_EQ(cantrel::id3::writeArtworkTag(path, image_, &why, &forUser), Outcome::Untouched);
         EXPECT_TRUE(readFile(path) == file) << "the file changed";
+        // Words for a person, not the log's technical text.
+        EXPECT_FALSE(forUser.empty());
+        EXPECT_NE(forUser, why);
+        EXPECT_EQ(forUser.find(path), std::string::npos) << forUser;
         std::string name = cantrel::id3::writeTaggedCopy(
             path, folder, [](int i) { return i == 1 ? std::string("copy.mp3") : std::string(); }, u"T", u"A", u"R");
         ASSERT_EQ(name, "copy.mp3");
