@@ -289,8 +289,8 @@ void walkFrom(std::string_view body, size_t pos, bool checkContent, FrameWalk& w
             pos += headerSize + static_cast<size_t>(size);
             continue;
         }
-        FrameSpan span{pos, headerSize + static_cast<size_t>(size),
-                       body.substr(pos, version == 3 && body[pos + 3] == 0 ? 3 : idSize), flags};
+        FrameSpan span{pos, headerSize + static_cast<size_t>(size), {}, flags};
+        body.copy(span.id, idSize, pos);  // a v2.2 name in v2.3 ends with its zero
         if (checkContent && version >= 3) {
             unsigned format = flags & 0xFF;
             if (format & (version == 3 ? 0x40 : 0x04)) return problem(true, "an encrypted frame");

@@ -46,7 +46,7 @@ Layout locateTags(std::string_view file);
 struct FrameSpan {
     size_t at = 0;
     size_t length = 0;
-    std::string_view id;   // "APIC", "PIC", …
+    char id[5] = {};       // "APIC", "PIC", …
     unsigned flags = 0;    // the two flag bytes (v2.3, v2.4); 0 in v2.2
 };
 
@@ -70,6 +70,7 @@ struct FrameWalk {
     // at most `limit` bytes of it. Nothing for an encrypted frame.
     std::string content(std::string_view tag, const FrameSpan& frame, size_t limit) const;
 
+    // Where body() lies: in the tag, or in plainBody once resynchronised.
     size_t bodySize = 0;
     bool hasPlainBody = false;
     std::string plainBody;

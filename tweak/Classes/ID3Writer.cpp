@@ -317,7 +317,7 @@ bool startsWithOurDescription(std::string_view text, int encoding) {
 // A picture frame the artwork write replaces: other (0), front cover (3), or
 // one described as ours in whatever encoding.
 bool isReplacedPicture(std::string_view tag, const FrameWalk& walk, const FrameSpan& frame) {
-    if (frame.id != (walk.version == 2 ? "PIC" : "APIC")) return false;
+    if (std::string_view(frame.id) != (walk.version == 2 ? "PIC" : "APIC")) return false;
     // Encoding, MIME type (or v2.2's format), type and description come first.
     std::string data = walk.content(tag, frame, 512);
     if (data.empty()) return false;
