@@ -153,7 +153,9 @@ TEST_F(ExportHost, LibraryTextIsEscapedPathsTakeTheRestOfTheLineAndLinksAreNotFo
         ASSERT_EQ(sqlite3_exec(db,
                                "UPDATE album SET album = 'Aerial' || char(10) || 'fake line' WHERE album_pid = 202;"
                                "UPDATE item SET title = 'Something' || CAST(X'FF' AS TEXT) || 'Blue' "
-                               "WHERE item_pid = 1004",
+                               "WHERE item_pid = 1004;"
+                               "UPDATE item SET title = 'What' || char(8232) || 'fake' || char(133) || 'line' || "
+                               "char(8238) || 'x' || char(8297) WHERE item_pid = 1008",
                                nullptr, nullptr, nullptr),
                   SQLITE_OK);
         sqlite3_close(db);
@@ -177,7 +179,15 @@ TEST_F(ExportHost, LibraryTextIsEscapedPathsTakeTheRestOfTheLineAndLinksAreNotFo
         EXPECT_TRUE(l.find('\xff') == std::string::npos && l.find('\xfe') == std::string::npos)
             << "a raw byte that is not UTF-8: " << l;
         EXPECT_NE(l.rfind("fake line", 0), 0u) << "a forged line: " << l;
+        for (const char* raw : {"\u2028", "\u0085", "\u202e", "\u2069"})
+            EXPECT_EQ(l.find(raw), std::string::npos) << "a line break or bidi control printed raw: " << l;
     }
+    auto ends = [&](const std::string& tail) {
+        return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) {
+            return l.size() >= tail.size() && l.compare(l.size() - tail.size(), tail.size(), tail) == 0;
+        });
+    };
+    EXPECT_TRUE(ends(" What\\u2028fake\\u0085line\\u202ex\\u2069")) << "rows and queue";
     EXPECT_TRUE(has("title=Something\\xffBlue")) << "db";
     EXPECT_TRUE(has("album=Aerial\\nfake line")) << "db";
     EXPECT_TRUE(has("text 'Aerial\\nfake line' via Cantrel")) << "sharesheet";
