@@ -277,4 +277,28 @@ TEST_F(PanelActions, ShareWithAndWithoutComposer) {
     EXPECT_EQ(str(get(panelOf(sheet)->titleTextField.get(), "text")), "Kept");
 }
 
+// A sheet whose screen the app has freed (the user left it): its actions
+// find the screen gone and open nothing.
+TEST_F(PanelActions, ActionsOfASheetWhoseScreenIsGoneOpenNothing) {
+    OWN_PROCESS();
+    Strong<ItemEntry> song = test::entryForRow(app, "songs", 1003);
+    auto screen = Strong<UIViewController>::adopt(static_cast<UIViewController*>(
+        objc_msgSend<id()>(objc_msgSend<id()>(UIViewController::cls(), "alloc"_sel), "init"_sel)));
+    song->currentViewController = objc::as_id(screen.get());
+    Strong<UIAlertController> sheet(open(song.get()));
+    ASSERT_NE(sheet.get(), nullptr);
+    Strong<ParentSongAlbumArtistView> panel(panelOf(sheet.get()));
+    screen.reset();
+    ASSERT_EQ(song->currentViewController.get(), nil);
+    platform::clearJournal();
+    platform::setSocialServiceAvailable(to_string(SLServiceTypeTwitter), true);
+    id recogniser = objc_msgSend<id(NSUInteger)>(get(panel->twitterImageView.get(), "gestureRecognizers"),
+                                                 "objectAtIndex:"_sel, 0);
+    objc_msgSend<void(id)>(panel.get(), "shareTrack:"_sel, recogniser);
+    objc_msgSend<void(id)>(panel.get(), "selectPhoto:"_sel, nil);
+    objc_msgSend<void()>(panel.get(), "reopenEditHandler"_sel);
+    platform::RunLoop::main().runFor(1);
+    EXPECT_EQ(shown(), std::vector<std::string>{});
+}
+
 }  // namespace
