@@ -10,6 +10,7 @@
 #include <platform/DeviceRoot.h>
 
 #include <climits>
+#include <map>
 #include <cstdlib>
 #include <ostream>
 #include <string>
@@ -28,8 +29,12 @@ id send(id obj, const char* selector) { return objc_msgSend<id()>(obj, sel_regis
 // CLASS.nib.json) declares none of that name: any other name is never sent.
 id outlet(id panel, const std::string& name) {
     if (panel == nil) return nil;
-    std::string nib = platform::devicePath(kLibraryBundle) + "/" + object_getClassName(panel) + ".nib.json";
-    if (!declares(nibOutlets(nib, "panel"), name)) return nil;
+    static std::map<std::string, std::vector<std::string>> declared;  // by panel class, read once
+    std::string cls = object_getClassName(panel);
+    auto it = declared.find(cls);
+    if (it == declared.end())
+        it = declared.emplace(cls, nibOutlets(platform::devicePath(kLibraryBundle) + "/" + cls + ".nib.json", "panel")).first;
+    if (!declares(it->second, name)) return nil;
     SEL sel = sel_registerName(name.c_str());
     if (!objc_msgSend<BOOL(SEL)>(panel, "respondsToSelector:"_sel, sel)) return nil;
     return objc_msgSend<id()>(panel, sel);

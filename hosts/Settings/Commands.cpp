@@ -51,14 +51,18 @@ std::vector<std::string> outletNames(UIViewController* page) {
                             "File's Owner");
 }
 
-// The view an outlet the page's nib declares holds, or nil (any other name:
-// never sent to the page).
-id outletView(UIViewController* page, const std::string& name) {
-    if (page == nullptr || !host::declares(outletNames(page), name)) return nil;
+// The view an outlet the page's nib declares (one of `declared`) holds, or
+// nil: any other name is never sent to the page.
+id outletView(UIViewController* page, const std::string& name, const std::vector<std::string>& declared) {
+    if (page == nullptr || !host::declares(declared, name)) return nil;
     SEL getter = sel_registerName(name.c_str());
     if (!objc_msgSend<BOOL(SEL)>(page, "respondsToSelector:"_sel, getter)) return nil;
     id v = objc_msgSend<id()>(page, getter);
     return objc_isKindOfClass(v, UIView::cls()) ? v : nil;
+}
+
+id outletView(UIViewController* page, const std::string& name) {
+    return page != nullptr ? outletView(page, name, outletNames(page)) : nil;
 }
 
 std::string number(double v) {
@@ -101,8 +105,9 @@ bool dump(Context& c, const Args&) {
         return false;
     }
     std::map<UIView*, std::string> outlets;
-    for (const std::string& name : outletNames(page))
-        if (id v = outletView(page, name)) outlets[static_cast<UIView*>(v)] = name;
+    std::vector<std::string> declared = outletNames(page);
+    for (const std::string& name : declared)
+        if (id v = outletView(page, name, declared)) outlets[static_cast<UIView*>(v)] = name;
     *c.out << "page " << object_getClassName(page) << " depth=" << platform::SettingsStack::shared().depth() << "\n";
     dumpView(c, static_cast<UIView*>(objc_msgSend<id()>(page, "view"_sel)), 1, outlets);
     return true;
