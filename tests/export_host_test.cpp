@@ -108,6 +108,27 @@ TEST_F(ExportHost, TwoExportsShowTwoSheets) {
         << ::testing::PrintToString(files);
 }
 
+// Opening another screen closes the share sheet its screen presented, as a
+// cancel: its working folder goes, and the next export's sheet shows.
+TEST_F(ExportHost, OpeningAnotherScreenEndsTheSheetAsACancel) {
+    int code = -1;
+    std::vector<std::string> errors;
+    auto lines = withoutUUIDs(testsupport::runMusicScript(
+        root.path(),
+        "open albums\nswipe 0 0\ntap 5\nsharesheet\nopen songs\nswipe 0 0\ntap 5\nsharesheet\nactivity cancel\n"
+        "ls var/mobile/Media/general_storage/Cantrel\n",
+        code, "", &errors));
+    EXPECT_EQ(code, 0) << ::testing::PrintToString(errors);
+    std::vector<std::string> texts, files;
+    for (const std::string& l : lines) {
+        if (l.starts_with("text ")) texts.push_back(l);
+        if (l.starts_with("U") || l == "Atlas.mp3") files.push_back(l);
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{"text 'Aerial Maps' via Cantrel", "text 'Atlas' via Cantrel"}));
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"Atlas.mp3", "U.zip"})) << "the working folder U/ is gone";
+}
+
 // On a pad the sheet comes in a popover: the snapshot draws its card (light
 // grey) in the middle of the screen until the sheet ends.
 TEST_F(ExportHost, PadSheetInAPopoverIsDrawn) {
