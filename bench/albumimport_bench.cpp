@@ -85,7 +85,7 @@ struct Fixture : bench::GeneratedLibrary {
         objc_msgSend<void(id, id, long)>(objc_getClass("EditHandler"), "openEditViewOnCurrentItem:andItemEntry:sentRating:"_sel,
                                          objc::as_id(picture.get()), entry.get(), -1L);
         platform::finishTransitions(1);
-        id alert = objc_msgSend<id()>(entry->currentViewController, "presentedViewController"_sel);
+        id alert = objc_msgSend<id()>(entry->currentViewController.get(), "presentedViewController"_sel);
         id actions = objc_msgSend<id()>(alert, "actions"_sel);
         auto* save = static_cast<UIAlertAction*>(objc_msgSend<id(NSUInteger)>(actions, "objectAtIndex:"_sel, 1));
         if (!platform::tapAlertAction(static_cast<UIAlertController*>(alert), save)) return false;

@@ -50,7 +50,7 @@ struct Fixture : bench::GeneratedLibrary {
         objc_msgSend<void(id, id, long)>(objc_getClass("EditHandler"), "openEditViewOnCurrentItem:andItemEntry:sentRating:"_sel,
                                          nil, entry.get(), -1L);
         platform::finishTransitions(1);
-        return objc_msgSend<id()>(entry->currentViewController, "presentedViewController"_sel);
+        return objc_msgSend<id()>(entry->currentViewController.get(), "presentedViewController"_sel);
     }
     void close(id alert) {
         objc_msgSend<void(BOOL, id)>(alert, "dismissViewControllerAnimated:completion:"_sel, NO, nil);

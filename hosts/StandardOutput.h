@@ -30,4 +30,17 @@ inline bool reportOutputError(const char* name) {
     return true;
 }
 
+// Writes a long text (a help) to standard output at once, so that a failure
+// keeps its reason; false after the error above.
+inline bool writeStandardOutput(const char* name, const std::string& text) {
+    std::cout.flush();
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0)
+        return !reportOutputError(name);
+    int err = errno;
+    std::cerr << name << ": cannot write to standard output: " << (err != 0 ? std::strerror(err) : "write error")
+              << "\n";
+    return false;
+}
+
 }  // namespace host

@@ -3,6 +3,8 @@
 // Exit status: 0 when every observing process got every notification, 1
 // when one could not be reached (its queue full: stopped or not reading),
 // 2 for bad arguments.
+#include "StandardOutput.h"
+
 #include <CoreFoundation/CoreFoundation.h>
 #include <platform/DeviceRoot.h>
 
@@ -36,7 +38,7 @@ int main(int argc, char** argv) {
         std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             usage(stdout);
-            return 0;
+            return host::reportOutputError("notifyutil") ? 1 : 0;
         }
         if (arg == "--root" || arg == "-p") {
             if (i + 1 >= argc || argv[i + 1][0] == '\0') return bad(arg + " needs a value");

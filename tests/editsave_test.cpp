@@ -123,7 +123,7 @@ protected:
         objc_msgSend<void(id, id, long)>(EditHandler::cls(), "openEditViewOnCurrentItem:andItemEntry:sentRating:"_sel,
                                          image, entry, rating);
         platform::finishTransitions(1);
-        return static_cast<UIAlertController*>(get(entry->currentViewController, "presentedViewController"));
+        return static_cast<UIAlertController*>(get(entry->currentViewController.get(), "presentedViewController"));
     }
     static ParentSongAlbumArtistView* panelOf(UIAlertController* alert) {
         return static_cast<ParentSongAlbumArtistView*>(objc_msgSend<id(NSInteger)>(get(alert, "view"), "viewWithTag:"_sel, 99));
@@ -378,7 +378,7 @@ TEST_F(EditSave, AlbumImportOfThreeTracks) {
     for (NSUInteger i = 0; i < 3; ++i)
         EXPECT_EQ(marked(objc_msgSend<id(NSUInteger)>(tracks, "objectAtIndex:"_sel, i)), i == 0) << i;
     // No badge remains on the screen.
-    id subviews = get(get(entry->currentViewController, "view"), "subviews");
+    id subviews = get(get(entry->currentViewController.get(), "view"), "subviews");
     for (NSUInteger i = 0; i < objc_msgSend<NSUInteger()>(subviews, "count"_sel); ++i)
         EXPECT_FALSE(objc_msgSend<BOOL(Class)>(objc_msgSend<id(NSUInteger)>(subviews, "objectAtIndex:"_sel, i),
                                                "isKindOfClass:"_sel, MessageView::cls()));

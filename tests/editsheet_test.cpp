@@ -85,8 +85,8 @@ protected:
         objc_msgSend<void(id, id, long)>(EditHandler::cls(), "openEditViewOnCurrentItem:andItemEntry:sentRating:"_sel,
                                          image, entry, rating);
         platform::finishTransitions(1);
-        id presenter = entry->viewIndex == kViewIndexNowPlaying ? entry->currentNowPlayingViewController
-                                                                : entry->currentViewController;
+        id presenter = entry->viewIndex == kViewIndexNowPlaying ? entry->currentNowPlayingViewController.get()
+                                                                : entry->currentViewController.get();
         return static_cast<UIAlertController*>(get(presenter, "presentedViewController"));
     }
     static ParentSongAlbumArtistView* panelOf(UIAlertController* alert) {
@@ -97,7 +97,7 @@ protected:
     // shown; it is closed as it stands.
     void closeMenu(ItemEntry* entry) {
         platform::finishTransitions(1);
-        id menu = get(entry->currentViewController, "presentedViewController");
+        id menu = get(entry->currentViewController.get(), "presentedViewController");
         ASSERT_NE(menu, nil);
         EXPECT_EQ(to_string(static_cast<NSString*>(get(menu, "title"))), "Search the web for...");
         close(static_cast<UIAlertController*>(menu));
@@ -582,7 +582,7 @@ TEST_F(EditSheet, NowPlayingPresenterAndHelpers) {
     entry->currentNowPlayingViewController = nowPlaying.get();
     UIAlertController* alert = open(entry.get());
     ASSERT_NE(alert, nullptr);
-    EXPECT_EQ(get(entry->currentViewController, "presentedViewController"), nil);
+    EXPECT_EQ(get(entry->currentViewController.get(), "presentedViewController"), nil);
     EXPECT_STREQ(object_getClassName(panelOf(alert)), "SongView");
     close(alert);
 

@@ -108,6 +108,27 @@ TEST_F(ExportHost, TwoExportsShowTwoSheets) {
         << ::testing::PrintToString(files);
 }
 
+// Opening another screen closes the share sheet its screen presented, as a
+// cancel: its working folder goes, and the next export's sheet shows.
+TEST_F(ExportHost, OpeningAnotherScreenEndsTheSheetAsACancel) {
+    int code = -1;
+    std::vector<std::string> errors;
+    auto lines = withoutUUIDs(testsupport::runMusicScript(
+        root.path(),
+        "open albums\nswipe 0 0\ntap 5\nsharesheet\nopen songs\nswipe 0 0\ntap 5\nsharesheet\nactivity cancel\n"
+        "ls var/mobile/Media/general_storage/Cantrel\n",
+        code, "", &errors));
+    EXPECT_EQ(code, 0) << ::testing::PrintToString(errors);
+    std::vector<std::string> texts, files;
+    for (const std::string& l : lines) {
+        if (l.starts_with("text ")) texts.push_back(l);
+        if (l.starts_with("U") || l == "Atlas.mp3") files.push_back(l);
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{"text 'Aerial Maps' via Cantrel", "text 'Atlas' via Cantrel"}));
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"Atlas.mp3", "U.zip"})) << "the working folder U/ is gone";
+}
+
 // On a pad the sheet comes in a popover: the snapshot draws its card (light
 // grey) in the middle of the screen until the sheet ends.
 TEST_F(ExportHost, PadSheetInAPopoverIsDrawn) {
@@ -153,7 +174,9 @@ TEST_F(ExportHost, LibraryTextIsEscapedPathsTakeTheRestOfTheLineAndLinksAreNotFo
         ASSERT_EQ(sqlite3_exec(db,
                                "UPDATE album SET album = 'Aerial' || char(10) || 'fake line' WHERE album_pid = 202;"
                                "UPDATE item SET title = 'Something' || CAST(X'FF' AS TEXT) || 'Blue' "
-                               "WHERE item_pid = 1004",
+                               "WHERE item_pid = 1004;"
+                               "UPDATE item SET title = 'What' || char(8232) || 'fake' || char(133) || 'line' || "
+                               "char(8238) || 'x' || char(8297) WHERE item_pid = 1008",
                                nullptr, nullptr, nullptr),
                   SQLITE_OK);
         sqlite3_close(db);
@@ -177,7 +200,15 @@ TEST_F(ExportHost, LibraryTextIsEscapedPathsTakeTheRestOfTheLineAndLinksAreNotFo
         EXPECT_TRUE(l.find('\xff') == std::string::npos && l.find('\xfe') == std::string::npos)
             << "a raw byte that is not UTF-8: " << l;
         EXPECT_NE(l.rfind("fake line", 0), 0u) << "a forged line: " << l;
+        for (const char* raw : {"\u2028", "\u0085", "\u202e", "\u2069"})
+            EXPECT_EQ(l.find(raw), std::string::npos) << "a line break or bidi control printed raw: " << l;
     }
+    auto ends = [&](const std::string& tail) {
+        return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) {
+            return l.size() >= tail.size() && l.compare(l.size() - tail.size(), tail.size(), tail) == 0;
+        });
+    };
+    EXPECT_TRUE(ends(" What\\u2028fake\\u0085line\\u202ex\\u2069")) << "rows and queue";
     EXPECT_TRUE(has("title=Something\\xffBlue")) << "db";
     EXPECT_TRUE(has("album=Aerial\\nfake line")) << "db";
     EXPECT_TRUE(has("text 'Aerial\\nfake line' via Cantrel")) << "sharesheet";

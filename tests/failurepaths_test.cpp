@@ -109,7 +109,7 @@ protected:
         objc_msgSend<void(id, id, long)>(EditHandler::cls(), "openEditViewOnCurrentItem:andItemEntry:sentRating:"_sel,
                                          objc::as_id(greenPicture()), entry, -1L);
         platform::finishTransitions(1);
-        return objc_msgSend<id()>(entry->currentViewController, "presentedViewController"_sel);
+        return objc_msgSend<id()>(entry->currentViewController.get(), "presentedViewController"_sel);
     }
     static ParentSongAlbumArtistView* panelOf(id sheet) {
         return static_cast<ParentSongAlbumArtistView*>(
@@ -221,7 +221,7 @@ TEST_F(FailurePaths, ATitleTheLibraryRefusesIsNotShown) {
     objc_msgSend<void(id, id, long)>(EditHandler::cls(), "openEditViewOnCurrentItem:andItemEntry:sentRating:"_sel, nil,
                                      entry.get(), -1L);
     platform::finishTransitions(1);
-    id sheet = objc_msgSend<id()>(entry->currentViewController, "presentedViewController"_sel);
+    id sheet = objc_msgSend<id()>(entry->currentViewController.get(), "presentedViewController"_sel);
     ASSERT_NE(panelOf(sheet), nullptr);
     objc_msgSend<void(id)>(panelOf(sheet)->titleTextField.get(), "setText:"_sel, "Not Stored"_ns);
     save(sheet);
@@ -240,7 +240,7 @@ TEST_F(FailurePaths, RefusedAlbumImportWritesNothing) {
     saveWithPicture(entry.get());
     EXPECT_EQ(column("SELECT coalesce(sync_artwork_token, '') FROM item_artwork ORDER BY item_pid"), before);
     EXPECT_EQ(column("SELECT artwork_token FROM artwork ORDER BY artwork_token"), artwork);
-    id subviews = objc_msgSend<id()>(objc_msgSend<id()>(entry->currentViewController, "view"_sel), "subviews"_sel);
+    id subviews = objc_msgSend<id()>(objc_msgSend<id()>(entry->currentViewController.get(), "view"_sel), "subviews"_sel);
     for (NSUInteger i = 0, n = objc_msgSend<NSUInteger()>(subviews, "count"_sel); i < n; ++i)
         EXPECT_FALSE(objc_isKindOfClass(objc_msgSend<id(NSUInteger)>(subviews, "objectAtIndex:"_sel, i), MessageView::cls()));
 }
@@ -351,7 +351,7 @@ TEST_F(FailurePaths, AnExportWithoutItsFolderFailsAndTouchesNothing) {
                                     static_cast<int>(entry->viewIndex));
         ASSERT_TRUE(platform::RunLoop::main().runUntil([] { return Cantrel_exportsIdle(); }, 20));
         platform::finishTransitions(1);
-        EXPECT_EQ(badgesIn(objc_msgSend<id()>(entry->currentViewController, "view"_sel)),
+        EXPECT_EQ(badgesIn(objc_msgSend<id()>(entry->currentViewController.get(), "view"_sel)),
                   std::vector<std::string>{"Export failed"});
         EXPECT_EQ(platform::presentedActivitySheet(), nullptr);
         platform::RunLoop::main().runFor(2);  // the badge goes

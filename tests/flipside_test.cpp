@@ -142,7 +142,7 @@ TEST_F(Flipside, TwoReloadsLeaveOneButtonThatEditsTheWholeAlbum) {
     EXPECT_EQ(pidsOf(objc::as_id(entry->mediaItemCollectionItems.get())),
               (std::vector<unsigned long long>{1003, 1004, 1005}));
     EXPECT_EQ(entry->mediaItemCollection.get(), nullptr);
-    EXPECT_EQ(entry->currentViewController, objc::as_id(c));
+    EXPECT_EQ(entry->currentViewController.get(), objc::as_id(c));
 }
 
 TEST_F(Flipside, AnEmptyAlbumListGetsNoButton) {

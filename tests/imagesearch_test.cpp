@@ -401,11 +401,11 @@ protected:
         objc_msgSend<void(id, id, long)>(EditHandler::cls(), "openEditViewOnCurrentItem:andItemEntry:sentRating:"_sel,
                                          nil, entry, -1L);
         platform::finishTransitions(1);
-        id sheet = objc_msgSend<id()>(entry->currentViewController, "presentedViewController"_sel);
+        id sheet = objc_msgSend<id()>(entry->currentViewController.get(), "presentedViewController"_sel);
         id panel = objc_msgSend<id(NSInteger)>(objc_msgSend<id()>(sheet, "view"_sel), "viewWithTag:"_sel, 99);
         objc_msgSend<void(id)>(panel, "selectPhoto:"_sel, nil);
         platform::finishTransitions(2);
-        auto* menu = static_cast<UIAlertController*>(objc_msgSend<id()>(entry->currentViewController, "presentedViewController"_sel));
+        auto* menu = static_cast<UIAlertController*>(objc_msgSend<id()>(entry->currentViewController.get(), "presentedViewController"_sel));
         for (const auto& action : menu->_actions) {
             if (str(objc_msgSend<id()>(action.get(), "title"_sel)) == "Track title") {
                 EXPECT_TRUE(platform::tapAlertAction(menu, action.get()));
@@ -415,13 +415,13 @@ protected:
         badgeWhileSearching = badgeShown(entry);
         EXPECT_TRUE(platform::waitForNetworkIdle(20));
         platform::finishTransitions(2);
-        id screen = objc_msgSend<id()>(entry->currentViewController, "presentedViewController"_sel);
+        id screen = objc_msgSend<id()>(entry->currentViewController.get(), "presentedViewController"_sel);
         objc_msgSend<void()>(objc_msgSend<id()>(screen, "view"_sel), "layoutIfNeeded"_sel);  // on screen: cells made
         EXPECT_TRUE(platform::waitForNetworkIdle(20));  // and their pictures in
         return screen;
     }
     static bool badgeShown(ItemEntry* entry) {
-        id subviews = objc_msgSend<id()>(objc_msgSend<id()>(entry->currentViewController, "view"_sel), "subviews"_sel);
+        id subviews = objc_msgSend<id()>(objc_msgSend<id()>(entry->currentViewController.get(), "view"_sel), "subviews"_sel);
         for (NSUInteger i = 0; i < objc_msgSend<NSUInteger()>(subviews, "count"_sel); ++i)
             if (objc_isKindOfClass(objc_msgSend<id(NSUInteger)>(subviews, "objectAtIndex:"_sel, i), MessageView::cls()))
                 return true;
@@ -451,7 +451,7 @@ TEST_F(PanelSearch, FromTheSheetToAPickedPicture) {
     platform::finishTransitions(2);
     platform::RunLoop::main().runFor(0.3);
     platform::finishTransitions(2);
-    id sheet = objc_msgSend<id()>(song->currentViewController, "presentedViewController"_sel);
+    id sheet = objc_msgSend<id()>(song->currentViewController.get(), "presentedViewController"_sel);
     EXPECT_TRUE(objc_isKindOfClass(sheet, UIAlertController::cls()));
     EXPECT_EQ(objc::as_id(song->pendingArtwork.get()), objc::as_id(picture.get()));
 }

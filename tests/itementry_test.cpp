@@ -188,8 +188,8 @@ TEST_F(Record, SectionCorrectionOfSongScreens) {
     EXPECT_EQ(objc_msgSend<NSInteger()>(entry->origionalIndexPath.get(), "section"_sel), 2);
     EXPECT_EQ(entry->mediaItem.get(), song.get());
     EXPECT_EQ(entry->mediaItemCollection.get(), nullptr);
-    EXPECT_EQ(entry->currentViewController, list.get());
-    EXPECT_EQ(entry->tableView, table.get());
+    EXPECT_EQ(entry->currentViewController.get(), list.get());
+    EXPECT_EQ(entry->tableView.get(), table.get());
     EXPECT_EQ(entry->viewIndex, kViewIndexSongs);
     // The data source was asked the corrected path.
     EXPECT_EQ(objc_msgSend<NSInteger()>(source->lastPath.get(), "section"_sel), 1);
@@ -256,20 +256,20 @@ TEST_F(Record, NowPlayingTakesControllerAndItemFromTheExtra) {
     id extra = NSArray::make({controller.get(), item.get()});
     entry->currentViewController = list.get();
     assignMediaItem(nil, nil, kViewIndexNowPlaying, entry, extra);
-    EXPECT_EQ(entry->currentNowPlayingViewController, controller.get());
+    EXPECT_EQ(entry->currentNowPlayingViewController.get(), controller.get());
     EXPECT_EQ(entry->mediaItem.get(), item.get());
     EXPECT_EQ(entry->artwork.get(), picture.get());
     EXPECT_EQ(item->askedSize.width, 80);
-    EXPECT_EQ(entry->currentViewController, nullptr);
-    EXPECT_EQ(entry->tableView, nullptr);
+    EXPECT_EQ(entry->currentViewController.get(), nullptr);
+    EXPECT_EQ(entry->tableView.get(), nullptr);
     EXPECT_EQ(entry->viewIndex, kViewIndexNowPlaying);
 
     // Fewer than two objects: what is missing counts as nil.
     assignMediaItem(nil, nil, kViewIndexNowPlaying, entry, NSArray::make({controller.get()}));
     EXPECT_EQ(entry->mediaItem.get(), nullptr);
-    EXPECT_EQ(entry->currentNowPlayingViewController, controller.get());
+    EXPECT_EQ(entry->currentNowPlayingViewController.get(), controller.get());
     assignMediaItem(nil, nil, kViewIndexNowPlaying, entry, nil);
-    EXPECT_EQ(entry->currentNowPlayingViewController, nullptr);
+    EXPECT_EQ(entry->currentNowPlayingViewController.get(), nullptr);
 }
 
 TEST_F(Record, RecordOwnsWhatOutlivesTheCall) {

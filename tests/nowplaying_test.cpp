@@ -336,7 +336,7 @@ TEST_F(NowPlaying, EditButtonOpensTheSheetOnThePlayingSong) {
     auto* entry = static_cast<ItemEntry*>(objc::as_id(record.entry.get()));
     EXPECT_EQ(entry->viewIndex, 12);
     EXPECT_EQ(pidOf(entry->mediaItem.get()), 1003u);
-    EXPECT_EQ(entry->currentNowPlayingViewController, controller());
+    EXPECT_EQ(entry->currentNowPlayingViewController.get(), controller());
     EXPECT_EQ(record.rating, -1);
 }
 

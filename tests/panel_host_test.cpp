@@ -76,3 +76,32 @@ TEST_F(PanelHost, ASlowServiceEndsTheSearchBeforeTheHostGivesUp) {
 }
 
 }  // namespace
+
+// Opening another screen closes the sheet, or whatever of its sub-screens
+// shows, together with the screen that presented it: what was open cannot
+// be used any more, and nothing comes back later.
+TEST_F(PanelHost, OpeningAnotherScreenClosesTheSheetAndItsSubScreens) {
+    struct Case {
+        const char* script;  // after the sheet of a song opened
+        const char* error;   // of the last command
+    };
+    const Case cases[] = {
+        {"open albums\nartwork\n", "artwork: no edit sheet is open"},
+        {"open albums\nshare twitter\n", "share: no edit sheet is open"},
+        {"artwork\nopen albums\nmenu Cancel\n", "menu: no picture menu is open"},
+        {"artwork\nmenu Browse Photo library\nopen albums\nphoto cancel\n", "photo: no photo picker is open"},
+        {"social twitter on\nshare twitter\nopen albums\ncompose done\n", "compose: no composer is open"},
+        {"artwork\nmenu Track title\nopen albums\ncancelsearch\n", "cancelsearch: no image search is open"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
+        int code = -1;
+        std::vector<std::string> errors;
+        testsupport::runMusicScript(root.path(), std::string("open album 202\nswipe 0 0\ntap 2\n") + c.script +
+                                                     "run 1\nsheet\n",
+                                    code, "", &errors);
+        EXPECT_EQ(code, 1);
+        std::erase_if(errors, [](const std::string& e) { return e.rfind("Music[", 0) == 0; });  // the log
+        EXPECT_EQ(errors, (std::vector<std::string>{c.error, "sheet: no edit sheet is open"}));
+    }
+}

@@ -62,7 +62,7 @@ protected:
         objc_msgSend<void(id, id, long)>(EditHandler::cls(), "openEditViewOnCurrentItem:andItemEntry:sentRating:"_sel,
                                          nil, entry, -1L);
         platform::finishTransitions(1);
-        return static_cast<UIAlertController*>(get(entry->currentViewController, "presentedViewController"));
+        return static_cast<UIAlertController*>(get(entry->currentViewController.get(), "presentedViewController"));
     }
     static ParentSongAlbumArtistView* panelOf(id alert) {
         return static_cast<ParentSongAlbumArtistView*>(
@@ -90,13 +90,13 @@ protected:
         platform::finishTransitions(2);
         platform::RunLoop::main().runFor(0.2);
         platform::finishTransitions(2);
-        return get(entry->currentViewController, "presentedViewController");
+        return get(entry->currentViewController.get(), "presentedViewController");
     }
     // The grid, once the search's page fetches (on a global queue) are over.
     id searchScreen(ItemEntry* entry) {
         platform::RunLoop::main().runUntil(
             [&] {
-                return objc_isKindOfClass(get(entry->currentViewController, "presentedViewController"),
+                return objc_isKindOfClass(get(entry->currentViewController.get(), "presentedViewController"),
                                           objc_getClass("SearchQueryViewController"));
             },
             20);
@@ -134,7 +134,7 @@ TEST_F(PanelActions, PictureMenuSearchAndCancel) {
     ASSERT_TRUE(objc_isKindOfClass(search, objc_getClass("SearchQueryViewController")));
     EXPECT_EQ(str(get(get(search, "customDatasource"), "searchString")), "'Coming%20Home'%20album%20artwork");
     EXPECT_EQ(objc_msgSend<NSUInteger()>(get(get(search, "customDatasource"), "elements"), "count"_sel), 0u);
-    id view = get(song->currentViewController, "view");
+    id view = get(song->currentViewController.get(), "view");
     id subviews = get(view, "subviews");
     for (NSUInteger i = 0; i < objc_msgSend<NSUInteger()>(subviews, "count"_sel); ++i)
         EXPECT_FALSE(objc_isKindOfClass(objc_msgSend<id(NSUInteger)>(subviews, "objectAtIndex:"_sel, i), MessageView::cls()));
@@ -142,7 +142,7 @@ TEST_F(PanelActions, PictureMenuSearchAndCancel) {
     // When the panel hears of the cancel, the grid has gone.
     static Slot<void(id, SEL, id)> _cancelled;
     static std::vector<id> presentedWhenTold;
-    static id presenter = song->currentViewController;
+    static id presenter = song->currentViewController.get();
     MSHookMessageEx(ParentSongAlbumArtistView::cls(), "internetImagePickerControllerDidCancel:"_sel,
                     +[](id self, SEL cmd, id controller) {
                         presentedWhenTold.push_back(get(presenter, "presentedViewController"));
@@ -159,7 +159,7 @@ TEST_F(PanelActions, PictureMenuSearchAndCancel) {
     EXPECT_EQ(shown(), (std::vector<std::string>{"dismiss SearchQueryViewController", "present UIAlertController"}));
     EXPECT_EQ(presentedWhenTold, std::vector<id>{nil});
 
-    objc_msgSend<void(BOOL, id)>(song->currentViewController, "dismissViewControllerAnimated:completion:"_sel, NO, nil);
+    objc_msgSend<void(BOOL, id)>(song->currentViewController.get(), "dismissViewControllerAnimated:completion:"_sel, NO, nil);
     platform::finishTransitions(1);
     Strong<ItemEntry> album = test::entryForRow(app, "albums", 202);
     objc_msgSend<void(id)>(panelOf(open(album.get())), "selectPhoto:"_sel, nil);
@@ -187,7 +187,7 @@ TEST_F(PanelActions, TheKeyboardGoesBeforeAMenuOrASubScreenOpens) {
         ASSERT_NE(next, nil);
         EXPECT_FALSE(objc_msgSend<BOOL()>(field, "isFirstResponder"_sel));
         EXPECT_EQ(platform::firstResponder(), nil);
-        objc_msgSend<void(BOOL, id)>(song->currentViewController, "dismissViewControllerAnimated:completion:"_sel, NO, nil);
+        objc_msgSend<void(BOOL, id)>(song->currentViewController.get(), "dismissViewControllerAnimated:completion:"_sel, NO, nil);
         platform::finishTransitions(2);
     }
 }
@@ -269,12 +269,36 @@ TEST_F(PanelActions, ShareWithAndWithoutComposer) {
     EXPECT_EQ(str(composer->_initialText.get()),
               "♪ In my music library: Coming Home by Blue Harbor ♪\r\n\r\nsent via Cantrel ♫\r\n");
     objc_callBlock<void(NSInteger)>(composer->_completionHandler.get(), 0);
-    objc_msgSend<void(BOOL, id)>(song->currentViewController, "dismissViewControllerAnimated:completion:"_sel, YES, nil);
+    objc_msgSend<void(BOOL, id)>(song->currentViewController.get(), "dismissViewControllerAnimated:completion:"_sel, YES, nil);
     platform::finishTransitions(1);
     platform::RunLoop::main().runFor(0.2);
     id sheet = presented(song.get());
     ASSERT_TRUE(objc_isKindOfClass(sheet, UIAlertController::cls()));
     EXPECT_EQ(str(get(panelOf(sheet)->titleTextField.get(), "text")), "Kept");
+}
+
+// A sheet whose screen the app has freed (the user left it): its actions
+// find the screen gone and open nothing.
+TEST_F(PanelActions, ActionsOfASheetWhoseScreenIsGoneOpenNothing) {
+    OWN_PROCESS();
+    Strong<ItemEntry> song = test::entryForRow(app, "songs", 1003);
+    auto screen = Strong<UIViewController>::adopt(static_cast<UIViewController*>(
+        objc_msgSend<id()>(objc_msgSend<id()>(UIViewController::cls(), "alloc"_sel), "init"_sel)));
+    song->currentViewController = objc::as_id(screen.get());
+    Strong<UIAlertController> sheet(open(song.get()));
+    ASSERT_NE(sheet.get(), nullptr);
+    Strong<ParentSongAlbumArtistView> panel(panelOf(sheet.get()));
+    screen.reset();
+    ASSERT_EQ(song->currentViewController.get(), nil);
+    platform::clearJournal();
+    platform::setSocialServiceAvailable(to_string(SLServiceTypeTwitter), true);
+    id recogniser = objc_msgSend<id(NSUInteger)>(get(panel->twitterImageView.get(), "gestureRecognizers"),
+                                                 "objectAtIndex:"_sel, 0);
+    objc_msgSend<void(id)>(panel.get(), "shareTrack:"_sel, recogniser);
+    objc_msgSend<void(id)>(panel.get(), "selectPhoto:"_sel, nil);
+    objc_msgSend<void()>(panel.get(), "reopenEditHandler"_sel);
+    platform::RunLoop::main().runFor(1);
+    EXPECT_EQ(shown(), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -116,6 +116,7 @@ TEST(SettingsHost, CommandsDriveThePagesAndErrorsNameTheCommand) {
     std::string root = makeRoot(dir, "device");
     int code = 0;
     auto lines = runSettings(root,
+                             "tap isEnabledSwitchValueChange:\ntoggle dealloc\ntap dealloc\nswipe left autorelease\n"
                              "dump\ntap manualButtonTapped:\ndump\nswipe sideways exampleImageView\n"
                              "toggle exampleImageView\ntap nothing:\nbogus\nback\nback\nquit\n",
                              code);
@@ -129,6 +130,11 @@ TEST(SettingsHost, CommandsDriveThePagesAndErrorsNameTheCommand) {
     EXPECT_TRUE(has("page Cantrel_ManualViewController depth=2"));
     EXPECT_TRUE(has("UIImageView outlet=exampleImageView frame=40,108,240,160 animating=YES frames=78 duration=3.12 shown=0"));
     EXPECT_TRUE(has("CustomDrawView outlet=tapHandView tag=11"));
+    // Names the page does not declare are never sent to it.
+    EXPECT_TRUE(has("tap: the page has no button of action 'isEnabledSwitchValueChange:' and no outlet of that name"));
+    EXPECT_TRUE(has("toggle: the page has no switch outlet 'dealloc'"));
+    EXPECT_TRUE(has("tap: the page has no button of action 'dealloc' and no outlet of that name"));
+    EXPECT_TRUE(has("swipe: the page has no outlet 'autorelease'"));
     EXPECT_TRUE(has("swipe: the direction is left, right, up or down, not 'sideways'"));
     EXPECT_TRUE(has("toggle: the page has no switch outlet 'exampleImageView'"));
     EXPECT_TRUE(has("tap: the page has no button of action 'nothing:' and no outlet of that name"));
@@ -241,7 +247,7 @@ TEST(SettingsHost, AStoreThatFailsIsReportedAndTheSwitchShowsTheStoredValue) {
     EXPECT_FALSE(std::filesystem::exists(file));
 }
 
-TEST(SettingsHost, StandardOutputThatCannotBeWrittenIsReportedByTheHostAndMklibrary) {
+TEST(SettingsHost, StandardOutputThatCannotBeWrittenIsReportedByEveryProgram) {
     TempDir dir{"settingsfull"};
     std::string root = makeRoot(dir, "device");
     struct Case {
@@ -255,6 +261,14 @@ TEST(SettingsHost, StandardOutputThatCannotBeWrittenIsReportedByTheHostAndMklibr
         {"the Settings host with commands", "echo dump | " + binPath("Settings") + " --root '" + root + "'",
          "Settings: cannot write to standard output: No space left on device"},
         {"mklibrary", binPath("mklibrary") + " --root '" + dir.path() + "/other' --songs 2",
+         "mklibrary: cannot write to standard output: No space left on device"},
+        {"the Settings host's help", binPath("Settings") + " --help",
+         "Settings: cannot write to standard output: No space left on device"},
+        {"the Music host's help", binPath("Music") + " --help",
+         "Music: cannot write to standard output: No space left on device"},
+        {"notifyutil's help", binPath("notifyutil") + " --help",
+         "notifyutil: cannot write to standard output: No space left on device"},
+        {"mklibrary's help", binPath("mklibrary") + " --help",
          "mklibrary: cannot write to standard output: No space left on device"},
     };
     for (const Case& c : cases) {

@@ -135,6 +135,9 @@ TEST_F(SheetHost, SheetCommandsWithoutASheetOrFieldFail) {
         {"sheet\n", "sheet: no edit sheet is open"},
         {"focus titleTextField\n", "focus: no edit sheet is open"},
         {"open album 202\nswipe 0 0\ntap 2\nfocus nothing\n", "focus: the panel has no field 'nothing'"},
+        // Only the names the panel declares: any other is never sent to it.
+        {"open album 202\nswipe 0 0\ntap 2\nfocus dealloc\nfocus autorelease\nfocus autorelease\n",
+         "focus: the panel has no field 'autorelease'"},
         {"open album 202\nswipe 0 0\ntap 2\ntype abc\n", "type: no field is focused (focus FIELD first)"},
         {"open album 202\nswipe 0 0\ntap 2\nfocus titleTextField\npick 1\n", "pick: the focused field has no picker"},
         {"open album 202\nswipe 0 0\ntap 2\nfocus subTitleTextField\npick 9\n", "pick: the picker has no row 9"},

@@ -1,7 +1,6 @@
 #include "Commands.h"
 
 #include "Cantrel.h"
-#include "Unicode.h"
 
 #include <objc/runtime.h>
 #include <platform/RunLoop.h>
@@ -167,37 +166,6 @@ bool parseWhole(Context& c, const char* command, const char* name, const std::st
     }
     out = value;
     return true;
-}
-
-std::string printable(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size();) {
-        char ch = text[i];
-        auto byte = static_cast<unsigned char>(ch);
-        size_t length = platform::unicode::sequenceLength(text, i);
-        if (length > 1) {
-            out.append(text, i, length);
-            i += length;
-            continue;
-        }
-        ++i;
-        switch (ch) {
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (length == 0 || byte < 0x20 || byte == 0x7f) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\x%02x", byte);
-                    out += buf;
-                } else {
-                    out += ch;
-                }
-        }
-    }
-    return out;
 }
 
 bool reportLibraryTrouble(Context& c, const std::string& command) {

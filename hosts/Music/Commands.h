@@ -1,6 +1,8 @@
 // The Music host's commands: one per line of a script or of standard input.
 #pragma once
 
+#include "../Printable.h"
+
 #include <MediaPlayer/MediaLibrary.h>
 #include <objc/runtime.h>
 
@@ -120,10 +122,6 @@ bool waitForSearch(Context& c, const char* command);
 bool parseWhole(Context& c, const char* command, const char* name, const std::string& word, long long min,
                 long long max, long long& out);
 
-// Text from the library as one line of output: control characters become
-// \n, \r, \t or \xHH, a backslash \\, and each byte that is not part of
-// well-formed UTF-8 \xHH, so that no title can end a line or forge another.
-std::string printable(const std::string& text);
 // A string object's text made printable; "" for nil or anything else.
 std::string printableText(id string);
 

@@ -2,12 +2,15 @@
 // fields, scroll and close their pickers, drag across the stars, tap the
 // alert's actions, and set the social services' availability.
 #include "Commands.h"
+#include "../NibOutlets.h"
 
 #include <Foundation/Foundation.h>
 #include <Social/SLComposeViewController.h>
 #include <UIKit/UIKit.h>
+#include <platform/DeviceRoot.h>
 
 #include <climits>
+#include <map>
 #include <cstdlib>
 #include <ostream>
 #include <string>
@@ -17,13 +20,23 @@ namespace {
 
 constexpr NSInteger kPanelTag = 99;
 constexpr double kTransitionWait = 5;
+// The library's resource bundle, which holds the panels' nibs.
+constexpr char kLibraryBundle[] = "Library/Application Support/Cantrel/Cantrel.bundle";
 
 id send(id obj, const char* selector) { return objc_msgSend<id()>(obj, sel_registerName(selector)); }
 
-// An outlet of the panel by name, or nil when its class has none.
+// An outlet of the panel by name, or nil when its nib (the library's
+// CLASS.nib.json) declares none of that name: any other name is never sent.
 id outlet(id panel, const std::string& name) {
+    if (panel == nil) return nil;
+    static std::map<std::string, std::vector<std::string>> declared;  // by panel class, read once
+    std::string cls = object_getClassName(panel);
+    auto it = declared.find(cls);
+    if (it == declared.end())
+        it = declared.emplace(cls, nibOutlets(platform::devicePath(kLibraryBundle) + "/" + cls + ".nib.json", "panel")).first;
+    if (!declares(it->second, name)) return nil;
     SEL sel = sel_registerName(name.c_str());
-    if (panel == nil || !objc_msgSend<BOOL(SEL)>(panel, "respondsToSelector:"_sel, sel)) return nil;
+    if (!objc_msgSend<BOOL(SEL)>(panel, "respondsToSelector:"_sel, sel)) return nil;
     return objc_msgSend<id()>(panel, sel);
 }
 

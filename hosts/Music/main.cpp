@@ -20,6 +20,7 @@
 #include <fstream>
 #include <iostream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -93,8 +94,9 @@ bool parse(int argc, char** argv, Options& o) {
             return true;
         };
         if (a == "--help" || a == "-h") {
-            printHelp(std::cout);
-            std::exit(0);
+            std::ostringstream help;
+            printHelp(help);
+            std::exit(host::writeStandardOutput("Music", help.str()) ? 0 : 1);
         } else if (a == "--root") {
             if (!value(o.root)) return false;
         } else if (a == "--script") {

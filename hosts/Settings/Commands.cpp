@@ -1,5 +1,7 @@
 // The Settings host's commands.
 #include "Settings.h"
+#include "../NibOutlets.h"
+#include "../Printable.h"
 
 #include <Foundation/Foundation.h>
 #include <Preferences/PSViewController.h>
@@ -13,8 +15,6 @@
 #include <UIKit/UITouch.h>
 #include <platform/DeviceRoot.h>
 #include <platform/RunLoop.h>
-
-#include <nlohmann/json.hpp>
 
 #include <cmath>
 #include <cstdlib>
@@ -43,26 +43,26 @@ UIViewController* topPage() { return platform::SettingsStack::shared().top(); }
 
 // The page's outlets by name, as its nib connects them to its owner.
 std::vector<std::string> outletNames(UIViewController* page) {
-    std::vector<std::string> names;
     id nib = objc_msgSend<id()>(page, "nibName"_sel);
     id bundle = objc_msgSend<id()>(page, "nibBundle"_sel);
-    if (nib == nil || bundle == nil) return names;
+    if (nib == nil || bundle == nil) return {};
     std::string folder = platform::devicePath(to_string(static_cast<NSString*>(objc_msgSend<id()>(bundle, "bundlePath"_sel))));
-    std::ifstream in(std::filesystem::path(folder) / (to_string(static_cast<NSString*>(nib)) + ".nib.json"));
-    nlohmann::json data = nlohmann::json::parse(in, nullptr, false);
-    if (data.is_discarded() || !data.contains("outlets") || !data["outlets"].is_array()) return names;
-    for (const auto& o : data["outlets"])
-        if (o.is_object() && o.value("source", "") == "File's Owner" && o.value("name", "") != "view")
-            names.push_back(o.value("name", ""));
-    return names;
+    return host::nibOutlets((std::filesystem::path(folder) / (to_string(static_cast<NSString*>(nib)) + ".nib.json")).string(),
+                            "File's Owner");
 }
 
-// The view an outlet of the page holds, or nil.
-id outletView(UIViewController* page, const std::string& name) {
+// The view an outlet the page's nib declares (one of `declared`) holds, or
+// nil: any other name is never sent to the page.
+id outletView(UIViewController* page, const std::string& name, const std::vector<std::string>& declared) {
+    if (page == nullptr || !host::declares(declared, name)) return nil;
     SEL getter = sel_registerName(name.c_str());
-    if (name.empty() || !objc_msgSend<BOOL(SEL)>(page, "respondsToSelector:"_sel, getter)) return nil;
+    if (!objc_msgSend<BOOL(SEL)>(page, "respondsToSelector:"_sel, getter)) return nil;
     id v = objc_msgSend<id()>(page, getter);
     return objc_isKindOfClass(v, UIView::cls()) ? v : nil;
+}
+
+id outletView(UIViewController* page, const std::string& name) {
+    return page != nullptr ? outletView(page, name, outletNames(page)) : nil;
 }
 
 std::string number(double v) {
@@ -79,9 +79,10 @@ void dumpView(Context& c, UIView* view, int depth, const std::map<UIView*, std::
     if (tag != 0) o << " tag=" << tag;
     if (objc_isKindOfClass(view, UISwitch::cls())) o << " on=" << (objc_msgSend<BOOL()>(view, "isOn"_sel) ? "YES" : "NO");
     if (objc_isKindOfClass(view, UILabel::cls()))
-        o << " text=\"" << to_string(static_cast<NSString*>(objc_msgSend<id()>(view, "text"_sel))) << "\"";
+        o << " text=\"" << host::printable(to_string(static_cast<NSString*>(objc_msgSend<id()>(view, "text"_sel)))) << "\"";
     if (objc_isKindOfClass(view, UIButton::cls()))
-        o << " title=\"" << to_string(static_cast<NSString*>(objc_msgSend<id()>(view, "currentTitle"_sel))) << "\"";
+        o << " title=\"" << host::printable(to_string(static_cast<NSString*>(objc_msgSend<id()>(view, "currentTitle"_sel))))
+          << "\"";
     CGRect f = objc_msgSend<CGRect()>(view, "frame"_sel);
     o << " frame=" << number(f.origin.x) << "," << number(f.origin.y) << "," << number(f.size.width) << ","
       << number(f.size.height);
@@ -104,8 +105,9 @@ bool dump(Context& c, const Args&) {
         return false;
     }
     std::map<UIView*, std::string> outlets;
-    for (const std::string& name : outletNames(page))
-        if (id v = outletView(page, name)) outlets[static_cast<UIView*>(v)] = name;
+    std::vector<std::string> declared = outletNames(page);
+    for (const std::string& name : declared)
+        if (id v = outletView(page, name, declared)) outlets[static_cast<UIView*>(v)] = name;
     *c.out << "page " << object_getClassName(page) << " depth=" << platform::SettingsStack::shared().depth() << "\n";
     dumpView(c, static_cast<UIView*>(objc_msgSend<id()>(page, "view"_sel)), 1, outlets);
     return true;

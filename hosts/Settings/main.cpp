@@ -5,6 +5,7 @@
 // navigation title, and runs commands on the pages from a script or
 // standard input.
 #include "../HostOptions.h"
+#include "../Printable.h"
 #include "../StandardOutput.h"
 #include "Settings.h"
 
@@ -56,7 +57,7 @@ bool parse(int argc, char** argv, Options& o) {
             std::cout << kUsage << settings::commandHelp()
                       << "\nAn unknown command or bad argument prints an error and the host goes on;\n"
                          "the exit status is 1 when any command failed, 2 for bad options.\n";
-            std::exit(0);
+            std::exit(host::reportOutputError("Settings") ? 1 : 0);
         }
         if (a != "--root" && a != "--script" && a != "--idiom" && a != "--screen") {
             std::cerr << "Settings: unknown option '" << a << "' (try --help)\n";
@@ -170,7 +171,8 @@ int main(int argc, char** argv) {
         context.pane = Strong<NSObject>::adopt(static_cast<NSObject*>(pane));
         objc_msgSend<id()>(pane, "view"_sel);
         std::cout << "pane " << principal << " title=\""
-                  << to_string(static_cast<NSString*>(objc_msgSend<id()>(pane, "navigationTitle"_sel))) << "\"\n";
+                  << host::printable(to_string(static_cast<NSString*>(objc_msgSend<id()>(pane, "navigationTitle"_sel))))
+                  << "\"\n";
         settings::showTop(context);
     }
 

@@ -21,12 +21,16 @@
 #include <UIKit/UIKit.h>
 
 #include <algorithm>
+#include <vector>
 
 using namespace platform::support;
 
 namespace platform {
 
 namespace {
+
+// The longest wait for a presentation in flight to end.
+constexpr double kTransitionWait = 5;
 
 // The queue at launch: this many of the library's songs, or as many
 // placeholders when the library has none.
@@ -276,6 +280,7 @@ bool MusicApp::openScreen(const std::string& name, std::optional<unsigned long l
         objc_msgSend<void(id)>(shown.get(), "setDetailViewController:"_sel, screen.get());
     }
     id nav = songsNavigationController_.get();
+    closePresentations();
     objc_msgSend<id(BOOL)>(nav, "popToRootViewControllerAnimated:"_sel, NO);
     nowPlayingShown_ = false;
     objc_msgSend<void(id, BOOL)>(nav, "pushViewController:animated:"_sel, shown.get(), YES);
@@ -286,6 +291,25 @@ bool MusicApp::openScreen(const std::string& name, std::optional<unsigned long l
         return fail(error, busy);
     }
     return true;
+}
+
+void MusicApp::closePresentations() {
+    // A presentation still in flight ends first: one cannot be dismissed
+    // while it moves.
+    finishTransitions(kTransitionWait);
+    std::vector<id> screens;
+    id stack = objc_msgSend<id()>(songsNavigationController_.get(), "viewControllers"_sel);
+    for (NSUInteger i = 0, n = arrayCount(stack); i < n; ++i) {
+        id screen = arrayObjectAt(stack, i);
+        screens.push_back(screen);
+        if (objc_isKindOfClass(screen, MusicAlbumsDetailContainerViewController::cls()))
+            screens.push_back(objc_msgSend<id()>(screen, "detailViewController"_sel));
+    }
+    screens.push_back(nowPlayingViewController_.get());
+    screens.push_back(flipsideViewController_.get());
+    for (id screen : screens)
+        if (screen != nil && objc_msgSend<id()>(screen, "presentedViewController"_sel) != nil)
+            objc_msgSend<void(BOOL, id)>(screen, "dismissViewControllerAnimated:completion:"_sel, NO, nil);
 }
 
 MusicTableViewController* MusicApp::currentScreen() const {

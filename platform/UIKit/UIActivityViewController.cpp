@@ -39,6 +39,16 @@ void endSheet(UIActivityViewController* sheet, id type, BOOL completed) {
     objc_msgSend<void(BOOL, id)>(sheet, "dismissViewControllerAnimated:completion:"_sel, YES, completion);
 }
 
+// Dismissed without a choice (the app closed it, its screen left): the
+// handler hears of it as of a cancel, since it runs at every dismissal.
+void sheetDidDisappear(UIActivityViewController* self, SEL, BOOL animated) {
+    objc_msgSendSuper<void(BOOL)>(self, UIActivityViewController::cls(), "viewDidDisappear:"_sel, animated);
+    if (self->_ended) return;
+    self->_ended = true;
+    Strong<UIActivityViewController> kept(self);
+    objc_callBlock<void(id, BOOL, id, id)>(self->_completionWithItemsHandler.get(), nil, NO, nil, nil);
+}
+
 void activityDidFinish(UIActivity* self, SEL, BOOL completed) {
     auto* sheet = static_cast<UIActivityViewController*>(self->_sheet);
     self->_sheet = nullptr;
@@ -367,6 +377,7 @@ void platform::uikit::registerActivities() {
     objc::ClassDef<UIActivityViewController>("UIActivityViewController", UIViewController::cls())
         .method<initSheet>("initWithActivityItems:applicationActivities:", "@@:@@")
         .method<loadSheetView>("loadView", "v@:")
+        .method<sheetDidDisappear>("viewDidDisappear:", "v@:c")
         .method<activityItems>("activityItems", "@@:")
         .method<applicationActivities>("applicationActivities", "@@:")
         .method<completionHandler>("completionWithItemsHandler", "@@:")

@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
         std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
-            return 0;
+            return host::reportOutputError("mklibrary") ? 1 : 0;
         }
         std::string value;
         bool hasValue = false;

@@ -355,7 +355,7 @@ void openEditView(id image, id obj, long sentRating) {
     }
 
     bool nowPlaying = viewIndex == kViewIndexNowPlaying;
-    id presenter = nowPlaying ? entry->currentNowPlayingViewController : entry->currentViewController;
+    id presenter = nowPlaying ? entry->currentNowPlayingViewController.get() : entry->currentViewController.get();
     objc_msgSend<void(id, BOOL, id)>(presenter, "presentViewController:animated:completion:"_sel, alert, YES, nil);
     CLog(nowPlaying ? "after currentNowPlayingViewController presentViewController "
                     : "after currentViewController presentViewController ");

@@ -37,7 +37,7 @@ id dbHandler() { return objc_msgSend<id()>(objc_getClass("DBHandler"), "sharedIn
 id at(id array, long index) { return objc_msgSend<id(NSUInteger)>(array, "objectAtIndex:"_sel, static_cast<NSUInteger>(index)); }
 bool isEmptyText(id s) { return s == nil || objc_msgSend<NSUInteger()>(s, "length"_sel) == 0; }
 unsigned long long pidOf(id item, SEL sel = "persistentID"_sel) { return objc_msgSend<unsigned long long()>(item, sel); }
-id tableViewOf(ItemEntry* entry) { return get(entry->currentViewController, "tableView"_sel); }
+id tableViewOf(ItemEntry* entry) { return get(entry->currentViewController.get(), "tableView"_sel); }
 
 // Flags of one save, shared by the Save handler and the import it starts.
 // The refresh flag is read and written on the main queue only.
@@ -90,7 +90,7 @@ void scheduleRefresh(Panel* panel, ItemEntry* entry, const std::shared_ptr<SaveS
     objc_msgSend<void(BOOL)>(tableViewOf(entry), "setEditing:"_sel, NO);
     Strong<Panel> keptPanel(panel);
     Strong<ItemEntry> keptEntry(entry);
-    Strong<NSObject> screen(static_cast<NSObject*>(entry->currentViewController));
+    Strong<NSObject> screen(static_cast<NSObject*>(entry->currentViewController.get()));
     Strong<NSObject> table(static_cast<NSObject*>(tableViewOf(entry)));
     dispatch_after(dispatch_time(DISPATCH_TIME_NOW, static_cast<int64_t>(kRefreshDelay * NSEC_PER_SEC)),
                    dispatch_get_main_queue(), [keptPanel, keptEntry, screen, table] {
@@ -156,7 +156,7 @@ void generateSizes(id library, id relativePath) {
 
 void writeTag(ItemEntry* entry, id track, id relativePath, TagsLeft& left) {
     if (!enforce_ID3Tag_on_artwork) return;
-    id target = entry->viewIndex == kViewIndexNowPlaying ? entry->currentNowPlayingViewController : tableViewOf(entry);
+    id target = entry->viewIndex == kViewIndexNowPlaying ? entry->currentNowPlayingViewController.get() : tableViewOf(entry);
     id path = objc_msgSend<id(id)>(track, "valueForProperty:"_sel, "filePath"_ns);
     cantrel::id3::takeArtworkRefusal();
     id answer = objc_msgSend<id(id, id)>(target, "setID3TagArtwork:andImagePath:"_sel, path, relativePath);
@@ -292,13 +292,13 @@ void startImport(ItemEntry* entry, Panel* panel, const std::shared_ptr<SaveState
             static_cast<NSInteger>(IconViewTagDiscPlus), screen, static_cast<int>(entry->viewIndex))));
     objc_msgSend<void(id)>(badge.get(), "updateSubText:"_sel, "artwork"_ns);
     if (album || enforce_ID3Tag_on_artwork)
-        objc_msgSend<void(id)>(get(entry->currentViewController, "view"_sel), "addSubview:"_sel, badge.get());
+        objc_msgSend<void(id)>(get(entry->currentViewController.get(), "view"_sel), "addSubview:"_sel, badge.get());
 
     Strong<ItemEntry> keptEntry(entry);
     Strong<Panel> keptPanel(panel);
     Strong<NSObject> picture(static_cast<NSObject*>(entry->pendingArtwork.get()));
     Strong<NSObject> keptTracks(static_cast<NSObject*>(tracks));
-    Strong<NSObject> screenKept(static_cast<NSObject*>(entry->currentViewController));
+    Strong<NSObject> screenKept(static_cast<NSObject*>(entry->currentViewController.get()));
     {
         std::lock_guard<std::mutex> g(pendingLock);
         ++pendingImports;
@@ -425,8 +425,8 @@ bool saveAlbumArtist(Panel* panel, ItemEntry* entry, id tracks) {
 // Nothing of a save could be stored: the user is told so, over the sheet's
 // presenter.
 void showSaveFailed(ItemEntry* entry) {
-    id presenter = entry->viewIndex == kViewIndexNowPlaying ? entry->currentNowPlayingViewController
-                                                            : entry->currentViewController;
+    id presenter = entry->viewIndex == kViewIndexNowPlaying ? entry->currentNowPlayingViewController.get()
+                                                            : entry->currentViewController.get();
     MessageViewShow(presenter, "Failed"_ns, kFailedBadgeInterval, IconViewTagDiscCross, static_cast<int>(entry->viewIndex));
 }
 
@@ -566,14 +566,14 @@ void updateRowAfterSave(Panel* self, SEL) {
     if (entry == nullptr) return;
     id image = get(self->imageview.get(), "image"_sel);
     if (entry->viewIndex != kViewIndexNowPlaying) {
-        id cell = objc_msgSend<id(id)>(objc::as_id(entry->tableView), "cellForRowAtIndexPath:"_sel,
+        id cell = objc_msgSend<id(id)>(objc::as_id(entry->tableView.get()), "cellForRowAtIndexPath:"_sel,
                                        entry->origionalIndexPath.get());
         if (cell != nil && image != nil) objc_msgSend<void(id, BOOL)>(cell, "setArtworkImage:animated:"_sel, image, NO);
     }
     id item = entry->mediaItem.get();
     invalidate(item);
     if (entry->viewIndex == kViewIndexNowPlaying) {
-        id controller = entry->currentNowPlayingViewController;
+        id controller = entry->currentNowPlayingViewController.get();
         if (responds(controller, "_didUpdateArtworkImage"_sel)) objc_msgSend<void()>(controller, "_didUpdateArtworkImage"_sel);
         Class placeholder = objc_getClass("MPUSlantedTextPlaceholderArtworkView");
         id subviews = get(get(controller, "view"_sel), "subviews"_sel);
@@ -584,8 +584,8 @@ void updateRowAfterSave(Panel* self, SEL) {
                 break;
             }
         }
-    } else if (responds(entry->currentViewController, "reloadData"_sel)) {
-        objc_msgSend<void()>(entry->currentViewController, "reloadData"_sel);
+    } else if (responds(entry->currentViewController.get(), "reloadData"_sel)) {
+        objc_msgSend<void()>(entry->currentViewController.get(), "reloadData"_sel);
     }
     invalidate(item);
     id collection = entry->mediaItemCollection.get();

@@ -599,10 +599,10 @@ void exportAlbum(id, SEL, ItemEntry* entry, int type) {
     job->entry = Strong<ItemEntry>(entry);
     job->type = type;
     job->single = entry->mediaItemCollection.get() == nil || entry->viewIndex == kViewIndexFlipsideAlbum;
-    job->screen = Strong<NSObject>(static_cast<NSObject*>(entry->currentViewController));
-    job->table = Strong<NSObject>(static_cast<NSObject*>(get(entry->currentViewController, "tableView"_sel)));
+    job->screen = Strong<NSObject>(static_cast<NSObject*>(entry->currentViewController.get()));
+    job->table = Strong<NSObject>(static_cast<NSObject*>(get(entry->currentViewController.get(), "tableView"_sel)));
     MessageView* badge = nullptr;
-    showBadge(entry->currentViewController, job->single ? "Preparing Track" : "Preparing Tracks", 0.0,
+    showBadge(entry->currentViewController.get(), job->single ? "Preparing Track" : "Preparing Tracks", 0.0,
               IconViewTagDiscPlus, entry->viewIndex, &badge);
     job->badge = Strong<MessageView>(badge);
     ++exportsInFlight;

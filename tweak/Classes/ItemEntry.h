@@ -28,12 +28,14 @@ inline constexpr MusicViewIndex kViewIndexNowPlaying = 12;
 // After plain creation every reference is nil and every number 0. The index
 // paths, the media item, the collection, the collection's items, the
 // artwork and the edited name are owned; the controllers and the table view
-// are plain references to the Music app's objects.
+// are the Music app's, followed weakly: the app frees a screen when the user
+// leaves it, and a record that outlives it (an open sheet, a block waiting
+// on the main queue) then finds nil.
 struct ItemEntry : NSObject {
     OBJC_CLASS(ItemEntry)
 
-    id currentNowPlayingViewController = nullptr;  // MusicNowPlayingViewController, view index 12 only
-    id currentViewController = nullptr;            // the table's delegate: the list screen's controller
+    Weak<objc_object> currentNowPlayingViewController;  // MusicNowPlayingViewController, view index 12 only
+    Weak<objc_object> currentViewController;            // the table's delegate: the list screen's controller
     Strong<NSIndexPath> currentIndexPath;    // in the data source's sections
     Strong<NSIndexPath> origionalIndexPath;  // as the table view gave it
     Strong<NSObject> mediaItem;              // MPConcreteMediaItem
@@ -41,7 +43,7 @@ struct ItemEntry : NSObject {
     Strong<NSArray> mediaItemCollectionItems;
     Strong<NSObject> artwork;  // UIImage, 80x80
     MusicViewIndex viewIndex = 0;
-    UITableView* tableView = nullptr;
+    Weak<UITableView> tableView;
     long genreIndex = 0;
     long artistIndex = 0;
     Strong<NSString> editName;

@@ -62,8 +62,8 @@ std::string str(id s) { return to_string(static_cast<NSString*>(s)); }
 
 id presenterOf(ItemEntry* entry) {
     if (entry == nullptr) return nil;
-    return entry->viewIndex == kViewIndexNowPlaying ? entry->currentNowPlayingViewController
-                                                    : entry->currentViewController;
+    return entry->viewIndex == kViewIndexNowPlaying ? entry->currentNowPlayingViewController.get()
+                                                    : entry->currentViewController.get();
 }
 
 void keepTypedTitle(Panel* panel) {
@@ -74,8 +74,10 @@ void keepTypedTitle(Panel* panel) {
 // Runs `work` once the presenter presents nothing any more: a menu entry's
 // handler runs while the menu's own dismissal is still in flight, and a
 // presentation then would be refused. Checked every 50 ms, for up to 5 s.
+// Nothing runs once the screen has gone (the user left it).
 void whenPresenterFree(Panel* panel, std::function<void(Panel*)> work, int tries = 100) {
     id presenter = presenterOf(entryOf(panel));
+    if (presenter == nil) return;
     if (get(presenter, "presentedViewController"_sel) == nil || tries <= 0) {
         work(panel);
         return;
@@ -97,6 +99,7 @@ void reopen(Panel* panel, id picture) {
 // Dismisses what the presenter presents (the sheet), then runs `then`; the
 // block keeps the panel alive until then. A field being edited gives up the
 // keyboard (or its picker) first, so that none stays over what opens next.
+// Once the screen has gone, nothing follows.
 void closeSheetThen(Panel* panel, std::function<void(Panel*)> then) {
     for (id field : {objc::as_id(panel->titleTextField.get()), objc::as_id(panel->subTitleTextField.get()),
                      objc::as_id(panel->subSubTitleTextField.get())})
@@ -104,6 +107,7 @@ void closeSheetThen(Panel* panel, std::function<void(Panel*)> then) {
             objc_msgSend<BOOL()>(field, "resignFirstResponder"_sel);
     Strong<Panel> kept(panel);
     id presenter = presenterOf(entryOf(panel));
+    if (presenter == nil) return;
     id done = objc_block<void()>([kept, then] { then(kept.get()); });
     if (get(presenter, "presentedViewController"_sel) == nil) {
         objc_callBlock<void()>(done);

@@ -106,7 +106,7 @@ void setPlaylistName(id, SEL, NSString* name, id record) {
     if (entry == nullptr || entry->viewIndex != kViewIndexPlaylists || name == nullptr) return;
     id collection = entry->mediaItemCollection.get();
     if (collection == nil) return;
-    id dataSource = objc_msgSend<id()>(entry->currentViewController, "dataSource"_sel);
+    id dataSource = objc_msgSend<id()>(entry->currentViewController.get(), "dataSource"_sel);
     if (!responds(dataSource, "entityAtIndexPath:"_sel)) return;
     id entity = objc_msgSend<id(id)>(dataSource, "entityAtIndexPath:"_sel, objc::as_id(entry->currentIndexPath.get()));
     if (!responds(entity, "persistentID"_sel)) return;

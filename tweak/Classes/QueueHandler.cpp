@@ -94,7 +94,7 @@ NSUInteger placeBlock(id target, id items, NSUInteger position, bool insertAllow
 // The list screen's table view takes the new list (an immutable copy) as the
 // queue's source list, bound to the feeder.
 void handOver(ItemEntry* entry, id list, id feeder) {
-    id tableView = objc_msgSend<id()>(entry->currentViewController, "tableView"_sel);
+    id tableView = objc_msgSend<id()>(entry->currentViewController.get(), "tableView"_sel);
     id copy = objc_autorelease(objc_msgSend<id()>(list, "copy"_sel));
     objc_msgSend<queue::setSourceMediaQueryItems>(tableView, "setSourceMediaQueryItems:andFeeder:"_sel, copy, feeder);
 }

@@ -85,7 +85,7 @@ void runQueueAction(int style, ItemEntry* entry, UITableView* tableView) {
     objc_msgSend<void(BOOL)>(tableView, "setEditing:"_sel, NO);
 
     QueueBadge badge = queueBadge(style);
-    id host = entry->currentViewController;
+    id host = entry->currentViewController.get();
     Class albumDetail = NSClassFromString("MusicAlbumsDetailViewController"_ns);
     if (albumDetail != nil && objc_msgSend<BOOL(Class)>(host, "isKindOfClass:"_sel, albumDetail))
         host = objc_msgSend<id()>(host, "parentViewController"_sel);
@@ -156,7 +156,7 @@ static _UITableViewCellActionButton* createExtraButton(int style, NSString* titl
     // naming it rather than point at a freed object.
     Strong<ItemEntry> keptEntry(entry);
     Strong<UITableView> keptTable(tableView);
-    Weak<objc_object> screen(entry->currentViewController);
+    Weak<objc_object> screen(entry->currentViewController.get());
     NSBlock* handler = objc_block<UITableViewRowActionHandler>([style, keptEntry, keptTable, screen](id, id) {
         Strong<objc_object> live = screen.lock();
         if (!live) keptEntry->currentViewController = nil;

@@ -129,7 +129,8 @@ public:
     // to its root and the new screen (made with alloc/init; an album's tracks
     // inside a MusicAlbumsDetailContainerViewController) is pushed (the push
     // sends viewWillAppear: and viewDidAppear:), sized to the main screen and
-    // laid out.
+    // laid out. What the screens left present is dismissed first (the
+    // screen presenting it stays until that dismissal ends).
     // False, with *error set and nothing changed, before launch, for an
     // unknown name, an id missing or not wanted, or an id the library does
     // not have (named in the error as `idAsGiven` when set, so as the user
@@ -148,6 +149,11 @@ public:
     void showFlipside();
 
 private:
+    // Dismisses, without animation, what the list screens, the now-playing
+    // screen and the flipside present (a sheet, a menu, a picker), after the
+    // transitions in flight: leaving them ends it, as a tab switch does.
+    void closePresentations();
+
     MusicAppOptions options_;
     bool launched_ = false;
     bool nowPlayingShown_ = false;
