@@ -198,3 +198,41 @@ TEST_F(DeviceFiles, AnInterruptedWriteLeavesNothingAfterTheSweep) {
     EXPECT_EQ(names, (std::vector<std::string>{".new-123456", ".new-kept"}));
     ::close(held);
 }
+
+// Another process swaps a folder on the way for a symlink to the outside and
+// back, as fast as it can: files written, published and removed there,
+// hundreds of times, never create, change or remove anything outside.
+TEST_F(DeviceFiles, AFolderSwappedForALinkOutsideNeverLeadsOut) {
+    writeFile(outside + "/work/victim.txt", "outside");
+    std::string before = outsideState();
+    std::string in = root.path() + "/in";
+    pid_t swapper = ::fork();
+    ASSERT_GE(swapper, 0);
+    if (swapper == 0) {
+        std::string work = in + "/work", link = in + "/work.link", real = in + "/work.real";
+        for (;;) {
+            ::symlink((outside + "/work").c_str(), link.c_str());
+            ::mkdir(real.c_str(), 0755);
+            ::rename(real.c_str(), work.c_str());   // a folder of the device
+            ::rename(work.c_str(), real.c_str());
+            ::rename(link.c_str(), work.c_str());   // a link out of the root
+            ::rename(work.c_str(), link.c_str());
+        }
+    }
+    DeviceFolder parent;
+    ASSERT_TRUE(DeviceFolder::open(in, parent).ok());
+    for (int i = 0; i < 300; ++i) {
+        DeviceFolder work;
+        if (DeviceFolder::open(in + "/work", work).ok()) {
+            work.replaceWhole("victim.txt", "device", 6);
+            platform::publishNewFile(work.path(), [](const std::string&, int fd) { return ::write(fd, "x", 1) == 1; },
+                                     [](int n) { return n == 1 ? std::string("new.txt") : ""; });
+            work.removeTree("victim.txt");
+        }
+        platform::writeFileAtomically(in + "/work/victim.txt", "device", 6);
+        parent.removeTree("work");
+    }
+    ::kill(swapper, SIGKILL);
+    ::waitpid(swapper, nullptr, 0);
+    EXPECT_EQ(outsideState(), before);
+}
