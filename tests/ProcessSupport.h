@@ -165,15 +165,17 @@ inline int runProgram(const std::vector<std::string>& argv) {
 #ifdef CANTREL_BIN_DIR
 // Runs the Music host on the device root `root` with a script: its output
 // lines and its exit code (-1 when it did not exit). Standard error is merged
-// into the output, or read into `errors` when given.
+// into the output, or read into `errors` when given. `shellPrefix` runs
+// first in the host's shell (a limit: "ulimit -n 64; ").
 inline std::vector<std::string> runMusicScript(const std::string& root, const std::string& script, int& exitCode,
                                                const std::string& flags = "",
-                                               std::vector<std::string>* errors = nullptr) {
+                                               std::vector<std::string>* errors = nullptr,
+                                               const std::string& shellPrefix = "") {
     std::string scriptPath = root + ".script", errorPath = root + ".errors";
     std::ofstream(scriptPath) << script;
     std::string redirect = errors != nullptr ? " 2>'" + errorPath + "'" : " 2>&1";
     Child child({"/bin/sh", "-c",
-                 binPath("Music") + " --root '" + root + "' --script '" + scriptPath + "' " + flags + redirect});
+                 shellPrefix + binPath("Music") + " --root '" + root + "' --script '" + scriptPath + "' " + flags + redirect});
     std::vector<std::string> lines;
     while (auto line = child.readLine()) lines.push_back(*line);
     auto status = child.waitExit();

@@ -220,4 +220,26 @@ TEST_F(ExportHost, LibraryTextIsEscapedPathsTakeTheRestOfTheLineAndLinksAreNotFo
     EXPECT_FALSE(has("../../../../../../victim.mp3"));
 }
 
+// A playlist of 1,000 tracks exported with 64 descriptors: every track is
+// copied and the export is kept.
+TEST_F(ExportHost, AThousandTracksExportWithFewDescriptors) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(platform::devicePath(platform::mediaLibraryDevicePath()).c_str(), &db), SQLITE_OK);
+    std::string sql = "DELETE FROM container_items WHERE container_pid = 502;";
+    for (int i = 0; i < 1000; ++i)
+        sql += "INSERT INTO container_items VALUES (502, " + std::to_string(fixture::songs()[i % fixture::songs().size()].pid) +
+               ", " + std::to_string(i) + ");";
+    ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    int code = -1;
+    auto lines = testsupport::runMusicScript(root.path(),
+                                             "open playlists\nswipe 0 0\ntap 5\nsharesheet\nactivity Export to Folder\n",
+                                             code, "", nullptr, "ulimit -n 64; ");
+    EXPECT_EQ(code, 0) << testing::PrintToString(lines);
+    size_t copies = 0;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(root.path() + "/var/mobile/Media/general_storage/Cantrel"))
+        if (e.is_regular_file() && e.path().extension() == ".mp3") ++copies;
+    EXPECT_EQ(copies, 1000u);
+}
+
 }  // namespace

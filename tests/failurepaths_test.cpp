@@ -230,7 +230,7 @@ TEST_F(FailurePaths, ATitleTheLibraryRefusesIsNotShown) {
 }
 
 // An album's picture the media library refuses writes nothing: no track
-// takes a token, and the badge is gone.
+// takes a token, the import's badge is gone and the user is told it failed.
 TEST_F(FailurePaths, RefusedAlbumImportWritesNothing) {
     platform::ml3::setRefusesImports(true);
     Strong<ItemEntry> entry = test::entryForRow(app, "albums", 202);
@@ -241,8 +241,13 @@ TEST_F(FailurePaths, RefusedAlbumImportWritesNothing) {
     EXPECT_EQ(column("SELECT coalesce(sync_artwork_token, '') FROM item_artwork ORDER BY item_pid"), before);
     EXPECT_EQ(column("SELECT artwork_token FROM artwork ORDER BY artwork_token"), artwork);
     id subviews = objc_msgSend<id()>(objc_msgSend<id()>(entry->currentViewController.get(), "view"_sel), "subviews"_sel);
-    for (NSUInteger i = 0, n = objc_msgSend<NSUInteger()>(subviews, "count"_sel); i < n; ++i)
-        EXPECT_FALSE(objc_isKindOfClass(objc_msgSend<id(NSUInteger)>(subviews, "objectAtIndex:"_sel, i), MessageView::cls()));
+    std::vector<std::string> badges;
+    for (NSUInteger i = 0, n = objc_msgSend<NSUInteger()>(subviews, "count"_sel); i < n; ++i) {
+        id view = objc_msgSend<id(NSUInteger)>(subviews, "objectAtIndex:"_sel, i);
+        if (objc_isKindOfClass(view, MessageView::cls()))
+            badges.push_back(to_string(objc_msgSend<NSString*()>(objc_msgSend<id(NSInteger)>(view, "viewWithTag:"_sel, 1), "text"_sel)));
+    }
+    EXPECT_EQ(badges, std::vector<std::string>{"Failed"});
 }
 
 // When the song's artwork row cannot take the new token, the song keeps its

@@ -10,11 +10,14 @@
 #include <platform/DeviceRoot.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
+
+#include <sys/stat.h>
 
 using testsupport::TempDir;
 
@@ -83,6 +86,93 @@ TEST_F(SaveHost, BadArgumentsAreReported) {
         EXPECT_EQ(code, 1);
         EXPECT_TRUE(has(lines, c.error));
     }
+}
+
+
+// Everything under a folder, names and contents, symlinks as their targets.
+std::string stateOf(const std::string& folder) {
+    std::string out;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(folder)) {
+        out += e.path().string();
+        if (e.is_symlink()) out += " -> " + std::filesystem::read_symlink(e.path()).string();
+        else if (e.is_regular_file()) {
+            std::ifstream in(e.path(), std::ios::binary);
+            out += "=" + std::string(std::istreambuf_iterator<char>(in), {});
+        }
+        out += "\n";
+    }
+    return out;
+}
+
+// A song whose file is a FIFO or a symlink to the media library or to the
+// preference file: an album's picture Save answers within seconds, leaves
+// those files as they were and still tags the album's other song.
+TEST_F(SaveHost, ASongThatIsNoPlainMP3AmongTheSongsIsLeftAsItIs) {
+    std::string songs = root.path() + "/var/mobile/Media/Music/F00/";
+    std::string database = platform::devicePath(platform::mediaLibraryDevicePath());
+    std::string prefs = root.path() + "/var/mobile/Library/Preferences/com.brevank.Cantrel.plist";
+    std::filesystem::create_directories(std::filesystem::path(prefs).parent_path());
+    std::ofstream(prefs) << "<plist version=\"1.0\"><dict/></plist>";
+    std::filesystem::remove(songs + "1003.mp3");
+    ASSERT_EQ(::mkfifo((songs + "1003.mp3").c_str(), 0644), 0);
+    std::filesystem::remove(songs + "1004.mp3");
+    std::filesystem::create_symlink(prefs, songs + "1004.mp3");
+    std::string picture = std::string(CANTREL_RESOURCES_DIR) + "/Cantrel.bundle/10@2x.png";
+    std::string prefsBefore = stateOf(std::filesystem::path(prefs).parent_path());
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run == 0 ? "a link to the preference file" : "a link to the media library");
+        if (run == 1) {
+            std::filesystem::remove(songs + "1004.mp3");
+            std::filesystem::create_symlink(database, songs + "1004.mp3");
+        }
+        int code = -1;
+        auto start = std::chrono::steady_clock::now();
+        auto lines = testsupport::runMusicScript(root.path(),
+                                                 "open albums\nswipe 0 0\ntap 2\npickimage " + picture +
+                                                     "\naction Save\nrun 3\ntags /var/mobile/Media/Music/F00/1005.mp3\n"
+                                                     "open albums\ndb 1004\n",
+                                                 code);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+        EXPECT_EQ(code, 0) << testing::PrintToString(lines);
+        EXPECT_TRUE(has(lines, "APIC type=11 mime=image/jpeg description=@brevankl bytes="));
+        EXPECT_TRUE(has(lines, "sync_artwork_token="));
+        std::ifstream db(database, std::ios::binary);
+        std::string header(16, '\0');
+        db.read(header.data(), 16);
+        EXPECT_EQ(header, std::string("SQLite format 3\0", 16));
+        EXPECT_EQ(stateOf(std::filesystem::path(prefs).parent_path()), prefsBefore);
+    }
+}
+
+// The artwork folders symlinked out of the root: a picture Save creates,
+// changes and removes nothing outside and says it failed.
+TEST_F(SaveHost, ArtworkFoldersLinkedOutOfTheRootAreNeverWrittenThrough) {
+    std::string outside = root.path() + "-outside";
+    std::string artwork = root.path() + "/var/mobile/Media/iTunes_Control/iTunes/Artwork";
+    for (const char* size : {"600x600", "100x100"}) {
+        std::filesystem::create_directories(outside + "/" + size);
+        std::filesystem::create_directories(artwork + "/Caches");
+        std::filesystem::create_directory_symlink(outside + "/" + size, artwork + "/Caches/" + size);
+    }
+    std::filesystem::create_directories(outside + "/originals");
+    std::ofstream(outside + "/originals/kept.jpg") << "outside";
+    std::filesystem::create_directories(artwork + "/Originals");
+    for (int i = 0; i < 256; ++i) {
+        char name[3];
+        std::snprintf(name, sizeof name, "%02x", i);
+        std::filesystem::remove_all(artwork + "/Originals/" + name);
+        std::filesystem::create_directory_symlink(outside + "/originals", artwork + "/Originals/" + name);
+    }
+    std::string before = stateOf(outside);
+    std::string picture = std::string(CANTREL_RESOURCES_DIR) + "/Cantrel.bundle/10@2x.png";
+    int code = -1;
+    auto lines = testsupport::runMusicScript(
+        root.path(), "open album 202\nswipe 0 0\ntap 2\npickimage " + picture + "\naction Save\nrun 0.5\nbadges\nrun 3\n",
+        code);
+    EXPECT_EQ(code, 0);
+    EXPECT_TRUE(has(lines, "Failed")) << testing::PrintToString(lines);
+    EXPECT_EQ(stateOf(outside), before);
+    std::filesystem::remove_all(outside);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <Foundation/NSFileManager.h>
 #include <Foundation/NSString.h>
 #include <Foundation/NSURL.h>
+#include <platform/DeviceFiles.h>
 #include <platform/DeviceRoot.h>
 
 #include "Internal.h"
@@ -54,9 +55,12 @@ bool fail(NSError** error, int err, NSString* path, Access access, const char* w
 // The host path, or "" for nil or a path outside the device root.
 std::string hostPath(NSString* path) { return path ? platform::devicePath(path->str()) : std::string(); }
 
-bool exists(const std::string& host) {
-    struct stat st;
-    return ::lstat(host.c_str(), &st) == 0;
+// The folder of a host path, opened beneath the device root, and the
+// path's last name in it.
+platform::Status openParent(const std::string& host, platform::DeviceFolder& parent, std::string& name) {
+    size_t slash = host.rfind('/');
+    name = slash == std::string::npos ? host : host.substr(slash + 1);
+    return platform::DeviceFolder::open(slash == std::string::npos || slash == 0 ? "/" : host.substr(0, slash), parent);
 }
 
 }  // namespace
@@ -78,56 +82,60 @@ bool NSFileManager::createDirectoryAtPath(NSString* path, bool withIntermediates
     std::string host = hostPath(path);
     if (host.empty()) return fail(error, EPERM, path, Access::Write, "created");
     if (withIntermediates) {
-        std::error_code ec;
-        fs::create_directories(host, ec);
-        if (ec) return fail(error, ec.value(), path, Access::Write, "created");
-        if (!fs::is_directory(host, ec)) return fail(error, EEXIST, path, Access::Write, "created");
-        return true;
+        platform::DeviceFolder folder;
+        platform::Status s = platform::DeviceFolder::open(host, folder, true);
+        return s.ok() || fail(error, s.code() == ENOTDIR ? EEXIST : s.code(), path, Access::Write, "created");
     }
-    if (::mkdir(host.c_str(), 0755) != 0) return fail(error, errno, path, Access::Write, "created");
-    return true;
+    platform::DeviceFolder parent;
+    std::string name;
+    platform::Status s = openParent(host, parent, name);
+    if (s.ok()) s = parent.makeFolder(name);
+    return s.ok() || fail(error, s.code(), path, Access::Write, "created");
 }
 
 bool NSFileManager::removeItemAtPath(NSString* path, NSError** error) {
     std::string host = hostPath(path);
     if (host.empty() || host == platform::deviceRoot()) return fail(error, EPERM, path, Access::Write, "removed");
-    if (!exists(host)) return fail(error, ENOENT, path, Access::Write, "removed");
-    std::error_code ec;
-    fs::remove_all(host, ec);
-    if (ec) return fail(error, ec.value(), path, Access::Write, "removed");
-    return true;
+    // The tree is removed by descriptor from its folder down: a symlink
+    // swapped in anywhere is removed as a link, never followed.
+    platform::DeviceFolder parent;
+    std::string name;
+    platform::Status s = openParent(host, parent, name);
+    if (s.ok()) s = parent.removeTree(name);
+    return s.ok() || fail(error, s.code(), path, Access::Write, "removed");
 }
 
 bool NSFileManager::copyItemAtPath(NSString* from, NSString* to, NSError** error) {
     std::string src = hostPath(from), dst = hostPath(to);
     if (src.empty()) return fail(error, EPERM, from, Access::Read, "copied");
     if (dst.empty()) return fail(error, EPERM, to, Access::Write, "copied");
+    platform::DeviceFolder srcParent, dstParent;
+    std::string srcName, dstName;
+    if (platform::Status s = openParent(src, srcParent, srcName); !s.ok()) return fail(error, s.code(), from, Access::Read, "copied");
+    if (platform::Status s = openParent(dst, dstParent, dstName); !s.ok()) return fail(error, s.code(), to, Access::Write, "copied");
     struct stat st;
-    if (::lstat(src.c_str(), &st) != 0) return fail(error, ENOENT, from, Access::Read, "copied");
-    if (exists(dst)) return fail(error, EEXIST, to, Access::Write, "copied");
+    if (platform::Status s = srcParent.statName(srcName, st); !s.ok()) return fail(error, s.code(), from, Access::Read, "copied");
+    struct stat taken;
+    if (dstParent.statName(dstName, taken).ok()) return fail(error, EEXIST, to, Access::Write, "copied");
     if (S_ISREG(st.st_mode)) {
         // A file appears whole under its name or not at all, and never
         // replaces one that was made meanwhile.
-        int in = platform::openDeviceFile(src);
-        if (in < 0) return fail(error, errno, from, Access::Read, "copied");
+        int in = -1;
         struct stat opened;
-        bool sized = ::fstat(in, &opened) == 0;
-        fs::path target(dst);
+        if (platform::Status s = srcParent.openRead(srcName, in, &opened); !s.ok())
+            return fail(error, s.code(), from, Access::Read, "copied");
         std::string name = platform::publishNewFile(
-            target.parent_path().string(),
+            dstParent.path(),
             [&](const std::string&, int out) {
-                return sized && ::fchmod(out, opened.st_mode & 0777) == 0 &&
-                       platform::appendFileRange(in, out, 0, opened.st_size);
+                return ::fchmod(out, opened.st_mode & 0777) == 0 && platform::appendFileRange(in, out, 0, opened.st_size);
             },
-            [&](int n) { return n == 1 ? target.filename().string() : std::string(); });
+            [&](int n) { return n == 1 ? dstName : std::string(); });
         int err = errno;
         ::close(in);
-        if (name.empty()) return fail(error, err, to, Access::Write, "copied");
-        return true;
+        return !name.empty() || fail(error, err, to, Access::Write, "copied");
     }
-    std::error_code ec;
-    fs::copy(src, dst, fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
-    if (ec) return fail(error, ec.value(), to, Access::Write, "copied");
+    if (platform::Status s = srcParent.copyTree(srcName, dstParent, dstName); !s.ok())
+        return fail(error, s.code(), s.code() == ENOENT ? from : to, Access::Write, "copied");
     return true;
 }
 
@@ -135,15 +143,17 @@ bool NSFileManager::moveItemAtPath(NSString* from, NSString* to, NSError** error
     std::string src = hostPath(from), dst = hostPath(to);
     if (src.empty() || src == platform::deviceRoot()) return fail(error, EPERM, from, Access::Write, "moved");
     if (dst.empty()) return fail(error, EPERM, to, Access::Write, "moved");
-    if (!exists(src)) return fail(error, ENOENT, from, Access::Write, "moved");
-    if (exists(dst)) return fail(error, EEXIST, to, Access::Write, "moved");
-    if (std::rename(src.c_str(), dst.c_str()) == 0) return true;
-    if (errno != EXDEV) return fail(error, errno, to, Access::Write, "moved");
-    std::error_code ec;
-    fs::copy(src, dst, fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
-    if (!ec) fs::remove_all(src, ec);
-    if (ec) return fail(error, ec.value(), to, Access::Write, "moved");
-    return true;
+    platform::DeviceFolder srcParent, dstParent;
+    std::string srcName, dstName;
+    if (platform::Status s = openParent(src, srcParent, srcName); !s.ok()) return fail(error, s.code(), from, Access::Write, "moved");
+    if (platform::Status s = openParent(dst, dstParent, dstName); !s.ok()) return fail(error, s.code(), to, Access::Write, "moved");
+    platform::Status s = srcParent.rename(srcName, dstParent, dstName, false);
+    if (s.ok()) return true;
+    if (s.code() != EXDEV) return fail(error, s.code(), s.code() == ENOENT ? from : to, Access::Write, "moved");
+    // Another file system: copied, then the original removed.
+    s = srcParent.copyTree(srcName, dstParent, dstName);
+    if (s.ok()) s = srcParent.removeTree(srcName);
+    return s.ok() || fail(error, s.code(), to, Access::Write, "moved");
 }
 
 bool NSFileManager::copyItemAtURL(NSURL* from, NSURL* to, NSError** error) {

@@ -12,10 +12,10 @@
 #include <Foundation/NSNumber.h>
 #include <Foundation/NSPropertyList.h>
 #include <Foundation/NSString.h>
+#include <platform/DeviceFiles.h>
 #include <platform/DeviceRoot.h>
 
 #include "Internal.h"
-#include "../system/SystemInternal.h"
 
 #include <plist/plist.h>
 
@@ -496,66 +496,28 @@ id readPropertyList(const std::string& path) {
 // ---------------------------------------------------------------------------
 // Files.
 
-namespace {
-
-bool writeAll(int fd, const char* p, size_t n) {
-    while (n > 0) {
-        ssize_t w = ::write(fd, p, n);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += w;
-        n -= static_cast<size_t>(w);
-    }
-    return true;
-}
-
-}  // namespace
 
 bool writeFileAtomically(const std::string& hostPath, const void* bytes, size_t length) {
-    auto fail = [](int err) {
-        errno = err;
+    if (hostPath.empty()) {
+        errno = ENOENT;
         return false;
-    };
-    if (hostPath.empty()) return fail(ENOENT);
-    if (hostPath.back() == '/') return fail(EISDIR);
+    }
+    if (hostPath.back() == '/') {
+        errno = EISDIR;
+        return false;
+    }
     size_t slash = hostPath.rfind('/');
     std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : hostPath.substr(0, slash);
     std::string base = slash == std::string::npos ? hostPath : hostPath.substr(slash + 1);
-    struct stat st;
-    if (::stat(dir.c_str(), &st) != 0) return false;
-    if (!S_ISDIR(st.st_mode)) return fail(ENOTDIR);
-    // A folder in the file's place stays (rename would refuse it only after
-    // the whole picture was written).
-    if (::stat(hostPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return fail(EISDIR);
-    // Nor is a device, a pipe or a socket replaced by a file.
-    if (::lstat(hostPath.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return fail(EINVAL);
-
-    std::string temp = (dir == "/" ? "" : dir) + "/." + base + ".XXXXXX";
-    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) return false;
-    detail::TrackedTemporary tracked(temp.c_str());
-    bool ok = writeAll(fd, static_cast<const char*>(bytes), length) && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
-    int err = ok ? 0 : errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (ok && ::rename(temp.c_str(), hostPath.c_str()) != 0) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return fail(err);
-    }
-    int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
-    return true;
+    // A device file's folder is opened beneath the device root and the file
+    // replaced in it by name; a host's own output elsewhere is written where
+    // its path says.
+    const std::string root = deviceRoot();
+    bool device = root == "/" || hostPath.compare(0, root.size() + 1, root + "/") == 0;
+    DeviceFolder folder;
+    Status s = device ? DeviceFolder::open(dir, folder) : DeviceFolder::openHostFolder(dir, folder);
+    if (s.ok()) s = folder.replaceWhole(base, bytes, length);
+    return s.setErrno();
 }
 
 }  // namespace platform

@@ -8,14 +8,16 @@
 #include <Foundation/NSException.h>
 #include <MediaPlayer/MediaLibrary.h>
 #include <UIKit/UIImage.h>
+#include <platform/DeviceFiles.h>
 #include <platform/DeviceRoot.h>
 #include <platform/Log.h>
 
 #include <cairo.h>
 
+#include <unistd.h>
+
 #include <atomic>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 
 using namespace platform::support;
@@ -67,28 +69,44 @@ std::optional<std::string> pathOfToken(const std::string& token) {
     return rel;
 }
 
-void removeArtworkFiles(const std::string& rel) {
-    if (!isSafeRelative(rel)) return;
-    std::error_code ec;
-    fs::remove(fs::path(originalsFolder()) / rel, ec);
-    for (int size : kArtworkSizes)
-        fs::remove(fs::path(platform::devicePath(artworkCachesDevicePath())) /
-                       (std::to_string(size) + "x" + std::to_string(size)) / rel,
-                   ec);
+std::string cachesFolder(int size) {
+    return platform::devicePath(artworkCachesDevicePath()) + "/" + std::to_string(size) + "x" + std::to_string(size);
 }
 
-bool writeWhole(const fs::path& path, const void* bytes, size_t length) {
-    std::error_code ec;
-    fs::create_directories(path.parent_path(), ec);
-    fs::path temp = path;
-    temp += ".partial";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out.write(static_cast<const char*>(bytes), static_cast<std::streamsize>(length));
-        if (!out.flush()) return false;
-    }
-    fs::rename(temp, path, ec);
-    return !ec;
+// The folder of `rel` under the host folder `base`, opened beneath the
+// device root (made when `create`), and the file's own name in it.
+platform::Status openArtworkFolder(const std::string& base, const std::string& rel, platform::DeviceFolder& folder,
+                                   std::string& name, bool create) {
+    size_t slash = rel.rfind('/');
+    name = slash == std::string::npos ? rel : rel.substr(slash + 1);
+    std::string dir = slash == std::string::npos ? base : base + "/" + rel.substr(0, slash);
+    if (base.empty()) return platform::Status::error(ENOENT, "open the folder", "of the artwork");
+    return platform::DeviceFolder::open(dir, folder, create);
+}
+
+void removeArtworkFile(const std::string& base, const std::string& rel) {
+    platform::DeviceFolder folder;
+    std::string name;
+    if (!openArtworkFolder(base, rel, folder, name, false).ok()) return;
+    platform::Status removed = folder.removeFile(name);
+    if (!removed.ok() && removed.code() != ENOENT) platform::logLine("ML3MusicLibrary: " + removed.message());
+}
+
+void removeArtworkFiles(const std::string& rel) {
+    if (!isSafeRelative(rel)) return;
+    removeArtworkFile(originalsFolder(), rel);
+    for (int size : kArtworkSizes) removeArtworkFile(cachesFolder(size), rel);
+}
+
+// Writes the file whole: it appears complete or not at all, and nothing is
+// written outside the device root.
+bool writeWhole(const std::string& base, const std::string& rel, const void* bytes, size_t length) {
+    platform::DeviceFolder folder;
+    std::string name;
+    platform::Status s = openArtworkFolder(base, rel, folder, name, true);
+    if (s.ok()) s = folder.replaceWhole(name, bytes, length);
+    if (!s.ok()) platform::logLine("ML3MusicLibrary: " + s.message());
+    return s.ok();
 }
 
 id sharedLibrary(objc_class* cls, SEL) {
@@ -139,7 +157,7 @@ BOOL importOriginalArtwork(ML3MusicLibrary*, SEL, id data, id token, NSInteger a
     std::snprintf(name, sizeof name, "%02x/%s-%u-%u.jpg", static_cast<unsigned>(std::hash<std::string>()(t) & 0xFF),
                   safe.substr(0, 32).c_str(), static_cast<unsigned>(getpid()), importCounter.fetch_add(1));
     std::string rel = name;
-    if (!writeWhole(fs::path(originalsFolder()) / rel, bytes->bytes(), bytes->length())) return NO;
+    if (!writeWhole(originalsFolder(), rel, bytes->bytes(), bytes->length())) return NO;
     bool ok = writeLibrary([&](sqlite3* db) {
         return execute(db,
                        "INSERT INTO artwork (artwork_token, artwork_source_type, relative_path, artwork_type) "
@@ -154,8 +172,26 @@ BOOL importOriginalArtwork(ML3MusicLibrary*, SEL, id data, id token, NSInteger a
 
 void generateSizes(const std::string& rel) {
     if (!isSafeRelative(rel)) return;
-    std::ifstream in(fs::path(originalsFolder()) / rel, std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+    std::string bytes;
+    {
+        platform::DeviceFolder folder;
+        std::string name;
+        int fd = -1;
+        struct stat st {};
+        if (!openArtworkFolder(originalsFolder(), rel, folder, name, false).ok() ||
+            !folder.openRead(name, fd, &st).ok())
+            return;
+        bytes.resize(static_cast<size_t>(st.st_size));
+        size_t done = 0;
+        while (done < bytes.size()) {
+            ssize_t n = ::pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            done += static_cast<size_t>(n);
+        }
+        ::close(fd);
+        bytes.resize(done);
+    }
     cairo_surface_t* original = platform::decodeImage(bytes.data(), bytes.size());
     if (original == nullptr) return;
     int w = cairo_image_surface_get_width(original), h = cairo_image_surface_get_height(original);
@@ -168,9 +204,7 @@ void generateSizes(const std::string& rel) {
         cairo_destroy(cr);
         std::vector<uint8_t> jpeg = platform::encodeJPEG(scaled, 0.9);
         cairo_surface_destroy(scaled);
-        writeWhole(fs::path(platform::devicePath(artworkCachesDevicePath())) /
-                       (std::to_string(size) + "x" + std::to_string(size)) / rel,
-                   jpeg.data(), jpeg.size());
+        writeWhole(cachesFolder(size), rel, jpeg.data(), jpeg.size());
     }
     cairo_surface_destroy(original);
 }

@@ -1,4 +1,5 @@
 #include <platform/DeviceRoot.h>
+#include <platform/DeviceFiles.h>
 
 #include <cerrno>
 #include <climits>
@@ -332,6 +333,60 @@ int openDeviceFile(const std::string& hostPath) {
     }
     int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
+}
+
+int openInsideRoot(const std::string& hostPath, int flags) {
+    const std::string root = deviceRoot();
+    if (hostPath.empty() || !isUnder(hostPath, root)) {
+        errno = hostPath.empty() ? ENOENT : EXDEV;
+        return -1;
+    }
+    std::shared_ptr<const HeldFolder> folder = HeldFolder::of(root);
+    if (!folder) return -1;
+    if (hostPath == root) return ::openat(folder->fd(), ".", flags | O_CLOEXEC);
+    int fd = openBeneath(folder->fd(), relativeTo(hostPath, root), flags);
+    if (fd >= 0 || (errno != EXDEV && errno != ELOOP && errno != ENOSYS)) return fd;
+    // An absolute symlink on the way (or a kernel without openat2): the
+    // names are resolved, and the resolved path, if inside, is opened
+    // beneath the root with no symlink at all, so that nothing swapped in
+    // meanwhile can lead elsewhere.
+    std::string real = realPath(hostPath);
+    std::string realRoot = realRootPath(root);
+    if (real.empty()) {
+        // Nothing there yet: the folder above decides, the name is taken as it is.
+        size_t slash = hostPath.rfind('/');
+        if (slash == std::string::npos || slash <= root.size()) {
+            errno = ENOENT;
+            return -1;
+        }
+        std::string parent = realPath(hostPath.substr(0, slash));
+        if (parent.empty()) {
+            errno = ENOENT;
+            return -1;
+        }
+        real = parent + hostPath.substr(slash);
+    }
+    if (realRoot.empty() || real == realRoot || !isUnder(real, realRoot)) {
+        errno = EXDEV;
+        return -1;
+    }
+    std::shared_ptr<const HeldFolder> realFolder = realRoot == root ? folder : HeldFolder::of(realRoot);
+    if (!realFolder) return -1;
+    open_how how{};
+    how.flags = static_cast<uint64_t>(flags | O_CLOEXEC);
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+    fd = static_cast<int>(::syscall(SYS_openat2, realFolder->fd(), relativeTo(real, realRoot).c_str(), &how, sizeof how));
+    if (fd >= 0 || errno != ENOSYS) return fd;
+    // No openat2 at all: what was opened is checked.
+    fd = ::open(real.c_str(), flags | O_CLOEXEC);
+    if (fd < 0) return -1;
+    std::string opened = pathOfDescriptor(fd);
+    if (!opened.empty() && !isUnder(opened, realRoot)) {
+        ::close(fd);
+        errno = EXDEV;
+        return -1;
+    }
     return fd;
 }
 

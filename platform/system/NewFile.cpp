@@ -1,5 +1,6 @@
 // New files written whole: filled under a hidden name, then linked under
 // their own name only once complete.
+#include <platform/DeviceFiles.h>
 #include <platform/DeviceRoot.h>
 
 #include <algorithm>
@@ -83,18 +84,17 @@ bool NewFileBatch::sync() {
     ++syncs;
     int failed = 0;
     auto failure = [&] { failed = failed != 0 ? failed : errno; };
-    // The small files' write-back starts now, all together, so that the
-    // disk gets them in few requests; then every file is waited for (the
-    // first wait commits the journal for all of them).
-    // A few hundred files at a time: each is held open from the one step
-    // to the other.
-    constexpr size_t kOpenAtOnce = 256;
+    // The small files' write-back starts now, a group at a time, so that
+    // the disk gets them in few requests; then each file of the group is
+    // waited for (the first wait commits the journal for all of them). A
+    // group is small: each of its files is held open from the one step to
+    // the other, and the app has few descriptors to spare.
     std::vector<int> fds;
     for (size_t first = 0; first < files_.size(); first += kOpenAtOnce) {
         size_t end = std::min(files_.size(), first + kOpenAtOnce);
         fds.clear();
         for (size_t i = first; i < end; ++i) {
-            int fd = ::open(files_[i].path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+            int fd = openInsideRoot(files_[i].path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
             if (fd < 0) failure();
             else if (!files_[i].writing) ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
             fds.push_back(fd);
@@ -114,54 +114,34 @@ unsigned long newFileSyncCount() { return syncs.load(); }
 
 std::string publishNewFile(const std::string& folder, const std::function<bool(const std::string& path, int fd)>& fill,
                            const std::function<std::string(int n)>& nameFor) {
-    std::string temp = folder + "/.new-XXXXXX";
-    std::vector<char> name(temp.begin(), temp.end());
-    name.push_back('\0');
-    int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) return "";
-    std::string path(name.data());
+    DeviceFolder dir;
+    NewFile file;
+    if (!DeviceFolder::open(folder, dir).setErrno() || !dir.createFile(file).setErrno()) return "";
     // The data reaches the disk before the name appears, so a power cut never
     // leaves a short file under a final name. In a batch, its write-back only
     // starts now and the batch's sync() waits for it.
     NewFileBatch* batch = openBatch;
-    bool filled = fill(path, fd);
+    errno = 0;
+    bool filled = fill(file.reopenPath(), file.fd());
     // A file this large goes to the disk while the batch's next ones are
     // made; smaller ones wait for the batch's sync().
     constexpr off_t kWriteBackAtOnce = 1 << 20;
     struct stat st {};
     bool writing = false;
     if (filled && batch != nullptr) {
-        writing = ::fstat(fd, &st) == 0 && st.st_size >= kWriteBackAtOnce;
-        if (writing) ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+        writing = ::fstat(file.fd(), &st) == 0 && st.st_size >= kWriteBackAtOnce;
+        if (writing) ::sync_file_range(file.fd(), 0, 0, SYNC_FILE_RANGE_WRITE);
     } else if (filled) {
         ++syncs;
-        filled = ::fdatasync(fd) == 0;
+        filled = ::fdatasync(file.fd()) == 0;
     }
-    int saved = errno;
-    if (::close(fd) != 0 && filled) {
-        filled = false;
-        saved = errno;
+    if (!filled) {
+        if (errno == 0) errno = EIO;
+        return "";
     }
     std::string taken;
-    if (!filled) {
-        saved = saved != 0 ? saved : EIO;
-    } else {
-        saved = EEXIST;
-        for (int n = 1;; ++n) {
-            std::string candidate = nameFor(n);
-            if (candidate.empty()) break;
-            // link() never replaces: a taken name answers EEXIST.
-            if (::link(path.c_str(), (folder + "/" + candidate).c_str()) == 0) {
-                taken = candidate;
-                if (batch != nullptr) batch->files_.push_back({folder + "/" + candidate, writing});
-                break;
-            }
-            saved = errno;
-            if (saved != EEXIST) break;
-        }
-    }
-    ::unlink(path.c_str());
-    if (taken.empty()) errno = saved;
+    if (!file.publish(nameFor, taken).setErrno()) return "";
+    if (batch != nullptr) batch->files_.push_back({folder + "/" + taken, writing});
     return taken;
 }
 

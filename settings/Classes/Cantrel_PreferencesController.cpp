@@ -5,6 +5,7 @@
 
 #include <CoreFoundation/CFNotificationCenter.h>
 #include <Foundation/NSString.h>
+#include <platform/DeviceFiles.h>
 #include <platform/DeviceRoot.h>
 
 #include <cerrno>
@@ -60,13 +61,17 @@ constexpr int kCorruptBackups = 10;
 // Moves the unreadable file to the first backup name not taken (never
 // replacing an earlier backup but the last); false when it stays.
 bool moveAside(const std::string& file) {
+    size_t slash = file.rfind('/');
+    if (slash == std::string::npos) return false;
+    platform::DeviceFolder folder;
+    if (!platform::DeviceFolder::open(file.substr(0, slash), folder).ok()) return false;
+    std::string name = file.substr(slash + 1);
     for (int n = 0; n < kCorruptBackups; ++n) {
-        std::string backup = file + ".corrupt" + (n == 0 ? "" : "." + std::to_string(n));
+        std::string backup = name + ".corrupt" + (n == 0 ? "" : "." + std::to_string(n));
         bool last = n + 1 == kCorruptBackups;
-        int moved = last ? ::rename(file.c_str(), backup.c_str())
-                         : ::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, backup.c_str(), RENAME_NOREPLACE);
-        if (moved == 0) return true;
-        if (errno != EEXIST) return false;
+        platform::Status moved = folder.rename(name, folder, backup, last);
+        if (moved.ok()) return true;
+        if (moved.code() != EEXIST) return false;
     }
     return false;
 }

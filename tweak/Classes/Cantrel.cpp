@@ -14,6 +14,7 @@
 #include "NavigationOptions.h"
 #include "NowPlayingButtons.h"
 #include "QueueAccessors.h"
+#include "FileHandler.h"
 #include "FlipsideAlbumView.h"
 #include "ID3Writer.h"
 #include "ListScreenReplacements.h"
@@ -433,6 +434,7 @@ void CantrelInitialize() {
     LOGGER_ON = NO;
 
     LoadPrefs();
+    cantrel::exporting::removeLeftovers();
 
     CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), nullptr, preferencesChangedCallback,
                                     CFSTR("com.brevank.Cantrel.settingschanged"), nullptr,

@@ -280,6 +280,14 @@ bool importAlbumArtwork(ItemEntry* entry, UIImage* picture, id tracks, MessageVi
     return tookAny;
 }
 
+// Nothing of a save could be stored: the user is told so, over the sheet's
+// presenter.
+void showSaveFailed(ItemEntry* entry) {
+    id presenter = entry->viewIndex == kViewIndexNowPlaying ? entry->currentNowPlayingViewController.get()
+                                                            : entry->currentViewController.get();
+    MessageViewShow(presenter, "Failed"_ns, kFailedBadgeInterval, IconViewTagDiscCross, static_cast<int>(entry->viewIndex));
+}
+
 // Runs the import of a save in the background and its closing step on the
 // main queue.
 void startImport(ItemEntry* entry, Panel* panel, const std::shared_ptr<SaveState>& state, bool album, id tracks) {
@@ -330,6 +338,9 @@ void startImport(ItemEntry* entry, Panel* panel, const std::shared_ptr<SaveState
                 objc_msgSend<void(id)>(keptPanel->imageview.get(), "setImage:"_sel, e->artwork.get());
             }
             objc_msgSend<void()>(badge.get(), "removeFromSuperview"_sel);
+            // The picture was not stored: the user is told, as for a save
+            // that stored nothing.
+            if (!ok) showSaveFailed(e);
             scheduleRefresh(keptPanel.get(), e, state);
             (void)screenKept;
             std::lock_guard<std::mutex> g(pendingLock);
@@ -422,13 +433,6 @@ bool saveAlbumArtist(Panel* panel, ItemEntry* entry, id tracks) {
     return true;
 }
 
-// Nothing of a save could be stored: the user is told so, over the sheet's
-// presenter.
-void showSaveFailed(ItemEntry* entry) {
-    id presenter = entry->viewIndex == kViewIndexNowPlaying ? entry->currentNowPlayingViewController.get()
-                                                            : entry->currentViewController.get();
-    MessageViewShow(presenter, "Failed"_ns, kFailedBadgeInterval, IconViewTagDiscCross, static_cast<int>(entry->viewIndex));
-}
 
 }  // namespace
 

@@ -14,6 +14,7 @@
 #include <Foundation/Foundation.h>
 #include <UIKit/UIKit.h>
 #include <dispatch/dispatch.h>
+#include <platform/DeviceFiles.h>
 #include <platform/DeviceRoot.h>
 
 #include <algorithm>
@@ -269,7 +270,7 @@ bool isStagingName(const std::string& name) {
                        [](char c) { return c == '-' || std::isxdigit(static_cast<unsigned char>(c)); });
 }
 
-void removeAbandonedStaging() {
+void removeAbandonedStaging(time_t minimumAge = kAbandonedAfterSeconds) {
     std::string host = ex::hostFolderOfExports();
     std::unique_ptr<DIR, int (*)(DIR*)> folder(::opendir(host.c_str()), ::closedir);
     if (!folder) return;
@@ -281,13 +282,24 @@ void removeAbandonedStaging() {
         int fd = ::open((host + "/" + name).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         struct stat st {};
         if (fd < 0) continue;
-        if (::fstat(fd, &st) == 0 && now - st.st_mtime >= kAbandonedAfterSeconds && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        if (::fstat(fd, &st) == 0 && now - st.st_mtime >= minimumAge && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
             removeItem(std::string(ex::kExportFolder) + "/" + name + ".zip");
             removeItem(std::string(ex::kExportFolder) + "/" + name);
         }
         ::close(fd);
     }
 }
+
+}  // namespace
+
+void cantrel::exporting::removeLeftovers() {
+    // At start no export of this app is at work: any working folder whose
+    // lock is free was left by one that was ended, however recent.
+    removeAbandonedStaging(0);
+    platform::sweepTemporaries(hostFolderOfExports());
+}
+
+namespace {
 
 // The hidden folder ".<UUID>" where a multi-track export is built, locked
 // through *lock (closed by the caller); "" when none could be made.

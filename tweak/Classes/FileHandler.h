@@ -60,6 +60,10 @@ inline constexpr char kUntitled[] = "Untitled";
 // boundary) to at most 255 - reserve bytes.
 std::string safeComponent(std::string_view name, std::string_view placeholder, size_t reserve = 0);
 
+// Removes what exports ended before they finished left in the export
+// folder (their working folders and temporary files); at start.
+void removeLeftovers();
+
 // The export copy's ID3 tag.
 struct Tags {
     std::u16string title, album, artist;

@@ -5,6 +5,8 @@
 
 #include <Foundation/Foundation.h>
 #include <dispatch/dispatch.h>
+#include <MediaPlayer/MediaLibrary.h>
+#include <platform/DeviceFiles.h>
 #include <platform/DeviceRoot.h>
 
 #include <taglib/id3v2tag.h>
@@ -67,7 +69,8 @@ bool writeAll(int fd, std::string_view bytes) {
 }
 
 bool readWhole(const std::string& path, std::string& out, size_t maxBytes) {
-    Fd f(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // A FIFO or a device in the picture's place answers at once.
+    Fd f(platform::openDeviceFile(path));
     struct stat st {};
     if (f.fd < 0 || ::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) > maxBytes)
         return false;
@@ -94,32 +97,76 @@ bool holdsAudio(int fd, size_t tagSize, int original, off_t from, off_t to) {
     return true;
 }
 
-// The file a rewrite replaces: the path itself, or the target of the
-// symlink it names (inside the device root), so that the link stays.
-bool rewriteTarget(const std::string& path, std::string& target, std::string* why) {
+// A song's file, open for a rewrite: the folder it is replaced in (opened
+// beneath the device root), its name there, and the original open for
+// reading.
+struct Song {
+    platform::DeviceFolder folder;
+    std::string name;
+    std::string path;  // host path, for messages
+    Fd fd{-1};
     struct stat st {};
-    target = path;
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
-    char resolved[PATH_MAX], root[PATH_MAX];
-    if (::realpath(path.c_str(), resolved) == nullptr || ::realpath(platform::deviceRoot().c_str(), root) == nullptr ||
-        !platform::resolvesInside(resolved, root)) {
-        fail(why, "a symlink that leads nowhere it may: " + path);
-        return false;
-    }
-    target = resolved;
-    return true;
+};
+
+// Whether a resolved host path lies where the library keeps songs: inside
+// the media folder, outside its own database and artwork folder.
+bool inSongFolders(const std::string& real) {
+    std::string media = platform::devicePath(platform::mediaFolderDevicePath());
+    char resolved[PATH_MAX];
+    if (media.empty() || ::realpath(media.c_str(), resolved) == nullptr) return false;
+    std::string base = std::string(resolved) + "/";
+    std::string own = base + "iTunes_Control/iTunes/";
+    return real.compare(0, base.size(), base) == 0 && real.compare(0, own.size(), own) != 0;
 }
 
-// An MP3 file we may replace: a regular file, readable, with write permission.
-bool openForRewrite(const std::string& path, Fd& fd, struct stat& st, std::string* why) {
-    fd.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd.fd < 0 || ::fstat(fd.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+// Opens the song at `path` for a rewrite. A symlink is rewritten in its
+// target's place (the link stays) only when that target is itself a regular
+// .mp3 file where the library keeps songs; a FIFO, a device or a folder is
+// refused at once. An MP3 we may replace must be readable and writable.
+// *forUser says in plain words why the song cannot be rewritten.
+bool openSong(const std::string& path, Song& song, std::string* why, const char** forUser = nullptr) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
         fail(why, "cannot read " + path);
         return false;
     }
+    song.path = path;
+    song.name = path.substr(slash + 1);
+    platform::Status s = platform::DeviceFolder::open(path.substr(0, slash), song.folder);
+    struct stat link {};
+    if (s.ok()) s = song.folder.statName(song.name, link);
+    if (s.ok() && S_ISLNK(link.st_mode)) {
+        // The kernel resolves the link beneath the root; what it opened is
+        // where the rewrite goes.
+        Fd target(platform::openInsideRoot(path, O_RDONLY | O_NONBLOCK | O_NOCTTY));
+        char proc[64], real[PATH_MAX];
+        std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", target.fd);
+        ssize_t n = target.fd < 0 ? -1 : ::readlink(proc, real, sizeof real - 1);
+        struct stat st {};
+        std::string resolved = n > 0 ? std::string(real, static_cast<size_t>(n)) : std::string();
+        if (resolved.empty() || ::fstat(target.fd, &st) != 0 || !S_ISREG(st.st_mode) || !hasMP3Extension(resolved) ||
+            !inSongFolders(resolved)) {
+            fail(why, "a symlink that does not lead to an MP3 file among the songs: " + path);
+            if (forUser) *forUser = "it is a link that does not lead to a music file of the library";
+            return false;
+        }
+        slash = resolved.rfind('/');
+        song.path = resolved;
+        song.name = resolved.substr(slash + 1);
+        s = platform::DeviceFolder::open(resolved.substr(0, slash), song.folder);
+    }
+    int fd = -1;
+    if (s.ok()) s = song.folder.openRead(song.name, fd, &song.st);
+    song.fd.fd = fd;
+    if (!s.ok()) {
+        fail(why, s.message());
+        if (forUser) *forUser = "it is not a plain file that can be read";
+        return false;
+    }
     // Root may write anything: the permission bits still say read-only.
-    if ((st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0) {
-        fail(why, "read-only: " + path);
+    if ((song.st.st_mode & 0222) == 0 || ::faccessat(song.folder.fd(), song.name.c_str(), W_OK, AT_SYMLINK_NOFOLLOW) != 0) {
+        fail(why, "read-only: " + song.path);
+        if (forUser) *forUser = "the file is read-only";
         return false;
     }
     return true;
@@ -161,65 +208,43 @@ bool trusted(int fd, const Layout& layout, const std::string& path, std::string*
     return walk.trusted;
 }
 
-// A writer holds a lock on its new file while it writes. A new file whose
-// lock is free and that has not changed for a minute was left by a writer
-// that died (killed, or the device lost power): it is removed before the
-// next write of the same file.
-constexpr time_t kAbandonedAfterSeconds = 60;
-
-void removeAbandonedFiles(const std::string& dir, const std::string& prefix) {
-    std::unique_ptr<DIR, int (*)(DIR*)> folder(::opendir(dir.c_str()), ::closedir);
-    if (!folder) return;
-    time_t now = ::time(nullptr);
-    while (const dirent* e = ::readdir(folder.get())) {
-        std::string name = e->d_name;
-        // mkostemp's six characters follow the prefix.
-        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) continue;
-        std::string path = dir + "/" + name;
-        Fd f(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-        struct stat st {};
-        if (f.fd < 0 || ::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) continue;
-        if (now - st.st_mtime < kAbandonedAfterSeconds) continue;
-        if (::flock(f.fd, LOCK_EX | LOCK_NB) != 0) continue;  // its writer is still at work
-        ::unlink(path.c_str());
-    }
-}
-
 // Writes a new file beside the original: `tag`, then [from, to) of the
 // original. The new file takes the original's mode and owner, is checked to
-// hold the original's bytes, synced and renamed over the original. On any
-// failure the new file is removed and the original stays. The folder is not
-// synced after the rename: a power cut before it reaches the disk leaves
-// the original, whole, and the new file under its temporary name, which the
-// next write removes.
-bool replaceFile(const std::string& path, const Fd& original, const struct stat& st, const std::string& tag, off_t from,
-                 off_t to, std::string* why) {
-    size_t slash = path.rfind('/');
-    std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string prefix = "." + base + ".id3-";
-    removeAbandonedFiles(dir, prefix);
-    std::string temp = dir + "/" + prefix + "XXXXXX";
-    std::vector<char> name(temp.begin(), temp.end());
-    name.push_back('\0');
-    Fd out(::mkostemp(name.data(), O_CLOEXEC));
-    if (out.fd < 0) {
-        fail(why, "cannot create a file beside " + path);
+// hold the original's bytes, synced and renamed over the original, which
+// must still be the file that was read (same file, size and change time).
+// On any failure the new file goes and the original stays. The new file has
+// no name until it replaces the original, so an interrupted write leaves
+// nothing behind.
+bool replaceFile(const Song& song, const std::string& tag, off_t from, off_t to, std::string* why) {
+    const struct stat& st = song.st;
+    platform::sweepTemporaries(song.folder.path());
+    platform::NewFile out;
+    if (platform::Status s = song.folder.createFile(out); !s.ok()) {
+        fail(why, s.message());
         return false;
     }
-    ::flock(out.fd, LOCK_EX);  // held until this write ends
     struct stat made {};
-    bool written = writeAll(out.fd, tag) && ::fstat(out.fd, &made) == 0 && ::fchmod(out.fd, st.st_mode & 07777) == 0 &&
+    bool written = writeAll(out.fd(), tag) && ::fstat(out.fd(), &made) == 0 && ::fchmod(out.fd(), st.st_mode & 07777) == 0 &&
                    (made.st_uid == st.st_uid && made.st_gid == st.st_gid ? true
-                                                                         : ::fchown(out.fd, st.st_uid, st.st_gid) == 0) &&
-                   platform::appendFileRange(original.fd, out.fd, from, to, true);
+                                                                         : ::fchown(out.fd(), st.st_uid, st.st_gid) == 0) &&
+                   platform::appendFileRange(song.fd.fd, out.fd(), from, to, true);
     // The disk writes the new file while it is copied and read back.
-    if (written) ::sync_file_range(out.fd, 0, 0, SYNC_FILE_RANGE_WRITE);
-    bool whole = written && holdsAudio(out.fd, tag.size(), original.fd, from, to);
-    if (!whole || ::fsync(out.fd) != 0 || ::rename(name.data(), path.c_str()) != 0) {
-        fail(why, "cannot write " + path + ": " +
+    if (written) ::sync_file_range(out.fd(), 0, 0, SYNC_FILE_RANGE_WRITE);
+    bool whole = written && holdsAudio(out.fd(), tag.size(), song.fd.fd, from, to);
+    if (!whole || ::fsync(out.fd()) != 0) {
+        fail(why, "cannot write " + song.path + ": " +
                       (written && !whole ? "the new file does not hold the original's audio" : std::strerror(errno)));
-        ::unlink(name.data());
+        return false;
+    }
+    struct stat now {};
+    if (!song.folder.statName(song.name, now).ok() || now.st_dev != st.st_dev || now.st_ino != st.st_ino ||
+        now.st_size != st.st_size || now.st_mtim.tv_sec != st.st_mtim.tv_sec ||
+        now.st_mtim.tv_nsec != st.st_mtim.tv_nsec) {
+        fail(why, "cannot write " + song.path + ": the file changed while it was rewritten");
+        return false;
+    }
+    if (platform::Status s = out.replace(song.name); !s.ok()) {
+        fail(why, s.message());
         return false;
     }
     return true;
@@ -410,10 +435,11 @@ bool hasMP3Extension(const std::string& path) {
 Outcome writeExportTag(const std::string& path, const std::u16string& title, const std::u16string& album,
                        const std::u16string& artist, const std::string& imagePath, std::string* why) {
     if (!hasMP3Extension(path)) return Outcome::NotMP3;
-    std::string target;
-    Fd original(-1);
-    struct stat st {};
-    if (!rewriteTarget(path, target, why) || !openForRewrite(target, original, st, why)) return Outcome::Untouched;
+    Song song;
+    if (!openSong(path, song, why)) return Outcome::Untouched;
+    const Fd& original = song.fd;
+    const struct stat& st = song.st;
+    const std::string& target = song.path;
     std::string jpeg;
     if (!imagePath.empty() && !readWhole(imagePath, jpeg, kMaxPictureBytes)) {
         fail(why, "cannot read the picture " + imagePath);
@@ -427,8 +453,7 @@ Outcome writeExportTag(const std::string& path, const std::u16string& title, con
         fail(why, "the new tag cannot be written");
         return Outcome::Untouched;
     }
-    return replaceFile(target, original, st, tag, static_cast<off_t>(layout.tagEnd), static_cast<off_t>(layout.audioEnd),
-                       why)
+    return replaceFile(song, tag, static_cast<off_t>(layout.tagEnd), static_cast<off_t>(layout.audioEnd), why)
                ? Outcome::Written
                : Outcome::Untouched;
 }
@@ -471,11 +496,12 @@ Outcome writeArtworkTag(const std::string& path, const std::string& imagePath, s
         if (forUser) *forUser = reason;
         return Outcome::Untouched;
     };
-    std::string target;
-    Fd original(-1);
-    struct stat st {};
-    if (!rewriteTarget(path, target, why)) return untouched("it is a link that leads outside the music library");
-    if (!openForRewrite(target, original, st, why)) return untouched("the file cannot be read or is read-only");
+    Song song;
+    const char* unopened = "the file cannot be read";
+    if (!openSong(path, song, why, &unopened)) return untouched(unopened);
+    const Fd& original = song.fd;
+    const struct stat& st = song.st;
+    const std::string& target = song.path;
     std::string jpeg;
     if (!readWhole(imagePath, jpeg, kMaxPictureBytes)) {
         fail(why, "cannot read the picture " + imagePath);
@@ -493,7 +519,7 @@ Outcome writeArtworkTag(const std::string& path, const std::string& imagePath, s
         if (why) *why = target + ": " + *why;
         return Outcome::Untouched;
     }
-    if (!replaceFile(target, original, st, *tag, static_cast<off_t>(layout.tagEnd), st.st_size, why))
+    if (!replaceFile(song, *tag, static_cast<off_t>(layout.tagEnd), st.st_size, why))
         return untouched("the file could not be rewritten (the disk may be full)");
     return Outcome::Written;
 }

@@ -77,7 +77,8 @@ public:
     // Waits until every file published in the batch so far is on the disk;
     // false (errno set) when any of them failed or is gone.
     bool sync();
-    size_t size() const { return files_.size(); }
+    // Files held open at once by sync().
+    static constexpr size_t kOpenAtOnce = 16;
 
 private:
     friend std::string publishNewFile(const std::string&, const std::function<bool(const std::string&, int)>&,
