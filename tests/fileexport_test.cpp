@@ -802,14 +802,15 @@ TEST_F(ExportFiles, BatchMakesItsFilesDurableInOnePass) {
 
 // Within one export's claims, alike titles take " (2)", " (3)" … in turn and
 // a suffix once taken is not offered again, even when its file went away;
-// other claims (another export) start from the first free name.
+// each folder counts its own names; other claims (another export) start from
+// the first free name.
 TEST_F(ExportFiles, ClaimedNamesAreNotOfferedAgain) {
     writeFile(root.host("var/mobile/Media/Music/a.mp3"), "audio");
     const ex::Tags tags{u"Same", u"Album", u"Artist"};
+    ex::NameClaims claims;  // one set for both folders
     for (const ex::Tags* tagged : {static_cast<const ex::Tags*>(nullptr), &tags}) {
         std::string folder = kExports + (tagged ? "/T" : "/P");
         fs::create_directories(root.host(folder));
-        ex::NameClaims claims;
         for (const char* expected : {"Same.mp3", "Same (2).mp3", "Same (3).mp3"})
             EXPECT_EQ(ex::copyInto(folder, "Same", "var/mobile/Media/Music/a.mp3", nullptr, tagged, &claims),
                       folder + "/" + expected);

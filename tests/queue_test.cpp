@@ -19,6 +19,7 @@
 #include <MusicApp/MusicTableViewController.h>
 #include <MusicApp/QueueMessages.h>
 #include <MusicApp/RURadioQueueFeeder.h>
+#include <UIKit/UITableViewController.h>
 #include <platform/Log.h>
 
 #include <algorithm>
@@ -337,14 +338,17 @@ TEST_F(Queue, AStaleSnapshotIndexIsCheckedAgainstTheOrder) {
 }
 
 // ---------------------------------------------------------------------------
-// Random requests against a reference queue: plain vectors and the rules of
-// play now / next / last, written out here.
+// Random requests, songs ending and rows dragged in the Playing list, on
+// queues that hold songs more than once, against a reference queue: plain
+// vectors, the playing entry by its place, and the rules of play now / next /
+// last, written out here.
 
 struct Reference {
-    Pids order;  // what plays, in order
-    unsigned long long playing = 0;
+    Pids order;      // what plays, in order
+    size_t cur = 0;  // the playing entry's place
     bool sourceVariant = false;
 
+    unsigned long long playing() const { return order[cur]; }
     static long find(const Pids& v, unsigned long long pid) {
         auto it = std::find(v.begin(), v.end(), pid);
         return it == v.end() ? -1 : it - v.begin();
@@ -363,98 +367,157 @@ struct Reference {
     void apply(int style, const Pids& items, bool collection) {
         unsigned long long requested = items.front();
         if (find(order, requested) < 0) {
-            // Not queued: in after the playing item (next), in its place (now), at the end (last).
-            long base = find(order, playing);
-            place(order, items, base + (style == PLAY_NEXT ? 1 : 0), style != PLAY_LAST);
-            if (style == PLAY_NOW) playing = requested;
+            // Not queued: in after the playing entry (next), in its place (now), at the end (last).
+            size_t at = place(order, items, static_cast<long>(cur) + (style == PLAY_NEXT ? 1 : 0), style != PLAY_LAST);
+            if (style == PLAY_NOW) cur = at;
             return;
         }
         // Play now of the playing song alone starts it again where it stands.
-        if (style == PLAY_NOW && items.size() == 1 && requested == playing) return;
+        if (style == PLAY_NOW && items.size() == 1 && requested == playing()) return;
         // Queued: every entry of each item out, then back in as a block
-        // relative to the playing item's place after the removal; the playing
-        // item moved away leaves its place to the one after it.
-        long cur = find(order, playing);
+        // relative to the playing entry's place after the removal; the playing
+        // entry taken out leaves its place to the one after it, which plays.
+        unsigned long long was = playing();
         bool moved = false;
         for (unsigned long long item : items) {
             for (long at; (at = find(order, item)) >= 0;) {
                 order.erase(order.begin() + at);
-                if (at < cur) --cur;
-                else if (at == cur) moved = true;
+                if (static_cast<size_t>(at) < cur) --cur;
+                else if (static_cast<size_t>(at) == cur) moved = true;
             }
         }
+        size_t start;
         if (!sourceVariant) {
-            size_t start = place(order, items, cur + 1, style != PLAY_LAST && static_cast<size_t>(cur + 1) < order.size());
-            if (style == PLAY_NOW) playing = order[start];
-            else if (moved) playing = order[cur];
+            start = place(order, items, static_cast<long>(cur) + 1, style != PLAY_LAST && cur + 1 < order.size());
         } else {
-            place(order, items, cur + (style == PLAY_NEXT ? 1 : 0), style != PLAY_LAST);
-            if (style == PLAY_NOW) playing = requested;
-            else if (moved && !collection) playing = order[cur];
+            start = place(order, items, static_cast<long>(cur) + (style == PLAY_NEXT ? 1 : 0), style != PLAY_LAST);
+            // A collection that took the playing song along restarts
+            // nothing: the song plays on where the block holds it.
+            if (moved && collection) cur = static_cast<size_t>(find(order, was));
         }
+        if (style == PLAY_NOW) cur = start;
+    }
+    // The playing song ended: the next entry plays; after the last the player stops.
+    void advance() {
+        if (cur + 1 < order.size()) ++cur;
+    }
+    // A row dragged in the Playing list; what plays stays.
+    void move(size_t from, size_t to) {
+        unsigned long long item = order[from];
+        order.erase(order.begin() + static_cast<long>(from));
+        order.insert(order.begin() + static_cast<long>(to), item);
+        if (cur == from) cur = to;
+        else if (from < cur && cur <= to) --cur;
+        else if (to <= cur && cur < from) ++cur;
     }
 };
 
-class QueueModel : public Queue, public ::testing::WithParamInterface<bool> {};
+class QueueModel : public Queue, public ::testing::WithParamInterface<bool> {
+protected:
+    void start(const Pids& pids, size_t at) {
+        AutoreleasePool pool;
+        id f = objc_autorelease(objc_msgSend<id()>(objc_msgSend<id()>(MusicQueryQueueFeeder::cls(), "alloc"_sel),
+                                                   "init"_sel));
+        objc_msgSend<void(id)>(f, "setQueryItems:"_sel, arrayOfSongs(pids));
+        objc_msgSend<queue::switchToFeeder>(player(), "switchToFeeder:mode:index:play:"_sel, f, 0L, long(at), YES);
+    }
+    // A user's drag in the Playing list, shown afresh. The list shows one
+    // row: each row shown reads its picture from the library.
+    void drag(size_t from, size_t to) {
+        AutoreleasePool pool;
+        id list = objc_msgSend<id()>(objc::as_id(objc_getClass("PlaylistTableViewController")), "sharedInstance"_sel);
+        auto* table = static_cast<UITableView*>(objc_msgSend<id()>(list, "tableView"_sel));
+        objc_msgSend<void(CGRect)>(objc::as_id(table), "setFrame:"_sel, CGRectMake(0, 0, 320, 10));
+        objc_msgSend<void(BOOL)>(list, "loadupTable:"_sel, NO);
+        ASSERT_TRUE(platform::dragTableRow(table, 0, static_cast<NSInteger>(from), static_cast<NSInteger>(to)));
+    }
+};
 
-TEST_P(QueueModel, RandomRequestsMatchTheReferenceQueue) {
+TEST_P(QueueModel, RandomStepsOnQueuesWithRepeatedSongsMatchTheReferenceQueue) {
+    OWN_PROCESS();  // the Playing list lives as long as the process
     const bool sourceVariant = GetParam();
     if (sourceVariant) platform::setShuffledItemsOrder(platform::ShuffledItemsOrder::source);
     const Pids library = {1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009, 1010};
     const int styles[] = {PLAY_NOW, PLAY_NEXT, PLAY_LAST};
-    int moves = 0, adds = 0;
+    int moves = 0, adds = 0, ends = 0, drags = 0;
     for (unsigned seed : {1u, 2u, 3u, 4u}) {
         std::mt19937 random(seed);
         auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
         Reference ref;
         ref.sourceVariant = sourceVariant;
         for (int step = 0; step < 400; ++step) {
+            AutoreleasePool pool;
             if (step % 20 == 0) {
-                Pids shuffled = library;
-                std::shuffle(shuffled.begin(), shuffled.end(), random);
-                ref.order.assign(shuffled.begin(), shuffled.begin() + 3 + pick(4));
-                ref.playing = ref.order[pick(ref.order.size())];
-                startQueue(ref.order, ref.playing);
+                // Songs drawn from four, so that most queues hold one twice or more.
+                Pids four = library;
+                std::shuffle(four.begin(), four.end(), random);
+                ref.order.clear();
+                for (size_t k = 0, n = 3 + pick(6); k < n; ++k) ref.order.push_back(four[pick(4)]);
+                ref.cur = pick(ref.order.size());
+                start(ref.order, ref.cur);
             }
             SCOPED_TRACE("seed " + std::to_string(seed) + " step " + std::to_string(step));
-            int style = styles[pick(3)];
-            bool collection = pick(2) == 0;
-            Pids items;
-            if (collection) {
-                Pids shuffled = library;
-                std::shuffle(shuffled.begin(), shuffled.end(), random);
-                items.assign(shuffled.begin(), shuffled.begin() + 1 + pick(4));
-            } else {
-                // Often a queued song, often the playing one.
-                items = {pick(3) == 0 ? ref.playing : pick(2) == 0 ? ref.order[pick(ref.order.size())] : library[pick(10)]};
-            }
-            bool queued = Reference::find(ref.order, items.front()) >= 0;
-            bool restarted = style == PLAY_NOW && items.size() == 1 && items.front() == ref.playing;
-            (queued ? moves : adds) += 1;
             Pids before = ref.order;
-            ref.apply(style, items, collection);
-            tap(style, collection ? collectionEntry(items) : songEntry(items.front()));
-            ASSERT_EQ(playOrder(), ref.order) << "style " << style << " of " << ::testing::PrintToString(items)
-                                              << " on " << ::testing::PrintToString(before);
-            ASSERT_EQ(sourceVariant ? source() : ordered(), ref.order);
-            ASSERT_EQ(playingPid(), ref.playing);
-            if (queued) {
-                // A move loses nothing queued and duplicates nothing: each
-                // requested item stands once, whatever it stood before; a
-                // restart in place changes nothing.
-                for (unsigned long long pid : library) {
-                    auto n = [&](const Pids& v) { return std::count(v.begin(), v.end(), pid); };
-                    bool requested = std::find(items.begin(), items.end(), pid) != items.end();
-                    long expected = !requested || restarted ? n(before) : 1;
-                    ASSERT_EQ(n(ref.order), expected) << pid;
+            std::string what = "the end of the song at " + std::to_string(ref.cur);
+            size_t kind = pick(10);
+            if (kind < 2) {
+                ++ends;
+                ref.advance();
+                app.advance();
+            } else if (kind == 2 && !sourceVariant) {
+                ++drags;
+                size_t from = pick(ref.order.size()), to = pick(ref.order.size());
+                what = "a drag from " + std::to_string(from) + " to " + std::to_string(to) + ", playing " +
+                       std::to_string(ref.cur);
+                ref.move(from, to);
+                drag(from, to);
+            } else {
+                int style = styles[pick(3)];
+                bool collection = pick(2) == 0;
+                Pids items;
+                if (collection) {
+                    Pids shuffled = library;
+                    std::shuffle(shuffled.begin(), shuffled.end(), random);
+                    items.assign(shuffled.begin(), shuffled.begin() + 1 + pick(4));
+                } else {
+                    // Often a queued song, often the playing one.
+                    items = {pick(3) == 0   ? ref.playing()
+                             : pick(2) == 0 ? ref.order[pick(ref.order.size())]
+                                            : library[pick(10)]};
                 }
-                // A moved collection stands together, in its order.
-                ASSERT_NE(std::search(ref.order.begin(), ref.order.end(), items.begin(), items.end()), ref.order.end());
+                bool queued = Reference::find(ref.order, items.front()) >= 0;
+                bool restarted = style == PLAY_NOW && items.size() == 1 && items.front() == ref.playing();
+                (queued ? moves : adds) += 1;
+                what = "style " + std::to_string(style) + " of " + ::testing::PrintToString(items) + ", playing " +
+                       std::to_string(ref.cur);
+                ref.apply(style, items, collection);
+                tap(style, collection ? collectionEntry(items) : songEntry(items.front()));
+                if (queued) {
+                    // A move loses nothing queued and duplicates nothing: each
+                    // requested item stands once, whatever it stood before; a
+                    // restart in place changes nothing.
+                    for (unsigned long long pid : library) {
+                        auto n = [&](const Pids& v) { return std::count(v.begin(), v.end(), pid); };
+                        bool requested = std::find(items.begin(), items.end(), pid) != items.end();
+                        long expected = !requested || restarted ? n(before) : 1;
+                        ASSERT_EQ(n(ref.order), expected) << pid;
+                    }
+                    // A moved collection stands together, in its order.
+                    ASSERT_NE(std::search(ref.order.begin(), ref.order.end(), items.begin(), items.end()),
+                              ref.order.end());
+                }
             }
+            ASSERT_EQ(playOrder(), ref.order) << what << " on " << ::testing::PrintToString(before);
+            ASSERT_EQ(sourceVariant ? source() : ordered(), ref.order);
+            ASSERT_EQ(objc_msgSend<queue::currentIndex>(objc::as_id(player()), "currentIndex"_sel), ref.cur)
+                << what << " on " << ::testing::PrintToString(before);
+            ASSERT_EQ(playingPid(), ref.playing());
         }
     }
-    EXPECT_GT(moves, 400);
-    EXPECT_GT(adds, 200);
+    EXPECT_GT(moves, 300);
+    EXPECT_GT(adds, 150);
+    EXPECT_GT(ends, 200);
+    EXPECT_GT(drags, sourceVariant ? -1 : 100);
 }
 
 INSTANTIATE_TEST_SUITE_P(Variants, QueueModel, ::testing::Values(false, true),

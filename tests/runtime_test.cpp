@@ -7,6 +7,7 @@
 #include <Foundation/NSException.h>
 #include <objc/NSObject.h>
 
+#include <array>
 #include <atomic>
 #include <functional>
 #include <mutex>
@@ -511,30 +512,44 @@ TEST_F(Runtime, StrongAndWeakReferences) {
     EXPECT_EQ(class_getLiveInstanceCount(Base::cls()), before);
 }
 
-// A weak load on one thread while another thread releases the object's last
-// reference answers the object or nil, and never reads the object once its
-// memory may be freed (the ThreadSanitizer build checks that).
-TEST_F(Runtime, AWeakLoadRacingTheLastReleaseOnAnotherThreadNeverReadsFreedMemory) {
+// Loader threads read weak references while other threads drop the last
+// reference of the objects these name, round after round: a load answers the
+// object or nil and never reads an object whose memory is going (the address
+// sanitizer's build stops at the first read of freed memory).
+TEST_F(Runtime, WeakLoadsRacingTheLastReleasesNeverReadFreedMemory) {
+    constexpr int kSlots = 64, kDroppers = 4, kLoaders = 6, kRounds = 1500;
     long before = class_getLiveInstanceCount(Base::cls());
-    id slot = nullptr;
+    std::array<id, kSlots> slots{};
     std::atomic<bool> done{false};
     std::atomic<long> loaded{0};
-    std::thread reader([&] {
-        while (!done.load()) {
-            if (objc_loadWeak(&slot) != nullptr) loaded.fetch_add(1);
-        }
-    });
-    for (int round = 0; round < 2000; ++round) {
-        Base* object = make<Base>();
-        objc_storeWeak(&slot, object);
-        long seen = loaded.load();
-        for (int k = 0; k < 100 && loaded.load() == seen; ++k) std::this_thread::yield();
-        objc_release(object);
-        EXPECT_EQ(objc_loadWeak(&slot), nil);
-    }
+    std::vector<std::thread> loaders, droppers;
+    for (int l = 0; l < kLoaders; ++l)
+        loaders.emplace_back([&] {
+            long seen = 0;
+            while (!done.load(std::memory_order_relaxed))
+                for (id& slot : slots)
+                    if (objc_loadWeak(&slot) != nullptr) ++seen;
+            loaded += seen;
+        });
+    for (int d = 0; d < kDroppers; ++d)
+        droppers.emplace_back([&, d] {
+            std::vector<Base*> objects;
+            for (int round = 0; round < kRounds; ++round) {
+                for (int k = d; k < kSlots; k += kDroppers) {
+                    objects.push_back(make<Base>());
+                    objc_storeWeak(&slots[k], objects.back());
+                }
+                for (Base* object : objects) objc_release(object);
+                objects.clear();
+            }
+        });
+    for (std::thread& t : droppers) t.join();
     done = true;
-    reader.join();
-    objc_storeWeak(&slot, nullptr);
+    for (std::thread& t : loaders) t.join();
+    for (id& slot : slots) {
+        EXPECT_EQ(objc_loadWeak(&slot), nil);
+        objc_storeWeak(&slot, nullptr);
+    }
     EXPECT_GT(loaded.load(), 0);
     EXPECT_EQ(class_getLiveInstanceCount(Base::cls()), before);
 }

@@ -8,6 +8,7 @@
 #include <platform/DeviceRoot.h>
 
 #include <cairo.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <cstring>
@@ -120,6 +121,61 @@ TEST_F(SwipeHost, PlayNextFromAnotherListChangesTheLiveQueue) {
                          "1002 Money, Money, Maybe playing",
                          // After the last song the player stops and keeps it.
                          "1005 Otter's Garden paused",
+                     }));
+}
+
+// A playlist that lists Coming Home twice: the player goes on after the copy
+// that plays, reaches the end and stops, and play next puts the song right
+// after that copy.
+TEST_F(SwipeHost, ASongQueuedTwicePlaysTwiceAndTheQueueGoesOnAfterThePlayingCopy) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(platform::devicePath(platform::mediaLibraryDevicePath()).c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "INSERT INTO container_items VALUES (501, 1003, 3), (501, 1004, 4);", nullptr, nullptr,
+                           nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    int code = -1;
+    auto lines = run("play playlist 501\nadvance\nadvance\nadvance\nopen album 201\nswipe 0 1\ntap 4\nqueue\n"
+                     "navbar\nplayinglist\ntaprow 1\nnowplaying\nqueue\n"
+                     "advance\nadvance\nadvance\nadvance\nnowplaying\nadvance\nnowplaying\n",
+                     code);
+    EXPECT_EQ(code, 0);
+    ASSERT_EQ(lines.size(), kAlbumTrackButtons.size() + 30);
+    const std::vector<std::string> after(lines.begin() + kAlbumTrackButtons.size(), lines.end());
+    EXPECT_EQ(after, (std::vector<std::string>{
+                         "  0 1010 Atlas",
+                         "  1 1003 Coming Home",
+                         "  2 1006 Lullaby",
+                         "* 3 1003 Coming Home",
+                         "  4 1002 Money, Money, Maybe",
+                         "  5 1004 Something Blue",
+                         "101 bookmarks",
+                         // The Playing list marks the copy that plays; a tap on
+                         // the other copy plays that one.
+                         "# Playing list, 6 row(s)",
+                         "  0 1010 Atlas | Tollund, Now Hits",
+                         "  1 1003 Coming Home | Blue Harbor, Aerial Maps",
+                         "  2 1006 Lullaby | The Copper Moths, Driftwood",
+                         "* 3 1003 Coming Home | Blue Harbor, Aerial Maps (playing)",
+                         "  4 1002 Money, Money, Maybe | Amber Lane, Arrival",
+                         "  5 1004 Something Blue | Blue Harbor, Aerial Maps",
+                         "# Playing list, 6 row(s)",
+                         "  0 1010 Atlas | Tollund, Now Hits",
+                         "* 1 1003 Coming Home | Blue Harbor, Aerial Maps (playing)",
+                         "  2 1006 Lullaby | The Copper Moths, Driftwood",
+                         "  3 1003 Coming Home | Blue Harbor, Aerial Maps",
+                         "  4 1002 Money, Money, Maybe | Amber Lane, Arrival",
+                         "  5 1004 Something Blue | Blue Harbor, Aerial Maps",
+                         "1003 Coming Home playing",
+                         "  0 1010 Atlas",
+                         "* 1 1003 Coming Home",
+                         "  2 1006 Lullaby",
+                         "  3 1003 Coming Home",
+                         "  4 1002 Money, Money, Maybe",
+                         "  5 1004 Something Blue",
+                         // Four songs on, the last plays; after it the player stops.
+                         "1004 Something Blue playing",
+                         "1004 Something Blue paused",
                      }));
 }
 

@@ -49,7 +49,7 @@ bool play(Context& c, const std::vector<std::string>& args) {
 bool queue(Context& c, const std::vector<std::string>&) {
     if (!running(c, "queue")) return false;
     AutoreleasePool pool;
-    id playing = objc_msgSend<queue::currentMediaItem>(player(c), "currentMediaItem"_sel);
+    NSUInteger playing = objc_msgSend<queue::currentIndex>(player(c), "currentIndex"_sel);
     id feederObject = objc_msgSend<queue::feeder>(player(c), "feeder"_sel);
     auto* feeder = objc_isKindOfClass(feederObject, MusicQueryQueueFeeder::cls())
                        ? static_cast<MusicQueryQueueFeeder*>(feederObject)
@@ -64,7 +64,7 @@ bool queue(Context& c, const std::vector<std::string>&) {
     if (count == 0) *c.out << "# the queue is empty\n";
     for (NSUInteger i = 0; i < count; ++i) {
         id item = objc_msgSend<queue::mediaItemAtIndex>(feederObject, "mediaItemAtIndex:"_sel, i);
-        *c.out << (item == playing ? "* " : "  ") << i << " " << describe(item) << "\n";
+        *c.out << (i == playing ? "* " : "  ") << i << " " << describe(item) << "\n";
     }
     // What the player would play from, had the feeder been told of every change.
     id order = objc_msgSend<queue::items>(objc::as_id(feeder->_items), "items"_sel);

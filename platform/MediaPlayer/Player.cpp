@@ -135,23 +135,72 @@ void setPlaying(MPAVController* self, BOOL playing) {
     post(self, MPMusicPlayerControllerPlaybackStateDidChangeNotification);
 }
 
+NSUInteger feederCount(MPAVController* self) {
+    return objc_msgSend<queue::itemCount>(self->_feeder.get(), "itemCount"_sel);
+}
+
+// Whether the feeder lists its items (the radio's feeder does not: its
+// places never move).
+bool listsItems(id feeder) {
+    return objc_msgSend<BOOL(SEL)>(feeder, "respondsToSelector:"_sel, "mediaItemAtIndex:"_sel);
+}
+
+// Whether the feeder's entry at `index` holds the playing song.
+bool holdsPlaying(MPAVController* self, NSUInteger index) {
+    id playing = objc::as_id(self->_currentItem.get());
+    id at = objc_msgSend<queue::mediaItemAtIndex>(self->_feeder.get(), "mediaItemAtIndex:"_sel, index);
+    return at != nullptr && (at == playing || objc_msgSend<BOOL(id)>(at, "isEqual:"_sel, playing));
+}
+
+// How many entries before `index` hold the playing song.
+NSUInteger copiesBefore(MPAVController* self, NSUInteger index) {
+    NSUInteger copies = 0;
+    for (NSUInteger i = 0; i < index; ++i) copies += holdsPlaying(self, i) ? 1 : 0;
+    return copies;
+}
+
+void keepPlace(MPAVController* self, NSUInteger index) {
+    self->_currentIndex = index;
+    self->_currentCopy = index != NSNotFound && listsItems(self->_feeder.get()) ? copiesBefore(self, index) : 0;
+}
+
+// The place of the playing entry in the feeder now. A change of the queue
+// that adds or removes no copy of the playing song keeps the entry the same
+// copy (the first, the second …) of its song, wherever it went; when copies
+// came or went, the copy nearest the old place is taken. NSNotFound once no
+// copy is left (the place stays for a later look).
+NSUInteger followPlace(MPAVController* self) {
+    if (!self->_currentItem || self->_currentIndex == NSNotFound) return NSNotFound;
+    if (!listsItems(self->_feeder.get())) return self->_currentIndex;
+    NSUInteger count = feederCount(self), old = self->_currentIndex;
+    if (old < count && holdsPlaying(self, old) && copiesBefore(self, old) == self->_currentCopy) return old;
+    NSUInteger same = NSNotFound, nearest = NSNotFound, copies = 0;
+    auto distance = [old](NSUInteger i) { return i > old ? i - old : old - i; };
+    for (NSUInteger i = 0; i < count; ++i) {
+        if (!holdsPlaying(self, i)) continue;
+        if (copies++ == self->_currentCopy) same = i;
+        if (nearest == NSNotFound || distance(i) < distance(nearest)) nearest = i;
+    }
+    NSUInteger found = same != NSNotFound ? same : nearest;
+    if (found != NSNotFound) keepPlace(self, found);
+    return found;
+}
+
 // The item at `index` of the feeder becomes the current one and plays.
 void changeItem(MPAVController* self, NSUInteger index) {
     Strong<MPAVController> keep(self);
     objc_msgSend<queue::itemWillChange>(self, "_itemWillChange:"_sel, nil);
     id item = objc_msgSend<queue::playbackInfoAtIndex>(self->_feeder.get(), "playbackInfoAtIndex:"_sel, index);
     self->_currentItem = static_cast<NSObject*>(item);
+    keepPlace(self, item != nullptr ? index : NSNotFound);
     BOOL wasPlaying = self->_playing;
     self->_playing = YES;
     post(self, MPMusicPlayerControllerNowPlayingItemDidChangeNotification);
     if (!wasPlaying) post(self, MPMusicPlayerControllerPlaybackStateDidChangeNotification);
 }
 
-NSUInteger feederCount(MPAVController* self) {
-    return objc_msgSend<queue::itemCount>(self->_feeder.get(), "itemCount"_sel);
-}
-
 id currentMediaItem(MPAVController* self, SEL) { return self->_currentItem.get(); }
+NSUInteger currentIndex(MPAVController* self, SEL) { return followPlace(self); }
 id feeder(MPAVController* self, SEL) { return self->_feeder.get(); }
 BOOL isPlaying(MPAVController* self, SEL) { return self->_playing; }
 
@@ -167,8 +216,13 @@ void switchToFeeder(MPAVController* self, SEL, id feeder, NSInteger mode, NSInte
     changeItem(self, static_cast<NSUInteger>(index));
 }
 
+// Positions the player at `index` when that entry holds the playing song
+// (the feeder is read on each change anyway).
 void reloadFeederWithStartQueueIndex(MPAVController* self, SEL, int index) {
     self->_calls.add("reloadFeederWithStartQueueIndex:", index);
+    if (!self->_currentItem || index < 0 || static_cast<NSUInteger>(index) >= feederCount(self)) return;
+    if (listsItems(self->_feeder.get()) && holdsPlaying(self, static_cast<NSUInteger>(index)))
+        keepPlace(self, static_cast<NSUInteger>(index));
 }
 
 void playItemAtIndex(MPAVController* self, SEL, int index, BOOL forceRestart) {
@@ -193,10 +247,9 @@ void play(MPAVController* self, SEL) {
 void itemDidReachEnd(MPAVController* self, SEL) {
     self->_calls.add("_itemDidReachEnd");
     if (!self->_currentItem) return;
-    int at = objc_msgSend<queue::indexOfMediaItem>(self->_feeder.get(), "indexOfMediaItem:"_sel,
-                                                   objc::as_id(self->_currentItem.get()));
-    if (at >= 0 && static_cast<NSUInteger>(at) + 1 < feederCount(self)) {
-        changeItem(self, static_cast<NSUInteger>(at) + 1);
+    NSUInteger at = followPlace(self);
+    if (at != NSNotFound && at + 1 < feederCount(self)) {
+        changeItem(self, at + 1);
     } else {
         setPlaying(self, NO);
     }
@@ -230,6 +283,7 @@ void registerPlayerClasses() {
     objc::ClassDef<MPAVController>("MPAVController", NSObject::cls())
         .method<avController::itemWillChange>("_itemWillChange:")
         .method<avController::currentMediaItem>("currentMediaItem")
+        .method<avController::currentIndex>("currentIndex")
         .method<avController::feeder>("feeder")
         .method<avController::isPlaying>("isPlaying")
         .method<avController::switchToFeeder>("switchToFeeder:mode:index:play:")

@@ -205,7 +205,7 @@ void loadupTable(PlaylistTableViewController* self, SEL, BOOL scroll) {
     if (rows == nil) rows = objc_msgSend<id()>(objc::as_id(NSMutableArray::cls()), "array"_sel);
     NSUInteger playing = 0;
     id current = objc_msgSend<queue::currentMediaItem>(q.player, "currentMediaItem"_sel);
-    if (current != nil) playing = objc_msgSend<NSUInteger(id)>(rows, "indexOfObject:"_sel, current);
+    if (current != nil) playing = playingPlace(q.player, rows, current);
     self->tmp = static_cast<NSObject*>(mutableCopyOf(rows));
     id table = tableOf(self);
     objc_msgSend<void(BOOL, BOOL)>(table, "setEditing:animated:"_sel, YES, YES);
@@ -279,7 +279,7 @@ id cellForRow(PlaylistTableViewController* self, SEL, id table, id path) {
     id accessory = objc_msgSend<id()>(cell, "editingAccessoryView"_sel);
     id indicator = objc_msgSend<id(NSInteger)>(accessory, "viewWithTag:"_sel, kIndicatorTag);
     Class indicatorClass = objc_getClass("MusicNowPlayingIndicatorView");
-    if (current != nil && pidOf(current) != 0 && static_cast<NSInteger>(pidOf(current)) == tag) {
+    if (current != nil && playingPlace(player, rows, current) == static_cast<NSUInteger>(row)) {
         if (indicator == nil && indicatorClass != nil) {
             indicator = objc_autorelease(objc_msgSend<id(CGRect)>(objc_msgSend<id()>(objc::as_id(indicatorClass), "alloc"_sel),
                                                                   "initWithFrame:"_sel, CGRectMake(0, 0, 15, 18)));
@@ -309,12 +309,19 @@ void didSelectRow(PlaylistTableViewController* self, SEL, id, id path) {
     if (player == nil || row < 0 || static_cast<NSUInteger>(row) >= countOf(rows)) return;
     id item = objectAt(rows, static_cast<NSUInteger>(row));
     id current = objc_msgSend<queue::currentMediaItem>(player, "currentMediaItem"_sel);
-    if (current != nil && pidOf(current) != 0 && pidOf(current) == pidOf(item) &&
+    if (current != nil && playingPlace(player, rows, current) == static_cast<NSUInteger>(row) &&
         objc_msgSend<queue::isPlaying>(player, "isPlaying"_sel)) {
         objc_msgSend<queue::pauseWithFadeout>(player, "pauseWithFadeout:"_sel, kPauseFadeSeconds);
         return;
     }
-    int index = objc_msgSend<queue::indexOfMediaItem>(feeder, "indexOfMediaItem:"_sel, item);
+    // The row's own place while the queue holds its song there: of a song
+    // queued twice, the copy tapped plays.
+    id atRow = row <= INT_MAX ? objc_msgSend<queue::mediaItemAtIndex>(feeder, "mediaItemAtIndex:"_sel,
+                                                                      static_cast<NSUInteger>(row))
+                              : nil;
+    int index = atRow != nil && (atRow == item || objc_msgSend<BOOL(id)>(atRow, "isEqual:"_sel, item))
+                    ? static_cast<int>(row)
+                    : objc_msgSend<queue::indexOfMediaItem>(feeder, "indexOfMediaItem:"_sel, item);
     if (index < 0) {
         objc_msgSend<void(BOOL)>(self, "loadupTable:"_sel, NO);
         return;
@@ -350,12 +357,22 @@ void moveRow(PlaylistTableViewController* self, SEL, id, id from, id to) {
     objc_msgSend<void(NSUInteger)>(rows, "removeObjectAtIndex:"_sel, static_cast<NSUInteger>(source));
     objc_msgSend<void(id, NSUInteger)>(rows, "insertObject:atIndex:"_sel, item, static_cast<NSUInteger>(destination));
     objc_release(item);
+    // The playing entry's place, followed through the move: of a song queued
+    // twice, only the list knows which copy went where, and tells the player.
+    NSUInteger playing = NSNotFound;
+    id current = objc_msgSend<queue::currentMediaItem>(q.player, "currentMediaItem"_sel);
+    if (current != nil) {
+        NSUInteger at = playingPlace(q.player, before, current), from = static_cast<NSUInteger>(source),
+                   into = static_cast<NSUInteger>(destination);
+        if (at == from) playing = into;
+        else if (at != NSNotFound && from < at && at <= into) playing = at - 1;
+        else if (at != NSNotFound && into <= at && at < from) playing = at + 1;
+        else playing = at;
+    }
     NSUInteger ordered = countOf(q.orderedArray);
     objc_msgSend<void(id)>(q.shuffledItems, "set_orderedArray:"_sel, rows);
     if (ordered == 0) {
-        NSInteger start = 0;
-        id current = objc_msgSend<queue::currentMediaItem>(q.player, "currentMediaItem"_sel);
-        if (current != nil) start = static_cast<NSInteger>(objc_msgSend<NSUInteger(id)>(rows, "indexOfObject:"_sel, current));
+        NSInteger start = playing == NSNotFound ? 0 : static_cast<NSInteger>(playing);
         objc_msgSend<queue::rebuildCaches>(q.shuffledItems, "_rebuildItemCachesWithInitialSourceItemIndex:"_sel, start);
         objc_msgSend<queue::rebuildCaches>(q.shuffledItems, "_rebuildCachesWithInitialSourceIndex:"_sel, start);
         objc_msgSend<queue::invalidateSourceMediaQueryAndLoadItems>(q.shuffledItems,
@@ -363,6 +380,9 @@ void moveRow(PlaylistTableViewController* self, SEL, id, id from, id to) {
     } else {
         objc_msgSend<queue::handleMediaLibraryDidChange>(q.feeder, "_handleMediaLibraryDidChange"_sel);
     }
+    if (playing != NSNotFound && playing <= INT_MAX)
+        objc_msgSend<queue::reloadFeederWithStartQueueIndex>(q.player, "reloadFeederWithStartQueueIndex:"_sel,
+                                                             static_cast<int>(playing));
 }
 
 }  // namespace

@@ -165,21 +165,21 @@ void addFlow(QueueInsertStyle style, ItemEntry* entry, const Request& request, c
     NSUInteger base = 0;
     if (n == 0) {
         id source = objc_msgSend<id()>(q.shuffledItems, "get_sourceMediaQueryItems"_sel);
-        base = indexIn(source, playing);
+        base = playingPlace(q.player, source, playing);
         target = objc_autorelease(objc_msgSend<id()>(source != nil ? source : objc_msgSend<id()>(NSArray::cls(), "array"_sel),
                                                      "mutableCopy"_sel));
     } else {
-        base = indexIn(q.orderedArray, playing);
+        base = playingPlace(q.player, q.orderedArray, playing);
     }
     // base is at most NSNotFound, so this cannot wrap.
     NSUInteger position = base + (style == PLAY_NEXT ? 1 : 0);
-    placeBlock(target, request.items, position, style != PLAY_LAST);
+    NSUInteger block = placeBlock(target, request.items, position, style != PLAY_LAST);
 
     id list = objc_msgSend<id(id)>(NSArray::cls(), "arrayWithArray:"_sel, target);
     handOver(entry, list, q.feeder);
     if (style == PLAY_NOW) {
-        id first = request.first();
-        if (first != nil) startAt(q.player, indexIn(list, first));
+        // The block's first item, not an earlier copy of the same song.
+        if (request.first() != nil) startAt(q.player, block);
     } else if (style == PLAY_NEXT) {
         handOver(entry, list, q.feeder);
         objc_msgSend<queue::contentsDidChangeByRemovingRange>(q.feeder, "contentsDidChangeByRemovingRange:"_sel,
@@ -222,7 +222,7 @@ bool restartsInPlace(QueueInsertStyle style, const Request& request, id playing)
 // the playing item's place after the removal.
 void orderedPath(QueueInsertStyle style, const Request& request, id feeder, id shuffled, id ordered, id player,
                  id playing) {
-    PlayingPlace place{indexIn(ordered, playing)};
+    PlayingPlace place{playingPlace(player, ordered, playing)};
     NSUInteger start = place.at;
     bool appended = false;
     if (!restartsInPlace(style, request, playing) || place.at == NSNotFound) {
@@ -254,7 +254,7 @@ void sourcePath(QueueInsertStyle style, ItemEntry* entry, const Request& request
     id source = objc_msgSend<id()>(shuffled, "get_sourceMediaQueryItems"_sel);
     id working = objc_autorelease(
         objc_msgSend<id()>(source != nil ? source : objc_msgSend<id()>(NSArray::cls(), "array"_sel), "mutableCopy"_sel));
-    PlayingPlace place{indexIn(working, playing)};
+    PlayingPlace place{playingPlace(player, working, playing)};
     if (restartsInPlace(style, request, playing) && place.at != NSNotFound) {
         startAt(player, place.at);
         return;
@@ -264,13 +264,12 @@ void sourcePath(QueueInsertStyle style, ItemEntry* entry, const Request& request
         objc_msgSend<queue::pauseWithFadeout>(player, "pauseWithFadeout:"_sel, kPauseFadeSeconds);
     removeEvery(working, request.items, place);
     NSUInteger position = place.at == NSNotFound ? NSNotFound : place.at + (style == PLAY_NEXT ? 1 : 0);
-    placeBlock(working, request.items, position, style != PLAY_LAST);
+    NSUInteger block = placeBlock(working, request.items, position, style != PLAY_LAST);
 
     id list = objc_msgSend<id(id)>(NSArray::cls(), "arrayWithArray:"_sel, working);
     handOver(entry, list, feeder);
     if (style == PLAY_NOW) {
-        id first = request.first();
-        if (first != nil) startAt(player, indexIn(list, first));
+        if (request.first() != nil) startAt(player, block);
     } else if (song && place.moved) {
         restartAt(player, place.at);
     }
@@ -290,6 +289,13 @@ bool orderedArrayFollowsQuery(const Request& request, id feeder, id ordered) {
 }
 
 }  // namespace
+
+NSUInteger playingPlace(id player, id list, id playing) {
+    if (playing == nil) return NSNotFound;
+    NSUInteger at = objc_msgSend<queue::currentIndex>(player, "currentIndex"_sel);
+    if (at < countOf(list) && same(objectAt(list, at), playing)) return at;
+    return indexIn(list, playing);
+}
 
 ResolvedQueue resolveQueueFeeder() {
     ResolvedQueue q;

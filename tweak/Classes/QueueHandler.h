@@ -35,6 +35,12 @@ struct ResolvedQueue {
 };
 ResolvedQueue resolveQueueFeeder();
 
+// Where the player's playing entry stands in `list` (an array of the queue's
+// items): the player's own place when the list holds the playing item there
+// (a song may be queued more than once, and the copy playing is the one that
+// counts), else the item's first place; NSNotFound when it is absent.
+NSUInteger playingPlace(id player, id list, id playing);
+
 // +preparePlayNowOrNext:itemEntry:tableView:, int(int, id, id): the first
 // stage. The table view is not read: the list that receives the new source
 // list is the record's currentViewController's tableView.

@@ -23,6 +23,7 @@
 //   invalidateSourceMediaQueryAndLoadItems void()           L and O from the source query again
 // MPAVController P (MPAVController.h)
 //   currentMediaItem                       id()
+//   currentIndex                           NSUInteger()     the playing entry's place, NSNotFound for none
 //   feeder                                 id()
 //   isPlaying                              BOOL()
 //   switchToFeeder:mode:index:play:        void(id, NSInteger, NSInteger, BOOL)
@@ -67,6 +68,7 @@ using rebuildCaches = void(NSInteger);
 using invalidateSourceMediaQueryAndLoadItems = void();
 
 using currentMediaItem = id();
+using currentIndex = NSUInteger();
 using feeder = id();
 using isPlaying = BOOL();
 using switchToFeeder = void(id, NSInteger, NSInteger, BOOL);
