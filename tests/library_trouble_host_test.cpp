@@ -327,6 +327,29 @@ TEST_F(LibraryTrouble, EachCommandWaitsForALockedLibraryOnceAndSaysBusyFirst) {
     EXPECT_EQ(value("SELECT count(*) FROM item WHERE album_pid = 201"), "2");
 }
 
+// A playlist's export that cannot read the playlist's name or songs shares
+// nothing (no nameless folder) and leaves nothing; the host says why.
+TEST_F(LibraryTrouble, APlaylistExportUnderALockedLibraryFailsAndLeavesNothing) {
+    // A library whose songs have their files.
+    std::string error;
+    ASSERT_TRUE(fs::remove(file()));
+    ASSERT_TRUE(platform::generateMediaLibrary(root.path(), {.songs = 20, .seed = 1}, &error)) << error;
+    InteractiveHost host(root.path());
+    std::vector<std::string> seen;
+    ASSERT_TRUE(host.send("open playlists\nswipe 0 0\nprefs", kLastPreference, &seen)) << joined(seen);
+    seen.clear();
+    HeldLock lock(file(), "BEGIN EXCLUSIVE");
+    ASSERT_TRUE(host.send("tap 5\nsharesheet\nbadges\nprefs", kLastPreference, &seen)) << joined(seen);
+    lock.release();
+    host.quit();
+    EXPECT_TRUE(has(seen, kBusy)) << joined(seen);
+    EXPECT_TRUE(has(seen, "Export failed")) << joined(seen);
+    EXPECT_FALSE(has(seen, "via Cantrel")) << joined(seen);
+    std::error_code ec;
+    fs::path exports = root.path() + "/var/mobile/Media/general_storage/Cantrel";
+    EXPECT_TRUE(!fs::exists(exports, ec) || fs::is_empty(exports, ec)) << joined(seen);
+}
+
 // A save of which one field cannot be stored keeps the fields that were
 // stored, and does not say that it failed; one that stores nothing does.
 TEST_F(LibraryTrouble, ASaveKeepsWhatItStoredAndFailsOnlyWhenNothingWas) {
