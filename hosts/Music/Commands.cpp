@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
+#include <optional>
 #include <ostream>
 #include <sstream>
 
@@ -270,7 +271,10 @@ bool runLine(Context& context, const std::string& line) {
     context.err = &said;
     bool ok = false;
     try {
-        platform::MediaLibraryWait wait;
+        // `run` serves the main loop: what comes due there is not this
+        // command's action, and waits as it would in the app.
+        std::optional<platform::MediaLibraryWait> wait;
+        if (w[0] != "run") wait.emplace();
         ok = cmd.run(context, args);
     } catch (...) {
         restore();
