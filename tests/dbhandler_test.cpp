@@ -377,15 +377,17 @@ TEST_F(DBHandlerTest, LockedDatabaseWritesWaitThenFailCleanly) {
     EXPECT_EQ(sql->get("SELECT genre FROM genre WHERE genre_id=1"), "mine");
 }
 
-// Within one wait, the operations on a locked library share its deadline
-// instead of waiting 2 s each; each failed one is counted, and each still
-// gives its empty answer.
+// Within one wait, the operations on a locked library, and the platform's
+// own reads, share its deadline instead of waiting 2 s each, also in a wait
+// made inside it; each failed one is counted, and each still gives its
+// empty answer.
 TEST_F(DBHandlerTest, OperationsInOneWaitShareItsDeadlineAndAreCounted) {
     Sql other(path);
     other.exec("BEGIN EXCLUSIVE");
     auto start = std::chrono::steady_clock::now();
     {
-        DBLibraryWait wait(std::chrono::milliseconds(300));
+        platform::MediaLibraryWait wait(std::chrono::milliseconds(300));
+        platform::MediaLibraryWait inner(std::chrono::milliseconds(2000));
         auto counted = [&](auto&& operation) {
             unsigned long before = wait.failures();
             operation();
@@ -398,18 +400,19 @@ TEST_F(DBHandlerTest, OperationsInOneWaitShareItsDeadlineAndAreCounted) {
         counted([&] { EXPECT_EQ(send<NSArray*(long long)>("getItemArtistSpecificsByFromArtistID:", 10LL)->count(), 0u); });
         counted([&] { send<void(long long, NSString*)>("updateGenreName:andTitle:", 1LL, NSString::make("mine")); });
         counted([&] { send<void(long long, long long)>("updateAlbumArtistFor_pid:artist_id:", 20LL, 11LL); });
-        counted([&] { EXPECT_FALSE(wait.waitUntilWritable()); });
+        counted([&] { EXPECT_FALSE(DBWaitUntilWritable()); });
+        counted([&] { EXPECT_FALSE(platform::readMediaLibrary("SELECT item_pid FROM item", {}, [](sqlite3_stmt*) {})); });
         EXPECT_EQ(wait.remainingMilliseconds(), 0);
     }
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    // One wait of 0.3 s, not 2 s for each of the five statements.
+    // One wait of 0.3 s, not 2 s for each of the seven statements.
     EXPECT_LT(seconds, 3.0);
     other.exec("ROLLBACK");
 
-    DBLibraryWait wait(std::chrono::milliseconds(300));
+    platform::MediaLibraryWait wait(std::chrono::milliseconds(300));
     EXPECT_EQ(text("getGenreName:", 1LL), "Rock");
     send<void(long long, NSString*)>("updateGenreName:andTitle:", 1LL, NSString::make("mine"));
-    EXPECT_TRUE(wait.waitUntilWritable());
+    EXPECT_TRUE(DBWaitUntilWritable());
     EXPECT_EQ(wait.failures(), 0u);
     EXPECT_EQ(sql->get("SELECT genre FROM genre WHERE genre_id=1"), "mine");
 }

@@ -286,6 +286,74 @@ TEST_F(LibraryTrouble, ASaveUnderALockedLibraryWaitsOnceAndSaysFailed) {
     }
 }
 
+// Each command is one user action with one wait for a locked library,
+// however many reads it makes (the sheet's lists, the Playing list's
+// pictures, a list's query, the playlists): a script of nine commands takes
+// at most one wait of 2 s per command, not one per read. Each that met the
+// lock says so first and fails, shows nothing as if it were the library's
+// and stores nothing: the sheet and the playlist picker do not open and the
+// delete is not counted, each with the "Failed" badge.
+TEST_F(LibraryTrouble, EachCommandWaitsForALockedLibraryOnceAndSaysBusyFirst) {
+    InteractiveHost host(root.path());
+    std::vector<std::string> seen;
+    ASSERT_TRUE(host.send("play songs\nopen album 201\nswipe 0 0\nprefs", kLastPreference, &seen)) << joined(seen);
+    seen.clear();
+    HeldLock lock(file(), "BEGIN EXCLUSIVE");
+    auto start = std::chrono::steady_clock::now();
+    // Nine commands, and `badges` (which reads nothing) after each that
+    // should show one.
+    ASSERT_TRUE(host.send("tap 2\nbadges\ndelete 0 1\naction Delete\nbadges\ndeletes\nplayinglist\nbackground\n"
+                          "open albums\nnowplayingscreen\naddtoplaylist\nbadges\nprefs",
+                          kLastPreference, &seen))
+        << joined(seen);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    lock.release();
+    host.quit();
+    // Five of them meet the lock; with a wait of 2 s for each of their
+    // reads they take over 25 s.
+    EXPECT_LT(seconds, 9 * 2.0) << joined(seen);
+    for (const char* command : {"tap", "action", "playinglist", "open", "addtoplaylist"}) {
+        std::string busy = std::string(command) + ": " + kBusy;
+        auto first = std::find_if(seen.begin(), seen.end(), [&](const std::string& l) {
+            return l.rfind(std::string(command) + ":", 0) == 0;
+        });
+        ASSERT_TRUE(first != seen.end() && *first == busy) << command << "\n" << joined(seen);
+        // The sheet's, the delete's and the picker's badge, shown when they
+        // failed (the picker's after the host's word that it is not open).
+        if (std::string(command) == "tap" || std::string(command) == "action")
+            EXPECT_TRUE(first + 1 != seen.end() && first[1] == "Failed") << command << "\n" << joined(seen);
+        if (std::string(command) == "addtoplaylist")
+            EXPECT_NE(std::find(first, seen.end(), "Failed"), seen.end()) << joined(seen);
+    }
+    EXPECT_FALSE(has(seen, "# Playing list")) << joined(seen);
+    EXPECT_FALSE(has(seen, "# Add to playlist")) << joined(seen);
+    EXPECT_TRUE(has(seen, "deletes 0")) << joined(seen);
+    EXPECT_EQ(value("SELECT count(*) FROM item WHERE album_pid = 201"), "2");
+}
+
+// A playlist's export that cannot read the playlist's name or songs shares
+// nothing (no nameless folder) and leaves nothing; the host says why.
+TEST_F(LibraryTrouble, APlaylistExportUnderALockedLibraryFailsAndLeavesNothing) {
+    // A library whose songs have their files.
+    std::string error;
+    ASSERT_TRUE(fs::remove(file()));
+    ASSERT_TRUE(platform::generateMediaLibrary(root.path(), {.songs = 20, .seed = 1}, &error)) << error;
+    InteractiveHost host(root.path());
+    std::vector<std::string> seen;
+    ASSERT_TRUE(host.send("open playlists\nswipe 0 0\nprefs", kLastPreference, &seen)) << joined(seen);
+    seen.clear();
+    HeldLock lock(file(), "BEGIN EXCLUSIVE");
+    ASSERT_TRUE(host.send("tap 5\nsharesheet\nbadges\nprefs", kLastPreference, &seen)) << joined(seen);
+    lock.release();
+    host.quit();
+    EXPECT_TRUE(has(seen, kBusy)) << joined(seen);
+    EXPECT_TRUE(has(seen, "Export failed")) << joined(seen);
+    EXPECT_FALSE(has(seen, "via Cantrel")) << joined(seen);
+    std::error_code ec;
+    fs::path exports = root.path() + "/var/mobile/Media/general_storage/Cantrel";
+    EXPECT_TRUE(!fs::exists(exports, ec) || fs::is_empty(exports, ec)) << joined(seen);
+}
+
 // A save of which one field cannot be stored keeps the fields that were
 // stored, and does not say that it failed; one that stores nothing does.
 TEST_F(LibraryTrouble, ASaveKeepsWhatItStoredAndFailsOnlyWhenNothingWas) {

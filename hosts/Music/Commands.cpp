@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
+#include <optional>
 #include <ostream>
 #include <sstream>
 
@@ -182,7 +183,8 @@ namespace {
 // was filled, maybe before they ran: while the last read failed, that is
 // not what the library holds.
 bool showsLibraryContent(const std::string& command) {
-    static const char* const kShowing[] = {"queue", "nowplaying", "rows", "entry", "playinglist", "playlists"};
+    static const char* const kShowing[] = {"queue", "nowplaying", "nowplayingscreen", "rows",
+                                           "entry", "playinglist", "playlists",  "addtoplaylist"};
     return std::any_of(std::begin(kShowing), std::end(kShowing), [&](const char* name) { return command == name; });
 }
 
@@ -221,15 +223,49 @@ bool runLine(Context& context, const std::string& line) {
         return false;
     }
     unsigned long failuresBefore = platform::mediaLibraryReadFailures().total();
-    bool ok = cmd.run(context, args);
+    // A command is one user action: its reads and writes of a locked library
+    // share one wait. What it says goes out after the library's trouble,
+    // which is why whatever else went wrong, and so does what a command that
+    // shows the library's content prints (or it is dropped).
+    bool showing = showsLibraryContent(w[0]);
+    std::ostringstream printed, said;
+    std::ostream* out = context.out;
+    std::ostream* err = context.err;
+    auto restore = [&] {
+        context.out = out;
+        context.err = err;
+    };
+    if (showing) context.out = &printed;
+    context.err = &said;
+    bool ok = false;
+    try {
+        // `run` serves the main loop: what comes due there is not this
+        // command's action, and waits as it would in the app.
+        std::optional<platform::MediaLibraryWait> wait;
+        if (w[0] != "run") wait.emplace();
+        ok = cmd.run(context, args);
+    } catch (...) {
+        restore();
+        *out << printed.str();
+        *err << said.str();
+        throw;
+    }
+    restore();
     platform::MediaLibraryReadFailures after = platform::mediaLibraryReadFailures();
-    if (after.total() != failuresBefore) {
+    bool troubled = after.total() != failuresBefore;
+    if (troubled) {
         // Unless the command has said so itself.
         if (reportLibraryTrouble(context, w[0])) ok = false;
-    } else if (after.failing && showsLibraryContent(w[0])) {
+    } else if (after.failing && showing) {
         *context.err << w[0] << ": " << after.reason << "\n";
         ok = false;
     }
+    // What a list or the queue shows of a library that could not be read is
+    // not what the library holds: it is not printed as if it were.
+    if (showing && !troubled && !after.failing) *context.out << printed.str();
+    // (Standard error is tied to standard output: only a write that is
+    // there flushes it, so that main names why standard output failed.)
+    if (!said.str().empty()) *context.err << said.str();
     return ok;
 }
 

@@ -132,10 +132,13 @@ std::string printableText(id string);
 bool reportLibraryTrouble(Context& c, const std::string& command);
 
 // Runs one line; false when it failed (unknown command, bad argument, or the
-// command's own failure). Blank lines and lines starting with '#' pass. A
-// command during which a read of the media library failed fails with the
-// reason, and so does a command that prints what a list or the queue took
-// from the library while the last read failed (the launch's, say).
+// command's own failure). Blank lines and lines starting with '#' pass. The
+// command is one user action: its statements share one
+// platform::MediaLibraryWait (but `run`'s, which serves the main loop). A command during which a read of the media
+// library failed fails with the reason, printed before its own errors, and
+// so does a command that prints what a list or the queue took from the
+// library while the last read failed (the launch's, say); such a command
+// prints nothing else.
 bool runLine(Context& context, const std::string& line);
 
 }  // namespace host

@@ -116,15 +116,15 @@ bool tap(Context& c, const std::vector<std::string>& args) {
     return false;
 }
 
-// The deletes the current list screen has committed (the stand-in app counts
-// them and keeps its rows).
+// The rows the current list screen has deleted from the library: a delete
+// the library refused (locked, say) is no delete.
 bool deletes(Context& c, const std::vector<std::string>&) {
     MusicTableViewController* screen = c.app ? c.app->currentScreen() : nullptr;
     if (screen == nullptr) {
         *c.err << "deletes: no list screen is open\n";
         return false;
     }
-    *c.out << "deletes " << screen->_deleteCommits << "\n";
+    *c.out << "deletes " << screen->_deletedEntities << "\n";
     return true;
 }
 
@@ -169,7 +169,7 @@ void addSwipeCommands(CommandTable& table) {
     table["delete"] = {"delete SECTION ROW",
                        "tap the delete button of a row of the current screen (answer a question with action)",
                        deleteRow};
-    table["deletes"] = {"deletes", "print how many row deletes the current list screen has committed", deletes};
+    table["deletes"] = {"deletes", "print how many rows the current list screen has deleted from the library", deletes};
 }
 
 }  // namespace host

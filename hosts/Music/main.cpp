@@ -266,7 +266,11 @@ int runHost(int argc, char** argv) {
     }
 
     platform::MusicApp app(appOptions);
-    app.launch();
+    {
+        // The launch's loads share one wait for a locked library.
+        platform::MediaLibraryWait wait;
+        app.launch();
+    }
     context.app = &app;
 
     bool failed = false;

@@ -12,7 +12,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -109,9 +111,12 @@ FailureState& failures() {
 
 bool isBusy(int code) { return (code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED; }
 
-// Counts a failed read by its SQLite result code; `detail` is SQLite's
-// account of it.
-void noteFailure(int code, const std::string& detail) {
+// Counts a failed statement by its SQLite result code; `detail` is SQLite's
+// account of it. A failed read of the MediaPlayer classes also marks what
+// they show as not seen (`failing`); a write, or another connection's
+// statement, leaves that as it is.
+void noteFailure(int code, const std::string& detail, bool read = true) {
+    if (platform::MediaLibraryWait* wait = platform::MediaLibraryWait::current()) wait->noteFailure();
     FailureState& f = failures();
     std::lock_guard<std::mutex> guard(f.lock);
     if (isBusy(code)) {
@@ -119,16 +124,18 @@ void noteFailure(int code, const std::string& detail) {
         f.lastBusy = std::chrono::steady_clock::now();
         f.busySeen = true;
         f.counts.reason = "the media library is busy (another process holds its lock)";
-        f.counts.failing = true;
+        f.counts.failing = f.counts.failing || read;
     } else {
         ++f.counts.unreadable;
         f.counts.reason = "the media library cannot be read: " + (detail.empty() ? sqlite3_errstr(code) : detail);
-        f.counts.failing = true;
+        f.counts.failing = f.counts.failing || read;
     }
 }
 
-// The busy time-out for the next read.
+// The busy time-out for the next read: what is left of the thread's wait;
+// outside one, 2 s unless a read found the library locked less than 2 s ago.
 int busyTimeoutNow() {
+    if (platform::MediaLibraryWait* wait = platform::MediaLibraryWait::current()) return wait->remainingMilliseconds();
     FailureState& f = failures();
     std::lock_guard<std::mutex> guard(f.lock);
     if (f.busySeen && std::chrono::steady_clock::now() - f.lastBusy < std::chrono::milliseconds(kBusyTimeoutMs))
@@ -142,6 +149,7 @@ int busyTimeoutNow() {
 void noteMissing(const std::string& path, bool somethingElse) {
     FailureState& f = failures();
     std::lock_guard<std::mutex> guard(f.lock);
+    if (platform::MediaLibraryWait* wait = platform::MediaLibraryWait::current()) wait->noteFailure();
     ++f.counts.missing;
     f.counts.reason = somethingElse ? "the media library is not a file" : "there is no media library";
     f.counts.failing = true;
@@ -419,6 +427,40 @@ bool readItems(const std::string& sql, const std::vector<Binding>& bindings, int
 
 }  // namespace platform::medialibrary
 
+namespace {
+thread_local platform::MediaLibraryWait* currentWait = nullptr;
+}
+
+platform::MediaLibraryWait::MediaLibraryWait(std::chrono::milliseconds wait)
+    : MediaLibraryWait(Clock::now() + wait) {}
+
+platform::MediaLibraryWait::MediaLibraryWait(Clock::time_point deadline)
+    : deadline_(currentWait != nullptr ? std::min(deadline, currentWait->deadline_) : deadline), outer_(currentWait) {
+    currentWait = this;
+}
+
+platform::MediaLibraryWait::~MediaLibraryWait() { currentWait = outer_; }
+
+platform::MediaLibraryWait* platform::MediaLibraryWait::current() { return currentWait; }
+
+int platform::MediaLibraryWait::remainingMilliseconds() const {
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline_ - Clock::now()).count();
+    return left <= 0 ? 0 : left >= INT_MAX ? INT_MAX : static_cast<int>(left);
+}
+
+void platform::MediaLibraryWait::noteFailure() {
+    for (MediaLibraryWait* wait = this; wait != nullptr; wait = wait->outer_) ++wait->failures_;
+}
+
+int platform::mediaLibraryBusyTimeout() {
+    MediaLibraryWait* wait = MediaLibraryWait::current();
+    return wait != nullptr ? wait->remainingMilliseconds() : static_cast<int>(MediaLibraryWait::kDefault.count());
+}
+
+void platform::noteMediaLibraryFailure(int sqliteCode, const std::string& detail) {
+    medialibrary::noteFailure(sqliteCode, detail, false);
+}
+
 platform::MediaLibraryReadFailures platform::mediaLibraryReadFailures() {
     auto& f = medialibrary::failures();
     std::lock_guard<std::mutex> guard(f.lock);
@@ -462,15 +504,22 @@ bool writeLibrary(const std::function<bool(sqlite3*)>& work) {
         sqlite3_close(db);
         return false;
     }
-    sqlite3_busy_timeout(db, 2000);
-    bool ok = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_busy_timeout(db, platform::mediaLibraryBusyTimeout());
+    int rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    bool ok = rc == SQLITE_OK;
     if (ok) {
         ok = work(db);
-        ok = ok && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+        if (ok) {
+            rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+            ok = rc == SQLITE_OK;
+        }
         if (!ok) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
     } else {
         platform::logLine(std::string("MediaPlayer: the media library is busy: ") + sqlite3_errmsg(db));
     }
+    // A write the lock kept out is the library's trouble; one the library
+    // refused (a constraint) is the writer's.
+    if (!ok && isBusy(rc)) noteFailure(rc, sqlite3_errmsg(db), false);
     sqlite3_close(db);
     return ok;
 }

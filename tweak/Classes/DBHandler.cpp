@@ -5,6 +5,7 @@
 #include "DBHandler.h"
 
 #include <Foundation/Foundation.h>
+#include <MediaPlayer/MediaLibrary.h>
 #include <platform/DeviceRoot.h>
 #include <platform/System.h>
 #include <sqlite3.h>
@@ -22,21 +23,25 @@ namespace {
 // Relative to the working directory on the device, i.e. to the device root.
 NSString* databasePath() { return "var/mobile/Media/iTunes_Control/iTunes/MediaLibrary.sqlitedb"_ns; }
 
-// How long a statement waits for the Music app's lock, as FMDatabase does.
-constexpr int kBusyTimeoutMilliseconds = 2000;
-
-thread_local DBLibraryWait* currentWait = nullptr;
-
 // The busy time-out of the next connection: what is left of the thread's
-// wait, else the statement's own.
-int busyTimeoutNow() {
-    DBLibraryWait* wait = DBLibraryWait::current();
-    return wait != nullptr ? wait->remainingMilliseconds() : kBusyTimeoutMilliseconds;
+// wait for a locked library, else a statement's own 2 s.
+int busyTimeoutNow() { return platform::mediaLibraryBusyTimeout(); }
+
+// An operation that could not read or write the library, for a reason of
+// its own (no file, no connection, a value it cannot hold).
+void noteFailure() {
+    if (platform::MediaLibraryWait* wait = platform::MediaLibraryWait::current()) wait->noteFailure();
 }
 
-// An operation that could not read or write the library.
-void noteFailure() {
-    if (DBLibraryWait* wait = DBLibraryWait::current()) wait->noteFailure();
+// A statement SQLite refused: a locked or damaged library is the library's
+// trouble, counted as every reader of the library counts it (so that the
+// action's user hears why); a write a constraint or trigger refused counts
+// for the wait alone.
+void noteFailure(int code, sqlite3* db) {
+    if (code != SQLITE_OK && (code & 0xff) != SQLITE_CONSTRAINT)
+        platform::noteMediaLibraryFailure(code, db != nullptr ? sqlite3_errmsg(db) : "");
+    else
+        noteFailure();
 }
 
 // String parameters arrive as id, so that a caller's wrong object is
@@ -55,8 +60,8 @@ bool isNonEmptyString(id value) {
 class Statement {
 public:
     Statement(sqlite3* db, const char* sql) : db_(db) {
-        if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK) {
-            noteFailure();
+        if (int rc = sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr); rc != SQLITE_OK) {
+            noteFailure(sqlite3_extended_errcode(db), db);
             sqlite3_finalize(stmt_);
             stmt_ = nullptr;
         }
@@ -82,7 +87,7 @@ public:
 
     int step() {
         int rc = sqlite3_step(stmt_);
-        if (rc != SQLITE_ROW && rc != SQLITE_DONE) noteFailure();
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) noteFailure(rc, db_);
         return rc;
     }
 
@@ -262,7 +267,7 @@ void fmdbUpdate(DBHandler* self, const char* failedText, const char* successText
         if (fmdb->executeUpdateWithFormat(format, args...)) {
             CLog(successText);
         } else {
-            noteFailure();
+            noteFailure(fmdb->lastErrorCode(), nullptr);
             CLog(failedText, objc_msgSend<NSString*()>(fmdb, "lastErrorMessage"_sel));
         }
         objc_msgSend<BOOL()>(fmdb, "close"_sel);
@@ -323,7 +328,7 @@ void closeDatabase(DBHandler* self, SEL) {
 FMDatabase* open_FMDB_Database(DBHandler*, SEL) {
     if (!databaseFileExists()) return nil;
     FMDatabase* fmdb = objc_msgSend<FMDatabase*(NSString*)>(FMDatabase::cls(), "databaseWithPath:"_sel, databasePath());
-    if (DBLibraryWait::current() != nullptr)
+    if (platform::MediaLibraryWait::current() != nullptr)
         objc_msgSend<void(double)>(fmdb, "setMaxBusyRetryTimeInterval:"_sel, busyTimeoutNow() / 1000.0);
     if (!objc_msgSend<BOOL()>(fmdb, "open"_sel)) {
         CLog("openDatabase ERROR");
@@ -562,7 +567,7 @@ void updateAlbumOrArtistTitlesInDB_andTitle(DBHandler* self, SEL, id entry, id t
                 CLog("DBHandler- updateAlbumOrArtistTitlesInDB SUCCESS: %@",
                      objc_msgSend<NSString*()>(fmdb, "lastErrorMessage"_sel));
             } else {
-                if (ran) noteFailure();
+                if (ran) noteFailure(fmdb->lastErrorCode(), nullptr);
                 CLog("DBHandler- updateAlbumOrArtistTitlesInDB FAILED: %@",
                      objc_msgSend<NSString*()>(fmdb, "lastErrorMessage"_sel));
             }
@@ -619,35 +624,20 @@ void updateItemAlbum_ArtistFor_pid(DBHandler* self, SEL, unsigned long long item
 }  // namespace dbhandler
 }  // namespace
 
-DBLibraryWait::DBLibraryWait(std::chrono::milliseconds wait)
-    : deadline_(std::chrono::steady_clock::now() + wait), outer_(currentWait) {
-    currentWait = this;
-}
-
-DBLibraryWait::~DBLibraryWait() { currentWait = outer_; }
-
-DBLibraryWait* DBLibraryWait::current() { return currentWait; }
-
-int DBLibraryWait::remainingMilliseconds() const {
-    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline_ - std::chrono::steady_clock::now()).count();
-    return left <= 0 ? 0 : left >= INT_MAX ? INT_MAX : static_cast<int>(left);
-}
-
 // Takes the write lock and gives it back at once: a write that follows finds
 // the library free unless another process takes it in between.
-bool DBLibraryWait::waitUntilWritable() {
+bool DBWaitUntilWritable() {
     std::string hostPath = platform::devicePath(databasePath()->str());
     sqlite3* db = nullptr;
-    bool ok = !hostPath.empty() &&
-              sqlite3_open_v2(hostPath.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK;
-    if (ok) {
-        sqlite3_busy_timeout(db, remainingMilliseconds());
-        ok = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
-        if (ok) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    int rc = hostPath.empty() ? SQLITE_CANTOPEN : sqlite3_open_v2(hostPath.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_busy_timeout(db, busyTimeoutNow());
+        rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
     }
+    if (rc != SQLITE_OK) noteFailure(rc, db);
     sqlite3_close(db);
-    if (!ok) noteFailure();
-    return ok;
+    return rc == SQLITE_OK;
 }
 
 void registerDBHandler() {

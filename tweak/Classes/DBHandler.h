@@ -43,14 +43,14 @@
 //
 // A missing database file ends the Music app ("killall -9 Music") and the
 // operation returns its empty value; the file is never created. A locked
-// database is retried for up to 2 seconds (within a DBLibraryWait, until
-// its deadline). No operation throws: each logs
+// database is retried for up to 2 seconds (within a
+// platform::MediaLibraryWait, until its deadline), and a failed statement is
+// counted in the wait and, but for a refused write, in
+// platform::mediaLibraryReadFailures. No operation throws: each logs
 // "<operation> - An exception occured: %@" and returns its empty value.
 #pragma once
 
 #include <objc/NSObject.h>
-
-#include <chrono>
 
 struct sqlite3;
 struct NSMutableArray;
@@ -69,34 +69,8 @@ void registerDBHandler();
 // empty when the name is not in the map or the database cannot be read.
 NSMutableArray* DBSortMapOrderForName(id handler, NSString* name);
 
-// One wait for a locked library shared by every operation of this thread
-// while it lives (a Save's statements, however many): each waits only until
-// the common deadline, and once it has passed a locked library fails at
-// once. It also counts the operations that could not read or write the
-// library (locked, missing, refused), which the operations' empty answers
-// cannot tell. Waits nest; the innermost counts.
-class DBLibraryWait {
-public:
-    explicit DBLibraryWait(std::chrono::milliseconds wait);
-    ~DBLibraryWait();
-    DBLibraryWait(const DBLibraryWait&) = delete;
-    DBLibraryWait& operator=(const DBLibraryWait&) = delete;
-
-    // Milliseconds left until the deadline, 0 once it has passed.
-    int remainingMilliseconds() const;
-    // Operations of this thread that failed since this wait began.
-    unsigned long failures() const { return failures_; }
-    // Waits, within what is left, until the library could be written (for
-    // writes made by the Music app's own objects, which wait on their own);
-    // false, and counted as a failure, when it could not.
-    bool waitUntilWritable();
-
-    // The wait of this thread, or nullptr.
-    static DBLibraryWait* current();
-    void noteFailure() { ++failures_; }
-
-private:
-    std::chrono::steady_clock::time_point deadline_;
-    unsigned long failures_ = 0;
-    DBLibraryWait* outer_;
-};
+// Waits, within what is left of the thread's platform::MediaLibraryWait (or
+// 2 s), until the library could be written, for writes made by the Music
+// app's own objects, which wait on their own: takes the write lock and gives
+// it back at once. False, and counted as a failure, when it could not.
+bool DBWaitUntilWritable();

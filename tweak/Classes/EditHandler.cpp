@@ -10,6 +10,7 @@
 
 #include <Foundation/Foundation.h>
 #include <Foundation/NSBundle.h>
+#include <MediaPlayer/MediaLibrary.h>
 #include <Social/SLComposeViewController.h>
 #include <UIKit/UIKit.h>
 
@@ -246,6 +247,11 @@ namespace {
 void openEditView(id image, id obj, long sentRating) {
     auto* entry = static_cast<ItemEntry*>(obj);
     if (entry == nullptr) return;
+    // The sheet's reads (the pickers' lists, the rates) share one wait for a
+    // locked library; a sheet that could not read them does not open with
+    // empty lists that look like the library's, it says "Failed".
+    platform::MediaLibraryWait wait;
+    unsigned long failuresBefore = platform::mediaLibraryReadFailures().total();
     // A rating from outside -1 (untouched) ... 5 stars is taken as its
     // nearest, once, so that the stars and Save agree.
     sentRating = std::clamp(sentRating, -1L, 5L);
@@ -354,6 +360,11 @@ void openEditView(id image, id obj, long sentRating) {
         if (action != nil) set(alert, "addAction:"_sel, action);
     }
 
+    if (platform::mediaLibraryReadFailures().total() != failuresBefore) {
+        CLog("openEditViewOnCurrentItem - the media library could not be read");
+        EditSheetShowFailed(entry);
+        return;
+    }
     bool nowPlaying = viewIndex == kViewIndexNowPlaying;
     id presenter = nowPlaying ? entry->currentNowPlayingViewController.get() : entry->currentViewController.get();
     objc_msgSend<void(id, BOOL, id)>(presenter, "presentViewController:animated:completion:"_sel, alert, YES, nil);

@@ -11,6 +11,7 @@
 #include "ParentSongAlbumArtistView.h"
 
 #include <Foundation/Foundation.h>
+#include <MediaPlayer/MediaLibrary.h>
 #include <UIKit/UIKit.h>
 #include <dispatch/dispatch.h>
 
@@ -26,8 +27,6 @@ namespace {
 
 using Panel = ParentSongAlbumArtistView;
 constexpr double kRefreshDelay = 1.0;
-// How long one save waits for a locked library, all of its writes together.
-constexpr std::chrono::milliseconds kLibraryWait{2000};
 constexpr double kFailedBadgeInterval = 1.0;
 // A picker with no row selected.
 constexpr long kNoRow = -1;
@@ -55,7 +54,7 @@ struct SaveOutcome {
 // The library operations of one write through DBHandler: stored when none
 // of them failed and `operations` answered that it sent a write.
 template <class F>
-void storeThroughDB(DBLibraryWait& wait, SaveOutcome& outcome, F&& operations) {
+void storeThroughDB(platform::MediaLibraryWait& wait, SaveOutcome& outcome, F&& operations) {
     unsigned long before = wait.failures();
     bool wrote = operations();
     if (wait.failures() != before) ++outcome.failed;
@@ -66,8 +65,8 @@ void storeThroughDB(DBLibraryWait& wait, SaveOutcome& outcome, F&& operations) {
 // library on its own: made only once the library can be written within the
 // save's wait; `write` answers whether it took.
 template <class F>
-void storeThroughApp(DBLibraryWait& wait, SaveOutcome& outcome, F&& write) {
-    if (wait.waitUntilWritable() && write()) ++outcome.stored;
+void storeThroughApp(SaveOutcome& outcome, F&& write) {
+    if (DBWaitUntilWritable() && write()) ++outcome.stored;
     else ++outcome.failed;
 }
 
@@ -280,14 +279,6 @@ bool importAlbumArtwork(ItemEntry* entry, UIImage* picture, id tracks, MessageVi
     return tookAny;
 }
 
-// Nothing of a save could be stored: the user is told so, over the sheet's
-// presenter.
-void showSaveFailed(ItemEntry* entry) {
-    id presenter = entry->viewIndex == kViewIndexNowPlaying ? entry->currentNowPlayingViewController.get()
-                                                            : entry->currentViewController.get();
-    MessageViewShow(presenter, "Failed"_ns, kFailedBadgeInterval, IconViewTagDiscCross, static_cast<int>(entry->viewIndex));
-}
-
 // Runs the import of a save in the background and its closing step on the
 // main queue.
 void startImport(ItemEntry* entry, Panel* panel, const std::shared_ptr<SaveState>& state, bool album, id tracks) {
@@ -340,7 +331,7 @@ void startImport(ItemEntry* entry, Panel* panel, const std::shared_ptr<SaveState
             objc_msgSend<void()>(badge.get(), "removeFromSuperview"_sel);
             // The picture was not stored: the user is told, as for a save
             // that stored nothing.
-            if (!ok) showSaveFailed(e);
+            if (!ok) EditSheetShowFailed(e);
             scheduleRefresh(keptPanel.get(), e, state);
             (void)screenKept;
             std::lock_guard<std::mutex> g(pendingLock);
@@ -369,11 +360,11 @@ bool rate(id item, long rating) {
     return objc_msgSend<NSUInteger()>(item, "rating"_sel) == static_cast<NSUInteger>(rating);
 }
 
-void rateTracks(Panel* panel, id tracks, DBLibraryWait& wait, SaveOutcome& outcome) {
+void rateTracks(Panel* panel, id tracks, SaveOutcome& outcome) {
     for (NSUInteger i = 0, n = countOf(tracks); i < n; ++i) {
         id track = at(tracks, static_cast<long>(i));
         CLog("setRating of %ld for item: %@", panel->newRating, track);
-        storeThroughApp(wait, outcome, [&] { return rate(track, panel->newRating); });
+        storeThroughApp(outcome, [&] { return rate(track, panel->newRating); });
     }
 }
 
@@ -433,8 +424,13 @@ bool saveAlbumArtist(Panel* panel, ItemEntry* entry, id tracks) {
     return true;
 }
 
-
 }  // namespace
+
+void EditSheetShowFailed(ItemEntry* entry) {
+    id presenter = entry->viewIndex == kViewIndexNowPlaying ? entry->currentNowPlayingViewController.get()
+                                                            : entry->currentViewController.get();
+    MessageViewShow(presenter, "Failed"_ns, kFailedBadgeInterval, IconViewTagDiscCross, static_cast<int>(entry->viewIndex));
+}
 
 void EditSheetSave(ItemEntry* entry, id alert) {
     CLog("SAVE PRESSED - %@", getViewIndexNameByMusicViewIndex(entry->viewIndex));
@@ -447,7 +443,7 @@ void EditSheetSave(ItemEntry* entry, id alert) {
     id collection = entry->mediaItemCollection.get();
     bool hasPicture = entry->pendingArtwork;
     // Every write of this save shares one wait for a locked library.
-    DBLibraryWait wait(kLibraryWait);
+    platform::MediaLibraryWait wait;
     SaveOutcome outcome;
 
     if (panel) {
@@ -457,7 +453,7 @@ void EditSheetSave(ItemEntry* entry, id alert) {
                 CLog("persistentID: %lld, item: %@", pidOf(item), item);
                 if (!titleChanged(p)) return;
                 p->prevTitle = static_cast<NSString*>(textOf(p));
-                storeThroughApp(wait, outcome, [&] {
+                storeThroughApp(outcome, [&] {
                     BOOL ok = objc_msgSend<BOOL(id, id)>(item, "setValue:forProperty:"_sel, textOf(p), "title"_ns);
                     CLog("title result = %@", ok ? "YES"_ns : "NO"_ns);
                     return ok == YES;
@@ -467,7 +463,7 @@ void EditSheetSave(ItemEntry* entry, id alert) {
                 CLog("songView.rating before save = %ld", p->prevRating);
                 if (!ratingChanged(p)) return;
                 CLog("setRating of %ld, for item: %@", p->newRating, item);
-                storeThroughApp(wait, outcome, [&] { return rate(item, p->newRating); });
+                storeThroughApp(outcome, [&] { return rate(item, p->newRating); });
             });
             step("GENRE UIPICKER", entry,
                  [&] { storeThroughDB(wait, outcome, [&] { return saveGenre(p, pidOf(item), 0, true); }); });
@@ -477,7 +473,7 @@ void EditSheetSave(ItemEntry* entry, id alert) {
         } else if (v == 2 || v == 10 || v == 1) {
             id tracks = tracksOf(entry);
             step("RATING", entry, [&] {
-                if (ratingChanged(p)) rateTracks(p, tracks, wait, outcome);
+                if (ratingChanged(p)) rateTracks(p, tracks, outcome);
             });
             step("SONG TITLE", entry, [&] {
                 if (!titleChanged(p)) return;
@@ -538,7 +534,7 @@ void EditSheetSave(ItemEntry* entry, id alert) {
     entry->pendingArtwork = nullptr;
     // Fields that did store stay stored; a save that stored none of its
     // changes does not close as if it had.
-    if (outcome.failed > 0 && outcome.stored == 0 && !state->importStarted) showSaveFailed(entry);
+    if (outcome.failed > 0 && outcome.stored == 0 && !state->importStarted) EditSheetShowFailed(entry);
     step("updateRowAfterSave", entry, [&] {
         if (!state->importStarted && panel) scheduleRefresh(panel.get(), entry, state);
     });

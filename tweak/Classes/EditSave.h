@@ -17,6 +17,9 @@ struct ItemEntry;
 
 void EditSheetSave(ItemEntry* entry, id alert);
 void EditSheetCancel(ItemEntry* entry, id alert);
+// The "Failed" badge over the sheet's presenter: nothing of a save could be
+// stored, or the sheet could not read what it shows.
+void EditSheetShowFailed(ItemEntry* entry);
 
 // True when no artwork import is queued or running, its closing step on the
 // main queue included (hosts and tests serve the main run loop until then).

@@ -12,6 +12,7 @@
 #include "MessageView.h"
 
 #include <Foundation/Foundation.h>
+#include <MediaPlayer/MediaLibrary.h>
 #include <UIKit/UIKit.h>
 #include <dispatch/dispatch.h>
 #include <platform/DeviceFiles.h>
@@ -327,6 +328,10 @@ struct Export {
     size_t copied = 0;
     std::vector<std::string> leftOut;
     ex::NameClaims names;
+    std::string playlistName;  // a playlist export's, read once
+    // The tap's deadline for a locked library, which the export's reads on
+    // the global queue share.
+    platform::MediaLibraryWait::Clock::time_point deadline;
 };
 
 void badgeText(const std::shared_ptr<Export>& job, std::string text) {
@@ -443,9 +448,7 @@ void shareStep(const std::shared_ptr<Export>& job) {
     if (job->single) {
         name = str(get(entry->mediaItem.get(), "title"_sel));
     } else if (job->type == kViewIndexPlaylists) {
-        name = str(objc_msgSend<id(long long)>(
-            objc_msgSend<id()>(DBHandler::cls(), "sharedInstance"_sel), "getPlaylistName:"_sel,
-            static_cast<long long>(objc_msgSend<unsigned long long()>(entry->mediaItemCollection.get(), "persistentID"_sel))));
+        name = job->playlistName;
     } else if (job->type == kViewIndexArtists) {
         name = str(get(get(entry->mediaItemCollection.get(), "representativeItem"_sel), "albumArtist"_sel));
     } else {
@@ -506,12 +509,17 @@ void exportTracks(const std::shared_ptr<Export>& job) {
         onMain([job] { shareStep(job); });
         return;
     }
+    // A read of the library that failed (locked, damaged) fails the export:
+    // an empty name or list is not what the library holds.
+    platform::MediaLibraryWait* wait = platform::MediaLibraryWait::current();
+    const unsigned long failuresBefore = wait != nullptr ? wait->failures() : 0;
+    auto libraryFailed = [&] { return wait != nullptr && wait->failures() != failuresBefore; };
     std::string playlistFolder;
     if (!job->single && job->type == kViewIndexPlaylists) {
-        std::string playlist = str(objc_msgSend<id(long long)>(
+        job->playlistName = str(objc_msgSend<id(long long)>(
             objc_msgSend<id()>(DBHandler::cls(), "sharedInstance"_sel), "getPlaylistName:"_sel,
             static_cast<long long>(objc_msgSend<unsigned long long()>(collection, "persistentID"_sel))));
-        playlistFolder = job->working + "/" + ex::playlistFolderName(playlist);
+        playlistFolder = job->working + "/" + ex::playlistFolderName(job->playlistName);
     }
     // A multi-track export's files are made durable together, before their
     // folder and archive take their names.
@@ -528,7 +536,7 @@ void exportTracks(const std::shared_ptr<Export>& job) {
         } else {
             id items = get(collection, "items"_sel);
             total = countOf(items);
-            if (index >= total) break;
+            if (index >= total || libraryFailed()) break;
             item = objc_msgSend<id(NSUInteger)>(items, "objectAtIndex:"_sel, index);
         }
         ++job->asked;
@@ -577,7 +585,12 @@ void exportTracks(const std::shared_ptr<Export>& job) {
                                                    ns(copy), get(item, "title"_sel), get(item, "albumTitle"_sel),
                                                    get(item, "albumArtist"_sel), ""_ns);
     }
-    if (job->single) {
+    if (libraryFailed()) {
+        NSLog("** Cantrel ** export: the media library could not be read; nothing is shared");
+        if (job->single && !lastCopy.empty()) removeItem(lastCopy);
+        job->copied = 0;
+        job->asked = std::max<size_t>(job->asked, 1);
+    } else if (job->single) {
         job->shared = lastCopy;
     } else if (job->copied > 0) {
         badgeText(job, "Zipping Files");
@@ -591,6 +604,7 @@ void exportTracks(const std::shared_ptr<Export>& job) {
 // until then is still offered when it was archived.
 void exportBlock(const std::shared_ptr<Export>& job) {
     AutoreleasePool pool;
+    platform::MediaLibraryWait wait(job->deadline);
     try {
         exportTracks(job);
         return;
@@ -613,6 +627,9 @@ void exportAlbum(id, SEL, ItemEntry* entry, int type) {
     job->single = entry->mediaItemCollection.get() == nil || entry->viewIndex == kViewIndexFlipsideAlbum;
     job->screen = Strong<NSObject>(static_cast<NSObject*>(entry->currentViewController.get()));
     job->table = Strong<NSObject>(static_cast<NSObject*>(get(entry->currentViewController.get(), "tableView"_sel)));
+    platform::MediaLibraryWait* tap = platform::MediaLibraryWait::current();
+    job->deadline = tap != nullptr ? tap->deadline()
+                                   : platform::MediaLibraryWait::Clock::now() + platform::MediaLibraryWait::kDefault;
     MessageView* badge = nullptr;
     showBadge(entry->currentViewController.get(), job->single ? "Preparing Track" : "Preparing Tracks", 0.0,
               IconViewTagDiscPlus, entry->viewIndex, &badge);

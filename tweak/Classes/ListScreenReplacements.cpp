@@ -3,10 +3,14 @@
 #include "ListScreenReplacements.h"
 
 #include "Cantrel.h"
+#include "IconView.h"
+#include "ItemEntry.h"
+#include "MessageView.h"
 #include "NSObject+BKAssociatedObjects.h"
 #include "QueueAccessors.h"
 
 #include <Foundation/Foundation.h>
+#include <MediaPlayer/MediaLibrary.h>
 #include <MediaPlayer/MediaPlayer.h>
 #include <MusicApp/MusicTableViewController.h>
 #include <UIKit/UIAlertController.h>
@@ -24,6 +28,9 @@ Slot<void(MusicTableViewController*, SEL, UITableView*, NSInteger, NSIndexPath*)
 UIView* currentContentView = nullptr;
 
 namespace {
+
+// How long the "Failed" badge of a delete the library kept out stays.
+constexpr double kFailedBadgeInterval = 1.0;
 
 bool isKindOfNamed(id object, const char* className) {
     Class cls = objc_getClass(className);
@@ -123,8 +130,14 @@ void askBeforeDelete(MusicTableViewController* self, SEL cmd, UITableView* table
                 endEditing(table.get());
                 return;
             }
+            // A delete the library kept out (locked, damaged) says so.
+            platform::MediaLibraryWait wait;
+            unsigned long failuresBefore = platform::mediaLibraryReadFailures().total();
             _tableView_commitEditingStyle_forRowAtIndexPath$MusicTableViewController(controller.get(), cmd, table.get(),
                                                                                      style, path.get());
+            if (platform::mediaLibraryReadFailures().total() != failuresBefore)
+                MessageViewShow(controller.get(), "Failed"_ns, kFailedBadgeInterval, IconViewTagDiscCross,
+                                static_cast<int>(getViewIndex(controller.get())));
         }));
     id cancel = objc_msgSend<id(id, NSInteger, id)>(UIAlertAction::cls(), "actionWithTitle:style:handler:"_sel,
                                                     "Cancel"_ns, UIAlertActionStyleCancel,

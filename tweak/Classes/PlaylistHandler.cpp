@@ -10,6 +10,7 @@
 
 #include <Foundation/Foundation.h>
 #include <MediaPlayer/MPMediaItemCollection.h>
+#include <MediaPlayer/MediaLibrary.h>
 #include <UIKit/UIKit.h>
 #include <dispatch/dispatch.h>
 
@@ -188,6 +189,10 @@ void openPlaylistSelectionView(Class, SEL, id item, id controller) {
     CLog("openPlaylistSelectionViewOnItem - START - mediaItem = %@............................", item);
     if (item == nil || controller == nil) return;
     AutoreleasePool pool;
+    // The picker's reads share one wait for a locked library; a picker that
+    // could not read the playlists does not open as if there were none.
+    platform::MediaLibraryWait wait;
+    unsigned long failuresBefore = platform::mediaLibraryReadFailures().total();
     Strong<Panel> panel(EditPanelFromNib("PlaylistSelectionView", PlaylistHandler::cls()));
     if (!panel) return;
 
@@ -225,6 +230,11 @@ void openPlaylistSelectionView(Class, SEL, id item, id controller) {
         if (action != nil) set(alert, "addAction:"_sel, action);
     }
 
+    if (platform::mediaLibraryReadFailures().total() != failuresBefore) {
+        CLog("openPlaylistSelectionViewOnItem - the media library could not be read");
+        showOutcome(controller, false);
+        return;
+    }
     Weak<Panel> shown(panel.get());
     objc_msgSend<void(id, BOOL, id)>(controller, "presentViewController:animated:completion:"_sel, alert, YES,
                                      objc_block<void()>([shown] {

@@ -27,6 +27,7 @@
 
 #include <objc/objc.h>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -53,7 +54,8 @@ bool createMediaLibrary(const std::string& hostPath, std::string* error);
 
 // Why reads of the media library failed, counted since the process started:
 // a caller that compares the counts before and after its reads knows
-// whether they saw the whole library. `missing`: no library file (or
+// whether they saw the whole library. Also counted: a write that a lock kept
+// out, and a failed statement of another connection (noteMediaLibraryFailure). `missing`: no library file (or
 // something else in its place, named once in the log); `busy`: another
 // connection held the library's lock past the busy time-out (2 s; after a
 // read found the library locked, the reads of the next 2 s fail at once,
@@ -64,7 +66,7 @@ bool createMediaLibrary(const std::string& hostPath, std::string* error);
 // media library is not a file", or "the media library cannot be read: "
 // with SQLite's account ("database disk image is malformed", "no such
 // table: item", ...). `failing`: the last read failed (what the library
-// held was not seen since).
+// held was not seen since; only the MediaPlayer classes' reads set it).
 struct MediaLibraryReadFailures {
     unsigned long missing = 0;
     unsigned long busy = 0;
@@ -75,6 +77,56 @@ struct MediaLibraryReadFailures {
     unsigned long total() const { return missing + busy + unreadable; }
 };
 MediaLibraryReadFailures mediaLibraryReadFailures();
+
+// One user action's wait for a locked library (a tap, a screen's load, a
+// Save): every statement of this thread while it lives, the MediaPlayer
+// classes' reads and writes and those of the injected library's own
+// connections alike, waits for another process's lock only until one common
+// deadline, about 2 s after the action began however many statements it
+// runs; once the deadline has passed a locked library fails at once. A wait
+// made inside another never outlasts it, and a wait may take over the
+// deadline of an action that goes on on another thread. Outside every wait
+// a statement waits 2 s of its own (the MediaPlayer classes' reads then
+// fail at once for 2 s after one found the library locked, until one
+// succeeds). A wait also counts the failures of its thread's statements
+// since it began (those counted below, and those its owner notes).
+class MediaLibraryWait {
+public:
+    using Clock = std::chrono::steady_clock;
+    static constexpr std::chrono::milliseconds kDefault{2000};
+
+    explicit MediaLibraryWait(std::chrono::milliseconds wait = kDefault);
+    explicit MediaLibraryWait(Clock::time_point deadline);
+    ~MediaLibraryWait();
+    MediaLibraryWait(const MediaLibraryWait&) = delete;
+    MediaLibraryWait& operator=(const MediaLibraryWait&) = delete;
+
+    Clock::time_point deadline() const { return deadline_; }
+    // Milliseconds left until the deadline, 0 once it has passed.
+    int remainingMilliseconds() const;
+    // Failures of this thread's statements since this wait began.
+    unsigned long failures() const { return failures_; }
+    // Counts a failure in this wait and every wait around it.
+    void noteFailure();
+
+    // The innermost wait of this thread, or nullptr.
+    static MediaLibraryWait* current();
+
+private:
+    Clock::time_point deadline_;
+    unsigned long failures_ = 0;
+    MediaLibraryWait* outer_;
+};
+
+// The busy time-out of this thread's next statement, in milliseconds: what
+// is left of its wait, else 2000.
+int mediaLibraryBusyTimeout();
+
+// Counts a failed statement of another connection to the library (the
+// injected library's own) with its SQLite result code and SQLite's account
+// of it, as the MediaPlayer classes count theirs: busy or locked as `busy`,
+// any other error as `unreadable`. Also counted in the thread's wait.
+void noteMediaLibraryFailure(int sqliteCode, const std::string& detail);
 
 // Runs a SELECT with integer parameters on the library as the MediaPlayer
 // classes read it (a hot journal rolled back first, a failure counted
