@@ -18,6 +18,7 @@
 
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cairo.h>
 #include <png.h>
@@ -505,7 +506,7 @@ TEST(PictureDecoding, PNGsAreDecodedStraightToTheSizeAsked) {
         platform::ImageFit fit;
         fit.coverWidth = 100;
         fit.coverHeight = 100;  // covered by 200 x 100
-        cairo_surface_t* s = platform::decodeImageFitting(bytes.data(), bytes.size(), fit);
+        cairo_surface_t* s = platform::decodeImage(bytes.data(), bytes.size(), fit);
         ASSERT_NE(s, nullptr);
         EXPECT_EQ(cairo_image_surface_get_width(s), 200);
         EXPECT_EQ(cairo_image_surface_get_height(s), 100);
@@ -521,18 +522,45 @@ TEST(PictureDecoding, PNGsAreDecodedStraightToTheSizeAsked) {
         EXPECT_EQ(blue & 0x00ffff00u, 0u);
         cairo_surface_destroy(s);
         std::string cut = bytes.substr(0, bytes.size() / 2);
-        EXPECT_EQ(platform::decodeImageFitting(cut.data(), cut.size(), fit), nullptr);
+        EXPECT_EQ(platform::decodeImage(cut.data(), cut.size(), fit), nullptr);
     }
     std::string big = halvesPNG(5000, 4000, true);  // 20 megapixels, interlaced
     platform::ImageFit fit;
     fit.coverWidth = fit.coverHeight = 100;
-    EXPECT_EQ(platform::decodeImageFitting(big.data(), big.size(), fit), nullptr);
+    EXPECT_EQ(platform::decodeImage(big.data(), big.size(), fit), nullptr);
     std::string plain = halvesPNG(5000, 4000, false);
-    cairo_surface_t* s = platform::decodeImageFitting(plain.data(), plain.size(), fit);
+    cairo_surface_t* s = platform::decodeImage(plain.data(), plain.size(), fit);
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(cairo_image_surface_get_width(s), 125);
     EXPECT_EQ(cairo_image_surface_get_height(s), 100);
     cairo_surface_destroy(s);
+}
+
+// Every decode holds its share of one budget for the process: while the
+// budget is taken a decode waits its turn, and gives up when its wait runs
+// out.
+TEST(PictureDecoding, DecodesWaitTheirTurnWithinOneBudget) {
+    std::string png = halvesPNG(800, 400, false);
+    platform::ImageFit fit;
+    fit.coverWidth = fit.coverHeight = 100;
+    auto taken = std::make_unique<platform::DecodeTicket>(platform::kDecodeBudgetBytes, 0);
+    ASSERT_TRUE(*taken);
+    platform::DecodeLimits brief;
+    brief.waitSeconds = 0.05;
+    EXPECT_EQ(platform::decodeImage(png.data(), png.size(), fit, brief), nullptr) << "no turn in time";
+    std::atomic<bool> done{false};
+    cairo_surface_t* late = nullptr;
+    std::thread waiting([&] {
+        late = platform::decodeImage(png.data(), png.size(), fit);
+        done = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(done.load()) << "decoded while the whole budget was taken";
+    taken.reset();
+    waiting.join();
+    ASSERT_NE(late, nullptr);
+    EXPECT_EQ(cairo_image_surface_get_width(late), 200);
+    cairo_surface_destroy(late);
 }
 
 TEST(PictureNames, NamesThatLeaveTheBundleFolderAreRefused) {
