@@ -14,7 +14,9 @@
 // memory before it, the time until every visible cell shows its picture (for
 // the mix and the interlaced PNGs, until the network is idle: the cut ones,
 // and interlaced PNGs this large, are refused), and the
-// picked picture's pixel size.
+// picked picture's pixel size. Each case is best run in a process of its own
+// (--benchmark_filter=SearchPeakMemory/DEVICE/PICTURE/): what one search
+// leaves with the allocator would count in the next one's figures.
 #include <benchmark/benchmark.h>
 
 #include "Cantrel.h"

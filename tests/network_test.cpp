@@ -22,6 +22,7 @@
 #include <chrono>
 #include <cairo.h>
 #include <png.h>
+#include <zlib.h>
 
 #include <csetjmp>
 #include <cstring>
@@ -463,7 +464,7 @@ TEST(PictureHeaders, SizesAreReadWithoutDecoding) {
 
 // An RGBA PNG of width x height through libpng, Adam7-interlaced or not:
 // the left half opaque red, the right half blue at half opacity.
-std::string halvesPNG(unsigned width, unsigned height, bool interlaced) {
+std::string halvesPNG(unsigned width, unsigned height, bool interlaced, int level = Z_DEFAULT_COMPRESSION) {
     std::string out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -476,6 +477,7 @@ std::string halvesPNG(unsigned width, unsigned height, bool interlaced) {
             static_cast<std::string*>(png_get_io_ptr(p))->append(reinterpret_cast<char*>(data), n);
         },
         nullptr);
+    png_set_compression_level(png, level);
     png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGBA,
                  interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
@@ -538,8 +540,13 @@ TEST(PictureDecoding, PNGsAreDecodedStraightToTheSizeAsked) {
 
 // Every decode holds its share of one budget for the process: while the
 // budget is taken a decode waits its turn, and gives up when its wait runs
-// out.
+// out; one that needs more than the whole budget is refused at once.
 TEST(PictureDecoding, DecodesWaitTheirTurnWithinOneBudget) {
+    std::string whole = halvesPNG(8000, 5000, false, Z_BEST_SPEED);  // 160 MB decoded whole, under the pixel limit
+    auto asked = std::chrono::steady_clock::now();
+    EXPECT_EQ(platform::decodeImage(whole.data(), whole.size()), nullptr);
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(5)) << "waited for a turn that cannot come";
+
     std::string png = halvesPNG(800, 400, false);
     platform::ImageFit fit;
     fit.coverWidth = fit.coverHeight = 100;

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -53,7 +54,21 @@ cairo_surface_t* toSize(cairo_surface_t* surface, unsigned width, unsigned heigh
 
 // --- The budget -------------------------------------------------------------
 
-constexpr size_t kTrimAfterBytes = 4u << 20;
+// The size from which the allocator maps each block on its own and from
+// which it gives the free top of a heap back: glibc's initial 128 KiB.
+constexpr int kAllocatorThresholdBytes = 128 * 1024;
+
+// Left to itself glibc raises both thresholds each time a mapped block is
+// freed (to the block's size, up to 32 MiB for mapping and 64 MiB for
+// giving back). After one decode's coefficients or surface went, the next
+// decodes' blocks of up to that size come from the decoding thread's own
+// heap, whose freed top stays resident: every thread that decoded keeps tens
+// of megabytes that the budget no longer counts. Fixed thresholds give each
+// large block back to the system when it is freed.
+void fixAllocatorThresholds() {
+    mallopt(M_MMAP_THRESHOLD, kAllocatorThresholdBytes);
+    mallopt(M_TRIM_THRESHOLD, kAllocatorThresholdBytes);
+}
 
 struct Budget {
     std::mutex lock;
@@ -62,7 +77,10 @@ struct Budget {
 };
 
 Budget& budget() {
-    static auto* b = new Budget();  // lives as long as the process
+    static auto* b = [] {
+        fixAllocatorThresholds();
+        return new Budget();  // lives as long as the process
+    }();
     return *b;
 }
 
@@ -175,6 +193,7 @@ bool jpegSize(const uint8_t* bytes, size_t length, uint64_t& width, uint64_t& he
 // Decoded at the smallest eighth that still gives at least w x h, then
 // brought to exactly that.
 cairo_surface_t* decodeJPEG(const uint8_t* bytes, size_t length, unsigned w, unsigned h, const DecodeLimits& limits) {
+    std::optional<DecodeTicket> ticket;  // outlives the decoder's memory
     auto d = std::make_unique<JpegDecode>();
     if (!jpegHeader(*d, bytes, length)) return nullptr;
     unsigned iw = d->info.image_width, ih = d->info.image_height;
@@ -188,8 +207,8 @@ cairo_surface_t* decodeJPEG(const uint8_t* bytes, size_t length, unsigned w, uns
     if (!jpegScale(*d, m, working)) return nullptr;
     size_t scaled = surfaceBytes(d->info.output_width, d->info.output_height);
     size_t exact = d->info.output_width == w && d->info.output_height == h ? 0 : surfaceBytes(w, h);
-    DecodeTicket ticket(working + scaled + exact, limits.waitSeconds);
-    if (!ticket || !jpegPixels(*d)) return nullptr;
+    ticket.emplace(working + scaled + exact, limits.waitSeconds);
+    if (!*ticket || !jpegPixels(*d)) return nullptr;
     return toSize(std::exchange(d->out, nullptr), w, h);
 }
 
@@ -316,6 +335,7 @@ bool pngRows(PngDecode& d, unsigned k) {
 }
 
 cairo_surface_t* decodePNG(const uint8_t* bytes, size_t length, unsigned w, unsigned h, const DecodeLimits& limits) {
+    std::optional<DecodeTicket> ticket;  // outlives the decoder's memory
     auto d = std::make_unique<PngDecode>(bytes, length);
     if (!pngHeader(*d)) return nullptr;
     if (d->width == 0 || d->height == 0 || d->width > limits.maxPixels / d->height) return nullptr;
@@ -326,8 +346,8 @@ cairo_surface_t* decodePNG(const uint8_t* bytes, size_t length, unsigned w, unsi
     size_t bytesHeld = surfaceBytes(outWidth, outHeight) + 16 * outWidth + 3 * rowBytes + (64u << 10) +
                        (d->interlaced ? rowBytes * d->height : 0) +
                        (outWidth == w && outHeight == h ? 0 : surfaceBytes(w, h));
-    DecodeTicket ticket(bytesHeld, limits.waitSeconds);
-    if (!ticket || !pngRows(*d, k)) return nullptr;
+    ticket.emplace(bytesHeld, limits.waitSeconds);
+    if (!*ticket || !pngRows(*d, k)) return nullptr;
     return toSize(std::exchange(d->out, nullptr), w, h);
 }
 
@@ -365,10 +385,6 @@ DecodeTicket::~DecodeTicket() {
         b.inUse -= bytes_;
     }
     b.returned.notify_all();
-    // What a large decode freed goes back to the system at once: otherwise
-    // each decoding thread's heap keeps it, and the process grows by every
-    // thread's largest decode.
-    if (bytes_ >= kTrimAfterBytes) malloc_trim(0);
 }
 
 size_t DecodeTicket::inUse() {

@@ -7,7 +7,10 @@
 // PNG read whole, a GIF's canvas and its image's decoded lines). A decode
 // that would pass it waits until others give theirs back (at most
 // DecodeLimits::waitSeconds); one that needs more than the whole budget is
-// refused before any pixel memory is taken.
+// refused before any pixel memory is taken. A decode holds its share until
+// all it took is freed; the first one fixes the allocator's thresholds
+// (glibc's mallopt) so that what is freed leaves the process at once, and
+// the budget bounds what is resident, not only what is in use.
 #pragma once
 
 #include <cstddef>
