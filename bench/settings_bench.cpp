@@ -2,6 +2,11 @@
 // Music host (with the library, across processes) has reloaded its flags,
 // and expanding the bundle's animated example (20 frames of 480 x 320 pixels
 // into 78 entries).
+//
+// ExpandHostileGifPeakMemory: the process's peak resident memory (its
+// high-water mark reset before) while the animation is made from a hostile
+// GIF: an 8000 x 8000 screen holding one 1 x 1 frame (807 bytes), or one
+// frame filling it whose LZW data is a few tens of kilobytes.
 #include "GeneratedLibrary.h"
 #include "Timing.h"
 
@@ -13,6 +18,8 @@
 #include <UIKit/UIImage.h>
 #include <UIKit/UISwitch.h>
 #include <platform/RunLoop.h>
+
+#include <gif_lib.h>
 
 #include <algorithm>
 #include <fstream>
@@ -151,5 +158,60 @@ void ExpandBundleGif(benchmark::State& state) {
     }
 }
 BENCHMARK(ExpandBundleGif)->Unit(benchmark::kMillisecond);
+
+int appendBytes(GifFileType* gif, const GifByteType* data, int length) {
+    static_cast<std::string*>(gif->UserData)->append(reinterpret_cast<const char*>(data), static_cast<size_t>(length));
+    return length;
+}
+
+// An 8000 x 8000 screen with one image of `side` x `side` at its corner,
+// padded with a comment to `atLeast` bytes.
+std::string hostileGif(int side, size_t atLeast) {
+    std::string out;
+    int error = 0;
+    GifFileType* gif = EGifOpen(&out, appendBytes, &error);
+    GifColorType colours[2] = {{200, 40, 40}, {0, 0, 0}};
+    ColorMapObject* map = GifMakeMapObject(2, colours);
+    EGifSetGifVersion(gif, true);
+    EGifPutScreenDesc(gif, 8000, 8000, 1, 0, map);
+    EGifPutImageDesc(gif, 0, 0, side, side, false, nullptr);
+    std::vector<GifPixelType> line(static_cast<size_t>(side), 0);
+    for (int y = 0; y < side; ++y) EGifPutLine(gif, line.data(), side);
+    while (out.size() + 300 < atLeast) EGifPutComment(gif, std::string(200, 'x').c_str());
+    GifFreeMapObject(map);
+    EGifCloseFile(gif, &error);
+    return out;
+}
+
+double residentMB(const std::string& key) {
+    std::ifstream in("/proc/self/status");
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind(key + ":", 0) == 0) return std::stod(line.substr(key.size() + 1)) / 1024.0;
+    return 0;
+}
+
+// args: 0 the 807-byte screen, 1 the LZW bomb.
+void ExpandHostileGifPeakMemory(benchmark::State& state) {
+    CantrelPrefs_registerClasses();
+    std::string gif = state.range(0) == 0 ? hostileGif(1, 807) : hostileGif(8000, 0);
+    Strong<NSObject> data(static_cast<NSObject*>(objc_msgSend<id(const void*, NSUInteger)>(
+        objc_getClass("NSData"), "dataWithBytes:length:"_sel, gif.data(), gif.size())));
+    double peak = 0, before = 0;
+    NSUInteger entries = 0;
+    for (auto _ : state) {
+        AutoreleasePool pool;
+        before = residentMB("VmRSS");
+        std::ofstream("/proc/self/clear_refs") << "5";
+        id image = objc_msgSend<id(id)>(UIImage::cls(), "animatedImageWithAnimatedGIFData:"_sel, data.get());
+        entries = objc_msgSend<NSUInteger()>(objc_msgSend<id()>(image, "images"_sel), "count"_sel);
+        peak = residentMB("VmHWM");
+    }
+    state.SetLabel(state.range(0) == 0 ? "8000 x 8000 screen, 1 x 1 frame" : "8000 x 8000 frame");
+    state.counters["gif_KB"] = static_cast<double>(gif.size()) / 1024.0;
+    state.counters["peak_MB"] = peak;
+    state.counters["before_MB"] = before;
+    state.counters["entries"] = static_cast<double>(entries);
+}
+BENCHMARK(ExpandHostileGifPeakMemory)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -56,6 +56,8 @@ inline std::vector<LargePicture> largePictures() {
         {{"--picture-size", "5000x5000", "--no-length"}, 2048, 2048},
         {{"--picture-size", "4900x5000", "--picture-format", "png"}, 2007, 2048},
         {{"--picture-size", "20000x1200", "--picture-format", "png", "--no-length"}, 2048, 123},
+        {{"--picture-size", "5000x5000", "--picture-format", "progressive"}, 2048, 2048},
+        {{"--picture-size", "4000x4000", "--picture-format", "gif"}, 2048, 2048},
     };
 }
 

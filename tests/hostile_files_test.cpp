@@ -397,8 +397,8 @@ TEST_F(HostileFiles, PicturesAreRefusedWhenTooLargeOrNotPlainFilesInTheRoot) {
     }
 }
 
-// A JPEG is decoded only as large as the size it is shown at needs: the
-// smallest eighth of it that covers the size on the main screen (scale 2).
+// A JPEG is decoded only as large as the size it is shown at needs: just
+// covering the size on the main screen (scale 2).
 TEST_F(HostileFiles, PicturesShownSmallAreDecodedSmall) {
     struct Case {
         unsigned side;    // of the JPEG
@@ -406,11 +406,9 @@ TEST_F(HostileFiles, PicturesShownSmallAreDecodedSmall) {
         int decoded;      // pixels a side
     };
     const Case cases[] = {
-        {6000, 60, 750},  // 36 megapixels, under the limit: 1/8 covers 120
-        {600, 60, 150},   // 2/8
-        {300, 60, 150},   // 4/8
-        {600, 80, 225},   // 3/8 covers 160
-        {300, 80, 188},   // 5/8
+        {6000, 60, 120},  // 36 megapixels, under the limit
+        {600, 60, 120},
+        {300, 80, 160},
         {100, 60, 100},   // smaller than shown: whole
     };
     for (const Case& c : cases) {
@@ -450,10 +448,10 @@ TEST_F(HostileFiles, ArtworkFilesOfTheLibrary) {
         return widths;
     };
     // The generated pictures are 300 and 600 pixels a side; a 60-point cell
-    // at scale 2 needs 120: a quarter of one, an eighth of the other.
+    // at scale 2 needs 120, and each is decoded just that large.
     std::vector<int> cell = pictures(CGSizeMake(60, 60));
     ASSERT_FALSE(cell.empty());
-    for (int w : cell) EXPECT_EQ(w, 150);
+    for (int w : cell) EXPECT_EQ(w, 120);
 
     // Every other artwork file a FIFO, the rest symlinks out of the root.
     writeAll(outside.path() + "/a.jpg", greyJPEG(24, 24));

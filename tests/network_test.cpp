@@ -18,9 +18,11 @@
 
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cairo.h>
 #include <png.h>
+#include <zlib.h>
 
 #include <csetjmp>
 #include <cstring>
@@ -462,7 +464,7 @@ TEST(PictureHeaders, SizesAreReadWithoutDecoding) {
 
 // An RGBA PNG of width x height through libpng, Adam7-interlaced or not:
 // the left half opaque red, the right half blue at half opacity.
-std::string halvesPNG(unsigned width, unsigned height, bool interlaced) {
+std::string halvesPNG(unsigned width, unsigned height, bool interlaced, int level = Z_DEFAULT_COMPRESSION) {
     std::string out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -475,6 +477,7 @@ std::string halvesPNG(unsigned width, unsigned height, bool interlaced) {
             static_cast<std::string*>(png_get_io_ptr(p))->append(reinterpret_cast<char*>(data), n);
         },
         nullptr);
+    png_set_compression_level(png, level);
     png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGBA,
                  interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
@@ -505,7 +508,7 @@ TEST(PictureDecoding, PNGsAreDecodedStraightToTheSizeAsked) {
         platform::ImageFit fit;
         fit.coverWidth = 100;
         fit.coverHeight = 100;  // covered by 200 x 100
-        cairo_surface_t* s = platform::decodeImageFitting(bytes.data(), bytes.size(), fit);
+        cairo_surface_t* s = platform::decodeImage(bytes.data(), bytes.size(), fit);
         ASSERT_NE(s, nullptr);
         EXPECT_EQ(cairo_image_surface_get_width(s), 200);
         EXPECT_EQ(cairo_image_surface_get_height(s), 100);
@@ -521,18 +524,50 @@ TEST(PictureDecoding, PNGsAreDecodedStraightToTheSizeAsked) {
         EXPECT_EQ(blue & 0x00ffff00u, 0u);
         cairo_surface_destroy(s);
         std::string cut = bytes.substr(0, bytes.size() / 2);
-        EXPECT_EQ(platform::decodeImageFitting(cut.data(), cut.size(), fit), nullptr);
+        EXPECT_EQ(platform::decodeImage(cut.data(), cut.size(), fit), nullptr);
     }
     std::string big = halvesPNG(5000, 4000, true);  // 20 megapixels, interlaced
     platform::ImageFit fit;
     fit.coverWidth = fit.coverHeight = 100;
-    EXPECT_EQ(platform::decodeImageFitting(big.data(), big.size(), fit), nullptr);
+    EXPECT_EQ(platform::decodeImage(big.data(), big.size(), fit), nullptr);
     std::string plain = halvesPNG(5000, 4000, false);
-    cairo_surface_t* s = platform::decodeImageFitting(plain.data(), plain.size(), fit);
+    cairo_surface_t* s = platform::decodeImage(plain.data(), plain.size(), fit);
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(cairo_image_surface_get_width(s), 125);
     EXPECT_EQ(cairo_image_surface_get_height(s), 100);
     cairo_surface_destroy(s);
+}
+
+// Every decode holds its share of one budget for the process: while the
+// budget is taken a decode waits its turn, and gives up when its wait runs
+// out; one that needs more than the whole budget is refused at once.
+TEST(PictureDecoding, DecodesWaitTheirTurnWithinOneBudget) {
+    std::string whole = halvesPNG(8000, 5000, false, Z_BEST_SPEED);  // 160 MB decoded whole, under the pixel limit
+    auto asked = std::chrono::steady_clock::now();
+    EXPECT_EQ(platform::decodeImage(whole.data(), whole.size()), nullptr);
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(5)) << "waited for a turn that cannot come";
+
+    std::string png = halvesPNG(800, 400, false);
+    platform::ImageFit fit;
+    fit.coverWidth = fit.coverHeight = 100;
+    auto taken = std::make_unique<platform::DecodeTicket>(platform::kDecodeBudgetBytes, 0);
+    ASSERT_TRUE(*taken);
+    platform::DecodeLimits brief;
+    brief.waitSeconds = 0.05;
+    EXPECT_EQ(platform::decodeImage(png.data(), png.size(), fit, brief), nullptr) << "no turn in time";
+    std::atomic<bool> done{false};
+    cairo_surface_t* late = nullptr;
+    std::thread waiting([&] {
+        late = platform::decodeImage(png.data(), png.size(), fit);
+        done = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(done.load()) << "decoded while the whole budget was taken";
+    taken.reset();
+    waiting.join();
+    ASSERT_NE(late, nullptr);
+    EXPECT_EQ(cairo_image_surface_get_width(late), 200);
+    cairo_surface_destroy(late);
 }
 
 TEST(PictureNames, NamesThatLeaveTheBundleFolderAreRefused) {

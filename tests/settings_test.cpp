@@ -23,6 +23,7 @@
 
 #include <climits>
 #include <cmath>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <random>
@@ -638,13 +639,13 @@ TEST(AnimatedGIF, BrokenTooLargeAndStillData) {
     EXPECT_EQ(most.entries.size(), 4096u);
     EXPECT_NEAR(most.duration, 40.96, 1e-9);
 
-    // 1,601 frames of a 200 x 200 canvas are 64.04 megapixels: refused (each
+    // 201 frames of a 200 x 200 canvas are 8.04 megapixels: refused (each
     // frame is a single pixel of the file, but decodes as the whole canvas).
-    std::vector<Frame> dots(1601, Frame{1, 0, 0, 0, 1, 1});
+    std::vector<Frame> dots(201, Frame{1, 0, 0, 0, 1, 1});
     std::string big = makeGif(dots);
     big[6] = static_cast<char>(200);  // the canvas: 200 x 200
     big[8] = static_cast<char>(200);
-    EXPECT_FALSE(expand(big).made) << "more than 64 megapixels";
+    EXPECT_FALSE(expand(big).made) << "more than 8 megapixels";
     dots.resize(40);
     big = makeGif(dots);
     big[6] = static_cast<char>(200);
@@ -663,6 +664,14 @@ TEST(AnimatedGIF, BrokenTooLargeAndStillData) {
     ASSERT_TRUE(still.made);
     EXPECT_EQ(still.entries, (std::vector<int>{0}));
     EXPECT_NEAR(still.duration, 0.01, 1e-9);
+}
+
+// "VmRSS" or "VmHWM" of this process (kilobytes).
+long residentKilobytes(const std::string& key) {
+    std::ifstream in("/proc/self/status");
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind(key + ":", 0) == 0) return std::stol(line.substr(key.size() + 1));
+    return 0;
 }
 
 long peakResidentKilobytes() {
@@ -693,6 +702,21 @@ TEST(AnimatedGIF, FramesBeyondTheScreenAreClippedAndTheirDecodingBounded) {
     long before = peakResidentKilobytes();
     EXPECT_FALSE(expand(hostile).made) << "no frame holds its pixels: nothing to show";
     EXPECT_LT(peakResidentKilobytes() - before, 256 * 1024) << "kilobytes taken at the peak";
+
+    // An 807-byte GIF: an 8000 x 8000 screen holding one 1 x 1 frame. The
+    // frame comes no larger than the main screen (320 x 480 points at scale
+    // 2: 960 pixels a side), and the whole animation stays under 64 MB.
+    std::string screen = "GIF89a";
+    screen += std::string("\x40\x1f\x40\x1f\xf0\x00\x00", 7) + std::string(3, '\0') + std::string(3, '\xff');
+    screen += std::string("\x21\xf9\x04\x00\x0a\x00\x00\x00\x2c\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00", 23);
+    screen += std::string(807 - 1 - screen.size(), '\0') + ";";  // padding after the image's data
+    std::ofstream("/proc/self/clear_refs") << "5";
+    long residentBefore = residentKilobytes("VmRSS");
+    Expanded onScreen = expand(screen);
+    EXPECT_LT(residentKilobytes("VmHWM") - residentBefore, 64 * 1024) << "kilobytes taken at the peak";
+    ASSERT_TRUE(onScreen.made);
+    ASSERT_EQ(onScreen.sizes.size(), 1u);
+    EXPECT_EQ(onScreen.sizes[0], std::make_pair(960, 960));
 
     // Frames far larger than the 4 x 4 screen show the part on it: green
     // over all of it, then blue from (2, 2) on.

@@ -1,5 +1,6 @@
 // ImageIO's image sources over giflib's record reading and our LZW decoding
-// (GIF), and the platform's PNG and JPEG decoders.
+// (GIF, composed on a canvas of the size shown), and the platform's PNG and
+// JPEG decoders.
 #include "../Registration.h"
 #include "GifLzw.h"
 
@@ -8,6 +9,7 @@
 #include <Foundation/NSNumber.h>
 #include <Foundation/NSString.h>
 #include <Foundation/NSURL.h>
+#include <ImageIO/ImageDecoder.h>
 #include <ImageIO/ImageIO.h>
 #include <UIKit/UIImage.h>
 
@@ -15,6 +17,7 @@
 #include <gif_lib.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -215,6 +218,11 @@ constexpr long kMaxCanvasPixels = 64L * 1024 * 1024;
 // width): beyond it the source is refused and every frame gives NULL.
 constexpr long kMaxDecodedPixels = 64L * 1024 * 1024;
 
+// The most decoded lines one image may hold at a time (a byte a pixel, the
+// lines down to its last one on the canvas at its full width): beyond it the
+// source is refused.
+constexpr size_t kMaxImageLineBytes = 16u << 20;
+
 // Frames' pixels live in buffers that earlier frames gave back when they
 // could: an animation asks for many frames of one size, again each time it
 // is shown, and fresh pages from the system for every frame cost more than
@@ -287,14 +295,21 @@ struct CGImageSource : NSObject {
 
     std::vector<uint8_t> bytes;
     bool isGif = false;
-    int width = 0, height = 0;
+    int screenWidth = 0, screenHeight = 0;  // the GIF's screen, as the data says
+    int width = 0, height = 0;              // the frames given: the screen fitted to the size shown
     std::vector<FrameInfo> frames;
     cairo_surface_t* still = nullptr;  // a PNG or JPEG
+    double waitSeconds = platform::DecodeLimits{}.waitSeconds;
+    size_t mostLineBytes = 0;  // the decoded lines of the largest image
+
+    // Each column and row of the frames given: the screen's pixel it shows
+    // (its nearest; itself when the screen is not reduced).
+    std::vector<int> columnOf, rowOf;
 
     // The sequential decoder: the frame it made last and the canvas after it.
     std::unique_ptr<GifReader> reader;
     long decoded = -1;
-    std::vector<uint32_t> canvas;  // the frame made last
+    std::vector<uint32_t> canvas;  // the frame made last, width x height
     // Its disposal, done before the next frame is drawn over it.
     int disposal = DISPOSAL_UNSPECIFIED;
     GifImageDesc disposalArea{};
@@ -306,28 +321,48 @@ struct CGImageSource : NSObject {
         if (still) cairo_surface_destroy(still);
     }
 
-    bool scan() {
+    bool scan(const platform::ImageFit& fit) {
         GifReader r(bytes);
         if (!r.ok()) return false;
-        width = r.width();
-        height = r.height();
+        screenWidth = r.width();
+        screenHeight = r.height();
         FrameInfo info;
         GifImageDesc desc;
         long decodedPixels = 0;
         while (r.next(info, false, desc)) {
             frames.push_back(info);
             decodedPixels += info.decodedPixels;
+            mostLineBytes = std::max(mostLineBytes, static_cast<size_t>(info.decodedPixels));
             if (!info.complete) break;
         }
-        refused = decodedPixels > kMaxDecodedPixels;
+        refused = decodedPixels > kMaxDecodedPixels || mostLineBytes > kMaxImageLineBytes;
+        if (screenWidth > 0 && screenHeight > 0) {
+            unsigned w, h;
+            platform::fittedPixelSize(static_cast<uint64_t>(screenWidth), static_cast<uint64_t>(screenHeight), fit, w, h);
+            width = static_cast<int>(w);
+            height = static_cast<int>(h);
+            auto sample = [](int out, int in) {
+                std::vector<int> at(static_cast<size_t>(out));
+                for (int i = 0; i < out; ++i)
+                    at[static_cast<size_t>(i)] = static_cast<int>((2 * int64_t{i} + 1) * in / (2 * int64_t{out}));
+                return at;
+            };
+            columnOf = sample(width, screenWidth);
+            rowOf = sample(height, screenHeight);
+        }
         return true;
     }
 
     // The canvas after frame `index`, as ARGB32 premultiplied; NULL when it
-    // cannot be decoded.
+    // cannot be decoded, or gets no turn within the decode budget.
     cairo_surface_t* frame(size_t index) {
         if (refused || index >= frames.size() || !frames[index].complete) return nullptr;
         if (width <= 0 || height <= 0 || static_cast<long>(width) * height > kMaxCanvasPixels) return nullptr;
+        // The canvas, the frame given, the canvas kept for a disposal to the
+        // previous one, an image's decoded lines and its LZW data.
+        const size_t canvasBytes = 4 * static_cast<size_t>(width) * static_cast<size_t>(height);
+        platform::DecodeTicket ticket(3 * canvasBytes + mostLineBytes + bytes.size(), waitSeconds);
+        if (!ticket) return nullptr;
         if (static_cast<long>(index) <= decoded || reader == nullptr) restart();
         // The frame is drawn straight into the buffer the surface frees (its
         // rows as they are: no zeroed buffer first); the frames before it,
@@ -364,6 +399,14 @@ private:
         previous.clear();
     }
 
+    // The frames' columns [first, end) that show the screen's columns
+    // [x0, x1).
+    std::pair<size_t, size_t> columnsShowing(int x0, int x1) const {
+        auto first = std::lower_bound(columnOf.begin(), columnOf.end(), x0);
+        auto end = std::lower_bound(first, columnOf.end(), x1);
+        return {static_cast<size_t>(first - columnOf.begin()), static_cast<size_t>(end - columnOf.begin())};
+    }
+
     // Decodes the next frame and draws it on the canvas; with `out` also
     // writes the canvas, as ARGB32 premultiplied, into `out`'s rows.
     bool step(unsigned char* out, int stride) {
@@ -380,41 +423,34 @@ private:
                     lut[i] = 0xff000000u | (map->Colors[i].Red << 16) | (map->Colors[i].Green << 8) | map->Colors[i].Blue;
         std::vector<uint32_t> before;
         if (info.disposal == DISPOSE_PREVIOUS) before = canvas;
-        Clip clip(desc, width, height);
+        Clip clip(desc, screenWidth, screenHeight);
         // Without the transparent index or indexes past the colour map among
         // those the image can hold, its pixels are simply its colours.
         const bool opaque =
             std::all_of(lut, lut + (1 << std::clamp(reader->codeSize(), 0, 8)), [](uint32_t v) { return v != 0; });
-        const size_t w = clip.width(), rowBytes = 4 * static_cast<size_t>(width);
-        auto copyRows = [&](int from, int to) {  // the canvas's rows [from, to) into `out`
-            if (out == nullptr) return;
-            if (static_cast<size_t>(stride) == rowBytes) {
-                if (to > from)
-                    std::memcpy(out + static_cast<size_t>(from) * stride, canvas.data() + static_cast<size_t>(from) * width,
-                                static_cast<size_t>(to - from) * rowBytes);
-                return;
-            }
-            for (int y = from; y < to; ++y)
-                std::memcpy(out + static_cast<size_t>(y) * stride, canvas.data() + static_cast<size_t>(y) * width, rowBytes);
-        };
-        if (clip.empty()) {
-            copyRows(0, height);
-        } else {
-            copyRows(0, clip.y0);
-            for (int y = clip.y0; y < clip.y1; ++y) {
-                const uint8_t* src = reader->row(static_cast<size_t>(y - clip.y0));
-                uint32_t* dst = canvas.data() + static_cast<size_t>(y) * width + clip.x0;
-                if (opaque) {
-                    for (size_t x = 0; x < w; ++x) dst[x] = lut[src[x]];
-                } else {
-                    for (size_t x = 0; x < w; ++x) {
-                        uint32_t v = lut[src[x]];
-                        dst[x] = v != 0 ? v : dst[x];
+        const bool reduced = width != screenWidth;
+        const auto [first, end] = columnsShowing(clip.x0, clip.x1);
+        const size_t rowBytes = 4 * static_cast<size_t>(width);
+        for (int y = 0; y < height; ++y) {
+            int sy = rowOf[static_cast<size_t>(y)];
+            if (!clip.empty() && sy >= clip.y0 && sy < clip.y1) {
+                const uint8_t* src = reader->row(static_cast<size_t>(sy - clip.y0));
+                uint32_t* dst = canvas.data() + static_cast<size_t>(y) * width;
+                auto draw = [&](auto index) {
+                    if (opaque) {
+                        for (size_t x = first; x < end; ++x) dst[x] = lut[index(x)];
+                    } else {
+                        for (size_t x = first; x < end; ++x) {
+                            uint32_t v = lut[index(x)];
+                            dst[x] = v != 0 ? v : dst[x];
+                        }
                     }
-                }
-                copyRows(y, y + 1);
+                };
+                if (reduced) draw([&](size_t x) { return src[columnOf[x] - clip.x0]; });
+                else draw([&](size_t x) { return src[x - static_cast<size_t>(clip.x0)]; });
             }
-            copyRows(clip.y1, height);
+            if (out != nullptr)
+                std::memcpy(out + static_cast<size_t>(y) * stride, canvas.data() + static_cast<size_t>(y) * width, rowBytes);
         }
         ++decoded;
         // `canvas` shows this frame now; its disposal applies before the next
@@ -432,30 +468,50 @@ private:
     }
 
     void clear(const GifImageDesc& d) {
-        for (int y = std::max(0, d.Top); y < std::min(height, d.Top + d.Height); ++y)
-            for (int x = std::max(0, d.Left); x < std::min(width, d.Left + d.Width); ++x)
-                canvas[static_cast<size_t>(y) * width + x] = 0;
+        Clip clip(d, screenWidth, screenHeight);
+        if (clip.empty()) return;
+        const auto [first, end] = columnsShowing(clip.x0, clip.x1);
+        for (int y = 0; y < height; ++y) {
+            int sy = rowOf[static_cast<size_t>(y)];
+            if (sy >= clip.y0 && sy < clip.y1)
+                std::fill(canvas.begin() + static_cast<long>(static_cast<size_t>(y) * width + first),
+                          canvas.begin() + static_cast<long>(static_cast<size_t>(y) * width + end), 0u);
+        }
     }
 };
 
 namespace {
 
-CGImageSourceRef makeSource(const void* data, size_t length) {
+// A source whose frames are fitted to `fit`.
+CGImageSourceRef makeSource(const void* data, size_t length, const platform::ImageFit& fit,
+                            const platform::DecodeLimits& limits) {
     if (data == nullptr || length == 0) return nullptr;
     auto* source = static_cast<CGImageSource*>(class_createInstance(CGImageSource::cls()));
+    source->waitSeconds = limits.waitSeconds;
     const auto* p = static_cast<const uint8_t*>(data);
-    source->bytes.assign(p, p + length);
     if (length >= 6 && (std::memcmp(p, GIF87_STAMP, 6) == 0 || std::memcmp(p, GIF89_STAMP, 6) == 0)) {
         source->isGif = true;
-        if (source->scan()) return source;
-    } else if ((source->still = platform::decodeImage(p, length)) != nullptr) {
+        source->bytes.assign(p, p + length);
+        if (source->scan(fit)) return source;
+    } else if ((source->still = platform::decodeImage(p, length, fit, limits)) != nullptr) {
         source->width = cairo_image_surface_get_width(source->still);
         source->height = cairo_image_surface_get_height(source->still);
-        source->bytes.clear();
         return source;
     }
     objc_release(source);
     return nullptr;
+}
+
+// No picture is shown larger than the main screen: sources made without a
+// size give frames of at most its longer side in pixels.
+platform::ImageFit screenFit() {
+    id screen = objc_msgSend<id()>(objc_getClass("UIScreen"), "mainScreen"_sel);
+    CGRect bounds = objc_msgSend<CGRect()>(screen, "bounds"_sel);
+    double scale = objc_msgSend<double()>(screen, "scale"_sel);
+    double side = std::max(bounds.size.width, bounds.size.height) * (scale > 0 ? scale : 1);
+    platform::ImageFit fit;
+    fit.maxSide = side >= 1 && side < 65536 ? static_cast<unsigned>(std::ceil(side)) : 0;
+    return fit;
 }
 
 id number(double value) { return objc_msgSend<id(double)>(objc_getClass("NSNumber"), "numberWithDouble:"_sel, value); }
@@ -471,7 +527,7 @@ const void* CFDictionaryGetValue(CFDictionaryRef dictionary, const void* key) {
 
 CGImageSourceRef CGImageSourceCreateWithData(CFDataRef data, CFDictionaryRef) {
     if (data == nullptr) return nullptr;
-    return makeSource(data->bytes(), data->length());
+    return makeSource(data->bytes(), data->length(), screenFit(), platform::DecodeLimits{});
 }
 
 CGImageSourceRef CGImageSourceCreateWithURL(CFURLRef url, CFDictionaryRef) {
@@ -511,6 +567,15 @@ CFDictionaryRef CGImageSourceCopyPropertiesAtIndex(CGImageSourceRef source, size
         objc_msgSend<void(id, id)>(props, "setObject:forKey:"_sel, gif, kCGImagePropertyGIFDictionary);
     }
     return static_cast<NSDictionary*>(props);
+}
+
+_cairo_surface* platform::decodeGIFFrame(const void* bytes, size_t length, const ImageFit& fit,
+                                         const DecodeLimits& limits) {
+    AutoreleasePool pool;
+    CGImageSourceRef source = makeSource(bytes, length, fit, limits);
+    cairo_surface_t* frame = source != nullptr && source->isGif ? source->frame(0) : nullptr;
+    if (source != nullptr) CFRelease(source);
+    return frame;
 }
 
 void platform::registerImageIO() {

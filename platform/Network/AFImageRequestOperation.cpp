@@ -6,7 +6,7 @@
 
 #include <Foundation/NSData.h>
 #include <Foundation/NSURL.h>
-#include <ImageIO/ImageIO.h>
+#include <ImageIO/ImageDecoder.h>
 #include <UIKit/UIImage.h>
 #include <dispatch/dispatch.h>
 #include <platform/Network.h>
@@ -65,46 +65,13 @@ platform::net::ByteBudget& bytesInFlight() {
     return budget;
 }
 
-// Formats decoded whole before they are scaled: GIF, and interlaced PNG.
-// One such decode runs at a time.
-std::mutex wholeDecodeLock;
-
-bool decodedWhole(const std::string& bytes) {
-    if (bytes.compare(0, 3, "GIF") == 0) return true;
-    return bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") == 0 && bytes.size() > 28 && bytes[28] != 0;
-}
-
-// The first frame of a GIF, or nullptr.
-cairo_surface_t* firstGIFFrame(const std::string& bytes) {
-    AutoreleasePool pool;
-    CGImageSourceRef source = CGImageSourceCreateWithData(NSData::make(bytes), nullptr);
-    if (source == nullptr) return nullptr;
-    CGImageRef frame = CGImageSourceCreateImageAtIndex(source, 0, nullptr);
-    cairo_surface_t* surface = frame ? cairo_surface_reference(frame->surface) : nullptr;
-    CGImageRelease(frame);
-    CFRelease(source);
-    return surface;
-}
-
-// The decoded picture at its fitting size, or nullptr. GIF data gives its
-// first frame.
-cairo_surface_t* decodePicture(const std::string& bytes, const platform::ImageFit& fit) {
-    uint64_t width = 0, height = 0;
-    if (!platform::imagePixelSize(bytes.data(), bytes.size(), width, height)) return nullptr;
-    if (width == 0 || height == 0 || width > platform::kMaxWebImagePixels / height) return nullptr;
-    if (!decodedWhole(bytes)) return platform::decodeImageFitting(bytes.data(), bytes.size(), fit);
-    if (width * height > platform::kWholeDecodePixels) return nullptr;
-    std::lock_guard<std::mutex> one(wholeDecodeLock);
-    cairo_surface_t* whole = bytes.compare(0, 3, "GIF") == 0
-                                 ? firstGIFFrame(bytes)
-                                 : platform::decodeImageFitting(bytes.data(), bytes.size(), platform::ImageFit{});
-    if (whole == nullptr) return nullptr;
-    unsigned w, h;
-    platform::fittedPixelSize(static_cast<uint64_t>(cairo_image_surface_get_width(whole)),
-                              static_cast<uint64_t>(cairo_image_surface_get_height(whole)), fit, w, h);
-    cairo_surface_t* scaled = platform::scaledSurface(whole, w, h);
-    cairo_surface_destroy(whole);
-    return scaled;
+// The decoded picture at its fitting size (a GIF's first frame), or nullptr;
+// a turn within the decode budget is waited for until the deadline.
+cairo_surface_t* decodePicture(const std::string& bytes, const platform::ImageFit& fit, Clock::time_point deadline) {
+    platform::DecodeLimits limits;
+    limits.maxPixels = platform::kMaxWebImagePixels;
+    limits.waitSeconds = std::chrono::duration<double>(deadline - Clock::now()).count();
+    return platform::decodeImage(bytes.data(), bytes.size(), fit, limits);
 }
 
 // The picture's fit on the main screen (main thread).
@@ -149,7 +116,7 @@ void start(AFImageRequestOperation* self, SEL) {
                                             .sharing(&bytesInFlight())
                                             .perform(&state->cancelled);
             leaveGate();
-            if (r.ok() && !state->cancelled.load()) surface = decodePicture(r.body, fit);
+            if (r.ok() && !state->cancelled.load()) surface = decodePicture(r.body, fit, deadline);
             if (surface != nullptr) source = platform::ImageSource::keep(std::move(r.body));
         }
         dispatch_async(dispatch_get_main_queue(), [state, activity, surface, source] {

@@ -99,10 +99,3 @@ void applyEdgeConstraints(objc_object* view);
 void noteAnimatedChange(objc_object* view);
 }  // namespace platform::uikit
 
-namespace platform::uikit {
-// A JPEG decoded at m/8 of its size (libjpeg's scaled decoding), m (1..8)
-// chosen by `eighths` from the picture's width and height; nullptr when it
-// cannot be decoded, ends early or claims more than 40 megapixels.
-_cairo_surface* decodeJPEGScaled(const uint8_t* bytes, size_t length,
-                                 const std::function<unsigned(unsigned, unsigned)>& eighths);
-}  // namespace platform::uikit

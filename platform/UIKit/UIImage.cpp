@@ -1,5 +1,5 @@
-// UIImage: PNG through cairo, JPEG through libjpeg(-turbo), both into an
-// ARGB32 cairo surface.
+// UIImage: pictures decoded by ImageIO's decoder into an ARGB32 cairo
+// surface.
 #include "ObjectSupport.h"
 #include "Private.h"
 
@@ -14,14 +14,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <csetjmp>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <vector>
-
-#include <jpeglib.h>
-#include <jerror.h>
 
 using namespace platform::support;
 
@@ -31,20 +26,8 @@ UIImage::~UIImage() {
 
 namespace {
 
-// Larger pictures are refused from their header, before any pixel memory is
-// taken: a few kilobytes of file can claim a picture of gigabytes.
-constexpr uint64_t kMaxImagePixels = 40'000'000;
-
-bool tooManyPixels(uint64_t width, uint64_t height) {
-    return width == 0 || height == 0 || width * height > kMaxImagePixels;
-}
-
-bool hasPrefix(const uint8_t* bytes, size_t length, const char* magic, size_t magicLength) {
-    return length >= magicLength && std::memcmp(bytes, magic, magicLength) == 0;
-}
-
-// The surface as ARGB32: other formats (RGB24, A8 from a grey PNG…) are
-// painted into a new one. Takes over `surface`.
+// The surface as ARGB32: other formats (RGB24, A8…) are painted into a new
+// one. Takes over `surface`.
 cairo_surface_t* asARGB32(cairo_surface_t* surface) {
     if (cairo_image_surface_get_format(surface) == CAIRO_FORMAT_ARGB32) return surface;
     int w = cairo_image_surface_get_width(surface);
@@ -57,150 +40,6 @@ cairo_surface_t* asARGB32(cairo_surface_t* surface) {
     cairo_destroy(cr);
     cairo_surface_destroy(surface);
     return out;
-}
-
-// --- PNG -------------------------------------------------------------------
-
-struct ByteReader {
-    const uint8_t* bytes;
-    size_t length;
-    size_t offset = 0;
-};
-
-cairo_status_t readBytes(void* closure, unsigned char* data, unsigned int length) {
-    auto* r = static_cast<ByteReader*>(closure);
-    if (r->length - r->offset < length) return CAIRO_STATUS_READ_ERROR;
-    std::memcpy(data, r->bytes + r->offset, length);
-    r->offset += length;
-    return CAIRO_STATUS_SUCCESS;
-}
-
-// The size stands in the first chunk (IHDR), right after the signature.
-bool pngSize(const uint8_t* bytes, size_t length, uint64_t& width, uint64_t& height) {
-    if (length < 24 || std::memcmp(bytes + 12, "IHDR", 4) != 0) return false;
-    auto be32 = [&](size_t at) {
-        return uint64_t{bytes[at]} << 24 | uint64_t{bytes[at + 1]} << 16 | uint64_t{bytes[at + 2]} << 8 | bytes[at + 3];
-    };
-    width = be32(16);
-    height = be32(20);
-    return true;
-}
-
-cairo_surface_t* decodePNG(const uint8_t* bytes, size_t length) {
-    uint64_t width, height;
-    if (!pngSize(bytes, length, width, height) || tooManyPixels(width, height)) return nullptr;
-    ByteReader reader{bytes, length};
-    cairo_surface_t* surface = cairo_image_surface_create_from_png_stream(readBytes, &reader);
-    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(surface);
-        return nullptr;
-    }
-    return asARGB32(surface);
-}
-
-// --- JPEG ------------------------------------------------------------------
-
-struct JpegErrors {
-    jpeg_error_mgr manager;
-    std::jmp_buf jump;
-    bool truncated = false;
-};
-
-[[noreturn]] void jpegFailed(j_common_ptr info) { std::longjmp(reinterpret_cast<JpegErrors*>(info->err)->jump, 1); }
-
-// Warnings are not printed; a file that ends early counts as corrupt.
-void jpegMessage(j_common_ptr info, int level) {
-    auto* errors = reinterpret_cast<JpegErrors*>(info->err);
-    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) errors->truncated = true;
-}
-
-// The smallest of libjpeg's scales (eighths) whose picture still covers
-// `fit` pixels on both sides; 8 (whole) without a fit or for a small picture.
-unsigned jpegEighths(unsigned width, unsigned height, unsigned fit) {
-    if (fit == 0) return 8;
-    for (unsigned m = 1; m < 8; ++m)
-        if ((width * m + 7) / 8 >= fit && (height * m + 7) / 8 >= fit) return m;
-    return 8;
-}
-
-bool jpegSize(const uint8_t* bytes, size_t length, uint64_t& width, uint64_t& height) {
-    jpeg_decompress_struct info;
-    JpegErrors errors;
-    info.err = jpeg_std_error(&errors.manager);
-    errors.manager.error_exit = jpegFailed;
-    errors.manager.emit_message = jpegMessage;
-    if (setjmp(errors.jump) != 0) {
-        jpeg_destroy_decompress(&info);
-        return false;
-    }
-    jpeg_create_decompress(&info);
-    jpeg_mem_src(&info, bytes, static_cast<unsigned long>(length));
-    jpeg_read_header(&info, TRUE);
-    width = info.image_width;
-    height = info.image_height;
-    jpeg_destroy_decompress(&info);
-    return true;
-}
-
-}  // namespace
-
-// Only plain data lives across setjmp: the surface pointer is volatile, and
-// nothing with a destructor is created between setjmp and the last longjmp.
-cairo_surface_t* platform::uikit::decodeJPEGScaled(const uint8_t* bytes, size_t length,
-                                                   const std::function<unsigned(unsigned, unsigned)>& eighths) {
-    jpeg_decompress_struct info;
-    JpegErrors errors;
-    info.err = jpeg_std_error(&errors.manager);
-    errors.manager.error_exit = jpegFailed;
-    errors.manager.emit_message = jpegMessage;
-    cairo_surface_t* volatile surface = nullptr;
-    if (setjmp(errors.jump) != 0) {
-        jpeg_destroy_decompress(&info);
-        if (surface != nullptr) cairo_surface_destroy(surface);
-        return nullptr;
-    }
-    jpeg_create_decompress(&info);
-    jpeg_mem_src(&info, bytes, static_cast<unsigned long>(length));
-    jpeg_read_header(&info, TRUE);
-    if (tooManyPixels(info.image_width, info.image_height)) std::longjmp(errors.jump, 1);
-    info.scale_num = std::clamp(eighths(info.image_width, info.image_height), 1u, 8u);
-    info.scale_denom = 8;
-    // Cairo's ARGB32 is a native-endian 32-bit word: B, G, R, A in memory on
-    // a little-endian machine. Opaque pixels need no premultiplying.
-#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    info.out_color_space = JCS_EXT_BGRA;
-#else
-    info.out_color_space = JCS_EXT_ARGB;
-#endif
-    // The integer transform is several times faster and indistinguishable
-    // at the sizes pictures are shown.
-    info.dct_method = JDCT_IFAST;
-    jpeg_start_decompress(&info);
-    surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(info.output_width),
-                                         static_cast<int>(info.output_height));
-    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) std::longjmp(errors.jump, 1);
-    cairo_surface_flush(surface);
-    unsigned char* data = cairo_image_surface_get_data(surface);
-    int stride = cairo_image_surface_get_stride(surface);
-    while (info.output_scanline < info.output_height) {
-        JSAMPROW row = data + static_cast<size_t>(info.output_scanline) * static_cast<size_t>(stride);
-        jpeg_read_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_decompress(&info);
-    jpeg_destroy_decompress(&info);
-    cairo_surface_t* done = surface;
-    if (errors.truncated) {
-        cairo_surface_destroy(done);
-        return nullptr;
-    }
-    cairo_surface_mark_dirty(done);
-    return done;
-}
-
-namespace {
-
-cairo_surface_t* decodeJPEG(const uint8_t* bytes, size_t length, unsigned fit) {
-    return platform::uikit::decodeJPEGScaled(bytes, length, [fit](unsigned w, unsigned h) { return jpegEighths(w, h, fit); });
 }
 
 // --- Files -----------------------------------------------------------------
@@ -256,7 +95,9 @@ id initFromFile(UIImage* self, id path, unsigned fit) {
         file = name->str();
         if (!platform::readDeviceFile(platform::devicePath(file), bytes)) return adopt(self, nullptr, 1);
     }
-    id image = adopt(self, platform::decodeImage(bytes.data(), bytes.size(), fit), scaleOfFileName(file));
+    platform::ImageFit shown;
+    shown.coverWidth = shown.coverHeight = fit;
+    id image = adopt(self, platform::decodeImage(bytes.data(), bytes.size(), shown), scaleOfFileName(file));
     if (image != nullptr) static_cast<UIImage*>(image)->_fileName = file;
     return image;
 }
@@ -342,28 +183,6 @@ NSString* description(UIImage* self, SEL) {
 }  // namespace image
 
 }  // namespace
-
-bool platform::imagePixelSize(const void* data, size_t length, uint64_t& width, uint64_t& height) {
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    if (bytes == nullptr) return false;
-    if (hasPrefix(bytes, length, "\x89PNG\r\n\x1a\n", 8)) return pngSize(bytes, length, width, height);
-    if (hasPrefix(bytes, length, "\xff\xd8\xff", 3)) return jpegSize(bytes, length, width, height);
-    // GIF: the logical screen's size, little-endian, right after the stamp.
-    if (length >= 10 && (hasPrefix(bytes, length, "GIF87a", 6) || hasPrefix(bytes, length, "GIF89a", 6))) {
-        width = bytes[6] | bytes[7] << 8;
-        height = bytes[8] | bytes[9] << 8;
-        return true;
-    }
-    return false;
-}
-
-_cairo_surface* platform::decodeImage(const void* data, size_t length, unsigned fitPixels) {
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    if (bytes == nullptr) return nullptr;
-    if (hasPrefix(bytes, length, "\x89PNG\r\n\x1a\n", 8)) return decodePNG(bytes, length);
-    if (hasPrefix(bytes, length, "\xff\xd8\xff", 3)) return decodeJPEG(bytes, length, fitPixels);
-    return nullptr;
-}
 
 UIImage* UIImage::withSurface(_cairo_surface* surface, double scale) {
     if (surface == nullptr) return nullptr;

@@ -48,7 +48,7 @@ std::vector<uint8_t> encodeJPEG(_cairo_surface* surface, double quality) {
     return encodeRGBJPEG(rgb, width, height, static_cast<int>(std::lround(std::clamp(quality, 0.0, 1.0) * 100)));
 }
 
-std::vector<uint8_t> encodeRGBJPEG(const std::vector<uint8_t>& rgb, int width, int height, int quality) {
+std::vector<uint8_t> encodeRGBJPEG(const std::vector<uint8_t>& rgb, int width, int height, int quality, bool progressive) {
     if (width <= 0 || height <= 0 || rgb.size() < static_cast<size_t>(width) * static_cast<size_t>(height) * 3)
         return {};
     jpeg_compress_struct info;
@@ -70,6 +70,7 @@ std::vector<uint8_t> encodeRGBJPEG(const std::vector<uint8_t>& rgb, int width, i
     info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, std::clamp(quality, 0, 100), TRUE);
+    if (progressive) jpeg_simple_progression(&info);
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height) {
         auto row = const_cast<JSAMPROW>(&rgb[static_cast<size_t>(info.next_scanline) * static_cast<size_t>(width) * 3]);

@@ -14,7 +14,8 @@
 namespace {
 
 constexpr size_t kMaxFrames = 4096;
-constexpr int64_t kMaxPixels = 64LL * 1000 * 1000;
+// The frames together: 32 MB of pixels.
+constexpr int64_t kMaxPixels = 8LL * 1000 * 1000;
 constexpr int64_t kMaxEntries = 10000;
 constexpr int64_t kMaxDelay = 65535;  // 655.35 s
 

@@ -10,7 +10,8 @@
 // of the frame list as its delay holds slots; the duration is the sum of the
 // delays over 100 seconds. A frame that cannot be decoded is left out with
 // its delay. nil for no source, no frames, more than 4,096 frames, more than
-// 64 megapixels decoded in all, or delays that are all 0. A list that would
+// 8 megapixels decoded in all (frames come at most
+// as large as the main screen: see ImageIO.h), or delays that are all 0. A list that would
 // exceed 10,000 entries holds each frame once instead.
 #pragma once
 

@@ -3,7 +3,7 @@
 //
 //   searchserver [--port N] [--idle-exit SECONDS] [--log FILE]
 //                [--fail MODE] [--fail-start S] [--picture-size WxH]
-//                [--picture-format jpeg|png] [--no-length]
+//                [--picture-format KIND] [--no-length]
 //
 // Listens on 127.0.0.1 only; port 0 (the default) takes a free one. The
 // first line on standard output is the port. It stops after SECONDS without
@@ -13,8 +13,8 @@
 //   {"responseData":{"results":[8 results numbered S..S+7]}}, each
 //   {"url":"http://127.0.0.1:PORT/img/N.jpg","width":"W","height":"H"};
 //   another query gives 400.
-// GET /img/N.jpg     a JPEG of W x H pixels in a colour of its own (a PNG
-//                    under --picture-format png, whatever the name says)
+// GET /img/N.jpg     a JPEG of W x H pixels in a colour of its own (another
+//                    kind under --picture-format, whatever the name says)
 // GET /redirect/N    redirects to /redirect/N-1; /redirect/0 answers "arrived"
 // GET /redirect-to?url=U   redirects to U
 //
@@ -30,11 +30,17 @@
 //   header claims 30000 x 30000), picture-500, picture-hang.
 // --picture-size WxH: every result and picture is W x H (default: small
 //   sizes that differ from one result to the next).
+// --picture-format KIND: jpeg (the default), png, progressive (a progressive
+//   JPEG), interlaced (an interlaced PNG), gif (one image filling the
+//   screen, its LZW data a few kilobytes however large), lying (a progressive
+//   JPEG cut after its first scan: its header promises the whole picture),
+//   or mixed (each of the last four in turn, by result number).
 // --no-length: pictures are sent in chunks, without a declared length.
 // Pictures are made once per size and colour and kept.
 #include <platform/Platform.h>
 #include <UIKit/UIImage.h>
 
+#include <gif_lib.h>
 #include <httplib.h>
 #include <zlib.h>
 
@@ -53,6 +59,7 @@
 #include <string>
 #include <thread>
 #include <tuple>
+#include <vector>
 
 namespace {
 
@@ -66,7 +73,7 @@ struct Options {
     std::string fail;
     long failStart = -1;
     int width = 0, height = 0;
-    bool png = false;
+    std::string format = "jpeg";
     bool noLength = false;
 };
 
@@ -127,8 +134,11 @@ Options parse(int argc, char** argv) {
             if (!n) usage("bad --fail-start " + v);
             o.failStart = *n;
         } else if (a == "--picture-format") {
-            if (v != "jpeg" && v != "png") usage("bad --picture-format " + v);
-            o.png = v == "png";
+            static const char* kinds[] = {"jpeg", "png", "progressive", "interlaced", "gif", "lying", "mixed"};
+            bool known = false;
+            for (const char* k : kinds) known = known || v == k;
+            if (!known) usage("bad --picture-format " + v);
+            o.format = v;
         } else if (a == "--picture-size") {
             size_t x = v.find('x');
             auto w = number(v.substr(0, x)), h = x == std::string::npos ? std::nullopt : number(v.substr(x + 1));
@@ -209,14 +219,14 @@ Colour colourOf(long n) {
     return {channel(0), channel(120), channel(240)};
 }
 
-std::string jpegOf(Colour c, int w, int h) {
+std::string jpegOf(Colour c, int w, int h, bool progressive = false) {
     std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3);
     for (size_t i = 0; i < rgb.size(); i += 3) {
         rgb[i] = c.r;
         rgb[i + 1] = c.g;
         rgb[i + 2] = c.b;
     }
-    std::vector<uint8_t> jpeg = platform::encodeRGBJPEG(rgb, w, h, 85);
+    std::vector<uint8_t> jpeg = platform::encodeRGBJPEG(rgb, w, h, 85, progressive);
     return std::string(jpeg.begin(), jpeg.end());
 }
 
@@ -230,33 +240,45 @@ void pngChunk(std::string& out, const char* type, const std::string& data) {
     be32(static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()))));
 }
 
-// An 8-bit RGB PNG, compressed a row at a time (no whole picture in memory).
-std::string pngOf(Colour c, int w, int h) {
+// An 8-bit RGB PNG, compressed a row at a time (no whole picture in memory);
+// interlaced, its rows come in the seven passes of Adam7.
+std::string pngOf(Colour c, int w, int h, bool interlaced) {
     std::string ihdr;
     for (uint32_t v : {static_cast<uint32_t>(w), static_cast<uint32_t>(h)})
         for (int s = 24; s >= 0; s -= 8) ihdr += static_cast<char>((v >> s) & 0xff);
-    ihdr += std::string("\x08\x02\x00\x00\x00", 5);
+    ihdr += std::string("\x08\x02\x00\x00", 4) + static_cast<char>(interlaced ? 1 : 0);
     std::string row(1 + static_cast<size_t>(w) * 3, '\0');
     for (size_t i = 1; i < row.size(); i += 3) {
         row[i] = static_cast<char>(c.r);
         row[i + 1] = static_cast<char>(c.g);
         row[i + 2] = static_cast<char>(c.b);
     }
+    // Each pass as (first column, first row, column step, row step).
+    struct Pass {
+        int x0, y0, dx, dy;
+    };
+    std::vector<Pass> passes = {{0, 0, 1, 1}};
+    if (interlaced) passes = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4}, {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
     z_stream z{};
     deflateInit(&z, 6);
     std::string idat;
     std::vector<unsigned char> buffer(64 * 1024);
-    for (int y = 0; y <= h; ++y) {
-        bool last = y == h;
-        z.next_in = last ? nullptr : reinterpret_cast<Bytef*>(row.data());
-        z.avail_in = last ? 0 : static_cast<uInt>(row.size());
+    auto put = [&](const char* data, size_t size, bool last) {
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
+        z.avail_in = static_cast<uInt>(size);
         do {
             z.next_out = buffer.data();
             z.avail_out = static_cast<uInt>(buffer.size());
             deflate(&z, last ? Z_FINISH : Z_NO_FLUSH);
             idat.append(reinterpret_cast<char*>(buffer.data()), buffer.size() - z.avail_out);
         } while (z.avail_out == 0 || (last && z.avail_in > 0));
+    };
+    for (const Pass& p : passes) {
+        int pw = (w - p.x0 + p.dx - 1) / p.dx, ph = (h - p.y0 + p.dy - 1) / p.dy;
+        if (pw <= 0 || ph <= 0) continue;
+        for (int y = 0; y < ph; ++y) put(row.data(), 1 + static_cast<size_t>(pw) * 3, false);
     }
+    put(nullptr, 0, true);
     deflateEnd(&z);
     std::string out = "\x89PNG\r\n\x1a\n";
     pngChunk(out, "IHDR", ihdr);
@@ -265,16 +287,59 @@ std::string pngOf(Colour c, int w, int h) {
     return out;
 }
 
+// The JPEG up to its second scan: the header and the first scan only.
+std::string firstScanOnly(const std::string& jpeg) {
+    size_t first = jpeg.find("\xff\xda");
+    size_t second = first == std::string::npos ? first : jpeg.find("\xff\xda", first + 2);
+    return second == std::string::npos ? jpeg : jpeg.substr(0, second);
+}
+
+int writeMemory(GifFileType* gif, const GifByteType* data, int length) {
+    static_cast<std::string*>(gif->UserData)->append(reinterpret_cast<const char*>(data), static_cast<size_t>(length));
+    return length;
+}
+
+// A GIF of one image of one colour filling a w x h screen (at most
+// 65535 a side): its LZW data stays a few kilobytes however large it is.
+std::string gifOf(Colour c, int w, int h) {
+    std::string out;
+    int error = 0;
+    GifFileType* gif = EGifOpen(&out, writeMemory, &error);
+    if (gif == nullptr) return {};
+    GifColorType colours[2] = {{c.r, c.g, c.b}, {0, 0, 0}};
+    ColorMapObject* map = GifMakeMapObject(2, colours);
+    EGifSetGifVersion(gif, true);
+    bool ok = EGifPutScreenDesc(gif, w, h, 1, 0, map) == GIF_OK && EGifPutImageDesc(gif, 0, 0, w, h, false, nullptr) == GIF_OK;
+    std::vector<GifPixelType> line(static_cast<size_t>(w), 0);
+    for (int y = 0; ok && y < h; ++y) ok = EGifPutLine(gif, line.data(), w) == GIF_OK;
+    GifFreeMapObject(map);
+    EGifCloseFile(gif, &error);
+    return ok ? out : std::string();
+}
+
+// Result n's picture of w x h in the format asked for.
+std::string pictureOf(const std::string& format, long n, int w, int h) {
+    Colour c = colourOf(n);
+    static const char* mixed[] = {"progressive", "interlaced", "gif", "lying"};
+    const std::string kind = format == "mixed" ? mixed[n % 4] : format;
+    if (kind == "png" || kind == "interlaced") return pngOf(c, w, h, kind == "interlaced");
+    if (kind == "progressive") return jpegOf(c, w, h, true);
+    if (kind == "lying") return firstScanOnly(jpegOf(c, w, h, true));
+    if (kind == "gif") return gifOf(c, w, h);
+    return jpegOf(c, w, h);
+}
+
 // A picture of w x h in a colour of result n's own, made once and kept.
-std::shared_ptr<const std::string> picture(long n, int w, int h, bool png) {
+std::shared_ptr<const std::string> picture(long n, int w, int h, const std::string& format) {
     static std::mutex lock;
-    static std::map<std::tuple<long, int, int, bool>, std::shared_ptr<const std::string>> made;
-    auto key = std::make_tuple((n * 47) % 360, w, h, png);
+    static std::map<std::tuple<long, int, int, std::string>, std::shared_ptr<const std::string>> made;
+    // Mixed pictures differ by their number's kind as well as their colour.
+    auto key = std::make_tuple((n * 47) % 360 * 4 + (format == "mixed" ? n % 4 : 0), w, h, format);
     {
         std::lock_guard<std::mutex> g(lock);
         if (auto it = made.find(key); it != made.end()) return it->second;
     }
-    auto bytes = std::make_shared<const std::string>(png ? pngOf(colourOf(n), w, h) : jpegOf(colourOf(n), w, h));
+    auto bytes = std::make_shared<const std::string>(pictureOf(format, n, w, h));
     std::lock_guard<std::mutex> g(lock);
     return made.emplace(key, bytes).first->second;
 }
@@ -383,7 +448,7 @@ int main(int argc, char** argv) {
             return;
         }
         if (o.fail == "big-picture") {
-            auto head = picture(n, 8, 8, false);
+            auto head = picture(n, 8, 8, "jpeg");
             res.set_chunked_content_provider("image/jpeg", [head](size_t offset, httplib::DataSink& sink) {
                 constexpr size_t total = 25 * 1024 * 1024;
                 static const std::string filler(64 * 1024, '\0');
@@ -397,9 +462,11 @@ int main(int argc, char** argv) {
             return;
         }
         auto [w, h] = sizeOf(o, n);
-        std::shared_ptr<const std::string> bytes = picture(n, w, h, o.png);
+        std::shared_ptr<const std::string> bytes = picture(n, w, h, o.format);
         if (o.fail == "huge-header") bytes = std::make_shared<const std::string>(claimSize(*bytes, 30000, 30000));
-        const char* type = o.png ? "image/png" : "image/jpeg";
+        const char* type = "image/jpeg";
+        if (bytes->compare(0, 4, "\x89PNG") == 0) type = "image/png";
+        if (bytes->compare(0, 3, "GIF") == 0) type = "image/gif";
         if (!o.noLength) return res.set_content(*bytes, type);
         res.set_chunked_content_provider(type, [bytes](size_t offset, httplib::DataSink& sink) {
             if (offset >= bytes->size()) {

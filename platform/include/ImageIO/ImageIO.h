@@ -20,8 +20,16 @@
 // of 0.01 s or less, as the platform clamps). Frames are decoded on demand,
 // in order, one canvas at a time. Only the part of an image that lies on the
 // canvas is kept, and its lines past the canvas are not decoded; a canvas
-// above 64 megapixels, or frames whose decoding would come to more than 64
-// megapixels together, give NULL for every frame.
+// above 64 megapixels, frames whose decoding would come to more than 64
+// megapixels together, or one image whose lines down to the canvas's last
+// come to more than 16 MiB of pixels, give NULL for every frame.
+//
+// No picture is shown larger than the main screen: the canvas, and so every
+// frame, is kept at most as large as the screen's longer side in pixels
+// (each pixel the nearest one of the GIF's screen), and the properties give
+// that size. A still is decoded to the same bound. Each frame is decoded
+// within the process's decode budget (ImageDecoder.h): NULL when it gets no
+// turn.
 #pragma once
 
 #include <CoreFoundation/CFBase.h>

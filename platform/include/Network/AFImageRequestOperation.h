@@ -13,7 +13,9 @@
 //                                        20 MB), reads the picture's size from its
 //                                        header and refuses it above 25 megapixels,
 //                                        decodes it there to its fitting size (PNG,
-//                                        JPEG, the first frame of a GIF) and then calls
+//                                        JPEG, the first frame of a GIF; within the
+//                                        process's decode budget, waiting for a turn
+//                                        until the deadline) and then calls
 //                                        the success block on the main queue with the
 //                                        picture, which keeps its bytes while the
 //                                        budget for them allows (platform::ImageSource,

@@ -9,12 +9,13 @@
 //                                        scale 2 (or 3) a name without that ending is read
 //                                        from its "@2x" ("@3x") variant when there is one,
 //                                        as the platform does
-//   +imageWithData:             id(id)   NSData holding PNG or JPEG bytes; nil otherwise
+//   +imageWithData:             id(id)   NSData holding PNG or JPEG bytes (or GIF: its
+//                                        first frame); nil otherwise
 //   +_imageWithContentsOfFile:fittingSize:   id(id, CGSize)   the same as
 //                                        +imageWithContentsOfFile: for a picture shown
-//                                        at that size in points: a JPEG is decoded only
-//                                        as large as it takes to cover the size on the
-//                                        main screen (see decodeImage below)
+//                                        at that size in points: decoded only as large as
+//                                        it takes to cover the size on the main screen
+//                                        (platform::decodeImage, ImageIO/ImageDecoder.h)
 //   initWithContentsOfFile: / initWithData:   id(id)   the same, owned by the caller
 //   size                        CGSize()   in points: pixels divided by the scale
 //   scale                       double()
@@ -53,6 +54,7 @@
 #pragma once
 
 #include <CoreGraphics/CGContext.h>
+#include <ImageIO/ImageDecoder.h>
 #include <CoreGraphics/CGGeometry.h>
 #include <objc/NSObject.h>
 
@@ -114,44 +116,13 @@ struct UIImage : NSObject {
 };
 
 namespace platform {
-// Decodes PNG or JPEG bytes into a new ARGB32 surface (owned by the caller),
-// or nullptr when they are neither, cannot be decoded, or claim more than
-// 40 megapixels (refused from the header, before any pixel is decoded). With
-// fitPixels, a JPEG is decoded at the smallest of libjpeg's scales (1/8 to
-// 8/8) whose picture is still at least that many pixels a side.
-_cairo_surface* decodeImage(const void* bytes, size_t length, unsigned fitPixels = 0);
-// How large a picture is decoded: it covers a box of coverWidth x
-// coverHeight pixels (as aspect fill shows it), with at most
-// kCoverPixelFactor times the box's pixels (a panorama loses detail that
-// the box crops anyway), and neither side above maxSide; 0 leaves a bound
-// out. Never larger than the picture itself.
-struct ImageFit {
-    unsigned coverWidth = 0, coverHeight = 0;
-    unsigned maxSide = 0;
-};
-inline constexpr double kCoverPixelFactor = 2;
-// The pixel size of a picture of width x height decoded for `fit` (each side
-// at least 1).
-void fittedPixelSize(uint64_t width, uint64_t height, const ImageFit& fit, unsigned& outWidth, unsigned& outHeight);
-// Decodes PNG or JPEG bytes straight to the size `fit` asks for, without the
-// whole picture in memory: a JPEG through libjpeg's scaled decoding, a PNG a
-// row at a time, averaged down as it is read. An interlaced PNG is decoded
-// whole and is refused past kWholeDecodePixels. nullptr for other bytes,
-// broken or truncated ones, or more than 40 megapixels.
-_cairo_surface* decodeImageFitting(const void* bytes, size_t length, const ImageFit& fit);
-inline constexpr uint64_t kWholeDecodePixels = 16'000'000;
-// A new ARGB32 surface of width x height holding `surface` scaled (owned by
-// the caller); nullptr for a surface in error or a size of 0.
-_cairo_surface* scaledSurface(_cairo_surface* surface, unsigned width, unsigned height);
-// The pixel size that PNG, JPEG or GIF bytes claim in their header, read
-// without decoding any pixel; false for other bytes or a broken header.
-bool imagePixelSize(const void* bytes, size_t length, uint64_t& width, uint64_t& height);
 // A baseline JPEG of an ARGB32 surface at a quality of 0..1 (transparent
 // parts over white); empty on failure.
 std::vector<uint8_t> encodeJPEG(_cairo_surface* surface, double quality);
-// A baseline JPEG of packed RGB rows at a quality of 0..100; empty for a
-// buffer too small or on failure.
-std::vector<uint8_t> encodeRGBJPEG(const std::vector<uint8_t>& rgb, int width, int height, int quality);
+// A JPEG of packed RGB rows at a quality of 0..100, baseline or progressive
+// (libjpeg's usual scans); empty for a buffer too small or on failure.
+std::vector<uint8_t> encodeRGBJPEG(const std::vector<uint8_t>& rgb, int width, int height, int quality,
+                                   bool progressive = false);
 }  // namespace platform
 
 struct NSData;

@@ -1,0 +1,90 @@
+// Decoding of PNG, JPEG and GIF pictures, all through one entry point that
+// takes the size the picture is shown at and one set of limits, and all
+// within one decode budget shared by every thread of the process.
+//
+// The budget counts the bytes a decode holds while it runs (its output,
+// libjpeg's whole-picture coefficients for a progressive JPEG, an interlaced
+// PNG read whole, a GIF's canvas and its image's decoded lines). A decode
+// that would pass it waits until others give theirs back (at most
+// DecodeLimits::waitSeconds); one that needs more than the whole budget is
+// refused before any pixel memory is taken. A decode holds its share until
+// all it took is freed; the first one fixes the allocator's thresholds
+// (glibc's mallopt) so that what is freed leaves the process at once, and
+// the budget bounds what is resident, not only what is in use.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+struct _cairo_surface;
+
+namespace platform {
+
+// How large a picture is decoded: it covers a box of coverWidth x
+// coverHeight pixels (as aspect fill shows it), with at most
+// kCoverPixelFactor times the box's pixels (a panorama loses detail that
+// the box crops anyway), and neither side above maxSide; 0 leaves a bound
+// out. Never larger than the picture itself.
+struct ImageFit {
+    unsigned coverWidth = 0, coverHeight = 0;
+    unsigned maxSide = 0;
+};
+inline constexpr double kCoverPixelFactor = 2;
+// The pixel size of a picture of width x height decoded for `fit` (each side
+// at least 1).
+void fittedPixelSize(uint64_t width, uint64_t height, const ImageFit& fit, unsigned& outWidth, unsigned& outHeight);
+
+// What a decode may take.
+struct DecodeLimits {
+    // Pictures whose header claims more pixels are refused from it.
+    uint64_t maxPixels = 40'000'000;
+    // An interlaced PNG is read whole before it is reduced: refused above this.
+    uint64_t maxWholePixels = 16'000'000;
+    // The longest wait for a turn within the decode budget.
+    double waitSeconds = 20;
+};
+inline constexpr size_t kDecodeBudgetBytes = 128u << 20;
+
+// Decodes PNG, JPEG or GIF bytes (a GIF's first frame) straight to the size
+// `fit` asks for into a new ARGB32 surface owned by the caller: a JPEG
+// through libjpeg's scaled decoding, a PNG a row at a time averaged down as
+// it is read, a GIF composed on a canvas of that size. nullptr for other
+// bytes, broken or truncated ones, pictures past the limits, or no turn
+// within the budget.
+_cairo_surface* decodeImage(const void* bytes, size_t length, const ImageFit& fit = {},
+                            const DecodeLimits& limits = {});
+
+// The pixel size that PNG, JPEG or GIF bytes claim in their header, read
+// without decoding any pixel; false for other bytes or a broken header.
+bool imagePixelSize(const void* bytes, size_t length, uint64_t& width, uint64_t& height);
+
+// A new ARGB32 surface of width x height holding `surface` scaled (owned by
+// the caller); nullptr for a surface in error or a size of 0.
+_cairo_surface* scaledSurface(_cairo_surface* surface, unsigned width, unsigned height);
+
+// A share of the process's decode budget, held while it lives.
+class DecodeTicket {
+public:
+    // Waits up to `waitSeconds` for `bytes` of the budget; empty (false)
+    // when they are more than the whole budget or no turn came in time.
+    DecodeTicket(size_t bytes, double waitSeconds);
+    ~DecodeTicket();
+    DecodeTicket(const DecodeTicket&) = delete;
+    DecodeTicket& operator=(const DecodeTicket&) = delete;
+    explicit operator bool() const { return held_; }
+
+    // The bytes held by all tickets now, and the most they ever held
+    // together since the last reset (for tests and benchmarks).
+    static size_t inUse();
+    static size_t peak();
+    static void resetPeak();
+
+private:
+    size_t bytes_;
+    bool held_ = false;
+};
+
+// The first frame of GIF bytes on a canvas fitted to `fit` (ImageIO).
+_cairo_surface* decodeGIFFrame(const void* bytes, size_t length, const ImageFit& fit, const DecodeLimits& limits);
+
+}  // namespace platform
