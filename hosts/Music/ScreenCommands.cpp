@@ -56,7 +56,6 @@ std::vector<UIView*> screenViews(const Context& c) {
 // dimmed screen), each shown popover's card, then the focused field's input view (or a plain keyboard)
 // at the bottom. `keep` holds the views made for the picture; `moved` the
 // input views to put back where they were.
-constexpr double kKeyboardHeight = 216;
 
 UIView* plainView(CGRect frame, UIColor* colour, std::vector<Strong<UIView>>& keep) {
     id view = objc_msgSend<id(CGRect)>(objc_msgSend<id()>(UIView::cls(), "alloc"_sel), "initWithFrame:"_sel, frame);
@@ -76,18 +75,15 @@ void addPresentedViews(std::vector<UIView*>& views, std::vector<Strong<UIView>>&
     }
     for (UIPopoverController* popover : platform::shownPopovers())
         if (popover->_popoverView) views.push_back(popover->_popoverView.get());
-    id responder = platform::firstResponder();
-    if (!objc_isKindOfClass(responder, UITextField::cls())) return;
-    auto* input = static_cast<UIView*>(objc_msgSend<id()>(responder, "inputView"_sel));
+    CGRect keyboard = platform::keyboardFrame();
+    if (CGRectIsEmpty(keyboard)) return;
+    auto* input = static_cast<UIView*>(objc_msgSend<id()>(platform::firstResponder(), "inputView"_sel));
     if (input == nullptr) {
-        views.push_back(plainView(CGRectMake(0, screen.size.height - kKeyboardHeight, screen.size.width, kKeyboardHeight),
-                                  UIColor::make(0.82, 0.83, 0.86, 1), keep));
+        views.push_back(plainView(keyboard, UIColor::make(0.82, 0.83, 0.86, 1), keep));
         return;
     }
-    CGRect frame = objc_msgSend<CGRect()>(input, "frame"_sel);
-    moved.emplace_back(input, frame);
-    objc_msgSend<void(CGRect)>(input, "setFrame:"_sel,
-                               CGRectMake(0, screen.size.height - frame.size.height, screen.size.width, frame.size.height));
+    moved.emplace_back(input, objc_msgSend<CGRect()>(input, "frame"_sel));
+    objc_msgSend<void(CGRect)>(input, "setFrame:"_sel, keyboard);
     views.push_back(input);
 }
 
