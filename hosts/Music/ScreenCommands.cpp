@@ -87,17 +87,13 @@ void addPresentedViews(std::vector<UIView*>& views, std::vector<Strong<UIView>>&
     views.push_back(input);
 }
 
-// The navigation bar over the top of the screen while the controller on
-// top shows a title or right items in it. A table view controller's table
-// starts under the bar, as its insets put it on the platform; the Music
-// app's list screens draw from the top of the screen.
+// The navigation bar over the top of the screen while it shows; the view of
+// the controller on top stands below it (platform::navigationContentFrame),
+// as the list screens are laid out.
 void addNavigationBar(const Context& c, std::vector<UIView*>& views,
                       std::vector<std::pair<Strong<UIView>, CGRect>>& moved) {
-    id navigation = shownNavigation(c);
-    id top = objc_msgSend<id()>(navigation, "topViewController"_sel);
-    if (top == nil) return;
-    id item = objc_msgSend<id()>(top, "navigationItem"_sel);
-    if (objc_msgSend<id()>(item, "title"_sel) == nil && objc_msgSend<id()>(item, "rightBarButtonItem"_sel) == nil) return;
+    auto* navigation = static_cast<UINavigationController*>(shownNavigation(c));
+    if (navigation == nullptr || !platform::navigationBarShows(navigation)) return;
     auto* bar = static_cast<UIView*>(objc_msgSend<id()>(navigation, "navigationBar"_sel));
     // The bar spans the screen as it stands (turned or not).
     CGRect screen = objc_msgSend<CGRect()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "bounds"_sel);
@@ -107,14 +103,12 @@ void addNavigationBar(const Context& c, std::vector<UIView*>& views,
         objc_msgSend<void(CGRect)>(bar, "setFrame:"_sel,
                                    CGRectMake(barFrame.origin.x, barFrame.origin.y, screen.size.width, barFrame.size.height));
     }
-    if (objc_isKindOfClass(top, UITableViewController::cls())) {
-        auto* view = static_cast<UIView*>(objc_msgSend<id()>(top, "view"_sel));
-        CGRect frame = objc_msgSend<CGRect()>(view, "frame"_sel);
+    auto* view = static_cast<UIView*>(objc_msgSend<id()>(objc_msgSend<id()>(navigation, "topViewController"_sel), "view"_sel));
+    CGRect frame = objc_msgSend<CGRect()>(view, "frame"_sel);
+    CGRect room = platform::navigationContentFrame(navigation);
+    if (!CGRectEqualToRect(frame, room)) {
         moved.emplace_back(view, frame);
-        CGFloat barHeight = objc_msgSend<CGRect()>(bar, "frame"_sel).size.height;
-        objc_msgSend<void(CGRect)>(view, "setFrame:"_sel,
-                                   CGRectMake(frame.origin.x, barHeight, frame.size.width,
-                                              std::max<CGFloat>(0, frame.size.height - barHeight)));
+        objc_msgSend<void(CGRect)>(view, "setFrame:"_sel, room);
     }
     views.push_back(bar);
 }

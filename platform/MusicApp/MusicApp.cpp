@@ -41,10 +41,10 @@ CGRect screenBounds() {
     return objc_msgSend<CGRect()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "bounds"_sel);
 }
 
-// Sizes a controller's view to the screen and lays it out.
-void layOut(id controller) {
+// Sizes a controller's view to `frame` (the screen) and lays it out.
+void layOut(id controller, CGRect frame = screenBounds()) {
     id view = objc_msgSend<id()>(controller, "view"_sel);
-    objc_msgSend<void(CGRect)>(view, "setFrame:"_sel, screenBounds());
+    objc_msgSend<void(CGRect)>(view, "setFrame:"_sel, frame);
     objc_msgSend<void()>(view, "setNeedsLayout"_sel);
     objc_msgSend<void()>(view, "layoutIfNeeded"_sel);
 }
@@ -279,7 +279,8 @@ bool MusicApp::openScreen(const std::string& name, std::optional<unsigned long l
     objc_msgSend<id(BOOL)>(nav, "popToRootViewControllerAnimated:"_sel, NO);
     nowPlayingShown_ = false;
     objc_msgSend<void(id, BOOL)>(nav, "pushViewController:animated:"_sel, shown.get(), YES);
-    layOut(shown.get());
+    // The list starts below the navigation bar while the bar shows.
+    layOut(shown.get(), platform::navigationContentFrame(static_cast<UINavigationController*>(nav)));
     if (mediaLibraryReadFailures().busy != busyBefore) {
         // A list the library could not be read for is not shown as empty.
         objc_msgSend<id(BOOL)>(nav, "popToRootViewControllerAnimated:"_sel, NO);

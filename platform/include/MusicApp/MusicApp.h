@@ -128,8 +128,8 @@ public:
     // Makes that screen the current one: the navigation controller goes back
     // to its root and the new screen (made with alloc/init; an album's tracks
     // inside a MusicAlbumsDetailContainerViewController) is pushed (the push
-    // sends viewWillAppear: and viewDidAppear:), sized to the main screen and
-    // laid out.
+    // sends viewWillAppear: and viewDidAppear:), sized to the main screen
+    // below the navigation bar while the bar shows, and laid out.
     // False, with *error set and nothing changed, before launch, for an
     // unknown name, an id missing or not wanted, or an id the library does
     // not have (named in the error as `idAsGiven` when set, so as the user
