@@ -12,6 +12,7 @@
 
 #include <cairo.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -88,7 +89,7 @@ TEST_F(PicturesHost, PhoneShareSheetThenTheDoneBadge) {
     auto lines = testsupport::runMusicScript(root.path(),
                                              "open albums\nswipe 0 0\ntap 5\nsharesheet\nsnapshot " + png("sheet") +
                                                  "\nactivity Export to Folder\nsnapshot " + png("done") +
-                                                 "\nrun 3\nsnapshot " + png("after") + "\n",
+                                                 "\nbadges\nrun 3\nsnapshot " + png("after") + "\nbadges\n",
                                              code, "--screen 320x480@2");
     ASSERT_EQ(code, 0) << ::testing::PrintToString(lines);
     Picture sheet(png("sheet"));
@@ -116,6 +117,11 @@ TEST_F(PicturesHost, PhoneShareSheetThenTheDoneBadge) {
     EXPECT_GT(changed, 20000);
     // The sheet itself is gone: neither picture shows its tiles.
     EXPECT_EQ(done.count(0, 0, 640, 960, mailBlue), 0);
+    // `badges` names what the snapshot shows on the key window, and then its absence.
+    auto badges = std::find(lines.begin(), lines.end(), "Done!");
+    EXPECT_NE(badges, lines.end()) << ::testing::PrintToString(lines);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "# no badge"), 1) << ::testing::PrintToString(lines);
+    EXPECT_EQ(lines.back(), "# no badge");
 }
 
 // On a pad the sheet's popover shows the same activities.

@@ -31,9 +31,9 @@ namespace {
 
 
 // The navigation controller of the screen shown: the now-playing screen's
-// while it is shown, else the list screens'.
+// while it is shown, else the list screens'; none while the flipside view is.
 id shownNavigation(const Context& c) {
-    if (c.app == nullptr) return nil;
+    if (c.app == nullptr || c.app->flipsideShown()) return nil;
     if (c.app->nowPlayingShown()) return objc::as_id(c.app->nowPlayingNavigationController());
     return objc::as_id(c.app->songsNavigationController());
 }
@@ -43,6 +43,10 @@ id shownNavigation(const Context& c) {
 // then the navigation controller's own view when it has one.
 std::vector<UIView*> screenViews(const Context& c) {
     std::vector<UIView*> views;
+    if (c.app != nullptr && c.app->flipsideShown()) {
+        views.push_back(static_cast<UIView*>(objc_msgSend<id()>(objc::as_id(c.app->flipsideViewController()), "view"_sel)));
+        return views;
+    }
     id navigation = shownNavigation(c);
     id top = objc_msgSend<id()>(navigation, "topViewController"_sel);
     if (top == nil && c.app != nullptr) top = objc::as_id(c.app->currentScreen());
@@ -132,6 +136,16 @@ void addKeyWindowViews(std::vector<UIView*>& views) {
         if (std::find(screens.begin(), screens.end(), view) == screens.end()) views.push_back(static_cast<UIView*>(view));
     }
 }
+
+}  // namespace
+
+std::vector<UIView*> shownViews(const Context& c) {
+    std::vector<UIView*> views = screenViews(c);
+    addKeyWindowViews(views);
+    return views;
+}
+
+namespace {
 
 bool snapshot(Context& c, const std::vector<std::string>& args) {
     if (c.app == nullptr || !c.app->launched()) {

@@ -189,6 +189,7 @@ void MusicApp::shutdown() {
     tabBarController_.reset();
     launched_ = false;
     nowPlayingShown_ = false;
+    flipsideShown_ = false;
 }
 
 // What the now-playing screen shows: the player's item, none before
@@ -209,6 +210,7 @@ void MusicApp::showNowPlaying() {
     objc_msgSend<void()>(controller, "_didUpdateArtworkImage"_sel);
     present(controller);
     nowPlayingShown_ = true;
+    flipsideShown_ = false;
 }
 
 void MusicApp::showFlipside() {
@@ -231,7 +233,17 @@ void MusicApp::showFlipside() {
     id controller = flipsideViewController_.get();
     objc_msgSend<void(id)>(controller, "setDataSource:"_sel, source.get());
     objc_msgSend<void()>(controller, "reloadData"_sel);
+    // The header names the album and its artist.
+    if (auto* header = objectAs<MusicFlipsideAlbumDetailHeaderView>(
+            objc_msgSend<id()>(objc_msgSend<id()>(controller, "tableView"_sel), "tableHeaderView"_sel))) {
+        id artist = objc_msgSend<id(id)>(item, "valueForProperty:"_sel, NSString::make("albumArtist"));
+        if (artist == nil) artist = objc_msgSend<id(id)>(item, "valueForProperty:"_sel, NSString::make("artist"));
+        objc_msgSend<void(id)>(header->_albumLabel, "setText:"_sel,
+                               objc_msgSend<id(id)>(item, "valueForProperty:"_sel, NSString::make("albumTitle")));
+        objc_msgSend<void(id)>(header->_artistLabel, "setText:"_sel, artist);
+    }
     present(controller);
+    flipsideShown_ = true;
 }
 
 const std::vector<std::string>& MusicApp::screenNames() {
@@ -278,6 +290,7 @@ bool MusicApp::openScreen(const std::string& name, std::optional<unsigned long l
     id nav = songsNavigationController_.get();
     objc_msgSend<id(BOOL)>(nav, "popToRootViewControllerAnimated:"_sel, NO);
     nowPlayingShown_ = false;
+    flipsideShown_ = false;
     objc_msgSend<void(id, BOOL)>(nav, "pushViewController:animated:"_sel, shown.get(), YES);
     // The list starts below the navigation bar while the bar shows.
     layOut(shown.get(), platform::navigationContentFrame(static_cast<UINavigationController*>(nav)));

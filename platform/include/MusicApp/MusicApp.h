@@ -146,11 +146,15 @@ public:
     // nowPlayingItem() (none when it has no album in the library), reloadData, and
     // is shown like a screen (its header view lays out).
     void showFlipside();
+    // Whether the flipside view is the screen shown: from showFlipside() until
+    // a list screen is opened or the now-playing screen is shown.
+    bool flipsideShown() const { return flipsideShown_; }
 
 private:
     MusicAppOptions options_;
     bool launched_ = false;
     bool nowPlayingShown_ = false;
+    bool flipsideShown_ = false;
     Strong<MusicTabBarController> tabBarController_;
     Strong<MusicTableViewController> songsViewController_;
     Strong<UINavigationController> songsNavigationController_;
