@@ -324,6 +324,50 @@ TEST_F(EditingUIKit, AlertActionTapDismissesThenRunsItsHandler) {
     EXPECT_EQ(objc_msgSend<id()>(presenter.get(), "presentedViewController"_sel), nil);
 }
 
+// On a 375 x 667 phone a tall alert with a field moves up above the 216-point
+// keyboard (or the field's taller picker) while the field edits; closing the
+// alert ends the editing, so no keyboard stays over the screen under it.
+TEST_F(EditingUIKit, AnAlertStandsAboveTheKeyboardAndItsClosingTakesTheKeyboardAway) {
+    platform::setMainScreen(CGSizeMake(375, 667), 2);
+    struct ScreenBack {
+        ~ScreenBack() { platform::resetMainScreen(); }
+    } screenBack;
+    auto presenter = Strong<UIViewController>::adopt(static_cast<UIViewController*>(
+        objc_msgSend<id()>(objc_msgSend<id()>(UIViewController::cls(), "alloc"_sel), "init"_sel)));
+    std::string lines;
+    for (int i = 0; i < 18; ++i) lines += "\r\n";
+    id alert = objc_msgSend<id(id, id, NSInteger)>(UIAlertController::cls(), "alertControllerWithTitle:message:preferredStyle:"_sel,
+                                                   ""_ns, NSString::make(lines), UIAlertControllerStyleAlert);
+    id save = objc_msgSend<id(id, NSInteger, id)>(UIAlertAction::cls(), "actionWithTitle:style:handler:"_sel, "Save"_ns,
+                                                  UIAlertActionStyleDefault, nil);
+    objc_msgSend<void(id)>(alert, "addAction:"_sel, save);
+    id view = objc_msgSend<id()>(alert, "view"_sel);
+    auto title = make<UITextField>(CGRectMake(10, 10, 200, 30));
+    auto genre = make<UITextField>(CGRectMake(10, 50, 200, 30));
+    auto picker = make<UIView>(CGRectMake(0, 0, 320, 260));
+    objc_msgSend<void(id)>(genre.get(), "setInputView:"_sel, picker.get());
+    for (id field : {objc::as_id(title.get()), objc::as_id(genre.get())}) objc_msgSend<void(id)>(view, "addSubview:"_sel, field);
+    objc_msgSend<void(id, BOOL, id)>(presenter.get(), "presentViewController:animated:completion:"_sel, alert, YES, nil);
+    platform::finishTransitions(1);
+    CGRect card = objc_msgSend<CGRect()>(view, "frame"_sel);
+    ASSERT_GT(CGRectGetMaxY(card), 667 - 216);  // in the middle it would stand under the keyboard
+
+    ASSERT_TRUE(objc_msgSend<BOOL()>(title.get(), "becomeFirstResponder"_sel));
+    EXPECT_TRUE(CGRectEqualToRect(platform::keyboardFrame(), CGRectMake(0, 667 - 216, 375, 216)));
+    CGRect above = objc_msgSend<CGRect()>(view, "frame"_sel);
+    EXPECT_LE(CGRectGetMaxY(above), 667 - 216);
+    EXPECT_GE(above.origin.y, 0);
+    EXPECT_TRUE(CGSizeEqualToSize(above.size, card.size));
+    ASSERT_TRUE(objc_msgSend<BOOL()>(genre.get(), "becomeFirstResponder"_sel));
+    EXPECT_TRUE(CGRectEqualToRect(platform::keyboardFrame(), CGRectMake(0, 667 - 260, 375, 260)));
+    EXPECT_LE(CGRectGetMaxY(objc_msgSend<CGRect()>(view, "frame"_sel)), 667 - 260);
+
+    EXPECT_TRUE(platform::tapAlertAction(static_cast<UIAlertController*>(alert), static_cast<UIAlertAction*>(save)));
+    platform::finishTransitions(1);
+    EXPECT_EQ(platform::firstResponder(), nil);
+    EXPECT_TRUE(CGRectIsEmpty(platform::keyboardFrame()));
+}
+
 // The keyboard asks the delegate before each change; a refused change
 // leaves the text; the return key asks textFieldShouldReturn:.
 TEST_F(EditingUIKit, TextFieldAsksItsDelegateBeforeEachChange) {

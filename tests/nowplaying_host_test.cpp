@@ -96,6 +96,31 @@ TEST(NowPlayingHost, OnA667PhoneTheEditButtonOpensTheSongsSheet) {
     EXPECT_NE(std::find(lines.begin(), lines.end(), "field titleTextField \"Coming Home\" width=224"), lines.end());
 }
 
+// On a pad turned to landscape the buttons stand where the turned screen puts
+// them, whether the screen was shown upright first or not.
+TEST(NowPlayingHost, TurnedPadPlacesTheButtonsFromTheTurnedScreen) {
+    signal(SIGPIPE, SIG_IGN);
+    TempDir root{"nowplayinghostpad"};
+    ASSERT_TRUE(fixture::writeHostRoot(root.path()));
+    auto buttons = [&](const std::string& script) {
+        int code = -1;
+        auto lines = testsupport::runMusicScript(root.path(), script, code, "--idiom ipad --screen 768x1024", nullptr);
+        EXPECT_EQ(code, 0);
+        std::vector<std::string> out;
+        for (const std::string& line : lines)
+            if (line.find(" button ") != std::string::npos) out.push_back(line);
+        return out;
+    };
+    auto turnedOnly = buttons("play album 202\nrotate landscape\nnowplayingscreen\n");
+    auto uprightFirst = buttons("play album 202\nnowplayingscreen\nrotate landscape\nnowplayingscreen\n");
+    ASSERT_EQ(turnedOnly.size(), 2u);
+    ASSERT_EQ(uprightFirst.size(), 4u);
+    EXPECT_NE(uprightFirst[0], turnedOnly[0]);  // upright, the add button stands elsewhere
+    EXPECT_EQ(std::vector<std::string>(uprightFirst.begin() + 2, uprightFirst.end()), turnedOnly);
+    // The add button near the right edge of the 1024-point-wide screen.
+    EXPECT_EQ(turnedOnly[0].rfind("add button 9", 0), 0u) << turnedOnly[0];
+}
+
 // Before anything plays the screen names no song, as the player says; once a
 // list plays both name its first song.
 TEST(NowPlayingHost, TheScreenAndThePlayerAgreeBeforeAndAfterAListPlays) {

@@ -12,6 +12,7 @@
 
 #include <cairo.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -88,7 +89,7 @@ TEST_F(PicturesHost, PhoneShareSheetThenTheDoneBadge) {
     auto lines = testsupport::runMusicScript(root.path(),
                                              "open albums\nswipe 0 0\ntap 5\nsharesheet\nsnapshot " + png("sheet") +
                                                  "\nactivity Export to Folder\nsnapshot " + png("done") +
-                                                 "\nrun 3\nsnapshot " + png("after") + "\n",
+                                                 "\nbadges\nrun 3\nsnapshot " + png("after") + "\nbadges\n",
                                              code, "--screen 320x480@2");
     ASSERT_EQ(code, 0) << ::testing::PrintToString(lines);
     Picture sheet(png("sheet"));
@@ -116,6 +117,42 @@ TEST_F(PicturesHost, PhoneShareSheetThenTheDoneBadge) {
     EXPECT_GT(changed, 20000);
     // The sheet itself is gone: neither picture shows its tiles.
     EXPECT_EQ(done.count(0, 0, 640, 960, mailBlue), 0);
+    // `badges` names what the snapshot shows on the key window, and then its absence.
+    auto badges = std::find(lines.begin(), lines.end(), "Done!");
+    EXPECT_NE(badges, lines.end()) << ::testing::PrintToString(lines);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "# no badge"), 1) << ::testing::PrintToString(lines);
+    EXPECT_EQ(lines.back(), "# no badge");
+}
+
+// The photo picker shows the photo library's pictures as a grid under its
+// bar: here a red and a blue one, side by side at the top left.
+TEST_F(PicturesHost, PhotoPickerShowsTheLibrarysPictures) {
+    std::string dcim = root.path() + "/var/mobile/Media/DCIM/100TEST";
+    std::filesystem::create_directories(dcim);
+    auto paint = [&](const std::string& name, double r, double g, double b) {
+        cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 40, 30);
+        cairo_t* cr = cairo_create(s);
+        cairo_set_source_rgb(cr, r, g, b);
+        cairo_paint(cr);
+        cairo_destroy(cr);
+        cairo_surface_write_to_png(s, (dcim + "/" + name).c_str());
+        cairo_surface_destroy(s);
+    };
+    paint("IMG_0001.PNG", 1, 0, 0);
+    paint("IMG_0002.png", 0, 0, 1);
+    std::ofstream(dcim + "/notes.txt") << "not a picture";
+    int code = -1;
+    auto lines = testsupport::runMusicScript(
+        root.path(), "open songs\nswipe 0 0\ntap 2\nartwork\nmenu Browse Photo library\nrun 1\nsnapshot " + png("photos") + "\n",
+        code, "--screen 320x480@1");
+    ASSERT_EQ(code, 0) << ::testing::PrintToString(lines);
+    Picture photos(png("photos"));
+    ASSERT_EQ(photos.width, 320);
+    // Four a row of 78 points under the 44-point bar: red first, then blue.
+    EXPECT_GT(photos.count(2, 46, 80, 124, near(255, 0, 0, 3)), 5000);
+    EXPECT_GT(photos.count(82, 46, 160, 124, near(0, 0, 255, 3)), 5000);
+    EXPECT_EQ(photos.count(0, 130, 320, 480, near(255, 0, 0, 3)), 0);
+    EXPECT_EQ(photos.count(162, 46, 320, 124, near(0, 0, 255, 3)), 0);
 }
 
 // On a pad the sheet's popover shows the same activities.

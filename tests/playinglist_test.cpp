@@ -499,6 +499,27 @@ TEST_F(PlayingList, TheQueueButtonComesAndGoesWithTheQueue) {
     }
 }
 
+// With the queue button in the bar, a list screen opened stands below the
+// bar, so that its first row shows whole.
+TEST_F(PlayingList, AListOpenedUnderTheBarStartsBelowIt) {
+    startQueue({s1, s2}, s1);
+    _MusicQueryQueueFeeder = feeder();
+    ASSERT_TRUE(app.openScreen("songs"));
+    id screen = objc::as_id(app.currentScreen());
+    ASSERT_FALSE(barOf(screen).empty());
+    CGRect bar = objc_msgSend<CGRect()>(objc_msgSend<id()>(navigation(), "navigationBar"_sel), "frame"_sel);
+    CGRect main = objc_msgSend<CGRect()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "bounds"_sel);
+    id table = objc_msgSend<id()>(screen, "tableView"_sel);
+    CGRect frame = objc_msgSend<CGRect()>(table, "frame"_sel);
+    EXPECT_EQ(frame.origin.y, CGRectGetMaxY(bar));
+    EXPECT_EQ(CGRectGetMaxY(frame), CGRectGetMaxY(main));
+    EXPECT_EQ(frame.size.width, main.size.width);
+    CGRect row = objc_msgSend<CGRect(id)>(table, "rectForRowAtIndexPath:"_sel,
+                                          objc_msgSend<id(NSInteger, NSInteger)>(NSIndexPath::cls(),
+                                                                                 "indexPathForRow:inSection:"_sel, 0, 0));
+    EXPECT_GE(frame.origin.y + row.origin.y - objc_msgSend<CGPoint()>(table, "contentOffset"_sel).y, CGRectGetMaxY(bar));
+}
+
 TEST_F(PlayingList, CoverFlowFollowsItsOption) {
     disable_cover_flow = YES;
     EXPECT_FALSE(app.rotateToLandscape());

@@ -374,3 +374,52 @@ TEST_F(DrawnRows, ASwipedRowShowsItsButtonsUntilTheTableLeavesEditing) {
 }
 
 }  // namespace
+
+namespace {
+
+// Six buttons on a phone's 320-point row: the swipe edits the table for that
+// row alone, and its buttons share the row's width.
+TEST_F(DrawnRows, ASwipeMovesNoRowAsideAndItsButtonsFitTheRow) {
+    OWN_PROCESS();  // replaces the swipe buttons for good
+    static Slot<id(UITableView*, SEL, id)> original;
+    MSHookMessageEx(UITableView::cls(), "_swipeActionButtonsForRowAtIndexPath:"_sel,
+                    +[](UITableView* self, SEL cmd, id indexPath) -> id {
+                        id list = objc_autorelease(objc_msgSend<id()>(original(self, cmd, indexPath), "mutableCopy"_sel));
+                        for (NSInteger tag = 2; tag <= 6; ++tag) {
+                            id button = objc_msgSend<id(NSInteger)>(_UITableViewCellActionButton::cls(),
+                                                                    "actionButtonWithStyle:"_sel, 1);
+                            objc_msgSend<void(NSInteger)>(button, "setTag:"_sel, tag);
+                            arrayAdd(list, button);
+                        }
+                        return list;
+                    },
+                    &original);
+    auto contentFrame = [&](NSInteger row) {
+        id cell = objc_msgSend<id(id)>(table.get(), "cellForRowAtIndexPath:"_sel, path(row, 0));
+        objc_msgSend<void()>(cell, "layoutIfNeeded"_sel);
+        return objc_msgSend<CGRect()>(objc_msgSend<id()>(cell, "contentView"_sel), "frame"_sel);
+    };
+    CGRect before[] = {contentFrame(0), contentFrame(1)};
+
+    auto buttons = platform::swipeRow(table, path(1, 0));
+    ASSERT_EQ(buttons.size(), 6u);
+    EXPECT_TRUE(objc_msgSend<BOOL()>(table.get(), "isEditing"_sel));
+    objc_msgSend<void()>(table.get(), "layoutIfNeeded"_sel);
+    for (NSInteger row : {0, 1}) EXPECT_TRUE(CGRectEqualToRect(contentFrame(row), before[row])) << "row " << row;
+    // Right to left, side by side, every one whole on the row.
+    CGFloat right = 320;
+    for (const auto& button : buttons) {
+        CGRect frame = objc_msgSend<CGRect()>(button.get(), "frame"_sel);
+        EXPECT_EQ(CGRectGetMaxX(frame), right);
+        EXPECT_GE(frame.origin.x, 0);
+        EXPECT_GT(frame.size.width, 40);
+        right = frame.origin.x;
+    }
+
+    // The table's own editing still moves the rows' content aside.
+    objc_msgSend<void(BOOL)>(table.get(), "setEditing:"_sel, YES);
+    objc_msgSend<void()>(table.get(), "layoutIfNeeded"_sel);
+    EXPECT_GT(contentFrame(0).origin.x, before[0].origin.x);
+}
+
+}  // namespace

@@ -46,15 +46,7 @@ bool badges(Context& c, const std::vector<std::string>&) {
     }
     AutoreleasePool pool;
     std::set<id> found;
-    // The screen shown: the now-playing screen's navigation while it is
-    // shown, else the list screens'; its top controller's view and its own.
-    id navigation = c.app == nullptr          ? nil
-                    : c.app->nowPlayingShown() ? objc::as_id(c.app->nowPlayingNavigationController())
-                                               : objc::as_id(c.app->songsNavigationController());
-    id top = objc_msgSend<id()>(navigation, "topViewController"_sel);
-    if (top != nil) printBadges(c, objc_msgSend<id()>(top, "view"_sel), badgeClass, found);
-    if (navigation != nil && objc_msgSend<BOOL()>(navigation, "isViewLoaded"_sel))
-        printBadges(c, objc_msgSend<id()>(navigation, "view"_sel), badgeClass, found);
+    for (UIView* view : shownViews(c)) printBadges(c, objc::as_id(view), badgeClass, found);
     if (found.empty()) *c.out << "# no badge\n";
     return true;
 }

@@ -17,6 +17,7 @@ namespace platform {
 class MusicApp;
 }
 struct _UITableViewCellActionButton;
+struct UIView;
 
 namespace host {
 
@@ -68,6 +69,12 @@ bool screenID(Context& c, const char* command, const std::vector<std::string>& a
 // A host path named on a command line: relative ones are relative to where
 // the host was started.
 std::string resolveHostPath(const Context& c, const std::string& path);
+
+// The views of the screen shown, back to front, without what is presented
+// over it: the flipside view, or the view of the controller on top of the
+// shown navigation stack and the stack's own view, then what stands on the
+// key window over the screens (such as a badge).
+std::vector<UIView*> shownViews(const Context& c);
 
 // Every command by name.
 const CommandTable& commands();

@@ -31,9 +31,9 @@ namespace {
 
 
 // The navigation controller of the screen shown: the now-playing screen's
-// while it is shown, else the list screens'.
+// while it is shown, else the list screens'; none while the flipside view is.
 id shownNavigation(const Context& c) {
-    if (c.app == nullptr) return nil;
+    if (c.app == nullptr || c.app->flipsideShown()) return nil;
     if (c.app->nowPlayingShown()) return objc::as_id(c.app->nowPlayingNavigationController());
     return objc::as_id(c.app->songsNavigationController());
 }
@@ -43,6 +43,10 @@ id shownNavigation(const Context& c) {
 // then the navigation controller's own view when it has one.
 std::vector<UIView*> screenViews(const Context& c) {
     std::vector<UIView*> views;
+    if (c.app != nullptr && c.app->flipsideShown()) {
+        views.push_back(static_cast<UIView*>(objc_msgSend<id()>(objc::as_id(c.app->flipsideViewController()), "view"_sel)));
+        return views;
+    }
     id navigation = shownNavigation(c);
     id top = objc_msgSend<id()>(navigation, "topViewController"_sel);
     if (top == nil && c.app != nullptr) top = objc::as_id(c.app->currentScreen());
@@ -56,7 +60,6 @@ std::vector<UIView*> screenViews(const Context& c) {
 // dimmed screen), each shown popover's card, then the focused field's input view (or a plain keyboard)
 // at the bottom. `keep` holds the views made for the picture; `moved` the
 // input views to put back where they were.
-constexpr double kKeyboardHeight = 216;
 
 UIView* plainView(CGRect frame, UIColor* colour, std::vector<Strong<UIView>>& keep) {
     id view = objc_msgSend<id(CGRect)>(objc_msgSend<id()>(UIView::cls(), "alloc"_sel), "initWithFrame:"_sel, frame);
@@ -76,32 +79,25 @@ void addPresentedViews(std::vector<UIView*>& views, std::vector<Strong<UIView>>&
     }
     for (UIPopoverController* popover : platform::shownPopovers())
         if (popover->_popoverView) views.push_back(popover->_popoverView.get());
-    id responder = platform::firstResponder();
-    if (!objc_isKindOfClass(responder, UITextField::cls())) return;
-    auto* input = static_cast<UIView*>(objc_msgSend<id()>(responder, "inputView"_sel));
+    CGRect keyboard = platform::keyboardFrame();
+    if (CGRectIsEmpty(keyboard)) return;
+    auto* input = static_cast<UIView*>(objc_msgSend<id()>(platform::firstResponder(), "inputView"_sel));
     if (input == nullptr) {
-        views.push_back(plainView(CGRectMake(0, screen.size.height - kKeyboardHeight, screen.size.width, kKeyboardHeight),
-                                  UIColor::make(0.82, 0.83, 0.86, 1), keep));
+        views.push_back(plainView(keyboard, UIColor::make(0.82, 0.83, 0.86, 1), keep));
         return;
     }
-    CGRect frame = objc_msgSend<CGRect()>(input, "frame"_sel);
-    moved.emplace_back(input, frame);
-    objc_msgSend<void(CGRect)>(input, "setFrame:"_sel,
-                               CGRectMake(0, screen.size.height - frame.size.height, screen.size.width, frame.size.height));
+    moved.emplace_back(input, objc_msgSend<CGRect()>(input, "frame"_sel));
+    objc_msgSend<void(CGRect)>(input, "setFrame:"_sel, keyboard);
     views.push_back(input);
 }
 
-// The navigation bar over the top of the screen while the controller on
-// top shows a title or right items in it. A table view controller's table
-// starts under the bar, as its insets put it on the platform; the Music
-// app's list screens draw from the top of the screen.
+// The navigation bar over the top of the screen while it shows; the view of
+// the controller on top stands below it (platform::navigationContentFrame),
+// as the list screens are laid out.
 void addNavigationBar(const Context& c, std::vector<UIView*>& views,
                       std::vector<std::pair<Strong<UIView>, CGRect>>& moved) {
-    id navigation = shownNavigation(c);
-    id top = objc_msgSend<id()>(navigation, "topViewController"_sel);
-    if (top == nil) return;
-    id item = objc_msgSend<id()>(top, "navigationItem"_sel);
-    if (objc_msgSend<id()>(item, "title"_sel) == nil && objc_msgSend<id()>(item, "rightBarButtonItem"_sel) == nil) return;
+    auto* navigation = static_cast<UINavigationController*>(shownNavigation(c));
+    if (navigation == nullptr || !platform::navigationBarShows(navigation)) return;
     auto* bar = static_cast<UIView*>(objc_msgSend<id()>(navigation, "navigationBar"_sel));
     // The bar spans the screen as it stands (turned or not).
     CGRect screen = objc_msgSend<CGRect()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "bounds"_sel);
@@ -111,14 +107,12 @@ void addNavigationBar(const Context& c, std::vector<UIView*>& views,
         objc_msgSend<void(CGRect)>(bar, "setFrame:"_sel,
                                    CGRectMake(barFrame.origin.x, barFrame.origin.y, screen.size.width, barFrame.size.height));
     }
-    if (objc_isKindOfClass(top, UITableViewController::cls())) {
-        auto* view = static_cast<UIView*>(objc_msgSend<id()>(top, "view"_sel));
-        CGRect frame = objc_msgSend<CGRect()>(view, "frame"_sel);
+    auto* view = static_cast<UIView*>(objc_msgSend<id()>(objc_msgSend<id()>(navigation, "topViewController"_sel), "view"_sel));
+    CGRect frame = objc_msgSend<CGRect()>(view, "frame"_sel);
+    CGRect room = platform::navigationContentFrame(navigation);
+    if (!CGRectEqualToRect(frame, room)) {
         moved.emplace_back(view, frame);
-        CGFloat barHeight = objc_msgSend<CGRect()>(bar, "frame"_sel).size.height;
-        objc_msgSend<void(CGRect)>(view, "setFrame:"_sel,
-                                   CGRectMake(frame.origin.x, barHeight, frame.size.width,
-                                              std::max<CGFloat>(0, frame.size.height - barHeight)));
+        objc_msgSend<void(CGRect)>(view, "setFrame:"_sel, room);
     }
     views.push_back(bar);
 }
@@ -142,6 +136,16 @@ void addKeyWindowViews(std::vector<UIView*>& views) {
         if (std::find(screens.begin(), screens.end(), view) == screens.end()) views.push_back(static_cast<UIView*>(view));
     }
 }
+
+}  // namespace
+
+std::vector<UIView*> shownViews(const Context& c) {
+    std::vector<UIView*> views = screenViews(c);
+    addKeyWindowViews(views);
+    return views;
+}
+
+namespace {
 
 bool snapshot(Context& c, const std::vector<std::string>& args) {
     if (c.app == nullptr || !c.app->launched()) {

@@ -45,10 +45,10 @@ CGRect screenBounds() {
     return objc_msgSend<CGRect()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "bounds"_sel);
 }
 
-// Sizes a controller's view to the screen and lays it out.
-void layOut(id controller) {
+// Sizes a controller's view to `frame` (the screen) and lays it out.
+void layOut(id controller, CGRect frame = screenBounds()) {
     id view = objc_msgSend<id()>(controller, "view"_sel);
-    objc_msgSend<void(CGRect)>(view, "setFrame:"_sel, screenBounds());
+    objc_msgSend<void(CGRect)>(view, "setFrame:"_sel, frame);
     objc_msgSend<void()>(view, "setNeedsLayout"_sel);
     objc_msgSend<void()>(view, "layoutIfNeeded"_sel);
 }
@@ -193,6 +193,7 @@ void MusicApp::shutdown() {
     tabBarController_.reset();
     launched_ = false;
     nowPlayingShown_ = false;
+    flipsideShown_ = false;
 }
 
 // What the now-playing screen shows: the player's item, none before
@@ -213,6 +214,7 @@ void MusicApp::showNowPlaying() {
     objc_msgSend<void()>(controller, "_didUpdateArtworkImage"_sel);
     present(controller);
     nowPlayingShown_ = true;
+    flipsideShown_ = false;
 }
 
 void MusicApp::showFlipside() {
@@ -235,7 +237,17 @@ void MusicApp::showFlipside() {
     id controller = flipsideViewController_.get();
     objc_msgSend<void(id)>(controller, "setDataSource:"_sel, source.get());
     objc_msgSend<void()>(controller, "reloadData"_sel);
+    // The header names the album and its artist.
+    if (auto* header = objectAs<MusicFlipsideAlbumDetailHeaderView>(
+            objc_msgSend<id()>(objc_msgSend<id()>(controller, "tableView"_sel), "tableHeaderView"_sel))) {
+        id artist = objc_msgSend<id(id)>(item, "valueForProperty:"_sel, NSString::make("albumArtist"));
+        if (artist == nil) artist = objc_msgSend<id(id)>(item, "valueForProperty:"_sel, NSString::make("artist"));
+        objc_msgSend<void(id)>(header->_albumLabel, "setText:"_sel,
+                               objc_msgSend<id(id)>(item, "valueForProperty:"_sel, NSString::make("albumTitle")));
+        objc_msgSend<void(id)>(header->_artistLabel, "setText:"_sel, artist);
+    }
     present(controller);
+    flipsideShown_ = true;
 }
 
 const std::vector<std::string>& MusicApp::screenNames() {
@@ -283,8 +295,10 @@ bool MusicApp::openScreen(const std::string& name, std::optional<unsigned long l
     closePresentations();
     objc_msgSend<id(BOOL)>(nav, "popToRootViewControllerAnimated:"_sel, NO);
     nowPlayingShown_ = false;
+    flipsideShown_ = false;
     objc_msgSend<void(id, BOOL)>(nav, "pushViewController:animated:"_sel, shown.get(), YES);
-    layOut(shown.get());
+    // The list starts below the navigation bar while the bar shows.
+    layOut(shown.get(), platform::navigationContentFrame(static_cast<UINavigationController*>(nav)));
     if (mediaLibraryReadFailures().busy != busyBefore) {
         // A list the library could not be read for is not shown as empty.
         objc_msgSend<id(BOOL)>(nav, "popToRootViewControllerAnimated:"_sel, NO);

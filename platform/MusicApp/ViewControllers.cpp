@@ -223,6 +223,16 @@ void flipsideLoadView(MusicFlipsideAlbumDetailViewController* self, SEL) {
     id alloced = objc_msgSend<id()>(MusicFlipsideAlbumDetailHeaderView::cls(), "alloc"_sel);
     id header = objc_msgSend<id(CGRect)>(alloced, "initWithFrame:"_sel,
                                          CGRectMake(0, 0, CGRectGetWidth(screen), kMusicFlipsideHeaderHeight));
+    auto* flipsideHeader = static_cast<MusicFlipsideAlbumDetailHeaderView*>(header);
+    id album = nowPlaying::newLabel(17, objc_msgSend<id()>(UIColor::cls(), "blackColor"_sel));
+    id artist = nowPlaying::newLabel(15, objc_msgSend<id()>(UIColor::cls(), "grayColor"_sel));
+    for (id label : {album, artist}) {
+        objc_msgSend<void(NSInteger)>(label, "setTextAlignment:"_sel, NSTextAlignmentLeft);
+        objc_msgSend<void(id)>(header, "addSubview:"_sel, label);
+        objc_release(label);
+    }
+    flipsideHeader->_albumLabel = static_cast<UIView*>(album);
+    flipsideHeader->_artistLabel = static_cast<UIView*>(artist);
     objc_msgSend<void(id)>(table, "setTableHeaderView:"_sel, header);
     objc_release(header);
     objc_msgSend<void(id)>(self, "setView:"_sel, table);
@@ -251,8 +261,13 @@ void flipsideReloadData(MusicFlipsideAlbumDetailViewController* self, SEL) {
     objc_msgSend<void()>(objc_msgSend<id()>(self, "tableView"_sel), "reloadData"_sel);
 }
 
+// The album's title and artist at the left, clear of the right end where an
+// edit button may stand.
 void flipsideHeaderLayoutSubviews(MusicFlipsideAlbumDetailHeaderView* self, SEL) {
     sendLayoutSubviewsToSuper(self, MusicFlipsideAlbumDetailHeaderView::cls());
+    const CGFloat width = std::max<CGFloat>(0, CGRectGetWidth(objc_msgSend<CGRect()>(self, "bounds"_sel)) - 15 - 70);
+    objc_msgSend<void(CGRect)>(self->_albumLabel, "setFrame:"_sel, CGRectMake(15, 44, width, 22));
+    objc_msgSend<void(CGRect)>(self->_artistLabel, "setFrame:"_sel, CGRectMake(15, 68, width, 20));
 }
 
 }  // namespace albumDetail

@@ -90,6 +90,13 @@ void drawImageInRect(_cairo* cr, UIImage* image, CGRect bounds, NSInteger mode);
 // then runs the completion block (void(), may be nil), and answers true.
 bool dismissPopoverShowing(objc_object* content, BOOL animated, objc_object* completion);
 
+// Ends editing inside `view`: the first responder resigns when it is `view`
+// or one of its subviews, at any depth (UITextField.cpp).
+void endEditingIn(objc_object* view);
+// The keyboard came or went: each presented alert's card moves to stay above
+// it (UIAlertController.cpp).
+void keyboardMoved();
+
 // Places the view's direct subviews that do not translate their masks by
 // the view's edge constraints (UIControl.cpp).
 void applyEdgeConstraints(objc_object* view);

@@ -10,6 +10,7 @@
 #include <UIKit/UITableViewRowAction.h>
 
 #include <atomic>
+#include <cmath>
 
 using namespace platform::support;
 
@@ -117,17 +118,25 @@ std::vector<Strong<_UITableViewCellActionButton>> platform::swipeRow(UITableView
     id cells = objc_msgSend<id()>(tableView, "visibleCells"_sel);
     for (NSUInteger i = 0, n = arrayCount(cells); i < n; ++i)
         platform::uikit::removeSwipeButtons(arrayObjectAt(cells, i));
+    // The table edits for the swiped row alone: no other row moves aside.
+    bool editedBefore = tableView->_editing && !tableView->_swipeEditing;
     objc_msgSend<void(BOOL)>(tableView, "setEditing:"_sel, YES);
+    if (!editedBefore) tableView->_swipeEditing = YES;
     CGRect row = objc_msgSend<CGRect(id)>(tableView, "rectForRowAtIndexPath:"_sel, indexPath);
     CGFloat right = CGRectGetWidth(objc_msgSend<CGRect()>(tableView, "bounds"_sel));
+    // Each button takes its usual width while they all fit the row; more
+    // share the row's width alike.
+    CGFloat width = kButtonWidth;
+    if (!buttons.empty() && width * static_cast<CGFloat>(buttons.size()) > right)
+        width = std::floor(right / static_cast<CGFloat>(buttons.size()));
     // The buttons go onto the row's cell when it has one, in its coordinates.
     id cell = objc_msgSend<id(id)>(tableView, "cellForRowAtIndexPath:"_sel, indexPath);
     CGRect cellFrame = objc_msgSend<CGRect()>(cell, "frame"_sel);
     CGFloat x = right;
     for (const Strong<_UITableViewCellActionButton>& button : buttons) {
-        x -= kButtonWidth;
+        x -= width;
         button->_indexPath = indexPath;
-        CGRect frame = CGRectMake(x, row.origin.y, kButtonWidth, CGRectGetHeight(row));
+        CGRect frame = CGRectMake(x, row.origin.y, width, CGRectGetHeight(row));
         if (cell != nullptr) {
             frame.origin.x -= cellFrame.origin.x;
             frame.origin.y -= cellFrame.origin.y;

@@ -107,6 +107,9 @@ void dismiss(UIViewController* self, SEL, BOOL animated, id completion) {
     if (controller == nullptr || presenter->_inTransition) return;
     presenter->_inTransition = YES;
     journalPresentation("dismiss", presenter, controller);
+    // What was being edited in the controller's views gives up its keyboard.
+    if (objc_msgSend<BOOL()>(controller, "isViewLoaded"_sel))
+        platform::uikit::endEditingIn(objc_msgSend<id()>(controller, "view"_sel));
     objc_msgSend<void(BOOL)>(controller, "viewWillDisappear:"_sel, animated);
     Strong<UIViewController> keepPresenter(presenter), keepController(controller);
     Strong<NSObject> block(static_cast<NSObject*>(objc_msgSend<id()>(completion, "copy"_sel)));
@@ -421,12 +424,25 @@ bool platform::finishTransitions(double timeoutSeconds) {
     return RunLoop::main().runUntil([] { return transitionsInProgress() == 0; }, timeoutSeconds);
 }
 
+// The card stands in the screen's room above the keyboard while a field
+// edits: an alert in the middle of it, an action sheet at its bottom; a
+// card taller than that room starts at the top of the screen.
 CGRect platform::alertCardFrame(UIAlertController* alert) {
     CGRect screen = screenBounds();
+    CGRect keyboard = platform::keyboardFrame();
+    double room = CGRectIsEmpty(keyboard) ? screen.size.height : keyboard.origin.y;
     CGSize size = CGSizeMake(cardWidth(alert), layoutOf(alert).height);
     double x = std::round((screen.size.width - size.width) / 2);
-    if (isActionSheet(alert)) return CGRectMake(x, screen.size.height - kSheetEdge - size.height, size.width, size.height);
-    return CGRectMake(x, std::round((screen.size.height - size.height) / 2), size.width, size.height);
+    double y = isActionSheet(alert) ? room - kSheetEdge - size.height : std::round((room - size.height) / 2);
+    return CGRectMake(x, std::max(0.0, y), size.width, size.height);
+}
+
+void platform::uikit::keyboardMoved() {
+    for (const Strong<UIViewController>& c : presented()) {
+        auto* alert = objectAs<UIAlertController>(objc::as_id(c.get()));
+        if (alert == nullptr || !objc_msgSend<BOOL()>(alert, "isViewLoaded"_sel)) continue;
+        objc_msgSend<void(CGRect)>(objc_msgSend<id()>(alert, "view"_sel), "setFrame:"_sel, platform::alertCardFrame(alert));
+    }
 }
 
 bool platform::tapAlertAction(UIAlertController* alert, UIAlertAction* action) {

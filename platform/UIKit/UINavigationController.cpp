@@ -249,3 +249,18 @@ void platform::uikit::registerNavigationControllers() {
         .method<navigation::topViewController>("topViewController")
         .method<navigation::navigationBar>("navigationBar");
 }
+
+bool platform::navigationBarShows(UINavigationController* navigation) {
+    id top = objc_msgSend<id()>(navigation, "topViewController"_sel);
+    if (top == nil) return false;
+    id item = objc_msgSend<id()>(top, "navigationItem"_sel);
+    return objc_msgSend<id()>(item, "title"_sel) != nil || objc_msgSend<id()>(item, "rightBarButtonItem"_sel) != nil;
+}
+
+CGRect platform::navigationContentFrame(UINavigationController* navigation) {
+    CGRect screen = objc_msgSend<CGRect()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "bounds"_sel);
+    if (!navigationBarShows(navigation)) return screen;
+    CGFloat top = CGRectGetMaxY(objc_msgSend<CGRect()>(objc_msgSend<id()>(navigation, "navigationBar"_sel), "frame"_sel));
+    top = std::min(top, screen.size.height);
+    return CGRectMake(0, top, screen.size.width, screen.size.height - top);
+}

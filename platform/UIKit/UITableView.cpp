@@ -148,8 +148,9 @@ void setDataSource(UITableView* self, SEL, id dataSource) { self->_dataSource = 
 BOOL isEditing(UITableView* self, SEL) { return self->_editing; }
 // Leaving editing closes a swiped row: its buttons go.
 void setEditing(UITableView* self, SEL, BOOL editing) {
-    if (self->_editing != editing) objc_msgSend<void()>(self, "setNeedsLayout"_sel);
+    if (self->_editing != editing || self->_swipeEditing) objc_msgSend<void()>(self, "setNeedsLayout"_sel);
     self->_editing = editing;
+    self->_swipeEditing = NO;
     if (editing) return;
     std::vector<UITableView::VisibleCell> cells = self->_visibleCells;
     for (const auto& v : cells) platform::uikit::removeSwipeButtons(objc::as_id(v.cell.get()));

@@ -147,7 +147,7 @@ void renderInContext(CALayer* self, SEL, CGContextRef context) { platform::drawV
 }  // namespace
 
 void platform::uikit::placeEditingState(UITableView* table, UITableViewCell* cell, objc_object* path) {
-    BOOL editing = table->_editing;
+    BOOL editing = table->_editing && !table->_swipeEditing;
     BOOL reorder = NO;
     CGFloat indent = 0;
     if (editing) {

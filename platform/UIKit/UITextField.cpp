@@ -23,7 +23,9 @@ namespace responder {
 BOOL becomeFirstResponder(UIResponder*, SEL) { return NO; }
 BOOL canBecomeFirstResponder(UIResponder*, SEL) { return NO; }
 BOOL resignFirstResponder(UIResponder* self, SEL) {
-    if (firstResponderSlot().get() == self) firstResponderSlot() = nullptr;
+    if (firstResponderSlot().get() != self) return YES;
+    firstResponderSlot() = nullptr;
+    platform::uikit::keyboardMoved();
     return YES;
 }
 BOOL isFirstResponder(UIResponder* self, SEL) { return firstResponderSlot().get() == self; }
@@ -93,6 +95,7 @@ BOOL becomeFirstResponder(UITextField* self, SEL) {
     Strong<NSObject> former = firstResponderSlot().lock();
     if (former) objc_msgSend<BOOL()>(former.get(), "resignFirstResponder"_sel);
     firstResponderSlot() = self;
+    platform::uikit::keyboardMoved();
     return YES;
 }
 
@@ -195,6 +198,29 @@ void platform::uikit::registerTextFields() {
 }
 
 id platform::firstResponder() { return firstResponderSlot().get(); }
+
+CGRect platform::keyboardFrame() {
+    auto* field = objectAs<UITextField>(firstResponderSlot().get());
+    if (field == nullptr) return CGRectZero;
+    CGRect screen = objc_msgSend<CGRect()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "bounds"_sel);
+    bool turned = screen.size.width > screen.size.height;
+    bool pad = UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPad;
+    CGFloat height = pad ? (turned ? 352 : 264) : (turned ? 162 : 216);
+    if (id input = objc_msgSend<id()>(field, "inputView"_sel))
+        height = objc_msgSend<CGRect()>(input, "frame"_sel).size.height;
+    height = std::min(height, screen.size.height);
+    return CGRectMake(0, screen.size.height - height, screen.size.width, height);
+}
+
+void platform::uikit::endEditingIn(objc_object* view) {
+    auto* responder = objectAs<UIView>(firstResponderSlot().get());
+    for (UIView* v = responder; v != nullptr; v = v->_superview)
+        if (objc::as_id(v) == view) {
+            Strong<UIView> keep(responder);
+            objc_msgSend<BOOL()>(responder, "resignFirstResponder"_sel);
+            return;
+        }
+}
 
 int platform::typeText(UITextField* field, const std::string& utf8) {
     if (field == nullptr) return 0;

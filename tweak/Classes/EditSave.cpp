@@ -436,6 +436,7 @@ void EditSheetSave(ItemEntry* entry, id alert) {
     CLog("SAVE PRESSED - %@", getViewIndexNameByMusicViewIndex(entry->viewIndex));
     Strong<ItemEntry> keep(entry);
     Strong<Panel> panel(static_cast<Panel*>(objc_msgSend<id(NSInteger)>(get(alert, "view"_sel), "viewWithTag:"_sel, kPanelTag)));
+    PanelEndEditing(panel.get());
     objc_msgSend<void(BOOL, id)>(alert, "dismissViewControllerAnimated:completion:"_sel, YES, nil);
     auto state = std::make_shared<SaveState>();
     long v = entry->viewIndex;
@@ -541,6 +542,7 @@ void EditSheetSave(ItemEntry* entry, id alert) {
 }
 
 void EditSheetCancel(ItemEntry* entry, id alert) {
+    PanelEndEditing(static_cast<Panel*>(objc_msgSend<id(NSInteger)>(get(alert, "view"_sel), "viewWithTag:"_sel, kPanelTag)));
     objc_msgSend<void(BOOL, id)>(alert, "dismissViewControllerAnimated:completion:"_sel, YES, nil);
     entry->pendingArtwork = nullptr;
     objc_msgSend<void(BOOL)>(tableViewOf(entry), "setEditing:"_sel, NO);

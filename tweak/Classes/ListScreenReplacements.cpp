@@ -3,6 +3,7 @@
 #include "ListScreenReplacements.h"
 
 #include "Cantrel.h"
+#include "Cantrel_Tools.h"
 #include "IconView.h"
 #include "ItemEntry.h"
 #include "MessageView.h"
@@ -117,7 +118,7 @@ void askBeforeDelete(MusicTableViewController* self, SEL cmd, UITableView* table
     Strong<NSIndexPath> path(indexPath);
     std::optional<unsigned long long> asked = persistentIDOf(entityOfRow(self, indexPath));
 
-    NSInteger alertStyle = UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPad ? UIAlertControllerStyleAlert
+    NSInteger alertStyle = Cantrel_isPad() ? UIAlertControllerStyleAlert
                                                           : UIAlertControllerStyleActionSheet;
     id alert = objc_msgSend<id(id, id, NSInteger)>(UIAlertController::cls(),
                                                    "alertControllerWithTitle:message:preferredStyle:"_sel, nil, text,

@@ -6,6 +6,7 @@
 #include <CoreGraphics/CGContext.h>
 #include <Foundation/NSString.h>
 #include <UIKit/UIColor.h>
+#include <UIKit/UIFont.h>
 #include <UIKit/UIScreen.h>
 
 #include <mutex>
@@ -18,7 +19,6 @@ constexpr double kFlipsideLift = -150;      // further up on the flipside album 
 constexpr double kFadeDuration = 0.3;
 constexpr NSInteger kMainLineTag = 1;
 constexpr NSInteger kSecondLineTag = 2;
-constexpr NSInteger kTextAlignmentCenter = 1;
 constexpr NSInteger kBlurStyleLight = 1;
 
 double liftFor(long viewIndex) { return viewIndex == kViewIndexFlipsideAlbum ? kFlipsideLift : 0; }
@@ -34,7 +34,7 @@ id makeLabel(CGRect frame, double fontSize, NSString* text, NSInteger tag) {
     objc_msgSend<void(NSInteger)>(label, "setNumberOfLines:"_sel, 0);
     objc_msgSend<void(BOOL)>(label, "setAdjustsFontSizeToFitWidth:"_sel, YES);
     objc_msgSend<void(id)>(label, "setTextColor:"_sel, colour("darkGrayColor"_sel));
-    objc_msgSend<void(NSInteger)>(label, "setTextAlignment:"_sel, kTextAlignmentCenter);
+    objc_msgSend<void(NSInteger)>(label, "setTextAlignment:"_sel, NSTextAlignmentCenter);
     objc_msgSend<void(id)>(label, "setText:"_sel, text);
     objc_msgSend<void(NSInteger)>(label, "setTag:"_sel, tag);
     return label;  // owned

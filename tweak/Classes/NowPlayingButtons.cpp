@@ -174,13 +174,16 @@ void layoutSubviews$MusicNowPlayingPlaybackControlsView(MusicNowPlayingPlaybackC
             container = newToolbarButtonContainer(button.systemItem, controls, sel_registerName(button.action));
             objc_setAssociatedObject(container, button.marker, NSNumber::withBool(true),
                                      OBJC_ASSOCIATION_RETAIN_NONATOMIC);
-            objc_msgSend<void(CGRect)>(container, "setFrame:"_sel,
-                                       containerFrame(objc_msgSend<CGRect()>(slider, "frame"_sel), button));
             objc_msgSend<void(id)>(controls, "addSubview:"_sel, container);
             objc_release(container);
         } else if (container != nil && !itemKept) {
             objc_msgSend<void()>(container, "removeFromSuperview"_sel);
+            continue;
         }
+        // Placed from the slider as it lies now (the screen may have turned).
+        if (container != nil)
+            objc_msgSend<void(CGRect)>(container, "setFrame:"_sel,
+                                       containerFrame(objc_msgSend<CGRect()>(slider, "frame"_sel), button));
     }
 }
 

@@ -101,10 +101,7 @@ void reopen(Panel* panel, id picture) {
 // keyboard (or its picker) first, so that none stays over what opens next.
 // Once the screen has gone, nothing follows.
 void closeSheetThen(Panel* panel, std::function<void(Panel*)> then) {
-    for (id field : {objc::as_id(panel->titleTextField.get()), objc::as_id(panel->subTitleTextField.get()),
-                     objc::as_id(panel->subSubTitleTextField.get())})
-        if (field != nil && objc_msgSend<BOOL()>(field, "isFirstResponder"_sel))
-            objc_msgSend<BOOL()>(field, "resignFirstResponder"_sel);
+    PanelEndEditing(panel);
     Strong<Panel> kept(panel);
     id presenter = presenterOf(entryOf(panel));
     if (presenter == nil) return;

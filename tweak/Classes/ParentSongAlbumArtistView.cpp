@@ -87,6 +87,14 @@ void deallocLogged(C* self, SEL) {
 
 }  // namespace
 
+void PanelEndEditing(ParentSongAlbumArtistView* panel) {
+    if (panel == nullptr) return;
+    for (id field : {objc::as_id(panel->titleTextField.get()), objc::as_id(panel->subTitleTextField.get()),
+                     objc::as_id(panel->subSubTitleTextField.get())})
+        if (field != nil && objc_msgSend<BOOL()>(field, "isFirstResponder"_sel))
+            objc_msgSend<BOOL()>(field, "resignFirstResponder"_sel);
+}
+
 void registerEditingPanels() {
     static std::once_flag once;
     std::call_once(once, [] {

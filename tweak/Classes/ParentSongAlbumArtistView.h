@@ -97,3 +97,7 @@ inline constexpr long kPickerPlaylist = 11;
 
 // Registers the panel classes. Idempotent.
 void registerEditingPanels();
+
+// Whichever of the panel's text fields is being edited gives up the keyboard
+// (or its picker): the sheet's ways out call it before the sheet goes.
+void PanelEndEditing(ParentSongAlbumArtistView* panel);

@@ -1,6 +1,7 @@
 #include "SearchQueryViewController.h"
 
 #include "Cantrel.h"
+#include "Cantrel_Tools.h"
 #include "CustomDataSource.h"
 #include "Libs/MosaicLayout/Entities/MosaicData.h"
 #include "Libs/MosaicLayout/Views/MosaicCell.h"
@@ -105,7 +106,7 @@ void willRotate(SearchQueryViewController* self, SEL, NSInteger orientation, dou
 NSInteger numberOfColumns(SearchQueryViewController* self, SEL, id) {
     NSInteger orientation = objc_msgSend<NSInteger()>(self, "interfaceOrientation"_sel);
     bool landscape = orientation == 3 || orientation == 4;
-    return (UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPad ? kPadColumns : kOtherColumns)[landscape ? 1 : 0];
+    return (Cantrel_isPad() ? kPadColumns : kOtherColumns)[landscape ? 1 : 0];
 }
 
 MosaicData* elementAt(SearchQueryViewController* self, id path) {

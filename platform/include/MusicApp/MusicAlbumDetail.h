@@ -19,7 +19,8 @@
 //                                         sections of its own
 //
 // MusicFlipsideAlbumDetailHeaderView : UIView
-//   layoutSubviews               void()
+//   layoutSubviews               void()   the album's title, and its artist under it, at the
+//                                         left (MusicApp::showFlipside sets their text)
 #pragma once
 
 #include <UIKit/UITableView.h>
@@ -41,6 +42,9 @@ struct MusicFlipsideAlbumDetailViewController : UIViewController {
 
 struct MusicFlipsideAlbumDetailHeaderView : UIView {
     OBJC_CLASS(MusicFlipsideAlbumDetailHeaderView)
+
+    UIView* _albumLabel = nullptr;   // UILabel, a subview
+    UIView* _artistLabel = nullptr;  // UILabel, a subview
 };
 
 inline constexpr double kMusicFlipsideHeaderHeight = 140;

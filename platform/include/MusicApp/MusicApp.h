@@ -128,9 +128,10 @@ public:
     // Makes that screen the current one: the navigation controller goes back
     // to its root and the new screen (made with alloc/init; an album's tracks
     // inside a MusicAlbumsDetailContainerViewController) is pushed (the push
-    // sends viewWillAppear: and viewDidAppear:), sized to the main screen and
-    // laid out. What the screens left present is dismissed first (the
-    // screen presenting it stays until that dismissal ends).
+    // sends viewWillAppear: and viewDidAppear:), sized to the main screen
+    // below the navigation bar while the bar shows, and laid out. What the
+    // screens left present is dismissed first (the screen presenting it
+    // stays until that dismissal ends).
     // False, with *error set and nothing changed, before launch, for an
     // unknown name, an id missing or not wanted, or an id the library does
     // not have (named in the error as `idAsGiven` when set, so as the user
@@ -147,6 +148,9 @@ public:
     // nowPlayingItem() (none when it has no album in the library), reloadData, and
     // is shown like a screen (its header view lays out).
     void showFlipside();
+    // Whether the flipside view is the screen shown: from showFlipside() until
+    // a list screen is opened or the now-playing screen is shown.
+    bool flipsideShown() const { return flipsideShown_; }
 
 private:
     // Dismisses, without animation, what the list screens, the now-playing
@@ -157,6 +161,7 @@ private:
     MusicAppOptions options_;
     bool launched_ = false;
     bool nowPlayingShown_ = false;
+    bool flipsideShown_ = false;
     Strong<MusicTabBarController> tabBarController_;
     Strong<MusicTableViewController> songsViewController_;
     Strong<UINavigationController> songsNavigationController_;

@@ -3,6 +3,10 @@
 //   sourceType / setSourceType:         NSInteger   0 photo library (the default)
 //   allowsEditing / setAllowsEditing:   BOOL
 //   delegate / setDelegate:             id          not retained
+//   loadView                            void()      the screen: a bar titled "Photos" over a
+//                                       grid of the photo library's pictures (the PNG and
+//                                       JPEG files of kPhotoFolder and of its folders, by
+//                                       name, at most 60), four a row (six on a pad)
 //
 // platform::pickPhoto plays a user's pick on a presented picker: the delegate
 // gets imagePickerController:didFinishPickingMediaWithInfo: with the info keys
@@ -14,6 +18,9 @@
 #include <UIKit/UIViewController.h>
 
 struct UIImage;
+
+// The photo library's folder on the device.
+inline constexpr const char* kPhotoFolder = "/var/mobile/Media/DCIM";
 
 struct UIImagePickerController : UIViewController {
     OBJC_CLASS(UIImagePickerController)

@@ -75,4 +75,15 @@ struct UINavigationController : UIViewController {
 
 inline constexpr CGFloat kUINavigationBarHeight = 44;
 
+namespace platform {
+
+// Whether `navigation`'s bar shows over the screen: while the controller on
+// top shows a title or a right item in it.
+bool navigationBarShows(UINavigationController* navigation);
+// The room of the view of the controller on top: the main screen below the
+// bar while the bar shows, else the whole screen.
+CGRect navigationContentFrame(UINavigationController* navigation);
+
+}  // namespace platform
+
 #define UIApplicationDidEnterBackgroundNotification ("UIApplicationDidEnterBackgroundNotification"_ns)

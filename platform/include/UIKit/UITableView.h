@@ -7,7 +7,8 @@
 //   delegate / setDelegate:                  id() / void(id)     not retained
 //   dataSource / setDataSource:              id() / void(id)     not retained
 //   isEditing / setEditing:                  BOOL() / void(BOOL)   setEditing: NO takes the
-//                                            swipe buttons off the visible cells
+//                                            swipe buttons off the visible cells; a swipe
+//                                            edits too, without indenting any row
 //   setEditing:animated:                     void(BOOL, BOOL)   -> setEditing:
 //   reloadData                               void()   asks the data source for
 //                                            numberOfSectionsInTableView: (NSInteger(id), else 1)
@@ -84,6 +85,9 @@ struct UITableView : UIScrollView {
     id _delegate = nil;
     id _dataSource = nil;
     BOOL _editing = NO;
+    // Editing only for a swiped row (platform::swipeRow): the rows keep
+    // their place and show no editing controls.
+    BOOL _swipeEditing = NO;
     BOOL _allowsSelection = YES;
     BOOL _allowsSelectionDuringEditing = NO;
     // Rows per section as of the last reloadData.

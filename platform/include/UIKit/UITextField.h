@@ -65,6 +65,12 @@ namespace platform {
 // The responder that is first responder now (not retained), or nullptr.
 id firstResponder();
 
+// Where the keyboard stands on the main screen while a text field is first
+// responder: along the bottom, the screen's width, as high as the field's
+// input view when it has one, else 216 points upright and 162 turned on a
+// phone, 264 and 352 on a pad. CGRectZero while no field edits.
+CGRect keyboardFrame();
+
 // The keyboard. Each returns how many changes the delegate allowed.
 // typeText: one change per character (a code point), appended at the end.
 int typeText(UITextField* field, const std::string& utf8);
