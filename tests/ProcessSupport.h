@@ -11,6 +11,8 @@
 #include <stdexcept>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <thread>
@@ -155,6 +157,36 @@ private:
     std::optional<int> status_;
 };
 
+// Whether process `pid` holds open a file whose path (as /proc shows it)
+// `matches`, polled up to `timeout` seconds: the moment to interrupt it in
+// the middle of writing that file.
+inline bool waitForOpenFile(pid_t pid, const std::function<bool(const std::string&)>& matches, double timeout = 10.0) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeout);
+    std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::error_code ec;
+        for (std::filesystem::directory_iterator it(fds, ec), end; !ec && it != end; it.increment(ec)) {
+            std::error_code lec;
+            if (matches(std::filesystem::read_symlink(it->path(), lec).string())) return true;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return false;
+}
+
+// Every entry under `folder` with its size (folders and links as 0), hidden
+// ones included: what a run left there and the disk space it keeps.
+inline std::map<std::string, uintmax_t> entriesUnder(const std::string& folder) {
+    std::map<std::string, uintmax_t> out;
+    std::error_code ec;
+    for (std::filesystem::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code sec;
+        bool file = it->is_regular_file(sec) && !it->is_symlink(sec);
+        out[std::filesystem::relative(it->path(), folder).string()] = file ? it->file_size(sec) : 0;
+    }
+    return out;
+}
+
 // Runs a program to its end; its wait status.
 inline int runProgram(const std::vector<std::string>& argv) {
     Child child(argv);
@@ -187,6 +219,32 @@ inline std::vector<std::string> runMusicScript(const std::string& root, const st
     std::filesystem::remove(scriptPath);
     exitCode = status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
     return lines;
+}
+
+// Runs the Music host on `root` with `script`, ends it by SIGTERM while it
+// writes a new file somewhere under a path containing `folder` (the file
+// unnamed, as /proc shows it, or under a hidden temporary name), then starts
+// it once more with no script. Fails when no such write was seen or a host
+// did not end as it should.
+inline ::testing::AssertionResult endMusicHostMidWrite(const std::string& root, const std::string& script,
+                                                       const std::string& folder) {
+    std::string scriptPath = root + ".script";
+    std::ofstream(scriptPath) << script;
+    {
+        Child host({binPath("Music"), "--root", root, "--script", scriptPath});
+        bool seen = waitForOpenFile(host.pid(), [&](const std::string& path) {
+            return path.find(folder) != std::string::npos &&
+                   (path.ends_with(" (deleted)") || path.find("/.new-") != std::string::npos);
+        });
+        if (!seen) return ::testing::AssertionFailure() << "nothing was being written in " << folder;
+        if (::kill(host.pid(), SIGTERM) != 0 || !host.waitExit(10))
+            return ::testing::AssertionFailure() << "the host did not end on SIGTERM";
+    }
+    std::filesystem::remove(scriptPath);
+    int code = -1;
+    runMusicScript(root, "", code);
+    if (code != 0) return ::testing::AssertionFailure() << "the next start ended with " << code;
+    return ::testing::AssertionSuccess();
 }
 #endif
 

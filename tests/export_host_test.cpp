@@ -243,3 +243,26 @@ TEST_F(ExportHost, AThousandTracksExportWithFewDescriptors) {
 }
 
 }  // namespace
+
+namespace {
+
+// The host ended by SIGTERM in the middle of an export's long copy (a song
+// of 256 MB), then started again: the device holds what it held before —
+// no temporary, no working folder, no disk space kept — for one song's
+// export and for an album's.
+TEST_F(ExportHost, AnExportEndedMidWriteLeavesNothingAfterTheNextStart) {
+    std::filesystem::resize_file(root.path() + "/var/mobile/Media/Music/F00/1003.mp3", 256u << 20);
+    std::filesystem::create_directories(root.path() + "/var/mobile/Media/general_storage/Cantrel");
+    int code = -1;
+    testsupport::runMusicScript(root.path(), "", code);
+    ASSERT_EQ(code, 0);
+    const auto before = testsupport::entriesUnder(root.path() + "/var");
+    for (const char* exportOf : {"open album 202\nswipe 0 0\ntap 5\n", "open albums\nswipe 0 0\ntap 5\n"}) {
+        SCOPED_TRACE(exportOf);
+        ASSERT_TRUE(testsupport::endMusicHostMidWrite(root.path(), std::string(exportOf) + "run 60\n",
+                                                      "/general_storage/Cantrel/"));
+        EXPECT_EQ(testsupport::entriesUnder(root.path() + "/var"), before);
+    }
+}
+
+}  // namespace
