@@ -234,7 +234,7 @@ TEST_F(ExportHost, AThousandTracksExportWithFewDescriptors) {
     int code = -1;
     auto lines = testsupport::runMusicScript(root.path(),
                                              "open playlists\nswipe 0 0\ntap 5\nsharesheet\nactivity Export to Folder\n",
-                                             code, "", nullptr, "ulimit -n 64; ");
+                                             code, "", nullptr, 64);
     EXPECT_EQ(code, 0) << testing::PrintToString(lines);
     size_t copies = 0;
     for (const auto& e : std::filesystem::recursive_directory_iterator(root.path() + "/var/mobile/Media/general_storage/Cantrel"))
