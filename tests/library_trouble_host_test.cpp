@@ -396,3 +396,24 @@ TEST_F(LibraryTrouble, AnAlbumWithoutAnAlbumArtistSavesWithoutAnArtist) {
 }
 
 }  // namespace
+
+namespace {
+
+// With very few descriptors (from 4 to 10, the three standard ones
+// included) the host cannot open all it needs: it says why, in the words for
+// it, never that there is no library, and ends with a failing status rather
+// than a crash.
+TEST_F(LibraryTrouble, TooFewDescriptorsAreNamedAsTheReason) {
+    for (long limit = 4; limit <= 10; ++limit) {
+        SCOPED_TRACE(limit);
+        int code = -1;
+        std::vector<std::string> errors;
+        auto lines = testsupport::runMusicScript(root.path(), "open songs\nrows\n", code, "", &errors, limit);
+        std::string all = joined(lines) + joined(errors);
+        EXPECT_TRUE(code == 1 || code == 2) << code;
+        EXPECT_NE(all.find("Too many open files"), std::string::npos) << all;
+        EXPECT_EQ(all.find("no media library"), std::string::npos) << all;
+    }
+}
+
+}  // namespace

@@ -218,3 +218,22 @@ TEST_F(SaveHost, TagsLeftAsTheyWereAreToldInOneAlert) {
 }
 
 }  // namespace
+
+namespace {
+
+// The host ended by SIGTERM in the middle of an artwork rewrite of a song of
+// 256 MB, then started again: the device holds what it held before — the
+// song as it was, no temporary beside it, no disk space kept.
+TEST_F(SaveHost, AnArtworkRewriteEndedMidWriteLeavesNothingAfterTheNextStart) {
+    std::filesystem::resize_file(root.path() + "/var/mobile/Media/Music/F00/1003.mp3", 256u << 20);
+    int code = -1;
+    testsupport::runMusicScript(root.path(), "", code);
+    ASSERT_EQ(code, 0);
+    const auto before = testsupport::entriesUnder(root.path() + "/var/mobile/Media/Music");
+    std::string picture = std::string(CANTREL_RESOURCES_DIR) + "/Cantrel.bundle/10@2x.png";
+    ASSERT_TRUE(testsupport::endMusicHostMidWrite(
+        root.path(), "open album 202\nswipe 0 0\ntap 2\npickimage " + picture + "\naction Save\nrun 60\n", "/Music/F00/"));
+    EXPECT_EQ(testsupport::entriesUnder(root.path() + "/var/mobile/Media/Music"), before);
+}
+
+}  // namespace

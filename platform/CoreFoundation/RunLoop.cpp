@@ -7,8 +7,10 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <stdexcept>
+#include <string>
 
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -95,7 +97,7 @@ RunLoop& RunLoop::main() {
 
 RunLoop::RunLoop() {
     wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (wakeFd_ < 0) throw std::runtime_error("run loop: eventfd failed");
+    if (wakeFd_ < 0) throw std::runtime_error(std::string("cannot start the main run loop: ") + std::strerror(errno));
 }
 
 RunLoop::TimerId RunLoop::add(double time, std::function<void()> work, bool timer) {

@@ -192,16 +192,6 @@ struct FileStamp {
 
 // The stamp of a regular file; false for anything else (*exists tells
 // whether something else is there).
-// EMFILE or ENFILE when the process cannot open one more file, else 0.
-int descriptorShortage() {
-    int fd = ::open("/", O_PATH | O_CLOEXEC);
-    if (fd >= 0) {
-        ::close(fd);
-        return 0;
-    }
-    return errno == EMFILE || errno == ENFILE ? errno : 0;
-}
-
 bool stampOf(const std::string& path, FileStamp* stamp, bool* exists = nullptr) {
     struct stat st {};
     bool found = !path.empty() && ::stat(path.c_str(), &st) == 0;
@@ -359,7 +349,7 @@ ReadConnection* currentConnection() {
         connections.erase(path);
         // A path that could not be resolved for want of descriptors is no
         // missing library: the reason is named.
-        if (int err = path.empty() ? descriptorShortage() : 0; err != 0) noteFailure(SQLITE_CANTOPEN, std::strerror(err));
+        if (int err = path.empty() ? platform::descriptorShortage() : 0; err != 0) noteFailure(SQLITE_CANTOPEN, std::strerror(err));
         else noteMissing(path, exists);
         return nullptr;
     }

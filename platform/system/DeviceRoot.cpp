@@ -278,6 +278,15 @@ bool makeDeviceDirectories(const std::string& path) {
     return !ec && fs::is_directory(host) && resolvesInside(host, deviceRoot());
 }
 
+int descriptorShortage() {
+    int fd = ::open("/", O_PATH | O_CLOEXEC);
+    if (fd >= 0) {
+        ::close(fd);
+        return 0;
+    }
+    return errno == EMFILE || errno == ENFILE ? errno : 0;
+}
+
 int openDeviceFile(const std::string& hostPath) {
     if (hostPath.empty()) {
         errno = ENOENT;

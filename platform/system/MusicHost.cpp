@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <iterator>
 #include <string>
 
@@ -92,13 +93,18 @@ pid_t detail::readLockPid(int fd) {
 }
 
 MusicHostRegistration::MusicHostRegistration() : path_(musicLockPath()) {
+    // A path that did not resolve for want of descriptors says so.
     if (path_.empty()) {
-        error_ = "cannot use " + deviceRoot() +
-                 "/.platform/Music.lock: .platform is a symlink or not a folder, or the lock leads out of the root";
+        int shortage = descriptorShortage();
+        error_ = "cannot use " + deviceRoot() + "/.platform/Music.lock: " +
+                 (shortage != 0 ? std::strerror(shortage)
+                                : ".platform is a symlink or not a folder, or the lock leads out of the root");
         return;
     }
     if (!makeDeviceDirectories("/.platform")) {
-        error_ = "cannot make the folder of the Music lock under " + deviceRoot();
+        int shortage = descriptorShortage();
+        error_ = "cannot make the folder of the Music lock under " + deviceRoot() +
+                 (shortage != 0 ? std::string(": ") + std::strerror(shortage) : std::string());
         return;
     }
     // Never through a symlink (the pid write truncates what it opens), and
@@ -140,7 +146,15 @@ MusicHostRegistration::MusicHostRegistration() : path_(musicLockPath()) {
         close(fd);
         return;
     }
-    quitTarget.store(&RunLoop::main());
+    try {
+        quitTarget.store(&RunLoop::main());
+    } catch (const std::exception& e) {
+        error_ = e.what();
+        if (ftruncate(fd, 0) != 0) {
+        }
+        close(fd);
+        return;
+    }
     lockFd.store(fd);
     struct sigaction sa {};
     sa.sa_handler = onTerminate;

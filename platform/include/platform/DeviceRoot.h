@@ -31,6 +31,9 @@ std::string devicePath(const std::string& path);
 
 // Creates the folder (and its parents) of a device path; false on failure.
 bool makeDeviceDirectories(const std::string& path);
+// EMFILE or ENFILE when this process cannot open one more file (a device
+// path that did not resolve may have failed for that alone), else 0.
+int descriptorShortage();
 
 // The absolute, lexically normalised form of a host path ("a/../b" is
 // CWD/b, and "a" is never looked at); "" when it cannot be made.
