@@ -34,6 +34,8 @@ struct Files {
     Files() {
         std::string tmpl = (std::filesystem::temp_directory_path() / "cantrel-bench-XXXXXX").string();
         dir = mkdtemp(tmpl.data());
+        // The writer opens device files only beneath the device root.
+        platform::setDeviceRoot(dir);
         mp3 = dir + "/song.mp3";
         copy = dir + "/copy.mp3";
         image = dir + "/cover.jpg";
