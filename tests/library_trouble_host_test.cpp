@@ -404,6 +404,11 @@ namespace {
 // it, never that there is no library, and ends with a failing status rather
 // than a crash.
 TEST_F(LibraryTrouble, TooFewDescriptorsAreNamedAsTheReason) {
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizers' own runtime opens files as it checks the host, and
+    // fails in its own words when it cannot: the limits say nothing there.
+    GTEST_SKIP() << "the sanitizer runtime needs descriptors of its own";
+#endif
     for (long limit = 4; limit <= 10; ++limit) {
         SCOPED_TRACE(limit);
         int code = -1;
