@@ -237,3 +237,40 @@ TEST_F(SaveHost, AnArtworkRewriteEndedMidWriteLeavesNothingAfterTheNextStart) {
 }
 
 }  // namespace
+
+namespace {
+
+// The hidden ".new-XXXXXX" files that writers ended mid-write leave beside
+// the songs, among the artwork and the preferences (where files cannot be
+// unnamed, or between naming a finished file and putting it in place) are
+// gone after the next start; other names stay, and nothing is removed
+// through a symlinked folder.
+TEST_F(SaveHost, TemporariesLeftByEndedWritersGoAtTheNextStart) {
+    const std::string media = root.path() + "/var/mobile/Media/iTunes_Control";
+    const std::vector<std::string> left = {
+        media + "/Music/F03/.new-a1b2c3",
+        media + "/iTunes/Artwork/Originals/3a/.new-0f0f0f",
+        media + "/iTunes/Artwork/Caches/600x600/3a/.new-123abc",
+        root.path() + "/var/mobile/Library/Preferences/.new-beefed",
+    };
+    const std::string outside = root.path() + "-outside";
+    const std::vector<std::string> kept = {
+        media + "/Music/F03/.new-kept",
+        media + "/Music/F03/1003.mp3",
+        root.path() + "/var/mobile/Library/Preferences/com.brevank.Cantrel.plist.new-a1b2c3",
+        outside + "/.new-a1b2c3",
+    };
+    for (const auto& path : left) std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::filesystem::create_directories(outside);
+    std::filesystem::create_directory_symlink(outside, media + "/Music/F04");
+    for (const auto& path : left) std::ofstream(path) << "left by a writer that was ended";
+    for (const auto& path : kept) std::ofstream(path) << "kept";
+    int code = -1;
+    testsupport::runMusicScript(root.path(), "", code);
+    EXPECT_EQ(code, 0);
+    for (const auto& path : left) EXPECT_FALSE(std::filesystem::exists(path)) << path;
+    for (const auto& path : kept) EXPECT_TRUE(std::filesystem::exists(path)) << path;
+    std::filesystem::remove_all(outside);
+}
+
+}  // namespace

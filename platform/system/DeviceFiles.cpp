@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -165,7 +166,9 @@ Status NewFile::replace(const std::string& name) {
     if (!isPlainName(name)) return Status::error(EINVAL, "replace", joined(folderPath_, name));
     if (tempName_.empty()) {
         // Unnamed: linked under a hidden name of its own, then renamed over
-        // the file in one step.
+        // the file in one step; locked first, so that a sweep of the folder
+        // by another process leaves the name between the two.
+        ::flock(fd_, LOCK_EX);
         for (int attempt = 0; attempt < 16 && tempName_.empty(); ++attempt) {
             std::string temp = temporaryName();
             if (::linkat(AT_FDCWD, reopenPath().c_str(), folder_, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) tempName_ = temp;
@@ -442,6 +445,18 @@ size_t sweepTemporaries(const std::string& folderHostPath) {
         bool abandoned = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
         if (abandoned && ::unlinkat(folder.fd(), name.c_str(), 0) == 0) ++removed;
         ::close(fd);
+    }
+    return removed;
+}
+
+size_t sweepTemporariesBelow(const std::string& folderHostPath, int levels) {
+    size_t removed = sweepTemporaries(folderHostPath);
+    if (levels <= 0) return removed;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folderHostPath, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code sec;
+        if (it->symlink_status(sec).type() == std::filesystem::file_type::directory)
+            removed += sweepTemporariesBelow(it->path().string(), levels - 1);
     }
     return removed;
 }

@@ -31,6 +31,9 @@
 #include <UIKit/UIKit.h>
 #include <UIKit/UITableViewRowAction.h>
 
+#include <platform/DeviceFiles.h>
+#include <platform/DeviceRoot.h>
+
 #include <cstring>
 #include <vector>
 
@@ -423,6 +426,17 @@ void installHooks() {
 
 }  // namespace
 
+// Removes the hidden temporaries that writers ended mid-write left where
+// files could not be unnamed, or between naming a finished file and putting
+// it in place: beside the songs, among the artwork and the preferences.
+static void removeTemporaries() {
+    std::string control = platform::devicePath("/var/mobile/Media/iTunes_Control");
+    platform::sweepTemporariesBelow(control + "/Music", 1);
+    platform::sweepTemporariesBelow(control + "/iTunes/Artwork/Originals", 1);
+    platform::sweepTemporariesBelow(control + "/iTunes/Artwork/Caches", 2);
+    platform::sweepTemporaries(platform::devicePath("/var/mobile/Library/Preferences"));
+}
+
 void CantrelInitialize() {
     static bool initialized = false;
     if (initialized) return;
@@ -435,6 +449,7 @@ void CantrelInitialize() {
 
     LoadPrefs();
     cantrel::exporting::removeLeftovers();
+    removeTemporaries();
 
     CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), nullptr, preferencesChangedCallback,
                                     CFSTR("com.brevank.Cantrel.settingschanged"), nullptr,

@@ -139,6 +139,9 @@ bool isPlainName(std::string_view name);
 // could remove them: the hidden ".new-XXXXXX" names that are not held by a
 // writer at work. Answers how many went.
 size_t sweepTemporaries(const std::string& folderHostPath);
+// The same in the folder and in its subfolders down `levels` levels (a
+// symlink among them is never followed): one read per folder.
+size_t sweepTemporariesBelow(const std::string& folderHostPath, int levels);
 
 // Opens a host path inside the device root beneath it (the kernel refuses
 // every step that leads out): -1 with errno set otherwise. `flags` as for
