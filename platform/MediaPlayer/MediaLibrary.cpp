@@ -146,6 +146,9 @@ bool createMediaLibrary(const std::string& hostPath, std::string* error) {
         return false;
     };
     if (hostPath.empty()) return fail("no path for the media library");
+    // Only the library generator and tests make a library, at a path of
+    // their own choosing, before any app runs on it: not a device file the
+    // app reaches, and SQLite opens it by name in any case.
     ::unlink(hostPath.c_str());
     ::unlink((hostPath + "-journal").c_str());
     ::unlink((hostPath + "-wal").c_str());

@@ -9,9 +9,9 @@
 #include <UIKit/UITouch.h>
 
 #include <nlohmann/json.hpp>
+#include <platform/DeviceRoot.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -226,12 +226,15 @@ private:
 id loadNibNamed(NSBundle* self, SEL, id name, id owner, id) {
     std::string nib = to_string(static_cast<NSString*>(name));
     std::filesystem::path file = std::filesystem::path(self->_hostPath) / (nib + ".nib.json");
-    std::ifstream in(file);
-    if (nib.empty() || nib.find('/') != std::string::npos || !in)
+    // A nib is a device file of its bundle: read beneath the root, a regular
+    // file only, of a bounded size.
+    constexpr size_t kMaxNibBytes = 4u << 20;
+    std::string text;
+    if (nib.empty() || nib.find('/') != std::string::npos || !platform::readDeviceFile(file.string(), text, kMaxNibBytes))
         NSException::raise(NSInternalInconsistencyException,
                            "Could not load NIB in bundle: '" + self->_path + "' with name '" + nib + "'");
     try {
-        json data = json::parse(in);
+        json data = json::parse(text);
         NibLoader loader(self, nib, owner);
         return loader.load(data);
     } catch (const NibError& e) {

@@ -272,22 +272,26 @@ bool isStagingName(const std::string& name) {
 }
 
 void removeAbandonedStaging(time_t minimumAge = kAbandonedAfterSeconds) {
-    std::string host = ex::hostFolderOfExports();
-    std::unique_ptr<DIR, int (*)(DIR*)> folder(::opendir(host.c_str()), ::closedir);
-    if (!folder) return;
+    platform::DeviceFolder exports;
+    if (!platform::DeviceFolder::open(ex::hostFolderOfExports(), exports).ok()) return;
+    int listed = ::fcntl(exports.fd(), F_DUPFD_CLOEXEC, 0);
+    std::unique_ptr<DIR, int (*)(DIR*)> folder(listed < 0 ? nullptr : ::fdopendir(listed), ::closedir);
+    if (!folder) {
+        if (listed >= 0) ::close(listed);
+        return;
+    }
     std::vector<std::string> names;
     while (const dirent* e = ::readdir(folder.get()))
         if (isStagingName(e->d_name)) names.push_back(e->d_name);
     time_t now = ::time(nullptr);
     for (const std::string& name : names) {
-        int fd = ::open((host + "/" + name).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        platform::DeviceFolder staging;
         struct stat st {};
-        if (fd < 0) continue;
-        if (::fstat(fd, &st) == 0 && now - st.st_mtime >= minimumAge && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        if (!exports.openFolder(name, staging).ok()) continue;
+        if (::fstat(staging.fd(), &st) == 0 && now - st.st_mtime >= minimumAge && ::flock(staging.fd(), LOCK_EX | LOCK_NB) == 0) {
             removeItem(std::string(ex::kExportFolder) + "/" + name + ".zip");
             removeItem(std::string(ex::kExportFolder) + "/" + name);
         }
-        ::close(fd);
     }
 }
 
@@ -309,7 +313,11 @@ std::string createStagingFolder(int* lock) {
     removeAbandonedStaging();
     std::string folder = str(newUUIDFolder("."));
     if (folder.empty()) return "";
-    *lock = ::open(platform::devicePath(folder).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    // The lock is taken on the folder opened beneath the root, by descriptor.
+    platform::DeviceFolder staging;
+    *lock = platform::DeviceFolder::open(platform::devicePath(folder), staging).ok()
+                ? ::fcntl(staging.fd(), F_DUPFD_CLOEXEC, 0)
+                : -1;
     if (*lock >= 0) ::flock(*lock, LOCK_EX);
     return folder;
 }

@@ -186,6 +186,8 @@ void FMDatabase::setError(int code, std::string message) {
 
 void FMDatabase::clearError() { setError(SQLITE_OK, "not an error"); }
 
+// SQLite opens its files by name; the name is the device path resolved
+// beneath the root, which SQLite has no way to open by descriptor.
 BOOL FMDatabase::open() {
     if (db_) return YES;
     std::string hostPath = databasePath_ ? platform::devicePath(databasePath_->str()) : std::string();
