@@ -57,6 +57,27 @@ std::vector<std::string> runExportScript(const TempDir& root, const std::string&
     return withoutUUIDs(testsupport::runMusicScript(root.path(), script, code));
 }
 
+// A script that exports, and then the export folder listed: the share
+// sheets' `text` lines, and the folder's entries that are export folders or
+// their archives ("U...") or `file`. The script must succeed.
+struct Sharing {
+    std::vector<std::string> texts, files;
+};
+Sharing runSharing(const TempDir& root, const std::string& script, const std::string& flags = "",
+                   const std::string& file = "") {
+    int code = -1;
+    std::vector<std::string> errors;
+    auto lines = withoutUUIDs(testsupport::runMusicScript(
+        root.path(), script + "ls var/mobile/Media/general_storage/Cantrel\n", code, flags, &errors));
+    EXPECT_EQ(code, 0) << ::testing::PrintToString(errors);
+    Sharing out;
+    for (const std::string& l : lines) {
+        if (l.starts_with("text ")) out.texts.push_back(l);
+        if (l.starts_with("U") || (!file.empty() && l == file)) out.files.push_back(l);
+    }
+    return out;
+}
+
 TEST_F(ExportHost, ExportShareAndList) {
     int code = -1;
     auto lines = runExportScript(
@@ -89,19 +110,9 @@ TEST_F(ExportHost, ExportShareAndList) {
 // Two exports from two swipes on one screen: both sheets show, one after the
 // other (in the order the exports finish), and each keeps its own folder.
 TEST_F(ExportHost, TwoExportsShowTwoSheets) {
-    int code = -1;
-    std::vector<std::string> errors;
-    auto lines = withoutUUIDs(testsupport::runMusicScript(
-        root.path(),
-        "open albums\nswipe 0 0\ntap 5\nswipe 1 0\ntap 5\nsharesheet\nactivity Export to Folder\nsharesheet\n"
-        "activity Export to Folder\nls var/mobile/Media/general_storage/Cantrel\n",
-        code, "", &errors));
-    EXPECT_EQ(code, 0) << ::testing::PrintToString(errors);
-    std::vector<std::string> texts, files;
-    for (const std::string& l : lines) {
-        if (l.starts_with("text ")) texts.push_back(l);
-        if (l.starts_with("U")) files.push_back(l);
-    }
+    auto [texts, files] = runSharing(root,
+                                     "open albums\nswipe 0 0\ntap 5\nswipe 1 0\ntap 5\nsharesheet\nactivity Export to "
+                                     "Folder\nsharesheet\nactivity Export to Folder\n");
     std::sort(texts.begin(), texts.end());
     EXPECT_EQ(texts, (std::vector<std::string>{"text 'Aerial Maps' via Cantrel",
                                                "text 'Bigger, Brighter, Louder!' via Cantrel"}));
@@ -113,25 +124,20 @@ TEST_F(ExportHost, TwoExportsShowTwoSheets) {
         << ::testing::PrintToString(files);
 }
 
-// Opening another screen closes the share sheet its screen presented, as a
-// cancel: its working folder goes, and the next export's sheet shows.
+// Opening another screen closes the share sheet its screen presented (on a
+// pad, its popover), as a cancel: its working folder goes, and the next
+// export's sheet shows.
 TEST_F(ExportHost, OpeningAnotherScreenEndsTheSheetAsACancel) {
-    int code = -1;
-    std::vector<std::string> errors;
-    auto lines = withoutUUIDs(testsupport::runMusicScript(
-        root.path(),
-        "open albums\nswipe 0 0\ntap 5\nsharesheet\nopen songs\nswipe 0 0\ntap 5\nsharesheet\nactivity cancel\n"
-        "ls var/mobile/Media/general_storage/Cantrel\n",
-        code, "", &errors));
-    EXPECT_EQ(code, 0) << ::testing::PrintToString(errors);
-    std::vector<std::string> texts, files;
-    for (const std::string& l : lines) {
-        if (l.starts_with("text ")) texts.push_back(l);
-        if (l.starts_with("U") || l == "Atlas.mp3") files.push_back(l);
+    for (const char* device : {"", "--idiom ipad --screen 768x1024"}) {
+        SCOPED_TRACE(device);
+        std::filesystem::remove_all(root.path() + "/var/mobile/Media/general_storage");
+        auto [texts, files] = runSharing(
+            root, "open albums\nswipe 0 0\ntap 5\nsharesheet\nopen songs\nswipe 0 0\ntap 5\nsharesheet\nactivity cancel\n",
+            device, "Atlas.mp3");
+        EXPECT_EQ(texts, (std::vector<std::string>{"text 'Aerial Maps' via Cantrel", "text 'Atlas' via Cantrel"}));
+        std::sort(files.begin(), files.end());
+        EXPECT_EQ(files, (std::vector<std::string>{"Atlas.mp3", "U.zip"})) << "the working folder U/ is gone";
     }
-    EXPECT_EQ(texts, (std::vector<std::string>{"text 'Aerial Maps' via Cantrel", "text 'Atlas' via Cantrel"}));
-    std::sort(files.begin(), files.end());
-    EXPECT_EQ(files, (std::vector<std::string>{"Atlas.mp3", "U.zip"})) << "the working folder U/ is gone";
 }
 
 // On a pad the sheet comes in a popover: the snapshot draws its card (light

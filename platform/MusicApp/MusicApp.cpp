@@ -324,6 +324,10 @@ void MusicApp::closePresentations() {
     for (id screen : screens)
         if (screen != nil && objc_msgSend<id()>(screen, "presentedViewController"_sel) != nil)
             objc_msgSend<void(BOOL, id)>(screen, "dismissViewControllerAnimated:completion:"_sel, NO, nil);
+    // A pad shows some of them in popovers over these screens (the share
+    // sheet): they go too, their content told it disappeared.
+    for (UIPopoverController* popover : shownPopovers())
+        objc_msgSend<void(BOOL)>(popover, "dismissPopoverAnimated:"_sel, NO);
 }
 
 MusicTableViewController* MusicApp::currentScreen() const {

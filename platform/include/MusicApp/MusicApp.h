@@ -154,8 +154,9 @@ public:
 
 private:
     // Dismisses, without animation, what the list screens, the now-playing
-    // screen and the flipside present (a sheet, a menu, a picker), after the
-    // transitions in flight: leaving them ends it, as a tab switch does.
+    // screen and the flipside present (a sheet, a menu, a picker) and the
+    // popovers shown over them (a pad's share sheet), after the transitions
+    // in flight: leaving them ends it, as a tab switch does.
     void closePresentations();
 
     MusicAppOptions options_;
