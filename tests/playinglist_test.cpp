@@ -25,8 +25,10 @@
 #include <platform/RunLoop.h>
 
 #include <cairo.h>
+#include <sqlite3.h>
 
 #include <algorithm>
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <string>
@@ -402,6 +404,34 @@ TEST_F(PlayingList, APictureComesFromTheDatabaseOrTheRepresentativeItem) {
         }
     }
     list->tmp = kept;
+}
+
+// A row's picture that the database names is read when its cell appears,
+// maybe long after the action that loaded the rows: such reads share that
+// action's wait for a locked library. Loaded by an action whose wait is
+// over, eight rows without artwork of their own wait for none (one wait of
+// 2 s each would take 16 s), and each shows the white square.
+TEST_F(PlayingList, PicturesReadAfterTheirActionShareItsWaitForALockedLibrary) {
+    startQueue({1003, 1004, 1005, 1006, 1007, 1008, 1009, 1010}, 1003);
+    sqlite3* lock = nullptr;
+    ASSERT_EQ(sqlite3_open(platform::devicePath(platform::mediaLibraryDevicePath()).c_str(), &lock), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(lock, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    {
+        platform::MediaLibraryWait over(std::chrono::milliseconds(0));
+        open();
+    }
+    auto start = std::chrono::steady_clock::now();
+    std::vector<double> widths;
+    platform::forEachRowCell(table(), 0, 1000, [&](NSInteger, NSInteger, UITableViewCell* cell) {
+        widths.push_back(objc_msgSend<CGSize()>(objc_msgSend<id()>(objc_msgSend<id()>(cell, "imageView"_sel), "image"_sel),
+                                                 "size"_sel)
+                             .width);
+    });
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    sqlite3_exec(lock, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(lock);
+    EXPECT_LT(seconds, 2.0);
+    EXPECT_EQ(widths, std::vector<double>(8, 60));
 }
 
 TEST_F(PlayingList, TheOneListNeverStandsOnTwoStacks) {

@@ -433,6 +433,10 @@ platform::MediaLibraryWait::~MediaLibraryWait() { currentWait = outer_; }
 
 platform::MediaLibraryWait* platform::MediaLibraryWait::current() { return currentWait; }
 
+platform::MediaLibraryWait::Clock::time_point platform::MediaLibraryWait::actionDeadline() {
+    return currentWait != nullptr ? currentWait->deadline_ : Clock::now() + kDefault;
+}
+
 int platform::MediaLibraryWait::remainingMilliseconds() const {
     auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline_ - Clock::now()).count();
     return left <= 0 ? 0 : left >= INT_MAX ? INT_MAX : static_cast<int>(left);

@@ -635,9 +635,7 @@ void exportAlbum(id, SEL, ItemEntry* entry, int type) {
     job->single = entry->mediaItemCollection.get() == nil || entry->viewIndex == kViewIndexFlipsideAlbum;
     job->screen = Strong<NSObject>(static_cast<NSObject*>(entry->currentViewController.get()));
     job->table = Strong<NSObject>(static_cast<NSObject*>(get(entry->currentViewController.get(), "tableView"_sel)));
-    platform::MediaLibraryWait* tap = platform::MediaLibraryWait::current();
-    job->deadline = tap != nullptr ? tap->deadline()
-                                   : platform::MediaLibraryWait::Clock::now() + platform::MediaLibraryWait::kDefault;
+    job->deadline = platform::MediaLibraryWait::actionDeadline();
     MessageView* badge = nullptr;
     showBadge(entry->currentViewController.get(), job->single ? "Preparing Track" : "Preparing Tracks", 0.0,
               IconViewTagDiscPlus, entry->viewIndex, &badge);

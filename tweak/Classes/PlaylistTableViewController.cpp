@@ -16,6 +16,7 @@
 #include <platform/RunLoop.h>
 
 #include <climits>
+#include <optional>
 
 using cantrel::countOf;
 using cantrel::objectAt;
@@ -207,6 +208,7 @@ void loadupTable(PlaylistTableViewController* self, SEL, BOOL scroll) {
     id current = objc_msgSend<queue::currentMediaItem>(q.player, "currentMediaItem"_sel);
     if (current != nil) playing = playingPlace(q.player, rows, current);
     self->tmp = static_cast<NSObject*>(mutableCopyOf(rows));
+    self->picturesDeadline = platform::MediaLibraryWait::actionDeadline();
     id table = tableOf(self);
     objc_msgSend<void(BOOL, BOOL)>(table, "setEditing:animated:"_sel, YES, YES);
     objc_msgSend<void()>(table, "reloadData"_sel);
@@ -221,6 +223,7 @@ void loadupTable(PlaylistTableViewController* self, SEL, BOOL scroll) {
 void reloadVisibleRows(id self) {
     if (!objc_msgSend<BOOL()>(self, "isViewLoaded"_sel)) return;
     AutoreleasePool pool;
+    static_cast<PlaylistTableViewController*>(self)->picturesDeadline = platform::MediaLibraryWait::actionDeadline();
     id table = tableOf(self);
     objc_msgSend<void(id, NSInteger)>(table, "reloadRowsAtIndexPaths:withRowAnimation:"_sel,
                                       objc_msgSend<id()>(table, "indexPathsForVisibleRows"_sel), kRowAnimationNone);
@@ -270,7 +273,13 @@ id cellForRow(PlaylistTableViewController* self, SEL, id table, id path) {
     id detail = objc_msgSend<id()>(cell, "detailTextLabel"_sel);
     objc_msgSend<void(id)>(detail, "setText:"_sel, detailOf(item));
     objc_msgSend<void(id)>(detail, "setTextColor:"_sel, objc_msgSend<id()>(objc::as_id(UIColor::cls()), "lightGrayColor"_sel));
-    objc_msgSend<void(id)>(objc_msgSend<id()>(cell, "imageView"_sel), "setImage:"_sel, pictureOf(item));
+    {
+        // A cell that appears outside any action reads within the deadline
+        // of the one that loaded the rows.
+        std::optional<platform::MediaLibraryWait> wait;
+        if (platform::MediaLibraryWait::current() == nullptr) wait.emplace(self->picturesDeadline);
+        objc_msgSend<void(id)>(objc_msgSend<id()>(cell, "imageView"_sel), "setImage:"_sel, pictureOf(item));
+    }
     NSInteger tag = static_cast<NSInteger>(pidOf(item));
     objc_msgSend<void(NSInteger)>(cell, "setTag:"_sel, tag);
 

@@ -18,8 +18,15 @@
 // the move is dropped, so nothing queued meanwhile is lost. The notification
 // handlers run inline on the main thread and hop to the main queue when
 // posted from another thread.
+//
+// A row's picture may be read from the library when its cell appears, after
+// the action that loaded the rows: such reads share that action's deadline
+// for a locked library (platform::MediaLibraryWait), so a screen of them
+// costs one wait in all; a picture that could not be read shows the white
+// square.
 #pragma once
 
+#include <MediaPlayer/MediaLibrary.h>
 #include <UIKit/UITableViewController.h>
 
 struct PlaylistTableViewController : UITableViewController {
@@ -27,6 +34,8 @@ struct PlaylistTableViewController : UITableViewController {
 
     // The rows (NSMutableArray of media items); nil until the first load.
     Strong<NSObject> tmp;
+    // The deadline of the action that last loaded or reloaded the rows.
+    platform::MediaLibraryWait::Clock::time_point picturesDeadline;
 };
 
 void registerPlaylistTableViewController();

@@ -111,6 +111,10 @@ public:
 
     // The innermost wait of this thread, or nullptr.
     static MediaLibraryWait* current();
+    // The deadline of the action this thread serves now: the innermost
+    // wait's, else a fresh one (2 s from now). Work that the action leaves
+    // for later (on another thread, or when its views appear) takes it over.
+    static Clock::time_point actionDeadline();
 
 private:
     Clock::time_point deadline_;
