@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -235,6 +236,20 @@ TEST_F(SwipeHost, BadSwipesAndTapsFail) {
         EXPECT_EQ(code, 1);
         EXPECT_NE(std::find(errors.begin(), errors.end(), c.error), errors.end()) << c.error;
     }
+}
+
+// An alert a user reads is printed once, as it is shown, whichever class
+// shows it: on a pad the delete question is an alert controller's. The edit
+// sheet, an alert too, is printed by `sheet` instead.
+TEST_F(SwipeHost, AnAlertIsPrintedOnceAsItIsShown) {
+    int code = -1;
+    auto lines = run("open album 201\nswipe 0 0\ntap 2\naction Cancel\ndelete 0 0\naction Cancel\n", code,
+                     "--idiom ipad --screen 768x1024");
+    EXPECT_EQ(code, 0) << ::testing::PrintToString(lines);
+    std::vector<std::string> alerts;
+    std::copy_if(lines.begin(), lines.end(), std::back_inserter(alerts),
+                 [](const std::string& l) { return l.starts_with("alert"); });
+    EXPECT_EQ(alerts, std::vector<std::string>{"alert: : Are you sure you want to delete this track?"});
 }
 
 // A delete asks first; Cancel keeps the row, Delete removes the song from

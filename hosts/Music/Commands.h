@@ -100,6 +100,9 @@ void addBadgeCommands(CommandTable& table);   // the library's badges over the s
 // button, else the title, `-` for none), or `# no right bar items`.
 void printBarItems(Context& c, id items);
 
+// The library's panel (the edit sheet's, the playlist picker's) that an
+// alert controller carries over its card, or nil.
+id alertPanel(id controller);
 // The open edit sheet's panel, or nil (after the transitions in flight).
 id openPanel();
 // The panel's sub-screens, each printing its error under `command`: a tap on

@@ -16,7 +16,6 @@ namespace host {
 namespace {
 
 constexpr double kTransitionWait = 5;
-constexpr NSInteger kPanelTag = 99;
 
 struct ButtonKind {
     const char* name;
@@ -107,8 +106,7 @@ id pickerPanel() {
     Class panelClass = objc_getClass("PlaylistSelectionView");
     auto presented = platform::presentedViewControllers();
     for (auto it = presented.rbegin(); it != presented.rend(); ++it) {
-        if (!objc_isKindOfClass(objc::as_id(*it), UIAlertController::cls())) continue;
-        id panel = objc_msgSend<id(NSInteger)>(objc_msgSend<id()>(*it, "view"_sel), "subViewWithTag:"_sel, kPanelTag);
+        id panel = alertPanel(objc::as_id(*it));
         if (panelClass != nil && objc_isKindOfClass(panel, panelClass)) return panel;
     }
     return nil;

@@ -25,6 +25,7 @@
 namespace host {
 namespace {
 
+// The tag the library gives its panel over an alert's card.
 constexpr NSInteger kPanelTag = 99;
 constexpr double kTransitionWait = 5;
 
@@ -120,14 +121,16 @@ bool db(Context& c, const std::vector<std::string>& args) {
 
 }  // namespace
 
+id alertPanel(id controller) {
+    if (!objc_isKindOfClass(controller, UIAlertController::cls())) return nil;
+    return objc_msgSend<id(NSInteger)>(objc_msgSend<id()>(controller, "view"_sel), "subViewWithTag:"_sel, kPanelTag);
+}
+
 id openPanel() {
     platform::finishTransitions(kTransitionWait);
     auto presented = platform::presentedViewControllers();
-    for (auto it = presented.rbegin(); it != presented.rend(); ++it) {
-        if (!objc_isKindOfClass(objc::as_id(*it), UIAlertController::cls())) continue;
-        id panel = objc_msgSend<id(NSInteger)>(objc_msgSend<id()>(*it, "view"_sel), "subViewWithTag:"_sel, kPanelTag);
-        if (panel != nil) return panel;
-    }
+    for (auto it = presented.rbegin(); it != presented.rend(); ++it)
+        if (id panel = alertPanel(objc::as_id(*it))) return panel;
     return nil;
 }
 

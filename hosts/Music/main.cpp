@@ -75,6 +75,18 @@ void printHelp(std::ostream& out) {
            "ended the host (at once, even while it waits for input).\n";
 }
 
+// Whether a journal entry is the presentation of an alert a user reads: an
+// alert controller in alert style (the controller presented last) that
+// carries no panel of the library: the edit sheet and the playlist picker
+// are printed by their own commands, and so are action sheets.
+bool presentsAnAlert(const platform::JournalEntry& e) {
+    if (e.kind != "present" || e.presented != "UIAlertController") return false;
+    std::vector<UIViewController*> shown = platform::presentedViewControllers();
+    if (shown.empty() || !objc_isKindOfClass(objc::as_id(shown.back()), UIAlertController::cls())) return false;
+    auto* alert = static_cast<UIAlertController*>(shown.back());
+    return alert->_preferredStyle == UIAlertControllerStyleAlert && host::alertPanel(objc::as_id(alert)) == nil;
+}
+
 // The library built beside this program: bin/Music -> lib/libCantrel.so.
 std::string defaultLibrary() {
     std::error_code ec;
@@ -247,7 +259,8 @@ int runHost(int argc, char** argv) {
 
     // Every alert the app shows, as it is shown, so that a script sees it.
     platform::setJournalObserver([](const platform::JournalEntry& e) {
-        if (e.kind == "alert") std::cout << "alert: " << host::printable(e.title) << ": " << host::printable(e.message) << "\n";
+        if (e.kind == "alert" || presentsAnAlert(e))
+            std::cout << "alert: " << host::printable(e.title) << ": " << host::printable(e.message) << "\n";
     });
 
     host::Context context;

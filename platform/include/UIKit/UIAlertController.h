@@ -89,7 +89,8 @@ struct JournalEntry {
 const std::vector<JournalEntry>& journal();
 void clearJournal();
 void addJournalEntry(JournalEntry entry);
-// Called with each entry as it is added (a host that prints what is shown);
+// Called with each entry as it is added (a host that prints what is shown;
+// a presentation's controller is then the last of presentedViewControllers());
 // nullptr for none.
 void setJournalObserver(std::function<void(const JournalEntry&)> observer);
 
