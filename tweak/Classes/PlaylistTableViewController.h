@@ -20,10 +20,10 @@
 // posted from another thread.
 //
 // A row's picture may be read from the library when its cell appears, after
-// the action that loaded the rows: such reads share that action's deadline
-// for a locked library (platform::MediaLibraryWait), so a screen of them
-// costs one wait in all; a picture that could not be read shows the white
-// square.
+// the action that loaded the rows: read outside any action, it shares the
+// deadline for a locked library (platform::MediaLibraryWait) of the action
+// that last loaded or reloaded the rows, so a screen of them costs one wait
+// in all; a picture that could not be read shows the white square.
 #pragma once
 
 #include <MediaPlayer/MediaLibrary.h>
