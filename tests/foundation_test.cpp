@@ -76,6 +76,7 @@ TEST(StringTest, KeepsBytesOutsideWellFormedUtf8) {
     EXPECT_EQ(objc_msgSend<unsigned short(NSUInteger)>(s, "characterAtIndex:"_sel, 3), 0xDCC3);
     EXPECT_EQ(objc_msgSend<unsigned short(NSUInteger)>(s, "characterAtIndex:"_sel, 4), 0x20AC);
     EXPECT_EQ(platform::unicode::fromUtf16(s->utf16()), bytes);
+    EXPECT_EQ(objc_msgSend<unsigned short(NSUInteger)>(S("a\xFF"), "characterAtIndex:"_sel, 1), 0xDCFF);
     // Half of a pair, or a lone surrogate that stands for no byte, is U+FFFD.
     EXPECT_EQ(platform::unicode::fromUtf16(std::u16string{u'x', 0xD83C, u'y', 0xDC41}), "x\xEF\xBF\xBDy\xEF\xBF\xBD");
 

@@ -39,7 +39,10 @@ unsigned short NSString::characterAtIndex(NSUInteger index) const {
         NSException::raise(NSRangeException, "-[NSString characterAtIndex:]: index " + std::to_string(index) +
                                                  " beyond bounds " + std::to_string(utf16Length_));
     }
-    if (utf16Length_ == utf8_.size()) return static_cast<unsigned char>(utf8_[index]);  // ASCII
+    if (utf16Length_ == utf8_.size()) {  // one byte a character: ASCII, or a kept byte
+        auto byte = static_cast<unsigned char>(utf8_[index]);
+        return static_cast<unsigned short>(byte < 0x80 ? byte : uc::kKeptByteBase + byte);
+    }
     NSUInteger unit = 0;
     for (size_t i = 0; i < utf8_.size();) {
         char32_t cp = uc::decode(utf8_, i);
@@ -237,6 +240,8 @@ bool parseBool(std::string_view s) {
 // UTF-16 order, as the platform compares.
 NSComparisonResult compareText(const std::string& a, const std::string& b) {
     int c;
+    // One byte a character (ASCII and kept bytes, U+DC80 + byte): the bytes
+    // sort as the UTF-16 units do.
     if (uc::utf16Length(a) == a.size() && uc::utf16Length(b) == b.size()) {
         c = a.compare(b);
     } else {
