@@ -1,6 +1,6 @@
 #include "Printable.h"
 
-#include "Unicode.h"
+#include <platform/Unicode.h>
 
 #include <cstdio>
 

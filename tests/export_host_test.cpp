@@ -176,8 +176,9 @@ TEST_F(ExportHost, ChoicesWithoutASheetAreRefused) {
 
 // Text from the library reaches the host's output escaped in every command
 // (an album name that would forge a line of the share sheet, a title that
-// is not UTF-8), paths with spaces are named, and a symlink leading out of
-// the root is listed as a link.
+// is not UTF-8, whose bytes the exported file's name keeps), paths with
+// spaces are named, and a symlink leading out of the root is listed as a
+// link.
 TEST_F(ExportHost, LibraryTextIsEscapedPathsTakeTheRestOfTheLineAndLinksAreNotFollowed) {
     {
         sqlite3* db = nullptr;
@@ -227,6 +228,7 @@ TEST_F(ExportHost, LibraryTextIsEscapedPathsTakeTheRestOfTheLineAndLinksAreNotFo
     EXPECT_TRUE(has("TIT2 Coming Home")) << "tags of a file whose name has a space";
     EXPECT_TRUE(has("TALB Aerial\\nfake line")) << "tags";
     EXPECT_TRUE(has("raw\\xfe name.mp3")) << "ls";
+    EXPECT_TRUE(ends("/Something\\xffBlue.mp3")) << "the export's file keeps the title's bytes";
     EXPECT_TRUE(has("away.mp3 -> ../../../../../../victim.mp3")) << "ls shows the link as a link";
     EXPECT_FALSE(has("../../../../../../victim.mp3"));
 }

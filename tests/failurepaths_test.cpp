@@ -16,6 +16,8 @@
 #include "Libs/ZipArchive/ZipArchive.h"
 #include "MediaLibraryFixture.h"
 #include "MessageView.h"
+#include "ID3Writer.h"
+#include "PanelActions.h"
 #include "ParentSongAlbumArtistView.h"
 #include "TestSupport.h"
 #include "tools/mklibrary/MediaLibraryGenerator.h"
@@ -28,6 +30,8 @@
 #include <UIKit/UIKit.h>
 #include <platform/Log.h>
 #include <platform/RunLoop.h>
+#include <platform/Unicode.h>
+#include <UIKit/Rendering.h>
 
 #include <gtest/gtest.h>
 
@@ -493,3 +497,49 @@ TEST(OutOfRoom, AFailedArchiveIsRemovedAndItsFolderKept) {
 }
 
 }  // namespace
+
+// Text that keeps bytes outside well-formed UTF-8 leaves for what demands
+// well-formed text with U+FFFD in their place: it is drawn (and so is what
+// comes after it), a property list holding it is written whole and read
+// back, a tag's frame holds well-formed UTF-16, a web query well-formed
+// UTF-8.
+TEST_F(FailurePaths, TextOutsideUtf8LeavesWithReplacementCharacters) {
+    AutoreleasePool pool;
+    const std::string replaced = "A\xEF\xBF\xBD";
+    NSString* name = NSString::make("A\xFF");
+
+    auto inkOf = [](NSString* text) {
+        id label = objc_msgSend<id(CGRect)>(objc_msgSend<id()>(objc_getClass("UILabel"), "alloc"_sel), "initWithFrame:"_sel,
+                                            CGRectMake(0, 0, 60, 30));
+        objc_msgSend<void(id)>(label, "setText:"_sel, text);
+        objc_msgSend<void(id)>(label, "setBackgroundColor:"_sel, UIColor::make(1, 1, 1, 1));
+        Strong<UIImage> picture(UIImage::withSurface(platform::renderView(static_cast<UIView*>(label), 1), 1));
+        objc_release(label);
+        int ink = 0;
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 60; ++x) ink += ((picture->pixel(x, y) >> 16) & 0xff) < 0x80;
+        return ink;
+    };
+    EXPECT_GT(inkOf(NSString::make("\xFF\xFF")), 0) << "U+FFFD drawn";
+    EXPECT_GT(inkOf("A"_ns), 0) << "text drawn after it";
+
+    NSDictionary* list = NSDictionary::make({{name, name}});
+    for (bool binary : {false, true}) {
+        SCOPED_TRACE(binary ? "binary" : "XML");
+        std::string encoded;
+        ASSERT_TRUE(platform::encodePropertyList(list, binary, encoded));
+        if (!binary) EXPECT_TRUE(platform::unicode::isValidUtf8(encoded));
+        id back = platform::decodePropertyList(encoded);
+        ASSERT_NE(back, nil);
+        NSString* key = NSString::make(replaced);
+        EXPECT_EQ(to_string(static_cast<NSString*>(objc_msgSend<id(id)>(back, "objectForKey:"_sel, key))), replaced);
+    }
+
+    // TIT2: UTF-16 with a byte-order mark, "A" then U+FFFD.
+    std::string tag = cantrel::id3::renderExportTag(name->utf16(), u"", u"");
+    size_t frame = tag.find("TIT2");
+    ASSERT_NE(frame, std::string::npos);
+    EXPECT_EQ(tag.substr(frame + 10, 7), std::string("\x01\xFF\xFE" "A\x00\xFD\xFF", 7));
+
+    EXPECT_EQ(cantrel::panel::searchQuery(name->str()), "A%EF%BF%BD");
+}

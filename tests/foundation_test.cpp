@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <platform/Log.h>
+#include <platform/Unicode.h>
 
 using namespace foundation_test;
 
@@ -59,10 +60,44 @@ TEST(StringTest, NullAndIllFormedInputGiveNilWithoutLeaking) {
         EXPECT_EQ(objc_msgSend<id(const char*)>(NSString::cls(), "stringWithUTF8String:"_sel, "a\xC3"), nil);
         id fresh = objc_msgSend<id()>(NSString::cls(), "alloc"_sel);
         EXPECT_EQ(objc_msgSend<id(const char*)>(fresh, "initWithUTF8String:"_sel, nullptr), nil);
-        // The C++ maker repairs instead of failing.
-        EXPECT_EQ(NSString::make("a\xC3")->str(), "a\xEF\xBF\xBD");
     }
     EXPECT_EQ(class_getLiveInstanceCount(NSString::cls()), before);
+}
+
+// A byte outside well-formed UTF-8 is kept as it is and counts as one
+// UTF-16 unit, U+DC00 + byte; whatever a string does carries it through.
+TEST(StringTest, KeepsBytesOutsideWellFormedUtf8) {
+    AutoreleasePool pool;
+    const std::string bytes = "a\xFF" "b\xC3" "\xE2\x82\xAC";  // a, 0xFF, b, half of "é", "€"
+    NSString* s = NSString::make(bytes);
+    EXPECT_EQ(s->str(), bytes);
+    EXPECT_EQ(objc_msgSend<NSUInteger()>(s, "length"_sel), 5u);
+    EXPECT_EQ(objc_msgSend<unsigned short(NSUInteger)>(s, "characterAtIndex:"_sel, 1), 0xDCFF);
+    EXPECT_EQ(objc_msgSend<unsigned short(NSUInteger)>(s, "characterAtIndex:"_sel, 3), 0xDCC3);
+    EXPECT_EQ(objc_msgSend<unsigned short(NSUInteger)>(s, "characterAtIndex:"_sel, 4), 0x20AC);
+    EXPECT_EQ(platform::unicode::fromUtf16(s->utf16()), bytes);
+    EXPECT_EQ(objc_msgSend<unsigned short(NSUInteger)>(S("a\xFF"), "characterAtIndex:"_sel, 1), 0xDCFF);
+    // Half of a pair, or a lone surrogate that stands for no byte, is U+FFFD.
+    EXPECT_EQ(platform::unicode::fromUtf16(std::u16string{u'x', 0xD83C, u'y', 0xDC41}), "x\xEF\xBF\xBDy\xEF\xBF\xBD");
+
+    EXPECT_FALSE(s->isEqualToString(NSString::make("a\xFE" "b\xC3" "\xE2\x82\xAC")));
+    EXPECT_EQ(objc_msgSend<NSInteger(NSString*)>(S("a\xFF"), "compare:"_sel, S("a\xFE")), NSOrderedDescending);
+    EXPECT_EQ(text(objc_msgSend<id()>(S("a\xFF\xC3\xA9"), "uppercaseString"_sel)), "A\xFF\xC3\x89");
+    EXPECT_EQ(text(objc_msgSend<id(NSString*)>(s, "stringByAppendingString:"_sel, S("\xFE"))), bytes + "\xFE");
+    NSMutableString* m = NSMutableString::make("\xFE");
+    objc_msgSend<void(NSString*)>(m, "appendString:"_sel, s);
+    EXPECT_EQ(m->str(), "\xFE" + bytes);
+    EXPECT_EQ(text(objc_msgSend<id(NSString*, NSString*)>(S("x\xFFy"), "stringByReplacingOccurrencesOfString:withString:"_sel,
+                                                         S("\xFF"), S("-"))),
+              "x-y");
+    // A kept byte never matches the inside of a character: 0xA9 is the end of "é".
+    EXPECT_FALSE(objc_msgSend<BOOL(NSString*)>(S("caf\xC3\xA9"), "hasSuffix:"_sel, S("\xA9")));
+    EXPECT_EQ(static_cast<NSArray*>(objc_msgSend<id(NSString*)>(S("caf\xC3\xA9"), "componentsSeparatedByString:"_sel,
+                                                                S("\xA9")))->count(),
+              1u);
+    // Formatting carries the bytes, and a width counts a kept byte as one
+    // character; a %C surrogate from outside is U+FFFD.
+    EXPECT_EQ(NSStringWithFormat("%@|%3s|%C", s, "\xFE", 0xDCFF)->str(), bytes + "|  \xFE|\xEF\xBF\xBD");
 }
 
 TEST(StringTest, EqualityHashAndCopies) {

@@ -68,6 +68,32 @@ TEST_F(SaveHost, SaveAndPickedPictureShowInRowsAndTags) {
     EXPECT_TRUE(has(lines, "APIC type=11 mime=image/jpeg description=@brevankl bytes="));
 }
 
+// A song whose names hold bytes outside well-formed UTF-8: its rows print
+// them as \xHH, and a save of another field (the stars) writes back nothing
+// but the rating: the names stay byte for byte.
+TEST_F(SaveHost, NamesOutsideUtf8KeepTheirBytesThroughASave) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(platform::devicePath(platform::mediaLibraryDevicePath()).c_str(), &db), SQLITE_OK);
+    fixture::exec(db, "UPDATE item SET title = 'Coming' || CAST(X'FF' AS TEXT) || 'Home' WHERE item_pid = 1003;"
+                      "UPDATE album SET album = 'Aerial' || CAST(X'C3' AS TEXT) WHERE album_pid = 202;");
+    sqlite3_close(db);
+    int code = -1;
+    auto lines = testsupport::runMusicScript(
+        root.path(), "open album 202\nrows\nswipe 0 0\ntap 2\nstars 4\naction Save\nrun 1.5\ndb 1003\n", code);
+    EXPECT_EQ(code, 0);
+    EXPECT_TRUE(has(lines, " Coming\\xffHome")) << "rows";
+    EXPECT_TRUE(has(lines, "user_rating=80"));
+    EXPECT_TRUE(has(lines, "title=Coming\\xffHome"));
+    EXPECT_TRUE(has(lines, "album=Aerial\\xc3"));
+    sqlite3_open(platform::devicePath(platform::mediaLibraryDevicePath()).c_str(), &db);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "SELECT hex(title) FROM item WHERE item_pid = 1003", -1, &st, nullptr);
+    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))), "436F6D696E67FF486F6D65");
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+}
+
 TEST_F(SaveHost, BadArgumentsAreReported) {
     struct Case {
         const char* script;

@@ -8,6 +8,7 @@
 #include <UIKit/UIAlertController.h>
 #include <UIKit/UIKit.h>
 #include <platform/RunLoop.h>
+#include <platform/Unicode.h>
 
 #include <climits>
 #include <cstdio>
@@ -22,12 +23,7 @@ std::string codePoints(const std::string& utf8) {
     if (utf8.empty()) return "-";
     std::string out;
     for (size_t i = 0; i < utf8.size();) {
-        auto c = static_cast<unsigned char>(utf8[i]);
-        int length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-        unsigned long cp = length == 1 ? c : c & (0xFF >> (length + 1));
-        for (int k = 1; k < length && i + k < utf8.size(); ++k)
-            cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-        i += length;
+        unsigned long cp = platform::unicode::decode(utf8, i);
         char buf[16];
         std::snprintf(buf, sizeof buf, "U+%04lX", cp);
         if (!out.empty()) out += ",";

@@ -5,7 +5,7 @@
 #include <Foundation/NSString.h>
 
 #include "Internal.h"
-#include "Unicode.h"
+#include <platform/Unicode.h>
 
 #include <algorithm>
 

@@ -5,8 +5,10 @@
 #include <platform/Platform.h>
 
 #include "Internal.h"
-#include "Unicode.h"
 
+#include <platform/Unicode.h>
+
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cstdlib>
@@ -19,7 +21,7 @@ using platform::foundation::allocate;
 
 NSString* NSString::create(std::string_view utf8) {
     auto* s = allocate<NSString>(NSString::cls());
-    s->assign(uc::isValidUtf8(utf8) ? std::string(utf8) : uc::sanitizeUtf8(utf8));
+    s->assign(std::string(utf8));
     return s;
 }
 
@@ -37,7 +39,10 @@ unsigned short NSString::characterAtIndex(NSUInteger index) const {
         NSException::raise(NSRangeException, "-[NSString characterAtIndex:]: index " + std::to_string(index) +
                                                  " beyond bounds " + std::to_string(utf16Length_));
     }
-    if (utf16Length_ == utf8_.size()) return static_cast<unsigned char>(utf8_[index]);  // ASCII
+    if (utf16Length_ == utf8_.size()) {  // one byte a character: ASCII, or a kept byte
+        auto byte = static_cast<unsigned char>(utf8_[index]);
+        return static_cast<unsigned short>(byte < 0x80 ? byte : uc::kKeptByteBase + byte);
+    }
     NSUInteger unit = 0;
     for (size_t i = 0; i < utf8_.size();) {
         char32_t cp = uc::decode(utf8_, i);
@@ -65,13 +70,13 @@ NSUInteger NSString::hash() const {
 
 NSMutableString* NSMutableString::make(std::string_view utf8) {
     auto* s = allocate<NSMutableString>(NSMutableString::cls());
-    s->assign(uc::isValidUtf8(utf8) ? std::string(utf8) : uc::sanitizeUtf8(utf8));
+    s->assign(std::string(utf8));
     return autorelease(s);
 }
 
 void NSMutableString::append(std::string_view utf8) {
     std::string next = str();
-    next += uc::isValidUtf8(utf8) ? std::string(utf8) : uc::sanitizeUtf8(utf8);
+    next += utf8;
     assign(std::move(next));
 }
 
@@ -235,6 +240,8 @@ bool parseBool(std::string_view s) {
 // UTF-16 order, as the platform compares.
 NSComparisonResult compareText(const std::string& a, const std::string& b) {
     int c;
+    // One byte a character (ASCII and kept bytes, U+DC80 + byte): the bytes
+    // sort as the UTF-16 units do.
     if (uc::utf16Length(a) == a.size() && uc::utf16Length(b) == b.size()) {
         c = a.compare(b);
     } else {
@@ -246,7 +253,7 @@ NSComparisonResult compareText(const std::string& a, const std::string& b) {
 std::string foldCase(std::string_view s) {
     std::string out;
     out.reserve(s.size());
-    for (size_t i = 0; i < s.size();) uc::append(out, uc::toLower(uc::toUpper(uc::decode(s, i))));
+    for (size_t i = 0; i < s.size();) uc::appendCharacter(out, uc::toLower(uc::toUpper(uc::decode(s, i))));
     return out;
 }
 
@@ -342,11 +349,13 @@ NSArray* pathComponents(NSString* self, SEL) {
 // The platform answers NO for an empty prefix or suffix.
 BOOL hasPrefix(NSString* self, SEL, NSString* prefix) {
     if (prefix == nullptr || prefix->str().empty()) return NO;
-    return self->str().starts_with(prefix->str());
+    return self->str().starts_with(prefix->str()) && uc::find(self->str(), prefix->str()) == 0;
 }
 BOOL hasSuffix(NSString* self, SEL, NSString* suffix) {
     if (suffix == nullptr || suffix->str().empty()) return NO;
-    return self->str().ends_with(suffix->str());
+    const std::string& s = self->str();
+    size_t at = s.size() - std::min(s.size(), suffix->str().size());
+    return s.ends_with(suffix->str()) && uc::find(s, suffix->str(), at) == at;
 }
 
 NSInteger compare(NSString* self, SEL, NSString* other) {
@@ -368,7 +377,7 @@ NSArray* componentsSeparatedByString(NSString* self, SEL, NSString* separator) {
     } else {
         size_t i = 0;
         for (;;) {
-            size_t j = s.find(sep, i);
+            size_t j = uc::find(s, sep, i);
             if (j == std::string::npos) {
                 items.push_back(make(s.substr(i)));
                 break;
@@ -388,7 +397,7 @@ NSString* stringByReplacing(NSString* self, SEL, NSString* target, NSString* rep
     if (t.empty()) return make(s);
     std::string out;
     size_t i = 0;
-    for (size_t j; (j = s.find(t, i)) != std::string::npos; i = j + t.size()) {
+    for (size_t j; (j = uc::find(s, t, i)) != std::string::npos; i = j + t.size()) {
         out.append(s, i, j - i);
         out += replacement->str();
     }

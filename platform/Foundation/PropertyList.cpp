@@ -14,6 +14,7 @@
 #include <Foundation/NSString.h>
 #include <platform/DeviceFiles.h>
 #include <platform/DeviceRoot.h>
+#include <platform/Unicode.h>
 
 #include "Internal.h"
 
@@ -87,10 +88,17 @@ plist_t dateNode(NSDate* d) {
     return plist_new_date(sec, usec);
 }
 
+// A property list holds well-formed UTF-8 (libplist's writers read it as
+// such): a byte a string keeps outside it is written as U+FFFD.
+std::string plistText(const NSString* s) {
+    return platform::unicode::sanitizeUtf8(s->str());
+}
+
 // nullptr when obj (or anything inside it) has no property-list form.
 plist_t toNode(id obj, int depth) {
     if (obj == nullptr || depth > kMaxDepth) return nullptr;
-    if (objc_isKindOfClass(obj, NSString::cls())) return plist_new_string(static_cast<NSString*>(obj)->c_str());
+    if (objc_isKindOfClass(obj, NSString::cls()))
+        return plist_new_string(plistText(static_cast<NSString*>(obj)).c_str());
     if (objc_isKindOfClass(obj, NSNumber::cls())) return numberNode(static_cast<NSNumber*>(obj));
     if (objc_isKindOfClass(obj, NSData::cls())) {
         auto* d = static_cast<NSData*>(obj);
@@ -112,7 +120,7 @@ plist_t toNode(id obj, int depth) {
             if (!objc_isKindOfClass(e.key.get(), NSString::cls())) return nullptr;
             plist_t child = toNode(e.value.get(), depth + 1);
             if (child == nullptr) return nullptr;
-            plist_dict_set_item(dict.get(), static_cast<NSString*>(e.key.get())->c_str(), child);
+            plist_dict_set_item(dict.get(), plistText(static_cast<NSString*>(e.key.get())).c_str(), child);
         }
         return dict.release();
     }

@@ -6,7 +6,7 @@
 #include <platform/Log.h>
 
 #include "Internal.h"
-#include "Unicode.h"
+#include <platform/Unicode.h>
 
 #include <cmath>
 #include <cstdio>

@@ -1,4 +1,6 @@
-#include "Unicode.h"
+#include <platform/Unicode.h>
+
+#include <vector>
 
 namespace platform::unicode {
 
@@ -60,19 +62,27 @@ char32_t decode(std::string_view s, size_t& i) {
         i += 1;
         return b0;
     }
-    if (b0 < 0xE0) {
-        char32_t cp = ((b0 & 0x1F) << 6) | (byte(i + 1) & 0x3F);
-        i += 2;
-        return cp;
+    switch (sequenceLength(s, i)) {
+        case 2: {
+            char32_t cp = ((b0 & 0x1F) << 6) | (byte(i + 1) & 0x3F);
+            i += 2;
+            return cp;
+        }
+        case 3: {
+            char32_t cp = ((b0 & 0x0F) << 12) | ((byte(i + 1) & 0x3F) << 6) | (byte(i + 2) & 0x3F);
+            i += 3;
+            return cp;
+        }
+        case 4: {
+            char32_t cp = ((b0 & 0x07) << 18) | ((byte(i + 1) & 0x3F) << 12) | ((byte(i + 2) & 0x3F) << 6) |
+                          (byte(i + 3) & 0x3F);
+            i += 4;
+            return cp;
+        }
+        default:
+            i += 1;
+            return kKeptByteBase + b0;
     }
-    if (b0 < 0xF0) {
-        char32_t cp = ((b0 & 0x0F) << 12) | ((byte(i + 1) & 0x3F) << 6) | (byte(i + 2) & 0x3F);
-        i += 3;
-        return cp;
-    }
-    char32_t cp = ((b0 & 0x07) << 18) | ((byte(i + 1) & 0x3F) << 12) | ((byte(i + 2) & 0x3F) << 6) | (byte(i + 3) & 0x3F);
-    i += 4;
-    return cp;
 }
 
 void append(std::string& out, char32_t cp) {
@@ -94,20 +104,32 @@ void append(std::string& out, char32_t cp) {
     }
 }
 
+void appendCharacter(std::string& out, char32_t c) {
+    if (c >= kKeptByteBase + 0x80 && c <= kKeptByteBase + 0xFF) {
+        out += static_cast<char>(c - kKeptByteBase);
+    } else {
+        append(out, c);
+    }
+}
+
 size_t utf16Length(std::string_view s) {
-    // Every byte that starts a sequence is one unit; a four-byte lead two.
     size_t n = 0;
-    for (char c : s) {
-        auto b = static_cast<unsigned char>(c);
-        if ((b & 0xC0) != 0x80) n += b >= 0xF0 ? 2 : 1;
+    for (size_t i = 0; i < s.size();) {
+        if (static_cast<unsigned char>(s[i]) < 0x80) {
+            ++n;
+            ++i;
+            continue;
+        }
+        size_t length = characterLength(s, i);
+        n += length == 4 ? 2 : 1;
+        i += length;
     }
     return n;
 }
 
 size_t codePointCount(std::string_view s) {
     size_t n = 0;
-    for (char c : s)
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
+    for (size_t i = 0; i < s.size(); ++n) i += characterLength(s, i);
     return n;
 }
 
@@ -127,10 +149,38 @@ std::u16string toUtf16(std::string_view s) {
     return out;
 }
 
+std::string fromUtf16(std::u16string_view units) {
+    std::string out;
+    out.reserve(units.size());
+    for (size_t i = 0; i < units.size(); ++i) {
+        char32_t c = units[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+            ++i;
+        }
+        appendCharacter(out, c);
+    }
+    return out;
+}
+
 size_t prefixBoundary(std::string_view s, size_t limit) {
     if (limit >= s.size()) return s.size();
-    while (limit > 0 && (static_cast<unsigned char>(s[limit]) & 0xC0) == 0x80) --limit;
-    return limit;
+    size_t i = 0;
+    for (size_t next; (next = i + characterLength(s, i)) <= limit;) i = next;
+    return i;
+}
+
+size_t find(std::string_view s, std::string_view t, size_t from) {
+    // Well-formed text begins with a byte that no sequence holds inside, and
+    // is read the same in `s` as on its own: any match lies between
+    // characters.
+    if (isValidUtf8(t)) return s.find(t, from);
+    std::vector<bool> between(s.size() + 1, false);
+    for (size_t i = 0; i < s.size(); i += characterLength(s, i)) between[i] = true;
+    between[s.size()] = true;
+    for (size_t at = s.find(t, from); at != std::string_view::npos; at = s.find(t, at + 1))
+        if (between[at] && between[at + t.size()]) return at;
+    return std::string_view::npos;
 }
 
 char32_t toLower(char32_t cp) {
@@ -172,7 +222,7 @@ char32_t toUpper(char32_t cp) {
 std::string lowercase(std::string_view s) {
     std::string out;
     out.reserve(s.size());
-    for (size_t i = 0; i < s.size();) append(out, toLower(decode(s, i)));
+    for (size_t i = 0; i < s.size();) appendCharacter(out, toLower(decode(s, i)));
     return out;
 }
 
@@ -184,7 +234,7 @@ std::string uppercase(std::string_view s) {
         if (cp == 0xDF) {
             out += "SS";
         } else {
-            append(out, toUpper(cp));
+            appendCharacter(out, toUpper(cp));
         }
     }
     return out;

@@ -9,6 +9,7 @@
 #include <UIKit/UIColor.h>
 #include <UIKit/UIFont.h>
 #include <UIKit/UIGraphics.h>
+#include <platform/Unicode.h>
 
 #include <cairo.h>
 
@@ -129,14 +130,6 @@ cairo_t* measuringContext() {
     return scratch.cr;
 }
 
-size_t utf8Length(unsigned char lead) {
-    if (lead < 0x80) return 1;
-    if ((lead >> 5) == 0x6) return 2;
-    if ((lead >> 4) == 0xe) return 3;
-    if ((lead >> 3) == 0x1e) return 4;
-    return 1;
-}
-
 // A stretch of text drawn with one face.
 struct Run {
     size_t face;
@@ -151,19 +144,26 @@ std::vector<Run> runsOf(Face face, const std::string& text) {
         runs.push_back(Run{0, text});
         return runs;
     }
+    // Cairo takes only well-formed UTF-8 (anything else puts the context in
+    // an error state that ends all drawing in it): a byte a string keeps
+    // outside well-formed UTF-8 is drawn as U+FFFD.
+    static const std::string replacement = [] {
+        std::string r;
+        unicode::append(r, unicode::kReplacement);
+        return r;
+    }();
     Faces& faces = Faces::shared();
     for (size_t i = 0; i < text.size();) {
-        auto lead = static_cast<unsigned char>(text[i]);
-        size_t n = std::min(utf8Length(lead), text.size() - i);
-        size_t index = 0;  // ASCII, and bytes that start no character
-        if (n > 1) {
-            char32_t ch = lead & (0x7F >> n);
-            for (size_t k = 1; k < n; ++k) ch = (ch << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-            index = faces.faceFor(ch, text.data() + i, n, face.bold);
+        size_t n = unicode::sequenceLength(text, i);
+        std::string_view character = n == 0 ? std::string_view(replacement) : std::string_view(text).substr(i, n);
+        size_t index = 0;  // ASCII
+        if (character.size() > 1) {
+            size_t at = 0;
+            index = faces.faceFor(unicode::decode(character, at), character.data(), character.size(), face.bold);
         }
         if (runs.empty() || runs.back().face != index) runs.push_back(Run{index, {}});
-        runs.back().text.append(text, i, n);
-        i += n;
+        runs.back().text += character;
+        i += std::max<size_t>(n, 1);
     }
     return runs;
 }
@@ -174,7 +174,7 @@ std::vector<std::string> splitWord(Face face, const std::string& word, double ma
     std::vector<std::string> out;
     std::string chunk;
     for (size_t i = 0; i < word.size();) {
-        size_t n = std::min(utf8Length(static_cast<unsigned char>(word[i])), word.size() - i);
+        size_t n = unicode::characterLength(word, i);
         std::string next = chunk + word.substr(i, n);
         if (!chunk.empty() && width(face, next) > maxWidth) {
             out.push_back(chunk);
@@ -257,9 +257,7 @@ std::vector<std::string> wrap(Face face, const std::string& text, double maxWidt
         std::string& last = lines.back();
         const std::string ellipsis = "\xE2\x80\xA6";
         while (!last.empty() && maxWidth > 0 && width(face, last + ellipsis) > maxWidth) {
-            size_t cut = last.size() - 1;
-            while (cut > 0 && (static_cast<unsigned char>(last[cut]) & 0xC0) == 0x80) --cut;
-            last.erase(cut);
+            last.erase(unicode::prefixBoundary(last, last.size() - 1));
         }
         last += ellipsis;
     }

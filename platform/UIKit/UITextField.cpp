@@ -6,6 +6,7 @@
 #include <Foundation/NSString.h>
 #include <UIKit/UIKit.h>
 #include <UIKit/UITextField.h>
+#include <platform/Unicode.h>
 
 #include <algorithm>
 
@@ -129,18 +130,6 @@ void drawRect(UITextField* self, SEL, CGRect) {
 
 }  // namespace field
 
-// The byte offset in UTF-8 text of a UTF-16 offset (clamped to the end).
-size_t byteOffset(const std::string& utf8, NSUInteger units) {
-    size_t i = 0;
-    while (i < utf8.size() && units > 0) {
-        auto c = static_cast<unsigned char>(utf8[i]);
-        size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-        units -= std::min<NSUInteger>(units, length == 4 ? 2 : 1);
-        i = std::min(utf8.size(), i + length);
-    }
-    return i;
-}
-
 // Whether the delegate lets the change happen (YES without a delegate).
 bool ask(UITextField* field, NSRange range, NSString* replacement) {
     id d = objc_msgSend<id()>(field, "delegate"_sel);
@@ -152,11 +141,12 @@ bool ask(UITextField* field, NSRange range, NSString* replacement) {
 // Asks the delegate, then changes the text.
 bool change(UITextField* field, NSRange range, NSString* replacement) {
     if (!ask(field, range, replacement)) return false;
-    std::string text = to_string(static_cast<NSString*>(objc_msgSend<id()>(field, "text"_sel)));
-    size_t from = byteOffset(text, range.location);
-    size_t to = from + byteOffset(text.substr(from), range.length);
-    text.replace(from, to - from, to_string(replacement));
-    objc_msgSend<void(id)>(field, "setText:"_sel, NSString::make(text));
+    // The range counts UTF-16 units: the edit is made there, so the bytes
+    // around it come back as they were.
+    std::u16string text = static_cast<NSString*>(objc_msgSend<id()>(field, "text"_sel))->utf16();
+    size_t from = std::min<size_t>(range.location, text.size());
+    text.replace(from, std::min<size_t>(range.length, text.size() - from), replacement ? replacement->utf16() : u"");
+    objc_msgSend<void(id)>(field, "setText:"_sel, NSString::make(platform::unicode::fromUtf16(text)));
     objc_msgSend<void(NSUInteger)>(field, "sendActionsForControlEvents:"_sel, UIControlEventEditingChanged);
     return true;
 }
@@ -229,9 +219,7 @@ int platform::typeText(UITextField* field, const std::string& utf8) {
     for (size_t i = 0; i < utf8.size();) {
         // One key at a time, each with its own pool as each event has.
         AutoreleasePool pool;
-        auto c = static_cast<unsigned char>(utf8[i]);
-        size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-        length = std::min(length, utf8.size() - i);
+        size_t length = platform::unicode::characterLength(utf8, i);
         NSString* piece = NSString::make(utf8.substr(i, length));
         i += length;
         // The end of the text, and the character appended there, without

@@ -17,6 +17,7 @@
 #include <dispatch/dispatch.h>
 #include <platform/DeviceFiles.h>
 #include <platform/DeviceRoot.h>
+#include <platform/Unicode.h>
 
 #include <algorithm>
 #include <deque>
@@ -50,10 +51,7 @@ constexpr char kRemovedCharacters[] = "/\\?%*|\"<>";
 
 // The longest prefix of at most `limit` bytes that ends on a character boundary.
 std::string cutUtf8(std::string s, size_t limit) {
-    if (s.size() <= limit) return s;
-    size_t end = limit;
-    while (end > 0 && (static_cast<unsigned char>(s[end]) & 0xC0) == 0x80) --end;
-    s.resize(end);
+    s.resize(platform::unicode::prefixBoundary(s, limit));
     return s;
 }
 

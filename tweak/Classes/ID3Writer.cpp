@@ -250,10 +250,17 @@ bool replaceFile(const Song& song, const std::string& tag, off_t from, off_t to,
     return true;
 }
 
+// A frame holds well-formed UTF-16: a lone surrogate (a byte the name keeps
+// outside well-formed UTF-8 reads as one) is written as U+FFFD.
 TagLib::String taglibString(const std::u16string& text) {
     TagLib::ByteVector units(static_cast<unsigned int>(text.size() * 2), '\0');
     char* out = units.data();
-    for (char16_t c : text) {
+    auto high = [](char16_t c) { return c >= 0xD800 && c <= 0xDBFF; };
+    auto low = [](char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; };
+    for (size_t i = 0; i < text.size(); ++i) {
+        char16_t c = text[i];
+        bool paired = (high(c) && i + 1 < text.size() && low(text[i + 1])) || (low(c) && i > 0 && high(text[i - 1]));
+        if ((high(c) || low(c)) && !paired) c = 0xFFFD;
         *out++ = static_cast<char>(c >> 8);
         *out++ = static_cast<char>(c & 0xFF);
     }

@@ -15,6 +15,7 @@
 #include <Social/SLComposeViewController.h>
 #include <UIKit/UIKit.h>
 #include <dispatch/dispatch.h>
+#include <platform/Unicode.h>
 
 #include <cstring>
 
@@ -37,7 +38,9 @@ std::string searchQuery(std::string_view query) {
     }
     static const char hex[] = "0123456789ABCDEF";
     std::string out;
-    for (unsigned char c : single) {
+    // The service reads the query as UTF-8: a byte the name keeps outside it
+    // is sent as U+FFFD.
+    for (unsigned char c : platform::unicode::sanitizeUtf8(single)) {
         bool keep = std::isalnum(c) && c < 0x80;
         keep = keep || (c != 0 && std::strchr("-._~'()!*,;:@/?", c) != nullptr);
         if (keep) {

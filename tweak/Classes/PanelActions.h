@@ -24,7 +24,8 @@
 namespace cantrel::panel {
 
 // The web query as sent: "&", "-" and "+" removed, each pair of spaces made
-// one (one pass from the left), then every UTF-8 byte outside the unreserved
+// one (one pass from the left), a byte outside well-formed UTF-8 made U+FFFD,
+// then every UTF-8 byte outside the unreserved
 // set and '()!*,;:@/? percent-encoded, a space as "%20".
 std::string searchQuery(std::string_view query);
 

@@ -1,5 +1,7 @@
 // NSString and NSMutableString: UTF-8 text that counts and indexes in UTF-16
-// code units as the platform does. Also the "text"_ns literal, type-safe
+// code units as the platform does. A string keeps the bytes it was made
+// from, well-formed or not; a byte outside well-formed UTF-8 counts as one
+// unit (see platform/Unicode.h). Also the "text"_ns literal, type-safe
 // formatting (NSStringWithFormat, NSLog) for C++ callers.
 #pragma once
 
@@ -17,7 +19,7 @@ struct NSString : NSObject {
     OBJC_CLASS(NSString)
 
     // C++ API ---------------------------------------------------------------
-    // New immutable strings; ill-formed UTF-8 becomes U+FFFD.
+    // New immutable strings holding exactly these bytes.
     static NSString* make(std::string_view utf8);    // autoreleased
     static NSString* create(std::string_view utf8);  // owned (+1)
 
@@ -27,10 +29,11 @@ struct NSString : NSObject {
     template <class... A>
     static NSString* stringWithFormat(const char* format, A&&... args);
 
-    // The UTF-8 contents; valid while the string lives and is not changed.
+    // The bytes the string holds; valid while it lives and is not changed.
     const std::string& str() const { return utf8_; }
     const char* c_str() const { return utf8_.c_str(); }
-    // The contents as UTF-16 code units (no terminator).
+    // The contents as UTF-16 code units (no terminator); a kept byte b is
+    // the unit 0xDC00 + b.
     std::u16string utf16() const;
     // Length and indexes in UTF-16 code units.
     NSUInteger length() const { return utf16Length_; }
@@ -39,7 +42,7 @@ struct NSString : NSObject {
     bool isEqualToString(const NSString* other) const { return other != nullptr && utf8_ == other->utf8_; }
     NSUInteger hash() const;
 
-    // Replaces the contents (well-formed UTF-8 only). For initialisers and
+    // Replaces the contents (any bytes, kept as they are). For initialisers and
     // NSMutableString; an NSString is never changed once it is shared.
     void assign(std::string utf8);
 
@@ -63,7 +66,7 @@ inline std::string to_string(const NSString* s) { return s ? s->str() : std::str
 // freed (retain and release do nothing to it), like a compiled constant.
 
 namespace platform {
-// An immortal immutable string (ill-formed UTF-8 becomes U+FFFD).
+// An immortal immutable string holding exactly these bytes.
 NSString* makeImmortalString(const char* utf8, size_t length);
 }  // namespace platform
 

@@ -1,5 +1,6 @@
 #include "ZipArchive.h"
 
+#include <platform/Unicode.h>
 #include <zip.h>
 
 #include <cerrno>
@@ -66,10 +67,13 @@ bool ZipArchive::addFile(const std::string& filePath, const std::string& entryNa
     info.external_fa = (static_cast<uLong>(st.st_mode & 0777) | 0100000u) << 16;
 
     bool stored = endsWithMP3(entryName);
+    // The name's bytes are kept as the folder holds them; it says UTF-8 only
+    // when it is.
+    unsigned nameFlag = platform::unicode::isValidUtf8(entryName) ? kUtf8NameFlag : 0;
     zipFile zf = static_cast<zipFile>(zip_);
     int rc = zipOpenNewFileInZip4_64(zf, entryName.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
                                      stored ? 0 : Z_DEFLATED, stored ? 0 : Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS,
-                                     DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, (3u << 8) | 45u, kUtf8NameFlag,
+                                     DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, (3u << 8) | 45u, nameFlag,
                                      1);
     if (rc != ZIP_OK) {
         ::close(fd);

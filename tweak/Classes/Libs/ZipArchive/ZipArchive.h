@@ -1,7 +1,8 @@
-// ZipArchive: writes one zip archive through minizip. Entry names are flagged
-// as UTF-8, every entry carries zip64 fields (large files and more than
-// 65,535 entries open in standard tools), MP3s are stored and other files
-// deflated, and files are streamed in chunks, never read whole.
+// ZipArchive: writes one zip archive through minizip. Entry names keep their
+// bytes and are flagged as UTF-8 when they are, every entry carries zip64
+// fields (large files and more than 65,535 entries open in standard tools),
+// MP3s are stored and other files deflated, and files are streamed in
+// chunks, never read whole.
 //
 // Paths are host paths. Every result is checked: a failed add or close
 // answers false, and the caller removes the archive.
