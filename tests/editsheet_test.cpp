@@ -569,6 +569,51 @@ TEST_F(EditSheet, EditSwipeButtonOpensTheSheetAndCancelClosesIt) {
     EXPECT_FALSE(objc_msgSend<BOOL()>(table(), "isEditing"_sel));
 }
 
+// A song's sheet is taller than the room above the genre picker of a small
+// phone, or above the keyboard of a turned one: it stays within the screen,
+// and its Cancel and Save show whole above the keyboard or picker.
+TEST_F(EditSheet, SheetAndItsActionsFitAboveTheKeyboardOrPicker) {
+    struct Case {
+        double w, h;
+        bool picker;  // the genre field edits, else the title field
+        double keyboardTop;
+    };
+    const Case cases[] = {
+        {320, 480, true, 480 - 258},  // the picker and its toolbar
+        {375, 667, false, 667 - 216},
+        {667, 375, false, 375 - 162},
+    };
+    launch();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h));
+        platform::setMainScreen(CGSizeMake(c.w, c.h), 2);
+        Strong<ItemEntry> entry = entryFor("songs", 1003);
+        UIAlertController* alert = open(entry.get());
+        ParentSongAlbumArtistView* panel = panelOf(alert);
+        ASSERT_NE(panel, nullptr);
+        id field = c.picker ? panel->subTitleTextField.get() : panel->titleTextField.get();
+        ASSERT_TRUE(objc_msgSend<BOOL()>(field, "becomeFirstResponder"_sel));
+        ASSERT_EQ(platform::keyboardFrame().origin.y, c.keyboardTop);
+
+        CGRect card = objc_msgSend<CGRect()>(get(alert, "view"), "frame"_sel);
+        EXPECT_GE(card.origin.x, 0);
+        EXPECT_GE(card.origin.y, 0);
+        EXPECT_LE(CGRectGetMaxX(card), c.w);
+        EXPECT_LE(CGRectGetMaxY(card), c.keyboardTop);
+        std::vector<std::string> titles;
+        for (auto [action, frame] : platform::alertActionFrames(alert)) {
+            titles.push_back(text(get(action, "title")));
+            EXPECT_GE(frame.size.height, 44) << titles.back();
+            EXPECT_GE(frame.origin.x, card.origin.x) << titles.back();
+            EXPECT_GE(frame.origin.y, card.origin.y) << titles.back();
+            EXPECT_LE(CGRectGetMaxX(frame), CGRectGetMaxX(card)) << titles.back();
+            EXPECT_LE(CGRectGetMaxY(frame), CGRectGetMaxY(card)) << titles.back();
+        }
+        EXPECT_EQ(titles, (std::vector<std::string>{"Cancel", "Save"}));
+        close(alert);
+    }
+}
+
 }  // namespace
 
 namespace {

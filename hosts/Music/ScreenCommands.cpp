@@ -5,6 +5,7 @@
 #include <UIKit/Rendering.h>
 #include <UIKit/UIAlertController.h>
 #include <UIKit/UIColor.h>
+#include <UIKit/UILabel.h>
 #include <UIKit/UIPopoverController.h>
 #include <UIKit/UITextField.h>
 #include <UIKit/UIScreen.h>
@@ -147,6 +148,26 @@ std::vector<UIView*> shownViews(const Context& c) {
 
 namespace {
 
+// The views a picture of the screen draws, back to front; the views moved
+// for it go back where they were when it ends.
+struct ScreenPicture {
+    std::vector<UIView*> views;
+    std::vector<Strong<UIView>> keep;
+    std::vector<std::pair<Strong<UIView>, CGRect>> moved;
+
+    explicit ScreenPicture(const Context& c) : views(screenViews(c)) {
+        platform::finishTransitions(5);
+        addNavigationBar(c, views, moved);
+        addKeyWindowViews(views);
+        addPresentedViews(views, keep, moved);
+    }
+    ~ScreenPicture() {
+        for (auto& [view, frame] : moved) objc_msgSend<void(CGRect)>(view.get(), "setFrame:"_sel, frame);
+    }
+    ScreenPicture(const ScreenPicture&) = delete;
+    ScreenPicture& operator=(const ScreenPicture&) = delete;
+};
+
 bool snapshot(Context& c, const std::vector<std::string>& args) {
     if (c.app == nullptr || !c.app->launched()) {
         *c.err << "snapshot: the app is not running\n";
@@ -154,28 +175,39 @@ bool snapshot(Context& c, const std::vector<std::string>& args) {
     }
     std::string path = resolveHostPath(c, args[0]);
     AutoreleasePool pool;
-    std::vector<UIView*> views = screenViews(c);
-    platform::finishTransitions(5);
-    std::vector<Strong<UIView>> keep;
-    std::vector<std::pair<Strong<UIView>, CGRect>> moved;
-    addNavigationBar(c, views, moved);
-    addKeyWindowViews(views);
-    addPresentedViews(views, keep, moved);
-    struct PutBack {
-        std::vector<std::pair<Strong<UIView>, CGRect>>& list;
-        ~PutBack() {
-            for (auto& [view, frame] : list) objc_msgSend<void(CGRect)>(view.get(), "setFrame:"_sel, frame);
-        }
-    } putBack{moved};
+    ScreenPicture picture(c);
     CGRect screen = objc_msgSend<CGRect()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "bounds"_sel);
     double scale = objc_msgSend<double()>(objc_msgSend<id()>(UIScreen::cls(), "mainScreen"_sel), "scale"_sel);
     std::string error;
-    if (!platform::writeScreenPNG(path, views, scale, &error)) {
+    if (!platform::writeScreenPNG(path, picture.views, scale, &error)) {
         *c.err << "snapshot: cannot write " << args[0] << ": " << error << "\n";
         return false;
     }
     *c.out << "snapshot: " << screen.size.width << "x" << screen.size.height << " points at scale " << scale << " -> "
            << args[0] << "\n";
+    return true;
+}
+
+// Prints the text of each shown label in `view`'s tree, back to front.
+void printLabels(Context& c, id view) {
+    if (objc_msgSend<BOOL()>(view, "isHidden"_sel) || objc_msgSend<double()>(view, "alpha"_sel) <= 0) return;
+    if (objc_isKindOfClass(view, UILabel::cls())) {
+        id text = objc_msgSend<id()>(view, "text"_sel);
+        if (text != nil && objc_msgSend<NSUInteger()>(text, "length"_sel) > 0) *c.out << printableText(text) << "\n";
+    }
+    id subviews = objc_msgSend<id()>(view, "subviews"_sel);
+    for (NSUInteger i = 0, n = objc_msgSend<NSUInteger()>(subviews, "count"_sel); i < n; ++i)
+        printLabels(c, objc_msgSend<id(NSUInteger)>(subviews, "objectAtIndex:"_sel, i));
+}
+
+bool labels(Context& c, const std::vector<std::string>&) {
+    if (c.app == nullptr || !c.app->launched()) {
+        *c.err << "labels: the app is not running\n";
+        return false;
+    }
+    AutoreleasePool pool;
+    ScreenPicture picture(c);
+    for (UIView* view : picture.views) printLabels(c, objc::as_id(view));
     return true;
 }
 
@@ -194,6 +226,7 @@ void addScreenCommands(CommandTable& table) {
                                     }
                                     return snapshot(c, args);
                                 }};
+    table["labels"] = {"labels", "print the text of each label that `snapshot` would draw, back to front, a line each", labels};
 }
 
 }  // namespace host

@@ -249,6 +249,8 @@ bool stars(Context& c, const std::vector<std::string>& args) {
         return false;
     }
     id alertView = objc_msgSend<id()>(alert, "view"_sel);
+    // The sheet's content scrolled until the stars show, as a user would.
+    platform::scrollAlertToShow(alert, static_cast<UIView*>(control));
     auto starCentre = [&](int p) {
         id star = objc_msgSend<id(NSInteger)>(control, "subViewWithTag:"_sel, p);
         CGRect f = objc_msgSend<CGRect()>(star, "frame"_sel);

@@ -153,9 +153,18 @@ void setEnabled(UIAlertAction* self, SEL, BOOL v) { self->_enabled = v; }
 
 }  // namespace action
 
-// The alert's card: the view of an alert controller.
-struct _UIAlertControllerView : UIView {
+// The alert's card: the view of an alert controller. Its content (the title,
+// the message and the views laid over them) scrolls when the card is shorter
+// than it; the action rows stand in a view of their own at the card's bottom,
+// over the content.
+struct _UIAlertControllerView : UIScrollView {
     OBJC_CLASS(_UIAlertControllerView)
+    UIAlertController* _controller = nullptr;  // not retained
+    Strong<UIView> _actionsView;
+};
+
+struct _UIAlertControllerActionsView : UIView {
+    OBJC_CLASS(_UIAlertControllerActionsView)
     UIAlertController* _controller = nullptr;  // not retained
 };
 
@@ -172,6 +181,8 @@ constexpr double kMessageInset = 16;  // a message's text from the card's sides
 constexpr double kSheetEdge = 10;
 constexpr double kSheetGap = 8;
 constexpr double kSheetHeaderFont = 13;
+// A card stays below the status bar.
+constexpr double kStatusBarHeight = 20;
 
 bool isActionSheet(const UIAlertController* alert) { return alert->_preferredStyle == UIAlertControllerStyleActionSheet; }
 
@@ -227,6 +238,7 @@ struct CardLayout {
     std::vector<UIAlertAction*> group;  // the actions of the card, in order
     UIAlertAction* cancel = nullptr;    // an action sheet's cancel action, in a card of its own
     bool row = false;                   // two actions side by side
+    double actionsHeight = 0;           // the action rows (and a sheet's gap before its cancel card)
     double height = 0;
 };
 
@@ -242,9 +254,21 @@ CardLayout layoutOf(UIAlertController* alert) {
     if (!sheet || title || lines > 0)
         l.headerHeight = kMargin + (title ? 22 : 0) + lines * kMessageLineHeight + kMargin;
     l.row = l.group.size() == 2 && !sheet;
-    l.height = l.headerHeight + kActionRowHeight * (l.group.empty() ? 0 : l.row ? 1 : l.group.size());
-    if (l.cancel != nullptr) l.height += (l.group.empty() && l.headerHeight == 0 ? 0 : kSheetGap) + kActionRowHeight;
+    l.actionsHeight = kActionRowHeight * (l.group.empty() ? 0 : l.row ? 1 : l.group.size());
+    if (l.cancel != nullptr) l.actionsHeight += (l.group.empty() && l.headerHeight == 0 ? 0 : kSheetGap) + kActionRowHeight;
+    l.height = l.headerHeight + l.actionsHeight;
     return l;
+}
+
+// Each action's row in the actions' view of a card this wide, in the order of
+// the alert's actions.
+std::vector<std::pair<UIAlertAction*, CGRect>> actionBoxes(const CardLayout& l, double width) {
+    std::vector<std::pair<UIAlertAction*, CGRect>> boxes;
+    for (size_t i = 0; i < l.group.size(); ++i)
+        boxes.emplace_back(l.group[i], l.row ? CGRectMake(i * width / 2, 0, width / 2, kActionRowHeight)
+                                             : CGRectMake(0, i * kActionRowHeight, width, kActionRowHeight));
+    if (l.cancel) boxes.emplace_back(l.cancel, CGRectMake(0, l.actionsHeight - kActionRowHeight, width, kActionRowHeight));
+    return boxes;
 }
 
 NSDictionary* textAttributes(double size, bool bold, id colour) {
@@ -284,45 +308,85 @@ void drawAction(UIAlertAction* a, CGRect box, id tint, bool lineOnTop) {
     drawCentred(a->_title.get(), textAttributes(17, a->_style == UIAlertActionStyleCancel, colour), box);
 }
 
-// The title, the message's text, then the actions at the bottom (the
-// message's blank lines are the room that a view laid over the card fills).
+// The title and the message's text, scrolled with the content (the message's
+// blank lines are the room that a view laid over the card fills); an action
+// sheet's two cards.
 void drawCard(_UIAlertControllerView* self, SEL, CGRect) {
     UIAlertController* alert = self->_controller;
     if (alert == nullptr || alert->_presentingViewController == nullptr) return;
     CGRect bounds = objc_msgSend<CGRect()>(self, "bounds"_sel);
     CardLayout l = layoutOf(alert);
     bool sheet = isActionSheet(alert);
-    double groupHeight = l.cancel ? bounds.size.height - kActionRowHeight - (l.headerHeight > 0 || !l.group.empty() ? kSheetGap : 0)
-                                  : bounds.size.height;
     if (sheet) {  // the view is clear: its cards are drawn here
+        double groupHeight = bounds.size.height - (l.cancel ? kActionRowHeight : 0) -
+                             (l.cancel && (l.headerHeight > 0 || !l.group.empty()) ? kSheetGap : 0);
         if (groupHeight > 0) fillCard(CGRectMake(0, 0, bounds.size.width, groupHeight));
         if (l.cancel) fillCard(CGRectMake(0, bounds.size.height - kActionRowHeight, bounds.size.width, kActionRowHeight));
     }
+    double top = -self->_contentOffset.y;
     id title = objc_msgSend<id()>(alert, "title"_sel);
     bool titled = hasTitle(alert);
     UIColor* headerColour = sheet ? UIColor::make(0.43, 0.43, 0.45, 1) : UIColor::make(0, 0, 0, 1);
     if (titled)
         drawCentred(title, textAttributes(sheet ? kSheetHeaderFont : kTitleFont, true, headerColour),
-                    CGRectMake(0, kMargin - 4, bounds.size.width, 22));
+                    CGRectMake(0, top + kMargin - 4, bounds.size.width, 22));
     std::vector<std::string> lines = messageText(alert);
     if (!lines.empty()) {
-        CGRect box = CGRectMake(kMessageInset, kMargin + (titled ? 22 : 0), bounds.size.width - 2 * kMessageInset,
+        CGRect box = CGRectMake(kMessageInset, top + kMargin + (titled ? 22 : 0), bounds.size.width - 2 * kMessageInset,
                                 lines.size() * kMessageLineHeight);
         platform::text::drawLines(UIGraphicsGetCurrentContext(), messageFace(), lines, box, NSTextAlignmentCenter,
                                   headerColour->cgColor());
     }
+}
+
+// The action rows: each with a hairline over it (not over a sheet's first
+// row without a header), two side by side split by one.
+void drawActions(_UIAlertControllerActionsView* self, SEL, CGRect) {
+    UIAlertController* alert = self->_controller;
+    if (alert == nullptr || alert->_presentingViewController == nullptr) return;
+    CardLayout l = layoutOf(alert);
+    bool sheet = isActionSheet(alert);
     id tint = objc_msgSend<id()>(self, "tintColor"_sel);
-    size_t n = l.group.size();
-    double top = groupHeight - kActionRowHeight * (l.row ? 1 : n);
-    for (size_t i = 0; i < n; ++i) {
-        CGRect box = l.row ? CGRectMake(i * bounds.size.width / 2, top, bounds.size.width / 2, kActionRowHeight)
-                           : CGRectMake(0, top + i * kActionRowHeight, bounds.size.width, kActionRowHeight);
+    auto boxes = actionBoxes(l, objc_msgSend<CGRect()>(self, "bounds"_sel).size.width);
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        auto [action, box] = boxes[i];
+        if (action == l.cancel) {
+            drawAction(action, box, tint, false);
+            continue;
+        }
         if (l.row && i == 1) fillRect(CGRectMake(box.origin.x, box.origin.y, 0.5, box.size.height), UIColor::make(0.8, 0.8, 0.82, 1));
-        drawAction(l.group[i], box, tint, !sheet || i > 0 || l.headerHeight > 0);
+        drawAction(action, box, tint, !sheet || i > 0 || l.headerHeight > 0);
     }
-    if (l.cancel)
-        drawAction(l.cancel, CGRectMake(0, bounds.size.height - kActionRowHeight, bounds.size.width, kActionRowHeight), tint,
-                   false);
+}
+
+// The card's content as tall as its title and message; the actions at the
+// bottom of what shows, over the content. The content scrolls so that `show`
+// (by default the field being edited in it) shows above the actions, else as
+// little as keeps it within its height.
+void layoutCard(UIAlertController* alert, UIView* show = nullptr) {
+    auto* card = objectAs<_UIAlertControllerView>(objc_msgSend<id()>(alert, "view"_sel));
+    if (card == nullptr || !card->_actionsView) return;
+    CardLayout l = layoutOf(alert);
+    CGSize size = card->_frame.size;
+    double shown = std::max(0.0, size.height - l.actionsHeight);
+    double offset = std::clamp(card->_contentOffset.y, 0.0, std::max(0.0, l.headerHeight - shown));
+    double y = 0;
+    if (show == nullptr) show = objectAs<UIView>(platform::firstResponder());
+    UIView* v = show;
+    for (; v != nullptr && v != card; v = v->_superview) y += v->_frame.origin.y;
+    if (v == card && show != card && !isActionSheet(alert)) {
+        double height = show->_frame.size.height;
+        if (y + height > offset + shown) offset = y + height - shown;
+        if (y < offset) offset = y;
+        offset = std::max(0.0, offset);
+    }
+    objc_msgSend<void(CGSize)>(card, "setContentSize:"_sel, CGSizeMake(size.width, l.headerHeight));
+    objc_msgSend<void(CGPoint)>(card, "setContentOffset:"_sel, CGPointMake(0, offset));
+    UIView* actions = card->_actionsView.get();
+    objc_msgSend<void(CGRect)>(actions, "setFrame:"_sel,
+                               CGRectMake(0, offset + size.height - l.actionsHeight, size.width, l.actionsHeight));
+    objc_msgSend<void(id)>(actions, "setBackgroundColor:"_sel, isActionSheet(alert) ? nil : objc::as_id(cardColour()));
+    objc_msgSend<void(id)>(card, "bringSubviewToFront:"_sel, actions);
 }
 
 namespace alert {
@@ -353,6 +417,11 @@ void loadView(UIAlertController* self, SEL) {
     auto* view = static_cast<_UIAlertControllerView*>(
         objc_msgSend<id(CGRect)>(objc_msgSend<id()>(_UIAlertControllerView::cls(), "alloc"_sel), "initWithFrame:"_sel, screen));
     view->_controller = self;
+    auto* actions = static_cast<_UIAlertControllerActionsView*>(objc_msgSend<id(CGRect)>(
+        objc_msgSend<id()>(_UIAlertControllerActionsView::cls(), "alloc"_sel), "initWithFrame:"_sel, CGRectZero));
+    actions->_controller = self;
+    view->_actionsView = Strong<UIView>::adopt(actions);
+    objc_msgSend<void(id)>(view, "addSubview:"_sel, actions);
     objc_msgSend<void(id)>(self, "setView:"_sel, view);
     objc_release(view);
 }
@@ -367,6 +436,7 @@ void viewWillAppear(UIAlertController* self, SEL, BOOL animated) {
     objc_msgSend<void(id)>(view, "setBackgroundColor:"_sel, sheet ? UIColor::make(0, 0, 0, 0) : cardColour());
     objc_msgSend<void(double)>(objc_msgSend<id()>(view, "layer"_sel), "setCornerRadius:"_sel, sheet ? 0.0 : kCardCorner);
     objc_msgSend<void(BOOL)>(view, "setClipsToBounds:"_sel, YES);
+    layoutCard(self);
 }
 
 }  // namespace alert
@@ -385,7 +455,9 @@ void platform::uikit::registerAlerts() {
         .method<action::style>("style")
         .method<action::isEnabled>("isEnabled")
         .method<action::setEnabled>("setEnabled:");
-    objc::ClassDef<_UIAlertControllerView>("_UIAlertControllerView", UIView::cls()).method<drawCard>("drawRect:");
+    objc::ClassDef<_UIAlertControllerView>("_UIAlertControllerView", UIScrollView::cls()).method<drawCard>("drawRect:");
+    objc::ClassDef<_UIAlertControllerActionsView>("_UIAlertControllerActionsView", UIView::cls())
+        .method<drawActions>("drawRect:");
     objc::ClassDef<UIAlertController>("UIAlertController", UIViewController::cls())
         .classMethod<alert::make>("alertControllerWithTitle:message:preferredStyle:")
         .method<alert::message>("message")
@@ -424,17 +496,22 @@ bool platform::finishTransitions(double timeoutSeconds) {
     return RunLoop::main().runUntil([] { return transitionsInProgress() == 0; }, timeoutSeconds);
 }
 
-// The card stands in the screen's room above the keyboard while a field
-// edits: an alert in the middle of it, an action sheet at its bottom; a
-// card taller than that room starts at the top of the screen.
+// The card stands in the screen's room below the status bar and above the
+// keyboard while a field edits: an alert in the middle of the screen (or of
+// the room above the keyboard), an action sheet at its bottom. A card taller
+// than the room fills it, its content shortened to scroll; its actions stay
+// whole.
 CGRect platform::alertCardFrame(UIAlertController* alert) {
     CGRect screen = screenBounds();
     CGRect keyboard = platform::keyboardFrame();
-    double room = CGRectIsEmpty(keyboard) ? screen.size.height : keyboard.origin.y;
-    CGSize size = CGSizeMake(cardWidth(alert), layoutOf(alert).height);
+    double bottom = CGRectIsEmpty(keyboard) ? screen.size.height : keyboard.origin.y;
+    CardLayout l = layoutOf(alert);
+    double top = std::min(kStatusBarHeight, std::max(0.0, bottom - l.actionsHeight));
+    CGSize size = CGSizeMake(cardWidth(alert), std::max(l.actionsHeight, std::min(l.height, bottom - top)));
     double x = std::round((screen.size.width - size.width) / 2);
-    double y = isActionSheet(alert) ? room - kSheetEdge - size.height : std::round((room - size.height) / 2);
-    return CGRectMake(x, std::max(0.0, y), size.width, size.height);
+    double y = isActionSheet(alert) ? bottom - kSheetEdge - size.height : std::round((bottom - size.height) / 2);
+    y = std::min(y, bottom - size.height);
+    return CGRectMake(x, std::max({top, y, 0.0}), size.width, size.height);
 }
 
 void platform::uikit::keyboardMoved() {
@@ -442,7 +519,26 @@ void platform::uikit::keyboardMoved() {
         auto* alert = objectAs<UIAlertController>(objc::as_id(c.get()));
         if (alert == nullptr || !objc_msgSend<BOOL()>(alert, "isViewLoaded"_sel)) continue;
         objc_msgSend<void(CGRect)>(objc_msgSend<id()>(alert, "view"_sel), "setFrame:"_sel, platform::alertCardFrame(alert));
+        layoutCard(alert);
     }
+}
+
+void platform::scrollAlertToShow(UIAlertController* alert, UIView* view) {
+    if (alert != nullptr && view != nullptr && objc_msgSend<BOOL()>(alert, "isViewLoaded"_sel)) layoutCard(alert, view);
+}
+
+std::vector<std::pair<UIAlertAction*, CGRect>> platform::alertActionFrames(UIAlertController* alert) {
+    std::vector<std::pair<UIAlertAction*, CGRect>> frames;
+    auto* card = alert && objc_msgSend<BOOL()>(alert, "isViewLoaded"_sel)
+                     ? objectAs<_UIAlertControllerView>(objc_msgSend<id()>(alert, "view"_sel))
+                     : nullptr;
+    if (card == nullptr || !card->_actionsView) return frames;
+    CGRect actions = card->_actionsView->_frame;
+    double x = card->_frame.origin.x + actions.origin.x;
+    double y = card->_frame.origin.y + actions.origin.y - card->_contentOffset.y;
+    for (auto [action, box] : actionBoxes(layoutOf(alert), actions.size.width))
+        frames.emplace_back(action, CGRectMake(box.origin.x + x, box.origin.y + y, box.size.width, box.size.height));
+    return frames;
 }
 
 bool platform::tapAlertAction(UIAlertController* alert, UIAlertAction* action) {

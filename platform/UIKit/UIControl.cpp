@@ -54,9 +54,12 @@ id hitTest(UIView* self, SEL, CGPoint p, id event) {
         return nil;
     if (!objc_msgSend<BOOL(CGPoint, id)>(self, "pointInside:withEvent:"_sel, p, event)) return nil;
     std::vector<Strong<UIView>> subviews = self->_subviews;
+    // A scroll view's subviews stand in its content, shown from contentOffset.
+    auto* scroll = objectAs<UIScrollView>(self);
+    CGPoint offset = scroll != nullptr ? scroll->_contentOffset : CGPointZero;
     for (auto it = subviews.rbegin(); it != subviews.rend(); ++it) {
         CGRect f = objc_msgSend<CGRect()>(it->get(), "frame"_sel);
-        CGPoint inner = CGPointMake(p.x - f.origin.x, p.y - f.origin.y);
+        CGPoint inner = CGPointMake(p.x + offset.x - f.origin.x, p.y + offset.y - f.origin.y);
         if (id hit = objc_msgSend<id(CGPoint, id)>(it->get(), "hitTest:withEvent:"_sel, inner, event)) return hit;
     }
     return self;

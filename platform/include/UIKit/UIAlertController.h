@@ -31,10 +31,16 @@
 //                             laid over the card, a line of room a line. An action sheet
 //                             stands on the bottom edge instead, as wide as the screen's
 //                             shorter side less a margin, its cancel action in a card of
-//                             its own under the others
+//                             its own under the others. The card stays below the 20-point
+//                             status bar and above the keyboard (platform::keyboardFrame);
+//                             a card taller than that room fills it: its content (title,
+//                             message and the views laid over them) scrolls, to show the
+//                             field being edited, while the action rows stay whole at the
+//                             card's bottom, over the content
 #pragma once
 
 #include <functional>
+#include <utility>
 
 #include <CoreGraphics/CGGeometry.h>
 #include <UIKit/UIViewController.h>
@@ -108,5 +114,13 @@ bool finishTransitions(double timeoutSeconds);
 
 // The alert's card frame on the screen once presented (for drawing and taps).
 CGRect alertCardFrame(UIAlertController* alert);
+
+// Where each of the presented alert's actions shows on the screen, in the
+// order of its actions; none before its view is loaded.
+std::vector<std::pair<UIAlertAction*, CGRect>> alertActionFrames(UIAlertController* alert);
+
+// A user's scroll of the alert's content (when its card is shorter than it)
+// until `view`, laid over the card, shows above the actions.
+void scrollAlertToShow(UIAlertController* alert, UIView* view);
 
 }  // namespace platform

@@ -53,7 +53,9 @@
 //                             BOOL() / void(BOOL)   YES (a UIImageView: NO); touches and
 //                                             taps reach only views that take them
 //   hitTest:withEvent:        id(CGPoint, id) the deepest visible, interactive subview
-//                                             (front first) whose bounds hold the point
+//                                             (front first) whose bounds hold the point;
+//                                             a scroll view's subviews as shown from its
+//                                             contentOffset
 //   pointInside:withEvent:    BOOL(CGPoint, id)
 //   convertPoint:toView: / convertPoint:fromView:   CGPoint(CGPoint, id)   through the
 //                                             frames (nil: the top of the view's tree)
