@@ -249,6 +249,16 @@ public:
         return base + kHeader;
     }
 
+    // Frees the buffers kept aside (when picture memory runs short).
+    static void freeKept() {
+        std::vector<Kept> kept;
+        {
+            std::lock_guard<std::mutex> lock(mutex());
+            kept.swap(list());
+        }
+        for (Kept& k : kept) std::free(k.base);
+    }
+
     // Takes back a buffer from take() (a surface's destroy callback).
     static void give(void* data) {
         unsigned char* base = static_cast<unsigned char*>(data) - kHeader;
@@ -279,7 +289,10 @@ private:
     }
     // Never destroyed: the buffers stay reachable until the process ends.
     static std::vector<Kept>& list() {
-        static auto* kept = new std::vector<Kept>();
+        static auto* kept = [] {
+            platform::pictureMemory().addReclaimer(freeKept);
+            return new std::vector<Kept>();
+        }();
         return *kept;
     }
 };

@@ -3,7 +3,14 @@
 
 #include <algorithm>
 
+#include <malloc.h>
+
 namespace platform {
+
+namespace {
+// Smaller holds give back too little to be worth a walk of the heaps.
+constexpr size_t kTrimFrom = 1u << 20;
+}  // namespace
 
 size_t MemoryBudget::inUse() const {
     std::lock_guard<std::mutex> g(lock_);
@@ -23,6 +30,11 @@ size_t MemoryBudget::peak() const {
 void MemoryBudget::resetPeak() {
     std::lock_guard<std::mutex> g(lock_);
     peak_ = used_;
+}
+
+void MemoryBudget::addReclaimer(void (*reclaim)()) {
+    std::lock_guard<std::mutex> g(lock_);
+    reclaimers_.push_back(reclaim);
 }
 
 // (lock held)
@@ -74,10 +86,18 @@ bool MemoryBudget::Hold::growWaiting(size_t n, Deadline until, const std::atomic
     b.waitingHeld_ += held;
     bool told = held == 0;
     bool taken = false;
-    for (;;) {
+    for (bool reclaimed = false;;) {
         if (b.fits(n, Work)) {
             taken = true;
             break;
+        }
+        if (!reclaimed && b.kept_ > 0 && !b.reclaimers_.empty()) {
+            std::vector<void (*)()> reclaimers = b.reclaimers_;
+            lk.unlock();
+            for (auto reclaim : reclaimers) reclaim();
+            lk.lock();
+            reclaimed = true;
+            continue;
         }
         // Never fits beside what is kept, or nothing that holds work memory
         // runs: no turn can come.
@@ -109,12 +129,18 @@ bool MemoryBudget::Hold::growWaiting(size_t n, Deadline until, const std::atomic
 }
 
 void MemoryBudget::Hold::release() {
-    if (budget_ != nullptr && bytes_ > 0) budget_->give(bytes_, kind_);
+    if (budget_ == nullptr || bytes_ == 0) return;
+    // Left to itself glibc raises its mapping threshold each time a mapped
+    // block is freed (up to 32 MiB): later large blocks come from the
+    // threads' heaps, whose freed parts stay resident. Trimmed here, only
+    // when picture memory is given back, not for the whole process.
+    if (budget_->giveBackToSystem_ && bytes_ >= kTrimFrom) malloc_trim(0);
+    budget_->give(bytes_, kind_);
     bytes_ = 0;
 }
 
 MemoryBudget& pictureMemory() {
-    static auto* budget = new MemoryBudget(kPictureMemoryBytes, kKeptPictureBytes);  // lives as long as the process
+    static auto* budget = new MemoryBudget(kPictureMemoryBytes, kKeptPictureBytes, true);  // lives as long as the process
     return *budget;
 }
 

@@ -77,9 +77,9 @@ public:
     const std::string& bytes() const { return bytes_; }
 
 private:
-    ImageSource(std::string bytes, MemoryBudget::Hold share) : bytes_(std::move(bytes)), share_(std::move(share)) {}
+    ImageSource(std::string bytes, MemoryBudget::Hold share) : share_(std::move(share)), bytes_(std::move(bytes)) {}
+    MemoryBudget::Hold share_;  // goes after the bytes
     std::string bytes_;
-    MemoryBudget::Hold share_;
 };
 }  // namespace platform
 

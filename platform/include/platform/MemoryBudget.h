@@ -9,7 +9,8 @@
 // is refused at once. Kept bytes (what is held between uses: a picture's
 // encoded bytes kept for a larger decode, frame buffers kept for the next
 // frames) never wait: they are taken only within their own share of the
-// limit, and refused past it.
+// limit, and refused past it. Kept bytes that are only a cache give way:
+// work that does not fit first has the budget's reclaimers free them.
 #pragma once
 
 #include <atomic>
@@ -18,6 +19,7 @@
 #include <cstddef>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 namespace platform {
 
@@ -25,8 +27,13 @@ class MemoryBudget {
 public:
     using Deadline = std::optional<std::chrono::steady_clock::time_point>;
 
-    // `keptLimit`: the most that kept holds may take together.
-    explicit MemoryBudget(size_t limit, size_t keptLimit = 0) : limit_(limit), keptLimit_(keptLimit) {}
+    // `keptLimit`: the most that kept holds may take together. With
+    // `giveBackToSystem`, each hold that gives back what it held first has
+    // the allocator return its free memory to the system (malloc_trim), so
+    // that the budget bounds what is resident, not only what is in use;
+    // its holders free their memory before their Hold goes.
+    explicit MemoryBudget(size_t limit, size_t keptLimit = 0, bool giveBackToSystem = false)
+        : limit_(limit), keptLimit_(keptLimit), giveBackToSystem_(giveBackToSystem) {}
     MemoryBudget(const MemoryBudget&) = delete;
     MemoryBudget& operator=(const MemoryBudget&) = delete;
 
@@ -37,6 +44,10 @@ public:
     size_t kept() const;
     size_t peak() const;
     void resetPeak();
+
+    // Adds a function that frees kept bytes nobody uses (a cache's),
+    // called without the budget's lock when work does not fit.
+    void addReclaimer(void (*reclaim)());
 
     // What one holder holds; given back when it goes.
     class Hold {
@@ -76,8 +87,10 @@ private:
     mutable std::mutex lock_;
     std::condition_variable returned_;
     const size_t limit_, keptLimit_;
+    const bool giveBackToSystem_;
     size_t used_ = 0, kept_ = 0, peak_ = 0;
     size_t waitingHeld_ = 0;  // work bytes held by holders that wait for more
+    std::vector<void (*)()> reclaimers_;
 };
 
 // All picture memory of the process: bodies of pictures being fetched,

@@ -45,10 +45,10 @@ using platform::MemoryBudget;
 struct Response {
     Failure failure = Failure::None;
     long status = 0;        // the last HTTP status seen (0 without one)
+    MemoryBudget::Hold hold;  // the body's share of a budget (see sharing; goes after it)
     std::string body;       // empty unless ok()
     std::string finalURL;   // the URL answered last (after redirects)
     std::string message;    // why it failed, for logs
-    MemoryBudget::Hold hold;  // the body's share of a budget (see sharing)
     bool ok() const { return failure == Failure::None; }
 };
 
