@@ -347,6 +347,28 @@ TEST(WebPictures, AtMostFourDownloadsAtATime) {
     platform::net::resetTimeouts();
 }
 
+// A picture whose decode waits for room in picture memory past its
+// download's time-out still arrives once the room comes: the wait ends with
+// the memory, not with the clock.
+TEST(WebPictures, ADecodeWaitsForRoomPastTheDownloadsTimeOut) {
+    platform::net::setTimeouts(1, 1);
+    SearchServer server({"--picture-size", "64x48"});
+    platform::MemoryBudget& memory = platform::pictureMemory();
+    auto rest = std::make_unique<platform::MemoryBudget::Hold>(&memory);
+    ASSERT_TRUE(rest->grow(memory.limit() - memory.inUse() - (256u << 10)));  // room for the body, not the decode
+    auto d = std::make_shared<Delivery>();
+    {
+        AutoreleasePool pool;
+        objc_msgSend<void()>(loader(server.base() + "/img/1.jpg", d), "start"_sel);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_EQ(d->calls, 0);
+    rest.reset();
+    EXPECT_TRUE(platform::waitForNetworkIdle(30));
+    EXPECT_EQ(d->calls, 1);
+    platform::net::resetTimeouts();
+}
+
 // Bodies that share a budget take from it as they grow and give it all
 // back when they go; one that would pass it fails as too large.
 TEST(WebPages, BodiesShareABudgetOfBytesInFlight) {
