@@ -19,6 +19,8 @@
 #include <utility>
 #include <vector>
 
+#include <malloc.h>
+
 #include <jpeglib.h>
 #include <jerror.h>
 
@@ -47,6 +49,24 @@ cairo_surface_t* toSize(cairo_surface_t* surface, unsigned width, unsigned heigh
     cairo_surface_t* out = scaledSurface(surface, width, height);
     cairo_surface_destroy(surface);
     return out;
+}
+
+// --- The budget -------------------------------------------------------------
+
+// The size from which the allocator maps each block on its own and from
+// which it gives the free top of a heap back: glibc's initial 128 KiB.
+constexpr int kAllocatorThresholdBytes = 128 * 1024;
+
+// Left to itself glibc raises both thresholds each time a mapped block is
+// freed (to the block's size, up to 32 MiB for mapping and 64 MiB for
+// giving back). After one decode's coefficients or surface went, the next
+// decodes' blocks of up to that size come from the decoding thread's own
+// heap, whose freed top stays resident: every thread that decoded keeps tens
+// of megabytes that the budget no longer counts. Fixed thresholds give each
+// large block back to the system when it is freed.
+void fixAllocatorThresholds() {
+    mallopt(M_MMAP_THRESHOLD, kAllocatorThresholdBytes);
+    mallopt(M_TRIM_THRESHOLD, kAllocatorThresholdBytes);
 }
 
 // --- JPEG -------------------------------------------------------------------
@@ -330,6 +350,8 @@ bool pngSize(const uint8_t* bytes, size_t length, uint64_t& width, uint64_t& hei
 }  // namespace
 
 DecodeTicket::DecodeTicket(size_t bytes, const DecodeLimits& limits) : hold_(&pictureMemory()) {
+    static std::once_flag fixed;
+    std::call_once(fixed, fixAllocatorThresholds);
     MemoryBudget::Deadline until;
     if (std::isfinite(limits.waitSeconds))
         until = std::chrono::steady_clock::now() +

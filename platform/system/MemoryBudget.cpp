@@ -3,14 +3,7 @@
 
 #include <algorithm>
 
-#include <malloc.h>
-
 namespace platform {
-
-namespace {
-// Smaller holds give back too little to be worth a walk of the heaps.
-constexpr size_t kTrimFrom = 1u << 20;
-}  // namespace
 
 size_t MemoryBudget::inUse() const {
     std::lock_guard<std::mutex> g(lock_);
@@ -129,18 +122,12 @@ bool MemoryBudget::Hold::growWaiting(size_t n, Deadline until, const std::atomic
 }
 
 void MemoryBudget::Hold::release() {
-    if (budget_ == nullptr || bytes_ == 0) return;
-    // Left to itself glibc raises its mapping threshold each time a mapped
-    // block is freed (up to 32 MiB): later large blocks come from the
-    // threads' heaps, whose freed parts stay resident. Trimmed here, only
-    // when picture memory is given back, not for the whole process.
-    if (budget_->giveBackToSystem_ && bytes_ >= kTrimFrom) malloc_trim(0);
-    budget_->give(bytes_, kind_);
+    if (budget_ != nullptr && bytes_ > 0) budget_->give(bytes_, kind_);
     bytes_ = 0;
 }
 
 MemoryBudget& pictureMemory() {
-    static auto* budget = new MemoryBudget(kPictureMemoryBytes, kKeptPictureBytes, true);  // lives as long as the process
+    static auto* budget = new MemoryBudget(kPictureMemoryBytes, kKeptPictureBytes);  // lives as long as the process
     return *budget;
 }
 

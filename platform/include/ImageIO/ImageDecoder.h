@@ -11,8 +11,9 @@
 // whose turn cannot come (more than the budget leaves beside what is kept,
 // or nothing that holds picture memory is running) is refused before any
 // pixel memory is taken. A decode holds its share until all it took is
-// freed, and giving it back returns the freed memory to the system, so that
-// the budget bounds what is resident, not only what is in use.
+// freed; the first one fixes the allocator's thresholds (glibc's mallopt) so
+// that what is freed leaves the process at once, and the budget bounds what
+// is resident, not only what is in use.
 #pragma once
 
 #include <atomic>

@@ -27,13 +27,8 @@ class MemoryBudget {
 public:
     using Deadline = std::optional<std::chrono::steady_clock::time_point>;
 
-    // `keptLimit`: the most that kept holds may take together. With
-    // `giveBackToSystem`, each hold that gives back what it held first has
-    // the allocator return its free memory to the system (malloc_trim), so
-    // that the budget bounds what is resident, not only what is in use;
-    // its holders free their memory before their Hold goes.
-    explicit MemoryBudget(size_t limit, size_t keptLimit = 0, bool giveBackToSystem = false)
-        : limit_(limit), keptLimit_(keptLimit), giveBackToSystem_(giveBackToSystem) {}
+    // `keptLimit`: the most that kept holds may take together.
+    explicit MemoryBudget(size_t limit, size_t keptLimit = 0) : limit_(limit), keptLimit_(keptLimit) {}
     MemoryBudget(const MemoryBudget&) = delete;
     MemoryBudget& operator=(const MemoryBudget&) = delete;
 
@@ -87,7 +82,6 @@ private:
     mutable std::mutex lock_;
     std::condition_variable returned_;
     const size_t limit_, keptLimit_;
-    const bool giveBackToSystem_;
     size_t used_ = 0, kept_ = 0, peak_ = 0;
     size_t waitingHeld_ = 0;  // work bytes held by holders that wait for more
     std::vector<void (*)()> reclaimers_;
