@@ -347,6 +347,28 @@ TEST(WebPictures, AtMostFourDownloadsAtATime) {
     platform::net::resetTimeouts();
 }
 
+// A picture whose decode waits for room in picture memory past its
+// download's time-out still arrives once the room comes: the wait ends with
+// the memory, not with the clock.
+TEST(WebPictures, ADecodeWaitsForRoomPastTheDownloadsTimeOut) {
+    platform::net::setTimeouts(1, 1);
+    SearchServer server({"--picture-size", "64x48"});
+    platform::MemoryBudget& memory = platform::pictureMemory();
+    auto rest = std::make_unique<platform::MemoryBudget::Hold>(&memory);
+    ASSERT_TRUE(rest->grow(memory.limit() - memory.inUse() - (256u << 10)));  // room for the body, not the decode
+    auto d = std::make_shared<Delivery>();
+    {
+        AutoreleasePool pool;
+        objc_msgSend<void()>(loader(server.base() + "/img/1.jpg", d), "start"_sel);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_EQ(d->calls, 0);
+    rest.reset();
+    EXPECT_TRUE(platform::waitForNetworkIdle(30));
+    EXPECT_EQ(d->calls, 1);
+    platform::net::resetTimeouts();
+}
+
 // Bodies that share a budget take from it as they grow and give it all
 // back when they go; one that would pass it fails as too large.
 TEST(WebPages, BodiesShareABudgetOfBytesInFlight) {
@@ -354,7 +376,7 @@ TEST(WebPages, BodiesShareABudgetOfBytesInFlight) {
     std::string address = server.base() + "/img/1.jpg";
     size_t size = platform::net::HTTPRequest(address, 1 << 24).perform().body.size();
     ASSERT_GT(size, 8192u);
-    platform::net::ByteBudget small(size / 2), roomy(4 * size);
+    platform::MemoryBudget small(size / 2), roomy(4 * size);
     platform::net::Response refused = platform::net::HTTPRequest(address, 1 << 24).sharing(&small).perform();
     EXPECT_EQ(refused.failure, platform::net::Failure::TooLarge);
     EXPECT_NE(refused.message.find("in flight"), std::string::npos) << refused.message;
@@ -369,7 +391,7 @@ TEST(WebPages, BodiesShareABudgetOfBytesInFlight) {
     }
     EXPECT_EQ(roomy.inUse(), 0u);
     // A body that reaches its cap takes no more memory than the cap.
-    platform::net::ByteBudget exact(1 << 26);
+    platform::MemoryBudget exact(1 << 26);
     platform::net::Response tight = platform::net::HTTPRequest(address, size + 16).sharing(&exact).perform();
     ASSERT_TRUE(tight.ok());
     EXPECT_LE(tight.body.capacity(), size + 16);
@@ -550,8 +572,8 @@ TEST(PictureDecoding, DecodesWaitTheirTurnWithinOneBudget) {
     std::string png = halvesPNG(800, 400, false);
     platform::ImageFit fit;
     fit.coverWidth = fit.coverHeight = 100;
-    auto taken = std::make_unique<platform::DecodeTicket>(platform::kDecodeBudgetBytes, 0);
-    ASSERT_TRUE(*taken);
+    auto taken = std::make_unique<platform::MemoryBudget::Hold>(&platform::pictureMemory());
+    ASSERT_TRUE(taken->grow(platform::kPictureMemoryBytes - platform::pictureMemory().inUse()));
     platform::DecodeLimits brief;
     brief.waitSeconds = 0.05;
     EXPECT_EQ(platform::decodeImage(png.data(), png.size(), fit, brief), nullptr) << "no turn in time";
@@ -568,6 +590,53 @@ TEST(PictureDecoding, DecodesWaitTheirTurnWithinOneBudget) {
     ASSERT_NE(late, nullptr);
     EXPECT_EQ(cairo_image_surface_get_width(late), 200);
     cairo_surface_destroy(late);
+}
+
+// Two holders that each wait for what the other holds: the first to find
+// that nobody else runs is refused at once and gives back, and the other
+// then gets its bytes. Kept bytes never pass their share of the limit.
+TEST(PictureMemory, HoldersWaitingOnEachOtherAreNotLeftWaiting) {
+    platform::MemoryBudget budget(100, 20);
+    platform::MemoryBudget::Hold kept(&budget, platform::MemoryBudget::Hold::Kept);
+    EXPECT_FALSE(kept.grow(21));
+    ASSERT_TRUE(kept.grow(10));
+    platform::MemoryBudget::Hold a(&budget), b(&budget);
+    ASSERT_TRUE(a.grow(50));
+    ASSERT_TRUE(b.grow(30));
+    auto asked = std::chrono::steady_clock::now();
+    auto ask = [&](platform::MemoryBudget::Hold& h) {
+        bool ok = h.growWaiting(25, asked + std::chrono::seconds(10));
+        if (!ok) h.release();
+        return ok;
+    };
+    bool aGot = false;
+    std::thread other([&] { aGot = ask(a); });
+    bool bGot = ask(b);
+    other.join();
+    EXPECT_NE(aGot, bGot);
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(5)) << "left waiting";
+    EXPECT_EQ(budget.inUse(), aGot ? 85u : 65u);
+}
+
+// Kept picture bytes and the bodies of pictures being fetched draw on the
+// memory that decodes take: while all of it is taken, a picture's bytes are
+// not kept and a body finds no room within its time.
+TEST(PictureMemory, KeptBytesAndBodiesShareTheDecodersMemory) {
+    SearchServer server({"--picture-size", "300x200"});
+    platform::MemoryBudget& memory = platform::pictureMemory();
+    auto rest = std::make_unique<platform::MemoryBudget::Hold>(&memory);
+    ASSERT_TRUE(rest->grow(platform::kPictureMemoryBytes - memory.inUse()));
+    EXPECT_EQ(platform::ImageSource::keep(std::string(1000, 'x')), nullptr);
+    platform::net::Response body = platform::net::HTTPRequest(server.base() + "/img/1.jpg", 1 << 24)
+                                       .until(std::chrono::steady_clock::now() + std::chrono::milliseconds(300))
+                                       .sharing(&memory)
+                                       .perform();
+    EXPECT_FALSE(body.ok());
+    rest.reset();
+    size_t before = memory.inUse();
+    auto kept = platform::ImageSource::keep(std::string(1000, 'x'));
+    ASSERT_NE(kept, nullptr);
+    EXPECT_GE(memory.inUse(), before + 1000);
 }
 
 TEST(PictureNames, NamesThatLeaveTheBundleFolderAreRefused) {

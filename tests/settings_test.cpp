@@ -6,6 +6,7 @@
 #include <CoreFoundation/CFNotificationCenter.h>
 #include <UIKit/UIColor.h>
 #include <UIKit/UIImage.h>
+#include <platform/MemoryBudget.h>
 #include <UIKit/UIImageView.h>
 #include <UIKit/UILabel.h>
 #include <UIKit/UIScreen.h>
@@ -1016,6 +1017,26 @@ TEST(AnimatedGIF, FramesAskedInAnyOrderAreThoseReadInOrder) {
         CGImageRelease(image);
     }
     CFRelease(source);
+}
+
+// Frame buffers kept aside for the next frames give way to work that finds
+// no room in picture memory.
+TEST(AnimatedGIF, FrameBuffersKeptAsideGiveWayToWorkWithoutRoom) {
+    std::string bytes = makeGif({{10, 2}, {10, 1, 2, 2, 2, 2}});
+    {
+        AutoreleasePool pool;
+        id data = objc_msgSend<id(const void*, NSUInteger)>(objc_getClass("NSData"), "dataWithBytes:length:"_sel,
+                                                            bytes.data(), bytes.size());
+        CGImageSourceRef source = CGImageSourceCreateWithData(static_cast<CFDataRef>(data), nullptr);
+        ASSERT_EQ(CGImageSourceGetCount(source), 2u);
+        CGImageRelease(CGImageSourceCreateImageAtIndex(source, 1, nullptr));
+        CFRelease(source);
+    }
+    platform::MemoryBudget& memory = platform::pictureMemory();
+    ASSERT_GT(memory.kept(), 0u);
+    platform::MemoryBudget::Hold rest(&memory), more(&memory);
+    ASSERT_TRUE(rest.grow(memory.limit() - memory.inUse()));
+    EXPECT_TRUE(more.growWaiting(16, std::chrono::steady_clock::now() + std::chrono::milliseconds(200)));
 }
 
 // The transparent index, and indexes past the colour map, leave the pixel

@@ -12,6 +12,7 @@
 #include <ImageIO/ImageDecoder.h>
 #include <ImageIO/ImageIO.h>
 #include <UIKit/UIImage.h>
+#include <platform/MemoryBudget.h>
 
 #include <cairo.h>
 #include <gif_lib.h>
@@ -226,7 +227,8 @@ constexpr size_t kMaxImageLineBytes = 16u << 20;
 // Frames' pixels live in buffers that earlier frames gave back when they
 // could: an animation asks for many frames of one size, again each time it
 // is shown, and fresh pages from the system for every frame cost more than
-// decoding it. At most kKeptFrameBytes wait aside for the next frames.
+// decoding it. The buffers waiting aside for the next frames are kept bytes
+// of the process's picture memory: one that finds no room there is freed.
 class FrameBuffers {
 public:
     // A buffer of `bytes`, not cleared; null when there is no memory.
@@ -235,10 +237,9 @@ public:
             std::lock_guard<std::mutex> lock(mutex());
             auto& kept = list();
             for (auto it = kept.begin(); it != kept.end(); ++it)
-                if (sizeOf(*it) == bytes) {
-                    unsigned char* base = *it;
-                    kept.erase(it);
-                    keptBytes() -= bytes;
+                if (sizeOf(it->base) == bytes) {
+                    unsigned char* base = it->base;
+                    kept.erase(it);  // its share of picture memory goes with it
                     return base + kHeader;
                 }
         }
@@ -248,24 +249,34 @@ public:
         return base + kHeader;
     }
 
+    // Frees the buffers kept aside (when picture memory runs short).
+    static void freeKept() {
+        std::vector<Kept> kept;
+        {
+            std::lock_guard<std::mutex> lock(mutex());
+            kept.swap(list());
+        }
+        for (Kept& k : kept) std::free(k.base);
+    }
+
     // Takes back a buffer from take() (a surface's destroy callback).
     static void give(void* data) {
         unsigned char* base = static_cast<unsigned char*>(data) - kHeader;
-        size_t bytes = sizeOf(base);
-        {
+        platform::MemoryBudget::Hold share(&platform::pictureMemory(), platform::MemoryBudget::Hold::Kept);
+        if (share.grow(sizeOf(base))) {
             std::lock_guard<std::mutex> lock(mutex());
-            if (keptBytes() + bytes <= kKeptFrameBytes) {
-                list().push_back(base);
-                keptBytes() += bytes;
-                return;
-            }
+            list().push_back({base, std::move(share)});
+            return;
         }
         std::free(base);
     }
 
 private:
-    static constexpr size_t kKeptFrameBytes = 16u << 20;
     static constexpr size_t kHeader = 64;  // the size, and the pixels' alignment
+    struct Kept {
+        unsigned char* base;
+        platform::MemoryBudget::Hold share;
+    };
 
     static size_t sizeOf(const unsigned char* base) {
         size_t bytes;
@@ -277,13 +288,12 @@ private:
         return m;
     }
     // Never destroyed: the buffers stay reachable until the process ends.
-    static std::vector<unsigned char*>& list() {
-        static auto* kept = new std::vector<unsigned char*>();
+    static std::vector<Kept>& list() {
+        static auto* kept = [] {
+            platform::pictureMemory().addReclaimer(freeKept);
+            return new std::vector<Kept>();
+        }();
         return *kept;
-    }
-    static size_t& keptBytes() {
-        static size_t n = 0;
-        return n;
     }
 };
 
@@ -299,7 +309,7 @@ struct CGImageSource : NSObject {
     int width = 0, height = 0;              // the frames given: the screen fitted to the size shown
     std::vector<FrameInfo> frames;
     cairo_surface_t* still = nullptr;  // a PNG or JPEG
-    double waitSeconds = platform::DecodeLimits{}.waitSeconds;
+    platform::DecodeLimits limits;  // the wait for a turn within picture memory
     size_t mostLineBytes = 0;  // the decoded lines of the largest image
 
     // Each column and row of the frames given: the screen's pixel it shows
@@ -361,7 +371,7 @@ struct CGImageSource : NSObject {
         // The canvas, the frame given, the canvas kept for a disposal to the
         // previous one, an image's decoded lines and its LZW data.
         const size_t canvasBytes = 4 * static_cast<size_t>(width) * static_cast<size_t>(height);
-        platform::DecodeTicket ticket(3 * canvasBytes + mostLineBytes + bytes.size(), waitSeconds);
+        platform::DecodeTicket ticket(3 * canvasBytes + mostLineBytes + bytes.size(), limits);
         if (!ticket) return nullptr;
         if (static_cast<long>(index) <= decoded || reader == nullptr) restart();
         // The frame is drawn straight into the buffer the surface frees (its
@@ -487,7 +497,7 @@ CGImageSourceRef makeSource(const void* data, size_t length, const platform::Ima
                             const platform::DecodeLimits& limits) {
     if (data == nullptr || length == 0) return nullptr;
     auto* source = static_cast<CGImageSource*>(class_createInstance(CGImageSource::cls()));
-    source->waitSeconds = limits.waitSeconds;
+    source->limits = limits;
     const auto* p = static_cast<const uint8_t*>(data);
     if (length >= 6 && (std::memcmp(p, GIF87_STAMP, 6) == 0 || std::memcmp(p, GIF89_STAMP, 6) == 0)) {
         source->isGif = true;

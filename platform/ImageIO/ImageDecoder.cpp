@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -68,20 +67,6 @@ constexpr int kAllocatorThresholdBytes = 128 * 1024;
 void fixAllocatorThresholds() {
     mallopt(M_MMAP_THRESHOLD, kAllocatorThresholdBytes);
     mallopt(M_TRIM_THRESHOLD, kAllocatorThresholdBytes);
-}
-
-struct Budget {
-    std::mutex lock;
-    std::condition_variable returned;
-    size_t inUse = 0, peak = 0;
-};
-
-Budget& budget() {
-    static auto* b = [] {
-        fixAllocatorThresholds();
-        return new Budget();  // lives as long as the process
-    }();
-    return *b;
 }
 
 // --- JPEG -------------------------------------------------------------------
@@ -207,7 +192,7 @@ cairo_surface_t* decodeJPEG(const uint8_t* bytes, size_t length, unsigned w, uns
     if (!jpegScale(*d, m, working)) return nullptr;
     size_t scaled = surfaceBytes(d->info.output_width, d->info.output_height);
     size_t exact = d->info.output_width == w && d->info.output_height == h ? 0 : surfaceBytes(w, h);
-    ticket.emplace(working + scaled + exact, limits.waitSeconds);
+    ticket.emplace(working + scaled + exact, limits);
     if (!*ticket || !jpegPixels(*d)) return nullptr;
     return toSize(std::exchange(d->out, nullptr), w, h);
 }
@@ -346,7 +331,7 @@ cairo_surface_t* decodePNG(const uint8_t* bytes, size_t length, unsigned w, unsi
     size_t bytesHeld = surfaceBytes(outWidth, outHeight) + 16 * outWidth + 3 * rowBytes + (64u << 10) +
                        (d->interlaced ? rowBytes * d->height : 0) +
                        (outWidth == w && outHeight == h ? 0 : surfaceBytes(w, h));
-    ticket.emplace(bytesHeld, limits.waitSeconds);
+    ticket.emplace(bytesHeld, limits);
     if (!*ticket || !pngRows(*d, k)) return nullptr;
     return toSize(std::exchange(d->out, nullptr), w, h);
 }
@@ -364,42 +349,15 @@ bool pngSize(const uint8_t* bytes, size_t length, uint64_t& width, uint64_t& hei
 
 }  // namespace
 
-DecodeTicket::DecodeTicket(size_t bytes, double waitSeconds) : bytes_(bytes) {
-    if (bytes > kDecodeBudgetBytes) return;
-    Budget& b = budget();
-    std::unique_lock<std::mutex> lk(b.lock);
-    auto until = std::chrono::steady_clock::now() +
-                 std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                     std::chrono::duration<double>(std::max(0.0, waitSeconds)));
-    if (!b.returned.wait_until(lk, until, [&] { return b.inUse + bytes <= kDecodeBudgetBytes; })) return;
-    b.inUse += bytes;
-    b.peak = std::max(b.peak, b.inUse);
-    held_ = true;
-}
-
-DecodeTicket::~DecodeTicket() {
-    if (!held_) return;
-    Budget& b = budget();
-    {
-        std::lock_guard<std::mutex> g(b.lock);
-        b.inUse -= bytes_;
-    }
-    b.returned.notify_all();
-}
-
-size_t DecodeTicket::inUse() {
-    std::lock_guard<std::mutex> g(budget().lock);
-    return budget().inUse;
-}
-
-size_t DecodeTicket::peak() {
-    std::lock_guard<std::mutex> g(budget().lock);
-    return budget().peak;
-}
-
-void DecodeTicket::resetPeak() {
-    std::lock_guard<std::mutex> g(budget().lock);
-    budget().peak = budget().inUse;
+DecodeTicket::DecodeTicket(size_t bytes, const DecodeLimits& limits) : hold_(&pictureMemory()) {
+    static std::once_flag fixed;
+    std::call_once(fixed, fixAllocatorThresholds);
+    MemoryBudget::Deadline until;
+    if (std::isfinite(limits.waitSeconds))
+        until = std::chrono::steady_clock::now() +
+                std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                    std::chrono::duration<double>(std::clamp(limits.waitSeconds, 0.0, 1e6)));
+    held_ = hold_.growWaiting(bytes, until, limits.cancel, limits.heldBytes);
 }
 
 void fittedPixelSize(uint64_t width, uint64_t height, const ImageFit& fit, unsigned& outWidth, unsigned& outHeight) {

@@ -21,6 +21,7 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <limits>
 #include <mutex>
 #include <thread>
 
@@ -60,17 +61,17 @@ void leaveGate() {
     gateChanged.notify_one();
 }
 
-platform::net::ByteBudget& bytesInFlight() {
-    static platform::net::ByteBudget budget(platform::kPictureBytesInFlight);
-    return budget;
-}
-
 // The decoded picture at its fitting size (a GIF's first frame), or nullptr;
-// a turn within the decode budget is waited for until the deadline.
-cairo_surface_t* decodePicture(const std::string& bytes, const platform::ImageFit& fit, Clock::time_point deadline) {
+// a turn within picture memory is waited for as long as it can come, until
+// the operation is cancelled.
+cairo_surface_t* decodePicture(const platform::net::Response& r, const platform::ImageFit& fit,
+                               const std::atomic<bool>& cancelled) {
+    const std::string& bytes = r.body;
     platform::DecodeLimits limits;
+    limits.heldBytes = r.hold.bytes();
     limits.maxPixels = platform::kMaxWebImagePixels;
-    limits.waitSeconds = std::chrono::duration<double>(deadline - Clock::now()).count();
+    limits.waitSeconds = std::numeric_limits<double>::infinity();
+    limits.cancel = &cancelled;
     return platform::decodeImage(bytes.data(), bytes.size(), fit, limits);
 }
 
@@ -113,11 +114,14 @@ void start(AFImageRequestOperation* self, SEL) {
         if (enterGate(state->cancelled, deadline)) {
             platform::net::Response r = platform::net::HTTPRequest(address, platform::kMaxWebImageBytes)
                                             .until(deadline)
-                                            .sharing(&bytesInFlight())
+                                            .sharing(&platform::pictureMemory())
                                             .perform(&state->cancelled);
             leaveGate();
-            if (r.ok() && !state->cancelled.load()) surface = decodePicture(r.body, fit, deadline);
-            if (surface != nullptr) source = platform::ImageSource::keep(std::move(r.body));
+            if (r.ok() && !state->cancelled.load()) surface = decodePicture(r, fit, state->cancelled);
+            if (surface != nullptr) {
+                r.hold.release();  // the bytes go on as kept ones, or go
+                source = platform::ImageSource::keep(std::move(r.body));
+            }
         }
         dispatch_async(dispatch_get_main_queue(), [state, activity, surface, source] {
             Strong<AFImageRequestOperation> op = std::move(state->running);

@@ -33,8 +33,11 @@ std::atomic<size_t> refusedCount{0};
 struct Transfer {
     std::string body;
     size_t cap = 0;
-    ByteBudget::Hold* hold = nullptr;
+    MemoryBudget::Hold* hold = nullptr;
+    std::chrono::steady_clock::time_point until;  // the end of the hop's time
+    const std::atomic<bool>* cancel = nullptr;
     bool tooLarge = false;
+    bool outOfTime = false;
     bool overBudget = false;
     bool refused = false;
 };
@@ -51,8 +54,11 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
         // Doubling, but never past the cap: a body near the cap takes no
         // more than the cap.
         size_t capacity = std::min(t->cap, std::max(needed, 2 * t->body.capacity()));
-        if (t->hold != nullptr && !t->hold->grow(capacity - t->body.capacity())) {
-            t->tooLarge = t->overBudget = true;
+        if (t->hold != nullptr && !t->hold->growWaiting(capacity - t->body.capacity(), t->until, t->cancel)) {
+            if (std::chrono::steady_clock::now() >= t->until)
+                t->outOfTime = true;
+            else
+                t->tooLarge = t->overBudget = true;
             return 0;
         }
         // A fresh string takes exactly the capacity asked for (a reserve on
@@ -94,6 +100,7 @@ void initialiseCurl() {
 }
 
 Failure failureOf(CURLcode code, const Transfer& t) {
+    if (t.outOfTime) return Failure::Timeout;
     if (t.tooLarge || code == CURLE_FILESIZE_EXCEEDED) return Failure::TooLarge;
     if (t.refused || code == CURLE_UNSUPPORTED_PROTOCOL) return Failure::Refused;
     switch (code) {
@@ -109,12 +116,15 @@ bool isRedirect(long status) { return status == 301 || status == 302 || status =
 
 // One hop: the transfer of `url` with `secondsLeft` for all of it. Sets
 // `redirect` to the Location of a redirect answer.
-Response fetchOnce(const std::string& url, size_t cap, ByteBudget* budget, double secondsLeft, double connectLimit,
+Response fetchOnce(const std::string& url, size_t cap, MemoryBudget* budget, double secondsLeft, double connectLimit,
                    const std::atomic<bool>* cancel, std::string& redirect) {
     Response r;
-    r.hold = ByteBudget::Hold(budget);
+    r.hold = MemoryBudget::Hold(budget);
     Transfer t;
     t.cap = cap;
+    t.until = std::chrono::steady_clock::now() +
+              std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(secondsLeft));
+    t.cancel = cancel;
     if (budget != nullptr) t.hold = &r.hold;
     CURL* easy = curl_easy_init();
     CURLM* multi = curl_multi_init();
@@ -139,11 +149,11 @@ Response fetchOnce(const std::string& url, size_t cap, ByteBudget* budget, doubl
     bool cancelled = false;
     for (int running = 1;;) {
         curl_multi_perform(multi, &running);
-        if (running == 0) break;
         if (cancel != nullptr && cancel->load()) {
             cancelled = true;
             break;
         }
+        if (running == 0) break;
         curl_multi_poll(multi, nullptr, 0, kPollMilliseconds, nullptr);
     }
     if (!cancelled) {
@@ -165,7 +175,8 @@ Response fetchOnce(const std::string& url, size_t cap, ByteBudget* budget, doubl
         r.message = "cancelled";
     } else if (code != CURLE_OK) {
         r.failure = failureOf(code, t);
-        r.message = t.overBudget ? "more than " + std::to_string(budget->limit()) + " bytes in flight"
+        r.message = t.outOfTime    ? "time-out"
+                    : t.overBudget ? "more than " + std::to_string(budget->limit()) + " bytes in flight"
                     : t.tooLarge ? "body larger than " + std::to_string(cap) + " bytes"
                                  : curl_easy_strerror(code);
     } else {
@@ -223,45 +234,6 @@ Response HTTPRequest::perform(const std::atomic<bool>* cancel) const {
         }
         url = redirect;
     }
-}
-
-bool ByteBudget::take(size_t n) {
-    std::lock_guard<std::mutex> g(lock_);
-    if (n > limit_ - used_) return false;
-    used_ += n;
-    return true;
-}
-
-void ByteBudget::give(size_t n) {
-    std::lock_guard<std::mutex> g(lock_);
-    used_ -= std::min(n, used_);
-}
-
-size_t ByteBudget::inUse() const {
-    std::lock_guard<std::mutex> g(lock_);
-    return used_;
-}
-
-ByteBudget::Hold& ByteBudget::Hold::operator=(Hold&& other) noexcept {
-    if (this != &other) {
-        release();
-        budget_ = other.budget_;
-        bytes_ = other.bytes_;
-        other.bytes_ = 0;
-    }
-    return *this;
-}
-
-bool ByteBudget::Hold::grow(size_t n) {
-    if (budget_ == nullptr) return true;
-    if (!budget_->take(n)) return false;
-    bytes_ += n;
-    return true;
-}
-
-void ByteBudget::Hold::release() {
-    if (budget_ != nullptr && bytes_ > 0) budget_->give(bytes_);
-    bytes_ = 0;
 }
 
 void setTimeouts(double connect, double total) {

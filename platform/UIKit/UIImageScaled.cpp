@@ -1,5 +1,5 @@
-// The encoded bytes of pictures kept within a budget so that a picture can
-// be decoded again larger (by ImageIO's decoder); UIImage's
+// The encoded bytes of pictures kept within picture memory so that a picture
+// can be decoded again larger (by ImageIO's decoder); UIImage's
 // _imageWithMaxPixelSide:.
 #include "ObjectSupport.h"
 #include "Private.h"
@@ -9,14 +9,11 @@
 #include <cairo.h>
 
 #include <algorithm>
-#include <atomic>
 #include <memory>
 
 using namespace platform::support;
 
 namespace {
-
-std::atomic<size_t> keptSourceBytes{0};
 
 // --- UIImage ----------------------------------------------------------------
 
@@ -55,18 +52,11 @@ id imageWithMaxPixelSide(UIImage* self, SEL, NSUInteger side) {
 namespace platform {
 
 std::shared_ptr<const ImageSource> ImageSource::keep(std::string bytes) {
-    size_t n = bytes.size();
-    size_t kept = keptSourceBytes.load();
-    do {
-        if (n > kImageSourceBudget - kept) return nullptr;
-    } while (!keptSourceBytes.compare_exchange_weak(kept, kept + n));
     bytes.shrink_to_fit();
-    return std::shared_ptr<const ImageSource>(new ImageSource(std::move(bytes)));
+    MemoryBudget::Hold share(&pictureMemory(), MemoryBudget::Hold::Kept);
+    if (!share.grow(bytes.capacity())) return nullptr;
+    return std::shared_ptr<const ImageSource>(new ImageSource(std::move(bytes), std::move(share)));
 }
-
-ImageSource::~ImageSource() { keptSourceBytes -= bytes_.size(); }
-
-size_t ImageSource::keptBytes() { return keptSourceBytes.load(); }
 
 }  // namespace platform
 

@@ -1,20 +1,26 @@
 // Decoding of PNG, JPEG and GIF pictures, all through one entry point that
 // takes the size the picture is shown at and one set of limits, and all
-// within one decode budget shared by every thread of the process.
+// within the process's picture memory (platform/MemoryBudget.h), which the
+// bodies of pictures being fetched and the bytes kept for later share.
 //
-// The budget counts the bytes a decode holds while it runs (its output,
+// A decode's share counts the bytes it holds while it runs (its output,
 // libjpeg's whole-picture coefficients for a progressive JPEG, an interlaced
 // PNG read whole, a GIF's canvas and its image's decoded lines). A decode
-// that would pass it waits until others give theirs back (at most
-// DecodeLimits::waitSeconds); one that needs more than the whole budget is
-// refused before any pixel memory is taken. A decode holds its share until
-// all it took is freed; the first one fixes the allocator's thresholds
-// (glibc's mallopt) so that what is freed leaves the process at once, and
-// the budget bounds what is resident, not only what is in use.
+// that would pass the budget waits until others give theirs back (at most
+// DecodeLimits::waitSeconds, and while its cancel flag stays false); one
+// whose turn cannot come (more than the budget leaves beside what is kept,
+// or nothing that holds picture memory is running) is refused before any
+// pixel memory is taken. A decode holds its share until all it took is
+// freed; the first one fixes the allocator's thresholds (glibc's mallopt) so
+// that what is freed leaves the process at once, and the budget bounds what
+// is resident, not only what is in use.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+
+#include <platform/MemoryBudget.h>
 
 struct _cairo_surface;
 
@@ -40,10 +46,15 @@ struct DecodeLimits {
     uint64_t maxPixels = 40'000'000;
     // An interlaced PNG is read whole before it is reduced: refused above this.
     uint64_t maxWholePixels = 16'000'000;
-    // The longest wait for a turn within the decode budget.
+    // The longest wait for a turn within the picture memory (infinity: as
+    // long as the turn can come).
     double waitSeconds = 20;
+    // When given, a wait for a turn ends as soon as it is true.
+    const std::atomic<bool>* cancel = nullptr;
+    // Picture memory the caller holds while the decode runs (the encoded
+    // bytes it fetched): while it waits, that waits too.
+    size_t heldBytes = 0;
 };
-inline constexpr size_t kDecodeBudgetBytes = 128u << 20;
 
 // Decodes PNG, JPEG or GIF bytes (a GIF's first frame) straight to the size
 // `fit` asks for into a new ARGB32 surface owned by the caller: a JPEG
@@ -62,25 +73,15 @@ bool imagePixelSize(const void* bytes, size_t length, uint64_t& width, uint64_t&
 // the caller); nullptr for a surface in error or a size of 0.
 _cairo_surface* scaledSurface(_cairo_surface* surface, unsigned width, unsigned height);
 
-// A share of the process's decode budget, held while it lives.
+// A decode's share of the process's picture memory, held while it lives.
 class DecodeTicket {
 public:
-    // Waits up to `waitSeconds` for `bytes` of the budget; empty (false)
-    // when they are more than the whole budget or no turn came in time.
-    DecodeTicket(size_t bytes, double waitSeconds);
-    ~DecodeTicket();
-    DecodeTicket(const DecodeTicket&) = delete;
-    DecodeTicket& operator=(const DecodeTicket&) = delete;
+    // Waits for `bytes` as `limits` allow; empty (false) when no turn came.
+    DecodeTicket(size_t bytes, const DecodeLimits& limits);
     explicit operator bool() const { return held_; }
 
-    // The bytes held by all tickets now, and the most they ever held
-    // together since the last reset (for tests and benchmarks).
-    static size_t inUse();
-    static size_t peak();
-    static void resetPeak();
-
 private:
-    size_t bytes_;
+    MemoryBudget::Hold hold_;
     bool held_ = false;
 };
 

@@ -14,11 +14,11 @@
 //                                        header and refuses it above 25 megapixels,
 //                                        decodes it there to its fitting size (PNG,
 //                                        JPEG, the first frame of a GIF; within the
-//                                        process's decode budget, waiting for a turn
-//                                        until the deadline) and then calls
+//                                        process's picture memory, waiting for a turn
+//                                        as long as one can come) and then calls
 //                                        the success block on the main queue with the
-//                                        picture, which keeps its bytes while the
-//                                        budget for them allows (platform::ImageSource,
+//                                        picture, which keeps its bytes while
+//                                        picture memory has room for them (platform::ImageSource,
 //                                        for -[UIImage _imageWithMaxPixelSide:]). A
 //                                        failure at any step (not an http(s) URL, HTTP
 //                                        error, time-out, too large, undecodable) calls
@@ -27,9 +27,10 @@
 //                                        delivered or failed
 //
 // At most kMaxPictureDownloads pictures are fetched at a time; the others
-// wait. The bodies being fetched share
-// kPictureBytesInFlight bytes: one that would take more fails. A picture's
-// whole time, its wait included, is the requests' total time-out.
+// wait. The bodies being fetched take their bytes from the process's
+// picture memory (platform::pictureMemory), waiting for room within the
+// request's time; one that cannot get it fails. A picture's download, its
+// wait for a turn included, ends within the requests' total time-out.
 //   cancel                      void()   no call of the block from now on, even of
 //                                        one already queued; the transfer stops
 //   isCancelled                 BOOL()
@@ -60,6 +61,5 @@ namespace platform {
 inline constexpr uint64_t kMaxWebImagePixels = 25'000'000;
 inline constexpr size_t kMaxWebImageBytes = 20 * 1024 * 1024;
 inline constexpr int kMaxPictureDownloads = 4;
-inline constexpr size_t kPictureBytesInFlight = 48 * 1024 * 1024;
 inline constexpr unsigned kDefaultWebImageSide = 2048;
 }  // namespace platform

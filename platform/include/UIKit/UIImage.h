@@ -55,6 +55,7 @@
 
 #include <CoreGraphics/CGContext.h>
 #include <ImageIO/ImageDecoder.h>
+#include <platform/MemoryBudget.h>
 #include <CoreGraphics/CGGeometry.h>
 #include <objc/NSObject.h>
 
@@ -67,21 +68,19 @@ struct _cairo_surface;
 
 namespace platform {
 // The encoded bytes a picture was decoded from, kept so that it can be
-// decoded again at another size. All kept bytes together stay within a
-// budget (kImageSourceBudget); `keep` answers nullptr past it.
+// decoded again at another size. They are kept bytes of the process's
+// picture memory (platform/MemoryBudget.h); `keep` answers nullptr when
+// there is no room for them there.
 class ImageSource {
 public:
     static std::shared_ptr<const ImageSource> keep(std::string bytes);
-    ~ImageSource();
     const std::string& bytes() const { return bytes_; }
-    // The bytes kept by all sources alive.
-    static size_t keptBytes();
 
 private:
-    explicit ImageSource(std::string bytes) : bytes_(std::move(bytes)) {}
+    ImageSource(std::string bytes, MemoryBudget::Hold share) : share_(std::move(share)), bytes_(std::move(bytes)) {}
+    MemoryBudget::Hold share_;  // goes after the bytes
     std::string bytes_;
 };
-inline constexpr size_t kImageSourceBudget = 48 * 1024 * 1024;
 }  // namespace platform
 
 struct UIImage : NSObject {

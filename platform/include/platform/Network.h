@@ -23,6 +23,8 @@
 #include <optional>
 #include <string>
 
+#include <platform/MemoryBudget.h>
+
 namespace platform::net {
 
 enum class Failure {
@@ -38,48 +40,15 @@ enum class Failure {
     Transfer,          // TLS or any other transfer failure
 };
 
-// Bytes that the bodies of several requests share: each body takes what it
-// grows by, and gives it all back when its Hold goes.
-class ByteBudget {
-public:
-    explicit ByteBudget(size_t limit) : limit_(limit) {}
-    // Takes n bytes; false (and nothing taken) when that would pass the limit.
-    bool take(size_t n);
-    void give(size_t n);
-    size_t inUse() const;
-    size_t limit() const { return limit_; }
-
-    // What one body holds; given back when it goes.
-    class Hold {
-    public:
-        Hold() = default;
-        Hold(ByteBudget* budget) : budget_(budget) {}
-        Hold(Hold&& other) noexcept : budget_(other.budget_), bytes_(other.bytes_) { other.bytes_ = 0; }
-        Hold& operator=(Hold&& other) noexcept;
-        Hold(const Hold&) = delete;
-        Hold& operator=(const Hold&) = delete;
-        ~Hold() { release(); }
-        bool grow(size_t n);
-        void release();
-
-    private:
-        ByteBudget* budget_ = nullptr;
-        size_t bytes_ = 0;
-    };
-
-private:
-    mutable std::mutex lock_;
-    size_t limit_;
-    size_t used_ = 0;
-};
+using platform::MemoryBudget;
 
 struct Response {
     Failure failure = Failure::None;
     long status = 0;        // the last HTTP status seen (0 without one)
+    MemoryBudget::Hold hold;  // the body's share of a budget (see sharing; goes after it)
     std::string body;       // empty unless ok()
     std::string finalURL;   // the URL answered last (after redirects)
     std::string message;    // why it failed, for logs
-    ByteBudget::Hold hold;  // the body's share of a budget (see sharing)
     bool ok() const { return failure == Failure::None; }
 };
 
@@ -95,10 +64,11 @@ public:
         deadline_ = deadline;
         return *this;
     }
-    // The body takes its bytes from `budget` as it grows and fails
-    // (Failure::TooLarge) when the budget has none left; the Response holds
-    // them until it goes.
-    HTTPRequest& sharing(ByteBudget* budget) {
+    // The body takes its bytes from `budget` as it grows, waiting for room
+    // while the budget allows (until the request's time runs out), and fails
+    // (Failure::TooLarge) when it is refused; the Response holds them until
+    // it goes.
+    HTTPRequest& sharing(MemoryBudget* budget) {
         budget_ = budget;
         return *this;
     }
@@ -108,7 +78,7 @@ private:
     std::string url_;
     size_t maxBody_;
     std::optional<std::chrono::steady_clock::time_point> deadline_;
-    ByteBudget* budget_ = nullptr;
+    MemoryBudget* budget_ = nullptr;
 };
 
 // The parts of an absolute URL, or nothing when the string is not one: a
