@@ -25,7 +25,6 @@
 namespace host {
 namespace {
 
-constexpr NSInteger kPanelTag = 99;
 constexpr double kTransitionWait = 5;
 
 
@@ -120,14 +119,17 @@ bool db(Context& c, const std::vector<std::string>& args) {
 
 }  // namespace
 
-id openPanel() {
+id openPanel(Class cls, UIAlertController** alert) {
     platform::finishTransitions(kTransitionWait);
     auto presented = platform::presentedViewControllers();
     for (auto it = presented.rbegin(); it != presented.rend(); ++it) {
         if (!objc_isKindOfClass(objc::as_id(*it), UIAlertController::cls())) continue;
         id panel = objc_msgSend<id(NSInteger)>(objc_msgSend<id()>(*it, "view"_sel), "subViewWithTag:"_sel, kPanelTag);
-        if (panel != nil) return panel;
+        if (panel == nil || (cls != nil && !objc_isKindOfClass(panel, cls))) continue;
+        if (alert) *alert = static_cast<UIAlertController*>(*it);
+        return panel;
     }
+    if (alert) *alert = nullptr;
     return nil;
 }
 

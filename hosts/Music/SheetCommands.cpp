@@ -18,7 +18,6 @@
 namespace host {
 namespace {
 
-constexpr NSInteger kPanelTag = 99;
 constexpr double kTransitionWait = 5;
 // The library's resource bundle, which holds the panels' nibs.
 constexpr char kLibraryBundle[] = "Library/Application Support/Cantrel/Cantrel.bundle";
@@ -42,27 +41,8 @@ id outlet(id panel, const std::string& name) {
 
 std::string text(id s) { return to_string(static_cast<NSString*>(s)); }
 
-// The alert on top that carries an editing panel (tag 99), once any
-// transition is over.
-UIAlertController* sheetAlert() {
-    platform::finishTransitions(kTransitionWait);
-    auto presented = platform::presentedViewControllers();
-    for (auto it = presented.rbegin(); it != presented.rend(); ++it) {
-        if (!objc_isKindOfClass(objc::as_id(*it), UIAlertController::cls())) continue;
-        id view = objc_msgSend<id()>(*it, "view"_sel);
-        if (objc_msgSend<id(NSInteger)>(view, "subViewWithTag:"_sel, kPanelTag) != nil)
-            return static_cast<UIAlertController*>(*it);
-    }
-    return nullptr;
-}
-
-id sheetPanel(UIAlertController* alert) {
-    return objc_msgSend<id(NSInteger)>(objc_msgSend<id()>(alert, "view"_sel), "subViewWithTag:"_sel, kPanelTag);
-}
-
 bool requireSheet(Context& c, const char* command, UIAlertController*& alert, id& panel) {
-    alert = sheetAlert();
-    panel = alert ? sheetPanel(alert) : nil;
+    panel = openPanel(nil, &alert);
     if (panel == nil) {
         *c.err << command << ": no edit sheet is open\n";
         return false;
