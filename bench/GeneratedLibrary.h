@@ -5,6 +5,7 @@
 
 #include "Cantrel.h"
 #include "Classes.h"
+#include "TemporaryFolder.h"
 
 #include <Foundation/NSString.h>
 #include <MediaLibraryGenerator.h>
@@ -25,23 +26,13 @@ namespace bench {
 
 // A temporary folder, made the device root while it lives.
 struct DeviceRootFolder {
-    std::string root;
-    std::string error;  // empty while all is well
+    TemporaryFolder folder;
+    std::string root = folder.path();
+    std::string error = folder.error();  // empty while all is well
 
     DeviceRootFolder() {
-        root = (std::filesystem::temp_directory_path() / "cantrel-bench-XXXXXX").string();
-        if (mkdtemp(root.data()) == nullptr) {
-            error = "mkdtemp failed";
-            return;
-        }
-        platform::setDeviceRoot(root);
+        if (error.empty()) platform::setDeviceRoot(root);
     }
-    ~DeviceRootFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(root, ec);
-    }
-    DeviceRootFolder(const DeviceRootFolder&) = delete;
-    DeviceRootFolder& operator=(const DeviceRootFolder&) = delete;
 
     // Copies the library's resource bundle to its place under the root.
     void installResourceBundle() {
@@ -131,16 +122,8 @@ public:
 template <class F>
 F* sharedFixture(benchmark::State& state) {
     // Never destroyed (the app's objects must outlive the static objects at
-    // exit), but its device root is removed at exit.
-    static F* fixture = [] {
-        F* made = new F();
-        static std::string* folder = new std::string(made->root);
-        std::atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(*folder, ec);
-        });
-        return made;
-    }();
+    // exit); its device root is removed at exit all the same.
+    static F* fixture = new F();
     if (!fixture->error.empty()) {
         state.SkipWithError(fixture->error.c_str());
         return nullptr;

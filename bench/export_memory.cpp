@@ -10,11 +10,12 @@
 #include "EditSheetSupport.h"
 #include "FileHandler.h"
 #include "MediaLibraryFixture.h"
-#include "TestSupport.h"
+#include "TemporaryFolder.h"
 #include "tools/mklibrary/MediaLibraryGenerator.h"
 
 #include <UIKit/UIActivityViewController.h>
 #include <dispatch/dispatch.h>
+#include <platform/DeviceRoot.h>
 #include <platform/RunLoop.h>
 
 #include <cstdio>
@@ -43,7 +44,12 @@ long peakResidentKB() {
 int main() {
     int status = 1;
     {
-        test::TempRoot root;
+        bench::TemporaryFolder root;
+        if (root.path().empty()) {
+            std::cerr << root.error() << "\n";
+            return 1;
+        }
+        platform::setDeviceRoot(root.path());
         AutoreleasePool pool;
         if (!fixture::writeLibrary()) {
             std::cerr << "cannot write the media library\n";
@@ -52,9 +58,9 @@ int main() {
         // Album 202's three tracks, about a third of a gigabyte each, written
         // a frame run at a time.
         auto tone = platform::generator::toneMP3(440);
-        fs::create_directories(root.host("/var/mobile/Media/Music/F00"));
+        fs::create_directories(platform::devicePath("/var/mobile/Media/Music/F00"));
         for (long long pid : {1003, 1004, 1005}) {
-            std::ofstream out(root.host("/var/mobile/Media/Music/F00/" + std::to_string(pid) + ".mp3"), std::ios::binary);
+            std::ofstream out(platform::devicePath("/var/mobile/Media/Music/F00/" + std::to_string(pid) + ".mp3"), std::ios::binary);
             for (unsigned long long n = 0; n < kAlbumBytes / 3; n += tone.size())
                 out.write(reinterpret_cast<const char*>(tone.data()), static_cast<std::streamsize>(tone.size()));
             if (!out) {
@@ -81,7 +87,7 @@ int main() {
         long after = peakResidentKB();
 
         unsigned long long exported = 0;
-        for (auto& e : fs::recursive_directory_iterator(root.host("var/mobile/Media/general_storage/Cantrel")))
+        for (auto& e : fs::recursive_directory_iterator(platform::devicePath("var/mobile/Media/general_storage/Cantrel")))
             if (e.is_regular_file()) exported += e.file_size();
         std::printf("album %.0f MB; exported %.0f MB (copies and archive); share sheet %s\n",
                     kAlbumBytes / 1048576.0, exported / 1048576.0, shared ? "shown" : "missing");

@@ -6,6 +6,7 @@
 // write of a tag of 160,000 frames, against reading that tag once, and the
 // writer after a picture decode, against the writer without one.
 #include "ID3Writer.h"
+#include "TemporaryFolder.h"
 #include "tests/ID3Support.h"
 #include "tools/mklibrary/MediaLibraryGenerator.h"
 
@@ -22,6 +23,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fcntl.h>
 #include <functional>
 #include <filesystem>
@@ -35,11 +37,14 @@ namespace {
 using Bytes = std::vector<unsigned char>;
 
 struct Files {
-    std::string dir, mp3, copy, image;
+    bench::TemporaryFolder folder;
+    std::string dir = folder.path(), mp3, copy, image;
     Bytes audio;
     Files() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "cantrel-bench-XXXXXX").string();
-        dir = mkdtemp(tmpl.data());
+        if (dir.empty()) {
+            std::fprintf(stderr, "%s\n", folder.error().c_str());
+            std::abort();
+        }
         // The writer opens device files only beneath the device root.
         platform::setDeviceRoot(dir);
         mp3 = dir + "/song.mp3";
@@ -55,7 +60,6 @@ struct Files {
         write(image, picture);
         reset();
     }
-    ~Files() { std::filesystem::remove_all(dir); }
     static void write(const std::string& path, const Bytes& bytes) {
         std::ofstream(path, std::ios::binary | std::ios::trunc)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

@@ -2,6 +2,8 @@
 // the songs query (items) and the albums query (collections), with the
 // items made afresh (nothing holds them between runs) and with the items
 // still alive from the run before (the identity map hands them out again).
+#include "TemporaryFolder.h"
+
 #include <benchmark/benchmark.h>
 
 #include <Foundation/Foundation.h>
@@ -15,23 +17,18 @@
 
 namespace {
 
-// One generated library for the whole program, removed at exit.
+// One generated library for the whole program (never destroyed: its
+// folder outlives the statics, and is removed at exit).
 const std::string& libraryRoot() {
     static const std::string root = [] {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "cantrel-bench-XXXXXX").string();
-        if (mkdtemp(tmpl.data()) == nullptr) std::abort();
-        std::string error;
-        if (!platform::generateMediaLibrary(tmpl, {50000, 1}, &error)) {
+        auto* folder = new bench::TemporaryFolder;
+        std::string error = folder->error();
+        if (!error.empty() || !platform::generateMediaLibrary(folder->path(), {50000, 1}, &error)) {
             std::fprintf(stderr, "cannot generate the library: %s\n", error.c_str());
             std::abort();
         }
-        platform::setDeviceRoot(tmpl);
-        static std::string* removeAtExit = new std::string(tmpl);  // outlives the statics
-        std::atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(*removeAtExit, ec);
-        });
-        return tmpl;
+        platform::setDeviceRoot(folder->path());
+        return folder->path();
     }();
     return root;
 }
@@ -41,14 +38,15 @@ id run(SEL factory, SEL result) {
 }
 
 void BM_GenerateLibrary50k(benchmark::State& state) {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "cantrel-bench-XXXXXX").string();
-    if (mkdtemp(tmpl.data()) == nullptr) std::abort();
+    bench::TemporaryFolder folder;
+    if (!folder.error().empty()) {
+        state.SkipWithError(folder.error().c_str());
+        return;
+    }
     for (auto _ : state) {
         std::string error;
-        if (!platform::generateMediaLibrary(tmpl, {50000, 1}, &error)) state.SkipWithError(error.c_str());
+        if (!platform::generateMediaLibrary(folder.path(), {50000, 1}, &error)) state.SkipWithError(error.c_str());
     }
-    std::error_code ec;
-    std::filesystem::remove_all(tmpl, ec);
 }
 BENCHMARK(BM_GenerateLibrary50k)->Unit(benchmark::kMillisecond)->Iterations(1);
 

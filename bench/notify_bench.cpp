@@ -3,6 +3,7 @@
 // here (one way is half of it), and the cost of one post to N peers.
 #include <benchmark/benchmark.h>
 
+#include "TemporaryFolder.h"
 #include "Timing.h"
 
 #include <CoreFoundation/CoreFoundation.h>
@@ -10,6 +11,7 @@
 #include <platform/RunLoop.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
@@ -30,16 +32,16 @@ extern char** environ;
 
 namespace {
 
+// A temporary folder made the device root.
 struct TempRoot {
-    std::string path;
+    bench::TemporaryFolder folder;
+    std::string path = folder.path();
     TempRoot() {
-        char buf[] = "/tmp/cantrel-bench-XXXXXX";
-        path = mkdtemp(buf);
+        if (path.empty()) {
+            std::fprintf(stderr, "%s\n", folder.error().c_str());
+            std::abort();
+        }
         platform::setDeviceRoot(path);
-    }
-    ~TempRoot() {
-        std::error_code ec;
-        std::filesystem::remove_all(path, ec);
     }
 };
 

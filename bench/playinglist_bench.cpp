@@ -17,7 +17,7 @@
 #include <MusicApp/MPQueueFeeder.h>
 #include <MusicApp/MusicApp.h>
 #include <MusicApp/MusicTableViewController.h>
-#include <MusicApp/QueueMessages.h>
+#include <MediaPlayer/QueueMessages.h>
 #include <UIKit/UIKit.h>
 #include <UIKit/UITableViewController.h>
 

@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include "Cantrel.h"
+#include "TemporaryFolder.h"
 
 #include <CoreFoundation/CFNotificationCenter.h>
 #include <Foundation/Foundation.h>
@@ -23,12 +24,12 @@ bool delivered = false;
 void noteDelivery(CFNotificationCenterRef, void*, CFStringRef, const void*, CFDictionaryRef) { delivered = true; }
 
 void BM_ReloadOnChangeNotification(benchmark::State& state) {
-    std::string root = (std::filesystem::temp_directory_path() / "cantrel-bench-XXXXXX").string();
-    if (mkdtemp(root.data()) == nullptr) {
-        state.SkipWithError("mkdtemp failed");
+    bench::TemporaryFolder root;
+    if (root.path().empty()) {
+        state.SkipWithError(root.error().c_str());
         return;
     }
-    platform::setDeviceRoot(root);
+    platform::setDeviceRoot(root.path());
     platform::makeDeviceDirectories("/var/mobile/Library/Preferences");
     {
         AutoreleasePool pool;
@@ -59,7 +60,6 @@ void BM_ReloadOnChangeNotification(benchmark::State& state) {
     }
     CFNotificationCenterRemoveEveryObserver(center, &delivered);
     benchmark::DoNotOptimize(hide_edit_button.load());
-    std::filesystem::remove_all(root);
 }
 BENCHMARK(BM_ReloadOnChangeNotification)->Unit(benchmark::kMicrosecond);
 

@@ -15,7 +15,7 @@
 #include <MediaPlayer/MediaPlayer.h>
 #include <MusicApp/MPQueueFeeder.h>
 #include <MusicApp/MusicApp.h>
-#include <MusicApp/QueueMessages.h>
+#include <MediaPlayer/QueueMessages.h>
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <MediaPlayer/MediaPlayer.h>
 #include <MusicApp/MPQueueFeeder.h>
 #include <MusicApp/MusicApp.h>
-#include <MusicApp/QueueMessages.h>
+#include <MediaPlayer/QueueMessages.h>
 
 #include <algorithm>
 #include <map>

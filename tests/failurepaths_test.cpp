@@ -528,7 +528,9 @@ TEST_F(FailurePaths, TextOutsideUtf8LeavesWithReplacementCharacters) {
         SCOPED_TRACE(binary ? "binary" : "XML");
         std::string encoded;
         ASSERT_TRUE(platform::encodePropertyList(list, binary, encoded));
-        if (!binary) EXPECT_TRUE(platform::unicode::isValidUtf8(encoded));
+        if (!binary) {
+            EXPECT_TRUE(platform::unicode::isValidUtf8(encoded));
+        }
         id back = platform::decodePropertyList(encoded);
         ASSERT_NE(back, nil);
         NSString* key = NSString::make(replaced);

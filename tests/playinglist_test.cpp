@@ -19,7 +19,7 @@
 #include <MusicApp/MusicApp.h>
 #include <MusicApp/MusicNowPlayingViewController.h>
 #include <MusicApp/MusicTableViewController.h>
-#include <MusicApp/QueueMessages.h>
+#include <MediaPlayer/QueueMessages.h>
 #include <UIKit/UIKit.h>
 #include <UIKit/UITableViewController.h>
 #include <platform/RunLoop.h>

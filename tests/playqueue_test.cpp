@@ -11,7 +11,7 @@
 #include <MusicApp/MPQueueFeeder.h>
 #include <MusicApp/MusicApp.h>
 #include <MusicApp/MusicTableViewController.h>
-#include <MusicApp/QueueMessages.h>
+#include <MediaPlayer/QueueMessages.h>
 
 #include <string>
 #include <vector>

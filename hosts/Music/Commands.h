@@ -17,6 +17,7 @@ namespace platform {
 class MusicApp;
 }
 struct _UITableViewCellActionButton;
+struct UIAlertController;
 struct UIView;
 
 namespace host {
@@ -76,6 +77,12 @@ std::string resolveHostPath(const Context& c, const std::string& path);
 // key window over the screens (such as a badge).
 std::vector<UIView*> shownViews(const Context& c);
 
+// Tags the injected library gives the views the commands look for: the
+// editing panel on a sheet's alert view, and the toolbar that holds one of
+// its buttons on the now-playing controls or the flipside header.
+constexpr NSInteger kPanelTag = 99;
+constexpr NSInteger kButtonToolbarTag = 99;
+
 // Every command by name.
 const CommandTable& commands();
 
@@ -100,11 +107,14 @@ void addBadgeCommands(CommandTable& table);   // the library's badges over the s
 // button, else the title, `-` for none), or `# no right bar items`.
 void printBarItems(Context& c, id items);
 
-// The library's panel (the edit sheet's, the playlist picker's) that an
-// alert controller carries over its card, or nil.
+// The library's panel (kPanelTag: the edit sheet's, the playlist picker's)
+// that an alert controller carries over its card, or nil.
 id alertPanel(id controller);
-// The open edit sheet's panel, or nil (after the transitions in flight).
-id openPanel();
+// The panel on the topmost presented alert that carries one, after the
+// transitions in flight, or nil: the open edit sheet's, or with `cls` the
+// topmost one of that class (the add-to-playlist picker's). *alert, when
+// given, gets the alert it stands on.
+id openPanel(Class cls = nil, UIAlertController** alert = nullptr);
 // The panel's sub-screens, each printing its error under `command`: a tap on
 // the sheet's artwork (or its placeholder), printing the picture menu's
 // entries when `print`; an entry of the open menu chosen by title; the open

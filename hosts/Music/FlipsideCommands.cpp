@@ -21,14 +21,14 @@ id flipsideHeader(Context& c) {
     return objc_msgSend<id()>(objc_msgSend<id()>(controller, "tableView"_sel), "tableHeaderView"_sel);
 }
 
-// The header's edit toolbar (tag 99 inside one of its direct subviews), or nil.
+// The header's edit toolbar (kButtonToolbarTag inside one of its direct subviews), or nil.
 id editToolbar(id header) {
     id subviews = header ? objc_msgSend<id()>(header, "subviews"_sel) : nil;
     for (NSUInteger i = 0, n = subviews ? objc_msgSend<NSUInteger()>(subviews, "count"_sel) : 0; i < n; ++i) {
         id inner = objc_msgSend<id()>(objc_msgSend<id(NSUInteger)>(subviews, "objectAtIndex:"_sel, i), "subviews"_sel);
         for (NSUInteger k = 0, m = objc_msgSend<NSUInteger()>(inner, "count"_sel); k < m; ++k) {
             id view = objc_msgSend<id(NSUInteger)>(inner, "objectAtIndex:"_sel, k);
-            if (objc_isKindOfClass(view, UIToolbar::cls()) && objc_msgSend<NSInteger()>(view, "tag"_sel) == 99)
+            if (objc_isKindOfClass(view, UIToolbar::cls()) && objc_msgSend<NSInteger()>(view, "tag"_sel) == kButtonToolbarTag)
                 return view;
         }
     }

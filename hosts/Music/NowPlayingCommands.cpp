@@ -36,7 +36,7 @@ std::string text(id s) {
     return s != nil && objc_isKindOfClass(s, NSString::cls()) ? printable(to_string(static_cast<NSString*>(s))) : "";
 }
 
-// The bar item of a button among the toolbars (tag 99) that stand inside
+// The bar item of a button among the toolbars (kButtonToolbarTag) that stand inside
 // the playback controls' direct subviews; its container in *container.
 id buttonItem(Context& c, const ButtonKind& kind, id* container = nullptr) {
     id controls = objc_msgSend<id()>(objc::as_id(c.app->nowPlayingViewController()), "playbackControlsView"_sel);
@@ -45,7 +45,7 @@ id buttonItem(Context& c, const ButtonKind& kind, id* container = nullptr) {
         id inner = objc_msgSend<id()>(at(subviews, i), "subviews"_sel);
         for (NSUInteger k = 0, m = count(inner); k < m; ++k) {
             id bar = at(inner, k);
-            if (!objc_isKindOfClass(bar, UIToolbar::cls()) || objc_msgSend<NSInteger()>(bar, "tag"_sel) != 99) continue;
+            if (!objc_isKindOfClass(bar, UIToolbar::cls()) || objc_msgSend<NSInteger()>(bar, "tag"_sel) != kButtonToolbarTag) continue;
             id items = objc_msgSend<id()>(bar, "items"_sel);
             if (count(items) == 0) continue;
             id item = at(items, 0);
@@ -102,14 +102,8 @@ bool tapButton(Context& c, const ButtonKind& kind, const char* command) {
 
 // The add-to-playlist panel on top, or nil.
 id pickerPanel() {
-    platform::finishTransitions(kTransitionWait);
     Class panelClass = objc_getClass("PlaylistSelectionView");
-    auto presented = platform::presentedViewControllers();
-    for (auto it = presented.rbegin(); it != presented.rend(); ++it) {
-        id panel = alertPanel(objc::as_id(*it));
-        if (panelClass != nil && objc_isKindOfClass(panel, panelClass)) return panel;
-    }
-    return nil;
+    return panelClass != nil ? openPanel(panelClass) : nil;
 }
 
 // The picker rows: `* ROW NAME` for the chosen row, `  ROW NAME` for the

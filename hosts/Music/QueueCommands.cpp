@@ -5,7 +5,7 @@
 #include <Foundation/Foundation.h>
 #include <MusicApp/MPQueueFeeder.h>
 #include <MusicApp/MusicApp.h>
-#include <MusicApp/QueueMessages.h>
+#include <MediaPlayer/QueueMessages.h>
 
 #include <optional>
 #include <ostream>

@@ -25,8 +25,6 @@
 namespace host {
 namespace {
 
-// The tag the library gives its panel over an alert's card.
-constexpr NSInteger kPanelTag = 99;
 constexpr double kTransitionWait = 5;
 
 
@@ -126,11 +124,16 @@ id alertPanel(id controller) {
     return objc_msgSend<id(NSInteger)>(objc_msgSend<id()>(controller, "view"_sel), "subViewWithTag:"_sel, kPanelTag);
 }
 
-id openPanel() {
+id openPanel(Class cls, UIAlertController** alert) {
     platform::finishTransitions(kTransitionWait);
     auto presented = platform::presentedViewControllers();
-    for (auto it = presented.rbegin(); it != presented.rend(); ++it)
-        if (id panel = alertPanel(objc::as_id(*it))) return panel;
+    for (auto it = presented.rbegin(); it != presented.rend(); ++it) {
+        id panel = alertPanel(objc::as_id(*it));
+        if (panel == nil || (cls != nil && !objc_isKindOfClass(panel, cls))) continue;
+        if (alert) *alert = static_cast<UIAlertController*>(*it);
+        return panel;
+    }
+    if (alert) *alert = nullptr;
     return nil;
 }
 

@@ -41,21 +41,8 @@ id outlet(id panel, const std::string& name) {
 
 std::string text(id s) { return to_string(static_cast<NSString*>(s)); }
 
-// The alert on top that carries an editing panel (tag 99), once any
-// transition is over.
-UIAlertController* sheetAlert() {
-    platform::finishTransitions(kTransitionWait);
-    auto presented = platform::presentedViewControllers();
-    for (auto it = presented.rbegin(); it != presented.rend(); ++it)
-        if (alertPanel(objc::as_id(*it)) != nil) return static_cast<UIAlertController*>(*it);
-    return nullptr;
-}
-
-id sheetPanel(UIAlertController* alert) { return alertPanel(objc::as_id(alert)); }
-
 bool requireSheet(Context& c, const char* command, UIAlertController*& alert, id& panel) {
-    alert = sheetAlert();
-    panel = alert ? sheetPanel(alert) : nil;
+    panel = openPanel(nil, &alert);
     if (panel == nil) {
         *c.err << command << ": no edit sheet is open\n";
         return false;

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -106,6 +107,11 @@ private:
 // The media item of a row: the living item of that persistent id, its
 // properties refreshed when the row changed, or a new one. Autoreleased.
 MPConcreteMediaItem* itemForRow(const ItemRow& row, ValueCache& values);
+
+// Held while an item's row or property cache is read or changed: items are
+// shared by every thread that reads the library (exports read them on the
+// global queues while the main thread lists them).
+std::recursive_mutex& itemStateLock();
 
 // Registration of the classes, one function per source file.
 void registerItemClasses();

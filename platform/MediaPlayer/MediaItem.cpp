@@ -109,6 +109,7 @@ IdentityMap& identityMap() {
 
 // The properties every list shows, set when the item is made or refreshed.
 void fillProperties(MPConcreteMediaItem* item, const ItemRow& row, ValueCache& values) {
+    std::lock_guard<std::recursive_mutex> g(itemStateLock());
     NSMutableDictionary* d = propertiesOf(item);
     if (d == nullptr) return;
     bool sameArtwork = item->_row && item->_row->artworkPath == row.artworkPath;
@@ -272,6 +273,7 @@ unsigned long long persistentID(MPConcreteMediaItem* self, SEL) {
 
 id valueForProperty(MPConcreteMediaItem* self, SEL, id property) {
     if (property == nullptr) return nil;
+    std::lock_guard<std::recursive_mutex> g(itemStateLock());
     NSMutableDictionary* d = propertiesOf(self);
     if (d == nullptr) return nil;
     if (id kept = d->objectForKey(property)) return kept;
@@ -337,6 +339,7 @@ BOOL setValueForProperty(MPConcreteMediaItem* self, SEL, id value, id property) 
     if (key == nullptr || d == nullptr) return NO;
     id stored = nil;
     if (!writeProperty(self->_persistentID, key->str(), value, &stored)) return NO;
+    std::lock_guard<std::recursive_mutex> g(itemStateLock());
     d->setObject(stored, key);
     return YES;
 }
@@ -386,8 +389,16 @@ MPConcreteMediaItem* itemForRow(const ItemRow& row, ValueCache& values) {
             return autorelease(item.detach());
         }
     }
-    if (!item->_row || !(*item->_row == row)) fillProperties(item.get(), row, values);
+    {
+        std::lock_guard<std::recursive_mutex> g(itemStateLock());
+        if (!item->_row || !(*item->_row == row)) fillProperties(item.get(), row, values);
+    }
     return autorelease(item.detach());
+}
+
+std::recursive_mutex& itemStateLock() {
+    static auto* lock = new std::recursive_mutex;  // outlives the statics
+    return *lock;
 }
 
 void registerItemClasses() {

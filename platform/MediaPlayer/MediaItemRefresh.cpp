@@ -21,6 +21,7 @@ void invalidateCachedProperties(MPConcreteMediaItem* self, SEL) {
 id cachedPropertyValues(MPConcreteMediaItem* self, SEL) { return self->_propertiesCache; }
 
 void invalidate(MPConcreteMediaEntityPropertiesCache* self, SEL) {
+    std::lock_guard<std::recursive_mutex> g(itemStateLock());
     auto* d = static_cast<NSMutableDictionary*>(self->_properties);
     if (d == nullptr) return;
     static const char* const kept[] = {"persistentID", "title",       "artist",           "albumTitle",

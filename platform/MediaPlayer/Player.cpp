@@ -6,7 +6,7 @@
 #include <Foundation/NSArray.h>
 #include <Foundation/NSNotification.h>
 #include <MediaPlayer/MediaPlayer.h>
-#include <MusicApp/QueueMessages.h>
+#include <MediaPlayer/QueueMessages.h>
 
 #include <atomic>
 

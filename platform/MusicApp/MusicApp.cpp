@@ -16,7 +16,7 @@
 #include <MusicApp/MusicTabBarController.h>
 #include <MusicApp/MusicTableViewController.h>
 #include <Foundation/NSNotification.h>
-#include <MusicApp/QueueMessages.h>
+#include <MediaPlayer/QueueMessages.h>
 #include <MusicApp/RURadioQueueFeeder.h>
 #include <UIKit/UIKit.h>
 

@@ -4,7 +4,7 @@
 
 #include <Foundation/NSArray.h>
 #include <MusicApp/MPQueueFeeder.h>
-#include <MusicApp/QueueMessages.h>
+#include <MediaPlayer/QueueMessages.h>
 #include <MusicApp/RURadioQueueFeeder.h>
 #include <UIKit/UITableView.h>
 

@@ -3,7 +3,7 @@
 #include "Cantrel.h"
 
 #include <Foundation/Foundation.h>
-#include <MusicApp/QueueMessages.h>
+#include <MediaPlayer/QueueMessages.h>
 
 Slot<id(MPHRootViewController*, SEL, id)> _initWithTabBarController$MPHRootViewController;
 Slot<id(MusicQueryQueueFeeder*, SEL)> _init$MusicQueryQueueFeeder;

@@ -9,7 +9,7 @@
 #include <UIKit/UITableView.h>
 #include <Foundation/Foundation.h>
 #include <MediaPlayer/MediaPlayer.h>
-#include <MusicApp/QueueMessages.h>
+#include <MediaPlayer/QueueMessages.h>
 #include <UIKit/UIGraphics.h>
 #include <UIKit/UIKit.h>
 #include <dispatch/dispatch.h>

@@ -8,7 +8,7 @@
 #include <Foundation/Foundation.h>
 #include <MediaPlayer/MediaPlayer.h>
 #include <MusicApp/MPQueueFeeder.h>
-#include <MusicApp/QueueMessages.h>
+#include <MediaPlayer/QueueMessages.h>
 
 #include <climits>
 #include <vector>

@@ -6,7 +6,7 @@
 // copy (first, second …) of the playing song while no copy came or went,
 // else the copy nearest the old place. A change that moves a copy of the
 // playing song itself positions the player anew
-// (reloadFeederWithStartQueueIndex:). Prototypes: MusicApp/QueueMessages.h.
+// (reloadFeederWithStartQueueIndex:). Prototypes: MediaPlayer/QueueMessages.h.
 //
 //   currentMediaItem                 id()    the playing (or paused) item; while the radio
 //                                            plays, the radio track; nil when nothing is loaded

@@ -1,5 +1,5 @@
 // MPMediaQueryShuffledItems S: the items a feeder plays, in playing order.
-// Prototypes: MusicApp/QueueMessages.h.
+// Prototypes: MediaPlayer/QueueMessages.h.
 //
 //   initWithSourceItems:   id(id)          NSArray of the query's items, in the query's order
 //   items                  id()            O when it is not empty, else L

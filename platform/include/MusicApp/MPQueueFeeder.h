@@ -1,6 +1,6 @@
 // The playback queue feeders: a feeder hands the player the items of the
 // queue. MPQueueFeeder is the abstract base. Prototypes of the queue's
-// messages: MusicApp/QueueMessages.h.
+// messages: MediaPlayer/QueueMessages.h.
 //
 // MPQueueFeeder
 //   itemCount                          NSUInteger()    0

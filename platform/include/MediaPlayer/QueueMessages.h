@@ -2,7 +2,7 @@
 // the one table that the app's classes are registered with and that the
 // library states at every send (objc_msgSend<queue::indexOfMediaItem>(…)).
 //
-// MusicQueryQueueFeeder F (MPQueueFeeder.h)
+// MusicQueryQueueFeeder F (MusicApp/MPQueueFeeder.h)
 //   init                                   id()
 //   dealloc                                void()
 //   query / setQuery:                      id() / void(id)
@@ -35,9 +35,9 @@
 // MPMusicPlayerControllerServer (MPAVController.h)
 //   +sharedInstance                        id()
 //   player                                 id()
-// the list screens' UITableView (MusicTableViewController.h)
+// the list screens' UITableView (MusicApp/MusicTableViewController.h)
 //   setSourceMediaQueryItems:andFeeder:    void(id, id)
-// RURadioQueueFeeder / RadioTrack (RURadioQueueFeeder.h)
+// RURadioQueueFeeder / RadioTrack (MusicApp/RURadioQueueFeeder.h)
 //   itemCount                              NSUInteger()
 //   tracks, tracksForNextPlaybackGroup     id()
 //   copyRawItemAtIndex:                    id(NSUInteger)   +1
