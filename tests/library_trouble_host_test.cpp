@@ -320,10 +320,12 @@ TEST_F(LibraryTrouble, EachCommandWaitsForALockedLibraryOnceAndSaysBusyFirst) {
         ASSERT_TRUE(first != seen.end() && *first == busy) << command << "\n" << joined(seen);
         // The sheet's, the delete's and the picker's badge, shown when they
         // failed (the picker's after the host's word that it is not open).
-        if (std::string(command) == "tap" || std::string(command) == "action")
+        if (std::string(command) == "tap" || std::string(command) == "action") {
             EXPECT_TRUE(first + 1 != seen.end() && first[1] == "Failed") << command << "\n" << joined(seen);
-        if (std::string(command) == "addtoplaylist")
+        }
+        if (std::string(command) == "addtoplaylist") {
             EXPECT_NE(std::find(first, seen.end(), "Failed"), seen.end()) << joined(seen);
+        }
     }
     EXPECT_FALSE(has(seen, "# Playing list")) << joined(seen);
     EXPECT_FALSE(has(seen, "# Add to playlist")) << joined(seen);
