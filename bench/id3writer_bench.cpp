@@ -332,9 +332,9 @@ void BM_ExportCopyOfNonMPEGAgainstCopy(benchmark::State& state) {
 }
 BENCHMARK(BM_ExportCopyOfNonMPEGAgainstCopy)->Iterations(20)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-// What the picture decoder's fixed allocator thresholds cost the tag
-// writer: from the first decode on, glibc maps and trims at 128 KiB for the
-// whole process. Each turn runs the writer in two fresh processes, one
+// What a picture decode earlier in the process costs the tag writer (a
+// decoder that changed the allocator's settings for the whole process, such
+// as glibc's mapping and trimming thresholds, would show here). Each turn runs the writer in two fresh processes, one
 // that has decoded a small picture first and one that has not, in
 // alternating order; each process times 9 runs (after one untimed) and
 // reports its median. Arg 0: the artwork tag made in memory from a tag of

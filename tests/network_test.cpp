@@ -25,6 +25,7 @@
 #include <zlib.h>
 
 #include <csetjmp>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -558,6 +559,38 @@ TEST(PictureDecoding, PNGsAreDecodedStraightToTheSizeAsked) {
     EXPECT_EQ(cairo_image_surface_get_width(s), 125);
     EXPECT_EQ(cairo_image_surface_get_height(s), 100);
     cairo_surface_destroy(s);
+}
+
+// What a decode took leaves the process when it ends, whatever sizes the
+// allocator has learnt to keep for itself: here a 3000 x 3000 progressive
+// JPEG (27 MB of coefficients held while it decodes), decoded on a thread of
+// its own after the process has freed a block of 33 MB.
+TEST(PictureDecoding, ADecodesMemoryLeavesTheProcessWhenItEnds) {
+    std::vector<uint8_t> rgb(3000 * 3000 * 3);
+    for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<uint8_t>(i * 7 / 3);
+    std::vector<uint8_t> jpeg = platform::encodeRGBJPEG(rgb, 3000, 3000, 80, true);
+    ASSERT_FALSE(jpeg.empty());
+    std::vector<uint8_t>().swap(rgb);
+    std::thread([] {
+        auto* block = static_cast<volatile char*>(std::malloc(33'000'000));
+        if (block != nullptr) block[0] = 1;
+        std::free(const_cast<char*>(block));
+    }).join();
+    auto residentMB = [] {
+        std::ifstream in("/proc/self/status");
+        for (std::string line; std::getline(in, line);)
+            if (line.rfind("VmRSS:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
+        return 0.0;
+    };
+    double before = residentMB();
+    std::thread([&] {
+        platform::ImageFit fit;
+        fit.coverWidth = fit.coverHeight = 100;
+        cairo_surface_t* s = platform::decodeImage(jpeg.data(), jpeg.size(), fit);
+        EXPECT_NE(s, nullptr);
+        cairo_surface_destroy(s);
+    }).join();
+    EXPECT_LT(residentMB() - before, 12.0) << "MB still resident after the decode";
 }
 
 // Every decode holds its share of one budget for the process: while the

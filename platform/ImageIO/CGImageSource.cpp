@@ -12,6 +12,7 @@
 #include <ImageIO/ImageDecoder.h>
 #include <ImageIO/ImageIO.h>
 #include <UIKit/UIImage.h>
+#include <platform/MappedMemory.h>
 #include <platform/MemoryBudget.h>
 
 #include <cairo.h>
@@ -208,7 +209,7 @@ private:
     GifHandle gif_;
     int codeSize_ = 0;              // the image's minimum LZW code size
     std::vector<uint8_t> data_;     // its LZW data, its blocks joined
-    std::vector<uint8_t> indexes_;  // its lines as decoded, in the order stored
+    platform::MappedVector<uint8_t> indexes_;  // its lines as decoded, in the order stored
     std::vector<size_t> rows_;      // where each of its rows on the canvas starts there
 };
 
@@ -243,7 +244,7 @@ public:
                     return base + kHeader;
                 }
         }
-        auto* base = static_cast<unsigned char*>(std::malloc(kHeader + bytes));
+        auto* base = static_cast<unsigned char*>(platform::mapBlock(kHeader + bytes));
         if (base == nullptr) return nullptr;
         std::memcpy(base, &bytes, sizeof bytes);
         return base + kHeader;
@@ -256,7 +257,7 @@ public:
             std::lock_guard<std::mutex> lock(mutex());
             kept.swap(list());
         }
-        for (Kept& k : kept) std::free(k.base);
+        for (Kept& k : kept) release(k.base);
     }
 
     // Takes back a buffer from take() (a surface's destroy callback).
@@ -268,7 +269,7 @@ public:
             list().push_back({base, std::move(share)});
             return;
         }
-        std::free(base);
+        release(base);
     }
 
 private:
@@ -278,6 +279,7 @@ private:
         platform::MemoryBudget::Hold share;
     };
 
+    static void release(unsigned char* base) { platform::unmapBlock(base, kHeader + sizeOf(base)); }
     static size_t sizeOf(const unsigned char* base) {
         size_t bytes;
         std::memcpy(&bytes, base, sizeof bytes);
@@ -319,11 +321,11 @@ struct CGImageSource : NSObject {
     // The sequential decoder: the frame it made last and the canvas after it.
     std::unique_ptr<GifReader> reader;
     long decoded = -1;
-    std::vector<uint32_t> canvas;  // the frame made last, width x height
+    platform::MappedVector<uint32_t> canvas;  // the frame made last, width x height
     // Its disposal, done before the next frame is drawn over it.
     int disposal = DISPOSAL_UNSPECIFIED;
     GifImageDesc disposalArea{};
-    std::vector<uint32_t> previous;
+    platform::MappedVector<uint32_t> previous;
     bool broken = false;
     bool refused = false;  // decoding every frame would take too much
 
@@ -431,7 +433,7 @@ private:
             for (int i = 0; i < std::min(map->ColorCount, 256); ++i)
                 if (i != info.transparent)
                     lut[i] = 0xff000000u | (map->Colors[i].Red << 16) | (map->Colors[i].Green << 8) | map->Colors[i].Blue;
-        std::vector<uint32_t> before;
+        platform::MappedVector<uint32_t> before;
         if (info.disposal == DISPOSE_PREVIOUS) before = canvas;
         Clip clip(desc, screenWidth, screenHeight);
         // Without the transparent index or indexes past the colour map among

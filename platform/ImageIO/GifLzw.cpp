@@ -39,7 +39,7 @@ inline void copyForward(uint8_t* to, const uint8_t* from, size_t count) {
 
 }  // namespace
 
-size_t decodeLzw(int minimumCodeSize, const uint8_t* data, size_t size, size_t wanted, std::vector<uint8_t>& out) {
+size_t decodeLzw(int minimumCodeSize, const uint8_t* data, size_t size, size_t wanted, MappedVector<uint8_t>& out) {
     if (out.size() < wanted + kSpare) out.resize(wanted + kSpare);
     if (minimumCodeSize < 1 || minimumCodeSize > 8) return 0;
     const uint32_t clear = 1u << minimumCodeSize, end = clear + 1;

@@ -3,7 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <platform/MappedMemory.h>
 
 namespace platform::gif {
 
@@ -15,6 +15,6 @@ namespace platform::gif {
 // Returns how many indexes were decoded: fewer than `wanted` when the data
 // ends first (its end code or its last byte) or is broken (a code that has
 // no string yet, a minimum code size that is not 1 to 8); never more.
-size_t decodeLzw(int minimumCodeSize, const uint8_t* data, size_t size, size_t wanted, std::vector<uint8_t>& out);
+size_t decodeLzw(int minimumCodeSize, const uint8_t* data, size_t size, size_t wanted, MappedVector<uint8_t>& out);
 
 }  // namespace platform::gif

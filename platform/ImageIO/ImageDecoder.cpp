@@ -3,6 +3,7 @@
 // at a time through libpng, averaged down as the rows arrive, GIF composed
 // by the image source on a canvas of that size (CGImageSource.cpp).
 #include <ImageIO/ImageDecoder.h>
+#include <platform/MappedMemory.h>
 
 #include <cairo.h>
 #include <png.h>
@@ -11,18 +12,26 @@
 #include <chrono>
 #include <cmath>
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <mutex>
 #include <optional>
 #include <utility>
 #include <vector>
 
-#include <malloc.h>
-
 #include <jpeglib.h>
 #include <jerror.h>
+
+// A whole-picture coefficient array of a multi-scan JPEG, kept in a mapped
+// block rather than in libjpeg's pools (see JpegDecode below).
+struct jvirt_barray_control {
+    size_t blocksPerRow = 0, rowCount = 0;
+    platform::MappedBlock block;
+    std::vector<JBLOCKROW> rows;  // once realized
+};
 
 namespace platform {
 
@@ -51,24 +60,6 @@ cairo_surface_t* toSize(cairo_surface_t* surface, unsigned width, unsigned heigh
     return out;
 }
 
-// --- The budget -------------------------------------------------------------
-
-// The size from which the allocator maps each block on its own and from
-// which it gives the free top of a heap back: glibc's initial 128 KiB.
-constexpr int kAllocatorThresholdBytes = 128 * 1024;
-
-// Left to itself glibc raises both thresholds each time a mapped block is
-// freed (to the block's size, up to 32 MiB for mapping and 64 MiB for
-// giving back). After one decode's coefficients or surface went, the next
-// decodes' blocks of up to that size come from the decoding thread's own
-// heap, whose freed top stays resident: every thread that decoded keeps tens
-// of megabytes that the budget no longer counts. Fixed thresholds give each
-// large block back to the system when it is freed.
-void fixAllocatorThresholds() {
-    mallopt(M_MMAP_THRESHOLD, kAllocatorThresholdBytes);
-    mallopt(M_TRIM_THRESHOLD, kAllocatorThresholdBytes);
-}
-
 // --- JPEG -------------------------------------------------------------------
 
 struct JpegErrors {
@@ -88,11 +79,20 @@ void jpegMessage(j_common_ptr info, int level) {
 // One JPEG decode, on the heap: each step below sets its own jump point
 // before it calls libjpeg, so nothing that changes after setjmp lives in the
 // frame longjmp returns to.
+//
+// libjpeg asks its memory manager for a multi-scan picture's whole-picture
+// coefficient arrays (tens of megabytes for a large progressive JPEG), and
+// its own manager takes them from malloc. This decode serves those arrays
+// itself from mapped blocks, which go back to the system when libjpeg frees
+// the picture's pool; everything else stays with libjpeg's manager.
 struct JpegDecode {
     jpeg_decompress_struct info;
     JpegErrors errors;
     bool created = false;
     cairo_surface_t* out = nullptr;
+    std::vector<std::unique_ptr<jvirt_barray_control>> arrays;
+    void (*realizeInLibjpeg)(j_common_ptr) = nullptr;
+    void (*freeInLibjpeg)(j_common_ptr, int) = nullptr;
     JpegDecode() {
         info.err = jpeg_std_error(&errors.manager);
         errors.manager.error_exit = jpegFailed;
@@ -104,10 +104,69 @@ struct JpegDecode {
     }
 };
 
+JpegDecode& decodeOf(j_common_ptr info) { return *static_cast<JpegDecode*>(info->client_data); }
+
+// Only noted here; every array is mapped when libjpeg realizes them.
+jvirt_barray_ptr requestCoefficients(j_common_ptr info, int, boolean, JDIMENSION blocksPerRow, JDIMENSION rows,
+                                     JDIMENSION) {
+    jvirt_barray_control* array = nullptr;
+    try {
+        auto made = std::make_unique<jvirt_barray_control>();
+        made->blocksPerRow = blocksPerRow;
+        made->rowCount = rows;
+        array = made.get();
+        decodeOf(info).arrays.push_back(std::move(made));
+    } catch (const std::bad_alloc&) {
+        array = nullptr;
+    }
+    if (array == nullptr) ERREXIT1(info, JERR_OUT_OF_MEMORY, 10);
+    return array;
+}
+
+void realizeArrays(j_common_ptr info) {
+    JpegDecode& d = decodeOf(info);
+    for (auto& array : d.arrays) {
+        if (array->block || array->rowCount == 0 || array->blocksPerRow == 0) continue;
+        bool fits = array->blocksPerRow <= SIZE_MAX / sizeof(JBLOCK) / array->rowCount;
+        if (fits) array->block = MappedBlock(array->blocksPerRow * array->rowCount * sizeof(JBLOCK));  // zeroed
+        if (!array->block) ERREXIT1(info, JERR_OUT_OF_MEMORY, 10);
+        auto* first = static_cast<JBLOCKROW>(array->block.data());
+        try {
+            array->rows.resize(array->rowCount);
+        } catch (const std::bad_alloc&) {
+            array->block = MappedBlock();
+        }
+        if (!array->block) ERREXIT1(info, JERR_OUT_OF_MEMORY, 10);
+        for (size_t r = 0; r < array->rowCount; ++r) array->rows[r] = first + r * array->blocksPerRow;
+    }
+    d.realizeInLibjpeg(info);
+}
+
+// The arrays go with the picture's pool, as soon as the decode finishes.
+void freePool(j_common_ptr info, int pool) {
+    JpegDecode& d = decodeOf(info);
+    if (pool == JPOOL_IMAGE) d.arrays.clear();
+    d.freeInLibjpeg(info, pool);
+}
+
+JBLOCKARRAY accessCoefficients(j_common_ptr info, jvirt_barray_ptr array, JDIMENSION first, JDIMENSION count,
+                               boolean) {
+    if (!array->block || first > array->rows.size() || count > array->rows.size() - first)
+        ERREXIT(info, JERR_BAD_VIRTUAL_ACCESS);
+    return array->rows.data() + first;
+}
+
 bool jpegHeader(JpegDecode& d, const uint8_t* bytes, size_t length) {
     if (setjmp(d.errors.jump) != 0) return false;
     jpeg_create_decompress(&d.info);
     d.created = true;
+    d.info.client_data = &d;
+    d.realizeInLibjpeg = d.info.mem->realize_virt_arrays;
+    d.info.mem->request_virt_barray = requestCoefficients;
+    d.info.mem->realize_virt_arrays = realizeArrays;
+    d.info.mem->access_virt_barray = accessCoefficients;
+    d.freeInLibjpeg = d.info.mem->free_pool;
+    d.info.mem->free_pool = freePool;
     jpeg_mem_src(&d.info, bytes, static_cast<unsigned long>(length));
     jpeg_read_header(&d.info, TRUE);
     return true;
@@ -152,9 +211,8 @@ bool jpegScale(JpegDecode& d, unsigned m, size_t working) {
 bool jpegPixels(JpegDecode& d) {
     if (setjmp(d.errors.jump) != 0) return false;
     jpeg_start_decompress(&d.info);
-    d.out = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(d.info.output_width),
-                                       static_cast<int>(d.info.output_height));
-    if (cairo_surface_status(d.out) != CAIRO_STATUS_SUCCESS) return false;
+    d.out = newPictureSurface(d.info.output_width, d.info.output_height);
+    if (d.out == nullptr) return false;
     cairo_surface_flush(d.out);
     unsigned char* data = cairo_image_surface_get_data(d.out);
     size_t stride = static_cast<size_t>(cairo_image_surface_get_stride(d.out));
@@ -224,7 +282,7 @@ struct PngDecode {
     png_uint_32 width = 0, height = 0;
     bool interlaced = false;
     int passes = 1;
-    std::vector<uint8_t> rows;   // one row, or the whole picture when interlaced
+    MappedBlock rows;            // one row, or the whole picture when interlaced
     std::vector<uint32_t> sums;  // per output column: premultiplied B, G, R, A
     cairo_surface_t* out = nullptr;
     PngDecode(const uint8_t* bytes, size_t length) : input{bytes, length} {}
@@ -292,22 +350,21 @@ bool pngRows(PngDecode& d, unsigned k) {
     if (setjmp(png_jmpbuf(d.png)) != 0) return false;
     unsigned width = d.width, height = d.height;
     unsigned outWidth = (width + k - 1) / k, outHeight = (height + k - 1) / k;
-    d.out = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(outWidth), static_cast<int>(outHeight));
-    if (cairo_surface_status(d.out) != CAIRO_STATUS_SUCCESS) return false;
+    d.out = newPictureSurface(outWidth, outHeight);
+    if (d.out == nullptr) return false;
     cairo_surface_flush(d.out);
     d.sums.assign(4 * static_cast<size_t>(outWidth), 0);
     size_t rowBytes = 4 * static_cast<size_t>(width);
-    if (d.interlaced) {
-        d.rows.assign(rowBytes * height, 0);
+    d.rows = MappedBlock(d.interlaced ? rowBytes * height : rowBytes);
+    if (!d.rows) return false;
+    auto* rows = static_cast<uint8_t*>(d.rows.data());
+    if (d.interlaced)
         for (int pass = 0; pass < d.passes; ++pass)
-            for (png_uint_32 y = 0; y < height; ++y) png_read_row(d.png, &d.rows[rowBytes * y], nullptr);
-    } else {
-        d.rows.assign(rowBytes, 0);
-    }
+            for (png_uint_32 y = 0; y < height; ++y) png_read_row(d.png, rows + rowBytes * y, nullptr);
     unsigned gathered = 0, outY = 0;
     for (png_uint_32 y = 0; y < height; ++y) {
-        const uint8_t* row = d.interlaced ? &d.rows[rowBytes * y] : d.rows.data();
-        if (!d.interlaced) png_read_row(d.png, d.rows.data(), nullptr);
+        const uint8_t* row = d.interlaced ? rows + rowBytes * y : rows;
+        if (!d.interlaced) png_read_row(d.png, rows, nullptr);
         addRow(row, width, k, d.sums);
         if (++gathered == k || y + 1 == height) {
             emitRow(d, width, k, outY++, gathered);
@@ -350,8 +407,6 @@ bool pngSize(const uint8_t* bytes, size_t length, uint64_t& width, uint64_t& hei
 }  // namespace
 
 DecodeTicket::DecodeTicket(size_t bytes, const DecodeLimits& limits) : hold_(&pictureMemory()) {
-    static std::once_flag fixed;
-    std::call_once(fixed, fixAllocatorThresholds);
     MemoryBudget::Deadline until;
     if (std::isfinite(limits.waitSeconds))
         until = std::chrono::steady_clock::now() +
@@ -404,16 +459,36 @@ _cairo_surface* decodeImage(const void* data, size_t length, const ImageFit& fit
     return decodePNG(bytes, length, w, h, limits);
 }
 
+_cairo_surface* newPictureSurface(unsigned width, unsigned height) {
+    if (width == 0 || height == 0 || width > INT32_MAX / 4 || height > INT32_MAX) return nullptr;
+    int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, static_cast<int>(width));
+    if (stride <= 0) return nullptr;
+    auto* block = new (std::nothrow) MappedBlock(static_cast<size_t>(stride) * height);
+    if (block == nullptr || !*block) {
+        delete block;
+        return nullptr;
+    }
+    cairo_surface_t* s = cairo_image_surface_create_for_data(static_cast<unsigned char*>(block->data()),
+                                                             CAIRO_FORMAT_ARGB32, static_cast<int>(width),
+                                                             static_cast<int>(height), stride);
+    static cairo_user_data_key_t owned;
+    if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS ||
+        cairo_surface_set_user_data(s, &owned, block, [](void* b) { delete static_cast<MappedBlock*>(b); }) !=
+            CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(s);
+        delete block;
+        return nullptr;
+    }
+    return s;
+}
+
 _cairo_surface* scaledSurface(_cairo_surface* surface, unsigned width, unsigned height) {
     if (surface == nullptr || cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS || width == 0 || height == 0)
         return nullptr;
     int sw = cairo_image_surface_get_width(surface), sh = cairo_image_surface_get_height(surface);
     if (sw <= 0 || sh <= 0) return nullptr;
-    cairo_surface_t* out = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(width), static_cast<int>(height));
-    if (cairo_surface_status(out) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(out);
-        return nullptr;
-    }
+    cairo_surface_t* out = newPictureSurface(width, height);
+    if (out == nullptr) return nullptr;
     cairo_t* cr = cairo_create(out);
     cairo_scale(cr, static_cast<double>(width) / sw, static_cast<double>(height) / sh);
     cairo_set_source_surface(cr, surface, 0, 0);

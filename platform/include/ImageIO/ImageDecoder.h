@@ -11,9 +11,11 @@
 // whose turn cannot come (more than the budget leaves beside what is kept,
 // or nothing that holds picture memory is running) is refused before any
 // pixel memory is taken. A decode holds its share until all it took is
-// freed; the first one fixes the allocator's thresholds (glibc's mallopt) so
-// that what is freed leaves the process at once, and the budget bounds what
-// is resident, not only what is in use.
+// freed. Its large buffers (output surfaces, libjpeg's coefficient arrays,
+// PNG rows, GIF canvases) are blocks mapped on their own
+// (platform/MappedMemory.h): what is freed leaves the process at once, so
+// the budget bounds what is resident, not only what is in use, and the
+// allocator's settings stay as the rest of the process has them.
 #pragma once
 
 #include <atomic>
@@ -68,6 +70,11 @@ _cairo_surface* decodeImage(const void* bytes, size_t length, const ImageFit& fi
 // The pixel size that PNG, JPEG or GIF bytes claim in their header, read
 // without decoding any pixel; false for other bytes or a broken header.
 bool imagePixelSize(const void* bytes, size_t length, uint64_t& width, uint64_t& height);
+
+// A new, cleared ARGB32 surface of width x height whose pixels are a block
+// mapped on its own (platform/MappedMemory.h), given back when the surface
+// goes; nullptr when a side is 0 or too large, or the memory is refused.
+_cairo_surface* newPictureSurface(unsigned width, unsigned height);
 
 // A new ARGB32 surface of width x height holding `surface` scaled (owned by
 // the caller); nullptr for a surface in error or a size of 0.
