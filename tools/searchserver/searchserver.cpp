@@ -490,7 +490,15 @@ int main(int argc, char** argv) {
         res.set_redirect(req.get_param_value("url"));
     });
 
-    std::thread listener([&] { server.listen_after_bind(); });
+    std::atomic<bool> listenerEnded{false};
+    std::thread listener([&] {
+        server.listen_after_bind();
+        listenerEnded = true;
+    });
+    // stop() does nothing to a server that has not started listening, so a
+    // SIGTERM right after the port line would leave the listener in accept
+    // for good: the port is told once it listens.
+    while (!server.is_running() && !listenerEnded) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     std::cout << port << std::endl;
 
     for (;;) {
