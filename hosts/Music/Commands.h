@@ -59,6 +59,10 @@ struct Command {
 
 using CommandTable = std::map<std::string, Command>;
 
+// How long a command waits for the screen's transitions (a sheet or alert
+// coming or going) to finish before it reports that they did not.
+constexpr double kTransitionWait = 5;
+
 // A persistent id: unsigned decimal, or the signed spelling of the same
 // bits; false for anything else, after an error that calls it what it is.
 bool parseID(Context& c, const char* command, const std::string& text, unsigned long long& out);

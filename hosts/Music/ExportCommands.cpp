@@ -18,7 +18,6 @@ namespace host {
 namespace {
 
 constexpr double kExportWait = 120;
-constexpr double kTransitionWait = 5;
 
 // Serves the main run loop until the library's exports have reached their
 // share step and no transition is in flight.

@@ -15,8 +15,6 @@
 namespace host {
 namespace {
 
-constexpr double kTransitionWait = 5;
-
 struct ButtonKind {
     const char* name;
     const char* action;

@@ -22,7 +22,6 @@
 namespace host {
 namespace {
 
-constexpr double kTransitionWait = 5;
 constexpr double kSettle = 0.5;  // the panel's reopening waits for the presenter in 50 ms steps
 
 std::string str(id s) { return to_string(static_cast<NSString*>(s)); }

@@ -25,10 +25,6 @@
 namespace host {
 namespace {
 
-constexpr double kTransitionWait = 5;
-
-
-
 // As a pick in the photo library, the whole way: the sheet's artwork tapped,
 // "Browse Photo library" chosen in the picture menu, the picture picked; the
 // sheet reopens for the same record with the picture and the stars as they were.

@@ -17,7 +17,6 @@ namespace {
 // The search ends within its 15 s deadline, and each picture within the
 // requests' 20 s; this leaves a margin above both.
 constexpr double kSearchWait = 25;
-constexpr double kTransitionWait = 5;
 constexpr double kSettle = 1;  // the pictures' fade-in and the sheet's reopening
 
 std::string str(id s) { return to_string(static_cast<NSString*>(s)); }

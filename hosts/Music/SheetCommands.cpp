@@ -18,7 +18,6 @@
 namespace host {
 namespace {
 
-constexpr double kTransitionWait = 5;
 // The library's resource bundle, which holds the panels' nibs.
 constexpr char kLibraryBundle[] = "Library/Application Support/Cantrel/Cantrel.bundle";
 

@@ -295,7 +295,8 @@ bool runLine(Context& c, const std::string& line) {
     try {
         ok = it->second.run(c, args);
     } catch (NSException* e) {
-        *c.err << words[0] << ": " << to_string(static_cast<NSString*>(objc_msgSend<id()>(e, "reason"_sel))) << "\n";
+        *c.err << words[0] << ": " << host::printable(to_string(static_cast<NSString*>(objc_msgSend<id()>(e, "reason"_sel))))
+               << "\n";
         ok = false;
     }
     showTop(c);

@@ -63,9 +63,6 @@
 
 namespace {
 
-volatile std::sig_atomic_t stopSignal = 0;
-void onSignal(int) { stopSignal = 1; }
-
 struct Options {
     int port = 0;
     double idleExit = 60;
@@ -375,8 +372,15 @@ int main(int argc, char** argv) {
         logFile.open(o.log, std::ios::app);
         if (!logFile) usage("cannot write " + o.log);
     }
-    std::signal(SIGTERM, onSignal);
-    std::signal(SIGINT, onSignal);
+    // SIGTERM and SIGINT stay blocked in every thread (the listener and its
+    // workers inherit the mask) and the main loop takes them with
+    // sigtimedwait: no handler runs, so none can be left waiting on a thread
+    // that sits in accept or a read.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
     httplib::Server server;
@@ -486,12 +490,20 @@ int main(int argc, char** argv) {
         res.set_redirect(req.get_param_value("url"));
     });
 
-    std::thread listener([&] { server.listen_after_bind(); });
+    std::atomic<bool> listenerEnded{false};
+    std::thread listener([&] {
+        server.listen_after_bind();
+        listenerEnded = true;
+    });
+    // stop() does nothing to a server that has not started listening, so a
+    // SIGTERM right after the port line would leave the listener in accept
+    // for good: the port is told once it listens.
+    while (!server.is_running() && !listenerEnded) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     std::cout << port << std::endl;
 
     for (;;) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        if (stopSignal) break;
+        const timespec tick{0, 20 * 1000 * 1000};
+        if (sigtimedwait(&stopSignals, nullptr, &tick) > 0) break;
         std::lock_guard<std::mutex> g(stateLock);
         if (std::chrono::duration<double>(std::chrono::steady_clock::now() - lastRequest).count() >= o.idleExit) break;
     }
