@@ -12,7 +12,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <iostream>
+#include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <filesystem>
@@ -103,6 +105,19 @@ inline void runCurrentTestAlone() {
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         ADD_FAILURE() << info->test_suite_name() << "." << info->name() << " failed in its own process (" << filter
                       << ")";
+}
+
+// Adds the file at `path` to an archive as the export does: opened without
+// blocking (a FIFO answers at once), whatever it is handed over with its
+// status, the add deciding; a file that cannot be opened fails the add.
+template <class Archive>
+bool addFileAt(Archive& zip, const std::string& path, const std::string& entry) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat st {};
+    if (fd >= 0 && fstat(fd, &st) != 0) st = {};
+    bool added = zip.addFile(fd, st, entry);
+    if (fd >= 0) ::close(fd);
+    return added;
 }
 
 }  // namespace test

@@ -164,9 +164,33 @@ std::string copyInto(const std::string& folder, std::string_view title, const st
     }
 }
 
+namespace {
+
+// Calls `use` with the folder that holds `entry` (slash-separated, beneath
+// `top`) and its last name, each folder on the way opened by descriptor and
+// never through a symlink; false when one cannot be opened or `use` answers
+// false.
+template <class F>
+bool atEntry(const platform::DeviceFolder& top, const std::string& entry, F&& use) {
+    const platform::DeviceFolder* at = &top;
+    platform::DeviceFolder held;
+    size_t start = 0;
+    for (size_t slash; (slash = entry.find('/', start)) != std::string::npos; start = slash + 1) {
+        platform::DeviceFolder next;
+        if (!at->openFolder(entry.substr(start, slash - start), next).ok()) return false;
+        held = std::move(next);
+        at = &held;
+    }
+    return use(*at, entry.substr(start));
+}
+
+}  // namespace
+
 std::string zipFolder(const std::string& folder) {
     std::string host = platform::devicePath(folder);
     if (!insideExports(host)) return "";
+    platform::DeviceFolder top;
+    if (!platform::DeviceFolder::open(host, top).ok()) return "";
     std::vector<std::string> entries;
     {
         AutoreleasePool pool;
@@ -174,8 +198,11 @@ std::string zipFolder(const std::string& folder) {
         for (NSUInteger i = 0, n = countOf(subpaths); i < n; ++i) {
             std::string entry = to_string(objc_msgSend<NSString*(NSUInteger)>(subpaths, "objectAtIndex:"_sel, i));
             // Regular files only: a symlink is never followed.
-            struct stat st;
-            if (::lstat((host + "/" + entry).c_str(), &st) == 0 && S_ISREG(st.st_mode)) entries.push_back(entry);
+            bool regular = atEntry(top, entry, [](const platform::DeviceFolder& at, const std::string& name) {
+                struct stat st;
+                return at.statName(name, st).ok() && S_ISREG(st.st_mode);
+            });
+            if (regular) entries.push_back(entry);
         }
     }
     fs::path archive(host + ".zip");
@@ -184,8 +211,17 @@ std::string zipFolder(const std::string& folder) {
         [&](const std::string& path, int) {
             ZipArchive zip;
             bool ok = zip.create(path);
-            for (const std::string& entry : entries)
-                if (ok) ok = zip.addFile(host + "/" + entry, entry);
+            for (const std::string& entry : entries) {
+                if (!ok) break;
+                ok = atEntry(top, entry, [&](const platform::DeviceFolder& at, const std::string& file) {
+                    int fd = -1;
+                    struct stat st {};
+                    at.openRead(file, fd, &st);
+                    bool added = zip.addFile(fd, st, entry);
+                    if (fd >= 0) ::close(fd);
+                    return added;
+                });
+            }
             return zip.close() && ok;
         },
         [&](int k) { return k == 1 ? archive.filename().string() : std::string(); });

@@ -41,16 +41,9 @@ bool ZipArchive::create(const std::string& archivePath) {
     return zip_ != nullptr;
 }
 
-bool ZipArchive::addFile(const std::string& filePath, const std::string& entryName) {
+bool ZipArchive::addFile(int fd, const struct stat& st, const std::string& entryName) {
     if (!zip_ || entryName.empty()) return false;
-    int fd = ::open(filePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        failed_ = true;
-        return false;
-    }
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    if (fd < 0 || !S_ISREG(st.st_mode)) {
         failed_ = true;
         return false;
     }
@@ -76,7 +69,6 @@ bool ZipArchive::addFile(const std::string& filePath, const std::string& entryNa
                                      DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, (3u << 8) | 45u, nameFlag,
                                      1);
     if (rc != ZIP_OK) {
-        ::close(fd);
         failed_ = true;
         return false;
     }
@@ -98,7 +90,6 @@ bool ZipArchive::addFile(const std::string& filePath, const std::string& entryNa
             break;
         }
     }
-    ::close(fd);
     if (zipCloseFileInZip(zf) != ZIP_OK) ok = false;
     if (!ok) failed_ = true;
     return ok;

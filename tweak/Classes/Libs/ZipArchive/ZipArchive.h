@@ -4,11 +4,14 @@
 // MP3s are stored and other files deflated, and files are streamed in
 // chunks, never read whole.
 //
-// Paths are host paths. Every result is checked: a failed add or close
+// The archive is created at a host path; each file is added from a
+// descriptor its caller opened (and closes). Every result is checked: a failed add or close
 // answers false, and the caller removes the archive.
 #pragma once
 
 #include <string>
+
+#include <sys/stat.h>
 
 namespace cantrel {
 
@@ -21,8 +24,9 @@ public:
 
     // Creates (or truncates) the archive file.
     bool create(const std::string& archivePath);
-    // Adds the regular file at `filePath` under `entryName` (slash-separated).
-    bool addFile(const std::string& filePath, const std::string& entryName);
+    // Adds the regular file open at `fd` (its status `st`), read from where
+    // it stands, under `entryName` (slash-separated).
+    bool addFile(int fd, const struct stat& st, const std::string& entryName);
     // Writes the central directory and closes the file; false when any step
     // of the archive failed.
     bool close();
